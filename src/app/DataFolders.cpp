@@ -1,0 +1,48 @@
+#include "app/DataFolders.h"
+
+#include <QDir>
+
+namespace quillon {
+
+QStringList InitDataFolders(DataFolders& f, const QString& localAppData, const QString& programName)
+{
+    QString base = localAppData;
+    while (base.endsWith(QLatin1Char('/')) && base.size() > 1)
+        base.chop(1);
+    f.DataRoot = base + QStringLiteral("/Marrowby/") + programName.trimmed() + QLatin1Char('/');
+
+    const struct {
+        QString DataFolders::*member;
+        const char* name;
+    } subfolders[] = {
+        {&DataFolders::LogsFolder, "Logs"},         {&DataFolders::ViewsFolder, "Views"},
+        {&DataFolders::ServersFolder, "Servers"},   {&DataFolders::ClientsFolder, "Clients"},
+        {&DataFolders::TempFolder, "Temp"},         {&DataFolders::Files2LoadFolder, "Files2Load"},
+        {&DataFolders::DataFolder, "Data"},         {&DataFolders::FTPFolder, "FTP"},
+        {&DataFolders::DocumentationFolder, "Documentation"},
+        {&DataFolders::ReportsFolder, "Reports"},
+    };
+
+    QStringList failed;
+    QDir dir;
+    if (!dir.mkpath(f.DataRoot))
+        failed << f.DataRoot;
+    for (const auto& sub : subfolders) {
+        f.*(sub.member) = f.DataRoot + QLatin1String(sub.name) + QLatin1Char('/');
+        if (!QDir(f.*(sub.member)).exists() && !dir.mkpath(f.*(sub.member)))
+            failed << f.*(sub.member);
+    }
+    return failed;
+}
+
+bool IsOlderWindows()
+{
+    return false;
+}
+
+QString GetShortPath(const QString& path)
+{
+    return path;
+}
+
+}  // namespace quillon

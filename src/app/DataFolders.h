@@ -1,0 +1,32 @@
+#pragma once
+// The per-user folders: everything the program writes for a user lives under DataRoot.
+#include <QString>
+#include <QStringList>
+
+namespace quillon {
+
+struct DataFolders {
+    // Each ends with "/".
+    QString DataRoot;
+    QString LogsFolder;
+    QString ViewsFolder;
+    QString ServersFolder;
+    QString ClientsFolder;
+    QString TempFolder;
+    QString Files2LoadFolder;
+    QString DataFolder;
+    QString FTPFolder;
+    QString DocumentationFolder;
+    QString ReportsFolder;
+};
+
+// Sets the folder names under `localAppData`/Marrowby/`programName`/ and creates the ones
+// that are missing. Answers the folders that could not be created (empty when all exist).
+QStringList InitDataFolders(DataFolders& folders, const QString& localAppData,
+                            const QString& programName);
+
+// This system has no older-Windows short names: the path is used as it is.
+bool IsOlderWindows();
+QString GetShortPath(const QString& path);
+
+}  // namespace quillon

@@ -1,0 +1,48 @@
+#include "app/WindowUtility.h"
+
+#include <QApplication>
+#include <QPointer>
+
+namespace quillon {
+
+int16_t IsFormLoaded(const QWidget* window)
+{
+    // A window counts as open once it has been shown (it then has a native window).
+    int16_t index = 0;
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (!w->testAttribute(Qt::WA_WState_Created))
+            continue;
+        ++index;
+        if (w == window)
+            return index;
+    }
+    return 0;
+}
+
+namespace {
+QPointer<QWidget>& LockedWindow()
+{
+    static QPointer<QWidget> locked;
+    return locked;
+}
+}  // namespace
+
+void LockWindowRedraw(QWidget* window)
+{
+    UnlockWindowRedraw();
+    if (window) {
+        window->setUpdatesEnabled(false);
+        LockedWindow() = window;
+    }
+}
+
+void UnlockWindowRedraw()
+{
+    if (QWidget* w = LockedWindow()) {
+        w->setUpdatesEnabled(true);
+        w->update();
+    }
+    LockedWindow() = nullptr;
+}
+
+}  // namespace quillon

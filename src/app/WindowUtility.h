@@ -1,0 +1,14 @@
+#pragma once
+#include <QWidget>
+#include <cstdint>
+
+namespace quillon {
+
+// 0 when `window` is not among the program's open windows, else its place counted from 1.
+int16_t IsFormLoaded(const QWidget* window);
+
+// Stops drawing of one window while it is rebuilt; one window at a time.
+void LockWindowRedraw(QWidget* window);
+void UnlockWindowRedraw();
+
+}  // namespace quillon

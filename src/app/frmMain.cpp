@@ -1,0 +1,158 @@
+#include "app/frmMain.h"
+
+#include <QApplication>
+#include <QHBoxLayout>
+#include <QMenuBar>
+#include <QSplitter>
+#include <QVBoxLayout>
+
+namespace quillon {
+
+frmMain::frmMain(AppState& state, platform::Dialogs& dialogs, platform::Desktop& desktop_,
+                 QWidget* parent)
+    : QMainWindow(parent), st(state), dlg(dialogs), desktop(desktop_)
+{
+    setWindowTitle(QStringLiteral("Quillon"));
+    BuildControls();
+    SetButtonEnabledStatus();
+}
+
+void frmMain::BuildControls()
+{
+    QMenu* mnuFile = menuBar()->addMenu(QStringLiteral("&File"));
+    mnuFileExit = mnuFile->addAction(QStringLiteral("E&xit"));
+    connect(mnuFileExit, &QAction::triggered, this, &frmMain::mnuFileExit_Click);
+
+    QMenu* mnuOptions = menuBar()->addMenu(QStringLiteral("&Options"));
+    mnuOptionsDisplayButtonCaptions = mnuOptions->addAction(QStringLiteral("Display Button Captions"));
+    mnuOptionsDisplayButtonCaptions->setCheckable(true);
+    mnuOptionsDisplayButtonCaptions->setChecked(true);
+
+    QMenu* mnuFieldList = new QMenu(QStringLiteral("Field List"), this);
+    mnuFieldListLockFieldLocation = mnuFieldList->addAction(QStringLiteral("Lock Field Location"));
+    mnuFieldListLockFieldLocation->setCheckable(true);
+
+    tbarTools = addToolBar(QStringLiteral("Tools"));
+    tbarTools->setObjectName(QStringLiteral("tbarTools"));
+    tbarTools->setMovable(false);
+    tbarTools->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    static const char* const captions[19] = {
+        nullptr, "New", "Open", "Save", "Rec(s)", nullptr, "Undo", nullptr, "FTP Get", "FTP Put",
+        "TCP/IP", nullptr, "Filter", "Rec(s)", nullptr, "Report", "View", nullptr, "Ensemble"};
+    for (int i = 1; i <= 18; ++i) {
+        if (!captions[i]) {
+            tbarTools->addSeparator();
+            continue;
+        }
+        tbarButtons[static_cast<size_t>(i)] = tbarTools->addAction(QLatin1String(captions[i]));
+    }
+
+    auto makeList = [this](const char* name) {
+        auto* list = new QListWidget(this);
+        list->setObjectName(QLatin1String(name));
+        list->setUniformItemSizes(true);
+        list->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+        return list;
+    };
+    lstRecords = makeList("lstRecords");
+    lstRecords->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    lstSegments = makeList("lstSegments");
+    lstFields = makeList("lstFields");
+    lstFields->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    QFont fixed(QStringLiteral("DejaVu Sans Mono"));
+    fixed.setStyleHint(QFont::TypeWriter);
+    for (QListWidget* list : {lstRecords, lstSegments, lstFields})
+        list->setFont(fixed);
+    connect(lstRecords, &QListWidget::currentRowChanged, this, &frmMain::lstRecords_Click);
+
+    auto makeButton = [this](const char* name, const char* caption) {
+        auto* b = new QPushButton(QLatin1String(caption), this);
+        b->setObjectName(QLatin1String(name));
+        b->setAutoDefault(false);
+        b->setFixedWidth(36);
+        return b;
+    };
+    cmdFirstPage = makeButton("cmdFirstPage", "|<");
+    cmdPrevPage = makeButton("cmdPrevPage", "<");
+    cmdNextPage = makeButton("cmdNextPage", ">");
+    cmdLastPage = makeButton("cmdLastPage", ">|");
+    connect(cmdFirstPage, &QPushButton::clicked, this, &frmMain::cmdFirstPage_Click);
+    connect(cmdPrevPage, &QPushButton::clicked, this, &frmMain::cmdPrevPage_Click);
+    connect(cmdNextPage, &QPushButton::clicked, this, &frmMain::cmdNextPage_Click);
+    connect(cmdLastPage, &QPushButton::clicked, this, &frmMain::cmdLastPage_Click);
+    lblFile = new QLabel(this);
+    lblFile->setObjectName(QStringLiteral("lblFile"));
+    lblPageOf = new QLabel(this);
+    lblPageOf->setObjectName(QStringLiteral("lblPageOf"));
+    lblPageOf->setMinimumWidth(80);
+
+    // The TCP/IP panel's range boxes, which a load resets.
+    txtStartWithRecord = new QLineEdit(this);
+    txtEndWithRecord = new QLineEdit(this);
+    chkSendSelectedOnly = new QCheckBox(QStringLiteral("Send selected records only"), this);
+    for (QWidget* w : {static_cast<QWidget*>(txtStartWithRecord),
+                       static_cast<QWidget*>(txtEndWithRecord),
+                       static_cast<QWidget*>(chkSendSelectedOnly)})
+        w->hide();
+
+    auto* left = new QSplitter(Qt::Vertical);
+    left->addWidget(lstRecords);
+    left->addWidget(lstSegments);
+    left->setStretchFactor(0, 3);
+    left->setStretchFactor(1, 2);
+    auto* lists = new QSplitter(Qt::Horizontal);
+    lists->addWidget(left);
+    lists->addWidget(lstFields);
+    lists->setStretchFactor(0, 3);
+    lists->setStretchFactor(1, 2);
+
+    auto* pageRow = new QHBoxLayout;
+    pageRow->addWidget(cmdFirstPage);
+    pageRow->addWidget(cmdPrevPage);
+    pageRow->addWidget(lblPageOf);
+    pageRow->addWidget(cmdNextPage);
+    pageRow->addWidget(cmdLastPage);
+    pageRow->addSpacing(12);
+    pageRow->addWidget(lblFile, 1);
+
+    auto* central = new QWidget(this);
+    auto* column = new QVBoxLayout(central);
+    column->addWidget(lists, 1);
+    column->addLayout(pageRow);
+    setCentralWidget(central);
+
+    stsBar = statusBar();
+    for (size_t i = 1; i <= 5; ++i) {
+        stsPanels[i] = new QLabel(this);
+        stsBar->addPermanentWidget(stsPanels[i], i == 1 ? 1 : 0);
+    }
+    resize(1000, 700);
+}
+
+void frmMain::ResizeForm()
+{
+    // The layouts place the controls; nothing to compute until the window has its own geometry.
+}
+
+int frmMain::ExecCmd(const QString& program, const QStringList& arguments, int timeoutMs)
+{
+    return platform::ExecCmd(program, arguments, timeoutMs);
+}
+
+void frmMain::mnuFTPReceive_Click()
+{
+    if (FtpGetCommand)
+        FtpGetCommand();
+}
+
+void frmMain::mnuFileExit_Click()
+{
+    close();
+}
+
+QString frmMain::DisplayText(const std::string& bytes)
+{
+    return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+
+}  // namespace quillon

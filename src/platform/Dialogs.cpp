@@ -1,0 +1,60 @@
+#include "platform/Dialogs.h"
+
+namespace quillon::platform {
+
+MsgAnswer FirstButton(MsgButtons buttons)
+{
+    switch (buttons) {
+    case MsgButtons::OKOnly:
+    case MsgButtons::OKCancel:
+        return MsgAnswer::OK;
+    case MsgButtons::AbortRetryIgnore:
+        return MsgAnswer::Abort;
+    case MsgButtons::YesNoCancel:
+    case MsgButtons::YesNo:
+        return MsgAnswer::Yes;
+    case MsgButtons::RetryCancel:
+        return MsgAnswer::Retry;
+    }
+    return MsgAnswer::OK;
+}
+
+MsgAnswer ScriptedResponder::MsgBox(const QString& text, MsgButtons buttons, MsgIcon icon,
+                                    const QString& title)
+{
+    shown_.push_back({Shown::Kind::Message, text, title, buttons, icon, {}});
+    if (answers_.empty()) {
+        ++unanswered_;
+        return FirstButton(buttons);
+    }
+    const MsgAnswer a = answers_.front();
+    answers_.pop_front();
+    return a;
+}
+
+std::optional<QString> ScriptedResponder::InputBox(const QString& prompt, const QString& title,
+                                                   const QString& defaultText)
+{
+    shown_.push_back({Shown::Kind::Input, prompt, title, MsgButtons::OKCancel, MsgIcon::None,
+                      defaultText});
+    if (inputs_.empty()) {
+        ++unanswered_;
+        return std::nullopt;
+    }
+    const bool given = inputs_.front().has_value();
+    const QString text = given ? *inputs_.front() : QString();
+    inputs_.pop_front();
+    if (!given)
+        return std::nullopt;
+    return text;
+}
+
+void ScriptedResponder::Clear()
+{
+    answers_.clear();
+    inputs_.clear();
+    shown_.clear();
+    unanswered_ = 0;
+}
+
+}  // namespace quillon::platform

@@ -1,0 +1,63 @@
+#include "platform/FileIO.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <new>
+
+namespace quillon::platform {
+
+ReadResult ReadWholeFile(const QString& path, std::string& content)
+{
+    content.clear();
+    const QFileInfo info(path);
+    if (path.isEmpty() || !info.exists()) {
+        if (path.isEmpty() || !info.absoluteDir().exists())
+            return {ReadError::DirectoryNotFound, {}};
+        return {ReadError::FileNotFound, {}};
+    }
+    if (info.isDir())
+        return {ReadError::NotReadable, QStringLiteral("It is a folder.")};
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {ReadError::NotReadable, file.errorString()};
+    try {
+        // Read straight into the result; the loop after it catches a file that grew or whose
+        // size the system reports as 0.
+        const qint64 size = file.size();
+        size_t filled = 0;
+        if (size > 0) {
+            content.resize(static_cast<size_t>(size));
+            while (filled < content.size()) {
+                const qint64 n = file.read(content.data() + filled,
+                                           static_cast<qint64>(content.size() - filled));
+                if (n < 0) {
+                    content.clear();
+                    return {ReadError::NotReadable, file.errorString()};
+                }
+                if (n == 0)
+                    break;
+                filled += static_cast<size_t>(n);
+            }
+            content.resize(filled);
+        }
+        char buffer[65536];
+        for (;;) {
+            const qint64 n = file.read(buffer, sizeof buffer);
+            if (n < 0) {
+                content.clear();
+                return {ReadError::NotReadable, file.errorString()};
+            }
+            if (n == 0)
+                break;
+            content.append(buffer, static_cast<size_t>(n));
+        }
+    } catch (const std::bad_alloc&) {
+        content.clear();
+        content.shrink_to_fit();
+        return {ReadError::OutOfMemory, {}};
+    }
+    return {};
+}
+
+}  // namespace quillon::platform

@@ -1,0 +1,64 @@
+#include "platform/QtDialogs.h"
+
+#include <QInputDialog>
+#include <QMessageBox>
+
+namespace quillon::platform {
+
+MsgAnswer QtDialogs::MsgBox(const QString& text, MsgButtons buttons, MsgIcon icon,
+                            const QString& title)
+{
+    QMessageBox box(parent_);
+    box.setWindowTitle(title);
+    // Texts are written with CR LF line breaks; the box wants plain new lines.
+    box.setText(QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+    switch (icon) {
+    case MsgIcon::None: box.setIcon(QMessageBox::NoIcon); break;
+    case MsgIcon::Critical: box.setIcon(QMessageBox::Critical); break;
+    case MsgIcon::Question: box.setIcon(QMessageBox::Question); break;
+    case MsgIcon::Exclamation: box.setIcon(QMessageBox::Warning); break;
+    case MsgIcon::Information: box.setIcon(QMessageBox::Information); break;
+    }
+    QMessageBox::StandardButtons set;
+    switch (buttons) {
+    case MsgButtons::OKOnly: set = QMessageBox::Ok; break;
+    case MsgButtons::OKCancel: set = QMessageBox::Ok | QMessageBox::Cancel; break;
+    case MsgButtons::AbortRetryIgnore:
+        set = QMessageBox::Abort | QMessageBox::Retry | QMessageBox::Ignore;
+        break;
+    case MsgButtons::YesNoCancel: set = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel; break;
+    case MsgButtons::YesNo: set = QMessageBox::Yes | QMessageBox::No; break;
+    case MsgButtons::RetryCancel: set = QMessageBox::Retry | QMessageBox::Cancel; break;
+    }
+    box.setStandardButtons(set);
+    switch (box.exec()) {
+    case QMessageBox::Ok: return MsgAnswer::OK;
+    case QMessageBox::Abort: return MsgAnswer::Abort;
+    case QMessageBox::Retry: return MsgAnswer::Retry;
+    case QMessageBox::Ignore: return MsgAnswer::Ignore;
+    case QMessageBox::Yes: return MsgAnswer::Yes;
+    case QMessageBox::No: return MsgAnswer::No;
+    default:
+        // Escape or the close box: the box's cancelling answer.
+        if (buttons == MsgButtons::YesNo)
+            return MsgAnswer::No;
+        if (buttons == MsgButtons::OKOnly)
+            return MsgAnswer::OK;
+        if (buttons == MsgButtons::AbortRetryIgnore)
+            return MsgAnswer::Abort;
+        return MsgAnswer::Cancel;
+    }
+}
+
+std::optional<QString> QtDialogs::InputBox(const QString& prompt, const QString& title,
+                                           const QString& defaultText)
+{
+    bool ok = false;
+    const QString text =
+        QInputDialog::getText(parent_, title, prompt, QLineEdit::Normal, defaultText, &ok);
+    if (!ok)
+        return std::nullopt;
+    return text;
+}
+
+}  // namespace quillon::platform

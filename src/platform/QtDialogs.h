@@ -1,0 +1,24 @@
+#pragma once
+#include <QPointer>
+#include <QWidget>
+
+#include "platform/Dialogs.h"
+
+namespace quillon::platform {
+
+// Message and input boxes as the user sees them: modal Qt boxes over `parent`.
+class QtDialogs : public Dialogs {
+public:
+    explicit QtDialogs(QWidget* parent = nullptr) : parent_(parent) {}
+    void setParent(QWidget* parent) { parent_ = parent; }
+
+    MsgAnswer MsgBox(const QString& text, MsgButtons buttons, MsgIcon icon,
+                     const QString& title) override;
+    std::optional<QString> InputBox(const QString& prompt, const QString& title,
+                                    const QString& defaultText) override;
+
+private:
+    QPointer<QWidget> parent_;
+};
+
+}  // namespace quillon::platform

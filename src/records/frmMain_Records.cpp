@@ -1,0 +1,381 @@
+// The main window's record side: loading a file, the pages of the record list and the
+// small list procedures the commands share.
+#include <QApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QFontMetrics>
+#include <QStyle>
+
+#include "app/frmMain.h"
+#include "platform/FileIO.h"
+#include "records/HL7Loader.h"
+#include "records/Pages.h"
+
+namespace quillon {
+
+using platform::MsgAnswer;
+using platform::MsgButtons;
+using platform::MsgIcon;
+
+// What the loader asks of the window while it reads.
+class LoaderWindowHost : public LoadHost {
+public:
+    explicit LoaderWindowHost(frmMain& w) : w_(w) {}
+
+    void BeginPass() override { w_.BeginLoadPass(); }
+
+    bool AskLoadNonHL7() override
+    {
+        w_.lstRecords->setEnabled(true);
+        return w_.dlg.MsgBox(
+                   QStringLiteral("The file that you are trying to load contains non-HL7 "
+                                  "information.\r\n\r\nDo you want to try to load any HL7 "
+                                  "records that can be found in the file?"),
+                   MsgButtons::YesNo, MsgIcon::Exclamation,
+                   QStringLiteral("Attempt to Load Non-HL7 File"))
+            == MsgAnswer::Yes;
+    }
+
+    void RecordStored(const std::string&, int32_t recordCount) override
+    {
+        if (recordCount % 10 != 0)
+            return;
+        w_.lblFile->setText(QStringLiteral("Rec %1/%2")
+                                .arg(w_.lstRecords->currentRow() + 1)
+                                .arg(recordCount));
+        // Repaint now and then; user input waits until the load is done.
+        if (w_.loadEventsTimer_.elapsed() >= 40) {
+            QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+            w_.loadEventsTimer_.restart();
+        }
+    }
+
+private:
+    frmMain& w_;
+};
+
+void frmMain::BeginLoadPass()
+{
+    lstRecords->setEnabled(false);
+    lstRecords->clear();
+    lstSegments->clear();
+    lstFields->clear();
+    txtStartWithRecord->clear();
+    txtEndWithRecord->clear();
+    chkSendSelectedOnly->setChecked(true);
+    mnuFieldListLockFieldLocation->setChecked(false);
+    stsPanels[5]->clear();
+    lblFile->clear();
+    lblPageOf->clear();
+    QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    loadEventsTimer_.start();
+}
+
+void frmMain::ShowLoadError(const QString& text, const QString& title)
+{
+    dlg.MsgBox(text, MsgButtons::OKOnly, MsgIcon::Exclamation, title);
+}
+
+void frmMain::LoadHL7File(const QString& pathIn)
+{
+    // A load runs inside one event; window events it lets through must not start another.
+    if (loading_)
+        return;
+    loading_ = true;
+    struct Done {
+        bool& flag;
+        ~Done() { flag = false; }
+    } done{loading_};
+
+    const QString path = pathIn;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+
+    // The whole file is read before anything changes, so a file that cannot be read leaves
+    // the records on screen as they were.
+    std::string content;
+    const platform::ReadResult read = platform::ReadWholeFile(GetShortPath(path), content);
+    if (read.error != platform::ReadError::None) {
+        QApplication::restoreOverrideCursor();
+        switch (read.error) {
+        case platform::ReadError::FileNotFound:
+            ShowLoadError(QStringLiteral("The file '%1' does not exist.").arg(path),
+                          QStringLiteral("File Not Found"));
+            break;
+        case platform::ReadError::DirectoryNotFound:
+            ShowLoadError(QStringLiteral("The directory that the file '%1' should be in does not "
+                                         "exist. Please check it and try again.")
+                              .arg(path),
+                          QStringLiteral("Directory Not Found"));
+            break;
+        case platform::ReadError::OutOfMemory:
+            ShowLoadError(QStringLiteral("The system is out of virtual memory.  The HL7 file that "
+                                         "you are trying to load is too large to load. Please try "
+                                         "closing other programs and trying again."),
+                          QStringLiteral("Out of Memory"));
+            break;
+        default:
+            ShowLoadError(QStringLiteral("The file '%1' cannot be read: %2")
+                              .arg(path, read.detail),
+                          QStringLiteral("Can't Read File"));
+            break;
+        }
+        return;
+    }
+
+    LoaderWindowHost host(*this);
+    LoadEnd end;
+    try {
+        end = ParseHL7Content(content, st.records, st.delimiters, st.envelope.EndOfBlockChar,
+                              host);
+    } catch (const std::bad_alloc&) {
+        content = std::string();
+        st.records.Reset(1);
+        QApplication::restoreOverrideCursor();
+        ShowNothingLoaded();
+        ShowLoadError(QStringLiteral("The system is out of virtual memory.  The HL7 file that "
+                                     "you are trying to load is too large to load. Please try "
+                                     "closing other programs and trying again."),
+                      QStringLiteral("Out of Memory"));
+        return;
+    }
+    content = std::string();
+    QApplication::restoreOverrideCursor();
+
+    if (end == LoadEnd::NotHL7) {
+        OfferViewer(path);
+        return;
+    }
+
+    CurrentPage = 1;
+    DisplayPage(CurrentPage);
+    SetButtonEnabledStatus();
+    lblFile->setText(QStringLiteral("Rec 1/%1").arg(st.records.RecordCount));
+    if (!path.contains(QLatin1String("ftp.dat")))
+        setWindowTitle(QStringLiteral("Quillon - ") + path);
+    if (!st.session.AdminSwitches[AdminPrint] && mnuOptionsDisplayButtonCaptions->isChecked())
+        tbarButtons[4]->setText(QStringLiteral("Rec(s)"));
+    lstRecords->setEnabled(true);
+    {
+        const QSignalBlocker block(lstRecords);
+        lstRecords->setCurrentRow(0);
+    }
+    lstRecords_Click();
+    st.session.FocusedListName = QStringLiteral("lstRecords");
+    ResizeForm();
+}
+
+void frmMain::ShowNothingLoaded()
+{
+    st.records.RecordCount = 0;
+    DisplayPage(CurrentPage);
+    SetButtonEnabledStatus();
+    lstRecords->setEnabled(true);
+    setWindowTitle(QStringLiteral("Quillon"));
+}
+
+void frmMain::OfferViewer(const QString& path)
+{
+    const QString& editor = st.session.TextEditorForViewer;
+    const QString text =
+        QStringLiteral("The file that you are trying to load does not appear to contain HL7 "
+                       "records.\r\n\r\nWould you like to try loading it into ")
+        + (editor.isEmpty() ? QStringLiteral("an appropriate viewer?") : editor);
+    const MsgAnswer answer = dlg.MsgBox(text, MsgButtons::YesNo, MsgIcon::Exclamation,
+                                        QStringLiteral("Attempt to Load Non-HL7 File"));
+    // Nothing of the file was loaded: the window says so rather than keep the last caption.
+    ShowNothingLoaded();
+
+    if (answer == MsgAnswer::Yes) {
+        const QString shortPath = GetShortPath(path);
+        if (!editor.isEmpty()) {
+            if (!desktop.StartProgram(editor, {shortPath}))
+                ShowLoadError(QStringLiteral("Unable to launch the viewer ") + editor
+                                  + QStringLiteral(". Please verify that it is correct and "
+                                                   "change it in the [Options|Select Default "
+                                                   "Text Editor] menu."),
+                              QStringLiteral("Can't Find Viewer"));
+        } else if (!desktop.OpenDocument(QStringLiteral("Open"), shortPath)) {
+            ShowLoadError(QStringLiteral("No program could be started to open the file '%1'. "
+                                         "Please choose a viewer in the [Options|Select Default "
+                                         "Text Editor] menu.")
+                              .arg(path),
+                          QStringLiteral("Can't Find Viewer"));
+        }
+        return;
+    }
+
+    if (st.ftp.FtpWindowCaption.contains(QLatin1String("FTP Get"))) {
+        // The file is FTP Get's own download; only such a working copy is ever deleted.
+        const QString canonical = QFileInfo(path).absoluteFilePath();
+        if (canonical.startsWith(st.folders.Files2LoadFolder)
+            || canonical.startsWith(st.folders.FTPFolder))
+            QFile::remove(path);
+        mnuFTPReceive_Click();
+    }
+}
+
+void frmMain::DisplayPage(int32_t& page)
+{
+    const int32_t count = st.records.RecordCount;
+    auto setToolbar = [this](int button, bool enabled) {
+        tbarButtons[static_cast<size_t>(button)]->setEnabled(enabled);
+    };
+    if (count == 0) {
+        lblPageOf->clear();
+        lblFile->clear();
+        lstRecords->clear();
+        lstSegments->clear();
+        lstFields->clear();
+        stsPanels[5]->clear();
+        for (int b : {3, 4, 9, 12, 13, 15, 16})
+            setToolbar(b, false);
+        return;
+    }
+
+    lstRecords->setEnabled(false);
+    lstRecords->clear();
+    lstFields->clear();
+    stsPanels[5]->clear();
+    lstSegments->clear();
+
+    if (page < 1)
+        page = 1;
+    int32_t first = RecordAt(page, 0);
+    if (first > count) {
+        page = (count - 1) / RecordsPerPage + 1;
+        first = RecordAt(page, 0);
+    }
+    lstRecords->setUpdatesEnabled(false);
+    for (int32_t row = 0; row < RecordsPerPage && first + row <= count; ++row)
+        AddItemToList(lstRecords, DisplayText(st.records.Record(first + row)));
+    lstRecords->setUpdatesEnabled(true);
+
+    lblPageOf->setText(QStringLiteral("Pg %1/%2").arg(page).arg(PageCount(count)));
+    lstRecords->setEnabled(true);
+    CurrentPage = page;
+    SetButtonEnabledStatus();
+
+    const bool rows = lstRecords->count() >= 1;
+    const auto& admin = st.session.AdminSwitches;
+    setToolbar(3, rows && !admin[AdminFileSave]);
+    setToolbar(4, rows && !admin[AdminPrint]);
+    setToolbar(9, rows && !admin[AdminFtpPut]);
+    setToolbar(12, rows);
+    setToolbar(13, rows);
+    const bool fieldsSelected = !lstFields->selectedItems().isEmpty();
+    setToolbar(15, fieldsSelected);
+    setToolbar(16, fieldsSelected);
+}
+
+void frmMain::SetButtonEnabledStatus()
+{
+    const int32_t count = st.records.RecordCount;
+    const int32_t pages = PageCount(count);
+    cmdFirstPage->setEnabled(count != 0 && CurrentPage != 1);
+    cmdPrevPage->setEnabled(count != 0 && CurrentPage > 1);
+    cmdNextPage->setEnabled(count != 0 && CurrentPage < pages);
+    cmdLastPage->setEnabled(count != 0 && pages > 1 && CurrentPage < pages);
+}
+
+void frmMain::SelectFirstRowAfterPageChange(bool unselectFirst)
+{
+    DisplayPage(CurrentPage);
+    if (lstRecords->count() == 0)
+        return;
+    if (unselectFirst) {
+        {
+            const QSignalBlocker block(lstRecords);
+            lstRecords->setCurrentRow(0, QItemSelectionModel::NoUpdate);
+        }
+        UnselectAllRecords();
+        lstRecords->setCurrentRow(-1);
+    }
+    // Making row 0 current runs the selection handling, which fills the other two lists.
+    lstRecords->setCurrentRow(0);
+}
+
+void frmMain::cmdFirstPage_Click()
+{
+    if (CurrentPage > 1) {
+        CurrentPage = 1;
+        SelectFirstRowAfterPageChange(false);
+    }
+}
+
+void frmMain::cmdPrevPage_Click()
+{
+    if (CurrentPage > 1) {
+        --CurrentPage;
+        SelectFirstRowAfterPageChange(false);
+    }
+}
+
+void frmMain::cmdNextPage_Click()
+{
+    if (CurrentPage < PageCount(st.records.RecordCount)) {
+        ++CurrentPage;
+        SelectFirstRowAfterPageChange(true);
+    }
+}
+
+void frmMain::cmdLastPage_Click()
+{
+    if (st.records.RecordCount / RecordsPerPage + 1 > CurrentPage) {
+        CurrentPage = PageCount(st.records.RecordCount);
+        SelectFirstRowAfterPageChange(false);
+    }
+}
+
+int frmMain::AddItemToList(QListWidget* list, const QString& text, std::optional<int> itemData)
+{
+    const qlonglong widest = list->property("Tag").toString().toLongLong();
+    const int width = QFontMetrics(list->font()).horizontalAdvance(text)
+        + style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    if (width > widest) {
+        list->setProperty("Tag", QString::number(width));
+        if (list == lstSegments)
+            LongestSegmentLength = static_cast<int32_t>(text.size());
+    }
+    auto* item = new QListWidgetItem(text);
+    if (itemData)
+        item->setData(Qt::UserRole, *itemData);
+    list->addItem(item);
+    return list->count() - 1;
+}
+
+void frmMain::UnselectAllRecords()
+{
+    if (lstRecords->selectedItems().size() < 2)
+        return;
+    SuppressRecordClick = true;
+    lstRecords->clearSelection();
+    SuppressRecordClick = false;
+}
+
+void frmMain::lstRecords_Click()
+{
+    if (SuppressRecordClick)
+        return;
+    lstSegments->clear();
+    lstFields->clear();
+    const int row = lstRecords->currentRow();
+    CurrentRecordIndex = row;
+    if (row < 0)
+        return;
+    const int32_t k = RecordAt(CurrentPage, row);
+    if (k < 1 || k > st.records.RecordCount)
+        return;
+    // One row per segment: the record text cut at its end-of-block characters.
+    const std::string& record = st.records.Record(k);
+    const char eob = st.envelope.EndOfBlockChar;
+    size_t start = 0;
+    while (start < record.size()) {
+        size_t end = record.find(eob, start);
+        if (end == std::string::npos)
+            end = record.size();
+        AddItemToList(lstSegments, DisplayText(record.substr(start, end - start)));
+        start = end + 1;
+    }
+}
+
+}  // namespace quillon
