@@ -1,1 +1,277 @@
+// The platform layer: running programs, the scripted message boxes, reading whole files and
+// the application-data folder.
 #include <gtest/gtest.h>
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <optional>
+#include <string>
+
+#include "TestSupport.h"
+#include "platform/FileIO.h"
+#include "platform/SpecialFolders.h"
+
+namespace quillon::test
+{
+namespace
+{
+
+using platform::MsgAnswer;
+using platform::MsgButtons;
+using platform::MsgIcon;
+using platform::ReadError;
+
+// ---------------------------------------------------------------------------------------------
+// ExecCmd
+
+struct ExecCase {
+    const char* name;
+    QString program;
+    QStringList arguments;
+    int timeoutMs;
+    int expected;
+    qint64 withinMs; // the call must answer within this
+};
+
+class ExecCmdTest : public ::testing::TestWithParam<ExecCase>
+{
+};
+
+TEST_P(ExecCmdTest, AnswersTheExitCode)
+{
+    const ExecCase& c = GetParam();
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(platform::ExecCmd(c.program, c.arguments, c.timeoutMs), c.expected);
+    EXPECT_LT(clock.elapsed(), c.withinMs);
+}
+
+INSTANTIATE_TEST_SUITE_P(Programs, ExecCmdTest,
+    ::testing::Values(ExecCase { "Missing", QStringLiteral("/nonexistent/quillon-no-such-program"),
+                          {}, 5000, -1, 5000 },
+        ExecCase { "ExitOne", QStringLiteral("sh"),
+            { QStringLiteral("-c"), QStringLiteral("exit 1") }, 10000, 1, 10000 },
+        ExecCase { "ExitSeven", QStringLiteral("sh"),
+            { QStringLiteral("-c"), QStringLiteral("exit 7") }, 10000, 7, 10000 },
+        ExecCase { "True", QStringLiteral("true"), {}, 10000, 0, 10000 },
+        // Standard input is closed: cat sees its end at once instead of waiting for input.
+        ExecCase { "CatGetsNoInput", QStringLiteral("cat"), {}, 10000, 0, 10000 },
+        ExecCase { "ReadFailsOnClosedInput", QStringLiteral("sh"),
+            { QStringLiteral("-c"), QStringLiteral("read line && exit 3 || exit 4") }, 10000, 4,
+            10000 },
+        // Arguments pass untouched: no shell sees them.
+        ExecCase { "ArgumentsAreNotSplit", QStringLiteral("sh"),
+            { QStringLiteral("-c"), QStringLiteral("[ \"$1\" = 'a b; exit 9' ] && exit 5"),
+                QStringLiteral("sh"), QStringLiteral("a b; exit 9") },
+            10000, 5, 10000 },
+        ExecCase {
+            "KilledOnTimeout", QStringLiteral("sleep"), { QStringLiteral("10") }, 200, -1, 4000 },
+        ExecCase { "Crashes", QStringLiteral("sh"),
+            { QStringLiteral("-c"), QStringLiteral("kill -SEGV $$") }, 10000, -1, 10000 }),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// ---------------------------------------------------------------------------------------------
+// ScriptedResponder
+
+TEST(ScriptedResponder, QueuedAnswersAreUsedInOrderThenTheFirstButton)
+{
+    platform::ScriptedResponder r;
+    r.QueueAnswer(MsgAnswer::No);
+    r.QueueAnswer(MsgAnswer::Cancel);
+    EXPECT_FALSE(r.allAnswersUsed());
+
+    EXPECT_EQ(r.MsgBox("one", MsgButtons::YesNo, MsgIcon::Question, "T1"), MsgAnswer::No);
+    EXPECT_EQ(
+        r.MsgBox("two", MsgButtons::YesNoCancel, MsgIcon::Exclamation, "T2"), MsgAnswer::Cancel);
+    EXPECT_TRUE(r.allAnswersUsed());
+    EXPECT_EQ(r.unanswered(), 0);
+
+    const struct {
+        MsgButtons buttons;
+        MsgAnswer first;
+    } firsts[] = {
+        { MsgButtons::OKOnly, MsgAnswer::OK },
+        { MsgButtons::OKCancel, MsgAnswer::OK },
+        { MsgButtons::AbortRetryIgnore, MsgAnswer::Abort },
+        { MsgButtons::YesNoCancel, MsgAnswer::Yes },
+        { MsgButtons::YesNo, MsgAnswer::Yes },
+        { MsgButtons::RetryCancel, MsgAnswer::Retry },
+    };
+    for (const auto& c : firsts)
+        EXPECT_EQ(r.MsgBox("unanswered", c.buttons, MsgIcon::None, "T"), c.first);
+    EXPECT_EQ(r.unanswered(), 6);
+
+    ASSERT_EQ(r.shown().size(), 8u);
+    const auto& first = r.shown()[0];
+    EXPECT_EQ(first.kind, platform::ScriptedResponder::Shown::Kind::Message);
+    EXPECT_EQ(first.text, QStringLiteral("one"));
+    EXPECT_EQ(first.title, QStringLiteral("T1"));
+    EXPECT_EQ(first.buttons, MsgButtons::YesNo);
+    EXPECT_EQ(first.icon, MsgIcon::Question);
+    EXPECT_EQ(r.shown()[1].icon, MsgIcon::Exclamation);
+    EXPECT_EQ(r.shown()[7].buttons, MsgButtons::RetryCancel);
+
+    r.Clear();
+    EXPECT_TRUE(r.shown().empty());
+    EXPECT_EQ(r.unanswered(), 0);
+}
+
+TEST(ScriptedResponder, InputBoxesGiveQueuedTextOrCancel)
+{
+    platform::ScriptedResponder r;
+    r.QueueInput(QStringLiteral("typed"));
+    r.QueueInput(std::nullopt);
+    r.QueueInput(QString());
+    // Message answers and input answers are separate queues.
+    r.QueueAnswer(MsgAnswer::No);
+
+    EXPECT_EQ(r.InputBox("Name?", "Ask", "dflt"), std::optional<QString>(QStringLiteral("typed")));
+    EXPECT_EQ(r.MsgBox("sure?", MsgButtons::YesNo, MsgIcon::Question, "Q"), MsgAnswer::No);
+    EXPECT_EQ(r.InputBox("Again?", "Ask", ""), std::nullopt);
+    const auto empty = r.InputBox("Empty?", "Ask", "x");
+    ASSERT_TRUE(empty.has_value());
+    EXPECT_TRUE(empty->isEmpty());
+    EXPECT_EQ(r.unanswered(), 0);
+    EXPECT_TRUE(r.allAnswersUsed());
+
+    EXPECT_EQ(r.InputBox("Nobody?", "Ask", "d"), std::nullopt);
+    EXPECT_EQ(r.unanswered(), 1);
+
+    ASSERT_EQ(r.shown().size(), 5u);
+    const auto& in = r.shown()[0];
+    EXPECT_EQ(in.kind, platform::ScriptedResponder::Shown::Kind::Input);
+    EXPECT_EQ(in.text, QStringLiteral("Name?"));
+    EXPECT_EQ(in.title, QStringLiteral("Ask"));
+    EXPECT_EQ(in.defaultText, QStringLiteral("dflt"));
+    EXPECT_EQ(r.shown()[1].kind, platform::ScriptedResponder::Shown::Kind::Message);
+    EXPECT_EQ(r.shown()[4].text, QStringLiteral("Nobody?"));
+}
+
+// ---------------------------------------------------------------------------------------------
+// ReadWholeFile
+
+TEST(ReadWholeFile, ReadsEveryByte)
+{
+    QTemporaryDir dir;
+    std::string bytes;
+    for (int round = 0; round < 300; ++round) // past one 64 KiB read
+        for (int c = 0; c < 256; ++c)
+            bytes.push_back(static_cast<char>(c));
+    bytes += std::string("\0\xFF\r\n\x1A", 5);
+
+    const struct {
+        const char* name;
+        std::string content;
+    } cases[] = { { "all.bin", bytes }, { "empty.bin", {} }, { "nul.bin", std::string(1, '\0') } };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString path = dir.filePath(QLatin1String(c.name));
+        WriteBytes(path, c.content);
+        std::string read = "left over";
+        const platform::ReadResult r = platform::ReadWholeFile(path, read);
+        EXPECT_EQ(r.error, ReadError::None);
+        EXPECT_EQ(read, c.content);
+    }
+}
+
+struct ReadErrorCase {
+    const char* name;
+    QString relative; // under a scratch folder holding "file.txt" and "folder/"
+    ReadError expected;
+};
+
+class ReadWholeFileErrorTest : public ::testing::TestWithParam<ReadErrorCase>
+{
+};
+
+TEST_P(ReadWholeFileErrorTest, NamesTheKindOfFailure)
+{
+    const ReadErrorCase& c = GetParam();
+    QTemporaryDir dir;
+    WriteBytes(dir.filePath(QStringLiteral("file.txt")), "MSH|");
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("folder")));
+    std::string content = "left over";
+    const platform::ReadResult r = platform::ReadWholeFile(
+        c.relative.isNull() ? QString() : dir.filePath(c.relative), content);
+    EXPECT_EQ(r.error, c.expected);
+    EXPECT_TRUE(content.empty());
+    if (c.expected == ReadError::NotReadable) {
+        EXPECT_FALSE(r.detail.isEmpty());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, ReadWholeFileErrorTest,
+    ::testing::Values(
+        ReadErrorCase { "MissingFile", QStringLiteral("absent.txt"), ReadError::FileNotFound },
+        ReadErrorCase {
+            "MissingFileInFolder", QStringLiteral("folder/absent.txt"), ReadError::FileNotFound },
+        ReadErrorCase {
+            "MissingFolder", QStringLiteral("nowhere/absent.txt"), ReadError::DirectoryNotFound },
+        ReadErrorCase {
+            "FileAsFolder", QStringLiteral("file.txt/absent.txt"), ReadError::DirectoryNotFound },
+        ReadErrorCase { "Folder", QStringLiteral("folder"), ReadError::NotReadable },
+        ReadErrorCase { "EmptyPath", QString(), ReadError::DirectoryNotFound }),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ReadWholeFile, ReadsFilesOfUnknownSize)
+{
+    const QString path = QStringLiteral("/proc/self/status");
+    if (!QFileInfo::exists(path))
+        GTEST_SKIP() << "no /proc on this system";
+    ASSERT_EQ(QFileInfo(path).size(), 0);
+    std::string content;
+    EXPECT_EQ(platform::ReadWholeFile(path, content).error, ReadError::None);
+    EXPECT_NE(content.find("Name:"), std::string::npos);
+    EXPECT_EQ(content.back(), '\n');
+}
+
+// ---------------------------------------------------------------------------------------------
+// LocalAppDataFolder
+
+class QuillonHomeGuard
+{
+public:
+    QuillonHomeGuard()
+        : had_(qEnvironmentVariableIsSet("QUILLON_HOME"))
+        , old_(qgetenv("QUILLON_HOME"))
+    {
+    }
+    ~QuillonHomeGuard()
+    {
+        if (had_)
+            qputenv("QUILLON_HOME", old_);
+        else
+            qunsetenv("QUILLON_HOME");
+    }
+
+private:
+    bool had_;
+    QByteArray old_;
+};
+
+TEST(LocalAppDataFolder, UsesQuillonHomeAndCreatesIt)
+{
+    QuillonHomeGuard guard;
+    QTemporaryDir dir;
+    const struct {
+        QString set;
+        QString expected;
+    } cases[] = {
+        { dir.filePath(QStringLiteral("home")), dir.filePath(QStringLiteral("home")) },
+        { dir.filePath(QStringLiteral("with slash/")), dir.filePath(QStringLiteral("with slash")) },
+        { dir.filePath(QStringLiteral("deep/er//")), dir.filePath(QStringLiteral("deep/er")) },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.set.toStdString());
+        qputenv("QUILLON_HOME", c.set.toLocal8Bit());
+        const QString folder = platform::LocalAppDataFolder();
+        EXPECT_EQ(folder, c.expected);
+        EXPECT_TRUE(QFileInfo(folder).isDir());
+    }
+}
+
+} // namespace
+} // namespace quillon::test
