@@ -52,6 +52,7 @@ void frmMain::BuildControls()
         list->setObjectName(QLatin1String(name));
         list->setUniformItemSizes(true);
         list->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+        list->setTextElideMode(Qt::ElideNone);
         return list;
     };
     lstRecords = makeList("lstRecords");

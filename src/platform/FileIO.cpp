@@ -60,4 +60,11 @@ ReadResult ReadWholeFile(const QString& path, std::string& content)
     return {};
 }
 
+std::string GetText(const QString& fileName)
+{
+    std::string content;
+    ReadWholeFile(fileName, content);
+    return content;
+}
+
 }  // namespace quillon::platform

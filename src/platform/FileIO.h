@@ -21,4 +21,7 @@ struct ReadResult {
 // size the system does not know in advance.
 ReadResult ReadWholeFile(const QString& path, std::string& content);
 
+// The whole content of a file as bytes; empty when it cannot be read.
+std::string GetText(const QString& fileName);
+
 }  // namespace quillon::platform

@@ -106,16 +106,19 @@ LoadEnd ParseHL7Content(std::string_view content, RecordStore& store, Delimiters
             }
             ++counter;
 
-            if (salvageMode && line.find("PASSITON") != std::string_view::npos
-                && line.find("MSH") == std::string_view::npos) {
-                --counter;
-                continue;
-            }
-
             if (const size_t lf = line.find('\n'); lf != std::string_view::npos) {
                 pendingText = line.substr(lf + 1);
                 pending = true;
                 line = line.substr(0, lf);
+            }
+
+            // Marker lines of the sending engine are skipped in a salvage pass. Each piece up
+            // to an LF is judged on its own: the rest of the physical line belongs to later
+            // pieces (and scanning it for every piece would cost quadratic time).
+            if (salvageMode && line.find("PASSITON") != std::string_view::npos
+                && line.find("MSH") == std::string_view::npos) {
+                --counter;
+                continue;
             }
 
             if (line.size() > 1 && static_cast<unsigned char>(line.front()) == 127)
@@ -178,11 +181,12 @@ LoadEnd ParseHL7Content(std::string_view content, RecordStore& store, Delimiters
         if (restart) {
             salvageMode = true;
             cleaned.clear();
-            cleaned.reserve(content.size() + 1);
+            cleaned.reserve(content.size());
+            // End-of-file marks left by old editors are removed. Nothing is added: a marker
+            // byte after a last line without a line end would end up inside its segment.
             for (char c : content)
                 if (c != 26)
                     cleaned.push_back(c);
-            cleaned.push_back('\x01');
             salvageDone = true;
             source = cleaned;
             continue;

@@ -1,6 +1,7 @@
 // The main window's record side: loading a file, the pages of the record list and the
 // small list procedures the commands share.
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QFontMetrics>
@@ -14,6 +15,17 @@
 namespace quillon {
 
 using platform::MsgAnswer;
+
+namespace {
+// True when `file`, with every link resolved, lies inside `folder`.
+bool LiesInFolder(const QString& file, const QString& folder)
+{
+    const QString f = QFileInfo(file).canonicalFilePath();
+    const QString d = QDir(folder).canonicalPath();
+    return !f.isEmpty() && !d.isEmpty() && f.startsWith(d + QLatin1Char('/'));
+}
+}  // namespace
+
 using platform::MsgButtons;
 using platform::MsgIcon;
 
@@ -206,9 +218,8 @@ void frmMain::OfferViewer(const QString& path)
 
     if (st.ftp.FtpWindowCaption.contains(QLatin1String("FTP Get"))) {
         // The file is FTP Get's own download; only such a working copy is ever deleted.
-        const QString canonical = QFileInfo(path).absoluteFilePath();
-        if (canonical.startsWith(st.folders.Files2LoadFolder)
-            || canonical.startsWith(st.folders.FTPFolder))
+        if (LiesInFolder(path, st.folders.Files2LoadFolder)
+            || LiesInFolder(path, st.folders.FTPFolder))
             QFile::remove(path);
         mnuFTPReceive_Click();
     }
