@@ -3,8 +3,12 @@
 #include <QString>
 #include <array>
 #include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
 
 #include "app/DataFolders.h"
+#include "records/Dictionary.h"
 #include "records/RecordStore.h"
 
 namespace quillon {
@@ -14,6 +18,12 @@ struct TraceSwitches {
     bool LogMessage = false;
     bool LogMessageASCII = false;
     QString LogFilename = QStringLiteral("LOG_%D.txt");
+    // What "%N" stands for: the selected TCP/IP configuration while the TCP/IP panel shows,
+    // else "" (the file name then says "LOG").
+    std::function<QString()> ConfigurationName;
+    // Told once when the trace log cannot be written (with the path), until a write succeeds.
+    std::function<void(const QString& path)> WriteFailed;
+    bool WriteFailureReported = false;
 };
 
 // The seven administration switches; a switch that is on locks its command.
@@ -24,10 +34,23 @@ struct SessionState {
     QString CommandLineFile;
     QString CurrentFileName;
     QString FocusedListName = QStringLiteral("lstRecords");
+    QString LockedFieldName;      // the designation the field list is locked on, or ""
     QString TextEditorForViewer;  // empty: the desktop's own choice
     std::array<bool, AdminSwitchCount> AdminSwitches{};
     int32_t UndoLevel = 0;
     bool ProgressCancelled = false;
+};
+
+// Values the editing, search and filter commands share with the record display.
+struct EditingState {
+    std::string FilterRepetition;              // "(2)" or "" for the filter-by-field locator
+    std::array<std::string, 6> UndoDelimiters;  // slots 1 to 5, for a delimiter-change undo point
+};
+
+// The active view: the designations the field list is narrowed to (none: no view).
+struct ViewState {
+    std::vector<std::string> ViewFields;
+    int32_t ViewFieldCount() const { return static_cast<int32_t>(ViewFields.size()); }
 };
 
 // What the rest of the program sees of the FTP side.
@@ -43,6 +66,9 @@ struct AppState {
     DataFolders folders;
     TraceSwitches trace;
     SessionState session;
+    DescriptionDictionary dictionary;
+    EditingState editing;
+    ViewState view;
     FtpState ftp;
 };
 

@@ -253,11 +253,11 @@ void frmMain::DisplayPage(int32_t& page)
         page = 1;
     int32_t first = RecordAt(page, 0);
     if (first > count) {
-        page = (count - 1) / RecordsPerPage + 1;
+        page = (count - 1) / PageSize + 1;
         first = RecordAt(page, 0);
     }
     lstRecords->setUpdatesEnabled(false);
-    for (int32_t row = 0; row < RecordsPerPage && first + row <= count; ++row)
+    for (int32_t row = 0; row < PageSize && first + row <= count; ++row)
         AddItemToList(lstRecords, DisplayText(st.records.Record(first + row)));
     lstRecords->setUpdatesEnabled(true);
 
@@ -331,7 +331,7 @@ void frmMain::cmdNextPage_Click()
 
 void frmMain::cmdLastPage_Click()
 {
-    if (st.records.RecordCount / RecordsPerPage + 1 > CurrentPage) {
+    if (st.records.RecordCount / PageSize + 1 > CurrentPage) {
         CurrentPage = PageCount(st.records.RecordCount);
         SelectFirstRowAfterPageChange(false);
     }

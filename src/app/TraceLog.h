@@ -1,0 +1,34 @@
+#pragma once
+// The trace log: time-stamped entries appended to a file in LogsFolder whose name comes from
+// the LogFilename pattern ("%N" a name, "%D" the date as YYYY-MM-DD).
+#include <QDate>
+#include <QString>
+#include <QTime>
+#include <string>
+#include <string_view>
+
+namespace quillon {
+
+struct AppState;
+
+// The file name (no folder) for `today`: every "%N" becomes `nameForN` ("LOG" when it is
+// empty), every "%D" the date as YYYY-MM-DD.
+QString GetLogFileName(const QString& pattern, const QString& nameForN, const QDate& today);
+
+// One entry's bytes: "HH:MM:SS.ss", two blanks, the category cut or padded to five characters,
+// two blanks and the first 100 characters of the text; each further 100 characters on a line of
+// their own after 20 blanks. Lines end with CR LF. Seconds use `decimalPoint` and stay within
+// 00.00 and 59.99.
+std::string FormatLogEntry(std::string_view category, std::string_view text, const QTime& time,
+                           QChar decimalPoint);
+
+// Appends `entry` to the file at `path`; a new file first gets a line holding one blank.
+// False when the file cannot be created, opened or written.
+bool AppendLogEntry(const QString& path, const std::string& entry);
+
+// Writes one entry to the trace log of `st` with the current time and the locale's decimal
+// point. Never throws: a log that cannot be written drops the entry and tells
+// st.trace.WriteFailed once, until a write succeeds again.
+void WriteLog(AppState& st, std::string_view category, std::string_view text);
+
+}  // namespace quillon
