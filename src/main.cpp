@@ -24,6 +24,7 @@ int main(int argc, char* argv[])
 
     quillon::frmMain window(state, dialogs, desktop);
     dialogs.setParent(&window);
+    window.LoadDescriptionFiles();
     window.show();
     if (!failed.isEmpty())
         dialogs.MsgBox(QStringLiteral("These data folders could not be created:\r\n")

@@ -266,6 +266,7 @@ TEST_F(MainWindowTest, PageButtonsMoveBetweenPagesAndSelectTheFirstRecord)
         // Any row of the page shows its own record's segments.
         const int row = w.lstRecords->count() - 1;
         w.lstRecords->setCurrentRow(row);
+        QCoreApplication::processEvents();  // a selection is shown once the event settles
         EXPECT_EQ(w.CurrentRecordIndex, row);
         EXPECT_EQ(Rows(w.lstSegments),
             Latin1List(g.segments[static_cast<size_t>((s.page - 1) * 400 + row)]));

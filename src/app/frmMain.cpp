@@ -14,6 +14,9 @@ frmMain::frmMain(AppState& state, platform::Dialogs& dialogs, platform::Desktop&
 {
     setWindowTitle(QStringLiteral("Quillon"));
     BuildControls();
+    st.trace.WriteFailed = [this](const QString& path) {
+        stsBar->showMessage(QStringLiteral("The trace log cannot be written: ") + path, 15000);
+    };
     SetButtonEnabledStatus();
 }
 
@@ -23,14 +26,30 @@ void frmMain::BuildControls()
     mnuFileExit = mnuFile->addAction(QStringLiteral("E&xit"));
     connect(mnuFileExit, &QAction::triggered, this, &frmMain::mnuFileExit_Click);
 
+    QMenu* mnuViews = menuBar()->addMenu(QStringLiteral("&Views"));
+    mnuViewsDisable = mnuViews->addAction(QStringLiteral("&Disable View"));
+    connect(mnuViewsDisable, &QAction::triggered, this, &frmMain::mnuViewsDisable_Click);
+
     QMenu* mnuOptions = menuBar()->addMenu(QStringLiteral("&Options"));
-    mnuOptionsDisplayButtonCaptions = mnuOptions->addAction(QStringLiteral("Display Button Captions"));
-    mnuOptionsDisplayButtonCaptions->setCheckable(true);
-    mnuOptionsDisplayButtonCaptions->setChecked(true);
+    auto addOption = [mnuOptions](const char* caption) {
+        QAction* a = mnuOptions->addAction(QLatin1String(caption));
+        a->setCheckable(true);
+        a->setChecked(true);
+        return a;
+    };
+    mnuOptionsDisplayEmptyFields = addOption("Display &Empty Fields");
+    mnuOptionsDisplayFieldDescriptions = addOption("Display &Field Descriptions");
+    mnuOptionsDisplayCompoundFields = addOption("Display &Compound Fields");
+    mnuOptionsDisplaySegmentDescriptions = addOption("Display &Segment Descriptions");
+    mnuOptions->addSeparator();
+    mnuOptionsDisplayButtonCaptions = addOption("Display Button Captions");
 
     QMenu* mnuFieldList = new QMenu(QStringLiteral("Field List"), this);
-    mnuFieldListLockFieldLocation = mnuFieldList->addAction(QStringLiteral("Lock Field Location"));
+    mnuFieldListLockFieldLocation =
+        mnuFieldList->addAction(QStringLiteral("Lock Field Location in List"));
     mnuFieldListLockFieldLocation->setCheckable(true);
+    connect(mnuFieldListLockFieldLocation, &QAction::triggered, this,
+            &frmMain::mnuFieldListLockFieldLocation_Click);
 
     tbarTools = addToolBar(QStringLiteral("Tools"));
     tbarTools->setObjectName(QStringLiteral("tbarTools"));
@@ -58,13 +77,16 @@ void frmMain::BuildControls()
     lstRecords = makeList("lstRecords");
     lstRecords->setSelectionMode(QAbstractItemView::ExtendedSelection);
     lstSegments = makeList("lstSegments");
+    lstSegments->setSelectionMode(QAbstractItemView::ExtendedSelection);
     lstFields = makeList("lstFields");
     lstFields->setSelectionMode(QAbstractItemView::ExtendedSelection);
     QFont fixed(QStringLiteral("DejaVu Sans Mono"));
     fixed.setStyleHint(QFont::TypeWriter);
     for (QListWidget* list : {lstRecords, lstSegments, lstFields})
         list->setFont(fixed);
-    connect(lstRecords, &QListWidget::currentRowChanged, this, &frmMain::lstRecords_Click);
+    ConnectClick(lstRecords, &frmMain::lstRecords_Click, &recordClickSerial_);
+    ConnectClick(lstSegments, &frmMain::lstSegments_Click, &segmentClickSerial_);
+    ConnectClick(lstFields, &frmMain::lstFields_Click, &fieldClickSerial_);
 
     auto makeButton = [this](const char* name, const char* caption) {
         auto* b = new QPushButton(QLatin1String(caption), this);
@@ -104,8 +126,8 @@ void frmMain::BuildControls()
     auto* lists = new QSplitter(Qt::Horizontal);
     lists->addWidget(left);
     lists->addWidget(lstFields);
-    lists->setStretchFactor(0, 3);
-    lists->setStretchFactor(1, 2);
+    lists->setStretchFactor(0, 1);
+    lists->setStretchFactor(1, 1);
 
     auto* pageRow = new QHBoxLayout;
     pageRow->addWidget(cmdFirstPage);

@@ -2,6 +2,8 @@
 // The main window: the record list (one page of 400 records), the segment and field lists of
 // the selected record, the page buttons and labels, toolbar and status bar.
 #include <QCheckBox>
+#include <QComboBox>
+#include <QPointer>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
@@ -15,6 +17,7 @@
 #include <optional>
 
 #include "app/AppState.h"
+#include "records/FieldLines.h"
 #include "platform/Dialogs.h"
 #include "platform/Process.h"
 
@@ -50,12 +53,33 @@ public:
     QAction* mnuFileExit;
     QAction* mnuFieldListLockFieldLocation;
     QAction* mnuOptionsDisplayButtonCaptions;
+    QAction* mnuOptionsDisplayEmptyFields;
+    QAction* mnuOptionsDisplayFieldDescriptions;
+    QAction* mnuOptionsDisplayCompoundFields;
+    QAction* mnuOptionsDisplaySegmentDescriptions;
+    QAction* mnuViewsDisable;
+
+    // The assign-value dialog's two boxes while it is open (the editing commands open it).
+    struct AssignValueDialog {
+        QPointer<QWidget> window;
+        QPointer<QComboBox> cboSegmentReplace;
+        QPointer<QComboBox> cboFieldReplace;
+    } frmAssignValueToField;
 
     // Members other parts read.
     int32_t CurrentPage = 0;
     int32_t CurrentRecordIndex = -1;
+    // While set, selection changes in the record list do not redisplay the record.
     bool SuppressRecordClick = false;
+    // Set while a segment command redisplays a record whose row is not selected.
+    bool ForceRecordRedisplay = false;
     int32_t LongestSegmentLength = 0;
+    // Lengths shown in the status bar; -1: not shown.
+    int32_t RecLen = -1;
+    int32_t SegLen = -1;
+    int32_t FieldLen = -1;
+    // The list the last find searched, for Edit > Repeat Last Search.
+    QString LastSearchListName;
 
     // The FTP Get command; the FTP side installs it. The loader runs it again when the user
     // declines to view a non-HL7 file that FTP Get delivered.
@@ -72,6 +96,14 @@ public:
     void UnselectAllRecords();
     void ResizeForm();
 
+    DisplayOptions CurrentDisplayOptions() const;
+    void DisplayRecordSegmentFieldLengths();
+    // Sets the assign-value dialog's boxes to the selected field line's designation.
+    void GetSelectedFieldName(QComboBox* cboSegmentReplace, QComboBox* cboFieldReplace);
+    // Reads fsa.dat (installing the program's own when none is there), z-segments.dat and
+    // data-desc.dat from DataRoot, and tells the user what could not be read.
+    void LoadDescriptionFiles();
+
     // Runs a program hidden and answers its exit code (-1 when it could not run).
     int ExecCmd(const QString& program, const QStringList& arguments, int timeoutMs = -1);
 
@@ -84,6 +116,13 @@ public slots:
     void cmdNextPage_Click();
     void cmdLastPage_Click();
     void lstRecords_Click();
+    void lstSegments_Click();
+    void lstFields_Click();
+    void mnuFieldListLockFieldLocation_Click();
+    void mnuViewsDisable_Click();
+    void mnuRecordListFind_Click();
+    void mnuFieldListFind_Click();
+    void mnuEditFilterRecordList_Click();
     void mnuFTPReceive_Click();
     void mnuFileExit_Click();
 
@@ -95,6 +134,15 @@ private:
     void OfferViewer(const QString& path);
     void ShowLoadError(const QString& text, const QString& title);
     void SelectFirstRowAfterPageChange(bool unselectFirst);
+    // User selections reach the click handlers once per event-loop turn, after Qt has
+    // settled both the current row and the selection.
+    void ConnectClick(QListWidget* list, void (frmMain::*handler)(), int* serial);
+    void UnselectRecordsQuietly();
+    void SelectCurrentRecordRow();
+    int SelectedRecordCount() const;
+    int recordClickSerial_ = 0;
+    int segmentClickSerial_ = 0;
+    int fieldClickSerial_ = 0;
 
     bool loading_ = false;
     QElapsedTimer loadEventsTimer_;

@@ -7,6 +7,7 @@
 #include <QFontMetrics>
 #include <QStyle>
 
+#include "app/TraceLog.h"
 #include "app/frmMain.h"
 #include "platform/FileIO.h"
 #include "records/HL7Loader.h"
@@ -48,8 +49,14 @@ public:
             == MsgAnswer::Yes;
     }
 
-    void RecordStored(const std::string&, int32_t recordCount) override
+    void RecordStored(const std::string& record, int32_t recordCount) override
     {
+        if (w_.st.trace.LogMessage)
+            WriteLog(w_.st, "MSG",
+                     "SERVER: The following record has been received: " + record);
+        if (w_.st.trace.LogMessageASCII)
+            for (const auto& [category, text] : CharacterDumpLines(record))
+                WriteLog(w_.st, category, text);
         if (recordCount % 10 != 0)
             return;
         w_.lblFile->setText(QStringLiteral("Rec %1/%2")
@@ -68,6 +75,7 @@ private:
 
 void frmMain::BeginLoadPass()
 {
+    const QSignalBlocker block(lstRecords);
     lstRecords->setEnabled(false);
     lstRecords->clear();
     lstSegments->clear();
@@ -232,6 +240,7 @@ void frmMain::DisplayPage(int32_t& page)
         tbarButtons[static_cast<size_t>(button)]->setEnabled(enabled);
     };
     if (count == 0) {
+        const QSignalBlocker block(lstRecords);
         lblPageOf->clear();
         lblFile->clear();
         lstRecords->clear();
@@ -243,6 +252,7 @@ void frmMain::DisplayPage(int32_t& page)
         return;
     }
 
+    const QSignalBlocker block(lstRecords);
     lstRecords->setEnabled(false);
     lstRecords->clear();
     lstFields->clear();
@@ -293,16 +303,15 @@ void frmMain::SelectFirstRowAfterPageChange(bool unselectFirst)
     DisplayPage(CurrentPage);
     if (lstRecords->count() == 0)
         return;
-    if (unselectFirst) {
-        {
-            const QSignalBlocker block(lstRecords);
-            lstRecords->setCurrentRow(0, QItemSelectionModel::NoUpdate);
-        }
-        UnselectAllRecords();
-        lstRecords->setCurrentRow(-1);
+    {
+        const QSignalBlocker block(lstRecords);
+        lstRecords->setCurrentRow(0, QItemSelectionModel::NoUpdate);
+        if (unselectFirst)
+            UnselectAllRecords();
+        lstRecords->setCurrentRow(0, QItemSelectionModel::ClearAndSelect);
     }
     // Making row 0 current runs the selection handling, which fills the other two lists.
-    lstRecords->setCurrentRow(0);
+    lstRecords_Click();
 }
 
 void frmMain::cmdFirstPage_Click()
@@ -361,32 +370,6 @@ void frmMain::UnselectAllRecords()
     SuppressRecordClick = true;
     lstRecords->clearSelection();
     SuppressRecordClick = false;
-}
-
-void frmMain::lstRecords_Click()
-{
-    if (SuppressRecordClick)
-        return;
-    lstSegments->clear();
-    lstFields->clear();
-    const int row = lstRecords->currentRow();
-    CurrentRecordIndex = row;
-    if (row < 0)
-        return;
-    const int32_t k = RecordAt(CurrentPage, row);
-    if (k < 1 || k > st.records.RecordCount)
-        return;
-    // One row per segment: the record text cut at its end-of-block characters.
-    const std::string& record = st.records.Record(k);
-    const char eob = st.envelope.EndOfBlockChar;
-    size_t start = 0;
-    while (start < record.size()) {
-        size_t end = record.find(eob, start);
-        if (end == std::string::npos)
-            end = record.size();
-        AddItemToList(lstSegments, DisplayText(record.substr(start, end - start)));
-        start = end + 1;
-    }
 }
 
 }  // namespace quillon

@@ -1,0 +1,243 @@
+#include "records/FieldLines.h"
+
+#include <string>
+
+namespace quillon {
+
+namespace {
+
+bool IsHeaderSegment(std::string_view name)
+{
+    return name == "MSH" || name == "FHS" || name == "BHS";
+}
+
+bool Holds(std::string_view text, const std::string& separator)
+{
+    return !separator.empty() && text.find(separator.front()) != std::string_view::npos;
+}
+
+// Cuts `text` at `separator` (a one-character text); an empty separator gives the whole text.
+std::vector<std::string_view> Split(std::string_view text, const std::string& separator)
+{
+    std::vector<std::string_view> pieces;
+    if (separator.empty()) {
+        pieces.push_back(text);
+        return pieces;
+    }
+    const char sep = separator.front();
+    size_t start = 0;
+    for (;;) {
+        const size_t at = text.find(sep, start);
+        if (at == std::string_view::npos) {
+            pieces.push_back(text.substr(start));
+            return pieces;
+        }
+        pieces.push_back(text.substr(start, at - start));
+        start = at + 1;
+    }
+}
+
+std::string Mid1(std::string_view s, size_t pos1)
+{
+    return pos1 - 1 < s.size() ? std::string(1, s[pos1 - 1]) : std::string();
+}
+
+class SegmentLineBuilder {
+public:
+    SegmentLineBuilder(const DisplayOptions& options, const DescriptionDictionary& dictionary,
+                       const std::vector<std::string>& viewFields, std::vector<std::string>& lines)
+        : options_(options), dictionary_(dictionary), viewFields_(viewFields), lines_(lines)
+    {
+    }
+
+    // A field, repetition or component line: left out when empty (unless empty fields show)
+    // or outside the view.
+    void Value(const std::string& designation, std::string_view describedBy, std::string_view value)
+    {
+        if (value.empty() && !options_.DisplayEmptyFields)
+            return;
+        Line(designation, describedBy, value);
+    }
+
+    // The line of a field with separators: its whole value, a note that its parts follow, or
+    // nothing, by the compound and segment-description options.
+    void Compound(const std::string& designation, std::string_view value)
+    {
+        if (options_.DisplayCompoundFields)
+            Line(designation, designation, value);
+        else if (options_.DisplaySegmentDescriptions)
+            Line(designation, designation, ParsedDataFollows);
+    }
+
+    void Header(const std::string& designation, std::string_view fallbackDescription,
+                std::string_view value)
+    {
+        if (!OKtoAddToFieldList(designation, viewFields_))
+            return;
+        std::string description;
+        if (options_.DisplayFieldDescriptions) {
+            description = dictionary_.GetHL7Description(designation);
+            if (description.empty())
+                description = fallbackDescription;
+        }
+        lines_.push_back(FieldListLine(
+            designation, options_.DisplayFieldDescriptions ? &description : nullptr, value));
+    }
+
+    void BlankUnlessAfterBlank()
+    {
+        if (!lines_.empty() && !TrimBlanks(lines_.back()).empty())
+            lines_.emplace_back();
+    }
+
+private:
+    void Line(const std::string& designation, std::string_view describedBy, std::string_view value)
+    {
+        if (!OKtoAddToFieldList(designation, viewFields_))
+            return;
+        if (options_.DisplayFieldDescriptions) {
+            const std::string description = dictionary_.GetHL7Description(describedBy);
+            lines_.push_back(FieldListLine(designation, &description, value));
+        } else {
+            lines_.push_back(FieldListLine(designation, nullptr, value));
+        }
+    }
+
+    const DisplayOptions& options_;
+    const DescriptionDictionary& dictionary_;
+    const std::vector<std::string>& viewFields_;
+    std::vector<std::string>& lines_;
+};
+
+}  // namespace
+
+std::string_view TrimBlanks(std::string_view s)
+{
+    while (!s.empty() && s.front() == ' ')
+        s.remove_prefix(1);
+    while (!s.empty() && s.back() == ' ')
+        s.remove_suffix(1);
+    return s;
+}
+
+std::string FieldListLine(std::string_view designation, const std::string* description,
+                          std::string_view value)
+{
+    std::string line(designation.substr(0, DesignationColumns));
+    line.resize(DesignationColumns, ' ');
+    if (description) {
+        std::string column = " [" + *description + "]";
+        column.resize(DescriptionColumns, ' ');
+        line += column;
+    }
+    if (line.size() + value.size() > LongestFieldLine) {
+        line.append(value);
+        line.resize(100);
+        line.append(FieldTooLarge);
+        return line;
+    }
+    line.append(value);
+    return line;
+}
+
+bool OKtoAddToFieldList(std::string_view designation, const std::vector<std::string>& viewFields)
+{
+    if (viewFields.empty())
+        return true;
+    const std::string_view cut = designation.substr(0, designation.find('('));
+    for (const std::string& field : viewFields)
+        if (field == cut)
+            return true;
+    return false;
+}
+
+std::vector<std::string_view> SplitRecordSegments(std::string_view record, char endOfBlock)
+{
+    std::vector<std::string_view> segments;
+    size_t start = 0;
+    while (start <= record.size()) {
+        const size_t at = record.find(endOfBlock, start);
+        const size_t end = at == std::string_view::npos ? record.size() : at;
+        segments.push_back(record.substr(start, end - start));
+        start = end + 1;
+    }
+    // Cutting the record with one more terminator appended gives these pieces and one empty
+    // piece more, which is the blank last piece dropped; so a record that ends with its
+    // terminator keeps one empty piece at the end, as the list has always shown it.
+    return segments;
+}
+
+void AppendSegmentFieldLines(std::string_view segment, const DisplayOptions& options,
+                             const DescriptionDictionary& dictionary,
+                             const std::vector<std::string>& viewFields, Delimiters& delimiters,
+                             std::vector<std::string>& lines)
+{
+    const std::string name(segment.substr(0, 3));
+    const bool header = IsHeaderSegment(name);
+    if (header) {
+        delimiters.FieldSeparator = Mid1(segment, 4);
+        delimiters.ComponentSeparator = Mid1(segment, 5);
+        delimiters.RepetitionSeparator = Mid1(segment, 6);
+        delimiters.EscapeCharacter = Mid1(segment, 7);
+        delimiters.SubcomponentSeparator = Mid1(segment, 8);
+        delimiters.AllDelimiters = delimiters.FieldSeparator + delimiters.ComponentSeparator
+            + delimiters.RepetitionSeparator + delimiters.EscapeCharacter
+            + delimiters.SubcomponentSeparator;
+    }
+    const Delimiters& d = delimiters;
+    SegmentLineBuilder out(options, dictionary, viewFields, lines);
+    const std::vector<std::string_view> pieces = Split(segment, d.FieldSeparator);
+
+    if (header) {
+        const std::string_view fallback = name == "FHS" ? "File Field Separator"
+            : name == "BHS"                             ? "Batch Field Separator"
+                                                        : "";
+        out.Header(name + "-1", fallback, d.FieldSeparator);
+    } else {
+        out.BlankUnlessAfterBlank();
+    }
+
+    for (size_t i = 1; i < pieces.size(); ++i) {
+        const std::string_view piece = pieces[i];
+        const std::string field = name + "-" + std::to_string(header ? i + 1 : i);
+        const bool repeats = Holds(piece, d.RepetitionSeparator);
+        const bool hasComponents = Holds(piece, d.ComponentSeparator);
+
+        if ((header && i == 1) || (!repeats && !hasComponents)) {
+            out.Value(field, field, piece);
+            continue;
+        }
+        out.Compound(field, piece);
+        if (!repeats) {
+            const auto components = Split(piece, d.ComponentSeparator);
+            for (size_t c = 0; c < components.size(); ++c) {
+                const std::string component = field + "-" + std::to_string(c + 1);
+                out.Value(component, component, components[c]);
+            }
+            continue;
+        }
+        const auto repetitions = Split(piece, d.RepetitionSeparator);
+        for (size_t r = 0; r < repetitions.size(); ++r) {
+            const std::string suffix = "(" + std::to_string(r + 1) + ")";
+            if (!Holds(repetitions[r], d.ComponentSeparator)) {
+                out.Value(field + suffix, field, repetitions[r]);
+                continue;
+            }
+            const auto components = Split(repetitions[r], d.ComponentSeparator);
+            for (size_t c = 0; c < components.size(); ++c) {
+                const std::string component = field + "-" + std::to_string(c + 1);
+                out.Value(component + suffix, component, components[c]);
+            }
+        }
+    }
+}
+
+std::string_view LineDesignation(std::string_view line)
+{
+    if (line.size() <= 3)
+        return line;
+    const size_t blank = line.find(' ');
+    return blank == std::string_view::npos ? line : line.substr(0, blank);
+}
+
+}  // namespace quillon

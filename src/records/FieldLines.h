@@ -1,0 +1,61 @@
+#pragma once
+// The lines of the field list: one per field, repetition and component of every segment,
+// each headed by its designation (15 columns) and, with descriptions on, " [description]"
+// (40 columns), then the value (column 16, or 56 with descriptions).
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "records/Dictionary.h"
+#include "records/RecordStore.h"
+
+namespace quillon {
+
+struct DisplayOptions {
+    bool DisplayEmptyFields = true;
+    bool DisplayFieldDescriptions = true;
+    bool DisplayCompoundFields = true;
+    bool DisplaySegmentDescriptions = true;
+};
+
+constexpr size_t DesignationColumns = 15;
+constexpr size_t DescriptionColumns = 40;
+constexpr size_t LongestFieldLine = 10000;
+inline constexpr std::string_view ParsedDataFollows = "parsed data follows ...";
+inline constexpr std::string_view FieldTooLarge = " ... remainder of field too large to display ...";
+
+// Column (from 1) where a field line's value starts.
+constexpr size_t ValueColumn(bool withDescriptions)
+{
+    return withDescriptions ? DesignationColumns + DescriptionColumns + 1 : DesignationColumns + 1;
+}
+
+// One line: the designation padded or cut to 15, with `description` non-null " [" description
+// "]" padded or cut to 40, then the value. A line over 10000 characters keeps its first 100
+// followed by a note that the rest is too large to show.
+std::string FieldListLine(std::string_view designation, const std::string* description,
+                          std::string_view value);
+
+// Whether the active view (`viewFields`; empty: no view) admits the designation. A repetition
+// part is ignored: PID-3(2) counts as PID-3.
+bool OKtoAddToFieldList(std::string_view designation, const std::vector<std::string>& viewFields);
+
+// The segment-list lines of a record: the record with one more terminator, cut at the
+// terminator, without the last piece (which is then always empty).
+std::vector<std::string_view> SplitRecordSegments(std::string_view record, char endOfBlock);
+
+// Appends the field lines of one segment to `lines`. An MSH, FHS or BHS segment sets the
+// delimiters from its characters 4 to 8 as they are (no fall-back to the defaults).
+void AppendSegmentFieldLines(std::string_view segment, const DisplayOptions& options,
+                             const DescriptionDictionary& dictionary,
+                             const std::vector<std::string>& viewFields, Delimiters& delimiters,
+                             std::vector<std::string>& lines);
+
+// The designation at the head of a field-list line: its text before the first blank (the whole
+// line when it is three characters or shorter, or holds no blank).
+std::string_view LineDesignation(std::string_view line);
+
+// Blanks trimmed from both ends.
+std::string_view TrimBlanks(std::string_view s);
+
+}  // namespace quillon

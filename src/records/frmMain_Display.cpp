@@ -1,0 +1,361 @@
+// The main window's record display: the segment and field lists of the selected record, the
+// field lock, the lengths panel and the view filter.
+#include <QApplication>
+#include <QTimer>
+
+#include "app/WindowUtility.h"
+#include "app/frmMain.h"
+#include "platform/FileIO.h"
+#include "records/FieldDesignations.h"
+#include "records/FieldLines.h"
+#include "records/Pages.h"
+
+namespace quillon {
+
+using platform::MsgButtons;
+using platform::MsgIcon;
+
+namespace {
+
+std::string Bytes(const QString& text)
+{
+    const QByteArray latin1 = text.toLatin1();
+    return std::string(latin1.constData(), static_cast<size_t>(latin1.size()));
+}
+
+}  // namespace
+
+void frmMain::ConnectClick(QListWidget* list, void (frmMain::*handler)(), int* serial)
+{
+    // Qt moves the current row and the selection in separate steps, in an order that depends on
+    // mouse or keyboard; the handler runs once both have settled. A direct call of the handler
+    // in between (a command that redisplays) makes the pending one unnecessary.
+    auto schedule = [this, handler, serial, list] {
+        if (list == lstRecords && SuppressRecordClick)
+            return;
+        const int expected = ++*serial;
+        QTimer::singleShot(0, this, [this, handler, serial, expected] {
+            if (*serial == expected)
+                (this->*handler)();
+        });
+    };
+    connect(list, &QListWidget::itemSelectionChanged, this, schedule);
+    connect(list, &QListWidget::currentRowChanged, this, schedule);
+}
+
+DisplayOptions frmMain::CurrentDisplayOptions() const
+{
+    DisplayOptions o;
+    o.DisplayEmptyFields = mnuOptionsDisplayEmptyFields->isChecked();
+    o.DisplayFieldDescriptions = mnuOptionsDisplayFieldDescriptions->isChecked();
+    o.DisplayCompoundFields = mnuOptionsDisplayCompoundFields->isChecked();
+    o.DisplaySegmentDescriptions = mnuOptionsDisplaySegmentDescriptions->isChecked();
+    return o;
+}
+
+int frmMain::SelectedRecordCount() const
+{
+    return static_cast<int>(lstRecords->selectionModel()->selectedRows().size());
+}
+
+void frmMain::DisplayRecordSegmentFieldLengths()
+{
+    QString text = QStringLiteral("Lengths: ");
+    if (RecLen >= 0)
+        text += QStringLiteral("RecLen=%1 ").arg(RecLen);
+    if (SegLen >= 0)
+        text += QStringLiteral("SegLen=%1 ").arg(SegLen);
+    if (FieldLen >= 0)
+        text += QStringLiteral("FieldLen=%1").arg(FieldLen);
+    stsPanels[4]->setText(text);
+}
+
+void frmMain::lstRecords_Click()
+{
+    ++recordClickSerial_;
+    stsPanels[4]->clear();
+    SegLen = -1;
+    FieldLen = -1;
+    const int selected = SelectedRecordCount();
+    if (selected >= 2) {
+        mnuFieldListLockFieldLocation->setChecked(false);
+        st.session.LockedFieldName.clear();
+        stsPanels[5]->clear();
+    }
+    if (SuppressRecordClick)
+        return;
+    if (selected != 1) {
+        RecLen = -1;
+        DisplayRecordSegmentFieldLengths();
+    }
+    if (lstRecords->count() == 0)
+        return;
+    if (lstFields->count() > 0) {
+        tbarButtons[15]->setEnabled(false);
+        tbarButtons[16]->setEnabled(false);
+    }
+    const int index = lstRecords->currentRow();
+    const bool rowSelected = index >= 0 && lstRecords->item(index)->isSelected();
+    if (lstSegments->count() > 0 && !rowSelected && !ForceRecordRedisplay) {
+        // The click took the selection away from the record shown.
+        lstSegments->clear();
+        lstFields->clear();
+        mnuFieldListLockFieldLocation->setChecked(false);
+        stsPanels[5]->clear();
+        return;
+    }
+    const int32_t k = RecordAt(CurrentPage, index);
+    if (index < 0 || k < 1 || k > st.records.RecordCount)
+        return;
+
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const QSignalBlocker blockSegments(lstSegments);
+    const QSignalBlocker blockFields(lstFields);
+    lstSegments->setUpdatesEnabled(false);
+    lstFields->setUpdatesEnabled(false);
+    lstSegments->clear();
+    lstFields->clear();
+
+    const std::string& record = st.records.Record(k);
+    if (selected == 1) {
+        RecLen = static_cast<int32_t>(record.size());
+        DisplayRecordSegmentFieldLengths();
+    }
+    const std::vector<std::string_view> segments =
+        SplitRecordSegments(record, st.envelope.EndOfBlockChar);
+    for (std::string_view segment : segments)
+        AddItemToList(lstSegments, QString::fromLatin1(segment.data(),
+                                                       static_cast<qsizetype>(segment.size())));
+    const DisplayOptions options = CurrentDisplayOptions();
+    std::vector<std::string> lines;
+    for (std::string_view segment : segments)
+        AppendSegmentFieldLines(segment, options, st.dictionary, st.view.ViewFields, st.delimiters,
+                                lines);
+    for (const std::string& line : lines)
+        AddItemToList(lstFields, DisplayText(line));
+
+    lstSegments->setUpdatesEnabled(true);
+    lstFields->setUpdatesEnabled(true);
+    lblFile->setText(QStringLiteral("Rec %1/%2").arg(k).arg(st.records.RecordCount));
+    QApplication::restoreOverrideCursor();
+    CurrentRecordIndex = index;
+
+    if (mnuFieldListLockFieldLocation->isChecked() && !st.session.LockedFieldName.isEmpty()) {
+        const std::string locked = Bytes(st.session.LockedFieldName);
+        for (size_t i = 0; i < lines.size(); ++i) {
+            if (LineDesignation(lines[i]) != locked)
+                continue;
+            QListWidgetItem* item = lstFields->item(static_cast<int>(i));
+            lstFields->scrollToItem(item, QAbstractItemView::PositionAtTop);
+            lstFields->setCurrentRow(static_cast<int>(i), QItemSelectionModel::ClearAndSelect);
+            lstFields_Click();
+            break;
+        }
+    }
+
+    for (int i = lstSegments->count() - 1; i >= 0; --i)
+        if (lstSegments->item(i)->text().trimmed().isEmpty())
+            delete lstSegments->takeItem(i);
+
+    const QSignalBlocker blockRecords(lstRecords);
+    lstRecords->item(index)->setSelected(true);
+    lstRecords->viewport()->update();
+}
+
+void frmMain::UnselectRecordsQuietly()
+{
+    SuppressRecordClick = true;
+    {
+        const QSignalBlocker block(lstRecords);
+        lstRecords->clearSelection();
+    }
+    SuppressRecordClick = false;
+}
+
+void frmMain::SelectCurrentRecordRow()
+{
+    if (CurrentRecordIndex < 0 || CurrentRecordIndex >= lstRecords->count())
+        return;
+    const QSignalBlocker block(lstRecords);
+    lstRecords->setCurrentRow(CurrentRecordIndex, QItemSelectionModel::Select);
+}
+
+void frmMain::lstSegments_Click()
+{
+    ++segmentClickSerial_;
+    if (SelectedRecordCount() >= 2)
+        UnselectRecordsQuietly();
+    SelectCurrentRecordRow();
+    if (lstFields->count() > 0) {
+        tbarButtons[15]->setEnabled(false);
+        tbarButtons[16]->setEnabled(false);
+    }
+    QListWidgetItem* current = lstSegments->currentItem();
+    const QString line = current ? current->text().trimmed() : QString();
+    if (st.session.LockedFieldName.isEmpty() && !line.isEmpty()) {
+        const QString name = line.left(3);
+        int occurrence = 0;
+        for (int i = 0; i <= lstSegments->currentRow(); ++i)
+            if (lstSegments->item(i)->text().startsWith(name))
+                ++occurrence;
+        int blocks = 0;
+        const int n = lstFields->count();
+        for (int i = 0; i < n;) {
+            if (!lstFields->item(i)->text().startsWith(name)) {
+                ++i;
+                continue;
+            }
+            if (++blocks == occurrence) {
+                lstFields->scrollToItem(lstFields->item(i), QAbstractItemView::PositionAtTop);
+                break;
+            }
+            while (i < n && !lstFields->item(i)->text().trimmed().isEmpty())
+                ++i;
+        }
+    }
+    const auto selectedSegments = lstSegments->selectedItems();
+    SegLen = selectedSegments.size() == 1 ? static_cast<int32_t>(selectedSegments.front()->text().size())
+                                          : -1;
+    DisplayRecordSegmentFieldLengths();
+}
+
+void frmMain::lstFields_Click()
+{
+    ++fieldClickSerial_;
+    if (IsFormLoaded(frmAssignValueToField.window) > 0 && frmAssignValueToField.cboSegmentReplace
+        && frmAssignValueToField.cboFieldReplace)
+        GetSelectedFieldName(frmAssignValueToField.cboSegmentReplace,
+                             frmAssignValueToField.cboFieldReplace);
+    if (SelectedRecordCount() >= 2)
+        UnselectRecordsQuietly();
+    SelectCurrentRecordRow();
+    if (lstFields->count() > 0) {
+        tbarButtons[15]->setEnabled(true);
+        tbarButtons[16]->setEnabled(true);
+    }
+    QListWidgetItem* current = lstFields->currentItem();
+    const QString line = current ? current->text() : QString();
+    if (!current || line.contains(QLatin1String(ParsedDataFollows.data()))
+        || line.trimmed().isEmpty()) {
+        FieldLen = -1;
+    } else {
+        const qsizetype column =
+            static_cast<qsizetype>(ValueColumn(mnuOptionsDisplayFieldDescriptions->isChecked()));
+        FieldLen = static_cast<int32_t>(std::max<qsizetype>(0, line.size() - (column - 1)));
+    }
+    DisplayRecordSegmentFieldLengths();
+}
+
+void frmMain::mnuFieldListLockFieldLocation_Click()
+{
+    // The menu item's check mark is this command's state; undo Qt's own toggle first.
+    const bool wasOn = !mnuFieldListLockFieldLocation->isChecked();
+    mnuFieldListLockFieldLocation->setChecked(wasOn);
+    if (wasOn) {
+        mnuFieldListLockFieldLocation->setChecked(false);
+        st.session.LockedFieldName.clear();
+        stsPanels[5]->clear();
+        return;
+    }
+    QListWidgetItem* current = lstFields->currentItem();
+    if (!current || !current->isSelected()) {
+        dlg.MsgBox(QStringLiteral("You must first select the field that you want to lock onto."),
+                   MsgButtons::OKOnly, MsgIcon::Information,
+                   QStringLiteral("No Field to Lock Onto"));
+        return;
+    }
+    mnuFieldListLockFieldLocation->setChecked(true);
+    const QString line = current->text();
+    st.session.LockedFieldName = line;
+    if (line.size() < 4)
+        return;
+    st.session.LockedFieldName = line.left(line.indexOf(QLatin1Char(' ')));
+    stsPanels[5]->setText(QStringLiteral("Locked on ") + st.session.LockedFieldName);
+}
+
+void frmMain::GetSelectedFieldName(QComboBox* cboSegmentReplace, QComboBox* cboFieldReplace)
+{
+    QListWidgetItem* current = lstFields->currentItem();
+    const QString line = current && current->isSelected() ? current->text() : QString();
+    if (line.isEmpty() || line.contains(QLatin1String(ParsedDataFollows.data()))
+        || line.trimmed().isEmpty() || line.contains(QLatin1String("MSH-1 "))
+        || line.contains(QLatin1String("MSH-2 "))) {
+        cboSegmentReplace->setCurrentIndex(0);
+        cboFieldReplace->setEditText(QString());
+        return;
+    }
+    const QString designation = line.section(QLatin1Char(' '), 0, 0).trimmed();
+    // Setting the segment makes the dialog refill its field box.
+    cboSegmentReplace->setEditText(designation.left(3));
+    const int segmentIndex = cboSegmentReplace->findText(designation.left(3));
+    if (segmentIndex >= 0)
+        cboSegmentReplace->setCurrentIndex(segmentIndex);
+    QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    const QString key = QString::fromLatin1(AssignValueFieldKey(Bytes(designation)).c_str());
+    for (int i = 0; i < cboFieldReplace->count(); ++i) {
+        if (cboFieldReplace->itemText(i).left(12).trimmed() == key) {
+            cboFieldReplace->setCurrentIndex(i);
+            cboFieldReplace->setEditText(cboFieldReplace->itemText(i));
+            return;
+        }
+    }
+}
+
+void frmMain::mnuViewsDisable_Click()
+{
+    st.view.ViewFields.clear();
+    stsPanels[5]->clear();
+    const int index = lstRecords->currentRow();
+    if (index >= 0 && lstRecords->item(index)->isSelected()) {
+        lstRecords_Click();
+        const QSignalBlocker block(lstRecords);
+        lstRecords->item(index)->setSelected(true);
+    }
+}
+
+void frmMain::mnuRecordListFind_Click()
+{
+    if (st.records.RecordCount == 0) {
+        dlg.MsgBox(QStringLiteral("There are no HL7 messages loaded to search through."),
+                   MsgButtons::OKOnly, MsgIcon::Information, QStringLiteral("No Records"));
+        return;
+    }
+    LastSearchListName = QStringLiteral("lstRecords");
+}
+
+void frmMain::mnuFieldListFind_Click()
+{
+    LastSearchListName = QStringLiteral("lstFields");
+}
+
+void frmMain::mnuEditFilterRecordList_Click()
+{
+    if (st.records.RecordCount == 0)
+        dlg.MsgBox(QStringLiteral("There are no records to filter."), MsgButtons::OKOnly,
+                   MsgIcon::Information, QStringLiteral("No Records"));
+}
+
+void frmMain::LoadDescriptionFiles()
+{
+    const QString& root = st.folders.DataRoot;
+    QStringList problems;
+    if (!InstallDefaultFsa(root))
+        problems << QStringLiteral("The description file '%1' could not be installed.")
+                        .arg(root + QStringLiteral("fsa.dat"));
+    problems << st.dictionary.LoadFsa(GetShortPath(root + QStringLiteral("fsa.dat")));
+    problems << st.dictionary.LoadZSegments(
+        GetShortPath(root + QStringLiteral("z-segments.dat")), [this](const std::string& line) {
+            dlg.MsgBox(QStringLiteral("The following line in the z-segments.dat file can not be "
+                                      "parsed and so will not be used.\r\n\r\n>")
+                           + DisplayText(line) + QStringLiteral("<"),
+                       MsgButtons::OKOnly, MsgIcon::Exclamation,
+                       QStringLiteral("Bad Record in Z-Segment File"));
+        });
+    problems << st.dictionary.LoadDataDesc(GetShortPath(root + QStringLiteral("data-desc.dat")));
+    problems.removeAll(QString());
+    if (!problems.isEmpty())
+        dlg.MsgBox(problems.join(QStringLiteral("\r\n")), MsgButtons::OKOnly, MsgIcon::Exclamation,
+                   QStringLiteral("Description Files"));
+}
+
+}  // namespace quillon
