@@ -13,7 +13,7 @@ xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
   "$QUILLON_E2E_BIN" "$QUILLON_E2E_FILE" >/dev/null 2>&1 &
   pid=$!
   found=""
-  for _ in $(seq 1 100); do
+  for _ in $(seq 1 300); do
     found=$(xdotool search --name "^Quillon - ${QUILLON_E2E_FILE}\$" 2>/dev/null | head -n1 || true)
     [ -n "$found" ] && break
     sleep 0.1
