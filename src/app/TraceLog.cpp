@@ -1,1 +1,123 @@
-// placeholder
+#include "app/TraceLog.h"
+
+#include <QFile>
+#include <QLocale>
+#include <cstdio>
+#include <exception>
+
+#include "app/AppState.h"
+
+namespace quillon {
+
+namespace {
+
+constexpr size_t kCategoryWidth = 5;
+constexpr size_t kChunkLength = 100;
+constexpr std::string_view kContinuation = "                    ";  // 20 blanks: column 21
+constexpr std::string_view kLineEnd = "\r\n";
+constexpr std::string_view kNewFileLine = " \r\n";
+
+// A name that stays inside the logs folder: no folder parts, no way up, no NUL.
+bool IsPlainFileName(const QString& name)
+{
+    return !name.isEmpty() && !name.contains(QLatin1Char('/')) &&
+           !name.contains(QLatin1Char('\\')) && !name.contains(QLatin1String("..")) &&
+           !name.contains(QChar(u'\0'));
+}
+
+bool TryWriteLog(AppState& st, std::string_view category, std::string_view text, QString& path)
+{
+    const QString nameForN = st.trace.ConfigurationName ? st.trace.ConfigurationName() : QString();
+    const QString name = GetLogFileName(st.trace.LogFilename, nameForN, QDate::currentDate());
+    path = st.folders.LogsFolder + name;
+    if (st.folders.LogsFolder.isEmpty() || !IsPlainFileName(name))
+        return false;
+    const QString decimal = QLocale().decimalPoint();
+    const QChar point = decimal.isEmpty() ? QLatin1Char('.') : decimal.front();
+    return AppendLogEntry(path, FormatLogEntry(category, text, QTime::currentTime(), point));
+}
+
+}  // namespace
+
+QString GetLogFileName(const QString& pattern, const QString& nameForN, const QDate& today)
+{
+    QString name = pattern;
+    name.replace(QLatin1String("%N"), nameForN.isEmpty() ? QStringLiteral("LOG") : nameForN);
+    name.replace(QLatin1String("%D"), today.toString(QStringLiteral("yyyy-MM-dd")));
+    return name;
+}
+
+std::string FormatLogEntry(std::string_view category, std::string_view text, const QTime& time,
+                           QChar decimalPoint)
+{
+    // Hundredths are cut, not rounded, so 59.999 seconds stays 59.99.
+    const QTime t = time.isValid() ? time : QTime(0, 0);
+    char clock[16];
+    std::snprintf(clock, sizeof clock, "%02d:%02d:%02d", t.hour(), t.minute(), t.second());
+    char hundredths[16];
+    std::snprintf(hundredths, sizeof hundredths, "%02d", t.msec() / 10);
+
+    const size_t chunks = text.empty() ? 1 : (text.size() + kChunkLength - 1) / kChunkLength;
+    std::string entry;
+    entry.reserve(32 + text.size() + chunks * (kContinuation.size() + kLineEnd.size()));
+    entry += clock;
+    entry += QString(decimalPoint).toStdString();
+    entry += hundredths;
+    entry += "  ";
+    const std::string_view shortCategory = category.substr(0, kCategoryWidth);
+    entry += shortCategory;
+    entry.append(kCategoryWidth - shortCategory.size(), ' ');
+    entry += "  ";
+    for (size_t i = 0; i < chunks; ++i) {
+        if (i > 0)
+            entry += kContinuation;
+        entry += text.substr(i * kChunkLength, kChunkLength);
+        entry += kLineEnd;
+    }
+    return entry;
+}
+
+bool AppendLogEntry(const QString& path, const std::string& entry)
+{
+    std::string bytes;
+    QFile file(path);
+    // Creating with NewOnly tells a new file from an existing one without a race between
+    // two instances writing the same log.
+    if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+        bytes.reserve(kNewFileLine.size() + entry.size());
+        bytes += kNewFileLine;
+        bytes += entry;
+    } else {
+        file.setFileName(path);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::ExistingOnly))
+            return false;
+    }
+    const std::string& out = bytes.empty() ? entry : bytes;
+    const qint64 size = static_cast<qint64>(out.size());
+    if (file.write(out.data(), size) != size || !file.flush())
+        return false;
+    file.close();
+    return file.error() == QFileDevice::NoError;
+}
+
+void WriteLog(AppState& st, std::string_view category, std::string_view text)
+{
+    QString path;
+    bool written = false;
+    try {
+        written = TryWriteLog(st, category, text, path);
+    } catch (const std::exception&) {
+        written = false;
+    }
+    if (written) {
+        st.trace.WriteFailureReported = false;
+        return;
+    }
+    if (st.trace.WriteFailureReported)
+        return;
+    st.trace.WriteFailureReported = true;
+    if (st.trace.WriteFailed)
+        st.trace.WriteFailed(path);
+}
+
+}  // namespace quillon
