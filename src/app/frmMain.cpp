@@ -6,6 +6,8 @@
 #include <QSplitter>
 #include <QVBoxLayout>
 
+#include "app/ListBox.h"
+
 namespace quillon {
 
 frmMain::frmMain(AppState& state, platform::Dialogs& dialogs, platform::Desktop& desktop_,
@@ -67,11 +69,8 @@ void frmMain::BuildControls()
     }
 
     auto makeList = [this](const char* name) {
-        auto* list = new QListWidget(this);
+        auto* list = new ListBox(this);
         list->setObjectName(QLatin1String(name));
-        list->setUniformItemSizes(true);
-        list->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-        list->setTextElideMode(Qt::ElideNone);
         return list;
     };
     lstRecords = makeList("lstRecords");

@@ -4,9 +4,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QFontInfo>
 #include <QFontMetrics>
 #include <QStyle>
 
+#include "app/ListBox.h"
 #include "app/TraceLog.h"
 #include "app/frmMain.h"
 #include "platform/FileIO.h"
@@ -46,22 +48,20 @@ public:
                                   "records that can be found in the file?"),
                    MsgButtons::YesNo, MsgIcon::Exclamation,
                    QStringLiteral("Attempt to Load Non-HL7 File"))
-            == MsgAnswer::Yes;
+               == MsgAnswer::Yes;
     }
 
     void RecordStored(const std::string& record, int32_t recordCount) override
     {
         if (w_.st.trace.LogMessage)
-            WriteLog(w_.st, "MSG",
-                     "SERVER: The following record has been received: " + record);
+            WriteLog(w_.st, "MSG", "SERVER: The following record has been received: " + record);
         if (w_.st.trace.LogMessageASCII)
             for (const auto& [category, text] : CharacterDumpLines(record))
                 WriteLog(w_.st, category, text);
         if (recordCount % 10 != 0)
             return;
-        w_.lblFile->setText(QStringLiteral("Rec %1/%2")
-                                .arg(w_.lstRecords->currentRow() + 1)
-                                .arg(recordCount));
+        w_.lblFile->setText(
+            QStringLiteral("Rec %1/%2").arg(w_.lstRecords->currentRow() + 1).arg(recordCount));
         // Repaint now and then; user input waits until the load is done.
         if (w_.loadEventsTimer_.elapsed() >= 40) {
             QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
@@ -134,8 +134,7 @@ void frmMain::LoadHL7File(const QString& pathIn)
                           QStringLiteral("Out of Memory"));
             break;
         default:
-            ShowLoadError(QStringLiteral("The file '%1' cannot be read: %2")
-                              .arg(path, read.detail),
+            ShowLoadError(QStringLiteral("The file '%1' cannot be read: %2").arg(path, read.detail),
                           QStringLiteral("Can't Read File"));
             break;
         }
@@ -145,8 +144,7 @@ void frmMain::LoadHL7File(const QString& pathIn)
     LoaderWindowHost host(*this);
     LoadEnd end;
     try {
-        end = ParseHL7Content(content, st.records, st.delimiters, st.envelope.EndOfBlockChar,
-                              host);
+        end = ParseHL7Content(content, st.records, st.delimiters, st.envelope.EndOfBlockChar, host);
     } catch (const std::bad_alloc&) {
         content = std::string();
         st.records.Reset(1);
@@ -196,10 +194,10 @@ void frmMain::ShowNothingLoaded()
 void frmMain::OfferViewer(const QString& path)
 {
     const QString& editor = st.session.TextEditorForViewer;
-    const QString text =
-        QStringLiteral("The file that you are trying to load does not appear to contain HL7 "
-                       "records.\r\n\r\nWould you like to try loading it into ")
-        + (editor.isEmpty() ? QStringLiteral("an appropriate viewer?") : editor);
+    const QString text = QStringLiteral(
+                             "The file that you are trying to load does not appear to contain HL7 "
+                             "records.\r\n\r\nWould you like to try loading it into ")
+                         + (editor.isEmpty() ? QStringLiteral("an appropriate viewer?") : editor);
     const MsgAnswer answer = dlg.MsgBox(text, MsgButtons::YesNo, MsgIcon::Exclamation,
                                         QStringLiteral("Attempt to Load Non-HL7 File"));
     // Nothing of the file was loaded: the window says so rather than keep the last caption.
@@ -349,12 +347,28 @@ void frmMain::cmdLastPage_Click()
 int frmMain::AddItemToList(QListWidget* list, const QString& text, std::optional<int> itemData)
 {
     const qlonglong widest = list->property("Tag").toString().toLongLong();
-    const int width = QFontMetrics(list->font()).horizontalAdvance(text)
-        + style()->pixelMetric(QStyle::PM_ScrollBarExtent);
-    if (width > widest) {
-        list->setProperty("Tag", QString::number(width));
-        if (list == lstSegments)
-            LongestSegmentLength = static_cast<int32_t>(text.size());
+    // Measuring text is the dearest part of filling a list, so a row is measured only when it
+    // could be wider than every earlier one; in a fixed-pitch font its width is its length.
+    const QFont& font = list->font();
+    const QFontMetrics metrics(font);
+    const int scrollBar = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    const bool fixedPitch = QFontInfo(font).fixedPitch();
+    const qlonglong bound =
+        text.size()
+            * static_cast<qlonglong>(fixedPitch ? metrics.horizontalAdvance(QLatin1Char('M'))
+                                                : metrics.maxWidth())
+        + scrollBar;
+    if (bound > widest) {
+        const qlonglong width =
+            fixedPitch ? bound
+                       : metrics.horizontalAdvance(text) + static_cast<qlonglong>(scrollBar);
+        if (width > widest) {
+            list->setProperty("Tag", QString::number(width));
+            if (auto* box = qobject_cast<ListBox*>(list))
+                box->SetHorizontalExtent(static_cast<int>(std::min<qlonglong>(width, 1 << 24)));
+            if (list == lstSegments)
+                LongestSegmentLength = static_cast<int32_t>(text.size());
+        }
     }
     auto* item = new QListWidgetItem(text);
     if (itemData)

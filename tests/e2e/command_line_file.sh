@@ -3,6 +3,8 @@
 # command line once the window shows: the caption names the file and the data folders exist.
 #   command_line_file.sh <quillon binary> <file.hl7> [screenshot.png]
 set -euo pipefail
+# The program must draw a real window for the X server, whatever the test run asked of Qt.
+unset QT_QPA_PLATFORM
 bin=$1 file=$(readlink -f "$2") shot=${3:-}
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
