@@ -9,7 +9,9 @@
 
 #include "app/DataFolders.h"
 #include "records/Dictionary.h"
+#include "platform/SettingsStore.h"
 #include "records/RecordStore.h"
+#include "records/UndoRing.h"
 
 namespace quillon {
 
@@ -37,8 +39,21 @@ struct SessionState {
     QString LockedFieldName;      // the designation the field list is locked on, or ""
     QString TextEditorForViewer;  // empty: the desktop's own choice
     std::array<bool, AdminSwitchCount> AdminSwitches{};
-    int32_t UndoLevel = 0;
     bool ProgressCancelled = false;
+    // Names this running instance's undo files apart from those of other instances.
+    QString InstanceId;
+};
+
+// Settings that start-up reads into globals (the display options live in menu check marks).
+struct OptionState {
+    QString ReportFontName = QStringLiteral("Courier New");
+    int16_t ReportFontSize = 10;
+    QString LastFileOpenPath;
+    QString LastFileSavePath;
+    std::array<QString, 10> DefaultExtensions;
+    QString DefaultExtension;
+    bool DiskUseEnvelope = false;
+    bool FtpUseEnvelope = false;
 };
 
 // Values the editing, search and filter commands share with the record display.
@@ -67,6 +82,9 @@ struct AppState {
     TraceSwitches trace;
     SessionState session;
     DescriptionDictionary dictionary;
+    UndoRing undo;
+    OptionState options;
+    platform::SettingsStore settings;
     EditingState editing;
     ViewState view;
     FtpState ftp;

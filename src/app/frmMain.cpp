@@ -25,8 +25,20 @@ frmMain::frmMain(AppState& state, platform::Dialogs& dialogs, platform::Desktop&
 void frmMain::BuildControls()
 {
     QMenu* mnuFile = menuBar()->addMenu(QStringLiteral("&File"));
+    mnuOpenFromEnsemble = mnuFile->addAction(QStringLiteral("Open from &Ensemble..."));
+    mnuOpenFromEnsemble->setEnabled(false);
+    mnuFile->addSeparator();
     mnuFileExit = mnuFile->addAction(QStringLiteral("E&xit"));
     connect(mnuFileExit, &QAction::triggered, this, &frmMain::mnuFileExit_Click);
+
+    QMenu* mnuEdit = menuBar()->addMenu(QStringLiteral("&Edit"));
+    mnuEditUndo = mnuEdit->addAction(QStringLiteral("&Undo"));
+    mnuEditUndo->setEnabled(false);
+    connect(mnuEditUndo, &QAction::triggered, this, &frmMain::mnuEditUndo_Click);
+
+    QMenu* mnuView = menuBar()->addMenu(QStringLiteral("&View"));
+    mnuViewTCPIPWindow = mnuView->addAction(QStringLiteral("&TCP/IP Window"));
+    mnuViewTCPIPWindow->setCheckable(true);
 
     QMenu* mnuViews = menuBar()->addMenu(QStringLiteral("&Views"));
     mnuViewsDisable = mnuViews->addAction(QStringLiteral("&Disable View"));
@@ -44,7 +56,11 @@ void frmMain::BuildControls()
     mnuOptionsDisplayCompoundFields = addOption("Display &Compound Fields");
     mnuOptionsDisplaySegmentDescriptions = addOption("Display &Segment Descriptions");
     mnuOptions->addSeparator();
-    mnuOptionsDisplayButtonCaptions = addOption("Display Button Captions");
+    mnuOptionsDisplayToolbar = addOption("Display &Toolbar");
+    mnuOptionsDisplayButtonCaptions = addOption("Display &Button Captions");
+    mnuOptions->addSeparator();
+    mnuOptionsPromptBeforeDeleting = addOption("&Prompt Before Deleting");
+    mnuOptionsUseMFU = addOption("Use &Recent Files List");
 
     QMenu* mnuFieldList = new QMenu(QStringLiteral("Field List"), this);
     mnuFieldListLockFieldLocation =
@@ -117,31 +133,14 @@ void frmMain::BuildControls()
                        static_cast<QWidget*>(chkSendSelectedOnly)})
         w->hide();
 
-    auto* left = new QSplitter(Qt::Vertical);
-    left->addWidget(lstRecords);
-    left->addWidget(lstSegments);
-    left->setStretchFactor(0, 3);
-    left->setStretchFactor(1, 2);
-    auto* lists = new QSplitter(Qt::Horizontal);
-    lists->addWidget(left);
-    lists->addWidget(lstFields);
-    lists->setStretchFactor(0, 1);
-    lists->setStretchFactor(1, 1);
-
-    auto* pageRow = new QHBoxLayout;
-    pageRow->addWidget(cmdFirstPage);
-    pageRow->addWidget(cmdPrevPage);
-    pageRow->addWidget(lblPageOf);
-    pageRow->addWidget(cmdNextPage);
-    pageRow->addWidget(cmdLastPage);
-    pageRow->addSpacing(12);
-    pageRow->addWidget(lblFile, 1);
-
-    auto* central = new QWidget(this);
-    auto* column = new QVBoxLayout(central);
-    column->addWidget(lists, 1);
-    column->addLayout(pageRow);
-    setCentralWidget(central);
+    fraTCPIP = new QFrame(this);
+    fraTCPIP->setObjectName(QStringLiteral("fraTCPIP"));
+    fraTCPIP->hide();
+    fraHSplitter = new QFrame(this);
+    fraHSplitter->setObjectName(QStringLiteral("fraHSplitter"));
+    fraVSplitter = new QFrame(this);
+    fraVSplitter->setObjectName(QStringLiteral("fraVSplitter"));
+    BuildLayout();
 
     stsBar = statusBar();
     for (size_t i = 1; i <= 5; ++i) {
@@ -149,11 +148,6 @@ void frmMain::BuildControls()
         stsBar->addPermanentWidget(stsPanels[i], i == 1 ? 1 : 0);
     }
     resize(1000, 700);
-}
-
-void frmMain::ResizeForm()
-{
-    // The layouts place the controls; nothing to compute until the window has its own geometry.
 }
 
 int frmMain::ExecCmd(const QString& program, const QStringList& arguments, int timeoutMs)
@@ -165,11 +159,6 @@ void frmMain::mnuFTPReceive_Click()
 {
     if (FtpGetCommand)
         FtpGetCommand();
-}
-
-void frmMain::mnuFileExit_Click()
-{
-    close();
 }
 
 QString frmMain::DisplayText(const std::string& bytes)

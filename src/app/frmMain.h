@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QPointer>
 #include <QElapsedTimer>
+#include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -58,6 +59,19 @@ public:
     QAction* mnuOptionsDisplayCompoundFields;
     QAction* mnuOptionsDisplaySegmentDescriptions;
     QAction* mnuViewsDisable;
+    QAction* mnuEditUndo;
+    QAction* mnuOptionsPromptBeforeDeleting;
+    QAction* mnuOptionsUseMFU;
+    QAction* mnuOptionsDisplayToolbar;
+    QAction* mnuViewTCPIPWindow;
+    QAction* mnuOpenFromEnsemble;
+    // Layout: the TCP/IP panel (hidden until shown from the View menu) and the two splitter bars.
+    QFrame* fraTCPIP;
+    QFrame* fraHSplitter;
+    QFrame* fraVSplitter;
+    // The two non-modal find windows while they exist (the search commands make them).
+    QPointer<QWidget> frmFindInFieldList;
+    QPointer<QWidget> frmFindInRecordList;
 
     // The assign-value dialog's two boxes while it is open (the editing commands open it).
     struct AssignValueDialog {
@@ -80,6 +94,11 @@ public:
     int32_t FieldLen = -1;
     // The list the last find searched, for Edit > Repeat Last Search.
     QString LastSearchListName;
+    // Layout state: the window state seen by the last resize (0 normal, 1 minimized,
+    // 2 maximized) and the grab offsets of the two splitter bars, in twips.
+    int16_t PreviousWindowState = 0;
+    double HSplitterGrabOffset = 0;
+    double VSplitterGrabOffset = 0;
 
     // The FTP Get command; the FTP side installs it. The loader runs it again when the user
     // declines to view a non-HL7 file that FTP Get delivered.
@@ -94,7 +113,29 @@ public:
     int AddItemToList(QListWidget* list, const QString& text,
                       std::optional<int> itemData = std::nullopt);
     void UnselectAllRecords();
+    // Layout (twips rules, in frmMain_Layout.cpp).
+    void BuildLayout();
     void ResizeForm();
+    void Form_Resize();
+    void MoveHSplitter();
+    void MoveVSplitter();
+    // Window places, stored under Windowpos in the settings.
+    void SaveFrmPos(QWidget* window, const QString& key);
+    void GetlastFormpos(QWidget* window, const QString& key, bool allowResize);
+
+    // Options (frmMain_Options.cpp): display options, list font, administration switches.
+    void LoadOptions();
+    void SaveOptions();
+
+    // Undo ring (frmMain_Undo.cpp).
+    void UndoSave(const QString& operationName);
+    // Puts back the record store saved at the ring's current slot and steps the ring back;
+    // false when there is nothing to restore.
+    bool RestoreUndoLevel();
+
+    // Start-up and shutdown (frmMain_Startup.cpp).
+    void Form_Load();
+    void Form_Activate();
 
     DisplayOptions CurrentDisplayOptions() const;
     void DisplayRecordSegmentFieldLengths();
@@ -125,6 +166,13 @@ public slots:
     void mnuEditFilterRecordList_Click();
     void mnuFTPReceive_Click();
     void mnuFileExit_Click();
+    void mnuEditUndo_Click();
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     friend class LoaderWindowHost;
