@@ -1,0 +1,65 @@
+#include "platform/Odbc.h"
+
+#include <sql.h>
+#include <sqlext.h>
+
+namespace quillon::platform {
+
+namespace {
+
+// Walks the data sources until `visit` answers false.
+template <typename Visit>
+void ForEachDataSource(Visit&& visit)
+{
+    SQLHENV env = SQL_NULL_HENV;
+    if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env)))
+        return;
+    SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+    SQLCHAR name[1024];
+    SQLCHAR description[1024];
+    SQLSMALLINT nameLength = 0;
+    SQLSMALLINT descriptionLength = 0;
+    SQLUSMALLINT direction = SQL_FETCH_FIRST;
+    for (;;) {
+        const SQLRETURN rc = SQLDataSources(env, direction, name, sizeof name, &nameLength,
+                                            description, sizeof description, &descriptionLength);
+        if (!SQL_SUCCEEDED(rc))
+            break;
+        direction = SQL_FETCH_NEXT;
+        const auto cut = [](const SQLCHAR* text, SQLSMALLINT length, size_t size) {
+            const auto n = static_cast<qsizetype>(
+                std::min<size_t>(length < 0 ? 0 : static_cast<size_t>(length), size - 1));
+            return QString::fromLocal8Bit(reinterpret_cast<const char*>(text), n);
+        };
+        if (!visit(cut(name, nameLength, sizeof name),
+                   cut(description, descriptionLength, sizeof description)))
+            break;
+    }
+    SQLFreeHandle(SQL_HANDLE_ENV, env);
+}
+
+}  // namespace
+
+QStringList DataSourcesWithDriver(const QString& driverText)
+{
+    QStringList names;
+    ForEachDataSource([&](const QString& name, const QString& driver) {
+        if (!name.trimmed().isEmpty() && driver.contains(driverText, Qt::CaseSensitive))
+            names << name;
+        return true;
+    });
+    return names;
+}
+
+bool IsEnsembleOdbcDriverInstalled()
+{
+    bool found = false;
+    ForEachDataSource([&](const QString& name, const QString& driver) {
+        found = !name.trimmed().isEmpty()
+            && driver.contains(QLatin1String("InterSystems ODBC"), Qt::CaseSensitive);
+        return !found;
+    });
+    return found;
+}
+
+}  // namespace quillon::platform
