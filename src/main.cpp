@@ -13,9 +13,11 @@ int main(int argc, char* argv[])
     QApplication::setApplicationName(QStringLiteral("Quillon"));
 
     quillon::AppState state;
-    const QStringList args = QApplication::arguments();
-    if (args.size() > 1)
-        state.session.CommandLineFile = args.at(1);
+    // The whole command line names one file ("DEBUG" names none).
+    const QStringList args = QApplication::arguments().mid(1);
+    const QString commandLine = args.join(QLatin1Char(' '));
+    if (!commandLine.isEmpty() && commandLine != QLatin1String("DEBUG"))
+        state.session.CommandLineFile = commandLine;
 
     quillon::platform::QtDialogs dialogs;
     quillon::platform::SystemDesktop desktop;
@@ -24,17 +26,15 @@ int main(int argc, char* argv[])
 
     quillon::frmMain window(state, dialogs, desktop);
     dialogs.setParent(&window);
-    window.LoadDescriptionFiles();
+    window.Form_Load();
     window.show();
     if (!failed.isEmpty())
         dialogs.MsgBox(QStringLiteral("These data folders could not be created:\r\n")
                            + failed.join(QStringLiteral("\r\n")),
                        quillon::platform::MsgButtons::OKOnly,
-                       quillon::platform::MsgIcon::Exclamation,
-                       QStringLiteral("Data Folders"));
+                       quillon::platform::MsgIcon::Exclamation, QStringLiteral("Data Folders"));
 
-    // The command-line file loads once, after the window is first shown.
-    if (!state.session.CommandLineFile.isEmpty())
-        QTimer::singleShot(0, &window, [&] { window.LoadHL7File(state.session.CommandLineFile); });
+    // The command-line file loads once the window is up.
+    QTimer::singleShot(0, &window, [&window] { window.Form_Activate(); });
     return app.exec();
 }

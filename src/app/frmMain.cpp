@@ -43,6 +43,21 @@ void frmMain::BuildControls()
     QMenu* mnuViews = menuBar()->addMenu(QStringLiteral("&Views"));
     mnuViewsDisable = mnuViews->addAction(QStringLiteral("&Disable View"));
     connect(mnuViewsDisable, &QAction::triggered, this, &frmMain::mnuViewsDisable_Click);
+    mnuViewsDash1 = mnuViews->addSeparator();
+    for (QAction*& item : mnuViewsView) {
+        item = mnuViews->addAction(QString());
+        item->setVisible(false);
+    }
+    mnuViewsDelete = mnuViews->addAction(QStringLiteral("D&elete View..."));
+
+    QMenu* mnuReports = menuBar()->addMenu(QStringLiteral("&Reports"));
+    mnuReportsDash1 = mnuReports->addSeparator();
+    for (QAction*& item : mnuReportsReport) {
+        item = mnuReports->addAction(QString());
+        item->setVisible(false);
+    }
+    mnuReportsDash2 = mnuReports->addSeparator();
+    mnuReportsDelete = mnuReports->addAction(QStringLiteral("D&elete Report..."));
 
     QMenu* mnuOptions = menuBar()->addMenu(QStringLiteral("&Options"));
     auto addOption = [mnuOptions](const char* caption) {

@@ -59,6 +59,14 @@ public:
     QAction* mnuOptionsDisplayCompoundFields;
     QAction* mnuOptionsDisplaySegmentDescriptions;
     QAction* mnuViewsDisable;
+    // The Views and Reports menus list up to ten saved views and reports.
+    std::array<QAction*, 10> mnuViewsView{};
+    QAction* mnuViewsDash1;
+    QAction* mnuViewsDelete;
+    std::array<QAction*, 10> mnuReportsReport{};
+    QAction* mnuReportsDash1;
+    QAction* mnuReportsDash2;
+    QAction* mnuReportsDelete;
     QAction* mnuEditUndo;
     QAction* mnuOptionsPromptBeforeDeleting;
     QAction* mnuOptionsUseMFU;
@@ -104,8 +112,8 @@ public:
     // declines to view a non-HL7 file that FTP Get delivered.
     std::function<void()> FtpGetCommand;
 
-    // Loads one file into the record store and shows page 1.
-    void LoadHL7File(const QString& path);
+    // Loads one file into the record store and shows page 1. True when records were loaded.
+    bool LoadHL7File(const QString& path);
     bool IsLoading() const { return loading_; }
 
     void DisplayPage(int32_t& page);
@@ -193,6 +201,8 @@ private:
     int fieldClickSerial_ = 0;
 
     bool loading_ = false;
+    bool exiting_ = false;
+    void ShutDown();
     QElapsedTimer loadEventsTimer_;
 };
 

@@ -1,17 +1,132 @@
 // Start-up and shutdown of the main window.
+#include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
+#include <QFile>
 
 #include "app/frmMain.h"
+#include "platform/Odbc.h"
 
 namespace quillon {
 
-void frmMain::Form_Load() {}
-void frmMain::Form_Activate() {}
-void frmMain::mnuFileExit_Click()
+namespace {
+
+// Fills a menu's item array with the names of the files in `folder` that end in `suffix`
+// (the name up to its first `suffix`), in the order the folder lists them, at most ten.
+int ListSavedFiles(const QString& folder, const QString& suffix, std::array<QAction*, 10>& items)
 {
-    close();
+    const QStringList files = QDir(folder).entryList({QLatin1Char('*') + suffix},
+                                                     QDir::Files | QDir::NoDotAndDotDot,
+                                                     QDir::Unsorted);
+    int n = 0;
+    for (const QString& file : files) {
+        if (n == static_cast<int>(items.size()))
+            break;
+        items[static_cast<size_t>(n)]->setText(file.left(file.indexOf(suffix)));
+        items[static_cast<size_t>(n)]->setVisible(true);
+        ++n;
+    }
+    for (size_t i = static_cast<size_t>(n); i < items.size(); ++i)
+        items[i]->setVisible(false);
+    return n;
 }
 
-void frmMain::closeEvent(QCloseEvent* event) { QMainWindow::closeEvent(event); }
+}  // namespace
+
+void frmMain::Form_Load()
+{
+    PreviousWindowState = 0;
+    GetlastFormpos(this, QStringLiteral("frmMain"), true);
+    lblFile->clear();
+    lblPageOf->clear();
+    st.records.Reset(1);
+    fraTCPIP->setVisible(mnuViewTCPIPWindow->isChecked());
+    for (int b : {3, 4, 6, 9, 12, 13, 15, 16, 18})
+        tbarButtons[static_cast<size_t>(b)]->setEnabled(false);
+
+    const bool ensemble = platform::IsEnsembleOdbcDriverInstalled();
+    tbarButtons[18]->setVisible(true);
+    mnuOpenFromEnsemble->setVisible(true);
+    tbarButtons[18]->setEnabled(ensemble);
+    mnuOpenFromEnsemble->setEnabled(ensemble);
+
+    st.delimiters.ResetToDefaults();
+    {
+        const QSignalBlocker block(lstRecords);
+        lstRecords->clear();
+        lstSegments->clear();
+        lstFields->clear();
+    }
+    txtStartWithRecord->clear();
+    txtEndWithRecord->clear();
+    chkSendSelectedOnly->setChecked(true);
+    mnuFieldListLockFieldLocation->setChecked(false);
+    stsPanels[5]->clear();
+
+    const int views = ListSavedFiles(st.folders.ViewsFolder, QStringLiteral(".view"), mnuViewsView);
+    mnuViewsDash1->setVisible(views > 0);
+    mnuViewsDelete->setVisible(true);
+    mnuViewsDelete->setEnabled(views > 0);
+    const int reports =
+        ListSavedFiles(st.folders.ReportsFolder, QStringLiteral(".report"), mnuReportsReport);
+    mnuReportsDash1->setVisible(reports > 0);
+    mnuReportsDash2->setVisible(reports > 0);
+    mnuReportsDelete->setVisible(true);
+    mnuReportsDelete->setEnabled(reports > 0);
+
+    LoadOptions();
+    if (!mnuOptionsDisplayButtonCaptions->isChecked())
+        for (int b = 1; b <= 16; ++b)
+            if (QAction* button = tbarButtons[static_cast<size_t>(b)])
+                button->setText(QString());
+    tbarTools->setVisible(mnuOptionsDisplayToolbar->isChecked());
+    tbarTools->setEnabled(mnuOptionsDisplayToolbar->isChecked());
+    ResizeForm();
+
+    LastSearchListName.clear();
+    LoadDescriptionFiles();
+    st.undo.UndoEnabled = true;
+    QFile::remove(st.folders.TempFolder + QStringLiteral("ftp.dat"));
+}
+
+void frmMain::Form_Activate()
+{
+    if (st.session.CommandLineFile.isEmpty())
+        return;
+    // A quoted path with blanks becomes the bare path; the whole text is one file name.
+    const QString sFileName = QString(st.session.CommandLineFile).remove(QLatin1Char('"'));
+    // The file is tried once: a load that fails has shown its message and is not retried at
+    // the next activation.
+    const bool loaded = LoadHL7File(sFileName);
+    st.session.CommandLineFile.clear();
+    if (loaded)
+        st.session.CurrentFileName = sFileName;
+    SetButtonEnabledStatus();
+    st.ftp.FtpSourceDescription.clear();
+    QFile::remove(st.folders.TempFolder + QStringLiteral("MultipleFiles"));
+}
+
+void frmMain::ShutDown()
+{
+    if (exiting_)
+        return;
+    exiting_ = true;
+    SaveOptions();
+}
+
+void frmMain::mnuFileExit_Click()
+{
+    ShutDown();
+    QApplication::exit(0);
+}
+
+void frmMain::closeEvent(QCloseEvent* event)
+{
+    if (!exiting_)
+        SaveFrmPos(this, QStringLiteral("frmMain"));
+    ShutDown();
+    event->accept();
+    QApplication::exit(0);
+}
 
 }  // namespace quillon

@@ -96,11 +96,11 @@ void frmMain::ShowLoadError(const QString& text, const QString& title)
     dlg.MsgBox(text, MsgButtons::OKOnly, MsgIcon::Exclamation, title);
 }
 
-void frmMain::LoadHL7File(const QString& pathIn)
+bool frmMain::LoadHL7File(const QString& pathIn)
 {
     // A load runs inside one event; window events it lets through must not start another.
     if (loading_)
-        return;
+        return false;
     loading_ = true;
     struct Done {
         bool& flag;
@@ -138,7 +138,7 @@ void frmMain::LoadHL7File(const QString& pathIn)
                           QStringLiteral("Can't Read File"));
             break;
         }
-        return;
+        return false;
     }
 
     LoaderWindowHost host(*this);
@@ -154,14 +154,14 @@ void frmMain::LoadHL7File(const QString& pathIn)
                                      "you are trying to load is too large to load. Please try "
                                      "closing other programs and trying again."),
                       QStringLiteral("Out of Memory"));
-        return;
+        return false;
     }
     content = std::string();
     QApplication::restoreOverrideCursor();
 
     if (end == LoadEnd::NotHL7) {
         OfferViewer(path);
-        return;
+        return false;
     }
 
     CurrentPage = 1;
@@ -180,6 +180,7 @@ void frmMain::LoadHL7File(const QString& pathIn)
     lstRecords_Click();
     st.session.FocusedListName = QStringLiteral("lstRecords");
     ResizeForm();
+    return true;
 }
 
 void frmMain::ShowNothingLoaded()
