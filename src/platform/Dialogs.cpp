@@ -49,10 +49,24 @@ std::optional<QString> ScriptedResponder::InputBox(const QString& prompt, const 
     return text;
 }
 
+QStringList ScriptedResponder::FileDialog(const FileDialogRequest& request)
+{
+    fileDialogs_.push_back(request);
+    if (files_.empty()) {
+        ++unanswered_;
+        return {};
+    }
+    QStringList files = files_.front();
+    files_.pop_front();
+    return files;
+}
+
 void ScriptedResponder::Clear()
 {
     answers_.clear();
     inputs_.clear();
+    files_.clear();
+    fileDialogs_.clear();
     shown_.clear();
     unanswered_ = 0;
 }

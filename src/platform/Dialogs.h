@@ -3,6 +3,7 @@
 // (QtDialogs, in the window library); tests queue answers in a ScriptedResponder, which
 // records every box it is shown.
 #include <QString>
+#include <QStringList>
 #include <deque>
 #include <optional>
 #include <vector>
@@ -13,6 +14,16 @@ enum class MsgButtons { OKOnly, OKCancel, AbortRetryIgnore, YesNoCancel, YesNo, 
 enum class MsgIcon { None, Critical, Question, Exclamation, Information };
 enum class MsgAnswer { OK, Cancel, Abort, Retry, Ignore, Yes, No };
 
+// An open or save dialog as the caller describes it.
+struct FileDialogRequest {
+    bool save = false;
+    bool multiple = false;   // open: several files may be chosen
+    QString title;
+    QString folder;          // shown first
+    QStringList patterns;    // file types, each its own description ("*.dat")
+    int selectedPattern = 0; // index into patterns
+};
+
 class Dialogs {
 public:
     virtual ~Dialogs() = default;
@@ -21,6 +32,8 @@ public:
     // No value when the user cancelled.
     virtual std::optional<QString> InputBox(const QString& prompt, const QString& title,
                                             const QString& defaultText) = 0;
+    // The chosen files as full paths; empty when the user cancelled.
+    virtual QStringList FileDialog(const FileDialogRequest& request) = 0;
 };
 
 // The answer a box gives when nobody chooses: its first button.
@@ -39,21 +52,30 @@ public:
 
     void QueueAnswer(MsgAnswer a) { answers_.push_back(a); }
     void QueueInput(std::optional<QString> text) { inputs_.push_back(std::move(text)); }
+    // An empty list answers Cancel.
+    void QueueFiles(QStringList files) { files_.push_back(std::move(files)); }
 
     MsgAnswer MsgBox(const QString& text, MsgButtons buttons, MsgIcon icon,
                      const QString& title) override;
     std::optional<QString> InputBox(const QString& prompt, const QString& title,
                                     const QString& defaultText) override;
+    QStringList FileDialog(const FileDialogRequest& request) override;
 
     const std::vector<Shown>& shown() const { return shown_; }
+    const std::vector<FileDialogRequest>& fileDialogs() const { return fileDialogs_; }
     // Boxes that found no queued answer (they got their first button, or Cancel).
     int unanswered() const { return unanswered_; }
-    bool allAnswersUsed() const { return answers_.empty() && inputs_.empty(); }
+    bool allAnswersUsed() const
+    {
+        return answers_.empty() && inputs_.empty() && files_.empty();
+    }
     void Clear();
 
 private:
     std::deque<MsgAnswer> answers_;
     std::deque<std::optional<QString>> inputs_;
+    std::deque<QStringList> files_;
+    std::vector<FileDialogRequest> fileDialogs_;
     std::vector<Shown> shown_;
     int unanswered_ = 0;
 };

@@ -1,5 +1,6 @@
 #include "platform/QtDialogs.h"
 
+#include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
 
@@ -59,6 +60,24 @@ std::optional<QString> QtDialogs::InputBox(const QString& prompt, const QString&
     if (!ok)
         return std::nullopt;
     return text;
+}
+
+QStringList QtDialogs::FileDialog(const FileDialogRequest& request)
+{
+    QFileDialog dialog(parent_, request.title, request.folder);
+    dialog.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(request.save       ? QFileDialog::AnyFile
+                           : request.multiple ? QFileDialog::ExistingFiles
+                                              : QFileDialog::ExistingFile);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
+    if (!request.patterns.isEmpty()) {
+        dialog.setNameFilters(request.patterns);
+        if (request.selectedPattern >= 0 && request.selectedPattern < request.patterns.size())
+            dialog.selectNameFilter(request.patterns.at(request.selectedPattern));
+    }
+    if (dialog.exec() != QDialog::Accepted)
+        return {};
+    return dialog.selectedFiles();
 }
 
 }  // namespace quillon::platform

@@ -16,6 +16,7 @@ public:
                      const QString& title) override;
     std::optional<QString> InputBox(const QString& prompt, const QString& title,
                                     const QString& defaultText) override;
+    QStringList FileDialog(const FileDialogRequest& request) override;
 
 private:
     QPointer<QWidget> parent_;
