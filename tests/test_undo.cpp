@@ -1,0 +1,431 @@
+// The undo ring: its file format, the files of each instance, failed saves, and Edit > Undo
+// in the main window.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <csignal>
+#include <sys/resource.h>
+
+#include <string>
+#include <vector>
+
+#include "TestSupport.h"
+#include "records/UndoRing.h"
+
+namespace quillon::test {
+namespace {
+
+using platform::MsgIcon;
+using Slots = std::vector<std::string>;
+
+QStringList Files(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+}
+
+RecordStore StoreOf(const Slots& texts)
+{
+    RecordStore store;
+    for (const auto& t : texts)
+        store.Append(t);
+    return store;
+}
+
+// ------------------------------------------------------------------------------- file format
+
+TEST(UndoFile, EverySlotRoundTripsByteForByte)
+{
+    std::string allBytes;
+    Slots eachByte = {""};
+    for (int b = 0; b < 256; ++b) {
+        allBytes += static_cast<char>(b);
+        eachByte.push_back(std::string(1, static_cast<char>(b)));
+    }
+    Slots spare(120);
+    spare[1] = "MSH|^~\\&|A\r";
+    spare[2] = "";
+    spare[3] = "PID|\r";
+    spare[90] = "left over by a delete";
+    std::string big(3 * (1 << 20) + 7, '\0');
+    for (size_t i = 0; i < big.size(); ++i)
+        big[i] = static_cast<char>(i * 7 + i / 251);
+
+    const struct {
+        const char* name;
+        Slots texts;  // slot 0 is never written
+    } cases[] = {
+        {"one empty slot", {"", ""}},
+        {"every byte value in one record", {"", allBytes, allBytes + "\r\n"}},
+        {"each byte value alone", eachByte},
+        {"spare slots with leftover text", spare},
+        {"records larger than the write block", {"", big, "tail", big.substr(5)}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("A-Records1.undo");
+        QString error;
+        ASSERT_TRUE(WriteUndoFile(path, c.texts, &error)) << error.toStdString();
+        EXPECT_EQ(Files(dir.path()), QStringList{"A-Records1.undo"});
+        Slots got = {"junk", "junk"};
+        ASSERT_TRUE(ReadUndoFile(path, got, &error)) << error.toStdString();
+        EXPECT_EQ(got, c.texts);
+    }
+}
+
+TEST(UndoFile, DamagedFileIsRefusedAndTheArrayKept)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("A-Records1.undo");
+    ASSERT_TRUE(WriteUndoFile(path, {"", "MSH|a\r", "", "PID|\xff\r"}, nullptr));
+    const std::string good = ReadBytes(path);
+    std::vector<std::string> damaged = {good + "x", "QUNDO02\n" + good.substr(8)};
+    for (size_t cut = 0; cut < good.size(); ++cut)
+        damaged.push_back(good.substr(0, cut));
+    for (const auto& bytes : damaged) {
+        SCOPED_TRACE(bytes.size());
+        WriteBytes(path, bytes);
+        Slots kept = {"", "kept"};
+        QString error;
+        EXPECT_FALSE(ReadUndoFile(path, kept, &error));
+        EXPECT_FALSE(error.isEmpty());
+        EXPECT_EQ(kept, (Slots{"", "kept"}));
+    }
+}
+
+// ----------------------------------------------------------------------- files of instances
+
+TEST(UndoInstances, ExitDeletesOnlyItsOwnFiles)
+{
+    QTemporaryDir dir;
+    const QString temp = dir.path() + "/";
+    const RecordStore store = StoreOf({"MSH|1\r"});
+    UndoRing a, a2, b;
+    ASSERT_TRUE(a.Save(store, {}, "One", temp, "1A"));
+    ASSERT_TRUE(a.Save(store, {}, "Two", temp, "1A"));
+    ASSERT_TRUE(a2.Save(store, {}, "One", temp, "1A2"));  // an id that begins like another
+    ASSERT_TRUE(b.Save(store, {}, "One", temp, "B"));
+    EXPECT_EQ(Files(temp), QStringList({"1A-Records1.undo", "1A-Records2.undo", "1A2-Records1.undo",
+                                        "B-Records1.undo"}));
+
+    EXPECT_EQ(DeleteUndoFiles(temp, "1A"), 2);
+    EXPECT_EQ(Files(temp), QStringList({"1A2-Records1.undo", "B-Records1.undo"}));
+    EXPECT_FALSE(AnyUndoFile(temp, "1A"));
+    RecordStore back;
+    Delimiters d;
+    EXPECT_EQ(b.Restore(back, d, temp, "B"), UndoRing::RestoreResult::Restored);
+    EXPECT_EQ(back.Records, store.Records);
+}
+
+TEST(UndoInstances, OrphanCleanupRemovesFilesOfEndedInstancesOnly)
+{
+    QTemporaryDir dir;
+    const QString temp = dir.path() + "/";
+    const struct {
+        QString name;
+        bool kept;
+    } files[] = {
+        {"7FFFFFF0-Records1.undo", false},      // a pid that is not running
+        {"7FFFFFF0-Records4.undo.tmp", false},  // an unfinished write of it
+        {UndoInstanceId() + "-Records1.undo", true},
+        {"1-Records0.undo", true},         // pid 1 always runs
+        {"7ffffff0-Records1.undo", true},  // not one of our names
+        {"notes.undo", true},
+        {"7FFFFFF0-Records1.txt", true},
+    };
+    for (const auto& f : files)
+        WriteBytes(temp + f.name, "x");
+    EXPECT_EQ(DeleteOrphanUndoFiles(temp), 2);
+    for (const auto& f : files)
+        EXPECT_EQ(QFile::exists(temp + f.name), f.kept) << f.name.toStdString();
+}
+
+// ---------------------------------------------------------------------------- failed saves
+
+TEST(UndoRingSave, FailedWriteLeavesTheRingAsItWas)
+{
+    const struct {
+        const char* name;
+        bool folderUnderAFile;  // else the file-size limit stops the write halfway
+    } cases[] = {{"folder under a regular file", true}, {"write stopped halfway", false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir dir;
+        const QString temp = dir.path() + "/";
+        UndoRing ring;
+        for (int i = 1; i <= 10; ++i)  // slots 1..9, 0: the next save would replace slot 1
+            ASSERT_TRUE(
+                ring.Save(StoreOf({std::to_string(i)}), {}, QString("Point %1").arg(i), temp, "A"));
+        const UndoRing before = ring;
+        const QStringList filesBefore = Files(temp);
+        const std::string slot1 = ReadBytes(UndoFileName(temp, "A", 1));
+
+        const RecordStore big = StoreOf(Slots(400, std::string(1000, 'r')));
+        QString error;
+        bool saved = true;
+        if (c.folderUnderAFile) {
+            WriteBytes(temp + "plain", "x");
+            saved = ring.Save(big, {}, "Big", temp + "plain/", "A", &error);
+        } else {
+            rlimit old{};
+            getrlimit(RLIMIT_FSIZE, &old);
+            rlimit small = old;
+            small.rlim_cur = 64 * 1024;
+            auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+            setrlimit(RLIMIT_FSIZE, &small);
+            saved = ring.Save(big, {}, "Big", temp, "A", &error);
+            setrlimit(RLIMIT_FSIZE, &old);
+            std::signal(SIGXFSZ, oldHandler);
+        }
+        EXPECT_FALSE(saved);
+        EXPECT_FALSE(error.isEmpty());
+        EXPECT_EQ(ring.UndoLevel, before.UndoLevel);
+        EXPECT_EQ(ring.UndoDescriptions, before.UndoDescriptions);
+        EXPECT_EQ(ring.UndoRecordCounts, before.UndoRecordCounts);
+        EXPECT_EQ(Files(temp).filter(".undo"), filesBefore);
+        EXPECT_EQ(ReadBytes(UndoFileName(temp, "A", 1)), slot1);
+
+        RecordStore back;
+        Delimiters d;
+        ASSERT_EQ(ring.Restore(back, d, temp, "A"), UndoRing::RestoreResult::Restored);
+        EXPECT_EQ(back.Record(1), "10");
+    }
+}
+
+// ------------------------------------------------------------------------- the main window
+
+class UndoWindow : public ::testing::Test {
+protected:
+    UndoWindow()
+    {
+        f.state.undo.UndoEnabled = true;
+        f.state.session.InstanceId = "A1";
+    }
+    MainWindowFixture f;
+    frmMain& w = *f.window;
+    AppState& st = f.state;
+
+    void Load(int count)
+    {
+        std::string bytes;
+        for (int i = 1; i <= count; ++i)
+            bytes += "MSH|^~\\&|APP|||||||MSG" + std::to_string(i) + "\r\nPID|" + std::to_string(i)
+                     + "\r\n";
+        w.LoadHL7File(f.WriteFile("in.hl7", bytes));
+        ASSERT_EQ(st.records.RecordCount, count);
+    }
+    QString SlotFile(int slot) const { return UndoFileName(st.folders.TempFolder, "A1", slot); }
+    void Change()  // any edit of the store
+    {
+        st.records.Append("MSH|^~\\&|EDIT\r");
+        w.DisplayPage(w.CurrentPage);
+    }
+    bool UndoOffered() const { return w.tbarButtons[6]->isEnabled() && w.mnuEditUndo->isEnabled(); }
+    QString Tooltip() const { return w.tbarButtons[6]->toolTip(); }
+    void ExpectNothingLeftBox()
+    {
+        ASSERT_EQ(f.responder.shown().size(), 1u);
+        const auto& box = f.responder.shown().back();
+        EXPECT_EQ(box.text, "You have undone as far back as possible.");
+        EXPECT_EQ(box.title, "Unable to Undo");
+        EXPECT_EQ(box.icon, MsgIcon::Information);
+        EXPECT_EQ(Tooltip(), "Undo last change");
+        EXPECT_EQ(w.mnuEditUndo->text(), "Undo");
+    }
+};
+
+TEST_F(UndoWindow, UndoOfADeleteRestoresStoreCountAndFirstPage)
+{
+    const struct {
+        const char* earlier;  // the operation saved in slot 0, if any
+    } cases[] = {{nullptr}, {"Sort on MSH-7"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.earlier ? c.earlier : "none");
+        st.undo.StartEmpty(st.folders.TempFolder, "A1");
+        Load(450);
+        if (c.earlier) {
+            st.undo.UndoLevel = 9;
+            w.UndoSave(c.earlier);
+        }
+        const RecordStore before = st.records;
+        w.UndoSave("Delete Record");
+        EXPECT_TRUE(QFile::exists(SlotFile(1)));
+        EXPECT_EQ(Tooltip(), "Undo Delete Record");
+        EXPECT_TRUE(UndoOffered());
+
+        w.cmdNextPage_Click();
+        DeleteStringItem(st.records.Records, 420);
+        --st.records.RecordCount;
+        w.DisplayPage(w.CurrentPage);
+        w.stsPanels[5]->setText("PID-1");
+        w.mnuEditUndo_Click();
+
+        EXPECT_EQ(st.records.Records, before.Records);
+        EXPECT_EQ(st.records.RecordCount, 450);
+        EXPECT_EQ(w.CurrentPage, 1);
+        EXPECT_EQ(w.lblPageOf->text(), "Pg 1/2");
+        EXPECT_EQ(w.lstRecords->count(), 400);
+        EXPECT_EQ(w.lstRecords->currentRow(), 0);
+        EXPECT_TRUE(w.lstRecords->item(0)->isSelected());
+        EXPECT_EQ(w.CurrentRecordIndex, 0);
+        EXPECT_EQ(w.stsPanels[5]->text(), "");
+        EXPECT_FALSE(QFile::exists(SlotFile(1)));
+        EXPECT_EQ(st.undo.UndoLevel, 0);
+        EXPECT_EQ(Tooltip(), QString("Undo ") + (c.earlier ? c.earlier : ""));
+        EXPECT_EQ(UndoOffered(), c.earlier != nullptr);
+        EXPECT_TRUE(f.responder.shown().empty());
+    }
+}
+
+TEST_F(UndoWindow, TenOfElevenStepsCanBeUndone)
+{
+    Load(2);
+    std::vector<Slots> states;  // the store before each save
+    for (int i = 1; i <= 11; ++i) {
+        states.push_back(st.records.Records);
+        w.UndoSave(QString("Op %1").arg(i));
+        Change();
+    }
+    for (int undo = 1; undo <= 10; ++undo) {
+        SCOPED_TRACE(undo);
+        w.mnuEditUndo_Click();
+        EXPECT_EQ(st.records.Records, states[static_cast<size_t>(11 - undo)]);
+        EXPECT_EQ(st.records.RecordCount, 2 + 11 - undo);
+        if (undo < 10) {
+            EXPECT_EQ(Tooltip(), QString("Undo Op %1").arg(11 - undo));
+        }
+        EXPECT_EQ(UndoOffered(), undo < 10);
+    }
+    EXPECT_TRUE(f.responder.shown().empty());
+    w.mnuEditUndo_Click();
+    ExpectNothingLeftBox();
+    EXPECT_EQ(st.records.Records, states[1]);
+    EXPECT_FALSE(UndoOffered());
+}
+
+// Records without a header segment, so showing them teaches the window no delimiters.
+TEST_F(UndoWindow, DelimiterChangesAreUndoneWithTheirDelimiters)
+{
+    const Delimiters standard, hash = DelimitersFrom({"#", "@", "*", "/", "%"}),
+                               bang = DelimitersFrom({"!", ":", "=", "?", "$"});
+    auto five = [](const Delimiters& d) {
+        return std::array<std::string, 5>{d.FieldSeparator, d.ComponentSeparator,
+                                          d.RepetitionSeparator, d.EscapeCharacter,
+                                          d.SubcomponentSeparator};
+    };
+    auto show = [&](const Delimiters& d, const char* record) {
+        st.delimiters = d;
+        st.records = StoreOf({record});
+        w.DisplayPage(w.CurrentPage);
+    };
+    const struct {
+        const char* name;
+        const char* operation;
+        bool heldFilled;  // the command left the replaced delimiters in UndoDelimiters
+        const Delimiters& expected;
+    } cases[] = {
+        {"delimiters of the save", "Change Delimiters", false, hash},
+        {"delimiters the command held", "Change Delimiters", true, bang},
+        {"other operations keep the current ones", "Delete Record", true, standard},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        show(hash, "PID#1\r");
+        st.editing.UndoDelimiters = {};
+        if (c.heldFilled)
+            for (size_t i = 0; i < 5; ++i)
+                st.editing.UndoDelimiters[i + 1] = five(bang)[i];
+        w.UndoSave(c.operation);
+        show(standard, "PID|2\r");
+        w.mnuEditUndo_Click();
+        EXPECT_EQ(st.records.Record(1), "PID#1\r");
+        EXPECT_EQ(five(st.delimiters), five(c.expected));
+        EXPECT_NE(st.delimiters.AllDelimiters.find(c.expected.FieldSeparator), std::string::npos);
+    }
+
+    // Two changes undone in a row end with the first delimiters.
+    st.editing.UndoDelimiters = {};
+    show(standard, "PID|1\r");
+    w.UndoSave("Change Delimiters");
+    show(hash, "PID#1\r");
+    w.UndoSave("Change Delimiters");
+    show(bang, "PID!1\r");
+    w.mnuEditUndo_Click();
+    EXPECT_EQ(five(st.delimiters), five(hash));
+    w.mnuEditUndo_Click();
+    EXPECT_EQ(five(st.delimiters), five(standard));
+    EXPECT_EQ(st.records.Record(1), "PID|1\r");
+    EXPECT_TRUE(f.responder.shown().empty());
+}
+
+TEST_F(UndoWindow, WithAViewActiveTheFirstPressOnlyEndsTheView)
+{
+    Load(3);
+    const Slots before = st.records.Records;
+    w.UndoSave("Delete Record");
+    Change();
+    const Slots changed = st.records.Records;
+    st.view.ViewFields = {"PID-1"};
+
+    w.mnuEditUndo_Click();
+    EXPECT_TRUE(st.view.ViewFields.empty());
+    EXPECT_EQ(st.records.Records, changed);
+    EXPECT_TRUE(UndoOffered());
+    w.mnuEditUndo_Click();
+    EXPECT_EQ(st.records.Records, before);
+    EXPECT_TRUE(f.responder.shown().empty());
+}
+
+TEST_F(UndoWindow, ANewFileStartsWithNothingToUndo)
+{
+    Load(3);
+    w.UndoSave("Delete Record");
+    UndoRing other;  // another running instance in the same folder
+    ASSERT_TRUE(other.Save(st.records, {}, "Sort", st.folders.TempFolder, "B2"));
+
+    st.undo.StartEmpty(st.folders.TempFolder, "A1");
+    Load(2);
+    w.mnuEditUndo_Click();
+    ExpectNothingLeftBox();
+    EXPECT_EQ(st.records.RecordCount, 2);
+    EXPECT_FALSE(UndoOffered());  // the other instance's file is not ours to undo
+    EXPECT_TRUE(AnyUndoFile(st.folders.TempFolder, "B2"));
+}
+
+TEST_F(UndoWindow, DisabledRingNeitherSavesNorUndoes)
+{
+    Load(3);
+    st.undo.UndoEnabled = false;
+    st.view.ViewFields = {"PID-1"};
+    w.UndoSave("Delete Record");
+    w.mnuEditUndo_Click();
+    EXPECT_FALSE(AnyUndoFile(st.folders.TempFolder, "A1"));
+    EXPECT_EQ(st.view.ViewFieldCount(), 1);
+    EXPECT_FALSE(w.RestoreUndoLevel());
+    EXPECT_TRUE(f.responder.shown().empty());
+}
+
+TEST_F(UndoWindow, FailedSaveIsReportedAndTheCommandGoesOn)
+{
+    Load(3);
+    w.UndoSave("Sort");
+    WriteBytes(st.folders.TempFolder + "plain", "x");
+    const QString temp = st.folders.TempFolder;
+    st.folders.TempFolder = temp + "plain/";
+    w.UndoSave("Delete Record");
+    ASSERT_EQ(f.responder.shown().size(), 1u);
+    EXPECT_TRUE(f.responder.shown()[0].text.startsWith("The undo point could not be saved: "));
+    EXPECT_EQ(f.responder.shown()[0].title, "Undo");
+    EXPECT_EQ(st.undo.UndoLevel, 1);
+    EXPECT_EQ(Tooltip(), "Undo Sort");
+
+    st.folders.TempFolder = temp;
+    Change();
+    w.mnuEditUndo_Click();
+    EXPECT_EQ(st.records.RecordCount, 3);
+    EXPECT_EQ(f.responder.shown().size(), 1u);
+}
+
+}  // namespace
+}  // namespace quillon::test
