@@ -24,6 +24,8 @@ int main(int argc, char* argv[])
     const QStringList failed = quillon::InitDataFolders(
         state.folders, quillon::platform::LocalAppDataFolder(), quillon::platform::ProgramName());
 
+    state.settings.Open(quillon::platform::SettingsStore::DefaultPath());
+
     quillon::frmMain window(state, dialogs, desktop);
     dialogs.setParent(&window);
     window.Form_Load();

@@ -140,6 +140,8 @@ public:
     // Puts back the record store saved at the ring's current slot and steps the ring back;
     // false when there is nothing to restore.
     bool RestoreUndoLevel();
+    // A new file starts with nothing to undo.
+    void StartEmptyUndoRing();
 
     // Start-up and shutdown (frmMain_Startup.cpp).
     void Form_Load();

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 
+#include "app/Settings.h"
 #include "app/frmMain.h"
 #include "platform/Odbc.h"
 
@@ -39,6 +40,7 @@ void frmMain::Form_Load()
     GetlastFormpos(this, QStringLiteral("frmMain"), true);
     lblFile->clear();
     lblPageOf->clear();
+    ReadStartupSettings(st);
     st.records.Reset(1);
     fraTCPIP->setVisible(mnuViewTCPIPWindow->isChecked());
     for (int b : {3, 4, 6, 9, 12, 13, 15, 16, 18})
@@ -86,6 +88,12 @@ void frmMain::Form_Load()
     LastSearchListName.clear();
     LoadDescriptionFiles();
     st.undo.UndoEnabled = true;
+    // Undo files of this instance's id left by an earlier run, and those of instances that
+    // are no longer running; another running instance keeps its own.
+    if (st.session.InstanceId.isEmpty())
+        st.session.InstanceId = UndoInstanceId();
+    DeleteUndoFiles(st.folders.TempFolder, st.session.InstanceId);
+    DeleteOrphanUndoFiles(st.folders.TempFolder);
     QFile::remove(st.folders.TempFolder + QStringLiteral("ftp.dat"));
 }
 
@@ -97,6 +105,7 @@ void frmMain::Form_Activate()
     const QString sFileName = QString(st.session.CommandLineFile).remove(QLatin1Char('"'));
     // The file is tried once: a load that fails has shown its message and is not retried at
     // the next activation.
+    StartEmptyUndoRing();
     const bool loaded = LoadHL7File(sFileName);
     st.session.CommandLineFile.clear();
     if (loaded)
@@ -106,12 +115,20 @@ void frmMain::Form_Activate()
     QFile::remove(st.folders.TempFolder + QStringLiteral("MultipleFiles"));
 }
 
+void frmMain::StartEmptyUndoRing()
+{
+    st.undo.StartEmpty(st.folders.TempFolder, st.session.InstanceId);
+    tbarButtons[6]->setEnabled(false);
+    mnuEditUndo->setEnabled(false);
+}
+
 void frmMain::ShutDown()
 {
     if (exiting_)
         return;
     exiting_ = true;
     SaveOptions();
+    DeleteUndoFiles(st.folders.TempFolder, st.session.InstanceId);
 }
 
 void frmMain::mnuFileExit_Click()
