@@ -2,6 +2,9 @@
 
 #include <QApplication>
 #include <QPointer>
+#include <QScreen>
+
+#include "app/Layout.h"
 
 namespace quillon {
 
@@ -43,6 +46,19 @@ void UnlockWindowRedraw()
         w->update();
     }
     LockedWindow() = nullptr;
+}
+
+void CenterForm(QWidget* window)
+{
+    if (!window || !window->screen())
+        return;
+    const QRect screen = window->screen()->geometry();
+    const QSize outer = window->frameGeometry().size();
+    const TwipsRect place =
+        CenterRect(PixelsToTwips(outer.width()), PixelsToTwips(outer.height()),
+                   PixelsToTwips(screen.width()), PixelsToTwips(screen.height()));
+    // move() places the frame's top left corner.
+    window->move(screen.x() + TwipsToPixels(place.left), screen.y() + TwipsToPixels(place.top));
 }
 
 }  // namespace quillon

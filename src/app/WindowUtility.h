@@ -11,4 +11,8 @@ int16_t IsFormLoaded(const QWidget* window);
 void LockWindowRedraw(QWidget* window);
 void UnlockWindowRedraw();
 
+// Centres the window on its screen without changing its size; a window larger than the screen
+// gets negative edges.
+void CenterForm(QWidget* window);
+
 }  // namespace quillon
