@@ -30,6 +30,8 @@ int main(int argc, char* argv[])
     dialogs.setParent(&window);
     window.Form_Load();
     window.show();
+    // The stored place is the outer one; the frame is known once the window is shown.
+    window.GetlastFormpos(&window, QStringLiteral("frmMain"), true);
     if (!failed.isEmpty())
         dialogs.MsgBox(QStringLiteral("These data folders could not be created:\r\n")
                            + failed.join(QStringLiteral("\r\n")),

@@ -162,7 +162,6 @@ void frmMain::BuildControls()
         stsPanels[i] = new QLabel(this);
         stsBar->addPermanentWidget(stsPanels[i], i == 1 ? 1 : 0);
     }
-    resize(1000, 700);
 }
 
 int frmMain::ExecCmd(const QString& program, const QStringList& arguments, int timeoutMs)

@@ -80,6 +80,10 @@ void ApplyLayout(frmMain& w, const MainLayout& layout)
     const QPoint offset = CentralWidgetOffset(w);
     for (const Placed& p : PlacedControls(w))
         Place(p.widget, layout.*p.rect, offset);
+    // "Rec 12345/67890" outgrows the designed label: it may use the room up to the page label.
+    const int room = w.lblPageOf->x() - w.lblFile->x() - 4;
+    if (room > w.lblFile->width())
+        w.lblFile->resize(room, w.lblFile->height());
 }
 
 LayoutOptions CurrentLayoutOptions(const frmMain& w)

@@ -37,7 +37,6 @@ int ListSavedFiles(const QString& folder, const QString& suffix, std::array<QAct
 void frmMain::Form_Load()
 {
     PreviousWindowState = 0;
-    GetlastFormpos(this, QStringLiteral("frmMain"), true);
     lblFile->clear();
     lblPageOf->clear();
     ReadStartupSettings(st);
