@@ -1,0 +1,67 @@
+#pragma once
+// The road of chosen files to the one file the loader reads: copying into the working folder,
+// decompressing .gz, .Z and .zip files pass after pass, and joining several files in name
+// order. Window-free: messages go back to the caller as results.
+#include <QString>
+#include <QStringList>
+#include <array>
+#include <functional>
+
+namespace quillon {
+
+// ".gz" and ".Z" in exact case, ".zip" in any case.
+bool IsGzipName(const QString& path);
+bool IsZipName(const QString& path);
+inline bool IsCompressedName(const QString& path) { return IsGzipName(path) || IsZipName(path); }
+
+// Ascending by character codes ("B" before "a").
+QStringList SortOrdinal(QStringList names);
+
+// The open dialog's file types: the non-empty slots in order, and the position of the default.
+struct FileTypeList {
+    QStringList patterns;
+    int selected = 0;
+};
+FileTypeList BuildFileTypeList(const std::array<QString, 10>& extensions, const QString& defaultExtension);
+
+// Writes the bytes of every file in order into `destination`, nothing between them. Streams in
+// chunks. False with `error` set when a file cannot be read or the result cannot be written.
+bool JoinFiles(const QStringList& paths, const QString& destination, QString* error);
+
+// Every file of `folder` as full paths, in ordinal order.
+QStringList ListFolderFiles(const QString& folder);
+
+// Deletes every file in `folder` (not its subfolders' contents); failures are ignored.
+void EmptyFolder(const QString& folder);
+
+struct DecompressOutcome {
+    enum class Kind {
+        Done,              // nothing compressed is left; `files` lists what is there
+        Empty,             // the folder holds nothing: end silently
+        GzipMissing,       // "gzip" could not be started (exit code -1)
+        NotCompressed,     // gzip found no compressed data (exit code 1)
+        Stuck,             // a pass left the same compressed files as the pass before
+    } kind = Kind::Done;
+    QStringList files;      // Done: the files left, ordinal order
+    QString failedFile;     // GzipMissing / NotCompressed / Stuck: the file being handled
+    int exitCode = 0;       // the last gzip exit code
+};
+
+struct Decompressors {
+    // Runs "gzip -d" on one file; answers its exit code (-1 when gzip cannot run).
+    std::function<int(const QString& path)> gunzip;
+    // Extracts a zip archive flat into `folder`; answers the library's result and message.
+    std::function<int(const QString& path, const QString& folder, QString* message)> unzip;
+    // Tells the user what an archive that failed said (then the loop goes on).
+    std::function<void(const QString& message)> zipFailed;
+    // The file being handled, for the caller's current-file name.
+    std::function<void(const QString& path)> handling;
+};
+
+// Decompresses everything in `folder` until nothing compressed is left.
+DecompressOutcome DecompressFolder(const QString& folder, const Decompressors& tools);
+
+// "gzip -d <path>" with standard input closed and a time limit.
+int RunGunzip(const QString& path, int timeoutMs = 120000);
+
+}  // namespace quillon

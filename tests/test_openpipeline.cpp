@@ -1,0 +1,152 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include "TestSupport.h"
+#include "files/OpenPipeline.h"
+#include "platform/Unzip.h"
+
+namespace quillon::test {
+namespace {
+
+TEST(OpenPipelineNames, CompressedNamesAndOrdinalOrder)
+{
+    const struct {
+        const char* name;
+        bool gzip, zip;
+    } cases[] = {{"a.gz", true, false},  {"a.Z", true, false},   {"a.GZ", false, false},
+                 {"a.z", false, false},  {"a.zip", false, true}, {"A.ZIP", false, true},
+                 {"a.hl7", false, false}, {"gz", false, false}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(IsGzipName(QLatin1String(c.name)), c.gzip) << c.name;
+        EXPECT_EQ(IsZipName(QLatin1String(c.name)), c.zip) << c.name;
+    }
+    EXPECT_EQ(SortOrdinal({"b.hl7", "a.hl7", "B.hl7", "A.hl7"}),
+              QStringList({"A.hl7", "B.hl7", "a.hl7", "b.hl7"}));
+}
+
+TEST(OpenPipelineNames, FileTypeListPreselectsTheDefault)
+{
+    std::array<QString, 10> ext{"*.*", "*.dat", "*.txt"};
+    FileTypeList list = BuildFileTypeList(ext, "*.dat");
+    EXPECT_EQ(list.patterns, QStringList({"*.*", "*.dat", "*.txt"}));
+    EXPECT_EQ(list.selected, 1);
+    EXPECT_EQ(BuildFileTypeList(ext, "*.hl7").selected, 0);
+}
+
+class PipelineFolder : public ::testing::Test {
+public:
+    QString Path(const QString& name) const { return dir.filePath(name); }
+    void Gzip(const QString& name, const std::string& bytes, const char* tool = "gzip")
+    {
+        WriteBytes(Path(name), bytes);
+        ASSERT_EQ(QProcess::execute(QLatin1String(tool), {"-f", Path(name)}), 0);
+    }
+    Decompressors Tools()
+    {
+        Decompressors t;
+        t.gunzip = [](const QString& p) { return RunGunzip(p, 20000); };
+        t.unzip = [this](const QString& p, const QString& folder, QString* message) {
+            platform::CGUnzipFiles unzip(responder);
+            unzip.setZipFileName(p);
+            unzip.setExtractDir(folder);
+            unzip.setHonorDirectories(false);
+            const int rc = unzip.Unzip();
+            *message = unzip.GetLastMessage();
+            return rc;
+        };
+        t.zipFailed = [this](const QString& m) { zipMessages << m; };
+        return t;
+    }
+    QTemporaryDir dir;
+    platform::ScriptedResponder responder;
+    QStringList zipMessages;
+};
+
+TEST_F(PipelineFolder, GzipAndCompressFilesAreDecompressedInPasses)
+{
+    Gzip("x.hl7", "MSH|x\r");
+    WriteBytes(Path("y.hl7"), "MSH|y\r");
+    ASSERT_EQ(QProcess::execute("compress", {"-f", Path("y.hl7")}), 0);
+    // A gzip file inside a gzip file needs a second pass.
+    Gzip("z.hl7", "MSH|z\r");
+    ASSERT_TRUE(QFile::rename(Path("z.hl7.gz"), Path("z.hl7.gz.inner")));
+    WriteBytes(Path("z.hl7.gz"), ReadBytes(Path("z.hl7.gz.inner")));
+    QFile::remove(Path("z.hl7.gz.inner"));
+    Gzip("z.hl7.gz", ReadBytes(Path("z.hl7.gz")));
+
+    const DecompressOutcome out = DecompressFolder(dir.path(), Tools());
+    ASSERT_EQ(out.kind, DecompressOutcome::Kind::Done);
+    EXPECT_EQ(out.files, QStringList({Path("x.hl7"), Path("y.hl7"), Path("z.hl7")}));
+    EXPECT_EQ(ReadBytes(Path("z.hl7")), "MSH|z\r");
+}
+
+TEST_F(PipelineFolder, ProblemsEndTheLoopWithTheFileNamed)
+{
+    const struct {
+        const char* name;
+        std::function<void(PipelineFolder&)> prepare;
+        std::function<int(const QString&)> gunzip;
+        DecompressOutcome::Kind kind;
+        const char* failed;
+    } cases[] = {
+        {"NotGzipData", [](PipelineFolder& f) { WriteBytes(f.Path("a.gz"), "plain text"); },
+         nullptr, DecompressOutcome::Kind::NotCompressed, "a.gz"},
+        {"NoGzipProgram", [](PipelineFolder& f) { f.Gzip("a.hl7", "MSH|\r"); },
+         [](const QString&) { return -1; }, DecompressOutcome::Kind::GzipMissing, "a.hl7.gz"},
+        // gzip will not overwrite a.hl7 and leaves a.hl7.gz: the next pass would do the same.
+        {"GzipRefusesToOverwrite",
+         [](PipelineFolder& f) {
+             f.Gzip("a.hl7", "MSH|gz\r");
+             WriteBytes(f.Path("a.hl7"), "MSH|plain\r");
+         },
+         nullptr, DecompressOutcome::Kind::Stuck, "a.hl7.gz"},
+        {"EmptyFolder", [](PipelineFolder&) {}, nullptr, DecompressOutcome::Kind::Empty, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EmptyFolder(dir.path());
+        c.prepare(*this);
+        Decompressors tools = Tools();
+        if (c.gunzip)
+            tools.gunzip = c.gunzip;
+        const DecompressOutcome out = DecompressFolder(dir.path(), tools);
+        EXPECT_EQ(out.kind, c.kind);
+        EXPECT_EQ(QFileInfo(out.failedFile).fileName(), QLatin1String(c.failed));
+    }
+}
+
+TEST_F(PipelineFolder, ZipArchiveIsExtractedFlatAndDeleted)
+{
+    QDir(dir.path()).mkpath("src/inner");
+    WriteBytes(Path("src/inner/b.hl7"), "MSH|b\r");
+    WriteBytes(Path("src/a.hl7"), "MSH|a\r");
+    QProcess zip;
+    zip.setWorkingDirectory(Path("src"));
+    zip.start("zip", {"-qr", Path("DATA.ZIP"), "."});
+    ASSERT_TRUE(zip.waitForFinished(20000));
+    ASSERT_EQ(zip.exitCode(), 0);
+    QDir(Path("src")).removeRecursively();
+
+    const DecompressOutcome out = DecompressFolder(dir.path(), Tools());
+    ASSERT_EQ(out.kind, DecompressOutcome::Kind::Done);
+    EXPECT_EQ(out.files, QStringList({Path("a.hl7"), Path("b.hl7")}));
+    EXPECT_TRUE(zipMessages.isEmpty());
+}
+
+TEST_F(PipelineFolder, JoinKeepsEveryByteInOrder)
+{
+    WriteBytes(Path("A.hl7"), "MSH|a");  // no line end: runs into the next file
+    WriteBytes(Path("b.hl7"), std::string("MSH|\0\xff\r", 7));
+    QString error;
+    ASSERT_TRUE(JoinFiles({Path("A.hl7"), Path("b.hl7")}, Path("joined"), &error));
+    EXPECT_EQ(ReadBytes(Path("joined")), std::string("MSH|aMSH|\0\xff\r", 12));
+    EXPECT_FALSE(JoinFiles({Path("missing")}, Path("joined2"), &error));
+    EXPECT_FALSE(error.isEmpty());
+}
+
+}  // namespace
+}  // namespace quillon::test
