@@ -1,6 +1,7 @@
 #include "app/DataFolders.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 namespace quillon {
 
@@ -33,6 +34,14 @@ QStringList InitDataFolders(DataFolders& f, const QString& localAppData, const Q
             failed << f.*(sub.member);
     }
     return failed;
+}
+
+bool LiesInFolder(const QString& file, const QString& folder)
+{
+    const QFileInfo info(file);
+    const QString f = info.exists() ? info.canonicalFilePath() : QDir::cleanPath(info.absoluteFilePath());
+    const QString d = QDir(folder).canonicalPath();
+    return !f.isEmpty() && !d.isEmpty() && f.startsWith(d + QLatin1Char('/'));
 }
 
 bool IsOlderWindows()

@@ -25,6 +25,10 @@ struct DataFolders {
 QStringList InitDataFolders(DataFolders& folders, const QString& localAppData,
                             const QString& programName);
 
+// True when `file` lies inside `folder`, links resolved (a file that does not exist yet is
+// judged by its cleaned absolute path).
+bool LiesInFolder(const QString& file, const QString& folder);
+
 // This system has no older-Windows short names: the path is used as it is.
 bool IsOlderWindows();
 QString GetShortPath(const QString& path);

@@ -25,11 +25,43 @@ frmMain::frmMain(AppState& state, platform::Dialogs& dialogs, platform::Desktop&
 void frmMain::BuildControls()
 {
     QMenu* mnuFile = menuBar()->addMenu(QStringLiteral("&File"));
-    mnuOpenFromEnsemble = mnuFile->addAction(QStringLiteral("Open from &Ensemble..."));
+    mnuFileNew = mnuFile->addAction(QStringLiteral("&New"));
+    mnuFileOpen = mnuFile->addAction(QStringLiteral("&Open..."));
+    mnuFile->addSeparator();
+    mnuFileFTPReceive = mnuFile->addAction(QStringLiteral("&Open from FTP [Get]..."));
+    mnuFileFTPSend = mnuFile->addAction(QStringLiteral("Save &As to FTP [Put]..."));
+    mnuFile->addSeparator();
+    mnuOpenFromEnsemble = mnuFile->addAction(QStringLiteral("Open from Ensemble..."));
     mnuOpenFromEnsemble->setEnabled(false);
+    mnuFileOpenCerner = mnuFile->addAction(QStringLiteral("Open from Cerner..."));
+    mnuFile->addSeparator();
+    mnuFileSaveNow = mnuFile->addAction(QStringLiteral("&Save"));
+    mnuFileSave = mnuFile->addAction(QStringLiteral("Save &As..."));
+    mnuDash2 = mnuFile->addSeparator();
+    mnuDash2->setVisible(false);
+    for (size_t i = 0; i < mnuMRU.size(); ++i) {
+        mnuMRU[i] = mnuFile->addAction(QStringLiteral("MRU FileList"));
+        mnuMRU[i]->setVisible(false);
+        connect(mnuMRU[i], &QAction::triggered, this,
+                [this, i] { mnuMRU_Click(static_cast<int>(i)); });
+    }
     mnuFile->addSeparator();
     mnuFileExit = mnuFile->addAction(QStringLiteral("E&xit"));
+    connect(mnuFileNew, &QAction::triggered, this, &frmMain::mnuFileNew_Click);
+    connect(mnuFileOpen, &QAction::triggered, this, &frmMain::mnuFileOpen_Click);
+    connect(mnuFileSaveNow, &QAction::triggered, this, &frmMain::mnuFileSaveNow_Click);
+    connect(mnuFileSave, &QAction::triggered, this, &frmMain::mnuFileSave_Click);
     connect(mnuFileExit, &QAction::triggered, this, &frmMain::mnuFileExit_Click);
+    connect(mnuFile, &QMenu::aboutToShow, this, [this] {
+        const bool rows = lstRecords->count() >= 1;
+        const auto& admin = st.session.AdminSwitches;
+        mnuFileNew->setEnabled(true);
+        mnuFileOpen->setEnabled(!admin[AdminFileOpen]);
+        mnuFileSave->setEnabled(rows && !admin[AdminFileSave]);
+        mnuFileSaveNow->setEnabled(rows && !admin[AdminFileSave]);
+        mnuFileFTPSend->setEnabled(rows && !admin[AdminFtpPut]);
+        mnuFileExit->setEnabled(true);
+    });
 
     QMenu* mnuEdit = menuBar()->addMenu(QStringLiteral("&Edit"));
     mnuEditUndo = mnuEdit->addAction(QStringLiteral("&Undo"));
@@ -88,15 +120,35 @@ void frmMain::BuildControls()
     tbarTools->setObjectName(QStringLiteral("tbarTools"));
     tbarTools->setMovable(false);
     tbarTools->setToolButtonStyle(Qt::ToolButtonTextOnly);
-    static const char* const captions[19] = {
-        nullptr, "New", "Open", "Save", "Rec(s)", nullptr, "Undo", nullptr, "FTP Get", "FTP Put",
-        "TCP/IP", nullptr, "Filter", "Rec(s)", nullptr, "Report", "View", nullptr, "Ensemble"};
+    static const char* const buttons[19][2] = {
+        {nullptr, nullptr},
+        {"New", "New - blank HL7 panes"},
+        {"Open", "Open a file containing HL7 records"},
+        {"Save", "Save records to a file"},
+        {"Print", "Print selected records"},
+        {nullptr, nullptr},
+        {"Undo", "Undo last action"},
+        {nullptr, nullptr},
+        {"FTP Get", "Open a file on a remote computer via FTP"},
+        {"FTP Put", "Save records to a remote computer via FTP"},
+        {"TCP/IP", "Send or receive HL7 records via TCP/IP"},
+        {nullptr, nullptr},
+        {"Filter", "Apply a filter to the list of records"},
+        {"Rec(s)", "Find text with the records"},
+        {nullptr, nullptr},
+        {"Report", "Create a report from the selected fields."},
+        {"View", "View only the selected fields."},
+        {nullptr, nullptr},
+        {"Ensemble", "Open from Ensemble"}};
     for (int i = 1; i <= 18; ++i) {
-        if (!captions[i]) {
+        if (!buttons[i][0]) {
             tbarTools->addSeparator();
             continue;
         }
-        tbarButtons[static_cast<size_t>(i)] = tbarTools->addAction(QLatin1String(captions[i]));
+        QAction* button = tbarTools->addAction(QLatin1String(buttons[i][0]));
+        button->setToolTip(QLatin1String(buttons[i][1]));
+        connect(button, &QAction::triggered, this, [this, i] { tbarTools_ButtonClick(i); });
+        tbarButtons[static_cast<size_t>(i)] = button;
     }
 
     auto makeList = [this](const char* name) {

@@ -51,6 +51,16 @@ public:
     QLineEdit* txtStartWithRecord;
     QLineEdit* txtEndWithRecord;
     QCheckBox* chkSendSelectedOnly;
+    QAction* mnuFileNew;
+    QAction* mnuFileOpen;
+    QAction* mnuFileFTPReceive;
+    QAction* mnuFileFTPSend;
+    QAction* mnuFileOpenCerner;
+    QAction* mnuFileSaveNow;
+    QAction* mnuFileSave;
+    // The recent-files list: up to four entries, newest first, under a separator.
+    std::array<QAction*, 4> mnuMRU{};
+    QAction* mnuDash2;
     QAction* mnuFileExit;
     QAction* mnuFieldListLockFieldLocation;
     QAction* mnuOptionsDisplayButtonCaptions;
@@ -100,6 +110,10 @@ public:
     int32_t RecLen = -1;
     int32_t SegLen = -1;
     int32_t FieldLen = -1;
+    // The highest recent-files entry in use; -1 while the list is empty.
+    int32_t MRUCount = -1;
+    // The one file handed to the loader by the last Open.
+    QString sFileName;
     // The list the last find searched, for Edit > Repeat Last Search.
     QString LastSearchListName;
     // Layout state: the window state seen by the last resize (0 normal, 1 minimized,
@@ -134,6 +148,17 @@ public:
     // Options (frmMain_Options.cpp): display options, list font, administration switches.
     void LoadOptions();
     void SaveOptions();
+
+    // Recent files (frmMain_Files.cpp).
+    int FindInMRUList(const QString& path) const;
+    void AddToMRUList(const QString& path);
+    void InsertMRUItem(const QString& path);
+    void MoveMRUItemToTop(const QString& path, int index);
+    void LoadMRUList();
+    void SaveMRUList();
+
+    // Saving: all records (true) or the selected rows of the page (false), through a dialog.
+    void SaveRecords(bool all);
 
     // Undo ring (frmMain_Undo.cpp).
     void UndoSave(const QString& operationName);
@@ -176,6 +201,14 @@ public slots:
     void mnuEditFilterRecordList_Click();
     void mnuFTPReceive_Click();
     void mnuFileExit_Click();
+    void mnuFileNew_Click();
+    void mnuFileOpen_Click();
+    void mnuMRU_Click(int index);
+    void mnuFileSave_Click();
+    void mnuFileSaveNow_Click();
+    void mnuRecordListSaveAllRecords_Click();
+    void mnuRecordListSaveSelectedRecords_Click();
+    void tbarTools_ButtonClick(int index);
     void mnuEditUndo_Click();
 
 protected:
@@ -205,6 +238,11 @@ private:
     bool loading_ = false;
     bool exiting_ = false;
     void ShutDown();
+    // Decompresses and joins what lies in Files2LoadFolder and loads the result.
+    void LoadFromWorkingFolder();
+    void LoadAndRemember(const QString& path, const QString& rememberedName);
+    bool WriteRecordsTo(const QString& path, const std::vector<const std::string*>& records,
+                        bool progress, QString* error, int* errorCode);
     QElapsedTimer loadEventsTimer_;
 };
 

@@ -84,6 +84,9 @@ void frmMain::Form_Load()
     tbarTools->setEnabled(mnuOptionsDisplayToolbar->isChecked());
     ResizeForm();
 
+    MRUCount = -1;
+    if (mnuOptionsUseMFU->isChecked())
+        LoadMRUList();
     LastSearchListName.clear();
     LoadDescriptionFiles();
     st.undo.UndoEnabled = true;
@@ -104,11 +107,14 @@ void frmMain::Form_Activate()
     const QString sFileName = QString(st.session.CommandLineFile).remove(QLatin1Char('"'));
     // The file is tried once: a load that fails has shown its message and is not retried at
     // the next activation.
-    StartEmptyUndoRing();
     const bool loaded = LoadHL7File(sFileName);
     st.session.CommandLineFile.clear();
-    if (loaded)
+    if (loaded) {
         st.session.CurrentFileName = sFileName;
+        if (mnuOptionsUseMFU->isChecked())
+            AddToMRUList(sFileName);
+        StartEmptyUndoRing();
+    }
     SetButtonEnabledStatus();
     st.ftp.FtpSourceDescription.clear();
     QFile::remove(st.folders.TempFolder + QStringLiteral("MultipleFiles"));
@@ -126,6 +132,7 @@ void frmMain::ShutDown()
     if (exiting_)
         return;
     exiting_ = true;
+    SaveMRUList();
     SaveOptions();
     DeleteUndoFiles(st.folders.TempFolder, st.session.InstanceId);
 }

@@ -19,15 +19,6 @@ namespace quillon {
 
 using platform::MsgAnswer;
 
-namespace {
-// True when `file`, with every link resolved, lies inside `folder`.
-bool LiesInFolder(const QString& file, const QString& folder)
-{
-    const QString f = QFileInfo(file).canonicalFilePath();
-    const QString d = QDir(folder).canonicalPath();
-    return !f.isEmpty() && !d.isEmpty() && f.startsWith(d + QLatin1Char('/'));
-}
-}  // namespace
 
 using platform::MsgButtons;
 using platform::MsgIcon;

@@ -1,0 +1,50 @@
+#include "files/SaveRecords.h"
+
+#include <QSaveFile>
+
+namespace quillon {
+
+void AppendDiskRecord(std::string& out, std::string_view record, const EnvelopeChars& envelope,
+                      bool useEnvelope)
+{
+    if (useEnvelope) {
+        out.push_back(envelope.StartOfBlockChar);
+        out.append(record);
+        out.push_back(envelope.EndOfBlockChar);
+        out.push_back(envelope.EndOfDataChar);
+        out.push_back(envelope.EndOfBlockChar);
+    } else {
+        out.append(record);
+        out.append("\r\n");
+    }
+}
+
+WriteResult WriteRecordsFile(const QString& path, const std::vector<const std::string*>& records,
+                             const EnvelopeChars& envelope, bool useEnvelope,
+                             const std::function<void(size_t written)>& progress)
+{
+    QSaveFile file(path);
+    // QSaveFile writes beside the file and replaces it only once the whole content is there.
+    if (!file.open(QIODevice::WriteOnly))
+        return {false, file.error(), file.errorString()};
+    std::string chunk;
+    constexpr size_t flushAt = 1 << 20;
+    for (size_t i = 0; i < records.size(); ++i) {
+        AppendDiskRecord(chunk, *records[i], envelope, useEnvelope);
+        if (chunk.size() >= flushAt || i + 1 == records.size()) {
+            if (file.write(chunk.data(), static_cast<qint64>(chunk.size()))
+                != static_cast<qint64>(chunk.size())) {
+                file.cancelWriting();
+                return {false, file.error(), file.errorString()};
+            }
+            chunk.clear();
+        }
+        if (progress)
+            progress(i + 1);
+    }
+    if (!file.commit())
+        return {false, file.error(), file.errorString()};
+    return {true, QFileDevice::NoError, {}};
+}
+
+}  // namespace quillon

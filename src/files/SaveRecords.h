@@ -1,0 +1,31 @@
+#pragma once
+// HL7 message files as written: each record followed by CR LF, or wrapped in the envelope
+// characters (start, record, end of block, end of data, end of block) with no line break.
+#include <QFileDevice>
+#include <QString>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "records/RecordStore.h"
+
+namespace quillon {
+
+// Appends one record in its written form to `out`.
+void AppendDiskRecord(std::string& out, std::string_view record, const EnvelopeChars& envelope,
+                      bool useEnvelope);
+
+struct WriteResult {
+    bool ok = false;
+    QFileDevice::FileError error = QFileDevice::NoError;
+    QString message;
+};
+
+// Writes the records to `path`, replacing the file only once everything is written, so a
+// failure leaves an existing file as it was. `progress` hears each record's number (from 1).
+WriteResult WriteRecordsFile(const QString& path, const std::vector<const std::string*>& records,
+                             const EnvelopeChars& envelope, bool useEnvelope,
+                             const std::function<void(size_t written)>& progress = {});
+
+}  // namespace quillon

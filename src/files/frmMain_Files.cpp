@@ -1,0 +1,486 @@
+// File > New, Open, the recent-files list, Save and Save As.
+#include <algorithm>
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+#include "app/frmMain.h"
+#include "files/OpenPipeline.h"
+#include "files/SaveRecords.h"
+#include "platform/Unzip.h"
+#include "records/Pages.h"
+
+namespace quillon {
+
+using platform::MsgButtons;
+using platform::MsgIcon;
+
+namespace {
+
+const QString kMultipleFiles = QStringLiteral("MultipleFiles.dat");
+const QString kMruSection = QStringLiteral("MRUFiles");
+
+QString FolderOf(const QString& path)
+{
+    return QFileInfo(path).absolutePath();
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// File > New
+
+void frmMain::mnuFileNew_Click()
+{
+    {
+        const QSignalBlocker block(lstRecords);
+        lstRecords->clear();
+        lstSegments->clear();
+        lstFields->clear();
+    }
+    txtStartWithRecord->clear();
+    txtEndWithRecord->clear();
+    chkSendSelectedOnly->setChecked(true);
+    mnuFieldListLockFieldLocation->setChecked(false);
+    stsPanels[5]->clear();
+    stsPanels[4]->clear();
+    st.records.RecordCount = 0;
+    lblFile->clear();
+    lblPageOf->clear();
+    setWindowTitle(QStringLiteral("Quillon"));
+    st.ftp.FtpSourceDescription.clear();
+    mnuViewsDisable_Click();
+    tbarButtons[4]->setText(QStringLiteral("Print"));
+    for (int b : {4, 3, 9, 12, 13, 15, 16, 6})
+        tbarButtons[static_cast<size_t>(b)]->setEnabled(false);
+    mnuEditUndo->setEnabled(false);
+    mnuViewsDisable->setEnabled(false);
+    st.records.Reset(100);
+    for (QPushButton* b : {cmdFirstPage, cmdNextPage, cmdPrevPage, cmdLastPage})
+        b->setEnabled(false);
+}
+
+// ---------------------------------------------------------------------------------------------
+// File > Open
+
+void frmMain::mnuFileOpen_Click()
+{
+    const QString& working = st.folders.Files2LoadFolder;
+    EmptyFolder(working);
+    mnuViewsDisable_Click();
+
+    const FileTypeList types =
+        BuildFileTypeList(st.options.DefaultExtensions, st.options.DefaultExtension);
+    platform::FileDialogRequest request;
+    request.multiple = true;
+    request.title = QStringLiteral("File Open");
+    request.folder = st.options.LastFileOpenPath;
+    request.patterns = types.patterns;
+    request.selectedPattern = types.selected;
+    const QStringList chosen = dlg.FileDialog(request);
+    if (chosen.isEmpty())
+        return;  // Cancel
+
+    st.options.LastFileOpenPath = FolderOf(chosen.front());
+    st.session.LockedFieldName.clear();
+    stsPanels[5]->clear();
+    stsPanels[4]->clear();
+
+    const bool anyCompressed =
+        std::any_of(chosen.begin(), chosen.end(), [](const QString& f) { return IsCompressedName(f); });
+    if (!anyCompressed && chosen.size() == 1) {
+        sFileName = chosen.front();
+        LoadAndRemember(sFileName, sFileName);
+        return;
+    }
+    if (anyCompressed) {
+        for (const QString& file : chosen) {
+            const QString copy = working + QFileInfo(file).fileName();
+            QFile::remove(copy);
+            if (!QFile::copy(file, copy)) {
+                dlg.MsgBox(QStringLiteral("The file '%1' could not be copied into the working "
+                                          "folder '%2'.")
+                               .arg(file, working),
+                           MsgButtons::OKOnly, MsgIcon::Exclamation,
+                           QStringLiteral("Can't Copy File"));
+                return;
+            }
+        }
+    } else {
+        QStringList names;
+        for (const QString& file : chosen)
+            names << QFileInfo(file).fileName();
+        const QString folder = FolderOf(chosen.front()) + QLatin1Char('/');
+        QStringList ordered;
+        for (const QString& name : SortOrdinal(names))
+            ordered << folder + name;
+        QString error;
+        if (!JoinFiles(ordered, working + kMultipleFiles, &error)) {
+            dlg.MsgBox(QStringLiteral("The chosen files could not be joined: ") + error,
+                       MsgButtons::OKOnly, MsgIcon::Exclamation,
+                       QStringLiteral("Can't Join Files"));
+            return;
+        }
+    }
+    LoadFromWorkingFolder();
+}
+
+void frmMain::LoadFromWorkingFolder()
+{
+    const QString& working = st.folders.Files2LoadFolder;
+    Decompressors tools;
+    tools.gunzip = [](const QString& path) {
+        if (QStandardPaths::findExecutable(QStringLiteral("gzip")).isEmpty())
+            return -1;
+        const int code = RunGunzip(path);
+        // A gzip that hung or crashed leaves its file compressed; the next pass names it.
+        return code == -1 ? 124 : code;
+    };
+    tools.unzip = [this](const QString& path, const QString& folder, QString* message) {
+        platform::CGUnzipFiles unzip(dlg);
+        unzip.setZipFileName(path);
+        unzip.setExtractDir(folder);
+        unzip.setHonorDirectories(false);
+        const int32_t rc = unzip.Unzip();
+        *message = unzip.GetLastMessage();
+        return static_cast<int>(rc);
+    };
+    tools.zipFailed = [this](const QString& message) {
+        dlg.MsgBox(message, MsgButtons::OKOnly, MsgIcon::None, QStringLiteral("Quillon"));
+    };
+
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const DecompressOutcome outcome = DecompressFolder(working, tools);
+    QApplication::restoreOverrideCursor();
+    const QString retval = QStringLiteral("(retval=%1)").arg(outcome.exitCode);
+    switch (outcome.kind) {
+    case DecompressOutcome::Kind::Empty:
+        return;
+    case DecompressOutcome::Kind::GzipMissing:
+        dlg.MsgBox(QStringLiteral("Can not find the 'gzip' program used to unzip/uncompress the "
+                                  "file.  Therefor, the HL7 messages can not be displayed.  ")
+                       + retval,
+                   MsgButtons::OKOnly, MsgIcon::Critical, QStringLiteral("Can't Find Program"));
+        return;
+    case DecompressOutcome::Kind::NotCompressed:
+        dlg.MsgBox(QStringLiteral("The file does not appear to be a zipped/compressed file.  "
+                                  "Therefor, the HL7 messages can not be displayed.  ")
+                       + retval,
+                   MsgButtons::OKOnly, MsgIcon::Critical,
+                   QStringLiteral("Can't Unzip/Uncompress File"));
+        return;
+    case DecompressOutcome::Kind::Stuck:
+        dlg.MsgBox(QStringLiteral("The file '%1' could not be decompressed.  Therefor, the HL7 "
+                                  "messages can not be displayed.  ")
+                           .arg(QFileInfo(outcome.failedFile).fileName())
+                       + retval,
+                   MsgButtons::OKOnly, MsgIcon::Critical,
+                   QStringLiteral("Can't Unzip/Uncompress File"));
+        return;
+    case DecompressOutcome::Kind::Done:
+        break;
+    }
+    if (outcome.files.size() == 1) {
+        sFileName = outcome.files.front();
+    } else {
+        // Joined beside the result first: one of the parts may itself be named like it.
+        sFileName = working + kMultipleFiles;
+        const QString joined = working + QStringLiteral("MultipleFiles.part");
+        QString error;
+        bool ok = JoinFiles(outcome.files, joined, &error);
+        if (ok) {
+            QFile::remove(sFileName);
+            ok = QFile::rename(joined, sFileName);
+        }
+        if (!ok) {
+            dlg.MsgBox(QStringLiteral("The files could not be joined: ") + error,
+                       MsgButtons::OKOnly, MsgIcon::Exclamation,
+                       QStringLiteral("Can't Join Files"));
+            return;
+        }
+    }
+    LoadAndRemember(sFileName, sFileName);
+}
+
+void frmMain::LoadAndRemember(const QString& path, const QString& rememberedName)
+{
+    if (LoadHL7File(path)) {
+        st.session.CurrentFileName = path;
+        if (mnuOptionsUseMFU->isChecked())
+            AddToMRUList(rememberedName);
+        StartEmptyUndoRing();
+    }
+    SetButtonEnabledStatus();
+    QFile::remove(st.folders.TempFolder + QStringLiteral("MultipleFiles"));
+}
+
+// ---------------------------------------------------------------------------------------------
+// The recent-files list
+
+int frmMain::FindInMRUList(const QString& path) const
+{
+    for (int i = 0; i <= MRUCount; ++i)
+        if (mnuMRU[static_cast<size_t>(i)]->text().toUpper() == path.toUpper())
+            return i;
+    return -1;
+}
+
+void frmMain::AddToMRUList(const QString& path)
+{
+    const int i = FindInMRUList(path);
+    if (i == -1)
+        InsertMRUItem(path);
+    else
+        MoveMRUItemToTop(path, i);
+}
+
+void frmMain::InsertMRUItem(const QString& path)
+{
+    if (MRUCount < static_cast<int32_t>(mnuMRU.size()) - 1) {
+        ++MRUCount;
+        mnuMRU[static_cast<size_t>(MRUCount)]->setVisible(true);
+        mnuDash2->setVisible(true);
+    }
+    MoveMRUItemToTop(path, MRUCount);
+}
+
+void frmMain::MoveMRUItemToTop(const QString& path, int index)
+{
+    for (int i = index; i >= 1; --i)
+        mnuMRU[static_cast<size_t>(i)]->setText(mnuMRU[static_cast<size_t>(i - 1)]->text());
+    mnuMRU[0]->setText(path);
+}
+
+void frmMain::LoadMRUList()
+{
+    for (int key = 3; key >= 0; --key) {
+        const QString value = st.settings.Get(QStringLiteral("Quillon"), kMruSection,
+                                              QString::number(key), QString());
+        if (!value.isEmpty())
+            AddToMRUList(value);
+    }
+}
+
+void frmMain::SaveMRUList()
+{
+    for (int i = 0; i <= MRUCount; ++i)
+        st.settings.Save(QStringLiteral("Quillon"), kMruSection, QString::number(i),
+                         mnuMRU[static_cast<size_t>(i)]->text());
+}
+
+void frmMain::mnuMRU_Click(int index)
+{
+    if (index < 0 || index > MRUCount)
+        return;
+    mnuViewsDisable_Click();
+    const QString path = mnuMRU[static_cast<size_t>(index)]->text();
+    MoveMRUItemToTop(path, index);
+    stsPanels[4]->clear();
+    if (!IsCompressedName(path)) {
+        LoadAndRemember(path, path);
+        return;
+    }
+    // A compressed file is decompressed in the working folder like any Open; nothing in the
+    // user's own folder is deleted or decompressed in place.
+    const QString& working = st.folders.Files2LoadFolder;
+    if (!QFileInfo::exists(path)) {
+        LoadHL7File(path);  // says the file does not exist
+        return;
+    }
+    EmptyFolder(working);
+    if (!QFile::copy(path, working + QFileInfo(path).fileName())) {
+        dlg.MsgBox(QStringLiteral("The file '%1' could not be copied into the working folder "
+                                  "'%2'.")
+                       .arg(path, working),
+                   MsgButtons::OKOnly, MsgIcon::Exclamation, QStringLiteral("Can't Copy File"));
+        return;
+    }
+    LoadFromWorkingFolder();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Saving
+
+bool frmMain::WriteRecordsTo(const QString& path, const std::vector<const std::string*>& records,
+                             bool progress, QString* error, int* errorCode)
+{
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    int lastPercent = -1;
+    const size_t total = records.size();
+    const WriteResult result = WriteRecordsFile(
+        path, records, st.envelope, st.options.DiskUseEnvelope, [&](size_t written) {
+            if (!progress)
+                return;
+            const int percent = static_cast<int>(written * 100 / total);
+            if (percent != lastPercent) {
+                lastPercent = percent;
+                stsPanels[1]->setText(QStringLiteral("Saving %1%").arg(percent));
+            }
+        });
+    if (progress)
+        stsPanels[1]->clear();
+    QApplication::restoreOverrideCursor();
+    if (!result.ok) {
+        *error = result.message;
+        *errorCode = static_cast<int>(result.error);
+    }
+    return result.ok;
+}
+
+void frmMain::SaveRecords(bool all)
+{
+    std::vector<const std::string*> records;
+    if (all) {
+        if (st.records.RecordCount == 0) {
+            dlg.MsgBox(QStringLiteral("There are no records to save."), MsgButtons::OKOnly,
+                       MsgIcon::None, QStringLiteral("No Records to Save"));
+            return;
+        }
+        records.reserve(static_cast<size_t>(st.records.RecordCount));
+        for (int32_t i = 1; i <= st.records.RecordCount; ++i)
+            records.push_back(&st.records.Record(i));
+    } else {
+        for (int row = 0; row < lstRecords->count(); ++row) {
+            const int32_t k = RecordAt(CurrentPage, row);
+            if (lstRecords->item(row)->isSelected() && k <= st.records.RecordCount)
+                records.push_back(&st.records.Record(k));
+        }
+        if (records.empty()) {
+            dlg.MsgBox(QStringLiteral("No records were selected for saving."), MsgButtons::OKOnly,
+                       MsgIcon::None, QStringLiteral("No Records to Save"));
+            return;
+        }
+    }
+    const FileTypeList types =
+        BuildFileTypeList(st.options.DefaultExtensions, st.options.DefaultExtension);
+    platform::FileDialogRequest request;
+    request.save = true;
+    request.title = QString(all ? QStringLiteral("Save All Records")
+                                : QStringLiteral("Save Selected Records"))
+        + (st.options.DiskUseEnvelope ? QStringLiteral(" (with envelope characters)")
+                                      : QStringLiteral(" (w/o envelope characters)"));
+    request.folder = st.options.LastFileSavePath;
+    request.patterns = types.patterns;
+    request.selectedPattern = types.selected;
+    const QStringList chosen = dlg.FileDialog(request);
+    if (chosen.isEmpty())
+        return;  // Cancel
+    const QString path = chosen.front();
+
+    QString error;
+    int code = 0;
+    if (!WriteRecordsTo(path, records, all, &error, &code)) {
+        // The records were not saved: the user is told, and the current file stays the one the
+        // records came from.
+        dlg.MsgBox(QStringLiteral("The records could not be saved to '%1': %2").arg(path, error),
+                   MsgButtons::OKOnly, MsgIcon::Exclamation, QStringLiteral("Can't Save to Disk"));
+        return;
+    }
+    st.options.LastFileSavePath = FolderOf(path) + QLatin1Char('/');
+    st.session.CurrentFileName = path;
+    setWindowTitle(QStringLiteral("Quillon - ") + path);
+}
+
+void frmMain::mnuFileSave_Click()
+{
+    SaveRecords(true);
+}
+
+void frmMain::mnuRecordListSaveAllRecords_Click()
+{
+    SaveRecords(true);
+}
+
+void frmMain::mnuRecordListSaveSelectedRecords_Click()
+{
+    SaveRecords(false);
+}
+
+void frmMain::mnuFileSaveNow_Click()
+{
+    const QString caption = windowTitle();
+    const QString& current = st.session.CurrentFileName;
+    // Records that did not come from a file of their own, or whose file is a working copy that
+    // the next Open empties, are saved through the dialog.
+    if (caption.contains(QLatin1String("data pasted from clipboard"))
+        || caption.contains(QLatin1String("Data from TCP/IP"))
+        || caption.contains(QLatin1String("Quillon - FTP Get -")) || current.isEmpty()
+        || LiesInFolder(current, st.folders.Files2LoadFolder)
+        || LiesInFolder(current, st.folders.TempFolder)
+        || LiesInFolder(current, st.folders.FTPFolder)) {
+        mnuFileSave_Click();
+        return;
+    }
+    sFileName = current;
+    std::vector<const std::string*> records;
+    records.reserve(static_cast<size_t>(st.records.RecordCount));
+    for (int32_t i = 1; i <= st.records.RecordCount; ++i)
+        records.push_back(&st.records.Record(i));
+    QString error;
+    int code = 0;
+    if (WriteRecordsTo(current, records, true, &error, &code))
+        return;
+    const auto fileError = static_cast<QFileDevice::FileError>(code);
+    if (fileError == QFileDevice::PermissionsError)
+        dlg.MsgBox(QStringLiteral("Can't save to that drive because it is write protected."),
+                   MsgButtons::OKOnly, MsgIcon::Exclamation, QStringLiteral("Can't Save to Disk"));
+    else if (fileError == QFileDevice::OpenError || fileError == QFileDevice::WriteError
+             || fileError == QFileDevice::ResourceError)
+        dlg.MsgBox(QStringLiteral("Can't save to that drive.\r\n") + error, MsgButtons::OKOnly,
+                   MsgIcon::Exclamation, QStringLiteral("Can't Save to Disk"));
+    else
+        dlg.MsgBox(QStringLiteral("Unanticipated error in mnuFileSaveNow: %1 %2.\r\nPlease "
+                                  "contact Tech Support")
+                       .arg(code)
+                       .arg(error),
+                   MsgButtons::OKOnly, MsgIcon::Critical, QStringLiteral("Error"));
+}
+
+// ---------------------------------------------------------------------------------------------
+// The toolbar
+
+void frmMain::tbarTools_ButtonClick(int index)
+{
+    switch (index) {
+    case 1:
+        mnuFileNew_Click();
+        break;
+    case 2:
+        if (!st.session.AdminSwitches[AdminFileOpen])
+            mnuFileOpen_Click();
+        break;
+    case 3: {
+        const QString caption = windowTitle();
+        if (caption.contains(QLatin1String("data pasted from clipboard"))
+            || caption.contains(QLatin1String("TCP/IP"))
+            || caption.contains(QLatin1String("Quillon - FTP Get -"))
+            || st.session.CurrentFileName.isEmpty())
+            mnuFileSave_Click();
+        else
+            mnuFileSaveNow_Click();
+        break;
+    }
+    case 6:
+        mnuEditUndo_Click();
+        break;
+    case 8:
+        mnuFTPReceive_Click();
+        break;
+    case 12:
+        mnuEditFilterRecordList_Click();
+        break;
+    case 13:
+        if (tbarButtons[13]->text() == QLatin1String("Field(s)"))
+            mnuFieldListFind_Click();
+        else
+            mnuRecordListFind_Click();
+        break;
+    default:
+        break;
+    }
+}
+
+}  // namespace quillon
