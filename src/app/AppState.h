@@ -68,6 +68,31 @@ struct ViewState {
     int32_t ViewFieldCount() const { return static_cast<int32_t>(ViewFields.size()); }
 };
 
+// The acknowledgement settings that the server and the client configurations share: whichever
+// configuration was loaded last is in force for both roles.
+struct AckSettings {
+    std::string AckText = "MSA|AA";
+    std::string AckBytes = "0b 06 1c 0d";
+    int16_t UseAckBytes = 0;  // 0 generated ACK, 1 fixed bytes, 2 user file
+    QString UserAckFile;      // set by the server configuration editor
+};
+
+// The selected server configuration.
+struct ServerState {
+    QString ServerConfigName = QStringLiteral("default.server");
+    int32_t LocalPort = 3000;
+    int16_t ServerStartOfBlockCode = 11;
+    int16_t ServerEndOfBlockCode = 13;
+    int16_t ServerEndOfDataCode = 28;
+    int16_t SendAck = 1;
+    QString ServerLogFile;
+    // Bytes received and not yet cut into records; kept across connections.
+    std::string ReceiveBuffer;
+    bool RecordComplete = false;
+    // Set while the log-file choice goes through the configuration editor.
+    bool SelectLogFileRequest = false;
+};
+
 // What the rest of the program sees of the FTP side.
 struct FtpState {
     QString FtpWindowCaption;  // caption of the FTP window while it is open, else empty
@@ -88,6 +113,8 @@ struct AppState {
     EditingState editing;
     ViewState view;
     FtpState ftp;
+    AckSettings ack;
+    ServerState server;
 };
 
 }  // namespace quillon

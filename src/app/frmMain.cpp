@@ -72,6 +72,20 @@ void frmMain::BuildControls()
     mnuViewTCPIPWindow = mnuView->addAction(QStringLiteral("&TCP/IP Window"));
     mnuViewTCPIPWindow->setCheckable(true);
 
+    QMenu* mnuTools = menuBar()->addMenu(QStringLiteral("&Tools"));
+    mnuToolsHL7EnvelopeConfiguration =
+        mnuTools->addAction(QStringLiteral("&HL7 Envelope Configuration..."));
+    connect(mnuToolsHL7EnvelopeConfiguration, &QAction::triggered, this,
+            &frmMain::mnuToolsHL7EnvelopeConfiguration_Click);
+
+    auto* mnuTCPIP = new QMenu(QStringLiteral("TCP/IP"), this);  // never shown
+    mnuServerStartListeningForRecords =
+        mnuTCPIP->addAction(QStringLiteral("Start Listening for Records"));
+    mnuServerSelectServerConfiguration =
+        mnuTCPIP->addAction(QStringLiteral("Select Server Configuration..."));
+    mnuServerEditServerConfigurations =
+        mnuTCPIP->addAction(QStringLiteral("Edit Server Configurations..."));
+
     QMenu* mnuViews = menuBar()->addMenu(QStringLiteral("&Views"));
     mnuViewsDisable = mnuViews->addAction(QStringLiteral("&Disable View"));
     connect(mnuViewsDisable, &QAction::triggered, this, &frmMain::mnuViewsDisable_Click);
@@ -190,6 +204,22 @@ void frmMain::BuildControls()
     lblPageOf = new QLabel(this);
     lblPageOf->setObjectName(QStringLiteral("lblPageOf"));
     lblPageOf->setMinimumWidth(80);
+
+    // The TCP/IP panel's controls (laid out with the panel).
+    chkLogToDisk = new QCheckBox(QStringLiteral("Log incoming records to disk"), this);
+    connect(chkLogToDisk, &QCheckBox::clicked, this, &frmMain::chkLogToDisk_Click);
+    lblTCPIPcount = new QLabel(QStringLiteral("Count:"), this);
+    cboTCPIPNames = new QComboBox(this);
+    cmdStart = new QPushButton(QStringLiteral("Start"), this);
+    cmdStop = new QPushButton(QStringLiteral("Stop"), this);
+    cmdPause = new QPushButton(QStringLiteral("Pause"), this);
+    cmdEditConfig = new QPushButton(QStringLiteral("Edit"), this);
+    cmdNewConfig = new QPushButton(QStringLiteral("New"), this);
+    connect(cmdEditConfig, &QPushButton::clicked, this, &frmMain::cmdEditConfig_Click);
+    for (QWidget* w : std::initializer_list<QWidget*>{chkLogToDisk, lblTCPIPcount, cboTCPIPNames,
+                                                      cmdStart, cmdStop, cmdPause, cmdEditConfig,
+                                                      cmdNewConfig})
+        w->hide();
 
     // The TCP/IP panel's range boxes, which a load resets.
     txtStartWithRecord = new QLineEdit(this);

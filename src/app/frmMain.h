@@ -24,6 +24,10 @@
 
 namespace quillon {
 
+namespace platform {
+class WinsockControl;
+}
+
 class frmMain : public QMainWindow {
     Q_OBJECT
 public:
@@ -83,6 +87,22 @@ public:
     QAction* mnuOptionsDisplayToolbar;
     QAction* mnuViewTCPIPWindow;
     QAction* mnuOpenFromEnsemble;
+    QAction* mnuToolsHL7EnvelopeConfiguration;
+    // The TCP/IP menu is never shown; its items only keep their captions and states.
+    QAction* mnuServerStartListeningForRecords;
+    QAction* mnuServerSelectServerConfiguration;
+    QAction* mnuServerEditServerConfigurations;
+    // Parts of the TCP/IP panel that the server engine uses.
+    QCheckBox* chkLogToDisk;
+    QLabel* lblTCPIPcount;
+    QComboBox* cboTCPIPNames;
+    QPushButton* cmdStart;
+    QPushButton* cmdStop;
+    QPushButton* cmdPause;
+    QPushButton* cmdEditConfig;
+    QPushButton* cmdNewConfig;
+    // The server socket: listener and, once a client is accepted, the connection.
+    platform::WinsockControl* Winsock1 = nullptr;
     // Layout: the TCP/IP panel (hidden until shown from the View menu) and the two splitter bars.
     QFrame* fraTCPIP;
     QFrame* fraHSplitter;
@@ -168,6 +188,13 @@ public:
     // A new file starts with nothing to undo.
     void StartEmptyUndoRing();
 
+    // TCP/IP server (frmMain_Server.cpp).
+    void LoadServerConfiguration(QString& path);
+    // Listens on the configured port; false (with the reason) when it cannot.
+    bool StartListening(QString* error);
+    void StopListening();
+    void DisplayServerWinsockState();
+
     // Start-up and shutdown (frmMain_Startup.cpp).
     void Form_Load();
     void Form_Activate();
@@ -210,6 +237,15 @@ public slots:
     void mnuRecordListSaveSelectedRecords_Click();
     void tbarTools_ButtonClick(int index);
     void mnuEditUndo_Click();
+    void mnuToolsHL7EnvelopeConfiguration_Click();
+    void chkLogToDisk_Click();
+    void Winsock1_ConnectionRequest(int requestId);
+    void Winsock1_DataArrival(int bytesTotal);
+    void Winsock1_Close();
+    void Winsock1_Error(int number, const QString& description);
+    void Winsock1_Connect();
+    void Winsock1_SendComplete();
+    void cmdEditConfig_Click();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
