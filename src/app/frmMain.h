@@ -274,8 +274,9 @@ private:
     bool loading_ = false;
     bool exiting_ = false;
     void ShutDown();
-    // Decompresses and joins what lies in Files2LoadFolder and loads the result.
-    void LoadFromWorkingFolder();
+    // Decompresses and joins what lies in Files2LoadFolder and loads the result; the recent-files
+    // list remembers `rememberedName`, or the loaded file when it is empty.
+    void LoadFromWorkingFolder(const QString& rememberedName = {});
     void LoadAndRemember(const QString& path, const QString& rememberedName);
     bool WriteRecordsTo(const QString& path, const std::vector<const std::string*>& records,
                         bool progress, QString* error, int* errorCode);

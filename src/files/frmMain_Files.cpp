@@ -128,7 +128,7 @@ void frmMain::mnuFileOpen_Click()
     LoadFromWorkingFolder();
 }
 
-void frmMain::LoadFromWorkingFolder()
+void frmMain::LoadFromWorkingFolder(const QString& rememberedName)
 {
     const QString& working = st.folders.Files2LoadFolder;
     Decompressors tools;
@@ -202,7 +202,7 @@ void frmMain::LoadFromWorkingFolder()
             return;
         }
     }
-    LoadAndRemember(sFileName, sFileName);
+    LoadAndRemember(sFileName, rememberedName.isEmpty() ? sFileName : rememberedName);
 }
 
 void frmMain::LoadAndRemember(const QString& path, const QString& rememberedName)
@@ -298,7 +298,8 @@ void frmMain::mnuMRU_Click(int index)
                    MsgButtons::OKOnly, MsgIcon::Exclamation, QStringLiteral("Can't Copy File"));
         return;
     }
-    LoadFromWorkingFolder();
+    // The entry keeps naming the user's compressed file.
+    LoadFromWorkingFolder(path);
 }
 
 // ---------------------------------------------------------------------------------------------
