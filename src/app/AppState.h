@@ -40,6 +40,8 @@ struct SessionState {
     QString TextEditorForViewer;  // empty: the desktop's own choice
     std::array<bool, AdminSwitchCount> AdminSwitches{};
     bool ProgressCancelled = false;
+    // The base the envelope window last showed its codes in (0 decimal, 1 octal, 2 hex).
+    int16_t EnvelopeDisplayBase = 0;
     // Names this running instance's undo files apart from those of other instances.
     QString InstanceId;
 };

@@ -4,18 +4,11 @@
 
 namespace quillon {
 
-namespace {
-// The envelope window's display base lives as long as the main window: the last choice shows
-// again at the next opening in the same run, and is never stored.
-const char* const kEnvelopeBaseProperty = "EnvelopeDisplayBase";
-}  // namespace
-
 void frmMain::mnuToolsHL7EnvelopeConfiguration_Click()
 {
-    auto base = static_cast<int16_t>(property(kEnvelopeBaseProperty).toInt());
-    frmHL7Envelope dialog(st, base, this);
+    // The last base chosen shows again at the next opening in the same run; it is not stored.
+    frmHL7Envelope dialog(st, st.session.EnvelopeDisplayBase, this);
     dialog.exec();
-    setProperty(kEnvelopeBaseProperty, base);
 }
 
 }  // namespace quillon
