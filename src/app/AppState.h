@@ -12,6 +12,7 @@
 #include "platform/SettingsStore.h"
 #include "records/RecordStore.h"
 #include "records/UndoRing.h"
+#include "tcpip/ServerEngine.h"
 
 namespace quillon {
 
@@ -89,7 +90,7 @@ struct ServerState {
     int16_t SendAck = 1;
     QString ServerLogFile;
     // Bytes received and not yet cut into records; kept across connections.
-    std::string ReceiveBuffer;
+    RecordCutter ReceiveBuffer;
     bool RecordComplete = false;
     // Set while the log-file choice goes through the configuration editor.
     bool SelectLogFileRequest = false;

@@ -16,6 +16,7 @@ frmMain::frmMain(AppState& state, platform::Dialogs& dialogs, platform::Desktop&
 {
     setWindowTitle(QStringLiteral("Quillon"));
     BuildControls();
+    CreateServerSocket();
     st.trace.WriteFailed = [this](const QString& path) {
         stsBar->showMessage(QStringLiteral("The trace log cannot be written: ") + path, 15000);
     };
@@ -209,6 +210,7 @@ void frmMain::BuildControls()
     chkLogToDisk = new QCheckBox(QStringLiteral("Log incoming records to disk"), this);
     connect(chkLogToDisk, &QCheckBox::clicked, this, &frmMain::chkLogToDisk_Click);
     lblTCPIPcount = new QLabel(QStringLiteral("Count:"), this);
+    lblState = new QLabel(QStringLiteral("State: Closed"), this);
     cboTCPIPNames = new QComboBox(this);
     cmdStart = new QPushButton(QStringLiteral("Start"), this);
     cmdStop = new QPushButton(QStringLiteral("Stop"), this);
@@ -216,7 +218,7 @@ void frmMain::BuildControls()
     cmdEditConfig = new QPushButton(QStringLiteral("Edit"), this);
     cmdNewConfig = new QPushButton(QStringLiteral("New"), this);
     connect(cmdEditConfig, &QPushButton::clicked, this, &frmMain::cmdEditConfig_Click);
-    for (QWidget* w : std::initializer_list<QWidget*>{chkLogToDisk, lblTCPIPcount, cboTCPIPNames,
+    for (QWidget* w : std::initializer_list<QWidget*>{chkLogToDisk, lblTCPIPcount, lblState, cboTCPIPNames,
                                                       cmdStart, cmdStop, cmdPause, cmdEditConfig,
                                                       cmdNewConfig})
         w->hide();

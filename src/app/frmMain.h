@@ -95,6 +95,7 @@ public:
     // Parts of the TCP/IP panel that the server engine uses.
     QCheckBox* chkLogToDisk;
     QLabel* lblTCPIPcount;
+    QLabel* lblState;
     QComboBox* cboTCPIPNames;
     QPushButton* cmdStart;
     QPushButton* cmdStop;
@@ -274,6 +275,10 @@ private:
     bool loading_ = false;
     bool exiting_ = false;
     void ShutDown();
+    void CreateServerSocket();
+    void AcknowledgeRecord(const ReceivedRecord& received);
+    void LogReceivedRecordToDisk(const std::string& record);
+    void ShowReceivedRecord();
     // Decompresses and joins what lies in Files2LoadFolder and loads the result; the recent-files
     // list remembers `rememberedName`, or the loaded file when it is empty.
     void LoadFromWorkingFolder(const QString& rememberedName = {});

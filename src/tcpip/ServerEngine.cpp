@@ -53,7 +53,7 @@ std::string HeaderStep(const std::string& text, size_t& pos, Delimiters& d, int&
 
 }  // namespace
 
-bool ReceiveBuffer::Append(std::string_view data, const EnvelopeChars& envelope)
+bool RecordCutter::Append(std::string_view data, const EnvelopeChars& envelope)
 {
     text_.append(data);
     const size_t end = FindRecordEnd(std::string_view(text_).substr(scanFrom_), envelope);
@@ -64,7 +64,7 @@ bool ReceiveBuffer::Append(std::string_view data, const EnvelopeChars& envelope)
     return false;
 }
 
-std::vector<ReceivedRecord> ReceiveBuffer::CutRecords(const EnvelopeChars& envelope,
+std::vector<ReceivedRecord> RecordCutter::CutRecords(const EnvelopeChars& envelope,
                                                       Delimiters& delimiters)
 {
     std::vector<ReceivedRecord> records;
@@ -97,7 +97,7 @@ std::vector<ReceivedRecord> ReceiveBuffer::CutRecords(const EnvelopeChars& envel
     return records;
 }
 
-void ReceiveBuffer::Clear()
+void RecordCutter::Clear()
 {
     text_.clear();
     scanFrom_ = 0;

@@ -21,7 +21,7 @@ struct ReceivedRecord {
 // Collects arriving data and cuts complete records off the front. Searching resumes where the
 // last search stopped, and the buffer is shortened once per arrival, so data in many small
 // pieces and many records in one piece both cost time in proportion to their size.
-class ReceiveBuffer {
+class RecordCutter {
 public:
     // Appends `data`; answers whether the buffer now holds a complete record.
     bool Append(std::string_view data, const EnvelopeChars& envelope);
