@@ -75,6 +75,8 @@ void frmMain::Form_Load()
     mnuReportsDelete->setVisible(true);
     mnuReportsDelete->setEnabled(reports > 0);
 
+    QString serverConfig = st.folders.ServersFolder + QStringLiteral("default.server");
+    LoadServerConfiguration(serverConfig);
     LoadOptions();
     if (!mnuOptionsDisplayButtonCaptions->isChecked())
         for (int b = 1; b <= 16; ++b)
