@@ -96,6 +96,28 @@ struct ServerState {
     bool SelectLogFileRequest = false;
 };
 
+// The selected client configuration and the state of a send run.
+struct ClientState {
+    QString ClientConfigName = QStringLiteral("default.client");
+    QString ClientServerHost = QStringLiteral("localhost");
+    QString ClientServerAddress = QStringLiteral("127.0.0.1");
+    int32_t ClientServerPort = 3000;
+    int16_t ClientStartOfBlockCode = 11;
+    int16_t ClientEndOfBlockCode = 13;
+    int16_t ClientEndOfDataCode = 28;
+    int16_t ClientDelayAfterConnecting = 0;
+    int16_t ClientMaxTimeWaitForAck = 10;
+    int16_t ClientMaxTriesResend = 10;
+    int16_t ClientWaitForAck = 1;
+    int16_t ClientNakAction = 0;
+    int16_t ClientMaxNakAction = 1;
+    int16_t ClientDelayBetweenRecords = 0;
+    // Shared with the window while a run is going on.
+    bool AckReceived = false;
+    bool TCPIPPaused = false;
+    bool ViewReceivedAcks = false;
+};
+
 // What the rest of the program sees of the FTP side.
 struct FtpState {
     QString FtpWindowCaption;  // caption of the FTP window while it is open, else empty
@@ -118,6 +140,7 @@ struct AppState {
     FtpState ftp;
     AckSettings ack;
     ServerState server;
+    ClientState client;
 };
 
 }  // namespace quillon

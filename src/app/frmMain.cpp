@@ -7,6 +7,7 @@
 #include <QVBoxLayout>
 
 #include "app/ListBox.h"
+#include "platform/WinsockControl.h"
 
 namespace quillon {
 
@@ -17,6 +18,8 @@ frmMain::frmMain(AppState& state, platform::Dialogs& dialogs, platform::Desktop&
     setWindowTitle(QStringLiteral("Quillon"));
     BuildControls();
     CreateServerSocket();
+    sock = new platform::WinsockControl(this);
+    sock->setObjectName(QStringLiteral("sock"));
     st.trace.WriteFailed = [this](const QString& path) {
         stsBar->showMessage(QStringLiteral("The trace log cannot be written: ") + path, 15000);
     };
@@ -86,6 +89,9 @@ void frmMain::BuildControls()
         mnuTCPIP->addAction(QStringLiteral("Select Server Configuration..."));
     mnuServerEditServerConfigurations =
         mnuTCPIP->addAction(QStringLiteral("Edit Server Configurations..."));
+    mnuClientStartSendingRecords = mnuTCPIP->addAction(QStringLiteral("Start Sending Records"));
+    mnuClientSelectClientConfiguration =
+        mnuTCPIP->addAction(QStringLiteral("Select Client Configuration..."));
 
     QMenu* mnuViews = menuBar()->addMenu(QStringLiteral("&Views"));
     mnuViewsDisable = mnuViews->addAction(QStringLiteral("&Disable View"));
@@ -218,6 +224,17 @@ void frmMain::BuildControls()
     cmdEditConfig = new QPushButton(QStringLiteral("Edit"), this);
     cmdNewConfig = new QPushButton(QStringLiteral("New"), this);
     connect(cmdEditConfig, &QPushButton::clicked, this, &frmMain::cmdEditConfig_Click);
+    cmdDeleteConfig = new QPushButton(QStringLiteral("Delete"), this);
+    chkViewRcvdACKs = new QCheckBox(QStringLiteral("View received ACKs"), this);
+    optClientOrServer[0] = new QRadioButton(QStringLiteral("Client"), this);
+    optClientOrServer[1] = new QRadioButton(QStringLiteral("Server"), this);
+    optClientOrServer[0]->setChecked(true);
+    lblStartAt[0] = new QLabel(QStringLiteral("Start at:"), this);
+    lblStartAt[1] = new QLabel(QStringLiteral("End at:"), this);
+    for (QWidget* w : std::initializer_list<QWidget*>{cmdDeleteConfig, chkViewRcvdACKs,
+                                                      optClientOrServer[0], optClientOrServer[1],
+                                                      lblStartAt[0], lblStartAt[1]})
+        w->hide();
     for (QWidget* w : std::initializer_list<QWidget*>{chkLogToDisk, lblTCPIPcount, lblState, cboTCPIPNames,
                                                       cmdStart, cmdStop, cmdPause, cmdEditConfig,
                                                       cmdNewConfig})

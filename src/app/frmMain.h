@@ -11,6 +11,7 @@
 #include <QListWidget>
 #include <QMainWindow>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QStatusBar>
 #include <QToolBar>
 #include <array>
@@ -104,6 +105,16 @@ public:
     QPushButton* cmdNewConfig;
     // The server socket: listener and, once a client is accepted, the connection.
     platform::WinsockControl* Winsock1 = nullptr;
+    // The client socket.
+    platform::WinsockControl* sock = nullptr;
+    // More of the TCP/IP panel.
+    QFrame* fraTCPIPPanelPlaceholder = nullptr;
+    std::array<QRadioButton*, 2> optClientOrServer{};  // 0 client, 1 server
+    QPushButton* cmdDeleteConfig;
+    QCheckBox* chkViewRcvdACKs;
+    std::array<QLabel*, 2> lblStartAt{};
+    QAction* mnuClientStartSendingRecords;
+    QAction* mnuClientSelectClientConfiguration;
     // Layout: the TCP/IP panel (hidden until shown from the View menu) and the two splitter bars.
     QFrame* fraTCPIP;
     QFrame* fraHSplitter;
@@ -195,6 +206,13 @@ public:
     bool StartListening(QString* error);
     void StopListening();
     void DisplayServerWinsockState();
+
+    // TCP/IP client (tcpip/frmMain_Client*.cpp).
+    void LoadClientConfiguration(QString& path);
+    // Sends the loaded (or selected) records to the configured server and waits for their
+    // acknowledgements; returns when the run is over.
+    void SendRecordsToServer();
+    void DisplayClientWinsockState();
 
     // Start-up and shutdown (frmMain_Startup.cpp).
     void Form_Load();
