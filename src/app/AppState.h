@@ -113,6 +113,7 @@ struct ClientState {
     int16_t ClientMaxNakAction = 1;
     int16_t ClientDelayBetweenRecords = 0;
     // Shared with the window while a run is going on.
+    bool Sending = false;  // a run is active: commands that change the records wait for its end
     bool AckReceived = false;
     bool TCPIPPaused = false;
     bool ViewReceivedAcks = false;
