@@ -1,7 +1,10 @@
 #include "tcpip/NumberBase.h"
 
+#include <cmath>
 #include <limits>
 #include <optional>
+
+#include "app/Settings.h"
 
 // Texts these functions cannot read give -1 (HexStringToNumber, OctalStringToNumber) or lose
 // the item (HexListToString): they run on what users type and on every record the server
@@ -99,6 +102,34 @@ std::string GetFileNameFromPath(std::string_view path)
     if (separator == std::string_view::npos)
         return std::string(path);
     return std::string(path.substr(separator + 1));
+}
+
+QString CharCodeText(int16_t code, int16_t base)
+{
+    switch (base) {
+    case BaseOctal:
+        return QString::number(code, 8).rightJustified(2, u'0');
+    case BaseHexadecimal:
+        return QString::number(code, 16).toUpper().rightJustified(2, u'0');
+    default:
+        return QString::number(code);
+    }
+}
+
+std::optional<int16_t> ParseCharCode(const QString& text, int16_t base)
+{
+    double value = 0;
+    if (base == BaseOctal || base == BaseHexadecimal) {
+        const QByteArray latin1 = text.toLatin1();
+        const std::string_view digits(latin1.constData(), static_cast<size_t>(latin1.size()));
+        value = base == BaseOctal ? OctalStringToNumber(digits) : HexStringToNumber(digits);
+    } else {
+        // Halves go to the even neighbour.
+        value = std::nearbyint(LeadingNumber(text));
+    }
+    if (value < 0 || value > 255)
+        return std::nullopt;
+    return static_cast<int16_t>(value);
 }
 
 }  // namespace quillon

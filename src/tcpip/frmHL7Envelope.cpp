@@ -8,7 +8,6 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QValidator>
-#include <cmath>
 
 #include "app/Settings.h"
 #include "tcpip/NumberBase.h"
@@ -32,9 +31,9 @@ char CharOf(int16_t code)
 bool IsDigitOf(QChar c, int16_t base)
 {
     switch (base) {
-    case frmHL7Envelope::Octal:
+    case BaseOctal:
         return c >= u'0' && c <= u'7';
-    case frmHL7Envelope::Hexadecimal:
+    case BaseHexadecimal:
         return (c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'F');
     default:
         return c >= u'0' && c <= u'9';
@@ -43,26 +42,18 @@ bool IsDigitOf(QChar c, int16_t base)
 
 }  // namespace
 
-// Lets into a box only the digits of the display base, and only while they make a code from 0
-// to 255. Hexadecimal letters are taken in upper case.
-class CharCodeValidator : public QValidator {
-public:
-    explicit CharCodeValidator(QObject* parent) : QValidator(parent) {}
-    int16_t base = frmHL7Envelope::Decimal;
-
-    State validate(QString& input, int&) const override
-    {
-        if (base == frmHL7Envelope::Hexadecimal)
-            input = input.toUpper();
-        if (input.isEmpty())
-            return Intermediate;
-        for (const QChar c : input) {
-            if (!IsDigitOf(c, base))
-                return Invalid;
-        }
-        return frmHL7Envelope::ParseCode(input, base) ? Acceptable : Invalid;
+QValidator::State CharCodeValidator::validate(QString& input, int&) const
+{
+    if (base == BaseHexadecimal)
+        input = input.toUpper();
+    if (input.isEmpty())
+        return Intermediate;
+    for (const QChar c : input) {
+        if (!IsDigitOf(c, base))
+            return Invalid;
     }
-};
+    return ParseCharCode(input, base) ? Acceptable : Invalid;
+}
 
 frmHL7Envelope::frmHL7Envelope(AppState& state, int16_t& displayBase, QWidget* parent)
     : QDialog(parent), st(state), DisplayBase(displayBase)
@@ -145,30 +136,12 @@ frmHL7Envelope::frmHL7Envelope(AppState& state, int16_t& displayBase, QWidget* p
 
 QString frmHL7Envelope::CodeText(int16_t code, int16_t base)
 {
-    switch (base) {
-    case Octal:
-        return QString::number(code, 8).rightJustified(2, u'0');
-    case Hexadecimal:
-        return QString::number(code, 16).toUpper().rightJustified(2, u'0');
-    default:
-        return QString::number(code);
-    }
+    return CharCodeText(code, base);
 }
 
 std::optional<int16_t> frmHL7Envelope::ParseCode(const QString& text, int16_t base)
 {
-    double value = 0;
-    if (base == Octal || base == Hexadecimal) {
-        const QByteArray latin1 = text.toLatin1();
-        const std::string_view digits(latin1.constData(), static_cast<size_t>(latin1.size()));
-        value = base == Octal ? OctalStringToNumber(digits) : HexStringToNumber(digits);
-    } else {
-        // Halves go to the even neighbour.
-        value = std::nearbyint(LeadingNumber(text));
-    }
-    if (value < 0 || value > 255)
-        return std::nullopt;
-    return static_cast<int16_t>(value);
+    return ParseCharCode(text, base);
 }
 
 void frmHL7Envelope::Form_Load()

@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QValidator>
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -15,7 +16,16 @@
 
 namespace quillon {
 
-class CharCodeValidator;
+// Lets into a code box only the digits of its display base, and only while they make a code
+// from 0 to 255. Hexadecimal letters are taken in upper case. The envelope window and the
+// client configuration editor share it.
+class CharCodeValidator : public QValidator {
+public:
+    explicit CharCodeValidator(QObject* parent) : QValidator(parent) {}
+    int16_t base = 0;  // a CodeBase
+
+    State validate(QString& input, int& position) const override;
+};
 
 class frmHL7Envelope : public QDialog {
     Q_OBJECT
@@ -27,12 +37,8 @@ public:
     // so the caller can keep the last choice for the next opening.
     frmHL7Envelope(AppState& state, int16_t& displayBase, QWidget* parent = nullptr);
 
-    // A code as a box shows it: decimal as is, octal with at least two digits, hexadecimal in
-    // upper case with at least two digits ("28", "34", "1C"; "07", "144", "64").
+    // CharCodeText and ParseCharCode (NumberBase.h).
     static QString CodeText(int16_t code, int16_t base);
-    // A box's text read in `base`: decimal takes the leading number, rounded (a text not
-    // starting with one is 0); octal and hexadecimal read every character as a digit. Nothing
-    // when the text gives no code from 0 to 255.
     static std::optional<int16_t> ParseCode(const QString& text, int16_t base);
 
     int16_t Code(Box box) const { return codes_[box]; }
