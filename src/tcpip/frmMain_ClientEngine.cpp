@@ -1,9 +1,560 @@
-// The TCP/IP client's send engine.
+// The TCP/IP client's send engine and the events of the client socket `sock`.
+//
+// The engine runs inside the click handler that started it and keeps the window alive by
+// letting window events run at every wait (WaitWithEvents). Socket events, Pause and Stop talk
+// to it only through st.client.AckReceived, st.client.TCPIPPaused, the enabled state of cmdStart
+// (enabled again: the user stopped, or a socket error tidied the window) and the socket's state.
+// Everything else the window does while a run waits must leave the records alone:
+// st.client.Sending says a run is active, and the engine copies each record before it sends it
+// and never reads beyond the record count.
+#include <QLocale>
+#include <QVariant>
+#include <algorithm>
+#include <chrono>
+#include <limits>
+#include <optional>
+
+#include "app/TraceLog.h"
 #include "app/frmMain.h"
+#include "platform/WinsockControl.h"
+#include "records/Pages.h"
+#include "tcpip/EventWait.h"
+#include "tcpip/Framing.h"
+#include "tcpip/ServerEngine.h"
 
 namespace quillon {
 
-void frmMain::SendRecordsToServer() {}
-void frmMain::DisplayClientWinsockState() {}
+using namespace std::chrono_literals;
+using platform::MsgButtons;
+using platform::MsgIcon;
+using platform::WinsockControl;
+namespace wst = platform::winsock_state;
+
+namespace {
+
+constexpr std::chrono::milliseconds kConnectTimeout = 5000ms;  // connecting, closing
+constexpr std::chrono::milliseconds kResetPause = 5000ms;      // between close and reconnect
+constexpr std::chrono::milliseconds kShortestRecordDelay = 50ms;
+
+// Dynamic properties: the socket's events are connected once; a run is active in this window.
+constexpr const char* kEventsConnected = "clientEventsConnected";
+constexpr const char* kRunActive = "clientRunActive";
+
+std::string Utf8(const QString& s)
+{
+    const QByteArray bytes = s.toUtf8();
+    return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
+}
+
+QString Latin1(const std::string& bytes)
+{
+    return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+
+// "##,###": thousands separators, and no digits at all for 0.
+QString CountText(int32_t n)
+{
+    return n == 0 ? QString() : QLocale::c().toString(n);
+}
+
+// The leading number of a typed text: blanks skipped, an optional sign, the digits up to the
+// first other character; 0 when there are none.
+int32_t LeadingNumber(const QString& text)
+{
+    qsizetype i = 0;
+    while (i < text.size() && text.at(i).isSpace())
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text.at(i) == QLatin1Char('-') || text.at(i) == QLatin1Char('+')))
+        negative = text.at(i++) == QLatin1Char('-');
+    int64_t value = 0;
+    for (; i < text.size() && text.at(i).isDigit() && text.at(i).unicode() < 128; ++i)
+        value = std::min<int64_t>(value * 10 + (text.at(i).unicode() - '0'),
+                                  std::numeric_limits<int32_t>::max());
+    return static_cast<int32_t>(negative ? -value : value);
+}
+
+char CodeChar(int16_t code)
+{
+    return static_cast<char>(static_cast<unsigned char>(code & 0xFF));
+}
+
+// A reply as its message box shows it: a leading control character and up to three trailing
+// ones dropped.
+std::string ViewableReply(std::string text)
+{
+    if (!text.empty() && static_cast<unsigned char>(text.front()) < 32)
+        text.erase(0, 1);
+    for (int i = 0; i < 3 && !text.empty() && static_cast<unsigned char>(text.back()) < 32; ++i)
+        text.pop_back();
+    return text;
+}
+
+void Trace(AppState& st, const std::string& text)
+{
+    if (st.trace.LogTCPIP)
+        WriteLog(st, "TCPIP", text);
+}
+
+void Dump(AppState& st, std::string_view text, std::string_view category)
+{
+    for (const auto& [cat, line] : HexDumpLines(text, category))
+        WriteLog(st, cat, line);
+}
+
+// "localhost127.0.0.1 port 3000": host and address with nothing between them, as the traces
+// that name the target write it.
+std::string TargetForTrace(const ClientState& c)
+{
+    return Utf8(c.ClientServerHost) + Utf8(c.ClientServerAddress) + " port "
+           + std::to_string(c.ClientServerPort);
+}
+
+// "localhost 127.0.0.1 on port 3000", as the status bar writes it.
+QString TargetForPanel(const ClientState& c)
+{
+    return c.ClientServerHost + QLatin1Char(' ') + c.ClientServerAddress
+           + QStringLiteral(" on port ") + QString::number(c.ClientServerPort);
+}
+
+// The window as it is after a socket error or a failed run: ready for another Start.
+void TidyAfterFailure(frmMain& w)
+{
+    const ClientState& c = w.st.client;
+    w.mnuClientStartSendingRecords->setText(
+        QStringLiteral("Start Sending Records to ")
+        + (c.ClientServerHost.isEmpty() ? c.ClientServerAddress : c.ClientServerHost)
+        + QStringLiteral(", port ") + QString::number(c.ClientServerPort));
+    w.sock->Close();
+    w.stsPanels[3]->setText(QStringLiteral("Not Sending"));
+    w.mnuClientSelectClientConfiguration->setEnabled(true);
+    for (QWidget* b : std::initializer_list<QWidget*>{w.cmdStart, w.cmdEditConfig, w.cmdNewConfig})
+        b->setEnabled(true);
+    w.cmdPause->setEnabled(false);
+    w.cmdStop->setEnabled(false);
+    Trace(w.st, "CLIENT: Stopped sending to " + TargetForTrace(c));
+    for (QWidget* b : std::initializer_list<QWidget*>{w.optClientOrServer[0],
+                                                      w.optClientOrServer[1], w.cmdDeleteConfig})
+        b->setEnabled(true);
+    w.DisplayClientWinsockState();
+}
+
+// A reply from the server: an acknowledgement or not, judged by itself.
+void SockDataArrival(frmMain& w)
+{
+    AppState& st = w.st;
+    const bool trace = st.trace.LogTCPIP;
+    Trace(st, "CLIENT: Data Arriving");
+    std::string text;
+    w.sock->GetData(text);
+    const bool ack = IsAcknowledgement(text, st.ack.UseAckBytes, st.ack.AckText, st.ack.AckBytes);
+    st.client.AckReceived = ack;
+    if (trace) {
+        const char* kind = ack ? "ACK" : "NAK";
+        WriteLog(st, "TCPIP", std::string("CLIENT: ") + kind + " received from external system.");
+        WriteLog(st, "TCPIP", std::string("CLIENT: Received ") + kind + " message is as follows:");
+        Dump(st, text, "TCPIP");
+    }
+    if (st.client.ViewReceivedAcks) {
+        const QString shown = Latin1(ViewableReply(text));
+        if (ack)
+            w.dlg.MsgBox(shown, MsgButtons::OKOnly, MsgIcon::Information,
+                         QStringLiteral("Received ACK Message from External"));
+        else
+            w.dlg.MsgBox(shown, MsgButtons::OKOnly, MsgIcon::Exclamation,
+                         QStringLiteral("Received NAK Message from External"));
+    }
+    w.DisplayClientWinsockState();
+}
+
+void SockError(frmMain& w, int number, const QString& description)
+{
+    AppState& st = w.st;
+    const ClientState& c = st.client;
+    Trace(st, "CLIENT: Socket Error: " + std::to_string(number) + ": " + Utf8(description));
+    QString message;
+    if (number == platform::winsock_error::ConnectionAborted)
+        message = QStringLiteral(
+            "The server appears to have been terminated or quit due to "
+            "timeout or other failure.");
+    else if (number == platform::winsock_error::ConnectionRefused)
+        message = QStringLiteral("The server at ") + w.sock->RemoteHost()
+                  + QStringLiteral(" is not listening on port ")
+                  + QString::number(w.sock->RemotePort()) + QStringLiteral(" for a connection.");
+    else
+        message = QStringLiteral("Socket Error: ") + QString::number(number) + QStringLiteral(": ")
+                  + description + QStringLiteral(" in sock_Error.");
+    w.dlg.MsgBox(message, MsgButtons::OKOnly, MsgIcon::Exclamation,
+                 QStringLiteral("Server has Abruptly Stopped Listening"));
+    Trace(st, "CLIENT: " + Utf8(message) + " - " + Utf8(c.ClientServerAddress) + " port "
+                  + std::to_string(c.ClientServerPort));
+    TidyAfterFailure(w);
+}
+
+void SockClose(frmMain& w)
+{
+    Trace(w.st, "CLIENT: Closing socket.");
+    w.sock->Close();
+    w.DisplayClientWinsockState();
+}
+
+// The socket's events reach the window from the first run on (the socket is idle before).
+void ConnectSocketEvents(frmMain& w)
+{
+    if (w.sock->property(kEventsConnected).toBool())
+        return;
+    w.sock->setProperty(kEventsConnected, true);
+    QObject::connect(w.sock, &WinsockControl::DataArrival, &w, [&w](int) { SockDataArrival(w); });
+    QObject::connect(
+        w.sock, &WinsockControl::Error, &w,
+        [&w](int number, const QString& description) { SockError(w, number, description); });
+    QObject::connect(w.sock, &WinsockControl::PeerClosed, &w, [&w] { SockClose(w); });
+}
+
+// One run of the engine: its locals and its steps.
+class ClientSendRun {
+public:
+    explicit ClientSendRun(frmMain& window) : w(window), st(window.st), c(window.st.client) {}
+    void Run();
+
+private:
+    // What a record's try loop ends in.
+    enum class Outcome { NextRecord, Summary, EndRun };
+
+    bool StopRequested() const { return w.cmdStart->isEnabled(); }
+    bool Connected() const { return w.sock->State() == wst::Connected; }
+    // The connection attempt is over once the socket is connected, or closed or failed again.
+    bool ConnectAttemptOver() const
+    {
+        const int s = w.sock->State();
+        return s == wst::Connected || s == wst::Closed || s == wst::Error;
+    }
+    void Connect(bool again);
+    bool Reset();
+    Outcome SendRecord(int32_t n, std::string record);
+    std::optional<Outcome> LastTryCheck(int32_t tryNumber);
+    void StopSending();
+    void Summary();
+    void Fail(int number, const QString& description);
+
+    frmMain& w;
+    AppState& st;
+    ClientState& c;
+    EnvelopeChars client;
+    int32_t acknowledged = 0;
+};
+
+void ClientSendRun::Run()
+{
+    c.AckReceived = false;
+    w.sock->Close();
+    Trace(st, "CLIENT: Began socket initialization by closing socket.");
+    if (w.sock->State() == wst::Closed)
+        Connect(false);
+    Trace(st, "CLIENT: There are " + std::to_string(st.records.RecordCount)
+                  + " records to send to the server.");
+    WaitWithEvents(kConnectTimeout, [this] { return ConnectAttemptOver(); });
+    if (!Connected()) {
+        w.dlg.MsgBox(QStringLiteral("Unable to connect to ") + w.sock->RemoteHost()
+                         + QStringLiteral(" on port ") + QString::number(w.sock->RemotePort())
+                         + QLatin1Char('.'),
+                     MsgButtons::OKOnly, MsgIcon::Exclamation, QStringLiteral("Unable to Connect"));
+        return;
+    }
+    Trace(st, "CLIENT: Connection successful.");
+    c.TCPIPPaused = false;
+
+    int32_t first = 1;
+    int32_t last = st.records.RecordCount;
+    if (!w.txtStartWithRecord->text().isEmpty() && !w.txtEndWithRecord->text().isEmpty()) {
+        first = LeadingNumber(w.txtStartWithRecord->text());
+        last = LeadingNumber(w.txtEndWithRecord->text());
+    } else if (w.chkSendSelectedOnly->isChecked()) {
+        const int32_t page = std::max(w.CurrentPage, 1);
+        first = RecordAt(page, 0);
+        last = std::min(RecordAt(page, PageSize - 1), st.records.RecordCount);
+    }
+    first = std::max(first, 1);
+
+    acknowledged = 0;
+    client = EnvelopeChars{CodeChar(c.ClientStartOfBlockCode), CodeChar(c.ClientEndOfBlockCode),
+                           CodeChar(c.ClientEndOfDataCode)};
+    const EnvelopeChars& program = st.envelope;
+    const bool mapping = client.StartOfBlockChar != program.StartOfBlockChar
+                         || client.EndOfBlockChar != program.EndOfBlockChar
+                         || client.EndOfDataChar != program.EndOfDataChar;
+
+    Trace(st, "CLIENT: Waiting " + std::to_string(c.ClientDelayAfterConnecting)
+                  + " second(s) after connection to begin sending records.");
+    WaitWithEvents(std::chrono::seconds(std::max<int16_t>(c.ClientDelayAfterConnecting, 0)), {},
+                   [this] { return StopRequested(); });
+
+    const auto stop = [this] { return StopRequested(); };
+    for (int32_t n = first; n <= last; ++n) {
+        // A stop while paused ends the pause; the closed socket then ends the run below.
+        WaitWithEvents(
+            -1ms, [this] { return !c.TCPIPPaused; }, stop);
+        WaitWithEvents(0ms);
+
+        // Only the selected rows of the page shown. A typed range may reach beyond the page:
+        // rows before it are passed over at once, and past its last row nothing more is sent.
+        if (w.chkSendSelectedOnly->isChecked()) {
+            const int32_t pageStart = RecordAt(std::max(w.CurrentPage, 1), 0);
+            const int32_t row = n - pageStart;
+            if (row < 0) {
+                n = pageStart - 1;
+                continue;
+            }
+            if (row >= w.lstRecords->count())
+                break;
+            if (!w.lstRecords->item(row)->isSelected())
+                continue;
+        }
+
+        // The records may change while the engine waits; it reads only slots in use, and sends
+        // (and resends) the bytes it copied here.
+        if (n > st.records.RecordCount || n > st.records.UpperBound()) {
+            Fail(9, QStringLiteral("Subscript out of range"));
+            return;
+        }
+        std::string record = st.records.Record(n);
+        if (mapping) {
+            std::replace(record.begin(), record.end(), program.StartOfBlockChar,
+                         client.StartOfBlockChar);
+            std::replace(record.begin(), record.end(), program.EndOfBlockChar,
+                         client.EndOfBlockChar);
+            std::replace(record.begin(), record.end(), program.EndOfDataChar, client.EndOfDataChar);
+        }
+
+        if (!Connected()) {
+            Trace(st,
+                  "CLIENT: There is data to send, but the socket is not connected.  Socket "
+                  "state is "
+                      + std::to_string(w.sock->State()));
+            return;
+        }
+        Trace(st, "CLIENT: The socket is connected.  Ready to send record to the server.");
+
+        const Outcome outcome = SendRecord(n, std::move(record));
+        if (outcome == Outcome::EndRun)
+            return;
+        if (outcome == Outcome::Summary)
+            break;
+
+        c.AckReceived = false;
+        const auto delay = c.ClientDelayBetweenRecords > 0
+                               ? std::chrono::milliseconds(c.ClientDelayBetweenRecords * 1000)
+                               : kShortestRecordDelay;
+        Trace(st, "CLIENT: Waiting " + std::to_string(c.ClientDelayBetweenRecords)
+                      + " seconds before sending next record (if any).");
+        WaitWithEvents(delay, {}, stop);
+    }
+    Summary();
+}
+
+void ClientSendRun::Connect(bool again)
+{
+    // An empty host name connects to the address (the captions then show the address).
+    w.sock->setRemoteHost(c.ClientServerHost.isEmpty() ? c.ClientServerAddress
+                                                       : c.ClientServerHost);
+    w.sock->setRemotePort(c.ClientServerPort);
+    Trace(st, "CLIENT: Set RemoteHost to " + Utf8(c.ClientServerAddress) + " and RemotePort to "
+                  + std::to_string(c.ClientServerPort));
+    Trace(st, again ? "CLIENT: Attempting to reconnect to server."
+                    : "CLIENT: Attempting connection to server.");
+    w.sock->Connect();
+}
+
+// Closes and reopens the connection; false when the run must end (reconnect failure or stop).
+bool ClientSendRun::Reset()
+{
+    Trace(st, "CLIENT: ACK not received.  Resetting connection to server.");
+    Trace(st, "CLIENT: Began socket initialization by closing socket.");
+    w.sock->Close();
+    // The pause gives the server time to see the close; a stop during it ends the run.
+    if (WaitWithEvents(kResetPause, {}, [this] { return StopRequested(); }) == WaitEnd::Stopped)
+        return false;
+    if (w.sock->State() != wst::Closed)
+        return true;
+    Trace(st, "CLIENT: Socket closed.");
+    Connect(true);
+    WaitWithEvents(kConnectTimeout, [this] { return ConnectAttemptOver(); });
+    if (!Connected()) {
+        const QString where = w.sock->RemoteHost() + QStringLiteral(" on port ")
+                              + QString::number(w.sock->RemotePort());
+        Trace(st,
+              "CLIENT: Unable to connect to " + Utf8(where) + ".  Giving up on sending records.");
+        w.dlg.MsgBox(QStringLiteral("Unable to connect to ") + where
+                         + QStringLiteral(".  Giving up on sending records."),
+                     MsgButtons::OKOnly, MsgIcon::Exclamation, QStringLiteral("Unable to Connect"));
+        return false;
+    }
+    Trace(st, "CLIENT: Connection successful.");
+    return true;
+}
+
+ClientSendRun::Outcome ClientSendRun::SendRecord(int32_t n, std::string record)
+{
+    const std::string& expected = st.ack.UseAckBytes != 0 ? st.ack.AckBytes : st.ack.AckText;
+    // Past ClientMaxTriesResend (at most 32767) the last-try check always decides, so the try
+    // number never runs beyond 32768.
+    for (int32_t tryNumber = 1;; ++tryNumber) {
+        w.stsPanels[3]->setText(QStringLiteral("Sending record ") + QString::number(n)
+                                + QStringLiteral(" to ") + TargetForPanel(c));
+        if (!record.empty() && record.back() != '\r')
+            record += '\r';
+        const std::string packet = FrameRecord(record, client);
+        if (!w.sock->SendData(packet)) {
+            Fail(w.sock->LastError(), w.sock->LastErrorDescription());
+            return Outcome::EndRun;
+        }
+        Trace(st,
+              "CLIENT: Record has been sent to the server - try # " + std::to_string(tryNumber));
+        if (st.trace.LogMessageASCII)
+            Dump(st, packet, "ASCII");
+        if (c.ClientWaitForAck == 0)
+            c.AckReceived = true;
+        Trace(st, "CLIENT: Waiting up to " + std::to_string(c.ClientMaxTimeWaitForAck)
+                      + " seconds for ACK (" + expected + ") from Server.");
+        const WaitEnd wait = WaitWithEvents(
+            std::chrono::seconds(std::max<int16_t>(c.ClientMaxTimeWaitForAck, 0)),
+            [this] { return c.AckReceived; }, [this] { return StopRequested(); });
+        if (wait == WaitEnd::Stopped)
+            return Outcome::EndRun;
+
+        if (c.AckReceived) {
+            ++acknowledged;
+            w.lblTCPIPcount->setText(QStringLiteral("Count: ") + CountText(acknowledged));
+            WaitWithEvents(0ms);
+            return Outcome::NextRecord;
+        }
+
+        Trace(st, "CLIENT: ACK '" + st.ack.AckText + "' not received from Server.");
+        if (c.ClientNakAction == 1) {
+            if (!Reset())
+                return Outcome::EndRun;
+            if (tryNumber + 1 <= c.ClientMaxTriesResend)
+                continue;
+            return LastTryCheck(tryNumber + 1).value_or(Outcome::NextRecord);
+        }
+        if (c.ClientNakAction == 2) {
+            Trace(st, "CLIENT: ACK not received. Moving on to next record.");
+            return Outcome::NextRecord;
+        }
+        if (auto end = LastTryCheck(tryNumber))
+            return *end;
+    }
+}
+
+// After the last try: give up on the record, stop the run, or report an unknown setting.
+// Nothing while tries remain.
+std::optional<ClientSendRun::Outcome> ClientSendRun::LastTryCheck(int32_t tryNumber)
+{
+    if (tryNumber < c.ClientMaxTriesResend)
+        return std::nullopt;
+    Trace(st, "CLIENT: Tried to send the record " + std::to_string(c.ClientMaxTriesResend)
+                  + " times. Giving up on that record.");
+    switch (c.ClientMaxNakAction) {
+    case 0:
+    case 1:
+        return Outcome::NextRecord;
+    case 2:
+        StopSending();
+        return Outcome::Summary;
+    default:
+        w.dlg.MsgBox(QStringLiteral("Unexpected case of ") + QString::number(c.ClientMaxNakAction)
+                         + QStringLiteral(" in SendRecordsToServer."),
+                     MsgButtons::OKOnly, MsgIcon::None, QStringLiteral("Quillon"));
+        return Outcome::Summary;
+    }
+}
+
+void ClientSendRun::StopSending()
+{
+    Trace(st,
+          "CLIENT: The server is not ACKing the records. Closing connection and stopping "
+          "attempt to send records.");
+    w.dlg.MsgBox(QStringLiteral("The server is not ACKing the records that are being sent to it.  "
+                                "Per client configuration, no more attempts to send records will "
+                                "be made."),
+                 MsgButtons::OKOnly, MsgIcon::Critical,
+                 QStringLiteral("Server Not ACKing Records"));
+    w.sock->Close();
+    WaitWithEvents(kConnectTimeout, [this] { return w.sock->State() == wst::Closed; });
+    if (w.sock->State() != wst::Closed) {
+        Trace(st, "CLIENT: Unable to close socket.");
+        w.dlg.MsgBox(QStringLiteral("Unable to close the connection to the Server.  Please close "
+                                    "the program and reload."),
+                     MsgButtons::OKOnly, MsgIcon::Critical,
+                     QStringLiteral("Can't Close Connection"));
+    } else {
+        Trace(st, "CLIENT: Socket closed.");
+    }
+}
+
+void ClientSendRun::Summary()
+{
+    w.stsPanels[3]->setText(QStringLiteral("Sent ") + CountText(acknowledged)
+                            + QStringLiteral(" records to ") + TargetForPanel(c));
+    Trace(st, "CLIENT: No more records to send.");
+    w.cmdPause->setEnabled(false);
+    for (QWidget* b : std::initializer_list<QWidget*>{w.optClientOrServer[0],
+                                                      w.optClientOrServer[1], w.cmdDeleteConfig})
+        b->setEnabled(true);
+}
+
+// The end of a run that cannot go on (a broken connection, a record that is gone): no message
+// box, a trace line, and the window tidied for another Start.
+void ClientSendRun::Fail(int number, const QString& description)
+{
+    QString text;
+    if (number == platform::winsock_error::WrongState) {
+        text = QStringLiteral("The connection to the Server has been broken (Err=40006).");
+        w.cmdPause->setText(QStringLiteral("Resume"));
+    } else {
+        text = QStringLiteral("Unanticipated error: ") + QString::number(number)
+               + QStringLiteral(" - ") + description + QStringLiteral(" in SendRecordsToServer");
+    }
+    Trace(st, "CLIENT: " + Utf8(text) + " - " + TargetForTrace(c));
+    TidyAfterFailure(w);
+}
+
+// Marks the window busy for the length of a run, whatever way it ends.
+class RunScope {
+public:
+    explicit RunScope(frmMain& w) : w_(w), wasSending_(w.st.client.Sending)
+    {
+        w_.setProperty(kRunActive, true);
+        w_.st.client.Sending = true;
+    }
+    ~RunScope()
+    {
+        w_.st.client.Sending = wasSending_;
+        w_.setProperty(kRunActive, false);
+    }
+    RunScope(const RunScope&) = delete;
+    RunScope& operator=(const RunScope&) = delete;
+
+private:
+    frmMain& w_;
+    bool wasSending_;
+};
+
+}  // namespace
+
+void frmMain::SendRecordsToServer()
+{
+    // A run is already waiting further down this call stack: the window has one client socket.
+    if (property(kRunActive).toBool())
+        return;
+    ConnectSocketEvents(*this);
+    const RunScope scope(*this);
+    ClientSendRun(*this).Run();
+}
+
+void frmMain::DisplayClientWinsockState()
+{
+    lblState->setText(QStringLiteral("State: ") + platform::WinsockStateName(sock->State()));
+}
 
 }  // namespace quillon

@@ -1,0 +1,201 @@
+// TCP/IP benchmark over 127.0.0.1, two main windows in one process (offscreen):
+//  1. client: one window sends generated records with SendRecordsToServer to another window
+//     listening as the server, which acknowledges each one. The client waits for each ACK and
+//     then at least 0.05 s before the next record (a delay of 0 configured means 0.05 s, and no
+//     setting goes below it), so 100,000 records would take over 83 minutes: the run sends a
+//     smaller count and the figure is extrapolated.
+//  2. server alone: a raw QTcpSocket pushes 100,000 pre-framed records to a listening window as
+//     fast as the window takes them (the window acknowledges, stores, lists and counts each).
+// Prints records per second for both and their ratio.
+//   bench_tcpip [client records] [server records]     (defaults 1000 and 100000)
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <string>
+
+#include "app/frmMain.h"
+#include "platform/Dialogs.h"
+#include "platform/WinsockControl.h"
+#include "tcpip/EventWait.h"
+#include "tcpip/Framing.h"
+
+using namespace quillon;
+using namespace std::chrono_literals;
+
+namespace {
+
+// The records of bench_load's generated file, as the store holds them (segments end in CR).
+std::string GeneratedRecord(int i)
+{
+    char buf[512];
+    std::string r;
+    r.reserve(700);
+    std::snprintf(buf, sizeof buf,
+                  "MSH|^~\\&|SENDER|FACILITY|RECEIVER|LAB|20261208%06d||ORU^R01|MSG%08d|P|2.4\r",
+                  i % 240000, i);
+    r += buf;
+    std::snprintf(buf, sizeof buf,
+                  "PID|1||%08d^^^MAIN^MR||PATIENT^NUMBER^%d||19700101|F|||%d MAIN "
+                  "ST^^SPRINGFIELD^IL^62701\r",
+                  i, i, i % 997);
+    r += buf;
+    r += "PV1|1|I|W2^201^A||||1234^WELBY^MARCUS^J^^DR|||MED\r";
+    r += "OBR|1|ORD1001|LAB2001|CBC^COMPLETE BLOOD COUNT^L|||202612080830\r";
+    for (int k = 1; k <= 4; ++k) {
+        std::snprintf(buf, sizeof buf,
+                      "OBX|%d|NM|CODE%d^Observation %d^L||%d.%d|g/dL|12.0-16.0|N|||F\r", k, k, k,
+                      10 + i % 7, k);
+        r += buf;
+    }
+    r += "NTE|1||Specimen received in good condition.\r";
+    return r;
+}
+
+// A main window over its own state and data folders.
+struct Window {
+    Window()
+    {
+        InitDataFolders(state.folders, dir.path(), QStringLiteral("quillon"));
+        window = std::make_unique<frmMain>(state, responder, desktop);
+    }
+    ~Window()
+    {
+        for (const auto& shown : responder.shown())
+            std::fprintf(stderr, "message box: %s: %s\n", qPrintable(shown.title),
+                         qPrintable(shown.text));
+    }
+    QTemporaryDir dir;
+    AppState state;
+    platform::ScriptedResponder responder;
+    platform::SystemDesktop desktop;
+    std::unique_ptr<frmMain> window;
+};
+
+bool Listen(Window& server)
+{
+    server.state.server.LocalPort = 0;  // the system picks a free port
+    server.window->Winsock1->setListenAddress(QStringLiteral("127.0.0.1"));
+    QString error;
+    if (!server.window->StartListening(&error)) {
+        std::fprintf(stderr, "cannot listen: %s\n", qPrintable(error));
+        return false;
+    }
+    return true;
+}
+
+double Seconds(const QElapsedTimer& t)
+{
+    return static_cast<double>(t.nsecsElapsed()) / 1e9;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[])
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const int clientRecords = argc > 1 ? std::max(1, std::atoi(argv[1])) : 1000;
+    const int serverRecords = argc > 2 ? std::max(1, std::atoi(argv[2])) : 100000;
+
+    // 1. Window to window through the client engine.
+    double clientRate = 0;
+    {
+        Window server;
+        Window client;
+        if (!Listen(server))
+            return 1;
+        ClientState& c = client.state.client;
+        c.ClientServerHost = QStringLiteral("127.0.0.1");
+        c.ClientServerAddress = QStringLiteral("127.0.0.1");
+        c.ClientServerPort = server.window->Winsock1->LocalPort();
+        c.ClientDelayAfterConnecting = 0;
+        c.ClientDelayBetweenRecords = 0;  // the shortest delay there is: 0.05 s
+        c.ClientWaitForAck = 1;
+        client.state.records.Reset(1);
+        for (int i = 0; i < clientRecords; ++i)
+            client.state.records.Append(GeneratedRecord(i));
+        frmMain& w = *client.window;
+        w.chkSendSelectedOnly->setChecked(false);
+        w.txtStartWithRecord->clear();
+        w.txtEndWithRecord->clear();
+        w.cmdStart->setEnabled(false);  // as Start leaves it for the run
+
+        QElapsedTimer t;
+        t.start();
+        w.SendRecordsToServer();
+        const double s = Seconds(t);
+        const int32_t received = server.state.records.RecordCount;
+        if (received != clientRecords)
+            std::fprintf(stderr, "the server window received %d of %d records\n", received,
+                         clientRecords);
+        clientRate = clientRecords / s;
+        const double perRecordMs = 1000.0 * s / clientRecords;
+        std::printf(
+            "client engine -> server window: %d records in %.2f s, %.1f records/s, "
+            "%.2f ms a record (%.2f ms of it beyond the 50 ms delay)\n",
+            clientRecords, s, clientRate, perRecordMs, perRecordMs - 50.0);
+        std::printf("  (%s)\n", qPrintable(w.lblTCPIPcount->text()));
+        std::printf(
+            "  100,000 records would take %.0f s (%.1f min): each record waits for its "
+            "ACK and then at least 0.05 s, the smallest delay the client allows\n",
+            100000.0 / clientRate, 100000.0 / clientRate / 60.0);
+        client.window->sock->Close();
+    }
+
+    // 2. The server window alone, fed by a raw socket as fast as it takes the data.
+    double serverRate = 0;
+    {
+        Window server;
+        if (!Listen(server))
+            return 1;
+        std::string wire;
+        const EnvelopeChars envelope;
+        for (int i = 0; i < serverRecords; ++i)
+            wire += FrameRecord(GeneratedRecord(i), envelope);
+        const double mb = static_cast<double>(wire.size()) / 1e6;
+
+        QTcpSocket raw;
+        size_t offset = 0;
+        constexpr size_t kChunk = size_t{256} << 10;
+        auto feed = [&] {
+            while (offset < wire.size() && raw.bytesToWrite() < qint64{1} << 20) {
+                const size_t n = std::min(kChunk, wire.size() - offset);
+                raw.write(wire.data() + offset, static_cast<qint64>(n));
+                offset += n;
+            }
+        };
+        QObject::connect(&raw, &QTcpSocket::readyRead, [&] { raw.readAll(); });  // the ACKs
+        QObject::connect(&raw, &QTcpSocket::bytesWritten, feed);
+        raw.connectToHost(QStringLiteral("127.0.0.1"),
+                          static_cast<quint16>(server.window->Winsock1->LocalPort()));
+        if (WaitWithEvents(5000ms, [&] { return raw.state() == QAbstractSocket::ConnectedState; })
+            != WaitEnd::Done) {
+            std::fprintf(stderr, "cannot connect to the server window\n");
+            return 1;
+        }
+        QElapsedTimer t;
+        t.start();
+        feed();
+        const int32_t& count = server.state.records.RecordCount;
+        const bool all =
+            WaitWithEvents(600s, [&] { return count >= serverRecords; }) == WaitEnd::Done;
+        const double s = Seconds(t);
+        if (!all)
+            std::fprintf(stderr, "gave up after %.0f s with %d of %d records\n", s, count,
+                         serverRecords);
+        serverRate = count / s;
+        std::printf(
+            "raw socket -> server window: %d records (%.1f MB) in %.2f s, %.0f "
+            "records/s, %.1f MB/s\n",
+            count, mb, s, serverRate, mb / s);
+        raw.abort();
+    }
+
+    std::printf("server window / client engine: %.0fx the records per second\n",
+                serverRate / clientRate);
+    return 0;
+}
