@@ -2,6 +2,9 @@
 // the server configuration line and the main window's loading of a configuration.
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QTimer>
+
 #include <QDir>
 
 #include <string>
@@ -336,13 +339,28 @@ TEST(LogToDisk, TickAndClear)
             f.responder.QueueAnswer(a);
         f.w.stsPanels[4]->setText("before");
         f.w.chkLogToDisk->setChecked(c.tick);
+        // "No" opens the server configuration editor on its log tab: close it as a user would.
+        bool editorShown = false;
+        QTimer closer;
+        QObject::connect(&closer, &QTimer::timeout, [&] {
+            if (QWidget* modal = QApplication::activeModalWidget()) {
+                editorShown = true;
+                modal->close();
+            }
+        });
+        closer.start(10);
         f.w.chkLogToDisk_Click();
+        closer.stop();
+        EXPECT_EQ(editorShown, c.editorAsked);
         const QString log = QString(c.logAfter).replace("%1", f.state.folders.DataFolder);
         EXPECT_EQ(f.state.server.ServerLogFile, log) << c.logFile.toStdString();
         EXPECT_EQ(f.w.chkLogToDisk->isChecked(), c.tickedAfter) << c.logFile.toStdString();
         EXPECT_EQ(f.Panel(4), c.tickedAfter ? "Logging to: " + log : QString());
         EXPECT_EQ(f.state.server.SelectLogFileRequest, c.editorAsked);
-        EXPECT_EQ(f.responder.shown().size(), c.answers.size());
+        // The editor may have had its own say about the missing configuration file.
+        if (!c.editorAsked) {
+            EXPECT_EQ(f.responder.shown().size(), c.answers.size());
+        }
         if (!c.answers.empty()) {
             const auto& box = f.responder.shown()[0];
             EXPECT_EQ(box.title, "Specify Logging File");

@@ -20,6 +20,7 @@ frmMain::frmMain(AppState& state, platform::Dialogs& dialogs, platform::Desktop&
     CreateServerSocket();
     sock = new platform::WinsockControl(this);
     sock->setObjectName(QStringLiteral("sock"));
+    BuildTCPIPPanel();
     st.trace.WriteFailed = [this](const QString& path) {
         stsBar->showMessage(QStringLiteral("The trace log cannot be written: ") + path, 15000);
     };
@@ -75,6 +76,12 @@ void frmMain::BuildControls()
     QMenu* mnuView = menuBar()->addMenu(QStringLiteral("&View"));
     mnuViewTCPIPWindow = mnuView->addAction(QStringLiteral("&TCP/IP Window"));
     mnuViewTCPIPWindow->setCheckable(true);
+    mnuView->menuAction()->setVisible(false);  // reached through the toolbar and "TCP/IP"
+    connect(mnuViewTCPIPWindow, &QAction::triggered, this, [this] {
+        // The command keeps the check mark itself.
+        mnuViewTCPIPWindow->setChecked(!mnuViewTCPIPWindow->isChecked());
+        mnuViewTCPIPWindow_Click();
+    });
 
     QMenu* mnuTools = menuBar()->addMenu(QStringLiteral("&Tools"));
     mnuToolsHL7EnvelopeConfiguration =
@@ -92,6 +99,9 @@ void frmMain::BuildControls()
     mnuClientStartSendingRecords = mnuTCPIP->addAction(QStringLiteral("Start Sending Records"));
     mnuClientSelectClientConfiguration =
         mnuTCPIP->addAction(QStringLiteral("Select Client Configuration..."));
+
+    mnuTCPIPShowFrame = menuBar()->addAction(QStringLiteral("TCP/&IP"));
+    connect(mnuTCPIPShowFrame, &QAction::triggered, this, &frmMain::mnuTCPIPShowFrame_Click);
 
     QMenu* mnuViews = menuBar()->addMenu(QStringLiteral("&Views"));
     mnuViewsDisable = mnuViews->addAction(QStringLiteral("&Disable View"));

@@ -113,6 +113,10 @@ public:
     QPushButton* cmdDeleteConfig;
     QCheckBox* chkViewRcvdACKs;
     std::array<QLabel*, 2> lblStartAt{};
+    QLabel* Label1;
+    QLabel* lblConfigPrompt;
+    QWidget* Frame1;
+    QAction* mnuTCPIPShowFrame;
     QAction* mnuClientStartSendingRecords;
     QAction* mnuClientSelectClientConfiguration;
     // Layout: the TCP/IP panel (hidden until shown from the View menu) and the two splitter bars.
@@ -172,6 +176,7 @@ public:
     void ResizeForm();
     void Form_Resize();
     void MoveHSplitter();
+    void SetHSplitterTop(double twips);
     void MoveVSplitter();
     // Window places, stored under Windowpos in the settings.
     void SaveFrmPos(QWidget* window, const QString& key);
@@ -265,6 +270,15 @@ public slots:
     void Winsock1_Connect();
     void Winsock1_SendComplete();
     void cmdEditConfig_Click();
+    void cmdNewConfig_Click();
+    void cmdDeleteConfig_Click();
+    void cmdPause_Click();
+    void cmdStart_Click();
+    void cmdStop_Click();
+    void mnuViewTCPIPWindow_Click();
+    void mnuTCPIPShowFrame_Click();
+    void optClientOrServer_Click(int index);
+    void cboTCPIPNames_Click();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -294,6 +308,13 @@ private:
     bool exiting_ = false;
     void ShutDown();
     void CreateServerSocket();
+    void BuildTCPIPPanel();
+    void FillConfigurationList();
+    bool ClientMode() const;
+    // While a client run is active, commands that would change the records under it wait.
+    void LockForRun(bool running);
+    bool pendingClose_ = false;
+    bool pendingExit_ = false;
     void AcknowledgeRecord(const ReceivedRecord& received);
     void LogReceivedRecordToDisk(const std::string& record);
     void ShowReceivedRecord();

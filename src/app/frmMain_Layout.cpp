@@ -231,6 +231,12 @@ void frmMain::Form_Resize()
     }
 }
 
+void frmMain::SetHSplitterTop(double twips)
+{
+    if (LayoutKeeper* keeper = Keeper(*this))
+        keeper->layout.fraHSplitter.top = twips;
+}
+
 void frmMain::MoveHSplitter()
 {
     LayoutKeeper* keeper = Keeper(*this);

@@ -77,6 +77,8 @@ void frmMain::Form_Load()
 
     QString serverConfig = st.folders.ServersFolder + QStringLiteral("default.server");
     LoadServerConfiguration(serverConfig);
+    QString clientConfig = st.folders.ClientsFolder + QStringLiteral("default.client");
+    LoadClientConfiguration(clientConfig);
     LoadOptions();
     if (!mnuOptionsDisplayButtonCaptions->isChecked())
         for (int b = 1; b <= 16; ++b)
@@ -141,12 +143,24 @@ void frmMain::ShutDown()
 
 void frmMain::mnuFileExit_Click()
 {
+    // A send run in progress is stopped first; the exit follows when the run has ended.
+    if (st.client.Sending) {
+        pendingExit_ = true;
+        cmdStop_Click();
+        return;
+    }
     ShutDown();
     QApplication::exit(0);
 }
 
 void frmMain::closeEvent(QCloseEvent* event)
 {
+    if (st.client.Sending) {
+        pendingClose_ = true;
+        cmdStop_Click();
+        event->ignore();
+        return;
+    }
     if (!exiting_)
         SaveFrmPos(this, QStringLiteral("frmMain"));
     ShutDown();

@@ -470,6 +470,9 @@ void frmMain::tbarTools_ButtonClick(int index)
     case 8:
         mnuFTPReceive_Click();
         break;
+    case 10:
+        mnuTCPIPShowFrame_Click();
+        break;
     case 12:
         mnuEditFilterRecordList_Click();
         break;

@@ -165,6 +165,5 @@ void frmMain::chkLogToDisk_Click()
 }
 
 
-void frmMain::cmdEditConfig_Click() {}
 
 }  // namespace quillon
