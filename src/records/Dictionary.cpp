@@ -244,6 +244,31 @@ QStringList DescriptionDictionary::LoadFsa(const QString& path)
     return messages;
 }
 
+namespace {
+
+// Reads a user description file into `entries`, sorted by key with the last of equal keys kept
+// and cut at the cap; false when there is nothing to use (missing or unreadable file).
+bool ReadSortedUserFile(const QString& path,
+                        const std::function<void(const std::string& line)>& badLine,
+                        std::vector<Entry>& entries, QStringList& messages)
+{
+    switch (ReadUserFile(path, entries, badLine)) {
+    case UserFileRead::Missing:
+        return false;
+    case UserFileRead::Unreadable:
+        messages << UnreadableMessage(path);
+        return false;
+    case UserFileRead::Read:
+        break;
+    }
+    SortKeepingLast(entries);
+    if (CapUserEntries(entries))
+        messages << UserCapMessage(path);
+    return true;
+}
+
+}  // namespace
+
 QStringList DescriptionDictionary::LoadZSegments(
     const QString& path, const std::function<void(const std::string& line)>& badLine)
 {
@@ -252,18 +277,8 @@ QStringList DescriptionDictionary::LoadZSegments(
     QStringList messages;
 
     std::vector<Entry> entries;
-    switch (ReadUserFile(path, entries, badLine)) {
-    case UserFileRead::Missing:
+    if (!ReadSortedUserFile(path, badLine, entries, messages))
         return messages;
-    case UserFileRead::Unreadable:
-        messages << UnreadableMessage(path);
-        return messages;
-    case UserFileRead::Read:
-        break;
-    }
-    SortKeepingLast(entries);
-    if (CapUserEntries(entries))
-        messages << UserCapMessage(path);
 
     ZSegmentKeys.reserve(entries.size());
     ZSegmentDescriptions.reserve(entries.size());
@@ -343,18 +358,8 @@ QStringList DescriptionDictionary::LoadDataDesc(const QString& path)
     QStringList messages;
 
     std::vector<Entry> entries;
-    switch (ReadUserFile(path, entries, nullptr)) {
-    case UserFileRead::Missing:
+    if (!ReadSortedUserFile(path, nullptr, entries, messages))
         return messages;
-    case UserFileRead::Unreadable:
-        messages << UnreadableMessage(path);
-        return messages;
-    case UserFileRead::Read:
-        break;
-    }
-    SortKeepingLast(entries);
-    if (CapUserEntries(entries))
-        messages << UserCapMessage(path);
     DataDescKeys.reserve(entries.size());
     DataDescDescriptions.reserve(entries.size());
     for (Entry& e : entries) {

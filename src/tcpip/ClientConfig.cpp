@@ -158,11 +158,7 @@ ClientConfigParse ReadClientConfigFile(const QString& path)
     if (read.error == platform::ReadError::None)
         return ParseClientConfigLine(text);
     ClientConfigParse result;
-    const bool missing = read.error == platform::ReadError::FileNotFound
-                         || read.error == platform::ReadError::DirectoryNotFound;
-    result.errorNumber = missing ? 53 : 75;
-    result.errorDescription = missing ? QStringLiteral("File not found")
-                                      : QStringLiteral("Path/File access error");
+    SetConfigReadError(read.error, result.errorNumber, result.errorDescription);
     return result;
 }
 

@@ -214,6 +214,14 @@ bool WriteServerConfigFile(const QString& path, const std::string& line)
     return file.error() == QFileDevice::NoError;
 }
 
+void SetConfigReadError(platform::ReadError error, int& number, QString& description)
+{
+    const bool missing =
+        error == platform::ReadError::FileNotFound || error == platform::ReadError::DirectoryNotFound;
+    number = missing ? 53 : 75;
+    description = missing ? QStringLiteral("File not found") : QStringLiteral("Path/File access error");
+}
+
 ServerConfigParse ReadServerConfigFile(const QString& path)
 {
     std::string text;
@@ -221,11 +229,7 @@ ServerConfigParse ReadServerConfigFile(const QString& path)
     if (read.error == platform::ReadError::None)
         return ParseServerConfigLine(text);
     ServerConfigParse result;
-    const bool missing = read.error == platform::ReadError::FileNotFound
-                         || read.error == platform::ReadError::DirectoryNotFound;
-    result.errorNumber = missing ? 53 : 75;
-    result.errorDescription = missing ? QStringLiteral("File not found")
-                                      : QStringLiteral("Path/File access error");
+    SetConfigReadError(read.error, result.errorNumber, result.errorDescription);
     return result;
 }
 

@@ -1,4 +1,5 @@
 #pragma once
+#include "platform/FileIO.h"
 // The server configuration file (".server"): one line of eleven comma-separated items — port,
 // display base, the three envelope codes, send-ACK switch, ACK text, ACK bytes, ACK type, log
 // file and user ACK file. Reading, writing and the default line. No windows.
@@ -74,5 +75,9 @@ bool WriteServerConfigFile(const QString& path, const std::string& line);
 // Reads and parses a configuration file; a file that cannot be read is error 53 (File not found)
 // or 75 (Path/File access error).
 ServerConfigParse ReadServerConfigFile(const QString& path);
+
+// The error a configuration file that could not be read gives its loader: 53 "File not found"
+// when it is missing, else 75 "Path/File access error".
+void SetConfigReadError(platform::ReadError error, int& number, QString& description);
 
 }  // namespace quillon
