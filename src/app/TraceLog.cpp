@@ -39,6 +39,15 @@ bool TryWriteLog(AppState& st, std::string_view category, std::string_view text,
 
 }  // namespace
 
+QString CurrentLogFilePath(const AppState& st)
+{
+    const QString nameForN = st.trace.ConfigurationName ? st.trace.ConfigurationName() : QString();
+    const QString name = GetLogFileName(st.trace.LogFilename, nameForN, QDate::currentDate());
+    if (st.folders.LogsFolder.isEmpty() || !IsPlainFileName(name))
+        return {};
+    return st.folders.LogsFolder + name;
+}
+
 QString GetLogFileName(const QString& pattern, const QString& nameForN, const QDate& today)
 {
     QString name = pattern;

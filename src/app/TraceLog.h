@@ -15,6 +15,9 @@ struct AppState;
 // empty), every "%D" the date as YYYY-MM-DD.
 QString GetLogFileName(const QString& pattern, const QString& nameForN, const QDate& today);
 
+// Today's trace log file (folder and name); empty when the pattern would leave LogsFolder.
+QString CurrentLogFilePath(const AppState& st);
+
 // One entry's bytes: "HH:MM:SS.ss", two blanks, the category cut or padded to five characters,
 // two blanks and the first 100 characters of the text; each further 100 characters on a line of
 // their own after 20 blanks. Lines end with CR LF. Seconds use `decimalPoint` and stay within

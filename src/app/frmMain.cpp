@@ -29,123 +29,7 @@ frmMain::frmMain(AppState& state, platform::Dialogs& dialogs, platform::Desktop&
 
 void frmMain::BuildControls()
 {
-    QMenu* mnuFile = menuBar()->addMenu(QStringLiteral("&File"));
-    mnuFileNew = mnuFile->addAction(QStringLiteral("&New"));
-    mnuFileOpen = mnuFile->addAction(QStringLiteral("&Open..."));
-    mnuFile->addSeparator();
-    mnuFileFTPReceive = mnuFile->addAction(QStringLiteral("&Open from FTP [Get]..."));
-    mnuFileFTPSend = mnuFile->addAction(QStringLiteral("Save &As to FTP [Put]..."));
-    mnuFile->addSeparator();
-    mnuOpenFromEnsemble = mnuFile->addAction(QStringLiteral("Open from Ensemble..."));
-    mnuOpenFromEnsemble->setEnabled(false);
-    mnuFileOpenCerner = mnuFile->addAction(QStringLiteral("Open from Cerner..."));
-    mnuFile->addSeparator();
-    mnuFileSaveNow = mnuFile->addAction(QStringLiteral("&Save"));
-    mnuFileSave = mnuFile->addAction(QStringLiteral("Save &As..."));
-    mnuDash2 = mnuFile->addSeparator();
-    mnuDash2->setVisible(false);
-    for (size_t i = 0; i < mnuMRU.size(); ++i) {
-        mnuMRU[i] = mnuFile->addAction(QStringLiteral("MRU FileList"));
-        mnuMRU[i]->setVisible(false);
-        connect(mnuMRU[i], &QAction::triggered, this,
-                [this, i] { mnuMRU_Click(static_cast<int>(i)); });
-    }
-    mnuFile->addSeparator();
-    mnuFileExit = mnuFile->addAction(QStringLiteral("E&xit"));
-    connect(mnuFileNew, &QAction::triggered, this, &frmMain::mnuFileNew_Click);
-    connect(mnuFileOpen, &QAction::triggered, this, &frmMain::mnuFileOpen_Click);
-    connect(mnuFileSaveNow, &QAction::triggered, this, &frmMain::mnuFileSaveNow_Click);
-    connect(mnuFileSave, &QAction::triggered, this, &frmMain::mnuFileSave_Click);
-    connect(mnuFileExit, &QAction::triggered, this, &frmMain::mnuFileExit_Click);
-    connect(mnuFile, &QMenu::aboutToShow, this, [this] {
-        const bool rows = lstRecords->count() >= 1;
-        const auto& admin = st.session.AdminSwitches;
-        mnuFileNew->setEnabled(true);
-        mnuFileOpen->setEnabled(!admin[AdminFileOpen]);
-        mnuFileSave->setEnabled(rows && !admin[AdminFileSave]);
-        mnuFileSaveNow->setEnabled(rows && !admin[AdminFileSave]);
-        mnuFileFTPSend->setEnabled(rows && !admin[AdminFtpPut]);
-        mnuFileExit->setEnabled(true);
-    });
-
-    QMenu* mnuEdit = menuBar()->addMenu(QStringLiteral("&Edit"));
-    mnuEditUndo = mnuEdit->addAction(QStringLiteral("&Undo"));
-    mnuEditUndo->setEnabled(false);
-    connect(mnuEditUndo, &QAction::triggered, this, &frmMain::mnuEditUndo_Click);
-
-    QMenu* mnuView = menuBar()->addMenu(QStringLiteral("&View"));
-    mnuViewTCPIPWindow = mnuView->addAction(QStringLiteral("&TCP/IP Window"));
-    mnuViewTCPIPWindow->setCheckable(true);
-    mnuView->menuAction()->setVisible(false);  // reached through the toolbar and "TCP/IP"
-    connect(mnuViewTCPIPWindow, &QAction::triggered, this, [this] {
-        // The command keeps the check mark itself.
-        mnuViewTCPIPWindow->setChecked(!mnuViewTCPIPWindow->isChecked());
-        mnuViewTCPIPWindow_Click();
-    });
-
-    QMenu* mnuTools = menuBar()->addMenu(QStringLiteral("&Tools"));
-    mnuToolsHL7EnvelopeConfiguration =
-        mnuTools->addAction(QStringLiteral("&HL7 Envelope Configuration..."));
-    connect(mnuToolsHL7EnvelopeConfiguration, &QAction::triggered, this,
-            &frmMain::mnuToolsHL7EnvelopeConfiguration_Click);
-
-    auto* mnuTCPIP = new QMenu(QStringLiteral("TCP/IP"), this);  // never shown
-    mnuServerStartListeningForRecords =
-        mnuTCPIP->addAction(QStringLiteral("Start Listening for Records"));
-    mnuServerSelectServerConfiguration =
-        mnuTCPIP->addAction(QStringLiteral("Select Server Configuration..."));
-    mnuServerEditServerConfigurations =
-        mnuTCPIP->addAction(QStringLiteral("Edit Server Configurations..."));
-    mnuClientStartSendingRecords = mnuTCPIP->addAction(QStringLiteral("Start Sending Records"));
-    mnuClientSelectClientConfiguration =
-        mnuTCPIP->addAction(QStringLiteral("Select Client Configuration..."));
-
-    mnuTCPIPShowFrame = menuBar()->addAction(QStringLiteral("TCP/&IP"));
-    connect(mnuTCPIPShowFrame, &QAction::triggered, this, &frmMain::mnuTCPIPShowFrame_Click);
-
-    QMenu* mnuViews = menuBar()->addMenu(QStringLiteral("&Views"));
-    mnuViewsDisable = mnuViews->addAction(QStringLiteral("&Disable View"));
-    connect(mnuViewsDisable, &QAction::triggered, this, &frmMain::mnuViewsDisable_Click);
-    mnuViewsDash1 = mnuViews->addSeparator();
-    for (QAction*& item : mnuViewsView) {
-        item = mnuViews->addAction(QString());
-        item->setVisible(false);
-    }
-    mnuViewsDelete = mnuViews->addAction(QStringLiteral("D&elete View..."));
-
-    QMenu* mnuReports = menuBar()->addMenu(QStringLiteral("&Reports"));
-    mnuReportsDash1 = mnuReports->addSeparator();
-    for (QAction*& item : mnuReportsReport) {
-        item = mnuReports->addAction(QString());
-        item->setVisible(false);
-    }
-    mnuReportsDash2 = mnuReports->addSeparator();
-    mnuReportsDelete = mnuReports->addAction(QStringLiteral("D&elete Report..."));
-
-    QMenu* mnuOptions = menuBar()->addMenu(QStringLiteral("&Options"));
-    auto addOption = [mnuOptions](const char* caption) {
-        QAction* a = mnuOptions->addAction(QLatin1String(caption));
-        a->setCheckable(true);
-        a->setChecked(true);
-        return a;
-    };
-    mnuOptionsDisplayEmptyFields = addOption("Display &Empty Fields");
-    mnuOptionsDisplayFieldDescriptions = addOption("Display &Field Descriptions");
-    mnuOptionsDisplayCompoundFields = addOption("Display &Compound Fields");
-    mnuOptionsDisplaySegmentDescriptions = addOption("Display &Segment Descriptions");
-    mnuOptions->addSeparator();
-    mnuOptionsDisplayToolbar = addOption("Display &Toolbar");
-    mnuOptionsDisplayButtonCaptions = addOption("Display &Button Captions");
-    mnuOptions->addSeparator();
-    mnuOptionsPromptBeforeDeleting = addOption("&Prompt Before Deleting");
-    mnuOptionsUseMFU = addOption("Use &Recent Files List");
-
-    QMenu* mnuFieldList = new QMenu(QStringLiteral("Field List"), this);
-    mnuFieldListLockFieldLocation =
-        mnuFieldList->addAction(QStringLiteral("Lock Field Location in List"));
-    mnuFieldListLockFieldLocation->setCheckable(true);
-    connect(mnuFieldListLockFieldLocation, &QAction::triggered, this,
-            &frmMain::mnuFieldListLockFieldLocation_Click);
+    BuildMenus();
 
     tbarTools = addToolBar(QStringLiteral("Tools"));
     tbarTools->setObjectName(QStringLiteral("tbarTools"));
@@ -200,6 +84,7 @@ void frmMain::BuildControls()
     ConnectClick(lstRecords, &frmMain::lstRecords_Click, &recordClickSerial_);
     ConnectClick(lstSegments, &frmMain::lstSegments_Click, &segmentClickSerial_);
     ConnectClick(lstFields, &frmMain::lstFields_Click, &fieldClickSerial_);
+    ConnectListEvents();
 
     auto makeButton = [this](const char* name, const char* caption) {
         auto* b = new QPushButton(QLatin1String(caption), this);

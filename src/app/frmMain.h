@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QMainWindow>
 #include <QPushButton>
 #include <QRadioButton>
@@ -67,7 +68,92 @@ public:
     std::array<QAction*, 4> mnuMRU{};
     QAction* mnuDash2;
     QAction* mnuFileExit;
+    QAction* mnuFilePrint;  // the head of the Print submenu
+    QAction* mnuFilePrintRecords;
+    QAction* mnuFilePrintSegments;
+    QAction* mnuFilePrintFields;
+    // Edit: the two find items; one of them carries "Ctrl+F".
+    QAction* mnuEditFindInRecordList;
+    QAction* mnuEditFindInFieldList;
+    // The FTP menu of the menu bar.
+    QAction* mnuFTP;
+    QAction* mnuFTPReceive;
+    QAction* mnuFTPSend;
+    // Tools.
+    QAction* mnuViewRecordAsASCII;
+    QAction* mnuToolsDetermineMaxFieldWidths;
+    QAction* mnuToolsDetermineRecordStatistics;
+    QAction* mnuToolsDetermineUniqueFieldValues;
+    QAction* mnuToolsDetermineWhatFieldsAreUsed;
+    QAction* mnuToolsChangeDelimiters;
+    QAction* mnuToolsSortMSH7;
+    QAction* mnuToolsCompareTwoRecords;
+    QAction* mnuToolsPingAnotherComputer;
+    QAction* mnuToolsWhatIsMyIPaddress;
+    QAction* mnuToolsLoggingLevel;
+    QAction* mnuToolsViewTheLog;
+    QAction* mnuToolsDeleteTheLog;
+    QAction* mnuToolsEditZSegments;
+    // Options beyond the display toggles.
+    QAction* mnuOptionsFileExtAndLocations;
+    QAction* mnuOptionsDefaultTextEditor;  // the head of its submenu
+    QAction* mnuOptionsDefaultTextEditorNotepad;
+    QAction* mnuOptionsDefaultTextEditorWordpad;
+    QAction* mnuOptionsDefaultTextEditorWindows;
+    QAction* mnuOptionsDefaultTextEditorManually;
+    QAction* mnuOptionsSelectFont;
+    QAction* mnuOptionsDiskEnvelopeCharsYes;
+    QAction* mnuOptionsDiskEnvelopeCharsNo;
+    QAction* mnuOptionsFTPEnvelopeCharsYes;
+    QAction* mnuOptionsFTPEnvelopeCharsNo;
+    // The pop-up menus of the three lists and of Ctrl+Shift+Home/End in the record list.
+    QMenu* mnuRecordList;
+    QAction* mnuRecordListFind;
+    QAction* mnuRecordListReplace;
+    QAction* mnuRecordListFilter;
+    QAction* mnuRecordListEdit;
+    QAction* mnuRecordListAssignValueToField;
+    QAction* mnuRecordListCopy;
+    QAction* mnuRecordListDelete;
+    QAction* mnuRecordListDeleteThisThruFirst;
+    QAction* mnuRecordListDeleteThisThruLast;
+    QAction* mnuRecordListViewRecordAsASCII;
+    QMenu* mnuRecordListCompare;
+    QAction* mnuRecordListCompareSet1;
+    QAction* mnuRecordListCompareSet2;
+    QAction* mnuRecordListCompareBoth;
+    QAction* mnuRecordListCompareClear;
+    QAction* mnuRecordListPrint;
+    QAction* mnuRecordListSaveAllRecords;
+    QAction* mnuRecordListSaveSelectedRecords;
+    QMenu* mnuSegmentList;
+    QAction* mnuSegmentListCopy;
+    QAction* mnuSegmentListReplace;
+    QAction* mnuSegmentListDelete;
+    QAction* mnuSegmentListViewSegmentAsASCII;
+    QMenu* mnuSegmentListCompare;
+    QAction* mnuSegmentListCompareSet1;
+    QAction* mnuSegmentListCompareSet2;
+    QAction* mnuSegmentListCompareClear;
+    QAction* mnuSegmentListPrint;
+    QMenu* mnuFieldList;
+    QAction* mnuFieldListFind;
+    QAction* mnuFieldListReplace;
+    QAction* mnuFieldListAssignValue;
+    QAction* mnuFieldListEdit;
+    QAction* mnuFieldListCopy;
     QAction* mnuFieldListLockFieldLocation;
+    QAction* mnuFieldListUniqueValues;
+    QAction* mnuFieldListFilterByThisField;
+    QAction* mnuFieldListCreateView;
+    QAction* mnuFieldListPrint;
+    QAction* mnuFieldListPrintReport;
+    QMenu* mnuCtrlShiftHome;
+    QAction* mnuCtrlShiftHomeDelete;
+    QAction* mnuCtrlShiftHomeCopy;
+    QMenu* mnuCtrlShiftHomeEnd;
+    QAction* mnuCtrlShiftHomeDeleteEnd;
+    QAction* mnuCtrlShiftHomeCopyEnd;
     QAction* mnuOptionsDisplayButtonCaptions;
     QAction* mnuOptionsDisplayEmptyFields;
     QAction* mnuOptionsDisplayFieldDescriptions;
@@ -185,6 +271,22 @@ public:
     // Options (frmMain_Options.cpp): display options, list font, administration switches.
     void LoadOptions();
     void SaveOptions();
+    // Brings the administration switches into force on the menus, toolbar and the panel's
+    // client/server choice.
+    void SetMenuAndToolbarState();
+    // The list the toolbar's Print and Find buttons and Ctrl+C act on.
+    void SetFocusToList(const QString& listName);
+    // A mouse, key or focus event of one of the three lists; true when it was used up.
+    bool ListEvent(QListWidget* list, QEvent* event);
+    // Copies the selected lines of a list to the clipboard, each ended by CR LF.
+    void CopySelectedLines(QListWidget* list);
+
+    // "&View the Log  [ 1,235 KB ]" for a log of `bytes`.
+    static QString LogSizeCaption(qint64 bytes);
+
+    // The program that opens plain files (frmMain_TextEditor.cpp).
+    void SaveTextEditorForViewer();
+    void GetTextEditorForViewer();
 
     // Recent files (frmMain_Files.cpp).
     int FindInMRUList(const QString& path) const;
@@ -250,6 +352,80 @@ public slots:
     void mnuRecordListFind_Click();
     void mnuFieldListFind_Click();
     void mnuEditFilterRecordList_Click();
+    void mnuEditFindInRecordList_Click();
+    void mnuEditFindInFieldList_Click();
+    // Commands of the editing, analysis and view tools that the pop-up menus, the Tools menu
+    // and the toolbar run (frmMain_Commands.cpp).
+    void mnuRecordListReplace_Click();
+    void mnuRecordListEdit_Click();
+    void mnuRecordListAssignValueToField_Click();
+    void mnuRecordListCopy_Click();
+    void mnuRecordListDelete_Click();
+    void mnuRecordListDeleteThisThruFirst_Click();
+    void mnuRecordListDeleteThisThruLast_Click();
+    void mnuRecordListViewRecordAsASCII_Click();
+    void mnuRecordListCompare_Click();
+    void mnuRecordListCompareSet1_Click();
+    void mnuRecordListCompareSet2_Click();
+    void mnuRecordListCompareBoth_Click();
+    void mnuRecordListCompareClear_Click();
+    void mnuRecordListPrint_Click();
+    void mnuSegmentListReplace_Click();
+    void mnuSegmentListDelete_Click();
+    void mnuSegmentListViewSegmentAsASCII_Click();
+    void mnuSegmentListCompare_Click();
+    void mnuSegmentListCompareSet1_Click();
+    void mnuSegmentListCompareSet2_Click();
+    void mnuSegmentListCompareClear_Click();
+    void mnuSegmentListPrint_Click();
+    void mnuFieldListReplace_Click();
+    void mnuFieldListAssignValue_Click();
+    void mnuFieldListEdit_Click();
+    void mnuFieldListUniqueValues_Click();
+    void mnuFieldListFilterByThisField_Click();
+    void mnuFieldListCreateView_Click();
+    void mnuFieldListPrint_Click();
+    void mnuFieldListPrintReport_Click();
+    void mnuCtrlShiftHomeDelete_Click();
+    void mnuCtrlShiftHomeCopy_Click();
+    void mnuCtrlShiftHomeDeleteEnd_Click();
+    void mnuCtrlShiftHomeCopyEnd_Click();
+    void mnuFTPSend_Click();
+    void mnuOpenFromEnsemble_Click();
+    void mnuFileOpenCerner_Click();
+    void mnuViewRecordAsASCII_Click();
+    void mnuToolsDetermineMaxFieldWidths_Click();
+    void mnuToolsDetermineRecordStatistics_Click();
+    void mnuToolsDetermineUniqueFieldValues_Click();
+    void mnuToolsDetermineWhatFieldsAreUsed_Click();
+    void mnuToolsChangeDelimiters_Click();
+    void mnuToolsSortMSH7_Click();
+    void mnuToolsCompareTwoRecords_Click();
+    void mnuToolsPingAnotherComputer_Click();
+    void mnuToolsWhatIsMyIPaddress_Click();
+    void mnuToolsLoggingLevel_Click();
+    void mnuToolsViewTheLog_Click();
+    void mnuToolsDeleteTheLog_Click();
+    // Menus as they open, the z-segment file and the Options menu.
+    void mnuFile_Click();
+    void mnuTools_Click();
+    void mnuToolsEditZSegments_Click();
+    void mnuOptionsDisplayToolbar_Click();
+    void mnuOptionsDisplayButtonCaptions_Click();
+    void mnuOptionsDisplayEmptyFields_Click();
+    void mnuOptionsDisplayFieldDescriptions_Click();
+    void mnuOptionsDisplayCompoundFields_Click();
+    void mnuOptionsDisplaySegmentDescriptions_Click();
+    void mnuOptionsPromptBeforeDeleting_Click();
+    void mnuOptionsUseMFU_Click();
+    void mnuOptionsSelectFont_Click();
+    void mnuOptionsDiskEnvelopeChars_Click(bool use);
+    void mnuOptionsFTPEnvelopeChars_Click(bool use);
+    void mnuOptionsFileExtAndLocations_Click();
+    void mnuOptionsDefaultTextEditorNotepad_Click();
+    void mnuOptionsDefaultTextEditorWordpad_Click();
+    void mnuOptionsDefaultTextEditorWindows_Click();
+    void mnuOptionsDefaultTextEditorManually_Click();
     void mnuFTPReceive_Click();
     void mnuFileExit_Click();
     void mnuFileNew_Click();
@@ -289,6 +465,12 @@ protected:
 private:
     friend class LoaderWindowHost;
     void BuildControls();
+    void BuildMenus();
+    void BuildPopupMenus();
+    // Wires the three lists' mouse, key and focus events to the handlers below.
+    void ConnectListEvents();
+    // Puts the segment list and the TCP/IP panel below the toolbar, or at the top.
+    void SetTopsForToolbar(bool toolbarShown);
     void BeginLoadPass();
     void ShowNothingLoaded();
     void OfferViewer(const QString& path);

@@ -231,6 +231,14 @@ void frmMain::Form_Resize()
     }
 }
 
+void frmMain::SetTopsForToolbar(bool toolbarShown)
+{
+    if (LayoutKeeper* keeper = Keeper(*this)) {
+        keeper->layout.lstSegments.top = toolbarShown ? 840 : 180;
+        keeper->layout.fraTCPIP.top = toolbarShown ? 720 : 0;
+    }
+}
+
 void frmMain::SetHSplitterTop(double twips)
 {
     if (LayoutKeeper* keeper = Keeper(*this))

@@ -92,6 +92,7 @@ void frmMain::Form_Load()
     if (mnuOptionsUseMFU->isChecked())
         LoadMRUList();
     LastSearchListName.clear();
+    GetTextEditorForViewer();
     LoadDescriptionFiles();
     st.undo.UndoEnabled = true;
     // Undo files of this instance's id left by an earlier run, and those of instances that

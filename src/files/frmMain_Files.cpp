@@ -445,6 +445,7 @@ void frmMain::mnuFileSaveNow_Click()
 
 void frmMain::tbarTools_ButtonClick(int index)
 {
+    QApplication::processEvents();
     switch (index) {
     case 1:
         mnuFileNew_Click();
@@ -464,11 +465,33 @@ void frmMain::tbarTools_ButtonClick(int index)
             mnuFileSaveNow_Click();
         break;
     }
+    case 4: {
+        const QString caption = tbarButtons[4]->text();
+        if (caption == QLatin1String("Seg(s)"))
+            mnuSegmentListPrint_Click();
+        else if (caption == QLatin1String("Field(s)"))
+            mnuFieldListPrint_Click();
+        else
+            mnuRecordListPrint_Click();
+        break;
+    }
     case 6:
         mnuEditUndo_Click();
         break;
     case 8:
         mnuFTPReceive_Click();
+        break;
+    case 9:
+        mnuFTPSend_Click();
+        break;
+    case 15:
+        mnuFieldListPrintReport_Click();
+        break;
+    case 16:
+        mnuFieldListCreateView_Click();
+        break;
+    case 18:
+        mnuOpenFromEnsemble_Click();
         break;
     case 10:
         mnuTCPIPShowFrame_Click();

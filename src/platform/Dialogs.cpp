@@ -61,8 +61,26 @@ QStringList ScriptedResponder::FileDialog(const FileDialogRequest& request)
     return files;
 }
 
+std::optional<FontChoice> ScriptedResponder::FontDialog(const FontChoice& preset)
+{
+    fontDialogs_.push_back(preset);
+    if (fonts_.empty()) {
+        ++unanswered_;
+        return std::nullopt;
+    }
+    if (!fonts_.front()) {
+        fonts_.pop_front();
+        return std::nullopt;
+    }
+    const FontChoice font = *fonts_.front();
+    fonts_.pop_front();
+    return font;
+}
+
 void ScriptedResponder::Clear()
 {
+    fonts_.clear();
+    fontDialogs_.clear();
     answers_.clear();
     inputs_.clear();
     files_.clear();

@@ -24,6 +24,15 @@ struct FileDialogRequest {
     int selectedPattern = 0; // index into patterns
 };
 
+// A font as the font dialog presets and answers it.
+struct FontChoice {
+    QString name;
+    bool bold = false;
+    bool italic = false;
+    double size = 10;
+    bool operator==(const FontChoice&) const = default;
+};
+
 class Dialogs {
 public:
     virtual ~Dialogs() = default;
@@ -34,6 +43,8 @@ public:
                                             const QString& defaultText) = 0;
     // The chosen files as full paths; empty when the user cancelled.
     virtual QStringList FileDialog(const FileDialogRequest& request) = 0;
+    // Screen fonts of fixed pitch only. No value when the user cancelled.
+    virtual std::optional<FontChoice> FontDialog(const FontChoice& preset) = 0;
 };
 
 // The answer a box gives when nobody chooses: its first button.
@@ -54,20 +65,24 @@ public:
     void QueueInput(std::optional<QString> text) { inputs_.push_back(std::move(text)); }
     // An empty list answers Cancel.
     void QueueFiles(QStringList files) { files_.push_back(std::move(files)); }
+    // No value answers Cancel.
+    void QueueFont(std::optional<FontChoice> font) { fonts_.push_back(std::move(font)); }
 
     MsgAnswer MsgBox(const QString& text, MsgButtons buttons, MsgIcon icon,
                      const QString& title) override;
     std::optional<QString> InputBox(const QString& prompt, const QString& title,
                                     const QString& defaultText) override;
     QStringList FileDialog(const FileDialogRequest& request) override;
+    std::optional<FontChoice> FontDialog(const FontChoice& preset) override;
 
     const std::vector<Shown>& shown() const { return shown_; }
     const std::vector<FileDialogRequest>& fileDialogs() const { return fileDialogs_; }
+    const std::vector<FontChoice>& fontDialogs() const { return fontDialogs_; }
     // Boxes that found no queued answer (they got their first button, or Cancel).
     int unanswered() const { return unanswered_; }
     bool allAnswersUsed() const
     {
-        return answers_.empty() && inputs_.empty() && files_.empty();
+        return answers_.empty() && inputs_.empty() && files_.empty() && fonts_.empty();
     }
     void Clear();
 
@@ -75,7 +90,9 @@ private:
     std::deque<MsgAnswer> answers_;
     std::deque<std::optional<QString>> inputs_;
     std::deque<QStringList> files_;
+    std::deque<std::optional<FontChoice>> fonts_;
     std::vector<FileDialogRequest> fileDialogs_;
+    std::vector<FontChoice> fontDialogs_;
     std::vector<Shown> shown_;
     int unanswered_ = 0;
 };

@@ -1,6 +1,7 @@
 #include "platform/QtDialogs.h"
 
 #include <QFileDialog>
+#include <QFontDialog>
 #include <QInputDialog>
 #include <QMessageBox>
 
@@ -78,6 +79,22 @@ QStringList QtDialogs::FileDialog(const FileDialogRequest& request)
     if (dialog.exec() != QDialog::Accepted)
         return {};
     return dialog.selectedFiles();
+}
+
+std::optional<FontChoice> QtDialogs::FontDialog(const FontChoice& preset)
+{
+    QFont initial(preset.name);
+    initial.setBold(preset.bold);
+    initial.setItalic(preset.italic);
+    if (preset.size > 0)
+        initial.setPointSizeF(preset.size);
+    bool ok = false;
+    const QFont font = QFontDialog::getFont(&ok, initial, parent_, QString(),
+                                            QFontDialog::MonospacedFonts | QFontDialog::ScalableFonts
+                                                | QFontDialog::NonScalableFonts);
+    if (!ok)
+        return std::nullopt;
+    return FontChoice{font.family(), font.bold(), font.italic(), font.pointSizeF()};
 }
 
 }  // namespace quillon::platform

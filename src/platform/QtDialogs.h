@@ -17,6 +17,7 @@ public:
     std::optional<QString> InputBox(const QString& prompt, const QString& title,
                                     const QString& defaultText) override;
     QStringList FileDialog(const FileDialogRequest& request) override;
+    std::optional<FontChoice> FontDialog(const FontChoice& preset) override;
 
 private:
     QPointer<QWidget> parent_;

@@ -1,0 +1,90 @@
+// Which menu items and toolbar buttons can be used: the administration switches, and the File
+// and Tools menus as they open.
+#include <QFileInfo>
+#include <QLocale>
+#include <cmath>
+
+#include "app/TraceLog.h"
+#include "app/frmMain.h"
+
+namespace quillon {
+
+void frmMain::SetMenuAndToolbarState()
+{
+    const auto& admin = st.session.AdminSwitches;
+    auto rows = [this] { return lstRecords->count() >= 1; };
+    mnuFileOpen->setEnabled(!admin[AdminFileOpen]);
+    tbarButtons[2]->setEnabled(!admin[AdminFileOpen]);
+    mnuFileSave->setEnabled(rows() && !admin[AdminFileSave]);
+    mnuFileSaveNow->setEnabled(rows() && !admin[AdminFileSave]);
+    tbarButtons[3]->setEnabled(rows() && !admin[AdminFileSave]);
+    mnuFilePrint->setEnabled(!admin[AdminPrint]);
+    tbarButtons[4]->setEnabled(rows() && !admin[AdminPrint]);
+    mnuFileFTPReceive->setEnabled(!admin[AdminFtpGet]);
+    mnuFileFTPSend->setEnabled(rows() && !admin[AdminFtpPut]);
+    tbarButtons[8]->setEnabled(!admin[AdminFtpGet]);
+    tbarButtons[9]->setEnabled(rows() && !admin[AdminFtpPut]);
+    if (admin[AdminFtpGet] && admin[AdminFtpPut]) {
+        mnuFTP->setEnabled(false);
+    } else {
+        mnuFTP->setEnabled(true);
+        mnuFTPReceive->setEnabled(!admin[AdminFtpGet]);
+        mnuFTPSend->setEnabled(rows() && !admin[AdminFtpPut]);
+    }
+    if (admin[AdminTcpClient] && admin[AdminTcpServer]) {
+        mnuTCPIPShowFrame->setEnabled(false);
+        tbarButtons[10]->setEnabled(false);
+        return;
+    }
+    mnuTCPIPShowFrame->setEnabled(true);
+    tbarButtons[10]->setEnabled(true);
+    optClientOrServer[0]->setEnabled(!admin[AdminTcpClient]);
+    optClientOrServer[1]->setEnabled(!admin[AdminTcpServer]);
+    // Selecting a mode runs its click handling, as the user's click would.
+    if (!optClientOrServer[0]->isEnabled())
+        optClientOrServer_Click(1);
+    else if (!optClientOrServer[1]->isEnabled())
+        optClientOrServer_Click(0);
+}
+
+void frmMain::mnuFile_Click()
+{
+    const bool rows = lstRecords->count() >= 1;
+    const auto& admin = st.session.AdminSwitches;
+    mnuFileNew->setEnabled(true);
+    mnuFileOpen->setEnabled(!admin[AdminFileOpen]);
+    mnuFileSave->setEnabled(rows && !admin[AdminFileSave]);
+    mnuFileSaveNow->setEnabled(rows && !admin[AdminFileSave]);
+    mnuFilePrint->setEnabled(rows && !admin[AdminPrint]);
+    mnuFileExit->setEnabled(true);
+    mnuFileFTPSend->setEnabled(rows && !admin[AdminFtpPut]);
+}
+
+QString frmMain::LogSizeCaption(qint64 bytes)
+{
+    // (bytes + 500) / 1000 to the nearest whole number, a half going to the even neighbour.
+    const double kb = std::nearbyint((static_cast<double>(bytes) + 500.0) / 1000.0);
+    QLocale english(QLocale::English);
+    english.setNumberOptions(QLocale::DefaultNumberOptions);
+    return QStringLiteral("&View the Log  [ ") + english.toString(static_cast<qlonglong>(kb))
+           + QStringLiteral(" KB ]");
+}
+
+void frmMain::mnuTools_Click()
+{
+    const bool rows = lstRecords->count() >= 1;
+    for (QAction* a : {mnuViewRecordAsASCII, mnuToolsDetermineMaxFieldWidths,
+                       mnuToolsDetermineRecordStatistics, mnuToolsChangeDelimiters,
+                       mnuToolsDetermineUniqueFieldValues, mnuToolsSortMSH7,
+                       mnuToolsDetermineWhatFieldsAreUsed})
+        a->setEnabled(rows);
+    const QString path = CurrentLogFilePath(st);
+    const QFileInfo log(path);
+    const bool exists = !path.isEmpty() && log.isFile();
+    mnuToolsViewTheLog->setEnabled(exists);
+    mnuToolsViewTheLog->setText(exists ? LogSizeCaption(log.size())
+                                       : QStringLiteral("&View the Log"));
+    mnuToolsDeleteTheLog->setEnabled(exists);
+}
+
+}  // namespace quillon
