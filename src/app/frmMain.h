@@ -482,6 +482,9 @@ private:
     void UnselectRecordsQuietly();
     void SelectCurrentRecordRow();
     int SelectedRecordCount() const;
+    // The last key that went down in a list, with the shift state it went down with.
+    int listKeyDown_ = 0;
+    Qt::KeyboardModifiers listKeyDownModifiers_;
     int recordClickSerial_ = 0;
     int segmentClickSerial_ = 0;
     int fieldClickSerial_ = 0;

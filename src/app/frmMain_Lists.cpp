@@ -95,6 +95,10 @@ bool frmMain::ListEvent(QListWidget* list, QEvent* event)
         return false;
     case QEvent::KeyPress: {
         const auto* key = static_cast<QKeyEvent*>(event);
+        if (!key->isAutoRepeat()) {
+            listKeyDown_ = key->key();
+            listKeyDownModifiers_ = key->modifiers();
+        }
         // Ctrl+C copies the list in use (the one last clicked), whichever list has the focus;
         // the list's own copy of its current row does not run.
         if (key->key() == Qt::Key_C && key->modifiers() == Qt::ControlModifier) {
@@ -119,7 +123,12 @@ bool frmMain::ListEvent(QListWidget* list, QEvent* event)
         const auto* key = static_cast<QKeyEvent*>(event);
         if (key->isAutoRepeat())
             return false;
-        const Qt::KeyboardModifiers mods = key->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
+        // The shift state is the one the key went down with: Ctrl and Shift may well be let go
+        // before the key itself.
+        const Qt::KeyboardModifiers held = key->key() == listKeyDown_ ? listKeyDownModifiers_
+                                                                       : key->modifiers();
+        const Qt::KeyboardModifiers mods =
+            held & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
         if (key->key() == Qt::Key_Delete) {
             if (list == lstRecords)
                 mnuRecordListDelete_Click();
