@@ -94,6 +94,10 @@ public:
     QAction* mnuToolsViewTheLog;
     QAction* mnuToolsDeleteTheLog;
     QAction* mnuToolsEditZSegments;
+    // Help.
+    QAction* mnuHelpContents;
+    QAction* mnuHelpTechSupport;
+    QAction* mnuHelpAbout;
     // Options beyond the display toggles.
     QAction* mnuOptionsFileExtAndLocations;
     QAction* mnuOptionsDefaultTextEditor;  // the head of its submenu
@@ -406,6 +410,10 @@ public slots:
     void mnuToolsLoggingLevel_Click();
     void mnuToolsViewTheLog_Click();
     void mnuToolsDeleteTheLog_Click();
+    // The Help menu (frmMain_Help.cpp).
+    void mnuHelpContents_Click();
+    void mnuHelpTechSupport_Click();
+    void mnuHelpAbout_Click();
     // Menus as they open, the z-segment file and the Options menu.
     void mnuFile_Click();
     void mnuTools_Click();

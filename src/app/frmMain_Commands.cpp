@@ -68,10 +68,5 @@ void frmMain::mnuToolsDetermineWhatFieldsAreUsed_Click() {}
 void frmMain::mnuToolsChangeDelimiters_Click() {}
 void frmMain::mnuToolsSortMSH7_Click() {}
 void frmMain::mnuToolsCompareTwoRecords_Click() {}
-void frmMain::mnuToolsPingAnotherComputer_Click() {}
-void frmMain::mnuToolsWhatIsMyIPaddress_Click() {}
-void frmMain::mnuToolsLoggingLevel_Click() {}
-void frmMain::mnuToolsViewTheLog_Click() {}
-void frmMain::mnuToolsDeleteTheLog_Click() {}
 
 }  // namespace quillon

@@ -223,6 +223,13 @@ void frmMain::BuildMenus()
     connect(mnuOptionsFTPEnvelopeCharsNo, &QAction::triggered, this,
             [this] { mnuOptionsFTPEnvelopeChars_Click(false); });
 
+    QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
+    mnuHelpContents = AddItem(this, help, "&Manual...", &frmMain::mnuHelpContents_Click);
+    mnuHelpTechSupport =
+        AddItem(this, help, "Technical &Support", &frmMain::mnuHelpTechSupport_Click);
+    help->addSeparator();
+    mnuHelpAbout = AddItem(this, help, "&About Quillon", &frmMain::mnuHelpAbout_Click);
+
     BuildPopupMenus();
 }
 
