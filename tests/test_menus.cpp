@@ -3,10 +3,15 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QFocusEvent>
+#include <QFontMetricsF>
+#include <QHelpEvent>
+#include <QScrollBar>
+#include <QStyle>
 #include <QTest>
 
 #include "TestSupport.h"
 #include "app/Layout.h"
+#include "app/ListBox.h"
 #include "app/TraceLog.h"
 #include "files/frmAdministration.h"
 
@@ -358,6 +363,72 @@ TEST_F(MenusTest, FontDialogChangesTheListsAndCancelKeepsThem)
         EXPECT_EQ(list->font().pointSizeF(), 12);
     }
     EXPECT_GT(w.lstFields->count(), 0);
+}
+
+// Where the segment list draws character `k` (1-based) of row `row`, `scroll` pixels scrolled.
+QPoint CharacterPoint(QListWidget* list, int row, int k, int leftAtNoScroll)
+{
+    const QString text = list->item(row)->text();
+    const QFontMetricsF metrics(list->font());
+    const double width = metrics.horizontalAdvance(text) / text.size();
+    const int margin = list->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, list) + 1;
+    const int x = leftAtNoScroll + margin + static_cast<int>((k - 0.5) * width)
+                  - list->horizontalScrollBar()->value();
+    return {x, list->visualItemRect(list->item(row)).center().y()};
+}
+
+TEST_F(MenusTest, SegmentTooltipNamesTheFieldUnderThePointer)
+{
+    auto& dict = f.state.dictionary;
+    dict.DescriptionKeys = {"MSH-9", "PID-3", "PID-3-1", "PID-4", "PID-8"};
+    dict.Descriptions = {"Message Type", "Patient ID", "ID", "Alternate Patient ID", "Sex"};
+    dict.DataDescKeys = {"PID-3-1=a", "PID-8=F"};
+    dict.DataDescDescriptions = {"First id", "Female"};
+    const std::string longLine = "ZZZ|" + std::string(10001, 'x');
+    const struct {
+        std::string line;
+        int at;  // 1-based character under the pointer
+        const char* tip;
+    } cases[] = {
+        {"MSH|^~\\&|A|B|C|D|||ADT^A01", 22, "MSH-9 [Message Type]"},
+        {"PID|1||a~b|x", 12, "PID-4 [Alternate Patient ID]"},
+        {"PID|1||a~b|x", 10, "PID-3-1 [Patient ID:ID] = First id"},  // b: the first repetition's
+        {"PID|1|||||||F", 13, "PID-8 [Sex] = Female"},
+        {"PID|1||a~b|x", 4, ""},   // the segment name and its separator
+        {"PID|1||a~b|x", 13, ""},  // beyond the line
+        {"ZZZ|1|2", 7, "ZZZ-2-1"},
+        {longLine, 6, ""},
+    };
+    w.show();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line.substr(0, 30) + " @" + std::to_string(c.at));
+        w.lstSegments->clear();
+        w.lstSegments->addItem(QString::fromLatin1(c.line.c_str()));
+        QApplication::processEvents();
+        const int left = w.lstSegments->visualItemRect(w.lstSegments->item(0)).left();
+        EXPECT_EQ(w.SegmentToolTipAt(CharacterPoint(w.lstSegments, 0, c.at, left)),
+                  QLatin1String(c.tip));
+    }
+
+    // Scrolled to the right, the character under the pointer is still found in the whole line.
+    const std::string wide = "PID|1||" + std::string(300, 'a') + "|x";
+    w.lstSegments->clear();
+    w.lstSegments->addItem(QString::fromLatin1(wide.c_str()));
+    static_cast<ListBox*>(w.lstSegments)->SetHorizontalExtent(4000);
+    QApplication::processEvents();
+    const int left = w.lstSegments->visualItemRect(w.lstSegments->item(0)).left();
+    w.lstSegments->horizontalScrollBar()->setValue(w.lstSegments->horizontalScrollBar()->maximum());
+    QApplication::processEvents();
+    ASSERT_GT(w.lstSegments->horizontalScrollBar()->value(), 0);
+    EXPECT_EQ(w.SegmentToolTipAt(CharacterPoint(w.lstSegments, 0, static_cast<int>(wide.size()), left)),
+              QStringLiteral("PID-4 [Alternate Patient ID]"));
+
+    // Nothing to point at.
+    w.lstSegments->clear();
+    EXPECT_EQ(w.SegmentToolTipAt(QPoint(5, 5)), QString());
+    QHelpEvent help(QEvent::ToolTip, QPoint(5, 5), w.lstSegments->viewport()->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(w.lstSegments->viewport(), &help);
+    EXPECT_TRUE(w.lstSegments->toolTip().isEmpty());
 }
 
 }  // namespace

@@ -280,6 +280,10 @@ public:
     void SetMenuAndToolbarState();
     // The list the toolbar's Print and Find buttons and Ctrl+C act on.
     void SetFocusToList(const QString& listName);
+    // The segment list's tooltip for a point of its viewport: the designation of the field
+    // there, its description and the meaning of its value; "" where there is no field.
+    QString SegmentToolTipAt(const QPoint& pos);
+    bool SegmentToolTipEvent(QEvent* event);
     // A mouse, key or focus event of one of the three lists; true when it was used up.
     bool ListEvent(QListWidget* list, QEvent* event);
     // Copies the selected lines of a list to the clipboard, each ended by CR LF.

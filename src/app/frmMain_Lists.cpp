@@ -56,6 +56,8 @@ bool frmMain::ListEvent(QListWidget* list, QEvent* event)
 {
     const QString name = list->objectName();
     switch (event->type()) {
+    case QEvent::ToolTip:
+        return list == lstSegments && SegmentToolTipEvent(event);
     case QEvent::MouseButtonPress:
         SetFocusToList(name);
         return false;
