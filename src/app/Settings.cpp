@@ -317,6 +317,39 @@ bool Settings::SetAdminSwitch(AdminSwitch which, bool on)
     return Put(AdminSwitchName(which), TrueFalseText(on));
 }
 
+bool Settings::ViewerUseNotepad() const
+{
+    return TruthSetting(QStringLiteral("ViewerUseNotepad"), false);
+}
+bool Settings::ViewerUseWordPad() const
+{
+    return TruthSetting(QStringLiteral("ViewerUseWordPad"), false);
+}
+bool Settings::ViewerWindowsDecides() const
+{
+    return TruthSetting(QStringLiteral("ViewerWindowsDecides"), false);
+}
+QString Settings::ViewerUserSelected() const
+{
+    return Get(QStringLiteral("ViewerUserSelected"), {});
+}
+bool Settings::SetViewerUseNotepad(bool on)
+{
+    return Put(QStringLiteral("ViewerUseNotepad"), TrueFalseText(on));
+}
+bool Settings::SetViewerUseWordPad(bool on)
+{
+    return Put(QStringLiteral("ViewerUseWordPad"), TrueFalseText(on));
+}
+bool Settings::SetViewerWindowsDecides(bool on)
+{
+    return Put(QStringLiteral("ViewerWindowsDecides"), TrueFalseText(on));
+}
+bool Settings::SetViewerUserSelected(const QString& editor)
+{
+    return Put(QStringLiteral("ViewerUserSelected"), editor);
+}
+
 void ReadStartupSettings(AppState& st)
 {
     Settings settings(st.settings);

@@ -115,6 +115,17 @@ public:
     bool AdminSwitchOn(AdminSwitch which) const;
     bool SetAdminSwitch(AdminSwitch which, bool on);
 
+    // The default text editor: the marks of its Notepad, WordPad and Windows items, and the
+    // editor command in force when they were last saved.
+    bool ViewerUseNotepad() const;
+    bool ViewerUseWordPad() const;
+    bool ViewerWindowsDecides() const;
+    QString ViewerUserSelected() const;
+    bool SetViewerUseNotepad(bool on);
+    bool SetViewerUseWordPad(bool on);
+    bool SetViewerWindowsDecides(bool on);
+    bool SetViewerUserSelected(const QString& editor);
+
 private:
     QString Get(const QString& section, const QString& defaultValue,
                 const QString& key = QStringLiteral("0")) const;

@@ -11,6 +11,7 @@
 #include "app/ListBox.h"
 #include "app/TraceLog.h"
 #include "app/frmMain.h"
+#include "files/TextEditor.h"
 #include "platform/FileIO.h"
 #include "records/HL7Loader.h"
 #include "records/Pages.h"
@@ -196,15 +197,16 @@ void frmMain::OfferViewer(const QString& path)
     ShowNothingLoaded();
 
     if (answer == MsgAnswer::Yes) {
-        const QString shortPath = GetShortPath(path);
-        if (!editor.isEmpty()) {
-            if (!desktop.StartProgram(editor, {shortPath}))
-                ShowLoadError(QStringLiteral("Unable to launch the viewer ") + editor
-                                  + QStringLiteral(". Please verify that it is correct and "
-                                                   "change it in the [Options|Select Default "
-                                                   "Text Editor] menu."),
-                              QStringLiteral("Can't Find Viewer"));
-        } else if (!desktop.OpenDocument(QStringLiteral("Open"), shortPath)) {
+        const PlainFileOpening opening = OpenPlainFile(desktop, editor, GetShortPath(path));
+        if (opening.ok)
+            return;
+        if (!opening.program.isEmpty()) {
+            ShowLoadError(QStringLiteral("Unable to launch the viewer ") + editor
+                              + QStringLiteral(". Please verify that it is correct and change "
+                                               "it in the [Options|Select Default Text "
+                                               "Editor] menu."),
+                          QStringLiteral("Can't Find Viewer"));
+        } else {
             ShowLoadError(QStringLiteral("No program could be started to open the file '%1'. "
                                          "Please choose a viewer in the [Options|Select Default "
                                          "Text Editor] menu.")
