@@ -6,6 +6,7 @@
 
 #include "app/Settings.h"
 #include "app/frmMain.h"
+#include "files/Manual.h"
 #include "platform/Odbc.h"
 
 namespace quillon {
@@ -94,6 +95,7 @@ void frmMain::Form_Load()
     LastSearchListName.clear();
     GetTextEditorForViewer();
     LoadDescriptionFiles();
+    InstallManual(st.folders.DocumentationFolder);
     st.undo.UndoEnabled = true;
     // Undo files of this instance's id left by an earlier run, and those of instances that
     // are no longer running; another running instance keeps its own.

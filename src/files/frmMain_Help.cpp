@@ -1,10 +1,53 @@
 // The Help menu: the manual, technical support and the About window.
+#include <QFile>
+
 #include "app/frmMain.h"
+#include "files/Manual.h"
+#include "files/frmAbout.h"
+#include "files/frmTechSupport.h"
 
 namespace quillon {
 
-void frmMain::mnuHelpContents_Click() {}
-void frmMain::mnuHelpTechSupport_Click() {}
-void frmMain::mnuHelpAbout_Click() {}
+namespace {
+const QString kManualName = QStringLiteral("Manual.pdf");
+// The manual built into the program (made from docs/manual.md when the program is built).
+const QString kBuiltInManual = QStringLiteral(":/doc/Manual.pdf");
+}  // namespace
+
+bool InstallManual(const QString& documentationFolder)
+{
+    const QString target = documentationFolder + kManualName;
+    if (QFile::exists(target))
+        return true;
+    if (!QFile::copy(kBuiltInManual, target))
+        return false;
+    // A copy out of the resources is read-only; the user may replace it.
+    QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
+                                      QFile::ReadOther);
+    return true;
+}
+
+void frmMain::mnuHelpContents_Click()
+{
+    if (desktop.OpenDocument(QStringLiteral("Open"), st.folders.DocumentationFolder + kManualName))
+        return;
+    dlg.MsgBox(QStringLiteral("Could not find a PDF viewer.\r\n\r\n"
+                              "Please verify that Adobe Acrobat Reader is installed and that the "
+                              ".pdf extension is associated with the Reader."),
+               platform::MsgButtons::OKOnly, platform::MsgIcon::Critical,
+               QStringLiteral("Can't Find PDF Viewer"));
+}
+
+void frmMain::mnuHelpTechSupport_Click()
+{
+    frmTechSupport window(desktop, this);
+    window.exec();
+}
+
+void frmMain::mnuHelpAbout_Click()
+{
+    frmAbout window(st, dlg, desktop, [this] { SetMenuAndToolbarState(); }, this);
+    window.exec();
+}
 
 }  // namespace quillon
