@@ -143,33 +143,40 @@ void frmMain::mnuOptionsDisplaySegmentDescriptions_Click()
         lstFields->setCurrentRow(selected);
 }
 
+namespace {
+
+// After a field-list toggle: refills the lists and brings the field that was on top back to the
+// top (the first line starting with its designation or, with `orSegment`, the first line of its
+// segment when the field is gone).
+void RefillKeepingTopField(frmMain& w, bool orSegment)
+{
+    QListWidget* fields = w.lstFields;
+    const QString key = TopLineKey(fields);
+    if (w.lstRecords->count() < 1)
+        return;
+    w.lstRecords_Click();
+    if (key.isEmpty())
+        return;
+    int line = FirstLine(fields, [&](const QString& t) { return t.startsWith(key); });
+    if (line < 0 && orSegment) {
+        const QString segment = key.left(3);
+        line = FirstLine(fields, [&](const QString& t) { return t.left(3) == segment; });
+    }
+    SetTopLine(fields, line);
+}
+
+}  // namespace
+
 void frmMain::mnuOptionsDisplayCompoundFields_Click()
 {
     mnuOptionsDisplayCompoundFields->setChecked(!mnuOptionsDisplayCompoundFields->isChecked());
-    const QString key = TopLineKey(lstFields);
-    if (lstRecords->count() < 1)
-        return;
-    lstRecords_Click();
-    if (key.isEmpty())
-        return;
-    SetTopLine(lstFields, FirstLine(lstFields, [&](const QString& t) { return t.startsWith(key); }));
+    RefillKeepingTopField(*this, false);
 }
 
 void frmMain::mnuOptionsDisplayEmptyFields_Click()
 {
     mnuOptionsDisplayEmptyFields->setChecked(!mnuOptionsDisplayEmptyFields->isChecked());
-    const QString key = TopLineKey(lstFields);
-    if (lstRecords->count() < 1)
-        return;
-    lstRecords_Click();
-    if (key.isEmpty())
-        return;
-    int line = FirstLine(lstFields, [&](const QString& t) { return t.startsWith(key); });
-    if (line < 0) {
-        const QString segment = key.left(3);
-        line = FirstLine(lstFields, [&](const QString& t) { return t.left(3) == segment; });
-    }
-    SetTopLine(lstFields, line);
+    RefillKeepingTopField(*this, true);
 }
 
 void frmMain::mnuOptionsDisplayButtonCaptions_Click()
