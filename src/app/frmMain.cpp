@@ -27,6 +27,14 @@ frmMain::frmMain(AppState& state, platform::Dialogs& dialogs, platform::Desktop&
     SetButtonEnabledStatus();
 }
 
+frmMain::~frmMain()
+{
+    // The lists and the other children are deleted after this part of the window is gone:
+    // nothing they do on the way out may call back into it.
+    DisconnectListEvents();
+    st.trace.WriteFailed = nullptr;
+}
+
 void frmMain::BuildControls()
 {
     BuildMenus();

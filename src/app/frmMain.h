@@ -35,6 +35,7 @@ class frmMain : public QMainWindow {
 public:
     frmMain(AppState& state, platform::Dialogs& dialogs, platform::Desktop& desktop,
             QWidget* parent = nullptr);
+    ~frmMain() override;
 
     AppState& st;
     platform::Dialogs& dlg;
@@ -481,6 +482,7 @@ private:
     void BuildPopupMenus();
     // Wires the three lists' mouse, key and focus events to the handlers below.
     void ConnectListEvents();
+    void DisconnectListEvents();
     // Puts the segment list and the TCP/IP panel below the toolbar, or at the top.
     void SetTopsForToolbar(bool toolbarShown);
     void BeginLoadPass();

@@ -20,7 +20,11 @@ namespace {
 // Routes the events of a list and of its viewport (which gets the mouse) to the window.
 class ListEventFilter : public QObject {
 public:
-    ListEventFilter(frmMain& w, QListWidget* list) : QObject(list), w_(w), list_(list) {}
+    ListEventFilter(frmMain& w, QListWidget* list) : QObject(list), w_(w), list_(list)
+    {
+        setObjectName(Name());
+    }
+    static QString Name() { return QStringLiteral("listEventFilter"); }
 
 protected:
     bool eventFilter(QObject*, QEvent* event) override { return w_.ListEvent(list_, event); }
@@ -50,6 +54,12 @@ void frmMain::ConnectListEvents()
         else
             mnuEditFindInFieldList_Click();
     });
+}
+
+void frmMain::DisconnectListEvents()
+{
+    for (QListWidget* list : {lstRecords, lstSegments, lstFields})
+        qDeleteAll(list->findChildren<QObject*>(ListEventFilter::Name(), Qt::FindDirectChildrenOnly));
 }
 
 bool frmMain::ListEvent(QListWidget* list, QEvent* event)
