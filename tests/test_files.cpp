@@ -130,9 +130,11 @@ TEST_F(FilesTest, OnePlainFileIsLoadedWhereItLies)
     st.options.LastFileOpenPath = "/previous";
     WriteBytes(st.folders.Files2LoadFolder + "leftover.hl7", FileOf("old"));
     const QString path = Put("one.hl7", FileOf("one"));
+    w.lblTCPIPcount->setText("Count: 3");
     Open({path});
 
     EXPECT_EQ(Records(), std::vector<std::string>{Rec("one")});
+    EXPECT_EQ(w.lblTCPIPcount->text(), "Count:");
     EXPECT_TRUE(QDir(st.folders.Files2LoadFolder).isEmpty());
     EXPECT_EQ(st.session.CurrentFileName, path);
     EXPECT_EQ(st.options.LastFileOpenPath, user);
@@ -421,7 +423,9 @@ TEST_F(FilesTest, NewEmptiesTheWindowAndKeepsTheCurrentFile)
     Open({path});
     ASSERT_TRUE(w.cmdNextPage->isEnabled());
     ASSERT_TRUE(w.tbarButtons[3]->isEnabled() && w.tbarButtons[12]->isEnabled());
+    w.lblTCPIPcount->setText("Count: 12");
     w.mnuFileNew_Click();
+    EXPECT_EQ(w.lblTCPIPcount->text(), "Count:");
     EXPECT_EQ(w.lstRecords->count() + w.lstSegments->count() + w.lstFields->count(), 0);
     EXPECT_EQ(st.records.RecordCount, 0);
     EXPECT_EQ(w.windowTitle(), "Quillon");

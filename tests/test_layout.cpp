@@ -184,6 +184,28 @@ TEST(MoveHSplitterLayout, ClampsTheTopAndSizesSegmentsAndPanel)
     }
 }
 
+TEST(StartUpToolbarLayout, MovesTheSegmentListAndPanelForTheToolbar)
+{
+    const struct {
+        bool toolbar;
+        double segmentsHeight, expectedHeight, segmentsTop, panelTop;
+    } cases[] = {
+        {true, 2580, 2055, 840, 720},
+        {true, 900, 570, 840, 720},  // never lower than 570
+        {false, 2580, 3315, 200, 0},
+        {false, 100, 835, 200, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.segmentsHeight);
+        MainLayout start = MainLayout::Initial();
+        start.lstSegments.height = c.segmentsHeight;
+        const MainLayout l = StartUpToolbarLayout(start, c.toolbar);
+        EXPECT_EQ(l.lstSegments.height, c.expectedHeight);
+        EXPECT_EQ(l.lstSegments.top, c.segmentsTop);
+        EXPECT_EQ(l.fraTCPIP.top, c.panelTop);
+    }
+}
+
 TEST(MoveVSplitterLayout, KeepsTwoThousandAndANarrowerFieldList)
 {
     const struct {

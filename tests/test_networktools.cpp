@@ -85,10 +85,14 @@ TEST_F(NetworkToolsTest, MessageAndAsciiExcludeEachOtherAndOkStoresMinusOneOrZer
     EXPECT_EQ(Setting("LogFilename"), "%N_%D.txt");
     EXPECT_TRUE(f.state.trace.LogTCPIP && f.state.trace.LogMessage);
     EXPECT_FALSE(f.state.trace.LogMessageASCII);
-    f.state.trace.ConfigurationName = [] { return QStringLiteral("lab.server"); };
-    EXPECT_EQ(CurrentLogFilePath(f.state),
-              f.state.folders.LogsFolder + "lab.server_" +
-                  QDate::currentDate().toString("yyyy-MM-dd") + ".txt");
+    // %N: the configuration picked in the TCP/IP panel while it shows, else LOG.
+    const QString today = QDate::currentDate().toString("yyyy-MM-dd");
+    w.cboTCPIPNames->addItem(QStringLiteral("lab"));
+    w.cboTCPIPNames->setCurrentText(QStringLiteral("lab"));
+    w.mnuViewTCPIPWindow->setChecked(true);
+    EXPECT_EQ(CurrentLogFilePath(f.state), f.state.folders.LogsFolder + "lab_" + today + ".txt");
+    w.mnuViewTCPIPWindow->setChecked(false);
+    EXPECT_EQ(CurrentLogFilePath(f.state), f.state.folders.LogsFolder + "LOG_" + today + ".txt");
     EXPECT_TRUE(f.responder.shown().empty());
 }
 

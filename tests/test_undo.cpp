@@ -259,7 +259,9 @@ TEST_F(UndoWindow, UndoOfADeleteRestoresStoreCountAndFirstPage)
         --st.records.RecordCount;
         w.DisplayPage(w.CurrentPage);
         w.stsPanels[5]->setText("PID-1");
+        w.lblTCPIPcount->setText("Count: 7");
         w.mnuEditUndo_Click();
+        EXPECT_EQ(w.lblTCPIPcount->text(), "Count:");
 
         EXPECT_EQ(st.records.Records, before.Records);
         EXPECT_EQ(st.records.RecordCount, 450);

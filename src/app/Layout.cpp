@@ -108,6 +108,17 @@ ResizeOutcome ResizeLayout(const MainLayout& layout, double width, double height
     return out;
 }
 
+MainLayout StartUpToolbarLayout(const MainLayout& layout, bool toolbarShown)
+{
+    MainLayout l = layout;
+    l.lstSegments.height += toolbarShown ? -(735.0 - 210.0) : 735.0;
+    if (l.lstSegments.height < 570)
+        l.lstSegments.height = 570;
+    l.lstSegments.top = toolbarShown ? 840 : 200;
+    l.fraTCPIP.top = toolbarShown ? 720 : 0;
+    return l;
+}
+
 MainLayout MoveHSplitterLayout(const MainLayout& layout, double height,
                                const LayoutOptions& options)
 {

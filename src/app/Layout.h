@@ -84,6 +84,10 @@ WindowSize MinimumWindowSize(const LayoutOptions& options);
 ResizeOutcome ResizeLayout(const MainLayout& layout, double width, double height,
                            const LayoutOptions& options);
 
+// At start-up, once the stored options are known: the segment list and the TCP/IP panel make
+// room for the toolbar (or take its place), the segment list never lower than 570 twips.
+MainLayout StartUpToolbarLayout(const MainLayout& layout, bool toolbarShown);
+
 // After the horizontal splitter was released: clamps its top, sizes the segment list and the
 // TCP/IP panel to it. The window then runs its resize handling.
 MainLayout MoveHSplitterLayout(const MainLayout& layout, double height,

@@ -21,6 +21,10 @@ frmMain::frmMain(AppState& state, platform::Dialogs& dialogs, platform::Desktop&
     sock = new platform::WinsockControl(this);
     sock->setObjectName(QStringLiteral("sock"));
     BuildTCPIPPanel();
+    // %N of the log name: the configuration picked in the TCP/IP panel while the panel shows.
+    st.trace.ConfigurationName = [this] {
+        return mnuViewTCPIPWindow->isChecked() ? cboTCPIPNames->currentText() : QString();
+    };
     st.trace.WriteFailed = [this](const QString& path) {
         stsBar->showMessage(QStringLiteral("The trace log cannot be written: ") + path, 15000);
     };
@@ -33,6 +37,7 @@ frmMain::~frmMain()
     // nothing they do on the way out may call back into it.
     DisconnectListEvents();
     st.trace.WriteFailed = nullptr;
+    st.trace.ConfigurationName = nullptr;
 }
 
 void frmMain::BuildControls()

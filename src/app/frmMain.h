@@ -485,6 +485,7 @@ private:
     void DisconnectListEvents();
     // Puts the segment list and the TCP/IP panel below the toolbar, or at the top.
     void SetTopsForToolbar(bool toolbarShown);
+    void SetStartUpToolbarLayout(bool toolbarShown);
     void BeginLoadPass();
     void ShowNothingLoaded();
     void OfferViewer(const QString& path);

@@ -239,6 +239,12 @@ void frmMain::SetTopsForToolbar(bool toolbarShown)
     }
 }
 
+void frmMain::SetStartUpToolbarLayout(bool toolbarShown)
+{
+    if (LayoutKeeper* keeper = Keeper(*this))
+        keeper->layout = StartUpToolbarLayout(keeper->layout, toolbarShown);
+}
+
 void frmMain::SetHSplitterTop(double twips)
 {
     if (LayoutKeeper* keeper = Keeper(*this))

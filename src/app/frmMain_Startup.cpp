@@ -87,6 +87,7 @@ void frmMain::Form_Load()
                 button->setText(QString());
     tbarTools->setVisible(mnuOptionsDisplayToolbar->isChecked());
     tbarTools->setEnabled(mnuOptionsDisplayToolbar->isChecked());
+    SetStartUpToolbarLayout(mnuOptionsDisplayToolbar->isChecked());
     ResizeForm();
 
     MRUCount = -1;
@@ -123,6 +124,7 @@ void frmMain::Form_Activate()
         StartEmptyUndoRing();
     }
     SetButtonEnabledStatus();
+    lblTCPIPcount->setText(QStringLiteral("Count:"));
     st.ftp.FtpSourceDescription.clear();
     QFile::remove(st.folders.TempFolder + QStringLiteral("MultipleFiles"));
 }

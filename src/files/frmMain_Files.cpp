@@ -51,6 +51,7 @@ void frmMain::mnuFileNew_Click()
     lblFile->clear();
     lblPageOf->clear();
     setWindowTitle(QStringLiteral("Quillon"));
+    lblTCPIPcount->setText(QStringLiteral("Count:"));
     st.ftp.FtpSourceDescription.clear();
     mnuViewsDisable_Click();
     tbarButtons[4]->setText(QStringLiteral("Print"));
@@ -214,6 +215,7 @@ void frmMain::LoadAndRemember(const QString& path, const QString& rememberedName
         StartEmptyUndoRing();
     }
     SetButtonEnabledStatus();
+    lblTCPIPcount->setText(QStringLiteral("Count:"));
     QFile::remove(st.folders.TempFolder + QStringLiteral("MultipleFiles"));
 }
 

@@ -60,6 +60,7 @@ bool frmMain::RestoreUndoLevel()
 {
     if (!st.undo.UndoEnabled)
         return false;
+    lblTCPIPcount->setText(QStringLiteral("Count:"));
     QApplication::setOverrideCursor(Qt::WaitCursor);
     QString error;
     const UndoRing::RestoreResult result =
