@@ -76,6 +76,7 @@ public:
     // Edit: the two find items; one of them carries "Ctrl+F".
     QAction* mnuEditFindInRecordList;
     QAction* mnuEditFindInFieldList;
+    QAction* mnuEditRepeatLastSearch;
     // The FTP menu of the menu bar.
     QAction* mnuFTP;
     QAction* mnuFTPReceive;
@@ -363,6 +364,7 @@ public slots:
     void mnuEditFilterRecordList_Click();
     void mnuEditFindInRecordList_Click();
     void mnuEditFindInFieldList_Click();
+    void mnuEditRepeatLastSearch_Click();
     // Commands of the editing, analysis and view tools that the pop-up menus, the Tools menu
     // and the toolbar run (frmMain_Commands.cpp).
     void mnuRecordListReplace_Click();

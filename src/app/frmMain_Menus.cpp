@@ -60,6 +60,10 @@ void frmMain::BuildMenus()
                                       &frmMain::mnuEditFindInRecordList_Click);
     mnuEditFindInFieldList =
         AddItem(this, edit, "Find in &Field List...", &frmMain::mnuEditFindInFieldList_Click);
+    mnuEditRepeatLastSearch =
+        AddItem(this, edit, "Repeat &Last Search", &frmMain::mnuEditRepeatLastSearch_Click);
+    mnuEditRepeatLastSearch->setShortcut(QKeySequence(Qt::Key_F3));
+    mnuEditRepeatLastSearch->setEnabled(false);
 
     QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
     mnuViewTCPIPWindow = view->addAction(QStringLiteral("&TCP/IP Window"));

@@ -53,6 +53,7 @@ void frmMain::Form_Load()
     mnuOpenFromEnsemble->setEnabled(ensemble);
 
     st.delimiters.ResetToDefaults();
+    mnuEditRepeatLastSearch->setEnabled(false);
     {
         const QSignalBlocker block(lstRecords);
         lstRecords->clear();
