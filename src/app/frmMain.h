@@ -488,6 +488,8 @@ private:
     // Puts the segment list and the TCP/IP panel below the toolbar, or at the top.
     void SetTopsForToolbar(bool toolbarShown);
     void SetStartUpToolbarLayout(bool toolbarShown);
+    // Empties the three lists and the send range, sends the selection, unlocks the field list.
+    void ClearListsAndRange();
     void BeginLoadPass();
     void ShowNothingLoaded();
     void OfferViewer(const QString& path);

@@ -54,17 +54,7 @@ void frmMain::Form_Load()
 
     st.delimiters.ResetToDefaults();
     mnuEditRepeatLastSearch->setEnabled(false);
-    {
-        const QSignalBlocker block(lstRecords);
-        lstRecords->clear();
-        lstSegments->clear();
-        lstFields->clear();
-    }
-    txtStartWithRecord->clear();
-    txtEndWithRecord->clear();
-    chkSendSelectedOnly->setChecked(true);
-    mnuFieldListLockFieldLocation->setChecked(false);
-    stsPanels[5]->clear();
+    ClearListsAndRange();
 
     const int views = ListSavedFiles(st.folders.ViewsFolder, QStringLiteral(".view"), mnuViewsView);
     mnuViewsDash1->setVisible(views > 0);

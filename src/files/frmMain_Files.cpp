@@ -35,17 +35,7 @@ QString FolderOf(const QString& path)
 
 void frmMain::mnuFileNew_Click()
 {
-    {
-        const QSignalBlocker block(lstRecords);
-        lstRecords->clear();
-        lstSegments->clear();
-        lstFields->clear();
-    }
-    txtStartWithRecord->clear();
-    txtEndWithRecord->clear();
-    chkSendSelectedOnly->setChecked(true);
-    mnuFieldListLockFieldLocation->setChecked(false);
-    stsPanels[5]->clear();
+    ClearListsAndRange();
     stsPanels[4]->clear();
     st.records.RecordCount = 0;
     lblFile->clear();

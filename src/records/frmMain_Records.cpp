@@ -65,11 +65,12 @@ private:
     frmMain& w_;
 };
 
-void frmMain::BeginLoadPass()
+void frmMain::ClearListsAndRange()
 {
-    const QSignalBlocker block(lstRecords);
-    lstRecords->setEnabled(false);
-    lstRecords->clear();
+    {
+        const QSignalBlocker block(lstRecords);
+        lstRecords->clear();
+    }
     lstSegments->clear();
     lstFields->clear();
     txtStartWithRecord->clear();
@@ -77,6 +78,12 @@ void frmMain::BeginLoadPass()
     chkSendSelectedOnly->setChecked(true);
     mnuFieldListLockFieldLocation->setChecked(false);
     stsPanels[5]->clear();
+}
+
+void frmMain::BeginLoadPass()
+{
+    lstRecords->setEnabled(false);
+    ClearListsAndRange();
     lblFile->clear();
     lblPageOf->clear();
     QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);

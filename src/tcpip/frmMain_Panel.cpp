@@ -352,20 +352,10 @@ void frmMain::cmdStart_Click()
             QStringLiteral("Stop Listening for Records on TCP/IP Port #%1").arg(port));
         stsPanels[3]->setText(QStringLiteral("Listening on Port %1").arg(port));
         st.session.LockedFieldName.clear();
-        stsPanels[5]->clear();
         if (!stsPanels[4]->text().contains(QLatin1String("Logging")))
             stsPanels[4]->clear();
-        {
-            const QSignalBlocker block(lstRecords);
-            lstRecords->clear();
-        }
         lstRecords->setEnabled(true);
-        lstSegments->clear();
-        lstFields->clear();
-        txtStartWithRecord->clear();
-        txtEndWithRecord->clear();
-        chkSendSelectedOnly->setChecked(true);
-        mnuFieldListLockFieldLocation->setChecked(false);
+        ClearListsAndRange();
         lblFile->clear();
         lblPageOf->clear();
         st.records.RecordCount = 0;
