@@ -50,7 +50,6 @@ TEST_P(EnsembleDriverTest, AnswersFromTheConfiguredDataSources)
               GetParam().names);
 }
 
-// Each case runs in a process of its own, so the driver manager reads its files afresh.
 INSTANTIATE_TEST_SUITE_P(
     DataSources, EnsembleDriverTest,
     ::testing::Values(

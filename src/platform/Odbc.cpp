@@ -1,11 +1,32 @@
 #include "platform/Odbc.h"
 
+#include <odbcinst.h>
 #include <sql.h>
 #include <sqlext.h>
+
+#include <atomic>
 
 namespace quillon::platform {
 
 namespace {
+
+// The driver of a data source as odbc.ini names it now. The driver manager keeps each odbc.ini
+// value it read for 20 seconds, keyed by data source and key but not by the file it came from,
+// so what SQLDataSources reports may belong to another configuration read earlier in the
+// process. A lookup whose default has never been asked for cannot be answered from that cache.
+QString CurrentDriver(const SQLCHAR* name, const QString& reported)
+{
+    static std::atomic<unsigned> lookups{0};
+    const QByteArray unset = "\x01quillon-unset-" + QByteArray::number(++lookups);
+    char driver[1024];
+    const int length =
+        SQLGetPrivateProfileString(reinterpret_cast<const char*>(name), "Driver", unset.constData(),
+                                   driver, sizeof driver, "ODBC.INI");
+    if (length < 0)
+        return reported;
+    const QByteArray value(driver, std::min<qsizetype>(length, sizeof driver - 1));
+    return value == unset ? reported : QString::fromLocal8Bit(value);
+}
 
 // Walks the data sources until `visit` answers false.
 template <typename Visit>
@@ -32,7 +53,7 @@ void ForEachDataSource(Visit&& visit)
             return QString::fromLocal8Bit(reinterpret_cast<const char*>(text), n);
         };
         if (!visit(cut(name, nameLength, sizeof name),
-                   cut(description, descriptionLength, sizeof description)))
+                   CurrentDriver(name, cut(description, descriptionLength, sizeof description))))
             break;
     }
     SQLFreeHandle(SQL_HANDLE_ENV, env);
