@@ -156,7 +156,7 @@ struct ResolveCase {
     const char* name;
     QString stored;
     std::set<QString> installed;
-    QString program;  // empty: the desktop opens the file
+    QString program;  // empty: the desktop opens the file, or, for a word, nothing can
 };
 
 class ResolveTest : public ::testing::TestWithParam<ResolveCase> {};
@@ -173,9 +173,14 @@ TEST_P(ResolveTest, FindsAnInstalledEditorOrLeavesItToTheDesktop)
     const QString path = QStringLiteral("/tmp/a b; $(c) & 'd'.txt");
     const PlainFileOpening opening =
         OpenPlainFile(desktop, c.stored, path, QStringLiteral("Open"), lookup);
-    EXPECT_TRUE(opening.ok);
-    EXPECT_EQ(opening.program, c.program);
-    if (c.program.isEmpty()) {
+    // A chosen kind of editor that is not installed fails, naming the word for the message.
+    const bool missing = c.program.isEmpty() && !c.stored.isEmpty();
+    EXPECT_EQ(opening.ok, !missing);
+    EXPECT_EQ(opening.program, missing ? c.stored : c.program);
+    if (missing) {
+        EXPECT_TRUE(desktop.started.empty());
+        EXPECT_TRUE(desktop.opened.empty());
+    } else if (c.program.isEmpty()) {
         EXPECT_TRUE(desktop.started.empty());
         EXPECT_EQ(desktop.opened, (std::vector<QStringList>{{QStringLiteral("Open"), path}}));
     } else {
@@ -269,6 +274,33 @@ TEST_P(ZSegmentsTest, OpensTheFileCreatingItWhenMissing)
 
 const QString kNoFile = QStringLiteral("No Z-Segment File"),
               kNoEditor = QStringLiteral("Can't Find Editor");
+
+// Run with a search path that holds no editor, as on a system without a desktop editor.
+TEST_F(TextEditorTest, ChosenKindOfEditorNotInstalledIsReported)
+{
+    QTemporaryDir empty;
+    const QByteArray savedPath = qgetenv("PATH");
+    qputenv("PATH", empty.path().toLocal8Bit());
+    WriteBytes(st.folders.DataRoot + QStringLiteral("z-segments.dat"), "ZPI-1, Grade\n");
+    QStringList texts;
+    for (const char* word : {"notepad", "wordpad"}) {
+        st.session.TextEditorForViewer = QString::fromLatin1(word);
+        w.mnuToolsEditZSegments->trigger();
+    }
+    qputenv("PATH", savedPath);
+
+    for (const auto& box : f.responder.shown()) {
+        EXPECT_EQ(box.title, kNoEditor);
+        texts << box.text;
+    }
+    EXPECT_EQ(texts, (QStringList{
+                         QStringLiteral("Can not find the editor that you selected: notepad.  "
+                                        "Please select a different editor."),
+                         QStringLiteral("Can not find the editor that you selected: wordpad.  "
+                                        "Please select a different editor.")}));
+    EXPECT_TRUE(f.desktop.opened.empty());
+    EXPECT_TRUE(f.desktop.started.empty());
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, ZSegmentsTest,

@@ -67,6 +67,10 @@ PlainFileOpening OpenPlainFile(platform::Desktop& desktop, const QString& editor
 {
     PlainFileOpening opening;
     opening.program = ResolveTextEditor(editor, findExecutable);
+    if (opening.program.isEmpty() && !editor.trimmed().isEmpty()) {
+        opening.program = editor.trimmed();
+        return opening;
+    }
     opening.ok = opening.program.isEmpty() ? desktop.OpenDocument(verb, path)
                                            : desktop.StartProgram(opening.program, {path});
     return opening;

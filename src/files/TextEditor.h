@@ -15,8 +15,8 @@ using ExecutableLookup = std::function<QString(const QString& name)>;
 QString FindExecutableOnPath(const QString& name);
 
 // The program to run for the stored editor command: for "notepad" and "wordpad" (any letter
-// case) the first installed editor of their kind, for anything else the command as it is;
-// empty when the desktop should open the file (nothing chosen, or no such editor installed).
+// case) the first installed editor of their kind, empty when none is installed; for anything
+// else the command as it is (empty when nothing is chosen and the desktop opens the file).
 QString ResolveTextEditor(const QString& stored, const ExecutableLookup& findExecutable);
 
 // How a plain file was handed on.
@@ -26,7 +26,9 @@ struct PlainFileOpening {
 };
 
 // Opens `path` with the stored editor command: its program gets the path as its one argument
-// (no shell sees it), or the desktop opens the file with `verb` when there is no program to run.
+// (no shell sees it), or the desktop opens the file with `verb` when no editor is chosen. A
+// chosen "notepad" or "wordpad" with no such editor installed fails with `program` holding the
+// word, so that the caller names the missing editor rather than the desktop opening the file.
 PlainFileOpening OpenPlainFile(platform::Desktop& desktop, const QString& editor,
                                const QString& path, const QString& verb = QStringLiteral("Open"),
                                const ExecutableLookup& findExecutable = FindExecutableOnPath);
