@@ -2,7 +2,10 @@
 // lists, lengths panel, field lock, view filter and the user's description files.
 #include <gtest/gtest.h>
 
+#include <QClipboard>
 #include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QGuiApplication>
 #include <QFile>
 #include <QSignalSpy>
 
@@ -119,6 +122,15 @@ TEST(FieldLines, SegmentsGiveTheirLines)
         for (const std::string& s : c.segments)
             AppendSegmentFieldLines(s, c.options, c.dictionary, c.view, delimiters, lines);
         EXPECT_EQ(lines, c.expected);
+        // The window's compact buffer reads back the same lines.
+        Delimiters bufferDelimiters;
+        FieldLineBuffer buffer;
+        for (const std::string& s : c.segments)
+            AppendSegmentFieldLines(s, c.options, c.dictionary, c.view, bufferDelimiters, buffer);
+        Lines fromBuffer;
+        for (size_t i = 0; i < buffer.size(); ++i)
+            fromBuffer.emplace_back(buffer[i]);
+        EXPECT_EQ(fromBuffer, c.expected);
     }
 }
 
@@ -185,7 +197,7 @@ protected:
         w.lstFields->setCurrentRow(row, QItemSelectionModel::ClearAndSelect);
         w.lstFields_Click();
     }
-    static Lines Rows(const QListWidget* list, int n = -1)
+    static Lines Rows(const ListBox* list, int n = -1)
     {
         Lines rows;
         for (int i = 0; i < list->count() && i != n; ++i)
@@ -360,6 +372,50 @@ TEST_F(DisplayWindow, UserSelectionRedisplaysOnce)
     EXPECT_EQ(resets.count(), 1);
     EXPECT_EQ(w.CurrentRecordIndex, 1);
     EXPECT_EQ(Rows(w.lstSegments), Lines({"MSH|^~\\&|B", "PID|1"}));
+}
+
+// Rows of megabytes: each list keeps the whole text (copy, find and edit read it), draws only
+// what is in sight, and sizes its scroll range from the length (no measuring of the row).
+TEST_F(DisplayWindow, HugeRowsShowQuicklyAndReadBackWhole)
+{
+    const std::string document(10 * 1024 * 1024, 'Q');
+    const std::string header = "MSH|^~\\&|APP";
+    const std::string obx = "OBX|1|ED|" + document + "|x";
+    w.show();
+    QElapsedTimer timer;
+    timer.start();
+    Load({{header, obx}});
+    QCoreApplication::processEvents();
+    for (ListBox* list : {w.lstRecords, w.lstSegments, w.lstFields})
+        list->repaint();
+    const QImage shot = w.grab().toImage();
+    // Measuring or laying out the whole row took tens of seconds.
+    EXPECT_LT(timer.elapsed(), 10000);
+    EXPECT_FALSE(shot.isNull());
+
+    const struct {
+        ListBox* list;
+        int row;
+        std::string text;
+    } cases[] = {
+        {w.lstRecords, 0, header + "\r" + obx + "\r"},
+        {w.lstSegments, 1, obx},
+        {w.lstFields, FieldRow("OBX-3"),
+         Pad("OBX-3", 15) + Pad(" [" + f.state.dictionary.GetHL7Description("OBX-3") + "]", 40)
+             + document.substr(0, 45) + std::string(FieldTooLarge)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.list->objectName().toStdString());
+        ASSERT_GE(c.row, 0);
+        EXPECT_EQ(c.list->item(c.row)->text().toStdString(), c.text);
+        EXPECT_GT(c.list->HorizontalExtent(), 0);
+        EXPECT_LE(c.list->HorizontalExtent(), ListBox::LongestExtent);
+        // Ctrl+C copies the whole row.
+        c.list->setCurrentRow(c.row, QItemSelectionModel::ClearAndSelect);
+        w.CopySelectedLines(c.list);
+        EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(), c.text + "\r\n");
+    }
+    EXPECT_EQ(w.LongestSegmentLength, static_cast<int32_t>(obx.size()));
 }
 
 TEST_F(DisplayWindow, DescriptionFilesOfTheUser)

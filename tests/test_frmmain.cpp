@@ -56,7 +56,7 @@ GeneratedFile MakeHL7(int count)
     return g;
 }
 
-QStringList Rows(const QListWidget* list)
+QStringList Rows(const ListBox* list)
 {
     QStringList rows;
     for (int i = 0; i < list->count(); ++i)

@@ -31,7 +31,7 @@ protected:
             bytes += "MSH|^~\\&|A|" + std::to_string(i) + "\rPID|1||" + std::to_string(i) + "\r";
         ASSERT_TRUE(w.LoadHL7File(f.WriteFile("r.hl7", bytes)));
     }
-    static void SelectOnly(QListWidget* list, std::initializer_list<int> rows)
+    static void SelectOnly(ListBox* list, std::initializer_list<int> rows)
     {
         list->clearSelection();
         for (int r : rows)
@@ -48,7 +48,7 @@ protected:
 TEST_F(MenusTest, CopyPutsTheSelectedLinesInListOrderEachEndedByCrLf)
 {
     LoadRecords(3);
-    for (QListWidget* list : {w.lstRecords, w.lstSegments, w.lstFields}) {
+    for (ListBox* list : {w.lstRecords, w.lstSegments, w.lstFields}) {
         SCOPED_TRACE(list->objectName().toStdString());
         ASSERT_GE(list->count(), 2);
         QApplication::clipboard()->setText(QStringLiteral("before"));
@@ -63,7 +63,7 @@ TEST_F(MenusTest, CopyWithNothingSelectedSaysSoAndKeepsTheClipboard)
 {
     LoadRecords(2);
     const struct {
-        QListWidget* list;
+        ListBox* list;
         const char *text, *title;
     } cases[] = {
         {w.lstRecords, "There are no records selected to copy.", "No Records Selected"},
@@ -358,7 +358,7 @@ TEST_F(MenusTest, FontDialogChangesTheListsAndCancelKeepsThem)
 
     f.responder.QueueFont(platform::FontChoice{QStringLiteral("DejaVu Sans Mono"), true, false, 12});
     w.mnuOptionsSelectFont_Click();
-    for (QListWidget* list : {w.lstRecords, w.lstSegments, w.lstFields}) {
+    for (ListBox* list : {w.lstRecords, w.lstSegments, w.lstFields}) {
         EXPECT_TRUE(list->font().bold());
         EXPECT_EQ(list->font().pointSizeF(), 12);
     }
@@ -366,7 +366,7 @@ TEST_F(MenusTest, FontDialogChangesTheListsAndCancelKeepsThem)
 }
 
 // Where the segment list draws character `k` (1-based) of row `row`, `scroll` pixels scrolled.
-QPoint CharacterPoint(QListWidget* list, int row, int k, int leftAtNoScroll)
+QPoint CharacterPoint(ListBox* list, int row, int k, int leftAtNoScroll)
 {
     const QString text = list->item(row)->text();
     const QFontMetricsF metrics(list->font());

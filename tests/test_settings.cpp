@@ -494,7 +494,7 @@ TEST_F(OptionsWindow, EmptyStoreTurnsEveryDisplayOptionOnWithTheDefaultFont)
     w.LoadOptions();
     for (QAction* item : Items())
         EXPECT_TRUE(item->isChecked()) << item->text().toStdString();
-    for (QListWidget* list : {w.lstRecords, w.lstSegments, w.lstFields}) {
+    for (ListBox* list : {w.lstRecords, w.lstSegments, w.lstFields}) {
         EXPECT_EQ(list->font().family(), QStringLiteral("Courier New"));
         EXPECT_EQ(list->font().pointSizeF(), 10.0);
         EXPECT_FALSE(list->font().bold() || list->font().italic());
@@ -615,7 +615,7 @@ TEST_F(OptionsWindow, SavedOptionsComeBackInAFreshWindow)
         w2.mnuOptionsDisplayToolbar};
     for (size_t i = 0; i < marks.size(); ++i)
         EXPECT_EQ(items2[i]->isChecked(), marks[i]) << i;
-    for (QListWidget* list : {w2.lstRecords, w2.lstSegments, w2.lstFields}) {
+    for (ListBox* list : {w2.lstRecords, w2.lstSegments, w2.lstFields}) {
         EXPECT_EQ(list->font().family(), QStringLiteral("No Such Font Family"));
         EXPECT_TRUE(list->font().bold());
         EXPECT_FALSE(list->font().italic());

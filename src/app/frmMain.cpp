@@ -92,7 +92,7 @@ void frmMain::BuildControls()
     lstFields->setSelectionMode(QAbstractItemView::ExtendedSelection);
     QFont fixed(QStringLiteral("DejaVu Sans Mono"));
     fixed.setStyleHint(QFont::TypeWriter);
-    for (QListWidget* list : {lstRecords, lstSegments, lstFields})
+    for (ListBox* list : {lstRecords, lstSegments, lstFields})
         list->setFont(fixed);
     ConnectClick(lstRecords, &frmMain::lstRecords_Click, &recordClickSerial_);
     ConnectClick(lstSegments, &frmMain::lstSegments_Click, &segmentClickSerial_);

@@ -20,6 +20,7 @@
 #include <optional>
 
 #include "app/AppState.h"
+#include "app/ListBox.h"
 #include "records/FieldLines.h"
 #include "platform/Dialogs.h"
 #include "platform/Process.h"
@@ -42,9 +43,9 @@ public:
     platform::Desktop& desktop;
 
     // Controls.
-    QListWidget* lstRecords;
-    QListWidget* lstSegments;
-    QListWidget* lstFields;
+    ListBox* lstRecords;
+    ListBox* lstSegments;
+    ListBox* lstFields;
     QPushButton* cmdFirstPage;
     QPushButton* cmdPrevPage;
     QPushButton* cmdNextPage;
@@ -260,7 +261,7 @@ public:
 
     void DisplayPage(int32_t& page);
     void SetButtonEnabledStatus();
-    int AddItemToList(QListWidget* list, const QString& text,
+    int AddItemToList(ListBox* list, const QString& text,
                       std::optional<int> itemData = std::nullopt);
     void UnselectAllRecords();
     // Layout (twips rules, in frmMain_Layout.cpp).
@@ -287,9 +288,9 @@ public:
     QString SegmentToolTipAt(const QPoint& pos);
     bool SegmentToolTipEvent(QEvent* event);
     // A mouse, key or focus event of one of the three lists; true when it was used up.
-    bool ListEvent(QListWidget* list, QEvent* event);
+    bool ListEvent(ListBox* list, QEvent* event);
     // Copies the selected lines of a list to the clipboard, each ended by CR LF.
-    void CopySelectedLines(QListWidget* list);
+    void CopySelectedLines(ListBox* list);
 
     // "&View the Log  [ 1,235 KB ]" for a log of `bytes`.
     static QString LogSizeCaption(qint64 bytes);
@@ -497,7 +498,7 @@ private:
     void SelectFirstRowAfterPageChange(bool unselectFirst);
     // User selections reach the click handlers once per event-loop turn, after Qt has
     // settled both the current row and the selection.
-    void ConnectClick(QListWidget* list, void (frmMain::*handler)(), int* serial);
+    void ConnectClick(ListBox* list, void (frmMain::*handler)(), int* serial);
     void UnselectRecordsQuietly();
     void SelectCurrentRecordRow();
     int SelectedRecordCount() const;

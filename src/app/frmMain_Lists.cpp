@@ -20,7 +20,7 @@ namespace {
 // Routes the events of a list and of its viewport (which gets the mouse) to the window.
 class ListEventFilter : public QObject {
 public:
-    ListEventFilter(frmMain& w, QListWidget* list) : QObject(list), w_(w), list_(list)
+    ListEventFilter(frmMain& w, ListBox* list) : QObject(list), w_(w), list_(list)
     {
         setObjectName(Name());
     }
@@ -31,7 +31,7 @@ protected:
 
 private:
     frmMain& w_;
-    QListWidget* list_;
+    ListBox* list_;
 };
 
 const QString kCtrlF = QStringLiteral("\tCtrl+F");
@@ -40,7 +40,7 @@ const QString kCtrlF = QStringLiteral("\tCtrl+F");
 
 void frmMain::ConnectListEvents()
 {
-    for (QListWidget* list : {lstRecords, lstSegments, lstFields}) {
+    for (ListBox* list : {lstRecords, lstSegments, lstFields}) {
         auto* filter = new ListEventFilter(*this, list);
         list->installEventFilter(filter);
         list->viewport()->installEventFilter(filter);
@@ -58,11 +58,11 @@ void frmMain::ConnectListEvents()
 
 void frmMain::DisconnectListEvents()
 {
-    for (QListWidget* list : {lstRecords, lstSegments, lstFields})
+    for (ListBox* list : {lstRecords, lstSegments, lstFields})
         qDeleteAll(list->findChildren<QObject*>(ListEventFilter::Name(), Qt::FindDirectChildrenOnly));
 }
 
-bool frmMain::ListEvent(QListWidget* list, QEvent* event)
+bool frmMain::ListEvent(ListBox* list, QEvent* event)
 {
     const QString name = list->objectName();
     switch (event->type()) {
@@ -79,7 +79,7 @@ bool frmMain::ListEvent(QListWidget* list, QEvent* event)
                       : list == lstSegments ? mnuSegmentList
                                             : mnuFieldList;
         if (list == lstFields) {
-            const QListWidgetItem* current = lstFields->currentItem();
+            const ListItem current = lstFields->currentItem();
             const bool enable = !lstFields->selectedItems().isEmpty() && current
                                 && !current->text().trimmed().isEmpty();
             for (QAction* a : {mnuFieldListEdit, mnuFieldListLockFieldLocation, mnuFieldListCopy,
@@ -186,7 +186,7 @@ void frmMain::SetFocusToList(const QString& listName)
     st.session.FocusedListName = listName;
 }
 
-void frmMain::CopySelectedLines(QListWidget* list)
+void frmMain::CopySelectedLines(ListBox* list)
 {
     QModelIndexList rows = list->selectionModel()->selectedRows();
     if (rows.isEmpty()) {

@@ -56,7 +56,7 @@ void frmMain::LoadOptions()
     font.setBold(listFont.bold);
     font.setItalic(listFont.italic);
     font.setPointSize(listFont.size);
-    for (QListWidget* list : {lstRecords, lstSegments, lstFields})
+    for (ListBox* list : {lstRecords, lstSegments, lstFields})
         list->setFont(font);
 }
 
@@ -81,12 +81,12 @@ void frmMain::SaveOptions()
 
 namespace {
 
-int TopLine(const QListWidget* list)
+int TopLine(const ListBox* list)
 {
     return list->count() == 0 ? -1 : list->indexAt(QPoint(1, 1)).row();
 }
 
-void SetTopLine(QListWidget* list, int row)
+void SetTopLine(ListBox* list, int row)
 {
     if (row >= 0 && row < list->count())
         list->scrollToItem(list->item(row), QAbstractItemView::PositionAtTop);
@@ -94,7 +94,7 @@ void SetTopLine(QListWidget* list, int row)
 
 // The field-list line the compound and empty-field toggles keep in view: the top line (or the
 // next one when the top line is blank), cut to its designation when longer than 3 characters.
-QString TopLineKey(const QListWidget* list)
+QString TopLineKey(const ListBox* list)
 {
     int top = TopLine(list);
     if (top < 0)
@@ -112,7 +112,7 @@ QString TopLineKey(const QListWidget* list)
 
 // The first line whose start passes `matches`, or -1.
 template <typename Match>
-int FirstLine(const QListWidget* list, Match matches)
+int FirstLine(const ListBox* list, Match matches)
 {
     for (int i = 0; i < list->count(); ++i)
         if (matches(list->item(i)->text()))
@@ -150,7 +150,7 @@ namespace {
 // segment when the field is gone).
 void RefillKeepingTopField(frmMain& w, bool orSegment)
 {
-    QListWidget* fields = w.lstFields;
+    ListBox* fields = w.lstFields;
     const QString key = TopLineKey(fields);
     if (w.lstRecords->count() < 1)
         return;
@@ -242,7 +242,7 @@ void frmMain::mnuOptionsSelectFont_Click()
     font.setItalic(chosen.italic);
     if (chosen.size > 0)
         font.setPointSizeF(chosen.size);
-    for (QListWidget* list : {lstRecords, lstSegments, lstFields})
+    for (ListBox* list : {lstRecords, lstSegments, lstFields})
         list->setFont(font);
     ResizeForm();
     if (lstRecords->count() >= 1) {

@@ -1,5 +1,6 @@
 #include "records/FieldLines.h"
 
+#include <algorithm>
 #include <string>
 
 namespace quillon {
@@ -42,10 +43,11 @@ std::string Mid1(std::string_view s, size_t pos1)
     return pos1 - 1 < s.size() ? std::string(1, s[pos1 - 1]) : std::string();
 }
 
+template <typename Lines>
 class SegmentLineBuilder {
 public:
     SegmentLineBuilder(const DisplayOptions& options, const DescriptionDictionary& dictionary,
-                       const std::vector<std::string>& viewFields, std::vector<std::string>& lines)
+                       const std::vector<std::string>& viewFields, Lines& lines)
         : options_(options), dictionary_(dictionary), viewFields_(viewFields), lines_(lines)
     {
     }
@@ -106,7 +108,7 @@ private:
     const DisplayOptions& options_;
     const DescriptionDictionary& dictionary_;
     const std::vector<std::string>& viewFields_;
-    std::vector<std::string>& lines_;
+    Lines& lines_;
 };
 
 }  // namespace
@@ -167,10 +169,13 @@ std::vector<std::string_view> SplitRecordSegments(std::string_view record, char 
     return segments;
 }
 
-void AppendSegmentFieldLines(std::string_view segment, const DisplayOptions& options,
-                             const DescriptionDictionary& dictionary,
-                             const std::vector<std::string>& viewFields, Delimiters& delimiters,
-                             std::vector<std::string>& lines)
+namespace {
+
+template <typename Lines>
+void AppendFieldLines(std::string_view segment, const DisplayOptions& options,
+                      const DescriptionDictionary& dictionary,
+                      const std::vector<std::string>& viewFields, Delimiters& delimiters,
+                      Lines& lines)
 {
     const std::string name(segment.substr(0, 3));
     const bool header = IsHeaderSegment(name);
@@ -185,7 +190,7 @@ void AppendSegmentFieldLines(std::string_view segment, const DisplayOptions& opt
             + delimiters.SubcomponentSeparator;
     }
     const Delimiters& d = delimiters;
-    SegmentLineBuilder out(options, dictionary, viewFields, lines);
+    SegmentLineBuilder<Lines> out(options, dictionary, viewFields, lines);
     const std::vector<std::string_view> pieces = Split(segment, d.FieldSeparator);
 
     if (header) {
@@ -230,6 +235,38 @@ void AppendSegmentFieldLines(std::string_view segment, const DisplayOptions& opt
             }
         }
     }
+}
+
+}  // namespace
+
+void AppendSegmentFieldLines(std::string_view segment, const DisplayOptions& options,
+                             const DescriptionDictionary& dictionary,
+                             const std::vector<std::string>& viewFields, Delimiters& delimiters,
+                             std::vector<std::string>& lines)
+{
+    AppendFieldLines(segment, options, dictionary, viewFields, delimiters, lines);
+}
+
+void AppendSegmentFieldLines(std::string_view segment, const DisplayOptions& options,
+                             const DescriptionDictionary& dictionary,
+                             const std::vector<std::string>& viewFields, Delimiters& delimiters,
+                             FieldLineBuffer& lines)
+{
+    AppendFieldLines(segment, options, dictionary, viewFields, delimiters, lines);
+}
+
+void FieldLineBuffer::push_back(std::string_view line)
+{
+    constexpr size_t blockSize = size_t{1} << BlockBits;
+    // A line never spans two blocks; the 10000-character rule keeps lines far below a block.
+    if (blocks_.empty() || blocks_.back().size() + line.size() > blockSize) {
+        blocks_.emplace_back();
+        blocks_.back().reserve(std::max(blockSize, line.size()));
+    }
+    std::string& block = blocks_.back();
+    starts_.push_back(static_cast<uint64_t>(blocks_.size() - 1) << BlockBits | block.size());
+    lengths_.push_back(static_cast<uint32_t>(line.size()));
+    block.append(line);
 }
 
 std::string_view LineDesignation(std::string_view line)

@@ -2,6 +2,7 @@
 // The lines of the field list: one per field, repetition and component of every segment,
 // each headed by its designation (15 columns) and, with descriptions on, " [description]"
 // (40 columns), then the value (column 16, or 56 with descriptions).
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -44,12 +45,39 @@ bool OKtoAddToFieldList(std::string_view designation, const std::vector<std::str
 // terminator, without the last piece (which is then always empty).
 std::vector<std::string_view> SplitRecordSegments(std::string_view record, char endOfBlock);
 
+// Field-list lines kept end to end in blocks of a few megabytes, with one offset and length per
+// line: a record of a million fields costs its lines' bytes and 12 bytes a line, not a string
+// each, and the blocks never move (no doubling of one huge buffer).
+class FieldLineBuffer {
+public:
+    void push_back(std::string_view line);
+    void emplace_back() { push_back({}); }
+    size_t size() const { return lengths_.size(); }
+    bool empty() const { return lengths_.empty(); }
+    std::string_view operator[](size_t i) const
+    {
+        return {blocks_[starts_[i] >> BlockBits].data() + (starts_[i] & BlockMask), lengths_[i]};
+    }
+    std::string_view back() const { return (*this)[size() - 1]; }
+
+private:
+    static constexpr int BlockBits = 22;
+    static constexpr uint64_t BlockMask = (uint64_t{1} << BlockBits) - 1;
+    std::vector<std::string> blocks_;
+    std::vector<uint64_t> starts_;  // block number << BlockBits | offset in the block
+    std::vector<uint32_t> lengths_;
+};
+
 // Appends the field lines of one segment to `lines`. An MSH, FHS or BHS segment sets the
 // delimiters from its characters 4 to 8 as they are (no fall-back to the defaults).
 void AppendSegmentFieldLines(std::string_view segment, const DisplayOptions& options,
                              const DescriptionDictionary& dictionary,
                              const std::vector<std::string>& viewFields, Delimiters& delimiters,
                              std::vector<std::string>& lines);
+void AppendSegmentFieldLines(std::string_view segment, const DisplayOptions& options,
+                             const DescriptionDictionary& dictionary,
+                             const std::vector<std::string>& viewFields, Delimiters& delimiters,
+                             FieldLineBuffer& lines);
 
 // The designation at the head of a field-list line: its text before the first blank (the whole
 // line when it is three characters or shorter, or holds no blank).

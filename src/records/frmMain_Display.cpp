@@ -23,9 +23,56 @@ std::string Bytes(const QString& text)
     return std::string(latin1.constData(), static_cast<size_t>(latin1.size()));
 }
 
+QString Latin1(std::string_view bytes, qsizetype from, qsizetype n)
+{
+    const std::string_view part = bytes.substr(
+        std::min(static_cast<size_t>(from), bytes.size()), static_cast<size_t>(n));
+    return QString::fromLatin1(part.data(), static_cast<qsizetype>(part.size()));
+}
+
+// The segment-list rows of the record shown: pieces of one copy of the record (the store may
+// change while the lists still show it).
+class SegmentRows : public ListRows {
+public:
+    explicit SegmentRows(std::shared_ptr<const std::string> record) : record_(std::move(record)) {}
+    void Add(std::string_view segment)
+    {
+        pieces_.push_back({static_cast<size_t>(segment.data() - record_->data()), segment.size()});
+    }
+    int Count() const override { return static_cast<int>(pieces_.size()); }
+    qsizetype Length(int row) const override
+    {
+        return static_cast<qsizetype>(pieces_[static_cast<size_t>(row)].second);
+    }
+    QString Slice(int row, qsizetype from, qsizetype n) const override
+    {
+        const auto& [offset, size] = pieces_[static_cast<size_t>(row)];
+        return Latin1(std::string_view(*record_).substr(offset, size), from, n);
+    }
+
+private:
+    std::shared_ptr<const std::string> record_;
+    std::vector<std::pair<size_t, size_t>> pieces_;
+};
+
+// The field-list rows: the lines in their compact buffer, turned into text when read.
+class FieldRows : public ListRows {
+public:
+    FieldLineBuffer lines;
+    int Count() const override { return static_cast<int>(lines.size()); }
+    qsizetype Length(int row) const override
+    {
+        return static_cast<qsizetype>(lines[static_cast<size_t>(row)].size());
+    }
+    QString Slice(int row, qsizetype from, qsizetype n) const override
+    {
+        return Latin1(lines[static_cast<size_t>(row)], from, n);
+    }
+};
+
 }  // namespace
 
-void frmMain::ConnectClick(QListWidget* list, void (frmMain::*handler)(), int* serial)
+void frmMain::ConnectClick(ListBox* list, void (frmMain::*handler)(), int* serial)
 {
     // Qt moves the current row and the selection in separate steps, in an order that depends on
     // mouse or keyboard; the handler runs once both have settled. A direct call of the handler
@@ -39,8 +86,8 @@ void frmMain::ConnectClick(QListWidget* list, void (frmMain::*handler)(), int* s
                 (this->*handler)();
         });
     };
-    connect(list, &QListWidget::itemSelectionChanged, this, schedule);
-    connect(list, &QListWidget::currentRowChanged, this, schedule);
+    connect(list, &ListBox::itemSelectionChanged, this, schedule);
+    connect(list, &ListBox::currentRowChanged, this, schedule);
 }
 
 DisplayOptions frmMain::CurrentDisplayOptions() const
@@ -113,26 +160,48 @@ void frmMain::lstRecords_Click()
     const QSignalBlocker blockFields(lstFields);
     lstSegments->setUpdatesEnabled(false);
     lstFields->setUpdatesEnabled(false);
-    lstSegments->clear();
-    lstFields->clear();
 
-    const std::string& record = st.records.Record(k);
+    const auto record = std::make_shared<const std::string>(st.records.Record(k));
     if (selected == 1) {
-        RecLen = static_cast<int32_t>(record.size());
+        RecLen = static_cast<int32_t>(record->size());
         DisplayRecordSegmentFieldLengths();
     }
+    // Both lists are filled from compact rows in one go; a row's width is estimated from its
+    // length, so a huge segment or a million lines cost no measuring.
     const std::vector<std::string_view> segments =
-        SplitRecordSegments(record, st.envelope.EndOfBlockChar);
-    for (std::string_view segment : segments)
-        AddItemToList(lstSegments, QString::fromLatin1(segment.data(),
-                                                       static_cast<qsizetype>(segment.size())));
+        SplitRecordSegments(*record, st.envelope.EndOfBlockChar);
+    auto segmentRows = std::make_shared<SegmentRows>(record);
+    std::string_view longestSegment;
+    for (std::string_view segment : segments) {
+        if (segment.size() > longestSegment.size())
+            longestSegment = segment;
+        // Blank lines leave the segment list once the field lines are built.
+        if (!TrimBlanks(segment).empty())
+            segmentRows->Add(segment);
+    }
+    auto fieldRows = std::make_shared<FieldRows>();
     const DisplayOptions options = CurrentDisplayOptions();
-    std::vector<std::string> lines;
     for (std::string_view segment : segments)
         AppendSegmentFieldLines(segment, options, st.dictionary, st.view.ViewFields, st.delimiters,
-                                lines);
-    for (const std::string& line : lines)
-        AddItemToList(lstFields, DisplayText(line));
+                                fieldRows->lines);
+    const FieldLineBuffer& lines = fieldRows->lines;
+    size_t longestLine = 0;
+    for (size_t i = 1; i < lines.size(); ++i)
+        if (lines[i].size() > lines[longestLine].size())
+            longestLine = i;
+
+    // Only a short row is measured (and only in a proportional font).
+    auto widen = [](ListBox* list, std::string_view row) {
+        const auto chars = static_cast<qsizetype>(row.size());
+        const QString text = chars <= ListBox::LongestMeasured ? Latin1(row, 0, chars) : QString();
+        return list->Widen(chars, chars <= ListBox::LongestMeasured ? &text : nullptr);
+    };
+    if (!segments.empty() && widen(lstSegments, longestSegment))
+        LongestSegmentLength = static_cast<int32_t>(longestSegment.size());
+    if (!lines.empty())
+        widen(lstFields, lines[longestLine]);
+    lstSegments->SetRows(segmentRows);
+    lstFields->SetRows(fieldRows);
 
     lstSegments->setUpdatesEnabled(true);
     lstFields->setUpdatesEnabled(true);
@@ -145,17 +214,13 @@ void frmMain::lstRecords_Click()
         for (size_t i = 0; i < lines.size(); ++i) {
             if (LineDesignation(lines[i]) != locked)
                 continue;
-            QListWidgetItem* item = lstFields->item(static_cast<int>(i));
-            lstFields->scrollToItem(item, QAbstractItemView::PositionAtTop);
+            lstFields->scrollToItem(lstFields->item(static_cast<int>(i)),
+                                    QAbstractItemView::PositionAtTop);
             lstFields->setCurrentRow(static_cast<int>(i), QItemSelectionModel::ClearAndSelect);
             lstFields_Click();
             break;
         }
     }
-
-    for (int i = lstSegments->count() - 1; i >= 0; --i)
-        if (lstSegments->item(i)->text().trimmed().isEmpty())
-            delete lstSegments->takeItem(i);
 
     const QSignalBlocker blockRecords(lstRecords);
     lstRecords->item(index)->setSelected(true);
@@ -190,18 +255,20 @@ void frmMain::lstSegments_Click()
         tbarButtons[15]->setEnabled(false);
         tbarButtons[16]->setEnabled(false);
     }
-    QListWidgetItem* current = lstSegments->currentItem();
+    const ListItem current = lstSegments->currentItem();
     const QString line = current ? current->text().trimmed() : QString();
     if (st.session.LockedFieldName.isEmpty() && !line.isEmpty()) {
         const QString name = line.left(3);
         int occurrence = 0;
+        // Only the heads of the rows are read: a segment may be megabytes long.
+        const ListModel& segments = lstSegments->Model();
         for (int i = 0; i <= lstSegments->currentRow(); ++i)
-            if (lstSegments->item(i)->text().startsWith(name))
+            if (segments.Slice(i, 0, name.size()) == name)
                 ++occurrence;
         int blocks = 0;
         const int n = lstFields->count();
         for (int i = 0; i < n;) {
-            if (!lstFields->item(i)->text().startsWith(name)) {
+            if (lstFields->Model().Slice(i, 0, name.size()) != name) {
                 ++i;
                 continue;
             }
@@ -214,7 +281,7 @@ void frmMain::lstSegments_Click()
         }
     }
     const auto selectedSegments = lstSegments->selectedItems();
-    SegLen = selectedSegments.size() == 1 ? static_cast<int32_t>(selectedSegments.front()->text().size())
+    SegLen = selectedSegments.size() == 1 ? static_cast<int32_t>(selectedSegments.front().Length())
                                           : -1;
     DisplayRecordSegmentFieldLengths();
 }
@@ -233,7 +300,7 @@ void frmMain::lstFields_Click()
         tbarButtons[15]->setEnabled(true);
         tbarButtons[16]->setEnabled(true);
     }
-    QListWidgetItem* current = lstFields->currentItem();
+    const ListItem current = lstFields->currentItem();
     const QString line = current ? current->text() : QString();
     if (!current || line.contains(QLatin1String(ParsedDataFollows.data()))
         || line.trimmed().isEmpty()) {
@@ -257,7 +324,7 @@ void frmMain::mnuFieldListLockFieldLocation_Click()
         stsPanels[5]->clear();
         return;
     }
-    QListWidgetItem* current = lstFields->currentItem();
+    const ListItem current = lstFields->currentItem();
     if (!current || !current->isSelected()) {
         dlg.MsgBox(QStringLiteral("You must first select the field that you want to lock onto."),
                    MsgButtons::OKOnly, MsgIcon::Information,
@@ -275,7 +342,7 @@ void frmMain::mnuFieldListLockFieldLocation_Click()
 
 void frmMain::GetSelectedFieldName(QComboBox* cboSegmentReplace, QComboBox* cboFieldReplace)
 {
-    QListWidgetItem* current = lstFields->currentItem();
+    const ListItem current = lstFields->currentItem();
     const QString line = current && current->isSelected() ? current->text() : QString();
     if (line.isEmpty() || line.contains(QLatin1String(ParsedDataFollows.data()))
         || line.trimmed().isEmpty() || line.contains(QLatin1String("MSH-1 "))

@@ -345,36 +345,13 @@ void frmMain::cmdLastPage_Click()
     }
 }
 
-int frmMain::AddItemToList(QListWidget* list, const QString& text, std::optional<int> itemData)
+int frmMain::AddItemToList(ListBox* list, const QString& text, std::optional<int> itemData)
 {
-    const qlonglong widest = list->property("Tag").toString().toLongLong();
-    // Measuring text is the dearest part of filling a list, so a row is measured only when it
-    // could be wider than every earlier one; in a fixed-pitch font its width is its length.
-    const QFont& font = list->font();
-    const QFontMetrics metrics(font);
-    const int scrollBar = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
-    const bool fixedPitch = QFontInfo(font).fixedPitch();
-    const qlonglong bound =
-        text.size()
-            * static_cast<qlonglong>(fixedPitch ? metrics.horizontalAdvance(QLatin1Char('M'))
-                                                : metrics.maxWidth())
-        + scrollBar;
-    if (bound > widest) {
-        const qlonglong width =
-            fixedPitch ? bound
-                       : metrics.horizontalAdvance(text) + static_cast<qlonglong>(scrollBar);
-        if (width > widest) {
-            list->setProperty("Tag", QString::number(width));
-            if (auto* box = qobject_cast<ListBox*>(list))
-                box->SetHorizontalExtent(static_cast<int>(std::min<qlonglong>(width, 1 << 24)));
-            if (list == lstSegments)
-                LongestSegmentLength = static_cast<int32_t>(text.size());
-        }
-    }
-    auto* item = new QListWidgetItem(text);
-    if (itemData)
-        item->setData(Qt::UserRole, *itemData);
-    list->addItem(item);
+    // The row is measured only when it could be wider than every earlier one, and a long row
+    // never: its width is estimated from its length (see ListBox::RowWidth).
+    if (list->Widen(text.size(), &text) && list == lstSegments)
+        LongestSegmentLength = static_cast<int32_t>(text.size());
+    list->addItem(text, itemData ? QVariant(*itemData) : QVariant());
     return list->count() - 1;
 }
 

@@ -26,15 +26,13 @@ bool IsHeaderSegment(const std::string& line)
 
 QString frmMain::SegmentToolTipAt(const QPoint& pos)
 {
-    QListWidget* list = lstSegments;
+    ListBox* list = lstSegments;
     if (list->count() == 0)
         return {};
-    QListWidgetItem* item = list->itemAt(pos);
-    if (!item)
+    const ListItem item = list->itemAt(pos);
+    if (!item || item.Length() > kLongestLineWithTip)
         return {};
     const QString text = item->text();
-    if (text.size() > kLongestLineWithTip)
-        return {};
 
     // The character under the pointer, counted from 1 within the whole line: the item's rectangle
     // moves with the horizontal scrolling, so the distance from its text start covers both.
