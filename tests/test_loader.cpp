@@ -1,6 +1,8 @@
-// Cutting file content into records (ParseHL7Content) and the character dump of a record.
+// Cutting file content into records (ParseHL7Content, ParseHL7Source) and the character dump of
+// a record.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <deque>
 #include <numeric>
 #include <ostream>
@@ -61,12 +63,53 @@ Records StoredRecords(const RecordStore& store)
     return out;
 }
 
+// Content handed out a few bytes at a time; fails instead of giving the bytes from `failAt` on.
+class TrickleSource : public LoadSource {
+public:
+    TrickleSource(std::string_view text, size_t failAt = std::string::npos)
+        : text_(text), failAt_(failAt)
+    {
+    }
+    int64_t Read(char* into, size_t room) override
+    {
+        const size_t n = std::min({room, text_.size() - pos_, size_t{3}});
+        if (n > 0 && pos_ + n > failAt_)
+            return -1;
+        std::copy_n(text_.data() + pos_, n, into);
+        pos_ += n;
+        return static_cast<int64_t>(n);
+    }
+    bool Rewind() override
+    {
+        pos_ = 0;
+        return true;
+    }
+
+private:
+    std::string_view text_;
+    size_t failAt_;
+    size_t pos_ = 0;
+};
+
 LoadResult Load(const std::string& content, TestHost& host, char endOfBlock = '\r',
                 Delimiters delimiters = {})
 {
-    LoadResult r{LoadEnd::Loaded, {}, {}, std::move(delimiters)};
+    const TestHost fresh = host;
+    LoadResult r{LoadEnd::Loaded, {}, {}, delimiters};
     r.end = ParseHL7Content(content, r.store, r.delimiters, endOfBlock, host);
     r.records = StoredRecords(r.store);
+    // Read in small chunks, every line end and record may fall across a chunk boundary: the
+    // loader must give the same records and ask the same questions.
+    for (size_t chunk : {1, 2, 5}) {
+        TestHost again = fresh;
+        RecordStore store;
+        Delimiters d = delimiters;
+        TrickleSource source(content);
+        EXPECT_EQ(ParseHL7Source(source, store, d, endOfBlock, again, chunk), r.end) << chunk;
+        EXPECT_EQ(StoredRecords(store), r.records) << "chunk " << chunk;
+        EXPECT_EQ(again.questions, host.questions) << chunk;
+        EXPECT_EQ(d.AllDelimiters, r.delimiters.AllDelimiters) << chunk;
+    }
     return r;
 }
 
@@ -196,6 +239,23 @@ TEST(LoadDelimiters, ContentWithoutHeaderKeepsThePreviousOnes)
         EXPECT_EQ(delimiters.RepetitionSeparator, "%");
         EXPECT_EQ(delimiters.EscapeCharacter, "*");
         EXPECT_EQ(delimiters.SubcomponentSeparator, "@");
+    }
+}
+
+TEST(LoadDelimiters, ReadFailureKeepsTheStoreAndDelimiters)
+{
+    RecordStore store;
+    Delimiters delimiters;
+    TestHost first;
+    ASSERT_EQ(ParseHL7Content("MSH#$%*@#A\rPID#1\r", store, delimiters, '\r', first),
+              LoadEnd::Loaded);
+    const std::string content = kMsgA + "\rPID|1\r" + kMsgB + "\rPID|2\r";
+    for (size_t failAt : {size_t{0}, content.size() / 2, content.size() - 1}) {
+        TestHost host;
+        TrickleSource source(content, failAt);
+        EXPECT_EQ(ParseHL7Source(source, store, delimiters, '\r', host, 4), LoadEnd::ReadFailed);
+        EXPECT_EQ(StoredRecords(store), Records{"MSH#$%*@#A\rPID#1\r"}) << failAt;
+        EXPECT_EQ(delimiters.AllDelimiters, "#$%*@") << failAt;
     }
 }
 

@@ -7,9 +7,10 @@
 
 namespace quillon::platform {
 
-ReadResult ReadWholeFile(const QString& path, std::string& content)
+namespace {
+
+ReadResult OpenForReading(const QString& path, QFile& file, QIODevice::OpenMode mode)
 {
-    content.clear();
     const QFileInfo info(path);
     if (path.isEmpty() || !info.exists()) {
         if (path.isEmpty() || !info.absoluteDir().exists())
@@ -18,9 +19,21 @@ ReadResult ReadWholeFile(const QString& path, std::string& content)
     }
     if (info.isDir())
         return {ReadError::NotReadable, QStringLiteral("It is a folder.")};
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    file.setFileName(path);
+    if (!file.open(mode))
         return {ReadError::NotReadable, file.errorString()};
+    return {};
+}
+
+}  // namespace
+
+ReadResult ReadWholeFile(const QString& path, std::string& content)
+{
+    content.clear();
+    QFile file;
+    if (ReadResult opened = OpenForReading(path, file, QIODevice::ReadOnly);
+        opened.error != ReadError::None)
+        return opened;
     try {
         // Read straight into the result; the loop after it catches a file that grew or whose
         // size the system reports as 0.
@@ -58,6 +71,23 @@ ReadResult ReadWholeFile(const QString& path, std::string& content)
         return {ReadError::OutOfMemory, {}};
     }
     return {};
+}
+
+ReadResult ChunkReader::Open(const QString& path)
+{
+    file_.close();
+    // Unbuffered: each read goes straight from the system into the caller's buffer.
+    return OpenForReading(path, file_, QIODevice::ReadOnly | QIODevice::Unbuffered);
+}
+
+qint64 ChunkReader::Read(char* into, qint64 room)
+{
+    return file_.read(into, room);
+}
+
+bool ChunkReader::Rewind()
+{
+    return file_.seek(0);
 }
 
 std::string GetText(const QString& fileName)

@@ -1,4 +1,5 @@
 #pragma once
+#include <QFile>
 #include <QString>
 #include <string>
 
@@ -20,6 +21,24 @@ struct ReadResult {
 // Reads a whole file as bytes into `content` (left empty on failure). Works for files whose
 // size the system does not know in advance.
 ReadResult ReadWholeFile(const QString& path, std::string& content);
+
+// A file read from start to end in pieces of the caller's size, for files too big to be held
+// twice in memory. Nothing is read ahead; bytes go straight into the caller's buffer.
+class ChunkReader {
+public:
+    // Same kinds of failure as ReadWholeFile.
+    ReadResult Open(const QString& path);
+    // Up to `room` next bytes into `into`: the count, 0 at the end, -1 on a read failure.
+    qint64 Read(char* into, qint64 room);
+    // Back to the first byte; false when the file cannot seek.
+    bool Rewind();
+    // The size the system reports (0 when it does not know).
+    qint64 Size() const { return file_.size(); }
+    QString ErrorString() const { return file_.errorString(); }
+
+private:
+    QFile file_;
+};
 
 // The whole content of a file as bytes; empty when it cannot be read.
 std::string GetText(const QString& fileName);

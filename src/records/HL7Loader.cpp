@@ -1,5 +1,10 @@
 #include "records/HL7Loader.h"
 
+#include <algorithm>
+#include <cstring>
+#include <limits>
+#include <memory>
+
 namespace quillon {
 
 namespace {
@@ -34,29 +39,352 @@ size_t SalvageCut(std::string_view line)
     return best;
 }
 
-class LineReader {
+class MemorySource : public LoadSource {
 public:
-    explicit LineReader(std::string_view text) : text_(text) {}
-    bool AtEnd() const { return pos_ >= text_.size(); }
-    // A line ends at CR or CR LF; a lone LF stays in the line.
-    std::string_view Next()
+    explicit MemorySource(std::string_view text) : text_(text) {}
+    int64_t Read(char* into, size_t room) override
     {
-        const size_t cr = text_.find('\r', pos_);
-        if (cr == std::string_view::npos) {
-            std::string_view line = text_.substr(pos_);
-            pos_ = text_.size();
-            return line;
-        }
-        std::string_view line = text_.substr(pos_, cr - pos_);
-        pos_ = cr + 1;
-        if (pos_ < text_.size() && text_[pos_] == '\n')
-            ++pos_;
-        return line;
+        const size_t n = std::min(room, text_.size() - pos_);
+        std::memcpy(into, text_.data() + pos_, n);
+        pos_ += n;
+        return static_cast<int64_t>(n);
     }
+    bool Rewind() override
+    {
+        pos_ = 0;
+        return true;
+    }
+    int64_t SizeHint() const override { return static_cast<int64_t>(text_.size()); }
 
 private:
     std::string_view text_;
     size_t pos_ = 0;
+};
+
+class FileSource : public LoadSource {
+public:
+    int64_t Read(char* into, size_t room) override
+    {
+        return reader.Read(into, static_cast<qint64>(room));
+    }
+    bool Rewind() override { return reader.Rewind(); }
+    int64_t SizeHint() const override { return reader.Size(); }
+
+    platform::ChunkReader reader;
+};
+
+// One load: reads the source a chunk at a time and cuts it into pieces as the bytes come. A
+// piece ends at CR, CR LF or LF; what a CR-ended line and the LF-cut pieces of it would give
+// one by one is exactly this sequence of pieces. The segments of the record being collected
+// stay in the buffer as offsets and are copied once, into a string of the record's final
+// size, when the record is complete.
+class Loader {
+public:
+    Loader(LoadSource& source, const Delimiters& delimiters, char endOfBlock, LoadHost& host,
+           size_t chunkBytes)
+        : source_(source), delimiters_(delimiters), eob_(endOfBlock), host_(host),
+          chunk_(std::max<size_t>(chunkBytes, 1))
+    {
+    }
+
+    LoadEnd Run(RecordStore& store, Delimiters& delimiters)
+    {
+        records_.Reset(100);
+        for (;;) {  // one iteration per pass
+            host_.BeginPass();
+            records_.RecordCount = 0;
+            StartPass();
+            const Step step = ReadPass();
+            if (step == Step::Failed)
+                return LoadEnd::ReadFailed;
+            if (step == Step::NotHL7) {
+                Commit(store, delimiters);
+                return LoadEnd::NotHL7;
+            }
+            if (step == Step::Restart) {
+                salvageMode_ = true;
+                salvageDone_ = true;
+                if (!source_.Rewind())
+                    return LoadEnd::ReadFailed;
+                continue;
+            }
+            // End of the content: the last record is stored even when empty, so an empty
+            // file gives one record that holds only the end-of-block character.
+            StoreRecord();
+            Commit(store, delimiters);
+            return LoadEnd::Loaded;
+        }
+    }
+
+private:
+    enum class Step { Next, Restart, NotHL7, Failed, End };
+    static constexpr size_t kUnknown = std::numeric_limits<size_t>::max();
+
+    void Commit(RecordStore& store, Delimiters& delimiters)
+    {
+        store = std::move(records_);
+        delimiters = delimiters_;
+    }
+
+    void StartPass()
+    {
+        end_ = pos_ = pieceStart_ = 0;
+        consumed_ = 0;
+        eof_ = afterCR_ = openPiece_ = false;
+        nextCR_ = nextLF_ = kUnknown;
+        parts_.clear();
+        spill_.clear();
+        counter_ = 0;
+    }
+
+    Step ReadPass()
+    {
+        for (;;) {
+            if (pos_ == end_ && !eof_) {
+                if (!Fill())
+                    return Step::Failed;
+                continue;
+            }
+            if (afterCR_) {  // an LF right after a CR belongs to that CR
+                afterCR_ = false;
+                if (pos_ < end_ && buf_[pos_] == '\n')
+                    ++pos_;
+                pieceStart_ = pos_;
+                continue;
+            }
+            const size_t t = FindLineEnd();
+            if (t == end_) {
+                if (!eof_) {
+                    pos_ = end_;  // the piece goes on in the next chunk
+                    continue;
+                }
+                // A piece after the last line end: any bytes, or the empty rest after an LF.
+                if (end_ == pieceStart_ && !openPiece_)
+                    return Step::End;
+                const size_t at = pieceStart_;
+                pos_ = pieceStart_ = end_;
+                openPiece_ = false;
+                const Step step = Piece(at, end_ - at);
+                return step == Step::Next ? Step::End : step;
+            }
+            const size_t at = pieceStart_;
+            afterCR_ = buf_[t] == '\r';
+            openPiece_ = !afterCR_;
+            pos_ = pieceStart_ = t + 1;
+            if (const Step step = Piece(at, t - at); step != Step::Next)
+                return step;
+        }
+    }
+
+    // The first CR or LF at or after pos_, or end_. Each search is remembered until passed,
+    // so a file with one kind of line end is not searched again for the other on every line.
+    size_t FindLineEnd()
+    {
+        auto find = [this](char c) {
+            const void* p = std::memchr(buf_.get() + pos_, c, end_ - pos_);
+            return p ? static_cast<size_t>(static_cast<const char*>(p) - buf_.get()) : end_;
+        };
+        if (nextCR_ == kUnknown || nextCR_ < pos_)
+            nextCR_ = find('\r');
+        if (nextLF_ == kUnknown || nextLF_ < pos_)
+            nextLF_ = find('\n');
+        return std::min(nextCR_, nextLF_);
+    }
+
+    // Reads the next chunk behind what is still needed: the piece being read and the
+    // segments of the record being collected. False on a read failure.
+    bool Fill()
+    {
+        size_t keep = pieceStart_;
+        if (!parts_.empty()) {
+            // A record far larger than a chunk is copied out, so the buffer stays small.
+            if (pieceStart_ - parts_.front().first > chunk_ / 2)
+                SpillParts();
+            else
+                keep = parts_.front().first;
+        }
+        if (keep > 0) {
+            std::memmove(buf_.get(), buf_.get() + keep, end_ - keep);
+            end_ -= keep;
+            pos_ -= keep;
+            pieceStart_ -= keep;
+            consumed_ += keep;
+            for (auto& part : parts_)
+                part.first -= keep;
+        }
+        if (capacity_ - end_ < chunk_ / 2 + 1) {
+            // Left uninitialised: the read fills it.
+            const size_t capacity = std::max(end_ + chunk_, capacity_ * 2);
+            std::unique_ptr<char[]> bigger(new char[capacity]);
+            if (end_ > 0)
+                std::memcpy(bigger.get(), buf_.get(), end_);
+            buf_ = std::move(bigger);
+            capacity_ = capacity;
+        }
+        nextCR_ = nextLF_ = kUnknown;
+        const int64_t n = source_.Read(buf_.get() + end_, capacity_ - end_);
+        if (n < 0)
+            return false;
+        if (n == 0) {
+            eof_ = true;
+            return true;
+        }
+        char* const from = buf_.get() + end_;
+        char* to = from + n;
+        // The salvage pass reads the content without the end-of-file marks of old editors.
+        // Nothing is added: a marker byte after a last line without a line end would end up
+        // inside its segment.
+        if (salvageMode_)
+            to = std::remove(from, to, '\x1a');
+        end_ += static_cast<size_t>(to - from);
+        return true;
+    }
+
+    void SpillParts()
+    {
+        for (const auto& [at, size] : parts_) {
+            spill_.append(buf_.get() + at, size);
+            spill_.push_back(eob_);
+        }
+        parts_.clear();
+    }
+
+    bool RecordEmpty() const { return parts_.empty() && spill_.empty(); }
+
+    void StoreRecord()
+    {
+        std::string text;
+        if (RecordEmpty()) {
+            text.assign(1, eob_);
+        } else {
+            size_t total = spill_.size();
+            for (const auto& part : parts_)
+                total += part.second + 1;
+            text = std::move(spill_);
+            text.reserve(total);
+            for (const auto& [at, size] : parts_) {
+                text.append(buf_.get() + at, size);
+                text.push_back(eob_);
+            }
+        }
+        parts_.clear();
+        spill_.clear();
+        records_.Append(std::move(text));
+        if (records_.RecordCount == 100)
+            ReserveSlots();
+        host_.RecordStored(records_.Record(records_.RecordCount), records_.RecordCount);
+    }
+
+    // Once the first records show their average size, the array gets room for the whole file
+    // so it is not moved as it grows.
+    void ReserveSlots()
+    {
+        const int64_t total = source_.SizeHint();
+        const size_t read = consumed_ + pieceStart_;
+        if (total <= 0 || read == 0)
+            return;
+        const double perRecord = static_cast<double>(read) / records_.RecordCount;
+        const double expected = static_cast<double>(total) / perRecord * 1.05 + 200;
+        if (expected < 5e7)
+            records_.Records.reserve(static_cast<size_t>(expected));
+    }
+
+    size_t Offset(std::string_view line) const
+    {
+        return static_cast<size_t>(line.data() - buf_.get());
+    }
+
+    Step Piece(size_t at, size_t size)
+    {
+        std::string_view line(buf_.get() + at, size);
+        ++counter_;
+
+        // Marker lines of the sending engine are skipped in a salvage pass. Each piece up to
+        // an LF is judged on its own: the rest of the physical line belongs to later pieces
+        // (and scanning it for every piece would cost quadratic time).
+        if (salvageMode_ && line.find("PASSITON") != std::string_view::npos
+            && line.find("MSH") == std::string_view::npos) {
+            --counter_;
+            return Step::Next;
+        }
+
+        if (line.size() > 1 && static_cast<unsigned char>(line.front()) == 127)
+            line.remove_prefix(1);
+        while (!line.empty() && static_cast<unsigned char>(line.front()) < 32)
+            line.remove_prefix(1);
+
+        if (salvageMode_) {
+            if (const size_t cut = SalvageCut(line); cut != std::string_view::npos)
+                line.remove_prefix(cut);
+        }
+
+        for (;;) {
+            if (IsRecordStart(line)) {
+                if (SetsDelimiters(line))
+                    delimiters_.SetFromHeader(line);
+                if (!RecordEmpty())
+                    StoreRecord();
+                parts_.emplace_back(Offset(line), line.size());
+                return Step::Next;
+            }
+            if (counter_ == 1) {
+                if (!warned_) {
+                    warned_ = true;
+                    if (!salvageDone_) {
+                        if (host_.AskLoadNonHL7())
+                            return Step::Restart;
+                        salvageMode_ = false;
+                    }
+                }
+                if (!salvageMode_)
+                    return Step::NotHL7;
+                const size_t p = line.find(kSalvageHeaderColon);
+                if (p != std::string_view::npos && p > 0) {
+                    line.remove_prefix(p);
+                    continue;  // test it again as a record start
+                }
+                --counter_;
+                return Step::Next;
+            }
+            counter_ = 2;
+            const bool fieldSeparatorFits = line.size() >= 4
+                ? delimiters_.FieldSeparator == line.substr(3, 1)
+                : delimiters_.FieldSeparator.empty();
+            if (TrimBlanks(line).size() < 3 || !fieldSeparatorFits)
+                counter_ = 1;
+            else
+                parts_.emplace_back(Offset(line), line.size());
+            return Step::Next;
+        }
+    }
+
+    LoadSource& source_;
+    Delimiters delimiters_;
+    const char eob_;
+    LoadHost& host_;
+    const size_t chunk_;
+    RecordStore records_;
+
+    std::unique_ptr<char[]> buf_;
+    size_t capacity_ = 0;
+    size_t end_ = 0;         // bytes in the buffer
+    size_t pos_ = 0;         // where the search for the next line end goes on
+    size_t pieceStart_ = 0;  // start of the piece being read
+    size_t consumed_ = 0;    // bytes of this pass moved out of the buffer
+    size_t nextCR_ = kUnknown;
+    size_t nextLF_ = kUnknown;
+    bool eof_ = false;
+    bool afterCR_ = false;    // the last line end was a CR: an LF right after it is skipped
+    bool openPiece_ = false;  // the last line end was an LF: a piece follows, even empty
+
+    // The record being collected: its segments in the buffer, and what was copied out.
+    std::vector<std::pair<size_t, size_t>> parts_;
+    std::string spill_;
+
+    int32_t counter_ = 0;
+    bool warned_ = false;
+    bool salvageMode_ = false;
+    bool salvageDone_ = false;
 };
 
 }  // namespace
@@ -67,136 +395,32 @@ bool IsRecordStart(std::string_view line)
     return name == "MSH" || name == "FHS" || name == "BHS" || name == "BTS" || name == "FTS";
 }
 
+LoadEnd ParseHL7Source(LoadSource& source, RecordStore& store, Delimiters& delimiters,
+                       char endOfBlock, LoadHost& host, size_t chunkBytes)
+{
+    Loader loader(source, delimiters, endOfBlock, host, chunkBytes);
+    return loader.Run(store, delimiters);
+}
+
 LoadEnd ParseHL7Content(std::string_view content, RecordStore& store, Delimiters& delimiters,
                         char endOfBlock, LoadHost& host)
 {
-    store.Reset(100);
-    bool warned = false;
-    bool salvageMode = false;
-    bool salvageDone = false;
-    std::string cleaned;  // the salvage pass reads this copy, never the caller's content
-    std::string_view source = content;
+    MemorySource source(content);
+    return ParseHL7Source(source, store, delimiters, endOfBlock, host);
+}
 
-    for (;;) {  // one iteration per pass
-        host.BeginPass();
-        store.RecordCount = 0;
-        LineReader reader(source);
-        std::string record;
-        int32_t counter = 0;
-        bool pending = false;
-        std::string_view pendingText;
-        bool restart = false;
-
-        auto storeRecord = [&] {
-            record.push_back(endOfBlock);
-            store.Append(std::move(record));
-            record = std::string();
-            host.RecordStored(store.Record(store.RecordCount), store.RecordCount);
-        };
-
-        for (;;) {
-            std::string_view line;
-            if (pending) {
-                line = pendingText;
-                pending = false;
-            } else if (reader.AtEnd()) {
-                break;
-            } else {
-                line = reader.Next();
-            }
-            ++counter;
-
-            if (const size_t lf = line.find('\n'); lf != std::string_view::npos) {
-                pendingText = line.substr(lf + 1);
-                pending = true;
-                line = line.substr(0, lf);
-            }
-
-            // Marker lines of the sending engine are skipped in a salvage pass. Each piece up
-            // to an LF is judged on its own: the rest of the physical line belongs to later
-            // pieces (and scanning it for every piece would cost quadratic time).
-            if (salvageMode && line.find("PASSITON") != std::string_view::npos
-                && line.find("MSH") == std::string_view::npos) {
-                --counter;
-                continue;
-            }
-
-            if (line.size() > 1 && static_cast<unsigned char>(line.front()) == 127)
-                line.remove_prefix(1);
-            while (!line.empty() && static_cast<unsigned char>(line.front()) < 32)
-                line.remove_prefix(1);
-
-            if (salvageMode) {
-                if (const size_t cut = SalvageCut(line); cut != std::string_view::npos)
-                    line.remove_prefix(cut);
-            }
-
-            bool handled = false;
-            while (!handled) {
-                if (IsRecordStart(line)) {
-                    if (SetsDelimiters(line))
-                        delimiters.SetFromHeader(line);
-                    if (!record.empty())
-                        storeRecord();
-                    record.assign(line);
-                    handled = true;
-                } else if (counter == 1) {
-                    if (!warned) {
-                        warned = true;
-                        if (!salvageDone) {
-                            if (host.AskLoadNonHL7()) {
-                                restart = true;
-                                break;
-                            }
-                            salvageMode = false;
-                        }
-                    }
-                    if (!salvageMode)
-                        return LoadEnd::NotHL7;
-                    const size_t p = line.find(kSalvageHeaderColon);
-                    if (p != std::string_view::npos && p > 0) {
-                        line.remove_prefix(p);
-                        continue;  // test it again as a record start
-                    }
-                    --counter;
-                    handled = true;
-                } else {
-                    counter = 2;
-                    const bool fieldSeparatorFits = line.size() >= 4
-                        ? delimiters.FieldSeparator == line.substr(3, 1)
-                        : delimiters.FieldSeparator.empty();
-                    if (TrimBlanks(line).size() < 3 || !fieldSeparatorFits) {
-                        counter = 1;
-                    } else {
-                        record.push_back(endOfBlock);
-                        record.append(line);
-                    }
-                    handled = true;
-                }
-            }
-            if (restart)
-                break;
-        }
-
-        if (restart) {
-            salvageMode = true;
-            cleaned.clear();
-            cleaned.reserve(content.size());
-            // End-of-file marks left by old editors are removed. Nothing is added: a marker
-            // byte after a last line without a line end would end up inside its segment.
-            for (char c : content)
-                if (c != 26)
-                    cleaned.push_back(c);
-            salvageDone = true;
-            source = cleaned;
-            continue;
-        }
-
-        // End of the content: the last record is stored even when empty, so an empty file
-        // gives one record that holds only the end-of-block character.
-        storeRecord();
-        return LoadEnd::Loaded;
-    }
+LoadEnd LoadHL7FromFile(const QString& path, RecordStore& store, Delimiters& delimiters,
+                        char endOfBlock, LoadHost& host, platform::ReadResult& error,
+                        size_t chunkBytes)
+{
+    FileSource source;
+    error = source.reader.Open(path);
+    if (error.error != platform::ReadError::None)
+        return LoadEnd::ReadFailed;
+    const LoadEnd end = ParseHL7Source(source, store, delimiters, endOfBlock, host, chunkBytes);
+    if (end == LoadEnd::ReadFailed)
+        error = {platform::ReadError::NotReadable, source.reader.ErrorString()};
+    return end;
 }
 
 std::vector<std::pair<std::string, std::string>> CharacterDumpLines(std::string_view record)

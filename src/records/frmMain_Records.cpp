@@ -29,7 +29,11 @@ class LoaderWindowHost : public LoadHost {
 public:
     explicit LoaderWindowHost(frmMain& w) : w_(w) {}
 
-    void BeginPass() override { w_.BeginLoadPass(); }
+    void BeginPass() override
+    {
+        began = true;
+        w_.BeginLoadPass();
+    }
 
     bool AskLoadNonHL7() override
     {
@@ -60,6 +64,8 @@ public:
             w_.loadEventsTimer_.restart();
         }
     }
+
+    bool began = false;  // a pass has cleared the lists
 
 private:
     frmMain& w_;
@@ -109,12 +115,20 @@ bool frmMain::LoadHL7File(const QString& pathIn)
     const QString path = pathIn;
     QApplication::setOverrideCursor(Qt::WaitCursor);
 
-    // The whole file is read before anything changes, so a file that cannot be read leaves
-    // the records on screen as they were.
-    std::string content;
-    const platform::ReadResult read = platform::ReadWholeFile(GetShortPath(path), content);
-    if (read.error != platform::ReadError::None) {
-        QApplication::restoreOverrideCursor();
+    // The records are collected apart and replace the shown ones only once the file has been
+    // read to its end, so a file that cannot be read leaves the records as they were.
+    LoaderWindowHost host(*this);
+    platform::ReadResult read;
+    LoadEnd end;
+    try {
+        end = LoadHL7FromFile(GetShortPath(path), st.records, st.delimiters,
+                              st.envelope.EndOfBlockChar, host, read);
+    } catch (const std::bad_alloc&) {
+        read = {platform::ReadError::OutOfMemory, {}};
+        end = LoadEnd::ReadFailed;
+    }
+    QApplication::restoreOverrideCursor();
+    if (end == LoadEnd::ReadFailed) {
         switch (read.error) {
         case platform::ReadError::FileNotFound:
             ShowLoadError(QStringLiteral("The file '%1' does not exist.").arg(path),
@@ -137,26 +151,14 @@ bool frmMain::LoadHL7File(const QString& pathIn)
                           QStringLiteral("Can't Read File"));
             break;
         }
+        // A pass may have begun and cleared the lists: show the kept records again.
+        if (host.began) {
+            DisplayPage(CurrentPage);
+            SetButtonEnabledStatus();
+            lstRecords->setEnabled(true);
+        }
         return false;
     }
-
-    LoaderWindowHost host(*this);
-    LoadEnd end;
-    try {
-        end = ParseHL7Content(content, st.records, st.delimiters, st.envelope.EndOfBlockChar, host);
-    } catch (const std::bad_alloc&) {
-        content = std::string();
-        st.records.Reset(1);
-        QApplication::restoreOverrideCursor();
-        ShowNothingLoaded();
-        ShowLoadError(QStringLiteral("The system is out of virtual memory.  The HL7 file that "
-                                     "you are trying to load is too large to load. Please try "
-                                     "closing other programs and trying again."),
-                      QStringLiteral("Out of Memory"));
-        return false;
-    }
-    content = std::string();
-    QApplication::restoreOverrideCursor();
 
     if (end == LoadEnd::NotHL7) {
         OfferViewer(path);
