@@ -151,9 +151,10 @@ TEST_F(FilesTest, OnePlainFileIsLoadedWhereItLies)
 TEST_F(FilesTest, SeveralPlainFilesAreJoinedInOrdinalOrder)
 {
     const QString b = Put("b.hl7", FileOf("b"));
-    const QString a = Put("A.hl7", "MSH|^~\\&|A");  // no line break: runs into b's first line
+    const QString a = Put("A.hl7", "MSH|^~\\&|A");  // no final line break
     Open({b, a});
-    EXPECT_EQ(ReadBytes(Joined()), "MSH|^~\\&|A" + FileOf("b"));
+    EXPECT_EQ(ReadBytes(Joined()), "MSH|^~\\&|A\r\n" + FileOf("b"));
+    EXPECT_EQ(Records(), (std::vector<std::string>{Rec("A"), Rec("b")}));
     EXPECT_EQ(st.session.CurrentFileName, Joined());
     EXPECT_EQ(w.windowTitle(), "Quillon - " + Joined());
 }

@@ -4,6 +4,8 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <string>
+#include <vector>
 
 #include "TestSupport.h"
 #include "files/OpenPipeline.h"
@@ -137,13 +139,33 @@ TEST_F(PipelineFolder, ZipArchiveIsExtractedFlatAndDeleted)
     EXPECT_TRUE(zipMessages.isEmpty());
 }
 
-TEST_F(PipelineFolder, JoinKeepsEveryByteInOrder)
+TEST_F(PipelineFolder, JoinPutsALineBreakOnlyWhereAFileLacksOne)
 {
-    WriteBytes(Path("A.hl7"), "MSH|a");  // no line end: runs into the next file
-    WriteBytes(Path("b.hl7"), std::string("MSH|\0\xff\r", 7));
+    const std::string big(70000, 'x');  // longer than one read: no break inside a file
+    const struct {
+        const char* name;
+        std::vector<std::string> files;
+        std::string joined;
+    } cases[] = {
+        {"NoFinalBreak", {"MSH|a", std::string("MSH|\0\xff\r", 7)},
+         std::string("MSH|a\r\nMSH|\0\xff\r", 14)},
+        {"EndsInCr", {"MSH|a\r", "MSH|b\r"}, "MSH|a\rMSH|b\r"},
+        {"EndsInLf", {"MSH|a\n", "MSH|b"}, "MSH|a\nMSH|b"},
+        {"EmptyFilesAddNothing", {"", "MSH|a", "", "MSH|b"}, "MSH|a\r\nMSH|b"},
+        {"LongFile", {"MSH|" + big, "MSH|b\n"}, "MSH|" + big + "\r\nMSH|b\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QStringList paths;
+        for (size_t i = 0; i < c.files.size(); ++i) {
+            paths << Path(QStringLiteral("part%1").arg(i));
+            WriteBytes(paths.back(), c.files[i]);
+        }
+        QString error;
+        ASSERT_TRUE(JoinFiles(paths, Path("joined"), &error));
+        EXPECT_EQ(ReadBytes(Path("joined")), c.joined);
+    }
     QString error;
-    ASSERT_TRUE(JoinFiles({Path("A.hl7"), Path("b.hl7")}, Path("joined"), &error));
-    EXPECT_EQ(ReadBytes(Path("joined")), std::string("MSH|aMSH|\0\xff\r", 12));
     EXPECT_FALSE(JoinFiles({Path("missing")}, Path("joined2"), &error));
     EXPECT_FALSE(error.isEmpty());
 }

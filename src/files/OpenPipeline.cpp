@@ -50,6 +50,7 @@ bool JoinFiles(const QStringList& paths, const QString& destination, QString* er
         return false;
     }
     std::array<char, 1 << 16> buffer{};
+    char last = '\n';  // the last byte written; nothing written counts as a line end
     for (const QString& path : paths) {
         QFile in(path);
         if (!in.open(QIODevice::ReadOnly)) {
@@ -57,7 +58,7 @@ bool JoinFiles(const QStringList& paths, const QString& destination, QString* er
                 *error = path + QStringLiteral(": ") + in.errorString();
             return false;
         }
-        for (;;) {
+        for (bool first = true;; first = false) {
             const qint64 n = in.read(buffer.data(), static_cast<qint64>(buffer.size()));
             if (n < 0) {
                 if (error)
@@ -66,6 +67,12 @@ bool JoinFiles(const QStringList& paths, const QString& destination, QString* er
             }
             if (n == 0)
                 break;
+            if (first && last != '\r' && last != '\n' && out.write("\r\n", 2) != 2) {
+                if (error)
+                    *error = out.errorString();
+                return false;
+            }
+            last = buffer[static_cast<size_t>(n - 1)];
             if (out.write(buffer.data(), n) != n) {
                 if (error)
                     *error = out.errorString();

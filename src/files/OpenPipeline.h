@@ -24,7 +24,9 @@ struct FileTypeList {
 };
 FileTypeList BuildFileTypeList(const std::array<QString, 10>& extensions, const QString& defaultExtension);
 
-// Writes the bytes of every file in order into `destination`, nothing between them. Streams in
+// Writes the bytes of every file in order into `destination`. A file that does not end in CR
+// or LF is followed by CR LF when more bytes follow, so its last line cannot swallow the next
+// file's first message; files that end in a line break are joined byte for byte. Streams in
 // chunks. False with `error` set when a file cannot be read or the result cannot be written.
 bool JoinFiles(const QStringList& paths, const QString& destination, QString* error);
 
