@@ -236,7 +236,7 @@ TEST(LoadServerConfiguration, EditorFileMissingFileAndTrace)
     EXPECT_EQ(f.state.ack.AckBytes, "06");
     EXPECT_EQ(f.state.ack.UseAckBytes, 2);
     EXPECT_EQ(f.state.server.ServerLogFile, "/l b.dat");
-    EXPECT_EQ(f.state.ack.UserAckFile, "/kept.txt");
+    EXPECT_EQ(f.state.ack.UserAckFile, "/u.txt");
     EXPECT_EQ(f.state.envelope.StartOfBlockChar, 11);  // the file's codes never frame
     EXPECT_NE(f.TraceLog().find("StartOfBlockChar= 2, EndOfBlockChar= 3, EndOfDataChar= 4"), npos);
 

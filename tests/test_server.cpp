@@ -237,9 +237,12 @@ protected:
         return got + c.readAll().toStdString();
     }
 
+    // The list and the labels follow the store within 50 ms; the flush brings them now.
     bool WaitForRecords(int32_t n)
     {
-        return WaitFor([&] { return st.records.RecordCount >= n; });
+        const bool got = WaitFor([&] { return st.records.RecordCount >= n; });
+        w->FlushReceivedRows();
+        return got;
     }
 
     QString LogText() const
@@ -344,21 +347,164 @@ TEST_F(ServerEngine, RepliesStoresAndLists)
     }
 }
 
-TEST_F(ServerEngine, UnfinishedRecordIsContinuedByTheNextClient)
+TEST_F(ServerEngine, UnfinishedRecordOfAnEarlierClientIsNotContinued)
 {
     const std::string partial = "\x0bMSH|^~\\&|A|B|C|D|||ADT^A01|1|P|2.3\rPID|";
-    QTcpSocket& first = Connect();
-    Send(first, partial);
-    first.disconnectFromHost();
-    ASSERT_TRUE(WaitFor([&] { return w->Winsock1->State() == wstate::Listening; }));
-    EXPECT_EQ(st.records.RecordCount, 0);
+    enum class Then { Closes, IsReplaced, ListeningRestarts };
+    for (const Then then : {Then::Closes, Then::IsReplaced, Then::ListeningRestarts}) {
+        SCOPED_TRACE(static_cast<int>(then));
+        st.records.Reset(1);
+        QTcpSocket& first = Connect();
+        Send(first, partial);
+        ASSERT_TRUE(WaitFor([&] { return !st.server.ReceiveBuffer.Text().empty(); }));
+        if (then == Then::Closes) {
+            first.disconnectFromHost();
+            ASSERT_TRUE(WaitFor([&] { return w->Winsock1->State() == wstate::Listening; }));
+        } else if (then == Then::ListeningRestarts) {
+            w->StopListening();
+            first.abort();
+            ASSERT_TRUE(w->StartListening(nullptr));
+        }
+        QTcpSocket& second = Connect();
+        Send(second, Frame(Rec("123")));
+        ASSERT_TRUE(WaitForRecords(1));
+        EXPECT_EQ(st.records.RecordCount, 1);
+        EXPECT_EQ(st.records.Record(1), Rec("123"));
+        EXPECT_EQ(Reply(second, AckFor("123").size()), AckFor("123"));
+        second.disconnectFromHost();
+        ASSERT_TRUE(WaitFor([&] { return w->Winsock1->State() == wstate::Listening; }));
+    }
+}
 
-    QTcpSocket& second = Connect();
-    Send(second, Frame(Rec("123")));
+TEST_F(ServerEngine, EndlessUnfinishedRecordIsDroppedAndTraced)
+{
+    QTcpSocket& client = Connect();
+    std::string flood = "\x0bMSH|^~\\&|A|B|C|D|||ADT^A01|1|P|2.3\rZ|";
+    flood.resize(RecordCutter::kMaxPending + 64, 'x');
+    client.write(flood.data(), static_cast<qint64>(flood.size()));
+    ASSERT_TRUE(WaitFor(
+        [&] { return LogText().contains(QStringLiteral("SERVER: Receive buffer full: ")); },
+        20000));
+    EXPECT_TRUE(st.server.ReceiveBuffer.Text().empty());
+    Send(client, Frame(Rec("9")));
     ASSERT_TRUE(WaitForRecords(1));
-    // The buffer outlives the connection: the first client's header answers for both.
-    EXPECT_EQ(st.records.Record(1), partial.substr(1) + "\x0b" + Rec("123"));
-    EXPECT_EQ(Reply(second, AckFor("1").size()), AckFor("1"));
+    ASSERT_EQ(st.records.Record(1).size(), Rec("9").size());
+    EXPECT_EQ(st.records.Record(1), Rec("9"));
+    EXPECT_EQ(Reply(client, AckFor("9").size()), AckFor("9"));
+}
+
+TEST_F(ServerEngine, FileAckConfigurationAnswersFromTheStart)
+{
+    const QString ack = f.WriteFile("ack.txt", "\"FILE ACK\",x\r\n");
+    QString path = st.folders.ServersFolder + QStringLiteral("file.server");
+    WriteBytes(path, "3000,0,11,13,28,1,MSA|AA,06,2,/l.dat,\"" + ack.toStdString() + "\"\r\n");
+    w->LoadServerConfiguration(path);
+    EXPECT_EQ(st.ack.UseAckBytes, 2);
+    QTcpSocket& client = Connect();
+    Send(client, Frame(Rec("1")));
+    ASSERT_TRUE(WaitForRecords(1));
+    EXPECT_EQ(Reply(client, 8), "FILE ACK");
+    EXPECT_EQ(st.ack.UseAckBytes, 2);
+}
+
+TEST_F(ServerEngine, EmptyAckIsTracedAndNothingSent)
+{
+    st.trace.LogTCPIP = true;
+    struct Case {
+        const char* name;
+        std::string record;
+        int16_t ackType;
+        size_t boxes;
+    };
+    const std::vector<Case> cases = {
+        {"no MSH-9", "MSH|^~\\&|A|B\r", 0, 0},
+        {"user ACK file missing", Rec("4"), 2, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QDir(st.folders.LogsFolder).removeRecursively();
+        QDir().mkpath(st.folders.LogsFolder);
+        f.responder.Clear();
+        st.ack.UseAckBytes = c.ackType;
+        st.ack.UserAckFile = f.home.filePath(QStringLiteral("no-such-ack.txt"));
+        const int32_t before = st.records.RecordCount;
+        QTcpSocket& client = Connect();
+        Send(client, Frame(c.record));
+        ASSERT_TRUE(WaitForRecords(before + 1));
+        EXPECT_EQ(Reply(client, 0), "");
+        const QString log = LogText();
+        EXPECT_TRUE(log.contains(QStringLiteral("SERVER: No ACK sent (empty ACK).")));
+        EXPECT_FALSE(log.contains(QStringLiteral("SERVER: Sent ACK"))) << log.toStdString();
+        EXPECT_EQ(f.responder.shown().size(), c.boxes);
+        client.disconnectFromHost();
+        ASSERT_TRUE(WaitFor([&] { return w->Winsock1->State() == wstate::Listening; }));
+    }
+    f.responder.Clear();
+}
+
+TEST_F(ServerEngine, RecordIsStoredAndLoggedBeforeItsAck)
+{
+    st.server.ServerLogFile = f.home.filePath(QStringLiteral("kept.dat"));
+    w->chkLogToDisk->click();
+    ASSERT_TRUE(w->chkLogToDisk->isChecked());
+    // A missing ACK file stops the engine in a box at the moment the ACK is made.
+    st.ack.UseAckBytes = 2;
+    st.ack.UserAckFile = f.home.filePath(QStringLiteral("no-such-ack.txt"));
+    int32_t storedAtAck = 0;
+    std::string loggedAtAck;
+    f.responder.whileShown = [&](const platform::ScriptedResponder::Shown&) {
+        storedAtAck = st.records.RecordCount;
+        loggedAtAck = ReadBytes(st.server.ServerLogFile);
+    };
+    QTcpSocket& client = Connect();
+    Send(client, Frame(Rec("1")));
+    ASSERT_TRUE(WaitForRecords(1));
+    EXPECT_EQ(storedAtAck, 1);
+    EXPECT_EQ(loggedAtAck, Rec("1") + "\r\n");
+    f.responder.whileShown = nullptr;
+    f.responder.Clear();
+}
+
+TEST_F(ServerEngine, FailedLogWriteStaysInPanel4UntilTheNextGoodOne)
+{
+    const QString folder = f.home.filePath(QStringLiteral("a-folder"));
+    QDir().mkpath(folder);
+    st.server.ServerLogFile = folder;  // exists, but cannot be appended to
+    w->chkLogToDisk->click();
+    ASSERT_TRUE(w->chkLogToDisk->isChecked());
+    const QString failed = QStringLiteral("Received records cannot be logged to ") + folder;
+    QTcpSocket& client = Connect();
+    for (int i = 1; i <= 2; ++i) {
+        Send(client, Frame(Rec(std::to_string(i))));
+        ASSERT_TRUE(WaitForRecords(i));
+        EXPECT_EQ(w->stsPanels[4]->text(), failed);
+    }
+    EXPECT_TRUE(LogText().contains(QStringLiteral("SERVER: ") + failed));
+    st.server.ServerLogFile = f.home.filePath(QStringLiteral("good.dat"));
+    Send(client, Frame(Rec("3")));
+    ASSERT_TRUE(WaitForRecords(3));
+    EXPECT_EQ(w->stsPanels[4]->text(), QStringLiteral("Logging to: ") + st.server.ServerLogFile);
+    EXPECT_EQ(ReadBytes(st.server.ServerLogFile), Rec("3") + "\r\n");
+}
+
+TEST_F(ServerEngine, DataArrivingWhileABoxIsOpenIsTakenWhenItCloses)
+{
+    st.ack.UseAckBytes = 2;
+    st.ack.UserAckFile = f.home.filePath(QStringLiteral("no-such-ack.txt"));
+    QTcpSocket& client = Connect();
+    f.responder.whileShown = [&](const platform::ScriptedResponder::Shown&) {
+        if (f.responder.shown().size() != 1)
+            return;
+        // The client sends on while the first record's box is open.
+        client.write(QByteArray::fromStdString(Frame(Rec("2")) + Frame(Rec("3"))));
+        WaitFor([&] { return w->Winsock1->BytesReceived() > 0; }, 2000);
+    };
+    Send(client, Frame(Rec("1")));
+    ASSERT_TRUE(WaitForRecords(3));
+    EXPECT_EQ(st.records.Record(3), Rec("3"));
+    EXPECT_EQ(f.responder.shown().size(), 3u);
+    f.responder.whileShown = nullptr;
+    f.responder.Clear();
 }
 
 TEST_F(ServerEngine, NewClientReplacesTheConnectedOne)

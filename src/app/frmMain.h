@@ -25,6 +25,9 @@
 #include "platform/Dialogs.h"
 #include "platform/Process.h"
 
+class QFile;
+class QTimer;
+
 namespace quillon {
 
 namespace platform {
@@ -324,6 +327,9 @@ public:
     bool StartListening(QString* error);
     void StopListening();
     void DisplayServerWinsockState();
+    // Adds the received records the shown page lacks and brings the labels up to date; runs
+    // at most every 50 ms while records arrive, and before user input reaches the window.
+    void FlushReceivedRows();
 
     // TCP/IP client (tcpip/frmMain_Client*.cpp).
     void LoadClientConfiguration(QString& path);
@@ -523,6 +529,14 @@ private:
     void AcknowledgeRecord(const ReceivedRecord& received);
     void LogReceivedRecordToDisk(const std::string& record);
     void ShowReceivedRecord();
+    void ReceiveData(const std::string& data);
+    void CloseServerLog();
+    QTimer* receivedShowTimer_ = nullptr;
+    QObject* receivedInputFlush_ = nullptr;
+    bool receivedPending_ = false;
+    QFile* serverLog_ = nullptr;  // kept open between records while logging to disk
+    bool serverLogFailed_ = false;
+    QString serverLogFailure_;
     // Decompresses and joins what lies in Files2LoadFolder and loads the result; the recent-files
     // list remembers `rememberedName`, or the loaded file when it is empty.
     void LoadFromWorkingFolder(const QString& rememberedName = {});

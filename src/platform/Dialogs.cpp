@@ -23,6 +23,10 @@ MsgAnswer ScriptedResponder::MsgBox(const QString& text, MsgButtons buttons, Msg
                                     const QString& title)
 {
     shown_.push_back({Shown::Kind::Message, text, title, buttons, icon, {}});
+    if (whileShown) {
+        const Shown open = shown_.back();  // the hook may show further boxes
+        whileShown(open);
+    }
     if (answers_.empty()) {
         ++unanswered_;
         return FirstButton(buttons);

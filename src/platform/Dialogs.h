@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <deque>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -62,6 +63,8 @@ public:
     };
 
     void QueueAnswer(MsgAnswer a) { answers_.push_back(a); }
+    // Runs while a message box is "open", before it is answered (what a user could do meanwhile).
+    std::function<void(const Shown&)> whileShown;
     void QueueInput(std::optional<QString> text) { inputs_.push_back(std::move(text)); }
     // An empty list answers Cancel.
     void QueueFiles(QStringList files) { files_.push_back(std::move(files)); }

@@ -285,6 +285,8 @@ bool WinsockControl::Accept(int requestId)
     requests_.erase(it);
     socket->disconnect(this);
     listenerClosing_ = false;  // the listener keeps reporting while the connection lasts
+    // Replies are small and go out one at a time; waiting to join them costs a round trip.
+    socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     attach(socket);
 
     remoteHost_.clear();

@@ -34,6 +34,11 @@ public:
     const std::string& Text() const { return text_; }
     void Clear();
 
+    // An unfinished record may not grow the buffer without end: past this many bytes waiting
+    // after the cut, the window drops them.
+    static constexpr size_t kMaxPending = size_t{64} << 20;
+    bool Overfull() const { return text_.size() > kMaxPending; }
+
 private:
     std::string text_;
     size_t scanFrom_ = 0;  // no complete pair starts before this position

@@ -78,6 +78,8 @@ void frmMain::LoadServerConfiguration(QString& path)
         st.ack.UseAckBytes = c.UseAckBytes;
     if (read >= ItemLogFile)
         st.server.ServerLogFile = c.LogFile;
+    if (read >= ItemUserAckFile)
+        st.ack.UserAckFile = c.UserAckFile;
     if (!parsed.ok()) {
         fail(parsed.errorNumber, parsed.errorDescription);
         return;
@@ -131,6 +133,8 @@ void frmMain::chkLogToDisk_Click()
 {
     if (!chkLogToDisk->isChecked()) {
         stsPanels[4]->clear();
+        CloseServerLog();
+        serverLogFailed_ = false;
         return;
     }
     QString& logFile = st.server.ServerLogFile;

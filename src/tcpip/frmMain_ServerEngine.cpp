@@ -3,6 +3,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
+#include <QApplication>
+#include <QEvent>
+#include <QTimer>
+#include <algorithm>
+#include <functional>
 
 #include "app/TraceLog.h"
 #include "app/frmMain.h"
@@ -24,6 +29,37 @@ QString Grouped(int32_t n)
     return QLocale::c().toString(n);  // "##,###": 1,234
 }
 
+// Runs `flush` before user input reaches any widget, so a command never sees a list that
+// lacks rows already received.
+class InputFlush : public QObject {
+public:
+    InputFlush(QObject* parent, std::function<void()> flush)
+        : QObject(parent), flush_(std::move(flush))
+    {
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::KeyPress:
+        case QEvent::ShortcutOverride:
+        case QEvent::Wheel:
+        case QEvent::ContextMenu:
+            flush_();
+            break;
+        default:
+            break;
+        }
+        return false;
+    }
+
+private:
+    std::function<void()> flush_;
+};
+
 }  // namespace
 
 void frmMain::CreateServerSocket()
@@ -38,6 +74,11 @@ void frmMain::CreateServerSocket()
     connect(Winsock1, &platform::WinsockControl::Connected, this, &frmMain::Winsock1_Connect);
     connect(Winsock1, &platform::WinsockControl::SendComplete, this,
             &frmMain::Winsock1_SendComplete);
+    receivedShowTimer_ = new QTimer(this);
+    receivedShowTimer_->setSingleShot(true);
+    receivedShowTimer_->setInterval(50);
+    connect(receivedShowTimer_, &QTimer::timeout, this, &frmMain::FlushReceivedRows);
+    receivedInputFlush_ = new InputFlush(this, [this] { FlushReceivedRows(); });
 }
 
 void frmMain::DisplayServerWinsockState()
@@ -47,6 +88,10 @@ void frmMain::DisplayServerWinsockState()
 
 bool frmMain::StartListening(QString* error)
 {
+    // Nothing of an earlier run is continued or still waiting to be listed.
+    st.server.ReceiveBuffer.Clear();
+    receivedPending_ = false;
+    receivedShowTimer_->stop();
     Winsock1->setLocalPort(st.server.LocalPort);
     if (Winsock1->Listen())
         return true;
@@ -58,6 +103,8 @@ bool frmMain::StartListening(QString* error)
 void frmMain::StopListening()
 {
     Winsock1->Close();
+    FlushReceivedRows();
+    CloseServerLog();
     DisplayServerWinsockState();
 }
 
@@ -72,6 +119,8 @@ void frmMain::Winsock1_ConnectionRequest(int requestId)
             WriteLog(st, "TCPIP", "SERVER: Connection already exists.  Closing existing connection.");
         Winsock1->Close();
     }
+    // A record the dropped client left unfinished must not become the start of the new one's.
+    st.server.ReceiveBuffer.Clear();
     Winsock1->Accept(requestId);
     if (trace)
         WriteLog(st, "TCPIP", "SERVER: Accepting new _ConnectionRequest.");
@@ -80,9 +129,19 @@ void frmMain::Winsock1_ConnectionRequest(int requestId)
 
 void frmMain::Winsock1_DataArrival(int)
 {
+    // The socket reports data once: what came in while a message box of this handler was open
+    // is taken here too, or it would wait for the next arrival.
+    do {
+        std::string data;
+        Winsock1->GetData(data);
+        ReceiveData(data);
+    } while (Winsock1->BytesReceived() > 0);
+    DisplayServerWinsockState();
+}
+
+void frmMain::ReceiveData(const std::string& data)
+{
     const bool trace = st.trace.LogTCPIP;
-    std::string data;
-    Winsock1->GetData(data);
     ServerState& server = st.server;
     server.RecordComplete = server.ReceiveBuffer.Append(data, st.envelope);
     if (trace) {
@@ -99,9 +158,15 @@ void frmMain::Winsock1_DataArrival(int)
     }
     const std::vector<ReceivedRecord> received =
         server.ReceiveBuffer.CutRecords(st.envelope, st.delimiters);
+    if (server.ReceiveBuffer.Overfull()) {
+        const size_t dropped = server.ReceiveBuffer.Text().size();
+        server.ReceiveBuffer.Clear();
+        WriteLog(st, "TCPIP",
+                 "SERVER: Receive buffer full: " + std::to_string(dropped)
+                     + " characters without an end of record dropped.");
+    }
     for (const ReceivedRecord& r : received) {
-        if (server.SendAck)
-            AcknowledgeRecord(r);
+        // The record is kept (stored and logged) before it is acknowledged.
         st.records.Append(r.record);
         if (chkLogToDisk->isChecked() && !server.ServerLogFile.isEmpty())
             LogReceivedRecordToDisk(r.record);
@@ -110,17 +175,19 @@ void frmMain::Winsock1_DataArrival(int)
         if (st.trace.LogMessageASCII)
             for (const auto& [category, line] : HexDumpLines(r.piece, "ASCSV"))
                 WriteLog(st, category, line);
+        if (server.SendAck)
+            AcknowledgeRecord(r);
         ShowReceivedRecord();
     }
-    DisplayServerWinsockState();
 }
 
 void frmMain::AcknowledgeRecord(const ReceivedRecord& received)
 {
     AckSettings& ack = st.ack;
+    const bool trace = st.trace.LogTCPIP;
     std::string reply;
     if (ack.UseAckBytes == 2 && ack.UserAckFile.isEmpty())
-        ack.UseAckBytes = 0;  // no file chosen in this run: the generated ACK from now on
+        ack.UseAckBytes = 0;  // no file chosen: the generated ACK from now on
     switch (ack.UseAckBytes) {
     case 1:
         reply = HexListToString(ack.AckBytes);
@@ -145,10 +212,17 @@ void frmMain::AcknowledgeRecord(const ReceivedRecord& received)
                             ack.AckText);
         break;
     }
-    // An empty ACK, or a connection that has gone, sends nothing.
-    if (!reply.empty() && Winsock1->State() == platform::winsock_state::Connected)
-        Winsock1->SendData(reply);
-    if (st.trace.LogTCPIP) {
+    if (reply.empty()) {
+        if (trace)
+            WriteLog(st, "TCPIP", "SERVER: No ACK sent (empty ACK).");
+        return;
+    }
+    if (Winsock1->State() != platform::winsock_state::Connected || !Winsock1->SendData(reply)) {
+        if (trace)
+            WriteLog(st, "TCPIP", "SERVER: No ACK sent (the connection is gone).");
+        return;
+    }
+    if (trace) {
         WriteLog(st, "TCPIP",
                  "SERVER: Sent ACK '" + (ack.UseAckBytes == 0 ? ack.AckText : ack.AckBytes)
                      + "' to external system.");
@@ -161,27 +235,56 @@ void frmMain::AcknowledgeRecord(const ReceivedRecord& received)
 void frmMain::LogReceivedRecordToDisk(const std::string& record)
 {
     QString target = st.server.ServerLogFile;
-    if (!QFileInfo::exists(target)) {
-        // The configured file is started when its folder exists; otherwise the records go to
-        // the default log, which begins with a line holding one blank.
-        QFile fresh(target);
-        if (!QFileInfo(target).absoluteDir().exists() || !fresh.open(QIODevice::WriteOnly)) {
-            target = st.folders.DataFolder + QStringLiteral("LoggedMessages.dat");
-            if (!QFileInfo::exists(target)) {
-                QFile start(target);
-                if (start.open(QIODevice::WriteOnly))
-                    start.write(" \r\n");
+    const bool reuse = serverLog_ != nullptr && serverLog_->isOpen()
+                       && serverLog_->fileName() == target && QFile::exists(target);
+    if (!reuse) {
+        CloseServerLog();
+        if (!QFileInfo::exists(target)) {
+            // The configured file is started when its folder exists; otherwise the records go
+            // to the default log, which begins with a line holding one blank.
+            QFile fresh(target);
+            if (!QFileInfo(target).absoluteDir().exists() || !fresh.open(QIODevice::WriteOnly)) {
+                target = st.folders.DataFolder + QStringLiteral("LoggedMessages.dat");
+                if (!QFileInfo::exists(target)) {
+                    QFile start(target);
+                    if (start.open(QIODevice::WriteOnly))
+                        start.write(" \r\n");
+                }
             }
         }
+        serverLog_ = new QFile(target, this);
+        if (!serverLog_->open(QIODevice::Append))
+            CloseServerLog();
     }
     std::string bytes;
     AppendDiskRecord(bytes, record, st.envelope, st.options.DiskUseEnvelope);
-    QFile file(target);
-    if (!file.open(QIODevice::Append)
-        || file.write(bytes.data(), static_cast<qint64>(bytes.size()))
-            != static_cast<qint64>(bytes.size()))
-        stsBar->showMessage(QStringLiteral("Received records cannot be logged to ") + target,
-                            15000);
+    // Each record reaches the file before it is acknowledged; the file stays open for the next.
+    const bool written = serverLog_ != nullptr
+                         && serverLog_->write(bytes.data(), static_cast<qint64>(bytes.size()))
+                                == static_cast<qint64>(bytes.size())
+                         && serverLog_->flush();
+    if (written) {
+        if (serverLogFailed_) {
+            serverLogFailed_ = false;
+            stsPanels[4]->setText(QStringLiteral("Logging to: ") + st.server.ServerLogFile);
+        }
+        return;
+    }
+    CloseServerLog();
+    serverLogFailure_ = QStringLiteral("Received records cannot be logged to ") + target;
+    if (!serverLogFailed_)
+        WriteLog(st, "TCPIP", "SERVER: " + serverLogFailure_.toStdString());
+    serverLogFailed_ = true;
+    stsPanels[4]->setText(serverLogFailure_);
+}
+
+void frmMain::CloseServerLog()
+{
+    if (serverLog_ == nullptr)
+        return;
+    serverLog_->close();
+    delete serverLog_;
+    serverLog_ = nullptr;
 }
 
 void frmMain::ShowReceivedRecord()
@@ -189,28 +292,53 @@ void frmMain::ShowReceivedRecord()
     const int32_t count = st.records.RecordCount;
     if (CurrentPage == 0)
         CurrentPage = 1;
+    if (count == 1 && PageOfRecord(count) <= CurrentPage) {
+        const QString host = Winsock1->RemoteHost();
+        const QString ip = Winsock1->RemoteHostIP();
+        const QString port = QString::number(Winsock1->RemotePort());
+        CurrentPage = 1;
+        DisplayPage(CurrentPage);
+        {
+            const QSignalBlocker block(lstRecords);
+            lstRecords->setCurrentRow(0);
+        }
+        lstRecords_Click();
+        const QString source = QStringLiteral("Data from TCP/IP Client ") + host
+                               + QStringLiteral(" at ") + ip + QStringLiteral(" Port: ") + port;
+        setWindowTitle(QStringLiteral("Quillon - ") + source);
+        st.session.CurrentFileName = source;
+        SetButtonEnabledStatus();
+    }
+    // Later rows and the labels follow at most every 50 ms, however fast records come.
+    if (!receivedPending_) {
+        receivedPending_ = true;
+        qApp->installEventFilter(receivedInputFlush_);
+        receivedShowTimer_->start();
+    }
+}
+
+void frmMain::FlushReceivedRows()
+{
+    if (!receivedPending_)
+        return;
+    receivedPending_ = false;
+    receivedShowTimer_->stop();
+    qApp->removeEventFilter(receivedInputFlush_);
+    const int32_t count = st.records.RecordCount;
+    if (CurrentPage == 0)
+        CurrentPage = 1;
+    // The list holds the start of the shown page; the received records after it are added.
+    // A page shown again meanwhile is complete already and gets nothing twice.
+    const int32_t first = RecordAt(CurrentPage, 0) + lstRecords->count();
+    const int32_t last = std::min(count, RecordAt(CurrentPage, 0) + PageSize - 1);
+    if (first <= last) {
+        const QSignalBlocker block(lstRecords);
+        for (int32_t i = first; i <= last; ++i)
+            AddItemToList(lstRecords, DisplayText(st.records.Record(i)));
+    }
     const QString host = Winsock1->RemoteHost();
     const QString ip = Winsock1->RemoteHostIP();
     const QString port = QString::number(Winsock1->RemotePort());
-    if (PageOfRecord(count) <= CurrentPage) {
-        if (count == 1) {
-            CurrentPage = 1;
-            DisplayPage(CurrentPage);
-            {
-                const QSignalBlocker block(lstRecords);
-                lstRecords->setCurrentRow(0);
-            }
-            lstRecords_Click();
-            const QString source = QStringLiteral("Data from TCP/IP Client ") + host
-                + QStringLiteral(" at ") + ip + QStringLiteral(" Port: ") + port;
-            setWindowTitle(QStringLiteral("Quillon - ") + source);
-            st.session.CurrentFileName = source;
-            SetButtonEnabledStatus();
-        } else {
-            const QSignalBlocker block(lstRecords);
-            AddItemToList(lstRecords, DisplayText(st.records.Record(count)));
-        }
-    }
     lblFile->setText(QStringLiteral("Rec %1/%2")
                          .arg((CurrentPage - 1) * PageSize + lstRecords->currentRow() + 1)
                          .arg(count));
@@ -221,6 +349,9 @@ void frmMain::ShowReceivedRecord()
     stsPanels[3]->setText(QStringLiteral("Rcvd record ") + Grouped(count) + QStringLiteral(" from ")
                           + known(host) + QStringLiteral(" at ") + known(ip)
                           + QStringLiteral(" Port: ") + port);
+    // Showing a record writes its lengths there; a failing log stays in sight.
+    if (serverLogFailed_)
+        stsPanels[4]->setText(serverLogFailure_);
 }
 
 void frmMain::Winsock1_Close()
@@ -257,6 +388,8 @@ void frmMain::Winsock1_Error(int number, const QString& description)
         QStringLiteral("Start Listening for Records on TCP/IP Port #")
         + QString::fromStdString(port));
     Winsock1->Close();
+    FlushReceivedRows();
+    CloseServerLog();
     if (trace)
         WriteLog(st, "TCPIP", "SERVER: Stopped listening on TCP/IP port #" + port);
     stsPanels[3]->setText(QStringLiteral("Not Listening"));
