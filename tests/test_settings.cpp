@@ -169,6 +169,28 @@ TEST_F(StoreTest, TwoStoresOnOneFileKeepEachOthersWrites)
     EXPECT_EQ(Reopened(QStringLiteral("C"), QStringLiteral("0")), QStringLiteral("3"));
 }
 
+TEST_F(StoreTest, ChangesInABatchReachTheFileWhenTheOutermostBatchEnds)
+{
+    ASSERT_TRUE(store.Save(App, QStringLiteral("A"), QStringLiteral("0"), QStringLiteral("old")));
+    ASSERT_TRUE(store.Save(App, QStringLiteral("B"), QStringLiteral("0"), QStringLiteral("gone")));
+    const std::string before = ReadBytes(path);
+    {
+        const SettingsStore::Batch outer(store);
+        {
+            const SettingsStore::Batch inner(store);
+            EXPECT_TRUE(
+                store.Save(App, QStringLiteral("A"), QStringLiteral("0"), QStringLiteral("new")));
+            EXPECT_TRUE(store.DeleteSection(App, QStringLiteral("B")));
+        }
+        EXPECT_TRUE(store.Save(App, QStringLiteral("C"), QStringLiteral("0"), QStringLiteral("3")));
+        EXPECT_EQ(ReadBytes(path), before);
+        EXPECT_EQ(store.Get(App, QStringLiteral("A"), QStringLiteral("0")), QStringLiteral("new"));
+    }
+    EXPECT_EQ(Reopened(QStringLiteral("A"), QStringLiteral("0")), QStringLiteral("new"));
+    EXPECT_EQ(Reopened(QStringLiteral("B"), QStringLiteral("0")), Absent);
+    EXPECT_EQ(Reopened(QStringLiteral("C"), QStringLiteral("0")), QStringLiteral("3"));
+}
+
 TEST_F(StoreTest, OpeningReplacesWhatAnUnopenedStoreHeld)
 {
     SettingsStore fresh;

@@ -132,8 +132,11 @@ void frmMain::ShutDown()
     if (exiting_)
         return;
     exiting_ = true;
-    SaveMRUList();
-    SaveOptions();
+    {
+        const platform::SettingsStore::Batch batch(st.settings);
+        SaveMRUList();
+        SaveOptions();
+    }
     DeleteUndoFiles(st.folders.TempFolder, st.session.InstanceId);
 }
 
@@ -157,6 +160,8 @@ void frmMain::closeEvent(QCloseEvent* event)
         event->ignore();
         return;
     }
+    // The window's place joins the options in the one write of the settings file.
+    const platform::SettingsStore::Batch batch(st.settings);
     if (!exiting_)
         SaveFrmPos(this, QStringLiteral("frmMain"));
     ShutDown();

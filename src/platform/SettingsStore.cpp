@@ -267,6 +267,8 @@ bool SettingsStore::Commit()
     if (!IsOpen())
         return true;
     unwritten_ = true;
+    if (held_ > 0)
+        return true;
     const QFileInfo info(path_);
     // A file made read-only stays as it is, although its folder would let us replace it (and
     // although the superuser could write it).

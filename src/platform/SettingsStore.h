@@ -66,6 +66,24 @@ public:
     bool DeleteSection(const QString& app, const QString& section);
     bool DeleteSetting(const QString& app, const QString& section, const QString& key);
 
+    // Holds back the file writes of changes that belong together and writes the file once when
+    // the outermost hold ends (changes made meanwhile report success). Each write flushes the
+    // file to disk, which on a busy disk makes dozens in a row, as at exit, take seconds.
+    class Batch {
+    public:
+        explicit Batch(SettingsStore& store) : store_(store) { ++store_.held_; }
+        ~Batch()
+        {
+            if (--store_.held_ == 0 && store_.unwritten_)
+                store_.Commit();
+        }
+        Batch(const Batch&) = delete;
+        Batch& operator=(const Batch&) = delete;
+
+    private:
+        SettingsStore& store_;
+    };
+
 private:
     struct Entry {
         QString key;  // as first written
@@ -93,6 +111,8 @@ private:
     QByteArray fileBytes_;
     // Memory holds values the file lacks (a write failed).
     bool unwritten_ = false;
+    // Open batches; the file is written when the last one ends.
+    int held_ = 0;
 };
 
 }  // namespace quillon::platform
