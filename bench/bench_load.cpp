@@ -93,6 +93,12 @@ double CoreLoad(const QString& path, int32_t* count)
     return s;
 }
 
+double Median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
 long StatusKb(const char* field)
 {
     FILE* f = std::fopen("/proc/self/status", "r");
@@ -161,12 +167,6 @@ double PythonSplit(const std::string& path, long* records)
     return Seconds(t);
 }
 
-double Median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
 }  // namespace
 
 int main(int argc, char* argv[])
@@ -197,7 +197,18 @@ int main(int argc, char* argv[])
 
     PlainRead(file);  // warm the page cache
     // Before any window exists, so the child holds nothing but the load.
-    const Peak peak = MeasurePeak(path);
+    // Three children: the median time, the highest peak.
+    Peak peak;
+    {
+        std::vector<double> times;
+        for (int i = 0; i < 3; ++i) {
+            const Peak p = MeasurePeak(path);
+            times.push_back(p.seconds);
+            if (p.peakKb > peak.peakKb)
+                peak = p;
+        }
+        peak.seconds = Median(times);
+    }
     if (peakOnly) {
         std::printf("fresh process: %.3f s, VmHWM %.2fx the file\n", peak.seconds,
                     peak.peakKb * 1024.0 / bytes);
@@ -246,7 +257,7 @@ int main(int argc, char* argv[])
     std::printf("%-28s %8.3f s %9.1f MB/s  %5.2fx the plain read, %5.2fx python\n",
                 "main window LoadHL7File", g, mb / g, g / p, g / py);
     std::printf("%-28s %8.3f s %9.1f MB/s  %5.2fx the plain read\n",
-                "core loader, fresh process", peak.seconds, mb / peak.seconds,
+                "core loader, fresh process (3)", peak.seconds, mb / peak.seconds,
                 peak.seconds / p);
     if (peak.peakKb > 0)
         std::printf("core loader peak memory (child process): VmHWM %.1f MB = %.2fx the file "

@@ -5,6 +5,12 @@
 #include <limits>
 #include <memory>
 
+#if defined(__linux__) && defined(__GLIBC__)
+#include <malloc.h>
+#include <sys/mman.h>
+#include <unistd.h>
+#endif
+
 namespace quillon {
 
 namespace {
@@ -38,6 +44,55 @@ size_t SalvageCut(std::string_view line)
     }
     return best;
 }
+
+// The records of a large file are written once into fresh memory, and taking that memory from
+// the system 4 KB at a time costs one page fault per page. While such a file loads, the heap
+// grows in large steps that the system is asked to back with large pages.
+class HeapGrowth {
+public:
+    explicit HeapGrowth(int64_t expectedBytes)
+    {
+#if defined(__linux__) && defined(__GLIBC__)
+        if (expectedBytes < kStep)
+            return;
+        active_ = mallopt(M_TOP_PAD, kStep) == 1;
+        last_ = reinterpret_cast<uintptr_t>(sbrk(0));
+#else
+        (void)expectedBytes;
+#endif
+    }
+    ~HeapGrowth()
+    {
+#if defined(__linux__) && defined(__GLIBC__)
+        if (active_)
+            mallopt(M_TOP_PAD, kDefaultTopPad);
+#endif
+    }
+    HeapGrowth(const HeapGrowth&) = delete;
+    HeapGrowth& operator=(const HeapGrowth&) = delete;
+
+    // After an allocation: a heap that grew gets the advice for its new part.
+    void Grown()
+    {
+#if defined(__linux__) && defined(__GLIBC__)
+        if (!active_)
+            return;
+        const auto now = reinterpret_cast<uintptr_t>(sbrk(0));
+        if (now <= last_)
+            return;
+        const uintptr_t page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
+        const uintptr_t from = last_ & ~(page - 1);
+        madvise(reinterpret_cast<void*>(from), now - from, MADV_HUGEPAGE);
+        last_ = now;
+#endif
+    }
+
+private:
+    static constexpr int64_t kStep = 32 << 20;
+    static constexpr int kDefaultTopPad = 128 * 1024;
+    bool active_ = false;
+    uintptr_t last_ = 0;
+};
 
 class MemorySource : public LoadSource {
 public:
@@ -83,7 +138,7 @@ public:
     Loader(LoadSource& source, const Delimiters& delimiters, char endOfBlock, LoadHost& host,
            size_t chunkBytes)
         : source_(source), delimiters_(delimiters), eob_(endOfBlock), host_(host),
-          chunk_(std::max<size_t>(chunkBytes, 1))
+          chunk_(std::max<size_t>(chunkBytes, 1)), heap_(source.SizeHint())
     {
     }
 
@@ -270,6 +325,7 @@ private:
         parts_.clear();
         spill_.clear();
         records_.Append(std::move(text));
+        heap_.Grown();
         if (records_.RecordCount == 100)
             ReserveSlots();
         host_.RecordStored(records_.Record(records_.RecordCount), records_.RecordCount);
@@ -363,6 +419,7 @@ private:
     const char eob_;
     LoadHost& host_;
     const size_t chunk_;
+    HeapGrowth heap_;
     RecordStore records_;
 
     std::unique_ptr<char[]> buf_;
