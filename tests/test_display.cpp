@@ -129,7 +129,7 @@ TEST(FieldLines, SegmentsGiveTheirLines)
             AppendSegmentFieldLines(s, c.options, c.dictionary, c.view, bufferDelimiters, buffer);
         Lines fromBuffer;
         for (size_t i = 0; i < buffer.size(); ++i)
-            fromBuffer.emplace_back(buffer[i]);
+            fromBuffer.push_back(buffer.Line(i));
         EXPECT_EQ(fromBuffer, c.expected);
     }
 }

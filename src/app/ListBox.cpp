@@ -200,11 +200,23 @@ void ListModel::Clear()
 
 void ListModel::SetRows(std::shared_ptr<const ListRows> rows)
 {
+    BeginRows();
+    EndRows(std::move(rows));
+}
+
+void ListModel::BeginRows()
+{
     beginResetModel();
+    source_.reset();
+    sourceCount_ = 0;
+    std::vector<QString>().swap(rows_);
+    std::vector<QVariant>().swap(userData_);
+}
+
+void ListModel::EndRows(std::shared_ptr<const ListRows> rows)
+{
     sourceCount_ = rows ? rows->Count() : 0;
     source_ = std::move(rows);
-    rows_.clear();
-    userData_.clear();
     endResetModel();
 }
 
@@ -287,6 +299,16 @@ void ListBox::RemoveRow(int row)
 void ListBox::SetRows(std::shared_ptr<const ListRows> rows)
 {
     model_->SetRows(std::move(rows));
+}
+
+void ListBox::BeginRows()
+{
+    model_->BeginRows();
+}
+
+void ListBox::EndRows(std::shared_ptr<const ListRows> rows)
+{
+    model_->EndRows(std::move(rows));
 }
 
 void ListBox::SetHorizontalExtent(int pixels)

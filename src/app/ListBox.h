@@ -59,6 +59,8 @@ public:
     void Remove(int row);
     void Clear();
     void SetRows(std::shared_ptr<const ListRows> rows);
+    void BeginRows();
+    void EndRows(std::shared_ptr<const ListRows> rows);
 
 private:
     // Turns the source's rows into stored ones, before a row of them is removed.
@@ -92,6 +94,10 @@ public:
     void RemoveRow(int row);
     // Shows `rows` in place of every row (one model reset).
     void SetRows(std::shared_ptr<const ListRows> rows);
+    // The same in two steps, so the old rows are let go before the new ones are built: nothing
+    // may read the list in between.
+    void BeginRows();
+    void EndRows(std::shared_ptr<const ListRows> rows);
 
     const ListModel& Model() const { return *model_; }
 

@@ -43,6 +43,27 @@ std::string Mid1(std::string_view s, size_t pos1)
     return pos1 - 1 < s.size() ? std::string(1, s[pos1 - 1]) : std::string();
 }
 
+void Push(std::vector<std::string>& lines, std::string&& line, size_t)
+{
+    lines.push_back(std::move(line));
+}
+
+void Push(FieldLineBuffer& lines, std::string&& line, size_t headLength)
+{
+    lines.push_back(line, headLength);
+}
+
+bool LastLineBlank(const std::vector<std::string>& lines)
+{
+    return TrimBlanks(lines.back()).empty();
+}
+
+bool LastLineBlank(const FieldLineBuffer& lines)
+{
+    const size_t last = lines.size() - 1;
+    return TrimBlanks(lines.Head(last)).empty() && TrimBlanks(lines.Tail(last)).empty();
+}
+
 template <typename Lines>
 class SegmentLineBuilder {
 public:
@@ -82,14 +103,14 @@ public:
             if (description.empty())
                 description = fallbackDescription;
         }
-        lines_.push_back(FieldListLine(
-            designation, options_.DisplayFieldDescriptions ? &description : nullptr, value));
+        Add(FieldListLine(designation, options_.DisplayFieldDescriptions ? &description : nullptr,
+                          value));
     }
 
     void BlankUnlessAfterBlank()
     {
-        if (!lines_.empty() && !TrimBlanks(lines_.back()).empty())
-            lines_.emplace_back();
+        if (!lines_.empty() && !LastLineBlank(lines_))
+            Push(lines_, std::string(), 0);
     }
 
 private:
@@ -99,10 +120,15 @@ private:
             return;
         if (options_.DisplayFieldDescriptions) {
             const std::string description = dictionary_.GetHL7Description(describedBy);
-            lines_.push_back(FieldListLine(designation, &description, value));
+            Add(FieldListLine(designation, &description, value));
         } else {
-            lines_.push_back(FieldListLine(designation, nullptr, value));
+            Add(FieldListLine(designation, nullptr, value));
         }
+    }
+
+    void Add(std::string&& line)
+    {
+        Push(lines_, std::move(line), ValueColumn(options_.DisplayFieldDescriptions) - 1);
     }
 
     const DisplayOptions& options_;
@@ -255,18 +281,43 @@ void AppendSegmentFieldLines(std::string_view segment, const DisplayOptions& opt
     AppendFieldLines(segment, options, dictionary, viewFields, delimiters, lines);
 }
 
-void FieldLineBuffer::push_back(std::string_view line)
+uint64_t FieldLineBuffer::Blocks::Add(std::string_view bytes)
 {
     constexpr size_t blockSize = size_t{1} << BlockBits;
-    // A line never spans two blocks; the 10000-character rule keeps lines far below a block.
-    if (blocks_.empty() || blocks_.back().size() + line.size() > blockSize) {
+    // Bytes never span two blocks; the 10000-character rule keeps lines far below a block.
+    if (blocks_.empty() || blocks_.back().size() + bytes.size() > blockSize) {
         blocks_.emplace_back();
-        blocks_.back().reserve(std::max(blockSize, line.size()));
+        blocks_.back().reserve(std::max(blockSize, bytes.size()));
     }
     std::string& block = blocks_.back();
-    starts_.push_back(static_cast<uint64_t>(blocks_.size() - 1) << BlockBits | block.size());
-    lengths_.push_back(static_cast<uint32_t>(line.size()));
-    block.append(line);
+    const uint64_t ref = static_cast<uint64_t>(blocks_.size() - 1) << BlockBits | block.size();
+    block.append(bytes);
+    return ref;
+}
+
+void FieldLineBuffer::push_back(std::string_view line, size_t headLength)
+{
+    headLength = std::min({headLength, line.size(), size_t{255}});
+    const std::string_view head = line.substr(0, headLength);
+    uint64_t headRef = 0;
+    if (const auto kept = heads_.find(head); kept != heads_.end()) {
+        headRef = kept->second;
+    } else {
+        headRef = bytes_.Add(head);
+        if (heads_.size() < MostKeptHeads)
+            heads_.emplace(bytes_.View(headRef, head.size()), headRef);
+    }
+    const std::string_view tail = line.substr(headLength);
+    headRefs_.push_back(static_cast<uint64_t>(headLength) << 56 | headRef);
+    tailRefs_.push_back(bytes_.Add(tail));
+    tailLengths_.push_back(static_cast<uint32_t>(tail.size()));
+}
+
+std::string FieldLineBuffer::Line(size_t i) const
+{
+    std::string line(Head(i));
+    line.append(Tail(i));
+    return line;
 }
 
 std::string_view LineDesignation(std::string_view line)

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "records/Dictionary.h"
@@ -45,27 +46,44 @@ bool OKtoAddToFieldList(std::string_view designation, const std::vector<std::str
 // terminator, without the last piece (which is then always empty).
 std::vector<std::string_view> SplitRecordSegments(std::string_view record, char endOfBlock);
 
-// Field-list lines kept end to end in blocks of a few megabytes, with one offset and length per
-// line: a record of a million fields costs its lines' bytes and 12 bytes a line, not a string
-// each, and the blocks never move (no doubling of one huge buffer).
+// Field-list lines in compact form: each line's head (its designation and description
+// columns, which repeat from segment to segment) is kept once, its value end to end with the
+// others in blocks of a few megabytes that never move, and a line costs 20 bytes besides. A
+// record of a million segments or fields needs no string per line.
 class FieldLineBuffer {
 public:
-    void push_back(std::string_view line);
-    void emplace_back() { push_back({}); }
-    size_t size() const { return lengths_.size(); }
-    bool empty() const { return lengths_.empty(); }
-    std::string_view operator[](size_t i) const
-    {
-        return {blocks_[starts_[i] >> BlockBits].data() + (starts_[i] & BlockMask), lengths_[i]};
-    }
-    std::string_view back() const { return (*this)[size() - 1]; }
+    // `headLength` leading characters of `line` are its designation and description columns.
+    void push_back(std::string_view line, size_t headLength);
+    size_t size() const { return tailLengths_.size(); }
+    bool empty() const { return tailLengths_.empty(); }
+    std::string_view Head(size_t i) const { return bytes_.View(headRefs_[i] & RefMask, headRefs_[i] >> 56); }
+    std::string_view Tail(size_t i) const { return bytes_.View(tailRefs_[i], tailLengths_[i]); }
+    size_t Length(size_t i) const { return (headRefs_[i] >> 56) + tailLengths_[i]; }
+    std::string Line(size_t i) const;
 
 private:
-    static constexpr int BlockBits = 22;
-    static constexpr uint64_t BlockMask = (uint64_t{1} << BlockBits) - 1;
-    std::vector<std::string> blocks_;
-    std::vector<uint64_t> starts_;  // block number << BlockBits | offset in the block
-    std::vector<uint32_t> lengths_;
+    class Blocks {
+    public:
+        uint64_t Add(std::string_view bytes);
+        std::string_view View(uint64_t ref, size_t n) const
+        {
+            return {blocks_[ref >> BlockBits].data() + (ref & BlockMask), n};
+        }
+
+    private:
+        static constexpr int BlockBits = 22;
+        static constexpr uint64_t BlockMask = (uint64_t{1} << BlockBits) - 1;
+        std::vector<std::string> blocks_;
+    };
+    static constexpr uint64_t RefMask = (uint64_t{1} << 56) - 1;
+    // Heads seen so far, up to a bound: a line whose head is new past it keeps its own copy.
+    static constexpr size_t MostKeptHeads = 1 << 16;
+
+    Blocks bytes_;
+    std::unordered_map<std::string_view, uint64_t> heads_;
+    std::vector<uint64_t> headRefs_;  // length << 56 | place
+    std::vector<uint64_t> tailRefs_;
+    std::vector<uint32_t> tailLengths_;
 };
 
 // Appends the field lines of one segment to `lines`. An MSH, FHS or BHS segment sets the

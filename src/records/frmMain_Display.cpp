@@ -2,6 +2,7 @@
 // field lock, the lengths panel and the view filter.
 #include <QApplication>
 #include <QTimer>
+#include <optional>
 
 #include "app/WindowUtility.h"
 #include "app/frmMain.h"
@@ -62,12 +63,22 @@ public:
     int Count() const override { return static_cast<int>(lines.size()); }
     qsizetype Length(int row) const override
     {
-        return static_cast<qsizetype>(lines[static_cast<size_t>(row)].size());
+        return static_cast<qsizetype>(lines.Length(static_cast<size_t>(row)));
     }
     QString Slice(int row, qsizetype from, qsizetype n) const override
     {
-        return Latin1(lines[static_cast<size_t>(row)], from, n);
+        return Latin1(lines.Line(static_cast<size_t>(row)), from, n);
     }
+};
+
+// Empties a list for new rows and, when it goes, shows the rows given (none after a failure).
+struct RowsReset {
+    explicit RowsReset(ListBox* list) : list(list) { list->BeginRows(); }
+    ~RowsReset() { list->EndRows(std::move(rows)); }
+    RowsReset(const RowsReset&) = delete;
+    RowsReset& operator=(const RowsReset&) = delete;
+    ListBox* list;
+    std::shared_ptr<const ListRows> rows;
 };
 
 }  // namespace
@@ -161,6 +172,10 @@ void frmMain::lstRecords_Click()
     lstSegments->setUpdatesEnabled(false);
     lstFields->setUpdatesEnabled(false);
 
+    // The rows shown so far are let go first, so two records' rows are never held at once.
+    std::optional<RowsReset> segmentsReset, fieldsReset;
+    segmentsReset.emplace(lstSegments);
+    fieldsReset.emplace(lstFields);
     const auto record = std::make_shared<const std::string>(st.records.Record(k));
     if (selected == 1) {
         RecLen = static_cast<int32_t>(record->size());
@@ -187,7 +202,7 @@ void frmMain::lstRecords_Click()
     const FieldLineBuffer& lines = fieldRows->lines;
     size_t longestLine = 0;
     for (size_t i = 1; i < lines.size(); ++i)
-        if (lines[i].size() > lines[longestLine].size())
+        if (lines.Length(i) > lines.Length(longestLine))
             longestLine = i;
 
     // Only a short row is measured (and only in a proportional font).
@@ -199,9 +214,11 @@ void frmMain::lstRecords_Click()
     if (!segments.empty() && widen(lstSegments, longestSegment))
         LongestSegmentLength = static_cast<int32_t>(longestSegment.size());
     if (!lines.empty())
-        widen(lstFields, lines[longestLine]);
-    lstSegments->SetRows(segmentRows);
-    lstFields->SetRows(fieldRows);
+        widen(lstFields, lines.Line(longestLine));
+    segmentsReset->rows = segmentRows;
+    fieldsReset->rows = fieldRows;
+    segmentsReset.reset();
+    fieldsReset.reset();
 
     lstSegments->setUpdatesEnabled(true);
     lstFields->setUpdatesEnabled(true);
@@ -212,7 +229,7 @@ void frmMain::lstRecords_Click()
     if (mnuFieldListLockFieldLocation->isChecked() && !st.session.LockedFieldName.isEmpty()) {
         const std::string locked = Bytes(st.session.LockedFieldName);
         for (size_t i = 0; i < lines.size(); ++i) {
-            if (LineDesignation(lines[i]) != locked)
+            if (LineDesignation(lines.Line(i)) != locked)
                 continue;
             lstFields->scrollToItem(lstFields->item(static_cast<int>(i)),
                                     QAbstractItemView::PositionAtTop);
