@@ -2,8 +2,8 @@
 // - A 64 KB record of 2,000 segments is designated (the field table of the locators, and the
 //   field-list lines of the display) and shown by the main window: records per second.
 // - Huge records shown by the real window (offscreen platform, window shown), each case in its
-//   own process so its peak memory (VmHWM) is its own: one 10 MB segment, a 5 MB segment of a
-//   million fields, and a million segments. Each prints the time to load and show the record,
+//   own process so its peak memory (VmHWM) is its own: one segment of 1, 2, 4 and 10 MB (the
+//   time should grow in proportion), a 5 MB segment of a million fields, and a million segments. Each prints the time to load and show the record,
 //   to show it again, and to repaint the three lists, next to its goal and to a plain read of
 //   the same bytes.
 // Usage: bench_display [case [screenshot.png]]   (no case: every case, each in a child process)
@@ -36,14 +36,14 @@ std::string MakeRecord()
     return record;
 }
 
-// A base64 document in OBX-5: one 10 MB segment.
-std::string MakeHugeSegment()
+// A base64 document in OBX-5: one segment of `megabytes` MB.
+std::string MakeHugeSegment(size_t megabytes)
 {
     std::string record = kHeader;
     record += "OBX|1|ED|PDF^Report||^application^pdf^Base64^";
     static const char alphabet[] =
         "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    for (size_t i = 0; i < 10u * 1024 * 1024; ++i)
+    for (size_t i = 0; i < megabytes * 1024 * 1024; ++i)
         record += alphabet[(i * 7 + i / 64) % 64];
     record += "||||||F\r";
     return record;
@@ -152,10 +152,13 @@ int SixtyFourKb(AppState& state, QTemporaryDir& dir)
 
 int HugeCase(const QString& name, AppState& state, QTemporaryDir& dir, const QString& screenshot)
 {
-    std::string record = name == QLatin1String("segment10mb") ? MakeHugeSegment()
-                               : name == QLatin1String("fields1m")  ? MakeMillionFields()
-                                                                    : MakeMillionSegments();
-    const double showGoal = name == QLatin1String("segment10mb") ? 1000 : 2000;
+    // segmentNmb: one segment of N MB.
+    const bool oneSegment = name.startsWith(QLatin1String("segment")) && name.endsWith("mb");
+    std::string record =
+        oneSegment ? MakeHugeSegment(static_cast<size_t>(name.mid(7, name.size() - 9).toInt()))
+        : name == QLatin1String("fields1m") ? MakeMillionFields()
+                                            : MakeMillionSegments();
+    const double showGoal = oneSegment ? 1000 : 2000;
     const QString path = dir.filePath(name + QStringLiteral(".hl7"));
     WriteFile(path, record);
     const size_t bytes = record.size();
@@ -234,7 +237,8 @@ int main(int argc, char* argv[])
     if (argc < 2) {
         // Every case in its own process, so each one's peak memory is its own.
         QCoreApplication app(argc, argv);
-        for (const char* name : {"64kb", "segment10mb", "fields1m", "segments1m"}) {
+        for (const char* name : {"64kb", "segment1mb", "segment2mb", "segment4mb", "segment10mb",
+                                 "fields1m", "segments1m"}) {
             QProcess child;
             child.setProcessChannelMode(QProcess::ForwardedChannels);
             child.start(QCoreApplication::applicationFilePath(), {QLatin1String(name)});

@@ -300,12 +300,18 @@ void FieldLineBuffer::push_back(std::string_view line, size_t headLength)
     headLength = std::min({headLength, line.size(), size_t{255}});
     const std::string_view head = line.substr(0, headLength);
     uint64_t headRef = 0;
-    if (const auto kept = heads_.find(head); kept != heads_.end()) {
+    // Once the kept heads are many and new ones keep coming (a field of a million repetitions,
+    // a segment of a million fields), looking them up no longer pays.
+    const auto kept = missesWhenFull_ < MostMissesWhenFull ? heads_.find(head) : heads_.end();
+    if (kept != heads_.end()) {
         headRef = kept->second;
+        missesWhenFull_ = 0;
     } else {
         headRef = bytes_.Add(head);
         if (heads_.size() < MostKeptHeads)
             heads_.emplace(bytes_.View(headRef, head.size()), headRef);
+        else
+            ++missesWhenFull_;
     }
     const std::string_view tail = line.substr(headLength);
     headRefs_.push_back(static_cast<uint64_t>(headLength) << 56 | headRef);

@@ -78,9 +78,11 @@ private:
     static constexpr uint64_t RefMask = (uint64_t{1} << 56) - 1;
     // Heads seen so far, up to a bound: a line whose head is new past it keeps its own copy.
     static constexpr size_t MostKeptHeads = 1 << 16;
+    static constexpr size_t MostMissesWhenFull = 1 << 12;
 
     Blocks bytes_;
     std::unordered_map<std::string_view, uint64_t> heads_;
+    size_t missesWhenFull_ = 0;
     std::vector<uint64_t> headRefs_;  // length << 56 | place
     std::vector<uint64_t> tailRefs_;
     std::vector<uint32_t> tailLengths_;
