@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
@@ -537,6 +538,29 @@ TEST_F(ServerEngine, RecordBeyondTheShownPageIsStoredNotListed)
     EXPECT_TRUE(w->lblFile->text().endsWith(QStringLiteral("/401")))
         << w->lblFile->text().toStdString();
     EXPECT_EQ(w->lblTCPIPcount->text(), QStringLiteral("Count: 401"));
+}
+
+TEST_F(ServerEngine, RowsAndLabelsFollowAtMostEvery50ms)
+{
+    // Rows added in one go are one redraw; a pause of more than 2 ms starts another.
+    QElapsedTimer clock;
+    std::vector<qint64> added;
+    QObject::connect(w->lstRecords->model(), &QAbstractItemModel::rowsInserted,
+                     [&] { added.push_back(clock.elapsed()); });
+    QTcpSocket& client = Connect();
+    clock.start();
+    for (int i = 1; i <= 30; ++i) {
+        Send(client, Frame(Rec(std::to_string(i))));
+        QTest::qWait(5);
+    }
+    // No flush from the test: the rows and labels come by themselves.
+    ASSERT_TRUE(WaitFor([&] { return w->lstRecords->count() == 30; }));
+    EXPECT_EQ(w->lblTCPIPcount->text(), QStringLiteral("Count: 30"));
+    EXPECT_EQ(w->lstRecords->item(29)->text(), QString::fromLatin1(Rec("30")));
+    int redraws = 1;
+    for (size_t i = 1; i < added.size(); ++i)
+        redraws += added[i] - added[i - 1] > 2 ? 1 : 0;
+    EXPECT_LE(redraws, 2 + clock.elapsed() / 50) << clock.elapsed() << " ms";
 }
 
 TEST_F(ServerEngine, LogsRecordsToDisk)

@@ -288,6 +288,7 @@ bool WinsockControl::Accept(int requestId)
     // Replies are small and go out one at a time; waiting to join them costs a round trip.
     socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     attach(socket);
+    sendAtOnce_ = true;
 
     remoteHost_.clear();
     remoteHostIP_ = AddressText(socket->peerAddress());
@@ -355,6 +356,7 @@ bool WinsockControl::Connect()
 void WinsockControl::attach(QTcpSocket* socket)
 {
     conn_ = socket;
+    sendAtOnce_ = false;
     ++connGeneration_;
     bytesSent_ = 0;
     connect(socket, &QIODevice::readyRead, this, &WinsockControl::onReadyRead);
@@ -427,6 +429,11 @@ bool WinsockControl::SendData(const QByteArray& data)
     if (conn_->write(data) != data.size()) {
         const int number = ErrorNumber(conn_->error(), conn_->errorString());
         return fail(number, number == err::SocketFailure ? conn_->errorString() : QString());
+    }
+    // An accepted connection's reply leaves now rather than at the next turn of the event loop:
+    // the peer is waiting for it before it sends on.
+    if (sendAtOnce_) {
+        conn_->flush();
     }
     return true;
 }

@@ -151,6 +151,7 @@ private:
     QHostAddress listenedOn_;
     uint64_t connGeneration_ = 0;  // tells queued work which connection it was meant for
     qint64 bytesSent_ = 0;
+    bool sendAtOnce_ = false;  // an accepted connection writes each send at once
     int lookupId_ = -1;  // reverse lookup of an accepted peer's address
 
     int state_ = winsock_state::Closed;
