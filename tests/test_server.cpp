@@ -387,8 +387,11 @@ TEST_F(ServerEngine, EndlessUnfinishedRecordIsDroppedAndTraced)
         [&] { return LogText().contains(QStringLiteral("SERVER: Receive buffer full: ")); },
         20000));
     EXPECT_TRUE(st.server.ReceiveBuffer.Text().empty());
-    Send(client, Frame(Rec("9")));
+    // The rest of the dropped record goes too, up to its end; the next record is whole.
+    Send(client, "xx\x1c");
+    Send(client, "\r" + Frame(Rec("9")));
     ASSERT_TRUE(WaitForRecords(1));
+    ASSERT_EQ(st.records.RecordCount, 1);
     ASSERT_EQ(st.records.Record(1).size(), Rec("9").size());
     EXPECT_EQ(st.records.Record(1), Rec("9"));
     EXPECT_EQ(Reply(client, AckFor("9").size()), AckFor("9"));

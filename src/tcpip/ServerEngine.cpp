@@ -56,6 +56,18 @@ std::string HeaderStep(const std::string& text, size_t& pos, Delimiters& d, int&
 bool RecordCutter::Append(std::string_view data, const EnvelopeChars& envelope)
 {
     text_.append(data);
+    if (skipToEnd_) {
+        const size_t end = FindRecordEnd(text_, envelope);
+        if (end == std::string_view::npos) {
+            // Only a last character that may start the pair is kept.
+            text_.erase(0, text_.empty() ? 0 : text_.size() - 1);
+            scanFrom_ = 0;
+            return false;
+        }
+        text_.erase(0, end + 2);
+        scanFrom_ = 0;
+        skipToEnd_ = false;
+    }
     const size_t end = FindRecordEnd(std::string_view(text_).substr(scanFrom_), envelope);
     if (end != std::string_view::npos)
         return true;
@@ -101,6 +113,13 @@ void RecordCutter::Clear()
 {
     text_.clear();
     scanFrom_ = 0;
+    skipToEnd_ = false;
+}
+
+void RecordCutter::DropUnfinished()
+{
+    Clear();
+    skipToEnd_ = true;
 }
 
 std::vector<std::pair<std::string, std::string>> HexDumpLines(std::string_view text,

@@ -35,13 +35,15 @@ public:
     void Clear();
 
     // An unfinished record may not grow the buffer without end: past this many bytes waiting
-    // after the cut, the window drops them.
+    // after the cut, the window drops them, and the rest of that record up to its end as it comes.
     static constexpr size_t kMaxPending = size_t{64} << 20;
     bool Overfull() const { return text_.size() > kMaxPending; }
+    void DropUnfinished();
 
 private:
     std::string text_;
     size_t scanFrom_ = 0;  // no complete pair starts before this position
+    bool skipToEnd_ = false;  // the front of the current record was dropped
 };
 
 // Trace dump of received or sent bytes: chunks of 19 characters, each padded with blanks to 20

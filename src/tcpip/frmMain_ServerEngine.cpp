@@ -160,7 +160,7 @@ void frmMain::ReceiveData(const std::string& data)
         server.ReceiveBuffer.CutRecords(st.envelope, st.delimiters);
     if (server.ReceiveBuffer.Overfull()) {
         const size_t dropped = server.ReceiveBuffer.Text().size();
-        server.ReceiveBuffer.Clear();
+        server.ReceiveBuffer.DropUnfinished();
         WriteLog(st, "TCPIP",
                  "SERVER: Receive buffer full: " + std::to_string(dropped)
                      + " characters without an end of record dropped.");
