@@ -176,6 +176,17 @@ TEST_F(FilesTest, FailedOpenKeepsTheRecordsShownBefore)
          "The file 'x.hl7.gz' could not be decompressed.", ""},
         {"NotGzipData", [](FilesTest& t) { return QStringList{t.Put("bad.gz", "plain text")}; },
          "The file does not appear to be a zipped/compressed file.", "(retval=1)"},
+        // gzip writes part of the file before it finds the damage: none of it is loaded.
+        {"TruncatedGzip",
+         [](FilesTest& t) {
+             std::string many;
+             for (int i = 0; many.size() < 400000; ++i)
+                 many += "MSH|^~\\&|" + std::to_string(i * 7919 % 100003) + "\r";
+             const QString gz = t.Pack("cut.hl7", many, "gzip");
+             WriteBytes(gz, ReadBytes(gz).substr(0, QFileInfo(gz).size() / 2));
+             return QStringList{gz};
+         },
+         "The file does not appear to be a zipped/compressed file.", "(retval=1)"},
         {"Cancel", [](FilesTest&) { return QStringList{}; }, "", ""},
         // The end-of-central-directory record alone: a valid archive without entries.
         {"EmptyZip",

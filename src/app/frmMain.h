@@ -33,6 +33,7 @@ namespace quillon {
 namespace platform {
 class WinsockControl;
 }
+class LoadSource;
 
 class frmMain : public QMainWindow {
     Q_OBJECT
@@ -259,7 +260,9 @@ public:
     std::function<void()> FtpGetCommand;
 
     // Loads one file into the record store and shows page 1. True when records were loaded.
-    bool LoadHL7File(const QString& path);
+    // With `source`, the bytes come from it (the file as it is being written); a failure of
+    // the source is then the caller's to report.
+    bool LoadHL7File(const QString& path, LoadSource* source = nullptr);
     bool IsLoading() const { return loading_; }
 
     void DisplayPage(int32_t& page);
@@ -541,6 +544,8 @@ private:
     // list remembers `rememberedName`, or the loaded file when it is empty.
     void LoadFromWorkingFolder(const QString& rememberedName = {});
     void LoadAndRemember(const QString& path, const QString& rememberedName);
+    // What follows the load of an Open: the recent-files entry, the undo ring, the counter.
+    void FinishOpen(bool loaded, const QString& path, const QString& rememberedName);
     bool WriteRecordsTo(const QString& path, const std::vector<const std::string*>& records,
                         bool progress, QString* error, int* errorCode);
     QElapsedTimer loadEventsTimer_;

@@ -162,4 +162,79 @@ int RunGunzip(const QString& path, int timeoutMs)
     return platform::ExecCmd(QStringLiteral("gzip"), {QStringLiteral("-d"), path}, timeoutMs);
 }
 
+QString GunzipOutputName(const QString& path)
+{
+    return path.left(path.size() - (path.endsWith(QLatin1String(".Z")) ? 2 : 3));
+}
+
+GunzipStream::~GunzipStream()
+{
+    if (process_.state() != QProcess::NotRunning) {
+        process_.kill();
+        process_.waitForFinished(5000);
+    }
+}
+
+bool GunzipStream::Start(const QString& path)
+{
+    outputPath_ = GunzipOutputName(path);
+    if (QFile in(path); path.endsWith(QLatin1String(".gz")) && in.open(QIODevice::ReadOnly)
+                        && in.size() >= 18 && in.seek(in.size() - 4)) {
+        const QByteArray size = in.read(4);
+        for (int i = 3; i >= 0 && size.size() == 4; --i)
+            sizeHint_ = (sizeHint_ << 8) | static_cast<unsigned char>(size[i]);
+    }
+    process_.setStandardInputFile(QProcess::nullDevice());
+    process_.setStandardOutputFile(QProcess::nullDevice());
+    process_.setStandardErrorFile(QProcess::nullDevice());
+    process_.start(QStringLiteral("gzip"), {QStringLiteral("-d"), path});
+    return process_.waitForStarted(-1);
+}
+
+bool GunzipStream::Ended(int waitMs)
+{
+    if (!ended_)
+        ended_ = process_.state() == QProcess::NotRunning || process_.waitForFinished(waitMs);
+    return ended_;
+}
+
+int64_t GunzipStream::Read(char* into, size_t room)
+{
+    for (;;) {
+        if (!output_.isOpen()) {
+            // gzip creates its output once it has checked the input's header.
+            const bool ended = Ended(0);
+            output_.setFileName(outputPath_);
+            if (output_.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+                continue;
+            if (ended)
+                return ExitCode() == 0 || ExitCode() == 2 ? 0 : -1;
+            Ended(2);
+            continue;
+        }
+        // Whether gzip had ended is asked before the read: a read that then finds nothing
+        // has seen everything gzip wrote.
+        const bool ended = Ended(0);
+        const qint64 n = output_.read(into, static_cast<qint64>(room));
+        if (n != 0)
+            return n;
+        if (ended)
+            return ExitCode() == 0 || ExitCode() == 2 ? 0 : -1;
+        Ended(2);
+    }
+}
+
+bool GunzipStream::Rewind()
+{
+    return output_.isOpen() ? output_.seek(0) : true;
+}
+
+int GunzipStream::ExitCode()
+{
+    Ended(-1);
+    if (process_.exitStatus() != QProcess::NormalExit)
+        return -1;
+    return process_.exitCode();
+}
+
 }  // namespace quillon

@@ -2,10 +2,14 @@
 // The road of chosen files to the one file the loader reads: copying into the working folder,
 // decompressing .gz, .Z and .zip files pass after pass, and joining several files in name
 // order. Window-free: messages go back to the caller as results.
+#include <QFile>
+#include <QProcess>
 #include <QString>
 #include <QStringList>
 #include <array>
 #include <functional>
+
+#include "records/HL7Loader.h"
 
 namespace quillon {
 
@@ -65,5 +69,38 @@ DecompressOutcome DecompressFolder(const QString& folder, const Decompressors& t
 
 // "gzip -d <path>" with standard input closed and a time limit.
 int RunGunzip(const QString& path, int timeoutMs = 120000);
+
+// The name "gzip -d" gives the plain file: `path` without ".gz" or ".Z".
+QString GunzipOutputName(const QString& path);
+
+// "gzip -d <path>" running while its output file is read as it grows, so the load overlaps the
+// decompression; the result on disk is the one RunGunzip leaves. The source ends when gzip has
+// ended and every byte it wrote has been read; it fails when gzip failed (see ExitCode).
+class GunzipStream : public LoadSource {
+public:
+    GunzipStream() = default;
+    GunzipStream(const GunzipStream&) = delete;
+    GunzipStream& operator=(const GunzipStream&) = delete;
+    ~GunzipStream() override;
+
+    // False when gzip cannot be started.
+    bool Start(const QString& path);
+    int64_t Read(char* into, size_t room) override;
+    bool Rewind() override;
+    // Waits for gzip's end: its exit code, -1 when it could not run or did not end normally.
+    int ExitCode();
+    // The plain size a gzip file records in its last four bytes (modulo 4 GB).
+    int64_t SizeHint() const override { return sizeHint_; }
+
+private:
+    // Waits a moment for gzip; true once it has ended.
+    bool Ended(int waitMs);
+
+    QProcess process_;
+    QFile output_;
+    QString outputPath_;
+    int64_t sizeHint_ = 0;
+    bool ended_ = false;
+};
 
 }  // namespace quillon

@@ -143,6 +143,51 @@ void frmMain::LoadFromWorkingFolder(const QString& rememberedName)
         dlg.MsgBox(message, MsgButtons::OKOnly, MsgIcon::None, QStringLiteral("Quillon"));
     };
 
+    auto gzipMissing = [this](int code) {
+        dlg.MsgBox(QStringLiteral("Can not find the 'gzip' program used to unzip/uncompress the "
+                                  "file.  Therefor, the HL7 messages can not be displayed.  ")
+                       + QStringLiteral("(retval=%1)").arg(code),
+                   MsgButtons::OKOnly, MsgIcon::Critical, QStringLiteral("Can't Find Program"));
+    };
+    auto notCompressed = [this](int code) {
+        dlg.MsgBox(QStringLiteral("The file does not appear to be a zipped/compressed file.  "
+                                  "Therefor, the HL7 messages can not be displayed.  ")
+                       + QStringLiteral("(retval=%1)").arg(code),
+                   MsgButtons::OKOnly, MsgIcon::Critical,
+                   QStringLiteral("Can't Unzip/Uncompress File"));
+    };
+
+    // One gzip file that decompresses to a plain one (the usual case) is loaded while gzip
+    // writes it, so the load overlaps the decompression; what is left on disk is the same.
+    if (const QStringList files = ListFolderFiles(working);
+        files.size() == 1 && IsGzipName(files.front())
+        && !IsCompressedName(GunzipOutputName(files.front()))
+        && !QStandardPaths::findExecutable(QStringLiteral("gzip")).isEmpty()) {
+        GunzipStream gunzip;
+        if (gunzip.Start(files.front())) {
+            const QString plain = GunzipOutputName(files.front());
+            const bool loaded = LoadHL7File(plain, &gunzip);
+            const int code = gunzip.ExitCode();
+            if (code == 1) {
+                notCompressed(code);
+                return;
+            }
+            if (code == -1 || !QFileInfo::exists(plain)) {
+                // A gzip that crashed leaves its file compressed, like the loop's timeout.
+                dlg.MsgBox(QStringLiteral("The file '%1' could not be decompressed.  Therefor, "
+                                          "the HL7 messages can not be displayed.  ")
+                                   .arg(QFileInfo(files.front()).fileName())
+                               + QStringLiteral("(retval=%1)").arg(code == -1 ? 124 : code),
+                           MsgButtons::OKOnly, MsgIcon::Critical,
+                           QStringLiteral("Can't Unzip/Uncompress File"));
+                return;
+            }
+            sFileName = plain;
+            FinishOpen(loaded, sFileName, rememberedName.isEmpty() ? sFileName : rememberedName);
+            return;
+        }
+    }
+
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const DecompressOutcome outcome = DecompressFolder(working, tools);
     QApplication::restoreOverrideCursor();
@@ -151,17 +196,10 @@ void frmMain::LoadFromWorkingFolder(const QString& rememberedName)
     case DecompressOutcome::Kind::Empty:
         return;
     case DecompressOutcome::Kind::GzipMissing:
-        dlg.MsgBox(QStringLiteral("Can not find the 'gzip' program used to unzip/uncompress the "
-                                  "file.  Therefor, the HL7 messages can not be displayed.  ")
-                       + retval,
-                   MsgButtons::OKOnly, MsgIcon::Critical, QStringLiteral("Can't Find Program"));
+        gzipMissing(outcome.exitCode);
         return;
     case DecompressOutcome::Kind::NotCompressed:
-        dlg.MsgBox(QStringLiteral("The file does not appear to be a zipped/compressed file.  "
-                                  "Therefor, the HL7 messages can not be displayed.  ")
-                       + retval,
-                   MsgButtons::OKOnly, MsgIcon::Critical,
-                   QStringLiteral("Can't Unzip/Uncompress File"));
+        notCompressed(outcome.exitCode);
         return;
     case DecompressOutcome::Kind::Stuck:
         dlg.MsgBox(QStringLiteral("The file '%1' could not be decompressed.  Therefor, the HL7 "
@@ -198,7 +236,12 @@ void frmMain::LoadFromWorkingFolder(const QString& rememberedName)
 
 void frmMain::LoadAndRemember(const QString& path, const QString& rememberedName)
 {
-    if (LoadHL7File(path)) {
+    FinishOpen(LoadHL7File(path), path, rememberedName);
+}
+
+void frmMain::FinishOpen(bool loaded, const QString& path, const QString& rememberedName)
+{
+    if (loaded) {
         st.session.CurrentFileName = path;
         if (mnuOptionsUseMFU->isChecked())
             AddToMRUList(rememberedName);

@@ -101,7 +101,7 @@ void frmMain::ShowLoadError(const QString& text, const QString& title)
     dlg.MsgBox(text, MsgButtons::OKOnly, MsgIcon::Exclamation, title);
 }
 
-bool frmMain::LoadHL7File(const QString& pathIn)
+bool frmMain::LoadHL7File(const QString& pathIn, LoadSource* source)
 {
     // A load runs inside one event; window events it lets through must not start another.
     if (loading_)
@@ -121,8 +121,10 @@ bool frmMain::LoadHL7File(const QString& pathIn)
     platform::ReadResult read;
     LoadEnd end;
     try {
-        end = LoadHL7FromFile(GetShortPath(path), st.records, st.delimiters,
-                              st.envelope.EndOfBlockChar, host, read);
+        end = source ? ParseHL7Source(*source, st.records, st.delimiters,
+                                      st.envelope.EndOfBlockChar, host)
+                     : LoadHL7FromFile(GetShortPath(path), st.records, st.delimiters,
+                                       st.envelope.EndOfBlockChar, host, read);
     } catch (const std::bad_alloc&) {
         read = {platform::ReadError::OutOfMemory, {}};
         end = LoadEnd::ReadFailed;
@@ -130,6 +132,8 @@ bool frmMain::LoadHL7File(const QString& pathIn)
     QApplication::restoreOverrideCursor();
     if (end == LoadEnd::ReadFailed) {
         switch (read.error) {
+        case platform::ReadError::None:  // the caller's source failed: it reports why
+            break;
         case platform::ReadError::FileNotFound:
             ShowLoadError(QStringLiteral("The file '%1' does not exist.").arg(path),
                           QStringLiteral("File Not Found"));

@@ -1,0 +1,202 @@
+// File > Open of compressed files: a .gz and a .zip archive of 100 MB of HL7 each, opened by the
+// main window's own command (copy into the working folder, decompression by gzip or the unzip
+// wrapper, loading), next to `gzip -dc FILE > /dev/null` and `unzip -p FILE > /dev/null` of the
+// same files in the same run. The steps of the road are timed on their own as well.
+//   bench_open [megabytes]          (default 100)
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QThread>
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "app/frmMain.h"
+#include "files/OpenPipeline.h"
+#include "platform/Dialogs.h"
+#include "platform/Process.h"
+#include "platform/Unzip.h"
+#include "records/HL7Loader.h"
+
+using namespace quillon;
+
+namespace {
+
+std::string MakeContent(size_t bytes)
+{
+    std::string out;
+    out.reserve(bytes + 4096);
+    char buf[256];
+    for (int i = 0; out.size() < bytes; ++i) {
+        std::snprintf(buf, sizeof buf,
+                      "MSH|^~\\&|SENDER|FACILITY|RECEIVER|LAB|20261208%06d||ORU^R01|MSG%08d|P|2.4\r\n",
+                      i % 240000, i);
+        out += buf;
+        std::snprintf(buf, sizeof buf,
+                      "PID|1||%08d^^^MAIN^MR||PATIENT^NUMBER^%d||19700101|F|||%d MAIN ST^^SPRINGFIELD^IL^62701\r\n",
+                      i, i, i % 997);
+        out += buf;
+        out += "PV1|1|I|W2^201^A||||1234^WELBY^MARCUS^J^^DR|||MED\r\n";
+        for (int k = 1; k <= 12; ++k) {
+            std::snprintf(buf, sizeof buf,
+                          "OBX|%d|NM|CODE%d^Observation %d^L||%d.%d|g/dL|12.0-16.0|N|||F|||2026120808%04d\r\n",
+                          k, k, k, 10 + (i * 7 + k) % 13, (i + k) % 10, (i * 31 + k) % 6000);
+            out += buf;
+        }
+    }
+    return out;
+}
+
+double Seconds(const QElapsedTimer& t) { return static_cast<double>(t.nsecsElapsed()) / 1e9; }
+
+double Shell(const QString& command)
+{
+    QElapsedTimer t;
+    t.start();
+    if (std::system(command.toLocal8Bit().constData()) != 0)
+        std::fprintf(stderr, "failed: %s\n", command.toLocal8Bit().constData());
+    return Seconds(t);
+}
+
+double Median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+class SilentHost : public LoadHost {
+public:
+    bool AskLoadNonHL7() override { return false; }
+};
+
+struct Steps {
+    double copy = 0, decompress = 0, load = 0;
+};
+
+// The road of File > Open step by step, with the functions the command uses.
+Steps Road(const QString& archive, const QString& working, platform::Dialogs& dialogs)
+{
+    Steps s;
+    EmptyFolder(working);
+    QElapsedTimer t;
+    t.start();
+    QFile::copy(archive, working + QFileInfo(archive).fileName());
+    s.copy = Seconds(t);
+    Decompressors tools;
+    tools.gunzip = [](const QString& path) { return RunGunzip(path); };
+    tools.unzip = [&dialogs](const QString& path, const QString& folder, QString* message) {
+        platform::CGUnzipFiles unzip(dialogs);
+        unzip.setZipFileName(path);
+        unzip.setExtractDir(folder);
+        unzip.setHonorDirectories(false);
+        const int rc = unzip.Unzip();
+        *message = unzip.GetLastMessage();
+        return rc;
+    };
+    t.restart();
+    const DecompressOutcome outcome = DecompressFolder(working, tools);
+    s.decompress = Seconds(t);
+    if (outcome.files.size() != 1) {
+        std::fprintf(stderr, "decompression left %d files\n", static_cast<int>(outcome.files.size()));
+        return s;
+    }
+    t.restart();
+    RecordStore store;
+    Delimiters delimiters;
+    SilentHost host;
+    platform::ReadResult error;
+    LoadHL7FromFile(outcome.files.front(), store, delimiters, '\r', host, error);
+    s.load = Seconds(t);
+    return s;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[])
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const size_t megabytes = argc > 1 ? static_cast<size_t>(std::max(1, std::atoi(argv[1]))) : 100;
+
+    QTemporaryDir dir;
+    const QString plain = dir.filePath(QStringLiteral("data.hl7"));
+    {
+        const std::string content = MakeContent(megabytes * 1000 * 1000);
+        QFile f(plain);
+        f.open(QIODevice::WriteOnly);
+        f.write(content.data(), static_cast<qint64>(content.size()));
+    }
+    const QString gz = plain + QStringLiteral(".gz");
+    const QString zip = dir.filePath(QStringLiteral("data.zip"));
+    Shell(QStringLiteral("gzip -k '%1'").arg(plain));
+    Shell(QStringLiteral("cd '%1' && zip -q data.zip data.hl7").arg(dir.path()));
+    QFile::remove(plain);  // only the archives are opened
+    const double mb = static_cast<double>(megabytes);
+
+    AppState state;
+    InitDataFolders(state.folders, dir.filePath(QStringLiteral("home")), QStringLiteral("quillon"));
+    platform::ScriptedResponder dialogs;
+    platform::SystemDesktop desktop;
+    frmMain window(state, dialogs, desktop);
+    window.show();
+    const QString working = state.folders.Files2LoadFolder;
+
+    std::printf("%zu MB of HL7; .gz %.1f MB, .zip %.1f MB; median of 3 runs; nproc %d\n",
+                megabytes, static_cast<double>(QFileInfo(gz).size()) / 1e6,
+                static_cast<double>(QFileInfo(zip).size()) / 1e6, QThread::idealThreadCount());
+    struct Kind {
+        const char* name;
+        QString archive;
+        QString reference;
+        const char* referenceName;
+    } kinds[] = {
+        {".gz", gz, QStringLiteral("gzip -dc '%1' > /dev/null").arg(gz), "gzip -dc FILE > /dev/null"},
+        {".zip", zip, QStringLiteral("unzip -p '%1' > /dev/null").arg(zip), "unzip -p FILE > /dev/null"},
+    };
+    for (const Kind& k : kinds) {
+        std::vector<double> reference, open, copy, decompress, load;
+        int32_t records = 0;
+        for (int r = 0; r < 3; ++r) {
+            reference.push_back(Shell(k.reference));
+            dialogs.QueueFiles({k.archive});
+            QElapsedTimer t;
+            if (std::getenv("BENCH_OPEN_VERBOSE")) {
+                t.start();
+                EmptyFolder(working);
+                std::fprintf(stderr, "empty folder %.3f s\n", Seconds(t));
+            }
+            t.start();
+            window.mnuFileOpen_Click();
+            open.push_back(Seconds(t));
+            if (std::getenv("BENCH_OPEN_VERBOSE"))
+                std::fprintf(stderr, "%s open run %d: %.3f s\n", k.name, r, open.back());
+            records = state.records.RecordCount;
+            if (std::getenv("BENCH_OPEN_VERBOSE")) {
+                t.start();
+                window.LoadHL7File(window.sFileName);
+                std::fprintf(stderr, "window reload %.3f s\n", Seconds(t));
+            }
+            const Steps s = Road(k.archive, working, dialogs);
+            copy.push_back(s.copy);
+            decompress.push_back(s.decompress);
+            load.push_back(s.load);
+        }
+        if (!dialogs.shown().empty())
+            std::fprintf(stderr, "a message box was shown: %s\n",
+                         dialogs.shown().back().text.toLocal8Bit().constData());
+        const double ref = Median(reference), o = Median(open);
+        std::printf("\n%s (%d records)\n", k.name, records);
+        std::printf("  %-34s %7.3f s %8.1f MB/s\n", k.referenceName, ref, mb / ref);
+        std::printf("  %-34s %7.3f s %8.1f MB/s  %5.2fx the reference\n",
+                    "File > Open (main window)", o, mb / o, o / ref);
+        std::printf("  %-34s %7.3f s\n", "  copy into Files2Load", Median(copy));
+        std::printf("  %-34s %7.3f s  %5.2fx the reference\n", "  decompress in Files2Load",
+                    Median(decompress), Median(decompress) / ref);
+        std::printf("  %-34s %7.3f s\n", "  core load of the result", Median(load));
+    }
+    return 0;
+}
