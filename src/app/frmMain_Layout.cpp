@@ -5,8 +5,11 @@
 #include <QMouseEvent>
 #include <QResizeEvent>
 #include <QScreen>
+#include <QTimer>
 #include <algorithm>
 #include <cmath>
+#include <memory>
+#include <optional>
 
 #include "app/Layout.h"
 #include "app/WindowUtility.h"
@@ -135,6 +138,48 @@ QRect ScreenRect(const QWidget* window)
 {
     const QScreen* screen = window->screen();
     return screen ? screen->geometry() : QRect();
+}
+
+// Puts the window's frame at `topLeft` (move() places the frame) and gives the frame the size
+// `outer`, when there is one: the stored place is the outer one, Qt sizes the inside.
+void PlaceFrame(QWidget* window, QPoint topLeft, std::optional<QSize> outer)
+{
+    if (outer)
+        window->resize(*outer - FrameExtra(window));
+    window->move(topLeft);
+}
+
+bool FrameKnown(const QWidget* window)
+{
+    return window->isVisible() && window->frameGeometry() != window->geometry();
+}
+
+const char* const FramePlacerName = "framePlacer";
+
+// Until the window manager has framed a newly shown window Qt knows no frame: the outer size
+// would be taken for the inside and the frame's place for the inside's, so the window would
+// grow and creep at every start. The place is set again once the frame is known; a window
+// with no manager (or none that frames it) keeps the first placing.
+void PlaceFrameOnceKnown(QWidget* window, QPoint topLeft, std::optional<QSize> outer)
+{
+    delete window->findChild<QTimer*>(QLatin1String(FramePlacerName),
+                                      Qt::FindDirectChildrenOnly);
+    PlaceFrame(window, topLeft, outer);
+    if (FrameKnown(window))
+        return;
+    constexpr int IntervalMs = 20;
+    constexpr int MaxTicks = 150;  // three seconds
+    auto* timer = new QTimer(window);
+    timer->setObjectName(QLatin1String(FramePlacerName));
+    auto ticks = std::make_shared<int>(0);
+    QObject::connect(timer, &QTimer::timeout, window, [=] {
+        const bool known = FrameKnown(window);
+        if (known)
+            PlaceFrame(window, topLeft, outer);
+        if (known || ++*ticks >= MaxTicks)
+            timer->deleteLater();
+    });
+    timer->start(IntervalMs);
 }
 
 }  // namespace
@@ -298,10 +343,12 @@ void frmMain::GetlastFormpos(QWidget* window, const QString& key, bool allowResi
         CorrectWindowPos(*stored, PixelsToTwips(screen.width()), PixelsToTwips(screen.height()),
                          current.width, current.height);
     if (pos.state == QLatin1Char('0')) {
-        // move() places the frame's top left corner.
-        window->move(TwipsToPixels(pos.left), TwipsToPixels(pos.top));
+        std::optional<QSize> outer;
         if (allowResize)
-            window->resize(InnerPixels(window, pos.width, pos.height));
+            outer = QSize(static_cast<int>(std::ceil(pos.width / TwipsPerPixel)),
+                          static_cast<int>(std::ceil(pos.height / TwipsPerPixel)));
+        PlaceFrameOnceKnown(window, QPoint(TwipsToPixels(pos.left), TwipsToPixels(pos.top)),
+                            outer);
     } else if (pos.state == QLatin1Char('2')) {
         window->setWindowState(window->windowState() | Qt::WindowMaximized);
     }
