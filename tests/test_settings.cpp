@@ -4,6 +4,8 @@
 
 #include <QFile>
 #include <QTemporaryDir>
+#include <sys/inotify.h>
+#include <unistd.h>
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -576,6 +578,43 @@ TEST_F(OptionsWindow, AdminSwitchesAreReadFromTheirOwnSections)
         w.LoadOptions();
         for (size_t i = 0; i < sections.size(); ++i)
             EXPECT_EQ(f.state.session.AdminSwitches[i], i == on) << sections[on] << " " << i;
+    }
+}
+
+// Every rewrite of the file is flushed to disk, which a busy disk makes slow: leaving by File >
+// Exit or by closing the window saves the options, the recent files and the place in one.
+TEST(ExitSettings, RewriteTheFileOnce)
+{
+    for (const bool byMenu : {true, false}) {
+        MainWindowFixture f;
+        const QString path = f.home.filePath(QStringLiteral("Quillon.settings"));
+        ASSERT_TRUE(f.state.settings.Open(path));
+        ASSERT_TRUE(f.state.settings.Save(App, QStringLiteral("A"), QStringLiteral("0"), "1"));
+        const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        ASSERT_GE(watch, 0);
+        ASSERT_GE(inotify_add_watch(watch, QFile::encodeName(f.home.path()).constData(),
+                                    IN_CREATE | IN_MOVED_TO),
+                  0);
+        if (byMenu)
+            f.window->mnuFileExit->trigger();
+        else
+            f.window->close();
+
+        int rewrites = 0;
+        alignas(inotify_event) char buffer[8192];
+        for (ssize_t n; (n = read(watch, buffer, sizeof buffer)) > 0;)
+            for (char* p = buffer; p < buffer + n;) {
+                const auto* event = reinterpret_cast<const inotify_event*>(p);
+                if (event->len && QLatin1String(event->name) == QLatin1String("Quillon.settings"))
+                    ++rewrites;
+                p += sizeof(inotify_event) + event->len;
+            }
+        close(watch);
+        EXPECT_EQ(rewrites, 1) << (byMenu ? "File > Exit" : "closing the window");
+        SettingsStore file;
+        ASSERT_TRUE(file.Open(path));
+        EXPECT_EQ(file.Get(App, QStringLiteral("DisplayToolbar"), QStringLiteral("0"), Absent),
+                  QStringLiteral("True"));
     }
 }
 
