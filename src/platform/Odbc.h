@@ -10,7 +10,9 @@ namespace quillon::platform {
 // had; errors on the way end the list.
 QStringList DataSourcesWithDriver(const QString& driverText);
 
-// True when a data source of the InterSystems ODBC driver is configured.
+// True when a data source of the InterSystems ODBC driver ("InterSystems ODBC" in the driver
+// description, exact case) is configured: the same test as the Ensemble picker's list, so the
+// menu item is enabled exactly when the picker has a data source to offer.
 bool IsEnsembleOdbcDriverInstalled();
 
 }  // namespace quillon::platform
