@@ -229,7 +229,10 @@ void frmMain::lstRecords_Click()
     if (mnuFieldListLockFieldLocation->isChecked() && !st.session.LockedFieldName.isEmpty()) {
         const std::string locked = Bytes(st.session.LockedFieldName);
         for (size_t i = 0; i < lines.size(); ++i) {
-            if (LineDesignation(lines.Line(i)) != locked)
+            // The designation ends at the first blank, nearly always inside the padded head.
+            const std::string_view head = lines.Head(i);
+            const bool inHead = head.size() > 3 && head.find(' ') != std::string_view::npos;
+            if ((inHead ? LineDesignation(head) : LineDesignation(lines.Line(i))) != locked)
                 continue;
             lstFields->scrollToItem(lstFields->item(static_cast<int>(i)),
                                     QAbstractItemView::PositionAtTop);
