@@ -11,12 +11,14 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 
 #include <chrono>
 #include <ctime>
 #include <deque>
 #include <functional>
+#include <limits>
 #include <map>
 #include <string>
 #include <utility>
@@ -115,8 +117,9 @@ const std::string kNakReply = "\x0bMSA|AE|1\r\x1c\r";
 struct Reply {
     enum Kind { Send, Silence, Drop } kind = Send;
     std::string bytes = kAckReply;
-    int splitAt = -1;  // the bytes after this many follow 150 ms later
-    int delayMs = 0;   // the whole reply comes this late
+    int splitAt = -1;     // the bytes after this many follow restAfterMs later
+    int delayMs = 0;      // the whole reply comes this late
+    int restAfterMs = 150;
 };
 
 Reply Ack()
@@ -142,6 +145,11 @@ Reply SplitAck(int at)
 Reply LateAck(int ms)
 {
     return {Reply::Send, kAckReply, -1, ms};
+}
+// The ACK, and the same ACK again `ms` later (before the client's next record when below 50).
+Reply RepeatedAck(int ms)
+{
+    return {Reply::Send, kAckReply + kAckReply, static_cast<int>(kAckReply.size()), 0, ms};
 }
 Reply Drop()
 {
@@ -220,7 +228,7 @@ private:
             write(r.bytes.substr(0, static_cast<size_t>(r.splitAt)));
             s->flush();
             QTimer::singleShot(
-                150, s,
+                r.restAfterMs, s,
                 [write, rest = r.bytes.substr(static_cast<size_t>(r.splitAt))] { write(rest); });
         } else {
             write(r.bytes);
@@ -430,8 +438,12 @@ TEST(ClientEngine, RunsAgainstScriptedServer)
          {{1, Frame(r1)}}, "Count: 1", "Sent 1 records to  127.0.0.1 on port %P"},
         {"NAK: the record is sent again", {r1, r2}, none, {Nak()},
          {{1, Frame(r1)}, {1, Frame(r1)}, {1, Frame(r2)}}, "Count: 2", "Sent 2 records to %T"},
-        {"ACK cut inside its text: no ACK, sent again", {r1}, none, {SplitAck(6)},
-         {{1, Frame(r1)}, {1, Frame(r1)}}, "Count: 1", "Sent 1 records to %T"},
+        {"ACK cut inside its text counts once whole", {r1}, none, {SplitAck(6)},
+         {{1, Frame(r1)}}, "Count: 1", "Sent 1 records to %T"},
+        {"a repeated ACK of record 1 does not acknowledge record 2", {r1, r2},
+         [](ClientState& c, frmMain&, ScriptedServer&) { c.ClientMaxTriesResend = 1; },
+         {RepeatedAck(10), Silence()}, {{1, Frame(r1)}, {1, Frame(r2)}}, "Count: 1",
+         "Sent 1 records to %T"},
         {"ACK cut after its text counts", {r1, r2}, none, {Ack(), SplitAck(8)},
          {{1, Frame(r1)}, {1, Frame(r2)}}, "Count: 2", "Sent 2 records to %T"},
         {"late ACK of the first try counts for the second", {r1, r2}, none,
@@ -611,6 +623,34 @@ TEST(ClientEngine, PauseHoldsTheNextRecordUntilResumed)
             EXPECT_EQ(h.w->lblTCPIPcount->text(), QStringLiteral("Count: 3"));
         }
     }
+}
+
+// The window's repaints are the engine's own work: they must fall into the 0.05 s between
+// records, not hold up the next record. A status bar that takes 30 ms to paint leaves the records
+// about 50 ms apart.
+TEST(ClientEngine, SlowRepaintDoesNotDelayTheNextRecord)
+{
+    class SlowPaint : public QObject {
+        bool eventFilter(QObject*, QEvent* event) override
+        {
+            if (event->type() == QEvent::Paint)
+                QThread::msleep(30);
+            return false;
+        }
+    } slowPaint;
+    Harness h;
+    ASSERT_TRUE(h.listening);
+    h.w->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(h.w));
+    h.w->stsPanels[3]->installEventFilter(&slowPaint);
+    h.Load({Rec(1), Rec(2), Rec(3), Rec(4)});
+    h.Run(4);
+    ASSERT_EQ(h.server.frameTimes.size(), 4u);
+    qint64 closest = std::numeric_limits<qint64>::max();
+    for (size_t i = 1; i < h.server.frameTimes.size(); ++i)
+        closest = std::min(closest, h.server.frameTimes[i] - h.server.frameTimes[i - 1]);
+    EXPECT_GE(closest, 49);
+    EXPECT_LT(closest, 70) << "the repaint held up the records";
 }
 
 TEST(ClientEngine, RecordsChangedDuringARun)

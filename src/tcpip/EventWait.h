@@ -1,9 +1,10 @@
 #pragma once
 // The one way the TCP/IP engines wait: window events keep running (socket events, Pause, Stop
 // and every other command of the window), and the wait ends when its condition holds, when a
-// stop is asked for, or when its time is up. It never spins and never sleeps: between events
-// the thread blocks in the event dispatcher, woken by the next event or by a timer set for the
-// deadline. Window-free (QtCore only), so it lives in quillon_core.
+// stop is asked for, or when its time is up. It never spins: between events the thread blocks
+// in the event dispatcher, woken by the next event or by a timer set just short of the
+// deadline; only the last fraction of a millisecond, below the timers' resolution, is slept
+// out. Window-free (QtCore only), so it lives in quillon_core.
 #include <chrono>
 #include <functional>
 
@@ -21,5 +22,11 @@ enum class WaitEnd {
 // negative limit never times out.
 WaitEnd WaitWithEvents(std::chrono::milliseconds limit, const std::function<bool()>& done = {},
                        const std::function<bool()>& stop = {});
+
+// The same up to a point in time: a wait that began earlier than the call (the delay after a
+// record counts from the record's end).
+WaitEnd WaitWithEventsUntil(std::chrono::steady_clock::time_point deadline,
+                            const std::function<bool()>& done = {},
+                            const std::function<bool()>& stop = {});
 
 }  // namespace quillon

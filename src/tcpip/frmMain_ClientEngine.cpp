@@ -7,7 +7,14 @@
 // Everything else the window does while a run waits must leave the records alone:
 // st.client.Sending says a run is active, and the engine copies each record before it sends it
 // and never reads beyond the record count.
+//
+// Per record the engine's own work must stay far below the 0.05 s it waits between records:
+// trace lines are built only while tracing is on, and the panel's per-record labels are shown
+// as the delay between records begins, so their repaint falls into the delay instead of holding
+// up the next ACK.
+#include <QLabel>
 #include <QLocale>
+#include <QTimer>
 #include <QVariant>
 #include <algorithm>
 #include <chrono>
@@ -20,6 +27,7 @@
 #include "records/Pages.h"
 #include "tcpip/EventWait.h"
 #include "tcpip/Framing.h"
+#include "tcpip/NumberBase.h"
 #include "tcpip/ServerEngine.h"
 
 namespace quillon {
@@ -35,9 +43,9 @@ namespace {
 constexpr std::chrono::milliseconds kConnectTimeout = 5000ms;  // connecting, closing
 constexpr std::chrono::milliseconds kResetPause = 5000ms;      // between close and reconnect
 constexpr std::chrono::milliseconds kShortestRecordDelay = 50ms;
+constexpr std::chrono::milliseconds kLabelLatest = 100ms;  // a label's text waits no longer
 
-// Dynamic properties: the socket's events are connected once; a run is active in this window.
-constexpr const char* kEventsConnected = "clientEventsConnected";
+// Dynamic property: a run is active in this window.
 constexpr const char* kRunActive = "clientRunActive";
 
 std::string Utf8(const QString& s)
@@ -90,11 +98,98 @@ std::string ViewableReply(std::string text)
     return text;
 }
 
-void Trace(AppState& st, const std::string& text)
+void Trace(AppState& st, std::string_view text)
 {
     if (st.trace.LogTCPIP)
         WriteLog(st, "TCPIP", text);
 }
+
+// A trace line whose text is only built while tracing is on.
+template <class MakeText>
+void TraceLazy(AppState& st, MakeText&& make)
+{
+    if (st.trace.LogTCPIP)
+        WriteLog(st, "TCPIP", make());
+}
+
+// The replies since the last send, so that an acknowledgement cut across two reads still
+// counts. Only the tail that could begin a cut acknowledgement is kept (and nothing once one
+// was found), so a server that talks a lot costs no memory.
+class ReplyAccumulator : public QObject {
+public:
+    explicit ReplyAccumulator(QObject* parent) : QObject(parent) {}
+
+    void Clear()
+    {
+        tail_.clear();
+        acknowledged_ = false;
+    }
+
+    // True when the replies since the last Clear hold the acknowledgement.
+    bool Add(std::string_view data, const AckSettings& ack)
+    {
+        if (acknowledged_)
+            return true;
+        tail_.append(data);
+        acknowledged_ = IsAcknowledgement(tail_, ack.UseAckBytes, ack.AckText, ack.AckBytes);
+        if (!acknowledged_) {
+            std::string bytes = ack.AckBytes;
+            const size_t wanted =
+                ack.UseAckBytes != 0 ? HexListToString(bytes).size() : ack.AckText.size();
+            const size_t keep = wanted > 0 ? wanted - 1 : 0;
+            if (tail_.size() > keep)
+                tail_.erase(0, tail_.size() - keep);
+        }
+        return acknowledged_;
+    }
+
+private:
+    std::string tail_;
+    bool acknowledged_ = false;
+};
+
+// A label the engine writes once per record. The text is shown when the engine calls Show (as
+// the delay between records begins, so the repaint costs the run nothing), after kLabelLatest
+// when no Show comes sooner (a long ACK wait), and at the latest when the run ends. A text
+// someone else wrote into the label meanwhile (Stop, a socket error, the summary) is newer and
+// is never overwritten.
+class DeferredLabel {
+public:
+    explicit DeferredLabel(QLabel* label) : label_(label)
+    {
+        timer_.setSingleShot(true);
+        QObject::connect(&timer_, &QTimer::timeout, [this] { Show(); });
+    }
+    ~DeferredLabel() { Show(); }
+    DeferredLabel(const DeferredLabel&) = delete;
+    DeferredLabel& operator=(const DeferredLabel&) = delete;
+
+    void Set(const QString& text)
+    {
+        pending_ = text;
+        underneath_ = label_->text();
+        hasPending_ = true;
+        if (!timer_.isActive())
+            timer_.start(kLabelLatest);
+    }
+
+    void Show()
+    {
+        timer_.stop();
+        if (!hasPending_)
+            return;
+        hasPending_ = false;
+        if (label_->text() == underneath_)
+            label_->setText(pending_);
+    }
+
+private:
+    QLabel* label_;
+    QTimer timer_;
+    QString pending_;
+    QString underneath_;  // the label's text when pending_ was set
+    bool hasPending_ = false;
+};
 
 void Dump(AppState& st, std::string_view text, std::string_view category)
 {
@@ -139,15 +234,16 @@ void TidyAfterFailure(frmMain& w)
     w.DisplayClientWinsockState();
 }
 
-// A reply from the server: an acknowledgement or not, judged by itself.
-void SockDataArrival(frmMain& w)
+// A reply from the server. Whether the record is acknowledged is judged on all the replies since
+// it was sent; the trace and the message box show this arrival.
+void SockDataArrival(frmMain& w, ReplyAccumulator& replies)
 {
     AppState& st = w.st;
     const bool trace = st.trace.LogTCPIP;
     Trace(st, "CLIENT: Data Arriving");
     std::string text;
     w.sock->GetData(text);
-    const bool ack = IsAcknowledgement(text, st.ack.UseAckBytes, st.ack.AckText, st.ack.AckBytes);
+    const bool ack = replies.Add(text, st.ack);
     st.client.AckReceived = ack;
     if (trace) {
         const char* kind = ack ? "ACK" : "NAK";
@@ -199,22 +295,30 @@ void SockClose(frmMain& w)
 }
 
 // The socket's events reach the window from the first run on (the socket is idle before).
-void ConnectSocketEvents(frmMain& w)
+// Answers the socket's reply accumulator, made with the connections.
+ReplyAccumulator& ConnectSocketEvents(frmMain& w)
 {
-    if (w.sock->property(kEventsConnected).toBool())
-        return;
-    w.sock->setProperty(kEventsConnected, true);
-    QObject::connect(w.sock, &WinsockControl::DataArrival, &w, [&w](int) { SockDataArrival(w); });
+    for (QObject* child : w.sock->children())
+        if (auto* replies = dynamic_cast<ReplyAccumulator*>(child))
+            return *replies;
+    auto* replies = new ReplyAccumulator(w.sock);
+    QObject::connect(w.sock, &WinsockControl::DataArrival, &w,
+                     [&w, replies](int) { SockDataArrival(w, *replies); });
     QObject::connect(
         w.sock, &WinsockControl::Error, &w,
         [&w](int number, const QString& description) { SockError(w, number, description); });
     QObject::connect(w.sock, &WinsockControl::PeerClosed, &w, [&w] { SockClose(w); });
+    return *replies;
 }
 
 // One run of the engine: its locals and its steps.
 class ClientSendRun {
 public:
-    explicit ClientSendRun(frmMain& window) : w(window), st(window.st), c(window.st.client) {}
+    ClientSendRun(frmMain& window, ReplyAccumulator& replyAccumulator)
+        : w(window), st(window.st), c(window.st.client), replies(replyAccumulator),
+          panel3(window.stsPanels[3]), count(window.lblTCPIPcount)
+    {
+    }
     void Run();
 
 private:
@@ -231,15 +335,19 @@ private:
     }
     void Connect(bool again);
     bool Reset();
-    Outcome SendRecord(int32_t n, std::string record);
+    Outcome SendRecord(int32_t n, const QByteArray& packet);
     std::optional<Outcome> LastTryCheck(int32_t tryNumber);
     void StopSending();
     void Summary();
     void Fail(int number, const QString& description);
+    QByteArray Packet(const std::string& record, const EnvelopeChars* program) const;
 
     frmMain& w;
     AppState& st;
     ClientState& c;
+    ReplyAccumulator& replies;
+    DeferredLabel panel3;  // "Sending record n ..."
+    DeferredLabel count;   // "Count: n"
     EnvelopeChars client;
     int32_t acknowledged = 0;
 };
@@ -247,6 +355,7 @@ private:
 void ClientSendRun::Run()
 {
     c.AckReceived = false;
+    replies.Clear();
     w.sock->Close();
     Trace(st, "CLIENT: Began socket initialization by closing socket.");
     if (w.sock->State() == wst::Closed)
@@ -312,19 +421,12 @@ void ClientSendRun::Run()
         }
 
         // The records may change while the engine waits; it reads only slots in use, and sends
-        // (and resends) the bytes it copied here.
+        // (and resends) the packet it built here from them.
         if (n > st.records.RecordCount || n > st.records.UpperBound()) {
             Fail(9, QStringLiteral("Subscript out of range"));
             return;
         }
-        std::string record = st.records.Record(n);
-        if (mapping) {
-            std::replace(record.begin(), record.end(), program.StartOfBlockChar,
-                         client.StartOfBlockChar);
-            std::replace(record.begin(), record.end(), program.EndOfBlockChar,
-                         client.EndOfBlockChar);
-            std::replace(record.begin(), record.end(), program.EndOfDataChar, client.EndOfDataChar);
-        }
+        const QByteArray packet = Packet(st.records.Record(n), mapping ? &program : nullptr);
 
         if (!Connected()) {
             Trace(st,
@@ -335,7 +437,9 @@ void ClientSendRun::Run()
         }
         Trace(st, "CLIENT: The socket is connected.  Ready to send record to the server.");
 
-        const Outcome outcome = SendRecord(n, std::move(record));
+        const Outcome outcome = SendRecord(n, packet);
+        // The delay follows the record: it counts from here, the bookkeeping below included.
+        const auto recordDone = std::chrono::steady_clock::now();
         if (outcome == Outcome::EndRun)
             return;
         if (outcome == Outcome::Summary)
@@ -345,9 +449,13 @@ void ClientSendRun::Run()
         const auto delay = c.ClientDelayBetweenRecords > 0
                                ? std::chrono::milliseconds(c.ClientDelayBetweenRecords * 1000)
                                : kShortestRecordDelay;
-        Trace(st, "CLIENT: Waiting " + std::to_string(c.ClientDelayBetweenRecords)
-                      + " seconds before sending next record (if any).");
-        WaitWithEvents(delay, {}, stop);
+        TraceLazy(st, [this] {
+            return "CLIENT: Waiting " + std::to_string(c.ClientDelayBetweenRecords)
+                   + " seconds before sending next record (if any).";
+        });
+        panel3.Show();
+        count.Show();
+        WaitWithEventsUntil(recordDone + delay, {}, stop);
     }
     Summary();
 }
@@ -393,29 +501,66 @@ bool ClientSendRun::Reset()
     return true;
 }
 
-ClientSendRun::Outcome ClientSendRun::SendRecord(int32_t n, std::string record)
+// The record as it goes on the wire: the client's start-of-block character, the record (the
+// program's envelope characters in it replaced by the client's when `program` is given; a
+// carriage return added when it does not end in one), the client's end-of-data and
+// end-of-block characters. Built once and sent as it stands by every try.
+QByteArray ClientSendRun::Packet(const std::string& record, const EnvelopeChars* program) const
 {
-    const std::string& expected = st.ack.UseAckBytes != 0 ? st.ack.AckBytes : st.ack.AckText;
+    QByteArray packet;
+    packet.reserve(static_cast<qsizetype>(record.size()) + 4);
+    packet.append(client.StartOfBlockChar);
+    packet.append(record.data(), static_cast<qsizetype>(record.size()));
+    if (program != nullptr) {
+        for (qsizetype i = 1; i < packet.size(); ++i) {
+            char& ch = packet[i];
+            // One character at a time in the order start-of-block, end-of-block, end-of-data,
+            // each replacement seeing the result of the one before.
+            if (ch == program->StartOfBlockChar)
+                ch = client.StartOfBlockChar;
+            if (ch == program->EndOfBlockChar)
+                ch = client.EndOfBlockChar;
+            if (ch == program->EndOfDataChar)
+                ch = client.EndOfDataChar;
+        }
+    }
+    if (!record.empty() && packet.back() != '\r')
+        packet.append('\r');
+    packet.append(client.EndOfDataChar);
+    packet.append(client.EndOfBlockChar);
+    return packet;
+}
+
+ClientSendRun::Outcome ClientSendRun::SendRecord(int32_t n, const QByteArray& packet)
+{
     // Past ClientMaxTriesResend (at most 32767) the last-try check always decides, so the try
     // number never runs beyond 32768.
     for (int32_t tryNumber = 1;; ++tryNumber) {
-        w.stsPanels[3]->setText(QStringLiteral("Sending record ") + QString::number(n)
-                                + QStringLiteral(" to ") + TargetForPanel(c));
-        if (!record.empty() && record.back() != '\r')
-            record += '\r';
-        const std::string packet = FrameRecord(record, client);
+        panel3.Set(QStringLiteral("Sending record ") + QString::number(n) + QStringLiteral(" to ")
+                   + TargetForPanel(c));
+        // Only replies to this sending count for it: a late or repeated ACK of an earlier one
+        // must not acknowledge it.
+        c.AckReceived = false;
+        replies.Clear();
         if (!w.sock->SendData(packet)) {
             Fail(w.sock->LastError(), w.sock->LastErrorDescription());
             return Outcome::EndRun;
         }
-        Trace(st,
-              "CLIENT: Record has been sent to the server - try # " + std::to_string(tryNumber));
+        TraceLazy(st, [tryNumber] {
+            return "CLIENT: Record has been sent to the server - try # "
+                   + std::to_string(tryNumber);
+        });
         if (st.trace.LogMessageASCII)
-            Dump(st, packet, "ASCII");
+            Dump(st, std::string_view(packet.constData(), static_cast<size_t>(packet.size())),
+                 "ASCII");
         if (c.ClientWaitForAck == 0)
             c.AckReceived = true;
-        Trace(st, "CLIENT: Waiting up to " + std::to_string(c.ClientMaxTimeWaitForAck)
-                      + " seconds for ACK (" + expected + ") from Server.");
+        TraceLazy(st, [this] {
+            const std::string& expected =
+                st.ack.UseAckBytes != 0 ? st.ack.AckBytes : st.ack.AckText;
+            return "CLIENT: Waiting up to " + std::to_string(c.ClientMaxTimeWaitForAck)
+                   + " seconds for ACK (" + expected + ") from Server.";
+        });
         const WaitEnd wait = WaitWithEvents(
             std::chrono::seconds(std::max<int16_t>(c.ClientMaxTimeWaitForAck, 0)),
             [this] { return c.AckReceived; }, [this] { return StopRequested(); });
@@ -424,7 +569,7 @@ ClientSendRun::Outcome ClientSendRun::SendRecord(int32_t n, std::string record)
 
         if (c.AckReceived) {
             ++acknowledged;
-            w.lblTCPIPcount->setText(QStringLiteral("Count: ") + CountText(acknowledged));
+            count.Set(QStringLiteral("Count: ") + CountText(acknowledged));
             WaitWithEvents(0ms);
             return Outcome::NextRecord;
         }
@@ -547,9 +692,9 @@ void frmMain::SendRecordsToServer()
     // A run is already waiting further down this call stack: the window has one client socket.
     if (property(kRunActive).toBool())
         return;
-    ConnectSocketEvents(*this);
+    ReplyAccumulator& replies = ConnectSocketEvents(*this);
     const RunScope scope(*this);
-    ClientSendRun(*this).Run();
+    ClientSendRun(*this, replies).Run();
 }
 
 void frmMain::DisplayClientWinsockState()
