@@ -139,6 +139,48 @@ TEST_F(PipelineFolder, ZipArchiveIsExtractedFlatAndDeleted)
     EXPECT_TRUE(zipMessages.isEmpty());
 }
 
+TEST_F(PipelineFolder, GunzipStreamGivesTheBytesGzipWritesAndItsFailure)
+{
+    std::string content;
+    for (int i = 0; content.size() < 300000; ++i)
+        content += "MSH|^~\\&|" + std::to_string(i * 7919 % 100003) + "\r";
+    auto readAll = [](GunzipStream& gz, int64_t* last) {
+        std::string out;
+        char buf[4096];
+        for (int i = 0; i < 1000000; ++i) {
+            *last = gz.Read(buf, sizeof buf);
+            if (*last <= 0)
+                break;
+            out.append(buf, static_cast<size_t>(*last));
+        }
+        return out;
+    };
+    for (bool damaged : {false, true}) {
+        SCOPED_TRACE(damaged ? "damaged" : "whole");
+        EmptyFolder(dir.path());
+        Gzip("s.hl7", content);
+        if (damaged)
+            WriteBytes(Path("s.hl7.gz"), ReadBytes(Path("s.hl7.gz")).substr(0, 2000));
+        GunzipStream gz;
+        ASSERT_TRUE(gz.Start(Path("s.hl7.gz")));
+        int64_t last = 0;
+        const std::string got = readAll(gz, &last);
+        if (damaged) {
+            EXPECT_EQ(last, -1);
+            EXPECT_EQ(gz.ExitCode(), 1);
+            continue;
+        }
+        EXPECT_EQ(gz.SizeHint(), static_cast<int64_t>(content.size()));
+        EXPECT_EQ(last, 0);
+        EXPECT_EQ(got, content);
+        ASSERT_TRUE(gz.Rewind());  // a salvage pass reads it again
+        EXPECT_EQ(readAll(gz, &last), content);
+        EXPECT_EQ(gz.ExitCode(), 0);
+        EXPECT_EQ(ListFolderFiles(dir.path()), QStringList{Path("s.hl7")});
+        EXPECT_EQ(ReadBytes(Path("s.hl7")), content);
+    }
+}
+
 TEST_F(PipelineFolder, JoinPutsALineBreakOnlyWhereAFileLacksOne)
 {
     const std::string big(70000, 'x');  // longer than one read: no break inside a file

@@ -91,6 +91,7 @@ public:
     int ExitCode();
     // The plain size a gzip file records in its last four bytes (modulo 4 GB).
     int64_t SizeHint() const override { return sizeHint_; }
+    void Complete() override { Ended(-1); }
 
 private:
     // Waits a moment for gzip; true once it has ended.

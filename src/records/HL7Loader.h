@@ -44,6 +44,9 @@ public:
     virtual bool Rewind() = 0;
     // The expected total, or 0 when unknown (only used to size the record array).
     virtual int64_t SizeHint() const { return 0; }
+    // Waits until every byte is in place (a source written while it is read: until the writer
+    // has finished), before the file is handed to another program.
+    virtual void Complete() {}
 };
 
 // How many bytes the loader reads at a time: large enough for few system calls, small enough

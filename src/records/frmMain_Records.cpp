@@ -165,6 +165,8 @@ bool frmMain::LoadHL7File(const QString& pathIn, LoadSource* source)
     }
 
     if (end == LoadEnd::NotHL7) {
+        if (source)
+            source->Complete();
         OfferViewer(path);
         return false;
     }
