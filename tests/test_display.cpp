@@ -416,6 +416,10 @@ TEST_F(DisplayWindow, HugeRowsShowQuicklyAndReadBackWhole)
         EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(), c.text + "\r\n");
     }
     EXPECT_EQ(w.LongestSegmentLength, static_cast<int32_t>(obx.size()));
+    // Typing finds a row by its start.
+    w.lstSegments->setCurrentRow(0);
+    w.lstSegments->keyboardSearch(QStringLiteral("obx"));
+    EXPECT_EQ(w.lstSegments->currentRow(), 1);
 }
 
 TEST_F(DisplayWindow, DescriptionFilesOfTheUser)

@@ -122,6 +122,27 @@ QVariant ListModel::data(const QModelIndex& index, int role) const
     return {};
 }
 
+QModelIndexList ListModel::match(const QModelIndex& start, int role, const QVariant& value,
+                                 int hits, Qt::MatchFlags flags) const
+{
+    const auto type = flags & Qt::MatchTypeMask;
+    if (role != Qt::DisplayRole || type != Qt::MatchStartsWith || !start.isValid()
+        || start.row() >= Count() || (flags & Qt::MatchRecursive))
+        return QAbstractListModel::match(start, role, value, hits, flags);
+    const QString prefix = value.toString();
+    const Qt::CaseSensitivity cs =
+        (flags & Qt::MatchCaseSensitive) ? Qt::CaseSensitive : Qt::CaseInsensitive;
+    const int n = Count();
+    const int rows = (flags & Qt::MatchWrap) ? n : n - start.row();
+    QModelIndexList found;
+    for (int i = 0; i < rows && (hits < 0 || found.size() < hits); ++i) {
+        const int row = (start.row() + i) % n;
+        if (Slice(row, 0, prefix.size()).startsWith(prefix, cs))
+            found.push_back(index(row));
+    }
+    return found;
+}
+
 QString ListModel::Text(int row) const
 {
     if (row < 0 || row >= Count())

@@ -50,6 +50,10 @@ public:
     using QAbstractListModel::QAbstractListModel;
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role) const override;
+    // Typing in the list looks for the row that starts with the keys typed: only the head of
+    // each row is read, as a row may be megabytes long.
+    QModelIndexList match(const QModelIndex& start, int role, const QVariant& value, int hits,
+                          Qt::MatchFlags flags) const override;
 
     int Count() const { return sourceCount_ + static_cast<int>(rows_.size()); }
     QString Text(int row) const;
