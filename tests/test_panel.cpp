@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QTcpServer>
+#include <functional>
+#include <utility>
+#include <vector>
 
 #include "TestSupport.h"
 #include "platform/WinsockControl.h"
@@ -9,6 +13,31 @@ namespace quillon::test {
 namespace {
 
 using platform::MsgAnswer;
+
+// A port on 127.0.0.1 that nothing listens on.
+quint16 FreePort()
+{
+    QTcpServer probe;
+    if (!probe.listen(QHostAddress::LocalHost, 0))
+        return 0;
+    return probe.serverPort();
+}
+
+// Makes the default configurations of both roles use `port` on 127.0.0.1.
+void UseTestPort(frmMain& w, quint16 port)
+{
+    const QString server = w.st.folders.ServersFolder + QStringLiteral("default.server");
+    const QString client = w.st.folders.ClientsFolder + QStringLiteral("default.client");
+    for (const auto& [path, line] :
+         {std::pair{server, QStringLiteral("%1,0,11,13,28,1,MSA|AA,0b 06 1c 0d,0,,")},
+          std::pair{client, QStringLiteral("127.0.0.1,127.0.0.1,%1,0,11,13,28,0,1,1,1,MSA|AA,0,1,"
+                                           "0,0,0b 06 1c 0d")}}) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(line.arg(port).toLatin1());
+    }
+    w.Winsock1->setListenAddress(QStringLiteral("127.0.0.1"));
+}
 
 class PanelTest : public ::testing::Test {
 protected:
@@ -90,6 +119,61 @@ TEST_F(PanelTest, ServerStartDropsTheRecordsAndStopMakesThePanelIdle)
     EXPECT_FALSE(w.cmdStop->isEnabled());
     EXPECT_TRUE(w.optClientOrServer[0]->isEnabled());
     EXPECT_EQ(w.stsPanels[3]->text(), QStringLiteral("Not Listening"));
+}
+
+// However a role ends (Stop, a run that is over or failed, a server socket error), the panel's
+// controls come back as the administration switches allow: a role the administrator switched
+// off is never offered again.
+TEST(PanelAdminSwitches, EndingARoleKeepsADisabledRoleDisabled)
+{
+    struct Case {
+        const char* name;
+        AdminSwitch off;  // the role switched off; the panel runs the other one
+        std::function<void(frmMain&)> run;
+    };
+    const auto loadRecords = [](frmMain& w) {
+        w.st.records.Reset(1);
+        w.st.records.Append("MSH|^~\\&|A|1\r");
+        int32_t page = 1;
+        w.DisplayPage(page);
+    };
+    const std::vector<Case> cases = {
+        {"server Start, then Stop", AdminTcpClient,
+         [](frmMain& w) {
+             w.cmdStart_Click();
+             ASSERT_EQ(w.Winsock1->State(), platform::winsock_state::Listening);
+             w.cmdStop_Click();
+         }},
+        {"server socket error", AdminTcpClient,
+         [](frmMain& w) {
+             w.cmdStart_Click();
+             ASSERT_EQ(w.Winsock1->State(), platform::winsock_state::Listening);
+             w.Winsock1_Error(10053, QStringLiteral("Connection is aborted"));
+         }},
+        {"client Stop", AdminTcpServer, [](frmMain& w) { w.cmdStop_Click(); }},
+        {"client run that finds no server (socket error, run over)", AdminTcpServer,
+         [&](frmMain& w) {
+             loadRecords(w);
+             w.cmdStart_Click();
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        MainWindowFixture f;
+        frmMain& w = *f.window;
+        UseTestPort(w, FreePort());
+        w.st.session.AdminSwitches[c.off] = true;
+        w.SetMenuAndToolbarState();
+        const size_t off = c.off == AdminTcpClient ? 0 : 1;
+        ASSERT_TRUE(w.optClientOrServer[1 - off]->isChecked());
+        c.run(w);
+        EXPECT_FALSE(w.optClientOrServer[off]->isEnabled());
+        EXPECT_TRUE(w.optClientOrServer[1 - off]->isEnabled());
+        EXPECT_TRUE(w.cmdStart->isEnabled());
+        EXPECT_FALSE(w.cmdStop->isEnabled());
+        w.Winsock1->Close();
+        w.sock->Close();
+    }
 }
 
 TEST_F(PanelTest, PauseTogglesItsCaptionAndTheFlag)

@@ -287,6 +287,9 @@ public:
     // Brings the administration switches into force on the menus, toolbar and the panel's
     // client/server choice.
     void SetMenuAndToolbarState();
+    // Enables the TCP/IP panel's `controls` as a role ends; a client or server option button
+    // among them stays disabled while the administration switches turn that role off.
+    void EnablePanelControls(std::initializer_list<QWidget*> controls);
     // The list the toolbar's Print and Find buttons and Ctrl+C act on.
     void SetFocusToList(const QString& listName);
     // The segment list's tooltip for a point of its viewport: the designation of the field

@@ -47,6 +47,19 @@ void frmMain::SetMenuAndToolbarState()
         optClientOrServer_Click(0);
 }
 
+void frmMain::EnablePanelControls(std::initializer_list<QWidget*> controls)
+{
+    const auto& admin = st.session.AdminSwitches;
+    for (QWidget* w : controls) {
+        if (w == optClientOrServer[0])
+            w->setEnabled(!admin[AdminTcpClient]);
+        else if (w == optClientOrServer[1])
+            w->setEnabled(!admin[AdminTcpServer]);
+        else
+            w->setEnabled(true);
+    }
+}
+
 void frmMain::mnuFile_Click()
 {
     const bool rows = lstRecords->count() >= 1;

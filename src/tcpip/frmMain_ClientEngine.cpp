@@ -223,14 +223,11 @@ void TidyAfterFailure(frmMain& w)
     w.sock->Close();
     w.stsPanels[3]->setText(QStringLiteral("Not Sending"));
     w.mnuClientSelectClientConfiguration->setEnabled(true);
-    for (QWidget* b : std::initializer_list<QWidget*>{w.cmdStart, w.cmdEditConfig, w.cmdNewConfig})
-        b->setEnabled(true);
+    w.EnablePanelControls({w.cmdStart, w.cmdEditConfig, w.cmdNewConfig});
     w.cmdPause->setEnabled(false);
     w.cmdStop->setEnabled(false);
     Trace(w.st, "CLIENT: Stopped sending to " + TargetForTrace(c));
-    for (QWidget* b : std::initializer_list<QWidget*>{w.optClientOrServer[0],
-                                                      w.optClientOrServer[1], w.cmdDeleteConfig})
-        b->setEnabled(true);
+    w.EnablePanelControls({w.optClientOrServer[0], w.optClientOrServer[1], w.cmdDeleteConfig});
     w.DisplayClientWinsockState();
 }
 
@@ -643,9 +640,7 @@ void ClientSendRun::Summary()
                             + QStringLiteral(" records to ") + TargetForPanel(c));
     Trace(st, "CLIENT: No more records to send.");
     w.cmdPause->setEnabled(false);
-    for (QWidget* b : std::initializer_list<QWidget*>{w.optClientOrServer[0],
-                                                      w.optClientOrServer[1], w.cmdDeleteConfig})
-        b->setEnabled(true);
+    w.EnablePanelControls({w.optClientOrServer[0], w.optClientOrServer[1], w.cmdDeleteConfig});
 }
 
 // The end of a run that cannot go on (a broken connection, a record that is gone): no message

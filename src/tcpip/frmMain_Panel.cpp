@@ -219,8 +219,7 @@ void frmMain::cboTCPIPNames_Click()
         QString path = st.folders.ServersFolder + st.server.ServerConfigName;
         LoadServerConfiguration(path);
     }
-    for (QPushButton* b : {cmdEditConfig, cmdDeleteConfig, cmdStart, cmdNewConfig})
-        b->setEnabled(true);
+    EnablePanelControls({cmdEditConfig, cmdDeleteConfig, cmdStart, cmdNewConfig});
     if (ClientMode())
         DisplayClientWinsockState();
     else
@@ -441,12 +440,9 @@ void frmMain::cmdStart_Click()
     if (trace)
         WriteLog(st, "TCPIP", "CLIENT: Closing connection to " + target);
     stsPanels[3]->setText(QStringLiteral("Connection Closed"));
-    for (QWidget* w : std::initializer_list<QWidget*>{cmdStart, cmdNewConfig, cmdEditConfig,
-                                                      cmdDeleteConfig, optClientOrServer[0],
-                                                      optClientOrServer[1], chkSendSelectedOnly,
-                                                      txtStartWithRecord, txtEndWithRecord,
-                                                      lblStartAt[0], lblStartAt[1]})
-        w->setEnabled(true);
+    EnablePanelControls({cmdStart, cmdNewConfig, cmdEditConfig, cmdDeleteConfig,
+                         optClientOrServer[0], optClientOrServer[1], chkSendSelectedOnly,
+                         txtStartWithRecord, txtEndWithRecord, lblStartAt[0], lblStartAt[1]});
     cmdStop->setEnabled(false);
     cmdPause->setEnabled(false);
     DisplayClientWinsockState();
@@ -474,10 +470,8 @@ void frmMain::cmdStop_Click()
         if (trace)
             WriteLog(st, "TCPIP", "SERVER: Stopped listening on TCP/IP port #" + port);
         stsPanels[3]->setText(QStringLiteral("Not Listening"));
-        for (QWidget* w : std::initializer_list<QWidget*>{cmdStart, cmdNewConfig, cmdEditConfig,
-                                                          cmdDeleteConfig, optClientOrServer[0],
-                                                          optClientOrServer[1], cboTCPIPNames})
-            w->setEnabled(true);
+        EnablePanelControls({cmdStart, cmdNewConfig, cmdEditConfig, cmdDeleteConfig,
+                             optClientOrServer[0], optClientOrServer[1], cboTCPIPNames});
         cmdStop->setEnabled(false);
         cmdPause->setEnabled(false);
         mnuServerSelectServerConfiguration->setEnabled(true);
@@ -496,15 +490,12 @@ void frmMain::cmdStop_Click()
         if (trace)
             WriteLog(st, "TCPIP", "CLIENT: Stopped sending to " + target);
         stsPanels[3]->setText(QStringLiteral("Not Sending"));
-        for (QWidget* w : std::initializer_list<QWidget*>{cmdStart, optClientOrServer[0],
-                                                          optClientOrServer[1]})
-            w->setEnabled(true);
+        EnablePanelControls({cmdStart, optClientOrServer[0], optClientOrServer[1]});
         cmdStop->setEnabled(false);
         cmdPause->setEnabled(false);
         mnuClientSelectClientConfiguration->setEnabled(true);
     }
-    for (QPushButton* b : {cmdDeleteConfig, cmdNewConfig, cmdEditConfig})
-        b->setEnabled(true);
+    EnablePanelControls({cmdDeleteConfig, cmdNewConfig, cmdEditConfig});
 }
 
 }  // namespace quillon

@@ -393,9 +393,10 @@ void frmMain::Winsock1_Error(int number, const QString& description)
     if (trace)
         WriteLog(st, "TCPIP", "SERVER: Stopped listening on TCP/IP port #" + port);
     stsPanels[3]->setText(QStringLiteral("Not Listening"));
-    for (QWidget* w : std::initializer_list<QWidget*>{cboTCPIPNames, cmdStart, cmdEditConfig,
-                                                      cmdNewConfig})
-        w->setEnabled(true);
+    // Idle again as after Stop, so the mode can be switched; a role the administrator
+    // switched off stays off.
+    EnablePanelControls({cboTCPIPNames, cmdStart, cmdEditConfig, cmdNewConfig, cmdDeleteConfig,
+                         optClientOrServer[0], optClientOrServer[1]});
     mnuServerSelectServerConfiguration->setEnabled(true);
     cmdPause->setEnabled(false);
     cmdStop->setEnabled(false);
