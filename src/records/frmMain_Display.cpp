@@ -71,6 +71,14 @@ public:
     }
 };
 
+// Whether a row is blank after trimming, read whole only when it starts with a blank.
+bool BlankRow(const ListModel& rows, int row)
+{
+    if (rows.Length(row) == 0)
+        return true;
+    return rows.Slice(row, 0, 1).front().isSpace() && rows.Text(row).trimmed().isEmpty();
+}
+
 // Empties a list for new rows and, when it goes, shows the rows given (none after a failure).
 struct RowsReset {
     explicit RowsReset(ListBox* list) : list(list) { list->BeginRows(); }
@@ -296,7 +304,7 @@ void frmMain::lstSegments_Click()
                 lstFields->scrollToItem(lstFields->item(i), QAbstractItemView::PositionAtTop);
                 break;
             }
-            while (i < n && !lstFields->item(i)->text().trimmed().isEmpty())
+            while (i < n && !BlankRow(lstFields->Model(), i))
                 ++i;
         }
     }
