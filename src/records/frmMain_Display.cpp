@@ -79,6 +79,38 @@ bool BlankRow(const ListModel& rows, int row)
     return rows.Slice(row, 0, 1).front().isSpace() && rows.Text(row).trimmed().isEmpty();
 }
 
+// The first three characters of a row trimmed of white space at both ends ("" for a blank
+// row), read from its two ends only: a segment may be megabytes long.
+QString TrimmedHead(const ListModel& rows, int row)
+{
+    constexpr qsizetype step = 256;
+    const qsizetype length = rows.Length(row);
+    qsizetype first = 0;
+    while (first < length) {
+        const QString part = rows.Slice(row, first, step);
+        qsizetype k = 0;
+        while (k < part.size() && part[k].isSpace())
+            ++k;
+        first += k;
+        if (k < part.size())
+            break;
+    }
+    if (first >= length)
+        return {};
+    qsizetype end = length;  // one past the last character that is not white space
+    while (end > first) {
+        const qsizetype from = std::max(first, end - step);
+        const QString part = rows.Slice(row, from, end - from);
+        qsizetype k = part.size();
+        while (k > 0 && part[k - 1].isSpace())
+            --k;
+        end = from + k;
+        if (k > 0)
+            break;
+    }
+    return rows.Slice(row, first, std::min<qsizetype>(3, end - first));
+}
+
 // Empties a list for new rows and, when it goes, shows the rows given (none after a failure).
 struct RowsReset {
     explicit RowsReset(ListBox* list) : list(list) { list->BeginRows(); }
@@ -284,9 +316,8 @@ void frmMain::lstSegments_Click()
         tbarButtons[16]->setEnabled(false);
     }
     const ListItem current = lstSegments->currentItem();
-    const QString line = current ? current->text().trimmed() : QString();
-    if (st.session.LockedFieldName.isEmpty() && !line.isEmpty()) {
-        const QString name = line.left(3);
+    const QString name = current ? TrimmedHead(lstSegments->Model(), current.Row()) : QString();
+    if (st.session.LockedFieldName.isEmpty() && !name.isEmpty()) {
         int occurrence = 0;
         // Only the heads of the rows are read: a segment may be megabytes long.
         const ListModel& segments = lstSegments->Model();
