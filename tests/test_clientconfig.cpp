@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QFocusEvent>
 #include <QTest>
@@ -536,6 +537,41 @@ TEST_F(Editor, SaveWritesTheLineAsShownAndCloses)
     // The default configuration the editor opened on is as it was.
     EXPECT_EQ(test::ReadBytes(Clients("default.client")),
               std::string(kDefaultClientConfigLine) + "\r\n");
+}
+
+// A port no connection can be made to is refused with a message before a name is asked for:
+// nothing is written and Save leaves the window open for the port to be corrected.
+TEST_F(Editor, SaveRefusesAPortOutside1To65535)
+{
+    struct Case { const char* port; bool saved; };
+    const std::vector<Case> cases = {
+        {"0", false}, {"65536", false}, {"2147483647", false}, {"1", true}, {"65535", true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.port);
+        Write("default.client", std::string(kDefaultClientConfigLine));
+        QFile::remove(Clients("lab.client"));
+        st.client.ClientConfigName = QStringLiteral("default.client");
+        responder.Clear();
+        frmClientConfig w(st, responder);
+        w.show();
+        Type(w.txtImClient_ServerPort, c.port);
+        responder.QueueFiles({Clients("lab")});
+        w.cmdSave->click();
+        EXPECT_EQ(QFileInfo::exists(Clients("lab.client")), c.saved);
+        EXPECT_EQ(w.isVisible(), !c.saved);
+        if (c.saved) {
+            EXPECT_TRUE(responder.shown().empty());
+            continue;
+        }
+        EXPECT_TRUE(responder.fileDialogs().empty());
+        ASSERT_EQ(responder.shown().size(), 1u);
+        EXPECT_EQ(responder.shown()[0].title, "Invalid Port Number");
+        EXPECT_EQ(responder.shown()[0].text,
+                  QStringLiteral("%1 is not a valid port number. Please enter a port number "
+                                 "from 1 to 65535.")
+                      .arg(c.port));
+        EXPECT_EQ(responder.shown()[0].icon, platform::MsgIcon::Exclamation);
+    }
 }
 
 TEST_F(Editor, LeavingWithUnsavedChangesAsks)

@@ -16,6 +16,7 @@
 
 #include "app/Settings.h"
 #include "tcpip/NumberBase.h"
+#include "tcpip/PortNumber.h"
 #include "tcpip/frmHL7Envelope.h"
 
 namespace quillon {
@@ -653,6 +654,17 @@ void frmClientConfig::mnuFileSave_Click()
 void frmClientConfig::mnuFileSaveAs_Click()
 {
     CommitFocusedBox();
+    // A port no connection can be made to is refused before a name is asked for.
+    portRefused_ = false;
+    if (int32_t port = 0; BoxNumber(txtImClient_ServerPort, port) == 0
+                          && (port < 1 || port > kHighestPort)) {
+        portRefused_ = true;
+        dlg.MsgBox(PortOutOfRangeText(port, 1), MsgButtons::OKOnly, MsgIcon::Exclamation,
+                   kInvalidPortTitle);
+        SSTab1->setCurrentIndex(0);
+        txtImClient_ServerPort->setFocus();
+        return;
+    }
     platform::FileDialogRequest request;
     request.save = true;
     request.title = QStringLiteral("Save Client Configuration");
@@ -714,8 +726,11 @@ void frmClientConfig::mnuFileExit_Click()
                            "to save it before exiting?"),
             MsgButtons::YesNo, MsgIcon::Exclamation,
             QStringLiteral("Server Configuration Not Saved"));
-        if (answer == MsgAnswer::Yes)
+        if (answer == MsgAnswer::Yes) {
             mnuFileSaveAs_Click();
+            if (portRefused_)
+                return;
+        }
     }
     Unload();
 }
@@ -724,6 +739,8 @@ void frmClientConfig::cmdSave_Click()
 {
     mnuFile_Click();
     mnuFileSaveAs_Click();
+    if (portRefused_)
+        return;
     mnuFileExit_Click();
 }
 

@@ -151,6 +151,8 @@ private:
     QString savedPath_;
     bool loading_ = false;
     bool unloading_ = false;
+    // The last Save As refused the port: the window stays open for it to be corrected.
+    bool portRefused_ = false;
     QButtonGroup* baseGroup_;
     QButtonGroup* ackTypeGroup_;
     QButtonGroup* nakGroup_;

@@ -21,6 +21,7 @@
 #include "files/OpenPipeline.h"
 #include "platform/WinsockControl.h"
 #include "tcpip/NumberBase.h"
+#include "tcpip/PortNumber.h"
 #include "tcpip/ServerConfig.h"
 #include "tcpip/frmHL7Envelope.h"
 
@@ -33,7 +34,6 @@ using platform::MsgButtons;
 using platform::MsgIcon;
 
 constexpr int32_t kDefaultPort = 3000;
-constexpr int32_t kHighestPort = 65535;
 const QString kCaption = QStringLiteral("Configure TCP/IP Server - ");
 
 // The port a box's text stands for: its leading number, rounded.
@@ -80,26 +80,6 @@ void ClearOptions(const std::array<QRadioButton*, N>& options)
         option->setAutoExclusive(true);
     }
 }
-
-// Lets into the port box only digits, and only while they make a port from 0 to 65535 (the
-// main window refuses any other port when it loads the configuration).
-class PortValidator : public QValidator {
-public:
-    using QValidator::QValidator;
-
-    State validate(QString& input, int&) const override
-    {
-        int32_t port = 0;
-        for (const QChar c : input) {
-            if (c < u'0' || c > u'9')
-                return Invalid;
-            port = port * 10 + (c.unicode() - u'0');
-            if (port > kHighestPort)
-                return Invalid;
-        }
-        return input.isEmpty() ? Intermediate : Acceptable;
-    }
-};
 
 }  // namespace
 

@@ -1,0 +1,44 @@
+#pragma once
+// TCP port numbers as the configuration editors take them: the server's from 0 to 65535 (the
+// main window refuses any other when it loads a server configuration), the client's from 1 to
+// 65535 (a connection cannot be made to port 0).
+#include <QString>
+#include <QValidator>
+#include <cstdint>
+
+namespace quillon {
+
+constexpr int32_t kHighestPort = 65535;
+
+// Lets into a port box only digits, and only while they make a port from 0 to kHighestPort.
+class PortValidator : public QValidator {
+public:
+    using QValidator::QValidator;
+
+    State validate(QString& input, int&) const override
+    {
+        int32_t port = 0;
+        for (const QChar c : input) {
+            if (c < u'0' || c > u'9')
+                return Invalid;
+            port = port * 10 + (c.unicode() - u'0');
+            if (port > kHighestPort)
+                return Invalid;
+        }
+        return input.isEmpty() ? Intermediate : Acceptable;
+    }
+};
+
+// The message an editor shows instead of saving a port outside lowest to kHighestPort.
+inline QString PortOutOfRangeText(int64_t port, int32_t lowest)
+{
+    return QStringLiteral("%1 is not a valid port number. Please enter a port number from %2 to "
+                          "%3.")
+        .arg(port)
+        .arg(lowest)
+        .arg(kHighestPort);
+}
+
+inline const QString kInvalidPortTitle = QStringLiteral("Invalid Port Number");
+
+}  // namespace quillon
