@@ -20,11 +20,14 @@
 #include <unistd.h>
 #include <vector>
 
+#include "BenchSupport.h"
 #include "app/frmMain.h"
 #include "platform/QtDialogs.h"
 #include "records/HL7Loader.h"
 
 using namespace quillon;
+
+using namespace quillon::bench;
 
 namespace {
 
@@ -37,29 +40,10 @@ std::string MakeFile(int records)
 {
     std::string out;
     out.reserve(static_cast<size_t>(records) * 700);
-    char buf[512];
-    for (int i = 0; i < records; ++i) {
-        std::snprintf(buf, sizeof buf,
-                      "MSH|^~\\&|SENDER|FACILITY|RECEIVER|LAB|20261208%06d||ORU^R01|MSG%08d|P|2.4\r\n",
-                      i % 240000, i);
-        out += buf;
-        std::snprintf(buf, sizeof buf,
-                      "PID|1||%08d^^^MAIN^MR||PATIENT^NUMBER^%d||19700101|F|||%d MAIN ST^^SPRINGFIELD^IL^62701\r\n",
-                      i, i, i % 997);
-        out += buf;
-        out += "PV1|1|I|W2^201^A||||1234^WELBY^MARCUS^J^^DR|||MED\r\n";
-        out += "OBR|1|ORD1001|LAB2001|CBC^COMPLETE BLOOD COUNT^L|||202612080830\r\n";
-        for (int k = 1; k <= 4; ++k) {
-            std::snprintf(buf, sizeof buf, "OBX|%d|NM|CODE%d^Observation %d^L||%d.%d|g/dL|12.0-16.0|N|||F\r\n",
-                          k, k, k, 10 + i % 7, k);
-            out += buf;
-        }
-        out += "NTE|1||Specimen received in good condition.\r\n";
-    }
+    for (int i = 0; i < records; ++i)
+        out += GeneratedRecord(i, "\r\n");
     return out;
 }
-
-double Seconds(const QElapsedTimer& t) { return static_cast<double>(t.nsecsElapsed()) / 1e9; }
 
 double PlainRead(const std::string& path)
 {

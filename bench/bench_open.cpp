@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchSupport.h"
 #include "app/frmMain.h"
 #include "files/OpenPipeline.h"
 #include "platform/Dialogs.h"
@@ -26,6 +27,8 @@
 #include "records/HL7Loader.h"
 
 using namespace quillon;
+
+using namespace quillon::bench;
 
 namespace {
 
@@ -53,8 +56,6 @@ std::string MakeContent(size_t bytes)
     }
     return out;
 }
-
-double Seconds(const QElapsedTimer& t) { return static_cast<double>(t.nsecsElapsed()) / 1e9; }
 
 double Shell(const QString& command)
 {

@@ -25,6 +25,7 @@
 #include <thread>
 #include <vector>
 
+#include "BenchSupport.h"
 #include "app/frmMain.h"
 #include "platform/Dialogs.h"
 #include "platform/WinsockControl.h"
@@ -33,33 +34,9 @@
 using namespace quillon;
 using Clock = std::chrono::steady_clock;
 
-namespace {
+using namespace quillon::bench;
 
-// The records of bench_load's generated file (segments end in CR); control ID MSG%08d.
-std::string GeneratedRecord(int i)
-{
-    char buf[512];
-    std::string r;
-    std::snprintf(buf, sizeof buf,
-                  "MSH|^~\\&|SENDER|FACILITY|RECEIVER|LAB|20261208%06d||ORU^R01|MSG%08d|P|2.4\r",
-                  i % 240000, i);
-    r += buf;
-    std::snprintf(buf, sizeof buf,
-                  "PID|1||%08d^^^MAIN^MR||PATIENT^NUMBER^%d||19700101|F|||%d MAIN "
-                  "ST^^SPRINGFIELD^IL^62701\r",
-                  i, i, i % 997);
-    r += buf;
-    r += "PV1|1|I|W2^201^A||||1234^WELBY^MARCUS^J^^DR|||MED\r";
-    r += "OBR|1|ORD1001|LAB2001|CBC^COMPLETE BLOOD COUNT^L|||202612080830\r";
-    for (int k = 1; k <= 4; ++k) {
-        std::snprintf(buf, sizeof buf,
-                      "OBX|%d|NM|CODE%d^Observation %d^L||%d.%d|g/dL|12.0-16.0|N|||F\r", k, k, k,
-                      10 + i % 7, k);
-        r += buf;
-    }
-    r += "NTE|1||Specimen received in good condition.\r";
-    return r;
-}
+namespace {
 
 std::string ControlId(int i)
 {
@@ -140,25 +117,6 @@ Run Generate(int port, const std::vector<std::string>& frames)
     return run;
 }
 
-struct Window {
-    Window()
-    {
-        InitDataFolders(state.folders, dir.path(), QStringLiteral("quillon"));
-        window = std::make_unique<frmMain>(state, responder, desktop);
-    }
-    ~Window()
-    {
-        for (const auto& shown : responder.shown())
-            std::fprintf(stderr, "message box: %s: %s\n", qPrintable(shown.title),
-                         qPrintable(shown.text));
-    }
-    QTemporaryDir dir;
-    AppState state;
-    platform::ScriptedResponder responder;
-    platform::SystemDesktop desktop;
-    std::unique_ptr<frmMain> window;
-};
-
 size_t Count(const std::string& text, const std::string& what)
 {
     size_t n = 0;
@@ -171,7 +129,7 @@ size_t Count(const std::string& text, const std::string& what)
 // one runs the window's event loop.
 Run DriveWindow(const std::vector<std::string>& frames, bool logToDisk, bool& ok)
 {
-    Window server;
+    BenchWindow server;
     frmMain& w = *server.window;
     const QString logFile = server.dir.filePath(QStringLiteral("received.dat"));
     server.state.server.ServerLogFile = logFile;

@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchSupport.h"
 #include "app/frmMain.h"
 #include "platform/Dialogs.h"
 #include "platform/WinsockControl.h"
@@ -29,56 +30,11 @@
 using namespace quillon;
 using namespace std::chrono_literals;
 
+using namespace quillon::bench;
+
 namespace {
 
-// The records of bench_load's generated file, as the store holds them (segments end in CR).
-std::string GeneratedRecord(int i)
-{
-    char buf[512];
-    std::string r;
-    r.reserve(700);
-    std::snprintf(buf, sizeof buf,
-                  "MSH|^~\\&|SENDER|FACILITY|RECEIVER|LAB|20261208%06d||ORU^R01|MSG%08d|P|2.4\r",
-                  i % 240000, i);
-    r += buf;
-    std::snprintf(buf, sizeof buf,
-                  "PID|1||%08d^^^MAIN^MR||PATIENT^NUMBER^%d||19700101|F|||%d MAIN "
-                  "ST^^SPRINGFIELD^IL^62701\r",
-                  i, i, i % 997);
-    r += buf;
-    r += "PV1|1|I|W2^201^A||||1234^WELBY^MARCUS^J^^DR|||MED\r";
-    r += "OBR|1|ORD1001|LAB2001|CBC^COMPLETE BLOOD COUNT^L|||202612080830\r";
-    for (int k = 1; k <= 4; ++k) {
-        std::snprintf(buf, sizeof buf,
-                      "OBX|%d|NM|CODE%d^Observation %d^L||%d.%d|g/dL|12.0-16.0|N|||F\r", k, k, k,
-                      10 + i % 7, k);
-        r += buf;
-    }
-    r += "NTE|1||Specimen received in good condition.\r";
-    return r;
-}
-
-// A main window over its own state and data folders.
-struct Window {
-    Window()
-    {
-        InitDataFolders(state.folders, dir.path(), QStringLiteral("quillon"));
-        window = std::make_unique<frmMain>(state, responder, desktop);
-    }
-    ~Window()
-    {
-        for (const auto& shown : responder.shown())
-            std::fprintf(stderr, "message box: %s: %s\n", qPrintable(shown.title),
-                         qPrintable(shown.text));
-    }
-    QTemporaryDir dir;
-    AppState state;
-    platform::ScriptedResponder responder;
-    platform::SystemDesktop desktop;
-    std::unique_ptr<frmMain> window;
-};
-
-bool Listen(Window& server)
+bool Listen(BenchWindow& server)
 {
     server.state.server.LocalPort = 0;  // the system picks a free port
     server.window->Winsock1->setListenAddress(QStringLiteral("127.0.0.1"));
@@ -88,11 +44,6 @@ bool Listen(Window& server)
         return false;
     }
     return true;
-}
-
-double Seconds(const QElapsedTimer& t)
-{
-    return static_cast<double>(t.nsecsElapsed()) / 1e9;
 }
 
 }  // namespace
@@ -132,7 +83,7 @@ int main(int argc, char* argv[])
                 });
             }
         });
-        Window client;
+        BenchWindow client;
         ClientState& c = client.state.client;
         c.ClientServerHost = QStringLiteral("127.0.0.1");
         c.ClientServerAddress = QStringLiteral("127.0.0.1");
@@ -191,7 +142,7 @@ int main(int argc, char* argv[])
     // 2. The server window alone, fed by a raw socket as fast as it takes the data.
     double serverRate = 0;
     {
-        Window server;
+        BenchWindow server;
         if (!Listen(server))
             return 1;
         std::string wire;

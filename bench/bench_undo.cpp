@@ -15,10 +15,13 @@
 #include <string>
 #include <vector>
 
+#include "BenchSupport.h"
 #include "app/frmMain.h"
 #include "platform/QtDialogs.h"
 
 using namespace quillon;
+
+using namespace quillon::bench;
 
 namespace {
 
@@ -26,36 +29,8 @@ namespace {
 void FillStore(RecordStore& store, int records)
 {
     store.Reset(1);
-    char buf[512];
-    for (int i = 0; i < records; ++i) {
-        std::string r;
-        r.reserve(700);
-        std::snprintf(
-            buf, sizeof buf,
-            "MSH|^~\\&|SENDER|FACILITY|RECEIVER|LAB|20261208%06d||ORU^R01|MSG%08d|P|2.4\r",
-            i % 240000, i);
-        r += buf;
-        std::snprintf(buf, sizeof buf,
-                      "PID|1||%08d^^^MAIN^MR||PATIENT^NUMBER^%d||19700101|F|||%d MAIN "
-                      "ST^^SPRINGFIELD^IL^62701\r",
-                      i, i, i % 997);
-        r += buf;
-        r += "PV1|1|I|W2^201^A||||1234^WELBY^MARCUS^J^^DR|||MED\r";
-        r += "OBR|1|ORD1001|LAB2001|CBC^COMPLETE BLOOD COUNT^L|||202612080830\r";
-        for (int k = 1; k <= 4; ++k) {
-            std::snprintf(buf, sizeof buf,
-                          "OBX|%d|NM|CODE%d^Observation %d^L||%d.%d|g/dL|12.0-16.0|N|||F\r", k, k,
-                          k, 10 + i % 7, k);
-            r += buf;
-        }
-        r += "NTE|1||Specimen received in good condition.\r";
-        store.Append(std::move(r));
-    }
-}
-
-double Seconds(const QElapsedTimer& t)
-{
-    return static_cast<double>(t.nsecsElapsed()) / 1e9;
+    for (int i = 0; i < records; ++i)
+        store.Append(GeneratedRecord(i));
 }
 
 // Copies the file through one reused 1 MB buffer, read then write: the least any copy of

@@ -10,23 +10,27 @@ namespace quillon {
 
 constexpr int32_t kHighestPort = 65535;
 
-// Lets into a port box only digits, and only while they make a port from 0 to kHighestPort.
-class PortValidator : public QValidator {
+// Lets into a box only decimal digits, and only while they make a number up to `max` (a port
+// box: kHighestPort).
+class DigitsValidator : public QValidator {
 public:
-    using QValidator::QValidator;
+    DigitsValidator(int64_t max, QObject* parent) : QValidator(parent), max_(max) {}
 
     State validate(QString& input, int&) const override
     {
-        int32_t port = 0;
+        int64_t value = 0;
         for (const QChar c : input) {
             if (c < u'0' || c > u'9')
                 return Invalid;
-            port = port * 10 + (c.unicode() - u'0');
-            if (port > kHighestPort)
+            value = value * 10 + (c.unicode() - u'0');
+            if (value > max_)
                 return Invalid;
         }
         return input.isEmpty() ? Intermediate : Acceptable;
     }
+
+private:
+    int64_t max_;
 };
 
 // The message an editor shows instead of saving a port outside lowest to kHighestPort.

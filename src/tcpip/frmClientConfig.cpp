@@ -50,30 +50,6 @@ QString FileNameOf(const QString& path)
     return path.mid(slash + 1);
 }
 
-// Lets into a box only decimal digits, and only while they make a number up to `max`.
-class DigitsValidator : public QValidator {
-public:
-    DigitsValidator(int64_t max, QObject* parent) : QValidator(parent), max_(max) {}
-
-    State validate(QString& input, int&) const override
-    {
-        if (input.isEmpty())
-            return Intermediate;
-        int64_t value = 0;
-        for (const QChar c : input) {
-            if (c < u'0' || c > u'9')
-                return Invalid;
-            value = value * 10 + (c.unicode() - u'0');
-            if (value > max_)
-                return Invalid;
-        }
-        return Acceptable;
-    }
-
-private:
-    int64_t max_;
-};
-
 // A box's text as a whole number of the target's type, as the file is written: an empty box
 // is no number (error 13), nor is anything else that is not decimal digits with an optional
 // sign; a number out of range is error 6.

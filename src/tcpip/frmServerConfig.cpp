@@ -109,7 +109,7 @@ frmServerConfig::frmServerConfig(AppState& state, platform::Dialogs& dialogs,
     lblServerPortExplanation->setWordWrap(true);
     lblServerPort = new QLabel(QStringLiteral("Server's Port Number:"), portTab);
     txtImServer_ServerPort = new QLineEdit(portTab);
-    txtImServer_ServerPort->setValidator(new PortValidator(this));
+    txtImServer_ServerPort->setValidator(new DigitsValidator(kHighestPort, this));
     txtImServer_ServerPort->setMaximumWidth(80);
     lblServerPort->setBuddy(txtImServer_ServerPort);
     lblMyIPaddrCaption = new QLabel(QStringLiteral("This computer's IP address:"), portTab);
