@@ -31,8 +31,9 @@ xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
   windows() { xdotool search --onlyvisible --pid $pid --name "" 2>/dev/null | wc -l; }
   at() { xdotool mousemove $((X + $1)) $((Y + $2)); }
   shown() {  # name: a menu opened since the count was taken; photograph it and close it
-    sleep 0.5
+    for _ in $(seq 1 50); do [ "$(windows)" -gt "$base" ] && break; sleep 0.1; done
     [ "$(windows)" -gt "$base" ] || fail "no menu appeared for $1"
+    sleep 0.2
     import -window root -crop 900x720+0+0 +repage "$QUILLON_E2E_SHOTS/$1.png"
     xdotool key Escape
     sleep 0.3
