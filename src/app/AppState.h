@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/DataFolders.h"
+#include "editing/SearchRequest.h"
 #include "records/Dictionary.h"
 #include "platform/SettingsStore.h"
 #include "records/RecordStore.h"
@@ -137,6 +138,7 @@ struct AppState {
     OptionState options;
     platform::SettingsStore settings;
     EditingState editing;
+    SearchRequest search;
     ViewState view;
     FtpState ftp;
     AckSettings ack;

@@ -1,0 +1,92 @@
+// Find Next over generated records whose only match is in the last record, in whole-record
+// and in field mode, each next to a plain memmem scan of the same bytes in the same run.
+#include <QElapsedTimer>
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "BenchSupport.h"
+#include "editing/FindRecords.h"
+
+using namespace quillon;
+
+namespace {
+
+// Best of a few runs, in seconds.
+template <typename Fn>
+double Best(Fn&& fn, int runs = 5)
+{
+    double best = 1e9;
+    for (int i = 0; i < runs; ++i) {
+        QElapsedTimer t;
+        t.start();
+        fn();
+        best = std::min(best, bench::Seconds(t));
+    }
+    return best;
+}
+
+int32_t ScanWithMemmem(const RecordStore& store, const std::string& needle)
+{
+    for (int32_t i = 1; i <= store.RecordCount; ++i) {
+        const std::string& r = store.Record(i);
+        if (memmem(r.data(), r.size(), needle.data(), needle.size()) != nullptr)
+            return i;
+    }
+    return 0;
+}
+
+bool Measure(int count)
+{
+    RecordStore store;
+    size_t bytes = 0;
+    for (int i = 1; i <= count; ++i) {
+        store.Append(bench::GeneratedRecord(i));
+        bytes += store.Record(i).size();
+    }
+    const Delimiters delimiters;
+    const RecordRange range{1, store.RecordCount, 1};
+    bool ok = true;
+
+    struct Mode {
+        const char* name;
+        std::string text, field;
+        double goal;
+    };
+    char controlId[32];
+    std::snprintf(controlId, sizeof controlId, "MSG%08d", count);
+    const Mode modes[] = {
+        {"whole record", controlId, "", 3.0},
+        {"field PID-5", "NUMBER^" + std::to_string(count), "PID-5", 6.0},
+    };
+    for (const Mode& mode : modes) {
+        SearchRequest request;
+        request.FindText = mode.text;
+        request.FindFieldName = mode.field;
+        int32_t scanned = 0;
+        RecordMatch match;
+        const double reference = Best([&] { scanned = ScanWithMemmem(store, mode.text); });
+        const double find = Best([&] { match = FindRecord(store, request, delimiters, '\r', range); });
+        const double ratio = find / reference;
+        std::printf("%8d records (%5.0f MB), %-12s: Find Next %7.1f ms, memmem scan %6.1f ms, "
+                    "ratio %.2f (goal %.0fx)%s\n",
+                    count, static_cast<double>(bytes) / 1e6, mode.name, find * 1e3, reference * 1e3,
+                    ratio, mode.goal, ratio <= mode.goal ? "" : "  MISSED");
+        if (match.record != count || scanned != count) {
+            std::printf("  wrong record: find %d, scan %d, expected %d\n", match.record, scanned, count);
+            ok = false;
+        }
+        ok = ok && ratio <= mode.goal;
+    }
+    return ok;
+}
+
+}  // namespace
+
+int main()
+{
+    bool ok = Measure(100000);
+    ok = Measure(1000000) && ok;
+    return ok ? 0 : 1;
+}

@@ -1,0 +1,312 @@
+#include "editing/FindRecords.h"
+
+#include <chrono>
+#include <cstring>
+
+#include "records/FieldDesignations.h"
+#include "records/FieldLines.h"
+#include "records/Pages.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace quillon {
+namespace {
+
+constexpr size_t npos = std::string_view::npos;
+
+bool IsAsciiLetter(unsigned char c) { return (c | 0x20) >= 'a' && (c | 0x20) <= 'z'; }
+unsigned char FoldByte(unsigned char c) { return IsAsciiLetter(c) ? c | 0x20 : c; }
+
+bool EqualFolded(const char* a, const char* b, size_t n)
+{
+    for (size_t i = 0; i < n; ++i)
+        if (FoldByte(static_cast<unsigned char>(a[i])) != FoldByte(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
+}
+
+// Case-folded search without a folded copy: 16 candidate starts at a time are sieved on the
+// needle's first and last bytes (a letter compared with its 0x20 bit set), then checked whole.
+size_t FindFolded(std::string_view hay, std::string_view needle)
+{
+    const size_t m = needle.size();
+    if (m == 0)
+        return 0;
+    if (hay.size() < m)
+        return npos;
+    const char* h = hay.data();
+    const char* n = needle.data();
+    const size_t lastStart = hay.size() - m;
+    const auto first = static_cast<unsigned char>(n[0]);
+    const auto last = static_cast<unsigned char>(n[m - 1]);
+    size_t i = 0;
+#if defined(__SSE2__)
+    const __m128i wantFirst = _mm_set1_epi8(static_cast<char>(FoldByte(first)));
+    const __m128i wantLast = _mm_set1_epi8(static_cast<char>(FoldByte(last)));
+    const __m128i foldFirst = _mm_set1_epi8(IsAsciiLetter(first) ? 0x20 : 0);
+    const __m128i foldLast = _mm_set1_epi8(IsAsciiLetter(last) ? 0x20 : 0);
+    for (; i + 16 <= lastStart + 1; i += 16) {
+        const __m128i a = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(h + i)), foldFirst);
+        const __m128i b =
+            _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(h + i + m - 1)), foldLast);
+        auto bits = static_cast<unsigned>(
+            _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, wantFirst), _mm_cmpeq_epi8(b, wantLast))));
+        while (bits != 0) {
+            const size_t at = i + static_cast<size_t>(__builtin_ctz(bits));
+            if (EqualFolded(h + at, n, m))
+                return at;
+            bits &= bits - 1;
+        }
+    }
+#endif
+    for (; i <= lastStart; ++i)
+        if (EqualFolded(h + i, n, m))
+            return i;
+    return npos;
+}
+
+size_t FindExact(std::string_view hay, std::string_view needle)
+{
+    if (needle.empty())
+        return 0;
+    const void* at = memmem(hay.data(), hay.size(), needle.data(), needle.size());
+    return at == nullptr ? npos : static_cast<size_t>(static_cast<const char*>(at) - hay.data());
+}
+
+}  // namespace
+
+std::string NoFurtherOccurrencesMessage(std::string_view findText)
+{
+    return "No further occurances of '" + std::string(findText) + "' were found.";
+}
+
+std::string NoMoreOccurrencesMessage(std::string_view findText)
+{
+    return "No more occurances of '" + std::string(findText) + "' were found.";
+}
+
+std::string FoundRecordLabel(int32_t record, int32_t recordCount)
+{
+    // The number keeps a blank where a sign would stand.
+    return "Rec  " + std::to_string(record) + '/' + std::to_string(recordCount);
+}
+
+size_t FindBytes(std::string_view haystack, std::string_view needle, bool matchCase)
+{
+    return matchCase ? FindExact(haystack, needle) : FindFolded(haystack, needle);
+}
+
+bool EqualBytes(std::string_view a, std::string_view b, bool matchCase)
+{
+    if (a.size() != b.size())
+        return false;
+    return matchCase ? a == b : EqualFolded(a.data(), b.data(), a.size());
+}
+
+std::optional<RecordRange> RecordListFindRange(const SearchRequest& request, int32_t start,
+                                               int32_t selectedRow, int32_t currentPage,
+                                               int32_t recordCount)
+{
+    const bool fromTop = start == -1 && selectedRow == 0;
+    // With no row selected the search begins at the page's first record, in either direction.
+    const int32_t pageFirst = RecordAt(currentPage, 0);
+    RecordRange range;
+    if (request.SearchDown) {
+        range.first = fromTop ? 1 : selectedRow < 0 ? pageFirst : RecordAt(currentPage, selectedRow) + 1;
+        range.last = recordCount;
+        range.step = 1;
+    } else if (request.SearchUp) {
+        range.first = fromTop ? 1 : selectedRow < 0 ? pageFirst : RecordAt(currentPage, selectedRow) - 1;
+        if (range.first > recordCount)
+            range.first = recordCount;
+        range.last = 1;
+        range.step = -1;
+    } else {
+        return std::nullopt;
+    }
+    return range;
+}
+
+RecordMatcher::RecordMatcher(const SearchRequest& request, const Delimiters& delimiters,
+                             char endOfBlock)
+    : request_(request), delimiters_(delimiters), endOfBlock_(endOfBlock)
+{
+    boundary_[static_cast<unsigned char>(' ')] = true;
+    for (char c : delimiters.AllDelimiters)
+        boundary_[static_cast<unsigned char>(c)] = true;
+    segmentId_ = request.FindFieldName.substr(0, 3);
+    segmentMarker_ = std::string(1, endOfBlock) + segmentId_;
+}
+
+bool RecordMatcher::Matches(std::string_view record, RecordMatch& match) const
+{
+    return request_.FindFieldName.empty() ? MatchesWholeRecord(record, match)
+                                          : MatchesField(record, match);
+}
+
+bool RecordMatcher::MatchesWholeRecord(std::string_view record, RecordMatch& match) const
+{
+    const std::string_view text = request_.FindText;
+    if (text.empty())
+        return false;
+    const size_t at = FindBytes(record, text, request_.MatchCase);
+    if (at == npos)
+        return false;
+    if (request_.MatchWholeWordOnly) {
+        // Only the first occurrence is judged. The character after it counts as a blank when
+        // it is the record's last one (the terminator of the last segment).
+        const unsigned char before = at == 0 ? ' ' : static_cast<unsigned char>(record[at - 1]);
+        const size_t end = at + text.size();
+        const unsigned char after = record.size() > end + 1 ? static_cast<unsigned char>(record[end]) : ' ';
+        if (!boundary_[before] || !boundary_[after])
+            return false;
+    }
+    match.position = at;
+    match.length = text.size();
+    return true;
+}
+
+bool RecordMatcher::MatchesField(std::string_view record, RecordMatch& match) const
+{
+    const std::string_view text = request_.FindText;
+    size_t begin = 0;
+    if (!record.starts_with(segmentId_)) {
+        begin = FindExact(record, segmentMarker_);
+        if (begin == npos)
+            return false;
+        ++begin;
+    }
+    while (begin < record.size()) {
+        size_t end = record.find(endOfBlock_, begin);
+        if (end == npos)
+            end = record.size();
+        const std::string_view segment = record.substr(begin, end - begin);
+        int32_t start = 0;
+        int32_t length = 0;
+        const std::string value = WhatIsInField(segment, request_.FindFieldName, start, length,
+                                                delimiters_, endOfBlock_);
+        if (start > 0) {
+            size_t at = npos;
+            if (request_.MatchWholeWordOnly)
+                at = EqualBytes(value, text, request_.MatchCase) ? 0 : npos;
+            else if (text.empty())
+                at = value.empty() ? 0 : npos;
+            else
+                at = FindBytes(value, text, request_.MatchCase);
+            if (at != npos) {
+                match.position = begin + static_cast<size_t>(start - 1) + at;
+                match.length = text.size();
+                return true;
+            }
+        }
+        if (end == record.size())
+            return false;
+        const size_t next = FindExact(record.substr(end), segmentMarker_);
+        if (next == npos)
+            return false;
+        begin = end + next + 1;
+    }
+    return false;
+}
+
+RecordMatch FindRecord(const RecordStore& store, const SearchRequest& request,
+                       const Delimiters& delimiters, char endOfBlock, const RecordRange& range,
+                       const std::function<void()>& keepAlive)
+{
+    RecordMatch match;
+    if (range.Empty())
+        return match;
+    const int32_t last = range.step > 0 ? std::min(range.last, store.RecordCount) : range.last;
+    const RecordMatcher matcher(request, delimiters, endOfBlock);
+    using Clock = std::chrono::steady_clock;
+    auto lastCall = Clock::now();
+    int32_t sinceCheck = 0;
+    for (int32_t i = std::min(range.first, store.RecordCount);
+         range.step > 0 ? i <= last : i >= last; i += range.step) {
+        if (keepAlive && ++sinceCheck == 1024) {
+            sinceCheck = 0;
+            const auto now = Clock::now();
+            if (now - lastCall >= std::chrono::milliseconds(50)) {
+                keepAlive();
+                lastCall = now;
+            }
+        }
+        if (matcher.Matches(store.Record(i), match)) {
+            match.found = true;
+            match.record = i;
+            return match;
+        }
+    }
+    return match;
+}
+
+std::string_view FieldLineValue(std::string_view line, bool descriptionsShown)
+{
+    const size_t column = ValueColumn(descriptionsShown) - 1;
+    return line.size() <= column ? std::string_view() : TrimBlanks(line.substr(column));
+}
+
+bool FoundFieldLineMatches(std::string_view line, const SearchRequest& request,
+                           bool descriptionsShown)
+{
+    if (line.empty())
+        return false;
+    if (!request.FindFieldName.empty() && LineDesignation(line) != request.FindFieldName)
+        return false;
+    const std::string_view value = FieldLineValue(line, descriptionsShown);
+    const std::string_view text = request.FindText;
+    if (text.empty())
+        return false;
+    const size_t at = FindBytes(value, text, request.MatchCase);
+    if (at == npos)
+        return false;
+    if (!request.MatchWholeWordOnly)
+        return true;
+    const size_t end = at + text.size();
+    return (at == 0 || value[at - 1] == ' ') && (end == value.size() || value[end] == ' ');
+}
+
+bool FieldListLineMatches(std::string_view line, const SearchRequest& request,
+                          bool descriptionsShown)
+{
+    const std::string_view value = FieldLineValue(line, descriptionsShown);
+    const std::string_view text = request.FindText;
+    if (text.empty())
+        return false;
+    if (request.MatchWholeWordOnly)
+        return EqualBytes(value, text, request.MatchCase);
+    // The value is taken with one blank on each side, so a text with an edge blank can match
+    // at the value's edge.
+    if (FindBytes(value, text, request.MatchCase) != npos)
+        return true;
+    const bool leading = text.front() == ' ';
+    const bool trailing = text.back() == ' ';
+    if (!leading && !trailing)
+        return false;
+    std::string padded;
+    padded.reserve(value.size() + 2);
+    padded += ' ';
+    padded += value;
+    padded += ' ';
+    return FindBytes(padded, text, request.MatchCase) != npos;
+}
+
+int64_t FindFieldListLine(int64_t count, const std::function<std::string_view(int64_t)>& lineAt,
+                          int64_t start, const SearchRequest& request, bool descriptionsShown)
+{
+    int64_t step = 0;
+    if (request.SearchDown)
+        step = 1;
+    else if (request.SearchUp)
+        step = -1;
+    else
+        return -1;
+    for (int64_t j = start + step; j >= 0 && j < count; j += step)
+        if (FieldListLineMatches(lineAt(j), request, descriptionsShown))
+            return j;
+    return -1;
+}
+
+}  // namespace quillon

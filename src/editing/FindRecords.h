@@ -1,0 +1,103 @@
+#pragma once
+// Find in the record list and in the field list: the matching rules over the record store and
+// over field-list lines, without any window. The main window runs the dialogs, shows the page
+// and selects the rows these functions name.
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "editing/SearchRequest.h"
+#include "records/RecordStore.h"
+
+namespace quillon {
+
+// Texts the find commands show.
+inline constexpr std::string_view RecordListFindCaption = "Record List Find";
+inline constexpr std::string_view FieldListFindCaption = "Field List Find";
+inline constexpr std::string_view NothingLoadedToSearchMessage =
+    "There are no HL7 messages loaded to search through.";
+inline constexpr std::string_view UnexpectedDirectionMessage =
+    "Unexpected direction in RecordListFind. Please call Tech Support.";
+// "No further occurances of '<text>' were found." (record list)
+std::string NoFurtherOccurrencesMessage(std::string_view findText);
+// "No more occurances of '<text>' were found." (field list)
+std::string NoMoreOccurrencesMessage(std::string_view findText);
+// "Rec  <n>/<count>": the file label after a record was found.
+std::string FoundRecordLabel(int32_t record, int32_t recordCount);
+
+// Position of `needle` in `haystack` comparing bytes as they are, or with ASCII letters folded;
+// npos when absent. An empty needle is found at 0. Never a pattern: every byte stands for itself.
+size_t FindBytes(std::string_view haystack, std::string_view needle, bool matchCase);
+bool EqualBytes(std::string_view a, std::string_view b, bool matchCase);
+
+// Records `first` to `last` by `step` (+1 or -1), from 1.
+struct RecordRange {
+    int32_t first = 1;
+    int32_t last = 0;
+    int32_t step = 1;
+    bool Empty() const { return first < 1 || (step > 0 ? first > last : first < last); }
+};
+
+// Where a record-list find runs. `start` is -1 for a new text, else the selected row;
+// `selectedRow` the selected row of the page shown (-1: none). A new text with the first row
+// selected begins at record 1; otherwise the search begins next to the selected record, or at
+// the page's first record when no row is selected. Nothing when neither direction is set.
+std::optional<RecordRange> RecordListFindRange(const SearchRequest& request, int32_t start,
+                                               int32_t selectedRow, int32_t currentPage,
+                                               int32_t recordCount);
+
+struct RecordMatch {
+    bool found = false;
+    int32_t record = 0;   // from 1
+    size_t position = 0;  // where the found text starts in the record, from 0
+    size_t length = 0;
+};
+
+// Tests records against one request: the find text anywhere in the record, or in the field
+// `FindFieldName` of any segment of that type.
+class RecordMatcher {
+public:
+    RecordMatcher(const SearchRequest& request, const Delimiters& delimiters, char endOfBlock);
+    bool Matches(std::string_view record, RecordMatch& match) const;
+
+private:
+    bool MatchesWholeRecord(std::string_view record, RecordMatch& match) const;
+    bool MatchesField(std::string_view record, RecordMatch& match) const;
+
+    const SearchRequest& request_;
+    const Delimiters& delimiters_;
+    char endOfBlock_;
+    bool boundary_[256] = {};
+    std::string segmentId_;
+    std::string segmentMarker_;  // end of block followed by the segment id
+};
+
+// The first record of the range that matches; not found when none does or the range is empty.
+// `keepAlive` (optional) is called about every 50 ms while the search runs.
+RecordMatch FindRecord(const RecordStore& store, const SearchRequest& request,
+                       const Delimiters& delimiters, char endOfBlock, const RecordRange& range,
+                       const std::function<void()>& keepAlive = {});
+
+// The value of a field-list line: its text from the value column on, blanks trimmed.
+std::string_view FieldLineValue(std::string_view line, bool descriptionsShown);
+
+// After a record was found: whether a field-list line of it is one to select (its designation
+// is `FindFieldName`, or any without one, and its value holds the find text; whole word: the
+// first occurrence stands between blanks or the value's ends).
+bool FoundFieldLineMatches(std::string_view line, const SearchRequest& request,
+                           bool descriptionsShown);
+
+// Find in the field list: whether a line's value holds the find text (whole word: the value
+// equals it).
+bool FieldListLineMatches(std::string_view line, const SearchRequest& request,
+                          bool descriptionsShown);
+
+// The next matching line from `start` (the selected line, -1 none) in the request's direction
+// among `count` lines; -1 when none. `lineAt(j)` gives line j, valid until the next call.
+int64_t FindFieldListLine(int64_t count, const std::function<std::string_view(int64_t)>& lineAt,
+                          int64_t start, const SearchRequest& request, bool descriptionsShown);
+
+}  // namespace quillon

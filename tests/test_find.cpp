@@ -1,0 +1,285 @@
+// Find in the record list and the field list: the ranges, the matching rules and the texts.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "editing/FindRecords.h"
+#include "records/FieldLines.h"
+
+namespace quillon {
+namespace {
+
+constexpr char kEob = '\r';
+constexpr size_t kNone = std::string_view::npos;
+
+SearchRequest Request(std::string text, std::string field = "", bool matchCase = false,
+                      bool wholeWord = false, bool down = true)
+{
+    SearchRequest r;
+    r.FindText = std::move(text);
+    r.FindFieldName = std::move(field);
+    r.MatchCase = matchCase;
+    r.MatchWholeWordOnly = wholeWord;
+    r.SearchDown = down;
+    r.SearchUp = !down;
+    return r;
+}
+
+TEST(FindBytes, FoldedSearchAgreesWithAPlainScan)
+{
+    // Needles and haystacks over a small alphabet, so that the 16-byte sieve sees many
+    // candidates, near-misses and matches at every offset including the last one.
+    const std::string alphabet = "aAbB|^\xe9\xc9 [*?#";
+    std::mt19937 random(7);
+    auto text = [&](size_t n) {
+        std::string s;
+        for (size_t i = 0; i < n; ++i)
+            s += alphabet[random() % alphabet.size()];
+        return s;
+    };
+    auto fold = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; };
+    for (int round = 0; round < 3000; ++round) {
+        const std::string hay = text(random() % 70);
+        const std::string needle = text(1 + random() % 3);
+        size_t expected = kNone;
+        for (size_t i = 0; i + needle.size() <= hay.size() && expected == kNone; ++i) {
+            bool same = true;
+            for (size_t k = 0; k < needle.size(); ++k)
+                same = same && fold(hay[i + k]) == fold(needle[k]);
+            if (same)
+                expected = i;
+        }
+        ASSERT_EQ(FindBytes(hay, needle, false), expected) << hay << " / " << needle;
+        ASSERT_EQ(FindBytes(hay, needle, true), hay.find(needle)) << hay << " / " << needle;
+    }
+}
+
+TEST(RecordListFind, RangeFromSelectionAndDirection)
+{
+    struct Case {
+        bool down;
+        int32_t start, row, page, count;
+        int32_t first, last;
+        bool empty;
+    };
+    const Case cases[] = {
+        {true, -1, 0, 3, 1000, 1, 1000, false},     // new text, first row of page 3: record 1
+        {true, 5, 5, 2, 1000, 407, 1000, false},    // the record after the selected one
+        {true, 999, 399, 3, 1000, 1200, 1000, true},  // from the last record: nothing left
+        {true, -1, -1, 2, 1000, 401, 1000, false},  // nothing selected: the page's first record
+        {false, -1, 0, 3, 1000, 1, 1, false},       // new text, first row: only record 1
+        {false, 0, 0, 1, 1000, 0, 1, true},         // first row of page 1, same text: nothing
+        {false, 5, 5, 2, 1000, 405, 1, false},
+        {false, -1, -1, 1, 1000, 1, 1, false},      // nothing selected: page 1's first record
+        {false, -1, -1, 3, 1000, 801, 1, false},
+        {true, -1, -1, 0, 0, -399, 0, true},        // nothing loaded
+    };
+    for (const Case& c : cases) {
+        const auto range =
+            RecordListFindRange(Request("x", "", false, false, c.down), c.start, c.row, c.page, c.count);
+        ASSERT_TRUE(range);
+        EXPECT_EQ(range->Empty(), c.empty) << c.down << ' ' << c.start << ' ' << c.row;
+        if (!c.empty) {
+            EXPECT_EQ(range->first, c.first) << c.down << ' ' << c.start << ' ' << c.row;
+            EXPECT_EQ(range->last, c.last);
+            EXPECT_EQ(range->step, c.down ? 1 : -1);
+        }
+    }
+    SearchRequest neither = Request("x");
+    neither.SearchDown = false;
+    EXPECT_FALSE(RecordListFindRange(neither, -1, 0, 1, 10));
+}
+
+TEST(RecordListFind, WholeRecordMatching)
+{
+    struct Case {
+        std::string record, text;
+        bool matchCase, wholeWord;
+        size_t position;  // kNone: no match
+    };
+    const std::string longRecord = "MSH|^~\\&|" + std::string(40, 'x') + "|Smith|" + std::string(30, 'y') + "\r";
+    const Case cases[] = {
+        {"MSH|^~\\&|A\rPID|1||Smith^John\r", "SMITH", false, false, 18},
+        {"MSH|^~\\&|A\rPID|1||Smith^John\r", "SMITH", true, false, kNone},
+        {longRecord, "smith", false, false, 50},
+        {longRecord, "SMITH|", false, false, 50},
+        // Letters fold, other bytes stand as loaded: é and É differ.
+        {"PID|1||Ren\xe9\r", "REN\xc9", false, false, kNone},
+        {"PID|1||Ren\xe9\r", "REN\xe9", false, false, 7},
+        // Never a pattern.
+        {"PID|1||AB\r", "[A]", false, false, kNone},
+        {"PID|1||[A]*?#\r", "[a]*?#", false, false, 7},
+        {"PID|1||AXB\r", "A?B", false, false, kNone},
+        // Whole word: only the first occurrence is judged.
+        {"PID|1||ABC|AB\r", "AB", false, true, kNone},
+        {"PID|1||AB|ABC\r", "AB", false, true, 7},
+        {"PID|1||X AB^Y\r", "ab", false, true, 9},
+        {"AB|1\r", "AB", false, true, 0},
+        // The segment terminator inside the record is no boundary; the record's last
+        // character counts as one.
+        {"PID|1||AB\rPV1|1\r", "AB", false, true, kNone},
+        {"PID|1||AB\r", "AB", false, true, 7},
+        {"PID|1||ABQ", "AB", false, true, 7},
+        {"PID|1||AB", "AB", false, true, 7},
+    };
+    const Delimiters delimiters;
+    for (const Case& c : cases) {
+        const SearchRequest request = Request(c.text, "", c.matchCase, c.wholeWord);
+        const RecordMatcher matcher(request, delimiters, kEob);
+        RecordMatch match;
+        const bool found = matcher.Matches(c.record, match);
+        EXPECT_EQ(found, c.position != kNone) << c.record << " / " << c.text;
+        if (found) {
+            EXPECT_EQ(match.position, c.position) << c.record << " / " << c.text;
+            EXPECT_EQ(match.length, c.text.size());
+        }
+    }
+}
+
+TEST(RecordListFind, FieldMatching)
+{
+    struct Case {
+        std::string record, field, text;
+        bool matchCase, wholeWord;
+        size_t position;  // kNone: no match
+    };
+    const std::string obx = "MSH|^~\\&|A\rOBX|1||x|low\rOBX|2||x|HIGH\rOBX|3||x|high\r";
+    const Case cases[] = {
+        {obx, "OBX-4", "HIGH", true, false, 33},   // the first matching segment decides
+        {obx, "OBX-4", "high", false, false, 33},
+        {obx, "OBX-4", "high", true, false, 47},
+        {obx, "OBX-4", "LOW", false, true, 20},
+        {obx, "OBX-3", "HIGH", false, false, kNone},  // in the record, not in that field
+        {obx, "NTE-1", "1", false, false, kNone},     // no such segment
+        {"PID|1||x|SMITH^JOHN\rPID|1||x|SMITH\r", "PID-4", "SMITH", false, true, 29},
+        {"PID|1||x|SMITH^JOHN\r", "PID-4", "SMITH", false, true, kNone},
+        {"PID|1||x|SMITH^JOHN\r", "PID-4-2", "john", false, true, 15},
+        {"PID|1\rPID|1||x|SMITH\r", "PID-4", "SMITH", true, false, 15},  // absent in the first
+        {"PID|1||x||z\r", "PID-4", "", false, false, 9},    // empty text: an empty value
+        {"PID|1||x|y|z\r", "PID-4", "", false, false, kNone},
+        {"ZXX" + std::string(100, '|') + "ABC\r", "ZXX-100", "ABC", false, false, 103},
+        {"ZXX" + std::string(100, '|') + "ABC\r", "ZXX-10", "ABC", false, false, kNone},
+        {"PID|1||[A]*\r", "PID-3", "[a]*", false, false, 7},
+        {"XPID|1||x\r", "PID-3", "x", false, false, kNone},  // PID inside a segment
+    };
+    const Delimiters delimiters;
+    for (const Case& c : cases) {
+        const SearchRequest request = Request(c.text, c.field, c.matchCase, c.wholeWord);
+        const RecordMatcher matcher(request, delimiters, kEob);
+        RecordMatch match;
+        const bool found = matcher.Matches(c.record, match);
+        EXPECT_EQ(found, c.position != kNone) << c.record << " / " << c.field << " / " << c.text;
+        if (found) {
+            EXPECT_EQ(match.position, c.position) << c.record << " / " << c.field << " / " << c.text;
+        }
+    }
+}
+
+TEST(RecordListFind, FirstMatchingRecordInRange)
+{
+    RecordStore store;
+    for (const char* r : {"MSH|^~\\&|A\rPID|1||ONE\r", "MSH|^~\\&|A\rPID|1||TWO\r",
+                          "MSH|^~\\&|A\rPID|1||ONE\r", "MSH|^~\\&|A\rPID|1||THREE\r"})
+        store.Append(r);
+    struct Case {
+        std::string text, field;
+        RecordRange range;
+        int32_t record;  // 0: not found
+    };
+    const Case cases[] = {
+        {"one", "", {1, 4, 1}, 1},       {"one", "", {2, 4, 1}, 3},
+        {"one", "", {4, 1, -1}, 3},      {"one", "", {2, 1, -1}, 1},
+        {"one", "", {4, 4, 1}, 0},       {"one", "", {5, 4, 1}, 0},   // empty range
+        {"one", "", {0, 1, -1}, 0},      {"three", "PID-3", {1, 4, 1}, 4},
+        {"TWO", "MSH-3", {1, 4, 1}, 0},
+    };
+    const Delimiters delimiters;
+    for (const Case& c : cases) {
+        const RecordMatch match =
+            FindRecord(store, Request(c.text, c.field), delimiters, kEob, c.range);
+        EXPECT_EQ(match.found, c.record != 0) << c.text << ' ' << c.range.first;
+        EXPECT_EQ(match.record, c.record) << c.text << ' ' << c.range.first;
+    }
+}
+
+TEST(FieldListFind, LinesAfterAFoundRecord)
+{
+    const std::string description = "Patient Name";
+    const std::string name = FieldListLine("PID-5-1", nullptr, "SMITH JR");
+    const std::string described = FieldListLine("PID-5-1", &description, "SMITH JR");
+    struct Case {
+        std::string line;
+        bool descriptions;
+        std::string text, field;
+        bool matchCase, wholeWord, selected;
+    };
+    const Case cases[] = {
+        {name, false, "smith", "", false, false, true},
+        {name, false, "smith", "", true, false, false},
+        {name, false, "SMITH", "PID-5-1", false, true, true},
+        {name, false, "SMITH", "PID-5", false, false, false},  // another designation
+        {name, false, "MIT", "", false, true, false},
+        {name, false, "PID", "", false, false, false},         // the designation is not searched
+        {described, true, "Patient", "", false, false, false},  // nor the description
+        {described, true, "JR", "", false, true, true},
+        {"", false, "x", "", false, false, false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(FoundFieldLineMatches(c.line, Request(c.text, c.field, c.matchCase, c.wholeWord),
+                                        c.descriptions),
+                  c.selected)
+            << c.line << " / " << c.text;
+}
+
+TEST(FieldListFind, NextMatchingLine)
+{
+    const std::string description = "Patient Name [x]";
+    const std::vector<std::string> lines = {
+        FieldListLine("PID-3", nullptr, "123"),   FieldListLine("PID-5-1", nullptr, "smith"),
+        FieldListLine("PID-5-2", nullptr, "SMITH^JOHN"), "",
+        FieldListLine("PID-7", nullptr, "[A]*"),
+    };
+    const std::vector<std::string> described = {FieldListLine("PID-5", &description, "x")};
+    struct Case {
+        const std::vector<std::string>* list;
+        bool descriptions;
+        std::string text;
+        bool matchCase, wholeWord, down;
+        int64_t start, expected;
+    };
+    const Case cases[] = {
+        {&lines, false, "SMITH", false, false, true, -1, 1},
+        {&lines, false, "SMITH", true, false, true, -1, 2},
+        {&lines, false, "SMITH", false, true, true, 1, -1},  // SMITH^JOHN is no whole word
+        {&lines, false, "smith", true, true, true, -1, 1},
+        {&lines, false, "SMITH", true, true, true, -1, -1},  // Match case holds for whole words
+        {&lines, false, "SMITH", false, false, false, 4, 2},
+        {&lines, false, "SMITH", false, false, false, -1, -1},  // up with nothing selected
+        {&lines, false, "123", false, false, true, 4, -1},      // down from the last line
+        {&lines, false, "[a]*", false, true, true, -1, 4},      // never a pattern
+        {&lines, false, "[a]", false, true, true, -1, -1},
+        {&lines, false, " 123", false, false, true, -1, 0},     // the edge blank of the value
+        {&lines, false, "PID", false, false, true, -1, -1},
+        {&described, true, "Patient", false, false, true, -1, -1},
+        {&described, false, "Patient", false, false, true, -1, 0},
+    };
+    for (const Case& c : cases) {
+        const auto& list = *c.list;
+        const int64_t j = FindFieldListLine(
+            static_cast<int64_t>(list.size()), [&](int64_t i) { return std::string_view(list[i]); },
+            c.start, Request(c.text, "", c.matchCase, c.wholeWord, c.down), c.descriptions);
+        EXPECT_EQ(j, c.expected) << c.text << ' ' << c.start;
+    }
+}
+
+TEST(FindMessages, TextsAsShown)
+{
+    EXPECT_EQ(NoFurtherOccurrencesMessage("ab"), "No further occurances of 'ab' were found.");
+    EXPECT_EQ(NoMoreOccurrencesMessage("ab"), "No more occurances of 'ab' were found.");
+    EXPECT_EQ(FoundRecordLabel(12, 300), "Rec  12/300");
+}
+
+}  // namespace
+}  // namespace quillon
