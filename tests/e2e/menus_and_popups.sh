@@ -17,15 +17,28 @@ export QUILLON_E2E_SHOTS=$(readlink -f "$shots")
 xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
   set -u
   fail() { echo "$*"; kill $pid 2>/dev/null; exit 1; }
-  "$QUILLON_E2E_BIN" "$QUILLON_E2E_FILE" >/dev/null 2>&1 &
-  pid=$!
-  win=""
-  for _ in $(seq 1 300); do
-    win=$(xdotool search --pid $pid --name "^Quillon - ${QUILLON_E2E_FILE}\$" 2>/dev/null | head -n1 || true)
-    [ -n "$win" ] && break
-    sleep 0.1
-  done
-  [ -n "$win" ] || fail "no window captioned Quillon - $QUILLON_E2E_FILE"
+  errors="$QUILLON_HOME/stderr.txt"
+  start() {
+    "$QUILLON_E2E_BIN" "$QUILLON_E2E_FILE" >/dev/null 2>>"$errors" &
+    pid=$!
+    win=""
+    for _ in $(seq 1 300); do
+      win=$(xdotool search --pid $pid --name "^Quillon - ${QUILLON_E2E_FILE}\$" 2>/dev/null | head -n1 || true)
+      [ -n "$win" ] && break
+      kill -0 $pid 2>/dev/null || break
+      sleep 0.1
+    done
+  }
+  start
+  # A program that died before its window showed is reported with what it printed; a death
+  # without a sanitizer report (the display not ready under load) is given one more start.
+  if [ -z "$win" ] && ! kill -0 $pid 2>/dev/null \
+     && ! grep -qE "Sanitizer|runtime error" "$errors"; then
+    echo "the program ended before its window showed; started again. It printed:"
+    cat "$errors"
+    start
+  fi
+  [ -n "$win" ] || { cat "$errors"; fail "no window captioned Quillon - $QUILLON_E2E_FILE"; }
   sleep 0.5
   eval "$(xdotool getwindowgeometry --shell "$win")"
   windows() { xdotool search --onlyvisible --pid $pid --name "" 2>/dev/null | wc -l; }
