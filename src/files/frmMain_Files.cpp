@@ -156,6 +156,14 @@ void frmMain::LoadFromWorkingFolder(const QString& rememberedName)
                    MsgButtons::OKOnly, MsgIcon::Critical,
                    QStringLiteral("Can't Unzip/Uncompress File"));
     };
+    auto notDecompressed = [this](const QString& file, int code) {
+        dlg.MsgBox(QStringLiteral("The file '%1' could not be decompressed.  Therefor, the HL7 "
+                                  "messages can not be displayed.  ")
+                           .arg(QFileInfo(file).fileName())
+                       + QStringLiteral("(retval=%1)").arg(code),
+                   MsgButtons::OKOnly, MsgIcon::Critical,
+                   QStringLiteral("Can't Unzip/Uncompress File"));
+    };
 
     // One gzip file that decompresses to a plain one (the usual case) is loaded while gzip
     // writes it, so the load overlaps the decompression; what is left on disk is the same.
@@ -174,12 +182,7 @@ void frmMain::LoadFromWorkingFolder(const QString& rememberedName)
             }
             if (code == -1 || !QFileInfo::exists(plain)) {
                 // A gzip that crashed leaves its file compressed, like the loop's timeout.
-                dlg.MsgBox(QStringLiteral("The file '%1' could not be decompressed.  Therefor, "
-                                          "the HL7 messages can not be displayed.  ")
-                                   .arg(QFileInfo(files.front()).fileName())
-                               + QStringLiteral("(retval=%1)").arg(code == -1 ? 124 : code),
-                           MsgButtons::OKOnly, MsgIcon::Critical,
-                           QStringLiteral("Can't Unzip/Uncompress File"));
+                notDecompressed(files.front(), code == -1 ? 124 : code);
                 return;
             }
             sFileName = plain;
@@ -191,7 +194,6 @@ void frmMain::LoadFromWorkingFolder(const QString& rememberedName)
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const DecompressOutcome outcome = DecompressFolder(working, tools);
     QApplication::restoreOverrideCursor();
-    const QString retval = QStringLiteral("(retval=%1)").arg(outcome.exitCode);
     switch (outcome.kind) {
     case DecompressOutcome::Kind::Empty:
         return;
@@ -202,12 +204,7 @@ void frmMain::LoadFromWorkingFolder(const QString& rememberedName)
         notCompressed(outcome.exitCode);
         return;
     case DecompressOutcome::Kind::Stuck:
-        dlg.MsgBox(QStringLiteral("The file '%1' could not be decompressed.  Therefor, the HL7 "
-                                  "messages can not be displayed.  ")
-                           .arg(QFileInfo(outcome.failedFile).fileName())
-                       + retval,
-                   MsgButtons::OKOnly, MsgIcon::Critical,
-                   QStringLiteral("Can't Unzip/Uncompress File"));
+        notDecompressed(outcome.failedFile, outcome.exitCode);
         return;
     case DecompressOutcome::Kind::Done:
         break;
