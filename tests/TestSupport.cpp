@@ -1,7 +1,14 @@
 #include "TestSupport.h"
 
+#include <QApplication>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QPushButton>
+#include <QTimer>
+#include <deque>
 #include <stdexcept>
+
+#include "editing/FindDialog.h"
 
 namespace quillon::test {
 
@@ -45,6 +52,41 @@ QString MainWindowFixture::WriteFile(const QString& name, const std::string& byt
     const QString path = home.filePath(name);
     WriteBytes(path, bytes);
     return path;
+}
+
+FindDialog* ShownFindDialog()
+{
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* dialog = qobject_cast<FindDialog*>(w); dialog && dialog->isVisible())
+            return dialog;
+    return nullptr;
+}
+
+void DriveFindDialog(AppState& state, std::vector<std::function<void(FindDialog&)>> steps)
+{
+    auto* timer = new QTimer;
+    auto queue = std::make_shared<std::deque<std::function<void(FindDialog&)>>>(steps.begin(),
+                                                                                  steps.end());
+    auto clock = std::make_shared<QElapsedTimer>();
+    clock->start();
+    timer->setInterval(1);
+    QObject::connect(timer, &QTimer::timeout, [timer, queue, clock, &state] {
+        FindDialog* dialog = ShownFindDialog();
+        if (!dialog || state.search.SearchDialogDone) {
+            if (clock->elapsed() > 10000)
+                timer->deleteLater();
+            return;
+        }
+        if (queue->empty() || clock->elapsed() > 10000) {
+            timer->deleteLater();
+            dialog->cmdCommand[1]->click();
+            return;
+        }
+        const auto step = queue->front();
+        queue->pop_front();
+        step(*dialog);
+    });
+    timer->start();
 }
 
 }  // namespace quillon::test

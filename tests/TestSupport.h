@@ -1,6 +1,7 @@
 #pragma once
 #include <QStringList>
 #include <QTemporaryDir>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -9,6 +10,10 @@
 #include "app/frmMain.h"
 #include "platform/Dialogs.h"
 #include "platform/Process.h"
+
+namespace quillon {
+class FindDialog;
+}
 
 namespace quillon::test {
 
@@ -39,5 +44,12 @@ struct MainWindowFixture {
 
     QString WriteFile(const QString& name, const std::string& bytes) const;
 };
+
+// Works a find dialog while a find command waits for it: each step runs once the command waits
+// (a find dialog shows and SearchDialogDone is false); after the last step, or after 10 s at
+// the latest, Cancel ends the command. Call it before the command starts.
+void DriveFindDialog(AppState& state, std::vector<std::function<void(FindDialog&)>> steps);
+// The find dialog that shows, or null.
+FindDialog* ShownFindDialog();
 
 }  // namespace quillon::test

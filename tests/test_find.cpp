@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "editing/FindDialogRules.h"
 #include "editing/FindRecords.h"
 #include "records/FieldLines.h"
 
@@ -278,7 +279,132 @@ TEST(FindMessages, TextsAsShown)
 {
     EXPECT_EQ(NoFurtherOccurrencesMessage("ab"), "No further occurances of 'ab' were found.");
     EXPECT_EQ(NoMoreOccurrencesMessage("ab"), "No more occurances of 'ab' were found.");
+    EXPECT_EQ(NoMoreRecordOccurrencesMessage("ab"), "No more occurances of 'ab' was found.");
     EXPECT_EQ(FoundRecordLabel(12, 300), "Rec  12/300");
+}
+
+DescriptionDictionary PickerDictionary()
+{
+    DescriptionDictionary d;
+    d.DescriptionKeys = {"MSH-9", "PID-3", "PID-5", "PID-5-1", "PV1-2", "ZXX-100"};
+    d.Descriptions = {"Message Type", "Patient ID", "Patient Name", "Family Name",
+                      "Patient Class", "Hundredth"};
+    return d;
+}
+
+TEST(FindPickers, FieldLinesAndTheFieldCheck)
+{
+    const DescriptionDictionary d = PickerDictionary();
+    const std::vector<std::string> pid = FieldPickerLines(d, "PID");
+    EXPECT_EQ(pid, (std::vector<std::string>{"PID- 3      Patient ID", "PID- 5      Patient Name",
+                                             "PID- 5- 1   Family Name"}));
+    EXPECT_TRUE(FieldPickerLines(d, "all").empty());
+    EXPECT_TRUE(FieldPickerLines(d, "PI").empty());
+    // Three digits stay whole.
+    const std::vector<std::string> zxx = FieldPickerLines(d, "ZXX");
+    EXPECT_EQ(zxx, std::vector<std::string>{"ZXX-100     Hundredth"});
+
+    struct Case {
+        std::string fieldText;
+        const std::vector<std::string>* lines;
+        std::optional<std::string> expected;
+    };
+    const std::vector<std::string> none;
+    for (const Case& c : std::vector<Case>{
+             {"", &none, ""},                       // the whole record
+             {"PID-5", &pid, "PID-5"},              // typed
+             {"PID- 5- 1   Family Name", &pid, "PID-5-1"},  // a line of the list
+             {"PID-9", &pid, std::nullopt},
+             {"PID-5", &none, std::nullopt},        // segment "all" has no fields
+             {"ZXX-100     Hundredth", &zxx, "ZXX-100"},
+             {"ZXX-00", &zxx, std::nullopt},
+         })
+        EXPECT_EQ(CheckedFindFieldName(c.fieldText, *c.lines), c.expected) << c.fieldText;
+    EXPECT_EQ(BadFieldNameMessage("all"), "That is not a valid field in segment \"all\"");
+}
+
+TEST(FindPickers, LeavingTheFieldBox)
+{
+    struct Case {
+        std::string text, segment, expectedText;
+        std::optional<std::string> expectedSegment;
+    };
+    for (const Case& c : std::vector<Case>{
+             {" pid-5 ", "PV1", "PID-5", "PID"},
+             {"pid-5", "PID", "PID-5", std::nullopt},
+             {"pid5", "all", "PID5", std::nullopt},
+             {"PID- 5      Patient Name", "PID", "PID- 5      PATIENT NAME", std::nullopt},
+         }) {
+        const FieldBoxLeave leave = LeaveFieldBox(c.text, c.segment);
+        EXPECT_EQ(leave.fieldText, c.expectedText) << c.text;
+        EXPECT_EQ(leave.segment, c.expectedSegment) << c.text;
+    }
+}
+
+TEST(FindHistory, EntriesMoveToTheTopAndFiveAreKept)
+{
+    EXPECT_EQ(RecordFindHistoryEntry("x", "ALL", "", false, true), "x\tall\tMATCH CASE");
+    EXPECT_EQ(RecordFindHistoryEntry("x", "PID", "PID-5", true, true),
+              "x\tPID-5\tWHOLE WORD\tMATCH CASE");
+
+    std::vector<std::string> lines;
+    for (const char* e : {"a", "b", "c", "d", "e"})
+        PushHistory(lines, e, RecordFindHistoryLength);
+    PushHistory(lines, "c", RecordFindHistoryLength);  // moves, never shortens
+    EXPECT_EQ(lines, (std::vector<std::string>{"c", "e", "d", "b", "a"}));
+    PushHistory(lines, "f", RecordFindHistoryLength);  // the oldest goes
+    EXPECT_EQ(lines, (std::vector<std::string>{"f", "c", "e", "d", "b"}));
+    std::vector<std::string> ten(10, "old");
+    ten[0] = "new0";
+    PushHistory(ten, "g", RecordFindHistoryLength);  // ten read from the settings: five after
+    EXPECT_EQ(ten.size(), 5u);
+    std::vector<std::string> unlimited(7, "x");
+    PushHistory(unlimited, "y", 0);
+    EXPECT_EQ(unlimited.size(), 8u);
+
+    struct Case {
+        std::string line, find, segment, field;
+        bool whole, matchCase;
+    };
+    for (const Case& c : std::vector<Case>{
+             {"SMITH\tPID- 5      Patient Name\tWHOLE WORD", "SMITH", "PID",
+              "PID- 5      Patient Name", true, false},
+             {"x\tall\tMATCH CASE", "x", "all", "", false, true},
+             {"x\tALL", "x", "all", "", false, false},
+             {"no tab", "no tab", "all", "", false, false},
+         }) {
+        const RecordFindHistoryChoice choice = SplitRecordFindHistoryLine(c.line);
+        EXPECT_EQ(choice.findText, c.find);
+        EXPECT_EQ(choice.segmentText, c.segment);
+        EXPECT_EQ(choice.fieldText, c.field);
+        EXPECT_EQ(choice.wholeWord, c.whole);
+        EXPECT_EQ(choice.matchCase, c.matchCase);
+    }
+}
+
+TEST(FindDelimiters, RefusedInFindThenReplaceText)
+{
+    const std::string all = "|^~\\&";
+    struct Case {
+        std::string find, replace;
+        bool testFind;
+        std::optional<bool> refusedInFind;  // none: accepted
+    };
+    for (const Case& c : std::vector<Case>{
+             {"a^b", "c", true, true},
+             {"ab", "c&d", true, false},
+             {"a&b", "c|d", true, false},  // "|" comes first among the delimiters
+             {"a^b", "c", false, std::nullopt},  // assign: only the replace text
+             {"[*?#]", "plain", true, std::nullopt},
+         }) {
+        const auto refusal = RefuseDelimiters(all, c.find, c.replace, c.testFind);
+        ASSERT_EQ(refusal.has_value(), c.refusedInFind.has_value()) << c.find << ' ' << c.replace;
+        if (refusal) {
+            EXPECT_EQ(refusal->inFindText, *c.refusedInFind) << c.find;
+        }
+    }
+    EXPECT_EQ(RefuseDelimiters(all, "^", "", true)->message,
+              "You can not use any of the characters '|^~\\&' in your find text.");
 }
 
 }  // namespace

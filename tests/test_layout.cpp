@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "TestSupport.h"
+#include "editing/FindDialog.h"
 #include "app/Layout.h"
 
 namespace quillon {
@@ -496,10 +497,12 @@ TEST_F(LayoutWindow, DraggingTheSplittersMovesTheLists)
 
 TEST_F(LayoutWindow, MinimizingHidesOpenFindWindowsAndRestoringShowsThemAgain)
 {
-    QWidget shown, hidden;
+    // The window deletes its find dialogs.
+    w.frmFindInFieldList = new FindDialog(FindDialog::Kind::FieldList, f.state, f.responder);
+    w.frmFindInRecordList = new FindDialog(FindDialog::Kind::RecordList, f.state, f.responder);
+    FindDialog& shown = *w.frmFindInFieldList;
+    FindDialog& hidden = *w.frmFindInRecordList;
     shown.show();
-    w.frmFindInFieldList = &shown;
-    w.frmFindInRecordList = &hidden;
 
     w.setWindowState(Qt::WindowMinimized);
     EXPECT_FALSE(shown.isVisible());

@@ -10,6 +10,7 @@
 #include <QTest>
 
 #include "TestSupport.h"
+#include "editing/FindDialog.h"
 #include "app/Layout.h"
 #include "app/ListBox.h"
 #include "app/TraceLog.h"
@@ -137,12 +138,20 @@ TEST_F(MenusTest, FocusMovesCtrlFBetweenTheFindItems)
     QApplication::sendEvent(w.lstFields, &in);
     EXPECT_TRUE(w.mnuEditFindInFieldList->text().endsWith(QLatin1String("\tCtrl+F")));
     EXPECT_FALSE(w.mnuEditFindInRecordList->text().contains(QLatin1String("Ctrl+F")));
-    QTest::keyClick(&w, Qt::Key_F, Qt::ControlModifier);
-    EXPECT_EQ(w.LastSearchListName, QStringLiteral("lstFields"));
+    // Ctrl+F opens the find dialog of the item that carries it.
+    QString opened;
+    const auto ctrlF = [&] {
+        opened.clear();
+        w.activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&w));
+        DriveFindDialog(f.state, {[&](FindDialog& d) { opened = d.objectName(); }});
+        QTest::keyClick(&w, Qt::Key_F, Qt::ControlModifier);
+        return opened;
+    };
+    EXPECT_EQ(ctrlF(), QStringLiteral("frmFindInFieldList"));
     QApplication::sendEvent(w.lstRecords, &in);
     EXPECT_TRUE(w.mnuEditFindInRecordList->text().endsWith(QLatin1String("\tCtrl+F")));
-    QTest::keyClick(&w, Qt::Key_F, Qt::ControlModifier);
-    EXPECT_EQ(w.LastSearchListName, QStringLiteral("lstRecords"));
+    EXPECT_EQ(ctrlF(), QStringLiteral("frmFindInRecordList"));
 }
 
 TEST_F(MenusTest, PopUpMenusFollowTheirRules)

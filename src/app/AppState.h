@@ -46,6 +46,9 @@ struct SessionState {
     int16_t EnvelopeDisplayBase = 0;
     // Names this running instance's undo files apart from those of other instances.
     QString InstanceId;
+    // What the message window shows next: set just before it is shown.
+    QString MsgBoxText;
+    QString MsgBoxCaption;
 };
 
 // Settings that start-up reads into globals (the display options live in menu check marks).

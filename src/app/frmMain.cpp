@@ -7,6 +7,7 @@
 #include <QVBoxLayout>
 
 #include "app/ListBox.h"
+#include "editing/FindDialog.h"
 #include "platform/WinsockControl.h"
 
 namespace quillon {
@@ -36,6 +37,9 @@ frmMain::~frmMain()
     // The lists and the other children are deleted after this part of the window is gone:
     // nothing they do on the way out may call back into it.
     DisconnectListEvents();
+    // The find dialogs have no owner window: they go with this one.
+    delete frmFindInRecordList.data();
+    delete frmFindInFieldList.data();
     st.trace.WriteFailed = nullptr;
     st.trace.ConfigurationName = nullptr;
 }

@@ -30,6 +30,8 @@ class QTimer;
 
 namespace quillon {
 
+class FindDialog;
+
 namespace platform {
 class WinsockControl;
 }
@@ -221,8 +223,10 @@ public:
     QFrame* fraHSplitter;
     QFrame* fraVSplitter;
     // The two non-modal find windows while they exist (the search commands make them).
-    QPointer<QWidget> frmFindInFieldList;
-    QPointer<QWidget> frmFindInRecordList;
+    QPointer<FindDialog> frmFindInFieldList;
+    QPointer<FindDialog> frmFindInRecordList;
+    // The filter dialog while it is open: no record-list find meanwhile.
+    QPointer<QWidget> frmFilterRecords;
 
     // The assign-value dialog's two boxes while it is open (the editing commands open it).
     struct AssignValueDialog {
@@ -247,8 +251,19 @@ public:
     int32_t MRUCount = -1;
     // The one file handed to the loader by the last Open.
     QString sFileName;
-    // The list the last find searched, for Edit > Repeat Last Search.
+    // What Edit > Repeat Last Search repeats: the list the last find searched ("lstRecords",
+    // "lstFields" or none) and the last request of each find.
     QString LastSearchListName;
+    SearchRequest LastRecordSearch;
+    SearchRequest LastFieldSearch;
+    // The record of the last match of a record-list find; 0 before the first.
+    int32_t LastFoundRecord = 0;
+
+    // The searches of the two find commands. `start` is -1 for a new text, else the selected
+    // row of the record list (the selected line of the field list); `found` tells whether a
+    // record (line) matched, which is then selected and shown.
+    void RecordListFind(int32_t& start, bool& found);
+    void RecordDetailFind(int& start, bool& found);
     // Layout state: the window state seen by the last resize (0 normal, 1 minimized,
     // 2 maximized) and the grab offsets of the two splitter bars, in twips.
     int16_t PreviousWindowState = 0;
@@ -523,6 +538,18 @@ private:
 
     bool loading_ = false;
     bool exiting_ = false;
+    // Find (frmMain_Find.cpp).
+    FindDialog* ShowFindDialog(QPointer<FindDialog>& dialog, bool records);
+    // Waits, letting window events run, until `dialog` hands over its request; false when the
+    // dialog is gone or the program is ending.
+    bool WaitForSearchDialog(FindDialog* dialog);
+    bool FindInRecordList(const SearchRequest& request, int32_t start, bool repeat);
+    bool FindInFieldList(const SearchRequest& request, int start, bool repeat);
+    void SelectFoundFieldLines(const SearchRequest& request);
+    // The selected row of a list (its current row when that is selected), -1 when none.
+    static int SelectedRow(const ListBox* list);
+    bool waitingForRecordFind_ = false;
+    bool waitingForFieldFind_ = false;
     void ShutDown();
     void CreateServerSocket();
     void BuildTCPIPPanel();

@@ -14,8 +14,6 @@ void frmMain::mnuEditFindInFieldList_Click()
     mnuFieldListFind_Click();
 }
 
-void frmMain::mnuEditRepeatLastSearch_Click() {}
-
 // The record list.
 void frmMain::mnuRecordListReplace_Click() {}
 void frmMain::mnuRecordListEdit_Click() {}

@@ -14,6 +14,7 @@
 #include "app/Layout.h"
 #include "app/WindowUtility.h"
 #include "app/frmMain.h"
+#include "editing/FindDialog.h"
 
 namespace quillon {
 

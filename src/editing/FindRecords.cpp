@@ -87,6 +87,11 @@ std::string NoMoreOccurrencesMessage(std::string_view findText)
     return "No more occurances of '" + std::string(findText) + "' were found.";
 }
 
+std::string NoMoreRecordOccurrencesMessage(std::string_view findText)
+{
+    return "No more occurances of '" + std::string(findText) + "' was found.";
+}
+
 std::string FoundRecordLabel(int32_t record, int32_t recordCount)
 {
     // The number keeps a blank where a sign would stand.

@@ -25,6 +25,10 @@ inline constexpr std::string_view UnexpectedDirectionMessage =
 std::string NoFurtherOccurrencesMessage(std::string_view findText);
 // "No more occurances of '<text>' were found." (field list)
 std::string NoMoreOccurrencesMessage(std::string_view findText);
+// Repeat Last Search in the record list: "No more occurances of '<text>' was found."
+std::string NoMoreRecordOccurrencesMessage(std::string_view findText);
+inline constexpr std::string_view NoRecordShownToSearchMessage =
+    "There is no HL7 message loaded to search through.";
 // "Rec  <n>/<count>": the file label after a record was found.
 std::string FoundRecordLabel(int32_t record, int32_t recordCount);
 

@@ -36,6 +36,15 @@ MsgAnswer ScriptedResponder::MsgBox(const QString& text, MsgButtons buttons, Msg
     return a;
 }
 
+void ScriptedResponder::MsgBoxWindow(const QString& text, const QString& caption)
+{
+    shown_.push_back({Shown::Kind::Window, text, caption, MsgButtons::OKOnly, MsgIcon::None, {}});
+    if (whileShown) {
+        const Shown open = shown_.back();
+        whileShown(open);
+    }
+}
+
 std::optional<QString> ScriptedResponder::InputBox(const QString& prompt, const QString& title,
                                                    const QString& defaultText)
 {

@@ -46,6 +46,9 @@ public:
     virtual QStringList FileDialog(const FileDialogRequest& request) = 0;
     // Screen fonts of fixed pitch only. No value when the user cancelled.
     virtual std::optional<FontChoice> FontDialog(const FontChoice& preset) = 0;
+    // The program's own message window: `text` above an OK button, titled `caption`, modal and
+    // above every other window of the program (the top-most find dialogs too).
+    virtual void MsgBoxWindow(const QString& text, const QString& caption) = 0;
 };
 
 // The answer a box gives when nobody chooses: its first button.
@@ -54,7 +57,7 @@ MsgAnswer FirstButton(MsgButtons buttons);
 class ScriptedResponder : public Dialogs {
 public:
     struct Shown {
-        enum class Kind { Message, Input } kind;
+        enum class Kind { Message, Input, Window } kind;
         QString text;
         QString title;
         MsgButtons buttons = MsgButtons::OKOnly;
@@ -77,6 +80,7 @@ public:
                                     const QString& defaultText) override;
     QStringList FileDialog(const FileDialogRequest& request) override;
     std::optional<FontChoice> FontDialog(const FontChoice& preset) override;
+    void MsgBoxWindow(const QString& text, const QString& caption) override;
 
     const std::vector<Shown>& shown() const { return shown_; }
     const std::vector<FileDialogRequest>& fileDialogs() const { return fileDialogs_; }

@@ -1,16 +1,39 @@
 #include "platform/QtDialogs.h"
 
+#include <QApplication>
 #include <QFileDialog>
 #include <QFontDialog>
 #include <QInputDialog>
 #include <QMessageBox>
 
+#include "editing/frmMsgBox.h"
+
 namespace quillon::platform {
+
+namespace {
+
+// A box asked for while a top-most window (a find dialog) is active goes over that window, so
+// the box is not hidden behind it.
+QWidget* Owner(QWidget* parent)
+{
+    QWidget* active = QApplication::activeWindow();
+    if (active && active != parent && active->isVisible()
+        && active->windowFlags().testFlag(Qt::WindowStaysOnTopHint))
+        return active;
+    return parent;
+}
+
+}  // namespace
+
+void QtDialogs::MsgBoxWindow(const QString& text, const QString& caption)
+{
+    quillon::frmMsgBox::Show(text, caption);
+}
 
 MsgAnswer QtDialogs::MsgBox(const QString& text, MsgButtons buttons, MsgIcon icon,
                             const QString& title)
 {
-    QMessageBox box(parent_);
+    QMessageBox box(Owner(parent_));
     box.setWindowTitle(title);
     // Texts are written with CR LF line breaks; the box wants plain new lines.
     box.setText(QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));

@@ -18,6 +18,7 @@ public:
                                     const QString& defaultText) override;
     QStringList FileDialog(const FileDialogRequest& request) override;
     std::optional<FontChoice> FontDialog(const FontChoice& preset) override;
+    void MsgBoxWindow(const QString& text, const QString& caption) override;
 
 private:
     QPointer<QWidget> parent_;

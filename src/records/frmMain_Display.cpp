@@ -439,21 +439,6 @@ void frmMain::mnuViewsDisable_Click()
     }
 }
 
-void frmMain::mnuRecordListFind_Click()
-{
-    if (st.records.RecordCount == 0) {
-        dlg.MsgBox(QStringLiteral("There are no HL7 messages loaded to search through."),
-                   MsgButtons::OKOnly, MsgIcon::Information, QStringLiteral("No Records"));
-        return;
-    }
-    LastSearchListName = QStringLiteral("lstRecords");
-}
-
-void frmMain::mnuFieldListFind_Click()
-{
-    LastSearchListName = QStringLiteral("lstFields");
-}
-
 void frmMain::mnuEditFilterRecordList_Click()
 {
     if (st.records.RecordCount == 0)

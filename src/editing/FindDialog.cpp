@@ -1,0 +1,359 @@
+#include "editing/FindDialog.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QValidator>
+#include <QVBoxLayout>
+
+#include "app/Settings.h"
+#include "editing/FindDialogRules.h"
+
+namespace quillon {
+
+const QString FindDialog::HistorySection = QStringLiteral("cboFindRecords");
+
+namespace {
+
+QString Text(const std::string& bytes) { return QString::fromStdString(bytes); }
+std::string Bytes(const QString& text) { return text.toStdString(); }
+
+// The segment box takes what is typed in upper case.
+class UpperCaseValidator : public QValidator {
+public:
+    using QValidator::QValidator;
+    State validate(QString& input, int&) const override
+    {
+        input = input.toUpper();
+        return Acceptable;
+    }
+};
+
+// The record-find history box refuses "|".
+class NoBarValidator : public QValidator {
+public:
+    using QValidator::QValidator;
+    State validate(QString& input, int&) const override
+    {
+        return input.contains(QLatin1Char('|')) ? Invalid : Acceptable;
+    }
+};
+
+QComboBox* EditableBox(QWidget* parent, const char* name)
+{
+    auto* box = new QComboBox(parent);
+    box->setObjectName(QLatin1String(name));
+    box->setEditable(true);
+    // Lines enter the lists only through the history rules, never by Enter.
+    box->setInsertPolicy(QComboBox::NoInsert);
+    box->setMaxVisibleItems(12);
+    return box;
+}
+
+QFont PickerFont()
+{
+    QFont font(QStringLiteral("Courier New"));
+    font.setStyleHint(QFont::Monospace);
+    return font;
+}
+
+}  // namespace
+
+FindDialog::FindDialog(Kind kind_, AppState& state, platform::Dialogs& dialogs)
+    : QDialog(nullptr), kind(kind_), st(state), dlg(dialogs)
+{
+    const bool records = kind == Kind::RecordList;
+    setObjectName(records ? QStringLiteral("frmFindInRecordList")
+                          : QStringLiteral("frmFindInFieldList"));
+    setWindowTitle(QStringLiteral("Find"));
+    // Above every other window; the record-list dialog has no close box (Cancel ends it).
+    Qt::WindowFlags flags = Qt::Dialog | Qt::WindowStaysOnTopHint;
+    if (records)
+        flags |= Qt::CustomizeWindowHint | Qt::WindowTitleHint;
+    setWindowFlags(flags);
+    setModal(false);
+
+    lblLabel = new QLabel(QStringLiteral("Fi&nd what:"), this);
+    cboFindRecords = EditableBox(this, "cboFindRecords");
+    cboFindRecords->setValidator(new NoBarValidator(cboFindRecords));
+    cboFindFields = EditableBox(this, "cboFindFields");
+    lblLabel->setBuddy(records ? cboFindRecords : cboFindFields);
+
+    auto* grid = new QGridLayout;
+    grid->addWidget(lblLabel, 0, 0);
+    grid->addWidget(cboFindRecords, 0, 1);
+    grid->addWidget(cboFindFields, 0, 1);
+    if (records) {
+        cboSegmentFind = EditableBox(this, "cboSegmentFind");
+        cboSegmentFind->setFont(PickerFont());
+        cboSegmentFind->setValidator(new UpperCaseValidator(cboSegmentFind));
+        cboFieldFind = EditableBox(this, "cboFieldFind");
+        cboFieldFind->setFont(PickerFont());
+        cboFieldFind->setMinimumContentsLength(36);
+        cboFieldFind->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+        grid->addWidget(new QLabel(QStringLiteral("In Segment:"), this), 1, 0);
+        grid->addWidget(cboSegmentFind, 1, 1);
+        grid->addWidget(new QLabel(QStringLiteral("and Field:"), this), 2, 0);
+        grid->addWidget(cboFieldFind, 2, 1);
+    }
+
+    fraFrame = new QGroupBox(QStringLiteral("Direction"), this);
+    optDirection[0] = new QRadioButton(QStringLiteral("&Up"), fraFrame);
+    optDirection[1] = new QRadioButton(QStringLiteral("&Down"), fraFrame);
+    optDirection[1]->setChecked(true);
+    auto* directions = new QHBoxLayout(fraFrame);
+    directions->addWidget(optDirection[0]);
+    directions->addWidget(optDirection[1]);
+    chkMatchCase = new QCheckBox(QStringLiteral("Match &case"), this);
+    chkMatchCase->setObjectName(QStringLiteral("chkMatchCase"));
+    chkMatchWholeWordOnly = new QCheckBox(QStringLiteral("Match &whole word only"), this);
+    chkMatchWholeWordOnly->setObjectName(QStringLiteral("chkMatchWholeWordOnly"));
+    auto* checks = new QVBoxLayout;
+    checks->addWidget(chkMatchWholeWordOnly);
+    checks->addWidget(chkMatchCase);
+    auto* options = new QHBoxLayout;
+    options->addLayout(checks);
+    options->addWidget(fraFrame);
+
+    cmdCommand[0] = new QPushButton(QStringLiteral("&Find Next"), this);
+    cmdCommand[0]->setObjectName(QStringLiteral("cmdFindNext"));
+    cmdCommand[0]->setDefault(true);
+    cmdCommand[1] = new QPushButton(QStringLiteral("Cancel"), this);
+    cmdCommand[1]->setObjectName(QStringLiteral("cmdCancel"));
+    cmdCommand[0]->setAutoDefault(true);
+    cmdCommand[1]->setAutoDefault(false);
+    auto* buttons = new QVBoxLayout;
+    buttons->addWidget(cmdCommand[0]);
+    buttons->addWidget(cmdCommand[1]);
+    buttons->addStretch();
+
+    auto* left = new QVBoxLayout;
+    left->addLayout(grid);
+    left->addLayout(options);
+    auto* layout = new QHBoxLayout(this);
+    layout->addLayout(left, 1);
+    layout->addLayout(buttons);
+
+    for (int i = 0; i < 2; ++i)
+        connect(cmdCommand[static_cast<size_t>(i)], &QPushButton::clicked, this,
+                [this, i] { cmdCommand_Click(i); });
+
+    if (records) {
+        cboSegmentFind->addItem(Text(std::string(AllSegments)));
+        for (const std::string& name : st.dictionary.SegmentNames)
+            cboSegmentFind->addItem(Text(name));
+        connect(cboSegmentFind, &QComboBox::currentTextChanged, this, &FindDialog::FillFieldBox);
+        cboSegmentFind->setCurrentIndex(0);
+        FillFieldBox();
+        cboFieldFind->installEventFilter(this);
+        cboFieldFind->lineEdit()->installEventFilter(this);
+        connect(cboFindRecords, &QComboBox::activated, this, &FindDialog::cboFindRecords_Click);
+        LoadRecordHistory();
+    }
+    cboFindRecords->setEditText(QString());
+    ShowHistoryBoxFor(std::string(records ? FindTargetRecords : FindTargetFields));
+}
+
+void FindDialog::ShowHistoryBoxFor(const std::string& target)
+{
+    const bool records = target == FindTargetRecords;
+    if (!records && target != FindTargetFields)
+        return;
+    cboFindRecords->setVisible(records);
+    cboFindRecords->setEnabled(records);
+    cboFindFields->setVisible(!records);
+    cboFindFields->setEnabled(!records);
+    lblLabel->setBuddy(records ? cboFindRecords : cboFindFields);
+}
+
+bool FindDialog::event(QEvent* event)
+{
+    if (event->type() == QEvent::WindowActivate)
+        ShowHistoryBoxFor(st.search.FindTarget);
+    return QDialog::event(event);
+}
+
+bool FindDialog::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::FocusOut && cboFieldFind
+        && (watched == cboFieldFind || watched == cboFieldFind->lineEdit()))
+        cboFieldFind_LostFocus();
+    return QDialog::eventFilter(watched, event);
+}
+
+void FindDialog::FillFieldBox()
+{
+    fieldLines_ = FieldPickerLines(st.dictionary, Bytes(cboSegmentFind->currentText()));
+    const QSignalBlocker block(cboFieldFind);
+    cboFieldFind->clear();
+    for (const std::string& line : fieldLines_)
+        cboFieldFind->addItem(Text(line));
+    cboFieldFind->setEditText(fieldLines_.empty() ? QString() : Text(fieldLines_.front()));
+}
+
+void FindDialog::cboFieldFind_LostFocus()
+{
+    const FieldBoxLeave leave =
+        LeaveFieldBox(Bytes(cboFieldFind->currentText()), Bytes(cboSegmentFind->currentText()));
+    if (leave.segment)
+        cboSegmentFind->setEditText(Text(*leave.segment));  // refills the field box
+    cboFieldFind->setEditText(Text(leave.fieldText));
+}
+
+void FindDialog::LoadRecordHistory()
+{
+    for (int k = 0; k < RecordFindHistoryKeysRead; ++k) {
+        const QString line = st.settings.Get(kSettingsApp, HistorySection, QString::number(k));
+        if (!line.isEmpty())
+            cboFindRecords->addItem(line);
+    }
+}
+
+namespace {
+
+std::vector<std::string> Lines(const QComboBox* box)
+{
+    std::vector<std::string> lines;
+    lines.reserve(static_cast<size_t>(box->count()));
+    for (int i = 0; i < box->count(); ++i)
+        lines.push_back(Bytes(box->itemText(i)));
+    return lines;
+}
+
+// Puts `lines` in the box's list, its text left as it was.
+void SetLines(QComboBox* box, const std::vector<std::string>& lines)
+{
+    const QString text = box->currentText();
+    const QSignalBlocker block(box);
+    box->clear();
+    for (const std::string& line : lines)
+        box->addItem(Text(line));
+    box->setEditText(text);
+}
+
+}  // namespace
+
+void FindDialog::PushRecordHistory()
+{
+    const QString findText = cboFindRecords->currentText();
+    if (!findText.isEmpty()) {
+        std::vector<std::string> lines = Lines(cboFindRecords);
+        PushHistory(lines,
+                    RecordFindHistoryEntry(Bytes(findText), Bytes(cboSegmentFind->currentText()),
+                                           Bytes(cboFieldFind->currentText()),
+                                           chkMatchWholeWordOnly->isChecked(),
+                                           chkMatchCase->isChecked()),
+                    RecordFindHistoryLength);
+        SetLines(cboFindRecords, lines);
+    }
+    const platform::SettingsStore::Batch batch(st.settings);
+    for (int k = 0; k < static_cast<int>(RecordFindHistoryLength); ++k)
+        st.settings.Save(kSettingsApp, HistorySection, QString::number(k),
+                         k < cboFindRecords->count() ? cboFindRecords->itemText(k) : QString());
+}
+
+void FindDialog::PushFieldHistory()
+{
+    const QString findText = cboFindFields->currentText();
+    if (findText.isEmpty())
+        return;
+    std::vector<std::string> lines = Lines(cboFindFields);
+    PushHistory(lines, Bytes(findText), 0);
+    SetLines(cboFindFields, lines);
+}
+
+void FindDialog::cboFindRecords_Click(int index)
+{
+    const RecordFindHistoryChoice choice =
+        SplitRecordFindHistoryLine(Bytes(cboFindRecords->itemText(index)));
+    cboSegmentFind->setEditText(Text(choice.segmentText));
+    const int segment = cboSegmentFind->findText(Text(choice.segmentText));
+    if (segment >= 0)
+        cboSegmentFind->setCurrentIndex(segment);
+    cboFieldFind->setEditText(Text(choice.fieldText));
+    chkMatchWholeWordOnly->setChecked(choice.wholeWord);
+    chkMatchCase->setChecked(choice.matchCase);
+    cboFindRecords->setEditText(Text(choice.findText));
+}
+
+void FindDialog::cmdCommand_Click(int index)
+{
+    if (kind == Kind::RecordList) {
+        cboFieldFind_LostFocus();
+        cboFieldFind->setEditText(cboFieldFind->currentText().toUpper());
+    }
+    if (index == 0)
+        FindNext();
+    else
+        Cancel();
+}
+
+void FindDialog::FindNext()
+{
+    SearchRequest& request = st.search;
+    const bool recordsTarget = request.FindTarget != FindTargetFields;
+    if (kind == Kind::RecordList && recordsTarget) {
+        request.FindText = cboFindRecords->currentText().toLatin1().toStdString();
+        PushRecordHistory();
+    } else {
+        request.FindText = cboFindFields->currentText().toLatin1().toStdString();
+        PushFieldHistory();
+    }
+    if (kind == Kind::RecordList) {
+        const std::optional<std::string> field =
+            CheckedFindFieldName(Bytes(cboFieldFind->currentText()), fieldLines_);
+        if (!field) {
+            dlg.MsgBox(Text(BadFieldNameMessage(Bytes(cboSegmentFind->currentText()))),
+                       platform::MsgButtons::OKOnly, platform::MsgIcon::Exclamation,
+                       Text(std::string(BadFieldNameTitle)));
+            return;
+        }
+        request.FindFieldName = *field;
+    }
+    request.MatchWholeWordOnly = chkMatchWholeWordOnly->isChecked();
+    request.MatchCase = chkMatchCase->isChecked();
+    request.SearchUp = optDirection[0]->isChecked();
+    request.SearchDown = optDirection[1]->isChecked();
+    request.SearchDialogDone = true;
+    emit Done();
+}
+
+void FindDialog::Cancel()
+{
+    SearchRequest& request = st.search;
+    request.FindText.clear();
+    request.MatchWholeWordOnly = false;
+    request.MatchCase = false;
+    request.SearchUp = false;
+    request.SearchDown = false;
+    request.SearchDialogDone = true;
+    emit Done();
+}
+
+void FindDialog::reject()
+{
+    // Esc is Cancel; the main window hides the dialog.
+    Cancel();
+}
+
+void FindDialog::closeEvent(QCloseEvent* event)
+{
+    // The field-list dialog refuses to close and cancels; the record-list dialog has no close
+    // box and closes only when the program takes it down.
+    if (kind == Kind::FieldList || event->spontaneous()) {
+        event->ignore();
+        Cancel();
+        return;
+    }
+    Cancel();
+    event->accept();
+}
+
+}  // namespace quillon
