@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <functional>
 
 #include "TestSupport.h"
 #include "editing/FindDialog.h"
@@ -295,6 +296,34 @@ TEST_F(FindWindow, FieldListFindSelectsOneLineAtATime)
     EXPECT_EQ(SelectedFieldLines(), std::vector<std::string>{"PID-5-2"});
 }
 
+TEST_F(FindWindow, EveryWayInOpensItsDialog)
+{
+    SelectRecord(1);
+    const auto slash = [](ListBox* list) {
+        return [list] { QTest::keyClick(list, Qt::Key_Slash); };
+    };
+    struct Case {
+        const char* name;
+        std::function<void()> open;
+        QString dialog;
+    };
+    const std::vector<Case> cases{
+        {"Edit menu, record list", [&] { w.mnuEditFindInRecordList->trigger(); }, "frmFindInRecordList"},
+        {"Edit menu, field list", [&] { w.mnuEditFindInFieldList->trigger(); }, "frmFindInFieldList"},
+        {"record list pop-up", [&] { w.mnuRecordListFind->trigger(); }, "frmFindInRecordList"},
+        {"field list pop-up", [&] { w.mnuFieldListFind->trigger(); }, "frmFindInFieldList"},
+        {"toolbar", [&] { w.tbarTools_ButtonClick(13); }, "frmFindInRecordList"},
+        {"/ in the record list", slash(w.lstRecords), "frmFindInRecordList"},
+        {"/ in the field list", slash(w.lstFields), "frmFindInFieldList"},
+    };
+    for (const Case& c : cases) {
+        QString opened;
+        DriveFindDialog(st, {[&](FindDialog& d) { opened = d.objectName(); }});
+        c.open();
+        EXPECT_EQ(opened, c.dialog) << c.name;
+    }
+}
+
 TEST_F(FindWindow, RefusalsAndWaysToEnd)
 {
     // The filter dialog open: nothing happens.
@@ -332,6 +361,17 @@ TEST_F(FindWindow, RefusalsAndWaysToEnd)
         EXPECT_EQ(s.text, QStringLiteral("There are no HL7 messages loaded to search through."));
         EXPECT_EQ(s.title, QStringLiteral("Quillon"));
     }
+}
+
+TEST_F(FindWindow, ExitWhileADialogWaitsEndsTheCommand)
+{
+    bool exited = false;
+    DriveFindDialog(st, {[&](FindDialog&) {
+        exited = true;
+        w.mnuFileExit_Click();
+    }});
+    w.mnuRecordListFind_Click();  // returns instead of waiting on
+    EXPECT_TRUE(exited);
 }
 
 }  // namespace

@@ -25,13 +25,14 @@ namespace {
 QString Text(const std::string& bytes) { return QString::fromStdString(bytes); }
 std::string Bytes(const QString& text) { return text.toStdString(); }
 
-// The segment box takes what is typed in upper case.
+// The segment box takes what is typed in upper case; its first item stays "all".
 class UpperCaseValidator : public QValidator {
 public:
     using QValidator::QValidator;
     State validate(QString& input, int&) const override
     {
-        input = input.toUpper();
+        if (input != QLatin1String(AllSegments.data(), static_cast<qsizetype>(AllSegments.size())))
+            input = input.toUpper();
         return Acceptable;
     }
 };

@@ -33,7 +33,7 @@ struct WaitCursor {
 };
 
 // Places a dialog shown for the first time beside the main window: right of it when the screen
-// has room there, else over its top right corner.
+// has room there, else against the screen's right edge.
 void PlaceBeside(QWidget* dialog, const QWidget* main)
 {
     dialog->adjustSize();
@@ -42,7 +42,7 @@ void PlaceBeside(QWidget* dialog, const QWidget* main)
     const QRect room = screen ? screen->availableGeometry() : QRect(0, 0, 1 << 14, 1 << 14);
     QPoint at(frame.right() + 1, frame.top() + 60);
     if (at.x() + dialog->width() > room.right())
-        at.setX(std::max(room.left(), frame.right() - dialog->width() - 20));
+        at.setX(std::max(room.left(), room.right() - dialog->frameGeometry().width()));
     at.setY(std::clamp(at.y(), room.top(), std::max(room.top(), room.bottom() - dialog->height())));
     dialog->move(at);
 }
