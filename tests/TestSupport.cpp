@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QPointer>
 #include <QPushButton>
 #include <QTimer>
 #include <deque>
@@ -70,15 +71,34 @@ void DriveFindDialog(AppState& state, std::vector<std::function<void(FindDialog&
     auto clock = std::make_shared<QElapsedTimer>();
     clock->start();
     timer->setInterval(1);
-    QObject::connect(timer, &QTimer::timeout, [timer, queue, clock, &state] {
+    auto watching = std::make_shared<QPointer<FindDialog>>();
+    QObject::connect(timer, &QTimer::timeout, [timer, queue, clock, watching, &state] {
         FindDialog* dialog = ShownFindDialog();
-        if (!dialog || state.search.SearchDialogDone) {
-            if (clock->elapsed() > 10000)
+        const bool late = clock->elapsed() > 10000;
+        if (!dialog) {
+            // Before the first step the command has not shown its dialog yet; after the last
+            // one the command has ended.
+            if (queue->empty() || late) {
+                timer->stop();
                 timer->deleteLater();
+            }
             return;
         }
-        if (queue->empty() || clock->elapsed() > 10000) {
-            timer->deleteLater();
+        if (*watching != dialog) {
+            // A cancellation ends the command: this driver stops with it, so it never works a
+            // dialog that a later command shows.
+            *watching = dialog;
+            QObject::connect(dialog, &FindDialog::Done, timer, [timer, &state] {
+                if (state.search.FindText.empty()) {
+                    timer->stop();
+                    timer->deleteLater();
+                }
+            });
+        }
+        if (state.search.SearchDialogDone)
+            return;
+        if (queue->empty() || late) {
+            queue->clear();
             dialog->cmdCommand[1]->click();
             return;
         }

@@ -10,10 +10,12 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <QLabel>
 #include <functional>
 
 #include "TestSupport.h"
 #include "editing/FindDialog.h"
+#include "editing/frmMsgBox.h"
 #include "records/Pages.h"
 
 namespace quillon::test {
@@ -361,6 +363,19 @@ TEST_F(FindWindow, RefusalsAndWaysToEnd)
         EXPECT_EQ(s.text, QStringLiteral("There are no HL7 messages loaded to search through."));
         EXPECT_EQ(s.title, QStringLiteral("Quillon"));
     }
+}
+
+TEST(FindMessageWindow, ShowsItsTextsOnTopAndOKCloses)
+{
+    frmMsgBox box(QStringLiteral("No further occurances of 'x' were found."),
+                  QStringLiteral("Record List Find"));
+    EXPECT_EQ(box.windowTitle(), QStringLiteral("Record List Find"));
+    EXPECT_EQ(box.lblMessageBox->text(), QStringLiteral("No further occurances of 'x' were found."));
+    EXPECT_TRUE(box.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    box.show();
+    box.cmdOK->click();
+    EXPECT_EQ(box.result(), QDialog::Accepted);
+    EXPECT_FALSE(box.isVisible());
 }
 
 TEST_F(FindWindow, ExitWhileADialogWaitsEndsTheCommand)
