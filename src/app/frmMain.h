@@ -84,6 +84,9 @@ public:
     QAction* mnuEditFindInRecordList;
     QAction* mnuEditFindInFieldList;
     QAction* mnuEditRepeatLastSearch;
+    QAction* mnuEditFilterRecordList;
+    QAction* mnuClipboardPaste;
+    QAction* mnuClipboardPasteAppend;
     // The FTP menu of the menu bar.
     QAction* mnuFTP;
     QAction* mnuFTPReceive;
@@ -390,6 +393,9 @@ public slots:
     void mnuRecordListFind_Click();
     void mnuFieldListFind_Click();
     void mnuEditFilterRecordList_Click();
+    void mnuRecordListFilter_Click();
+    void mnuClipboardPaste_Click();
+    void mnuClipboardPasteAppend_Click();
     void mnuEditFindInRecordList_Click();
     void mnuEditFindInFieldList_Click();
     void mnuEditRepeatLastSearch_Click();

@@ -14,7 +14,15 @@ void frmMain::mnuEditFindInFieldList_Click()
     mnuFieldListFind_Click();
 }
 
+// Paste.
+void frmMain::mnuClipboardPaste_Click() {}
+void frmMain::mnuClipboardPasteAppend_Click() {}
+
 // The record list.
+void frmMain::mnuRecordListFilter_Click()
+{
+    mnuEditFilterRecordList_Click();
+}
 void frmMain::mnuRecordListReplace_Click() {}
 void frmMain::mnuRecordListEdit_Click() {}
 void frmMain::mnuRecordListAssignValueToField_Click() {}

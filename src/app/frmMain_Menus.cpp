@@ -56,6 +56,18 @@ void frmMain::BuildMenus()
     mnuEditUndo = AddItem(this, edit, "&Undo", &frmMain::mnuEditUndo_Click);
     mnuEditUndo->setEnabled(false);
     edit->addSeparator();
+    mnuClipboardPaste = AddItem(this, edit, "&Paste Records from Clipboard",
+                                &frmMain::mnuClipboardPaste_Click);
+    mnuClipboardPaste->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_V));
+    mnuClipboardPaste->setEnabled(false);
+    mnuClipboardPasteAppend = AddItem(this, edit, "Paste Records from Clipboard (&Append)",
+                                      &frmMain::mnuClipboardPasteAppend_Click);
+    mnuClipboardPasteAppend->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_A));
+    mnuClipboardPasteAppend->setEnabled(false);
+    edit->addSeparator();
+    mnuEditFilterRecordList = AddItem(this, edit, "&Filter Record List...",
+                                      &frmMain::mnuEditFilterRecordList_Click);
+    edit->addSeparator();
     mnuEditFindInRecordList = AddItem(this, edit, "Find in &Record List...\tCtrl+F",
                                       &frmMain::mnuEditFindInRecordList_Click);
     mnuEditFindInFieldList =
@@ -243,7 +255,7 @@ void frmMain::BuildPopupMenus()
     QMenu* r = mnuRecordList;
     mnuRecordListFind = AddItem(this, r, "Find...", &frmMain::mnuRecordListFind_Click);
     mnuRecordListReplace = AddItem(this, r, "Replace...", &frmMain::mnuRecordListReplace_Click);
-    mnuRecordListFilter = AddItem(this, r, "Filter...", &frmMain::mnuEditFilterRecordList_Click);
+    mnuRecordListFilter = AddItem(this, r, "Filter...", &frmMain::mnuRecordListFilter_Click);
     r->addSeparator();
     mnuRecordListEdit = AddItem(this, r, "Edit...", &frmMain::mnuRecordListEdit_Click);
     mnuRecordListAssignValueToField = AddItem(this, r, "Assign Value to Field ...",
