@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/DataFolders.h"
+#include "editing/FilterRecords.h"
 #include "editing/SearchRequest.h"
 #include "records/Dictionary.h"
 #include "platform/SettingsStore.h"
@@ -66,6 +67,7 @@ struct OptionState {
 // Values the editing, search and filter commands share with the record display.
 struct EditingState {
     std::string FilterRepetition;              // "(2)" or "" for the filter-by-field locator
+    FilterRequest filter;                      // what the filter dialog asked for last
     std::array<std::string, 6> UndoDelimiters;  // slots 1 to 5, for a delimiter-change undo point
 };
 

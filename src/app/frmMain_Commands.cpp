@@ -19,10 +19,6 @@ void frmMain::mnuClipboardPaste_Click() {}
 void frmMain::mnuClipboardPasteAppend_Click() {}
 
 // The record list.
-void frmMain::mnuRecordListFilter_Click()
-{
-    mnuEditFilterRecordList_Click();
-}
 void frmMain::mnuRecordListReplace_Click() {}
 void frmMain::mnuRecordListEdit_Click() {}
 void frmMain::mnuRecordListAssignValueToField_Click() {}
@@ -57,7 +53,6 @@ void frmMain::mnuFieldListReplace_Click() {}
 void frmMain::mnuFieldListAssignValue_Click() {}
 void frmMain::mnuFieldListEdit_Click() {}
 void frmMain::mnuFieldListUniqueValues_Click() {}
-void frmMain::mnuFieldListFilterByThisField_Click() {}
 void frmMain::mnuFieldListCreateView_Click() {}
 void frmMain::mnuFieldListPrint_Click() {}
 void frmMain::mnuFieldListPrintReport_Click() {}

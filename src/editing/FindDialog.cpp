@@ -47,6 +47,8 @@ public:
     }
 };
 
+}  // namespace
+
 QComboBox* EditableBox(QWidget* parent, const char* name)
 {
     auto* box = new QComboBox(parent);
@@ -58,6 +60,8 @@ QComboBox* EditableBox(QWidget* parent, const char* name)
     return box;
 }
 
+namespace {
+
 QFont PickerFont()
 {
     QFont font(QStringLiteral("Courier New"));
@@ -65,7 +69,113 @@ QFont PickerFont()
     return font;
 }
 
+std::vector<std::string> Lines(const QComboBox* box)
+{
+    std::vector<std::string> lines;
+    lines.reserve(static_cast<size_t>(box->count()));
+    for (int i = 0; i < box->count(); ++i)
+        lines.push_back(Bytes(box->itemText(i)));
+    return lines;
+}
+
+// Puts `lines` in the box's list, its text left as it was.
+void SetLines(QComboBox* box, const std::vector<std::string>& lines)
+{
+    const QString text = box->currentText();
+    const QSignalBlocker block(box);
+    box->clear();
+    for (const std::string& line : lines)
+        box->addItem(Text(line));
+    box->setEditText(text);
+}
+
 }  // namespace
+
+FieldPicker::FieldPicker(QWidget* dialog, const DescriptionDictionary& dictionary,
+                         const char* segmentBoxName, const char* fieldBoxName)
+    : QObject(dialog),
+      segmentBox(EditableBox(dialog, segmentBoxName)),
+      fieldBox(EditableBox(dialog, fieldBoxName)),
+      dictionary_(dictionary)
+{
+    segmentBox->setFont(PickerFont());
+    segmentBox->setValidator(new UpperCaseValidator(segmentBox));
+    fieldBox->setFont(PickerFont());
+    fieldBox->setMinimumContentsLength(36);
+    fieldBox->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    segmentBox->addItem(Text(std::string(AllSegments)));
+    for (const std::string& name : dictionary_.SegmentNames)
+        segmentBox->addItem(Text(name));
+    connect(segmentBox, &QComboBox::currentTextChanged, this, &FieldPicker::Fill);
+    segmentBox->setCurrentIndex(0);
+    Fill();
+    fieldBox->installEventFilter(this);
+    fieldBox->lineEdit()->installEventFilter(this);
+}
+
+bool FieldPicker::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::FocusOut
+        && (watched == fieldBox || watched == fieldBox->lineEdit()))
+        LeaveFieldBox();
+    return QObject::eventFilter(watched, event);
+}
+
+void FieldPicker::Fill()
+{
+    lines_ = FieldPickerLines(dictionary_, Bytes(segmentBox->currentText()));
+    const QSignalBlocker block(fieldBox);
+    fieldBox->clear();
+    for (const std::string& line : lines_)
+        fieldBox->addItem(Text(line));
+    fieldBox->setEditText(lines_.empty() ? QString() : Text(lines_.front()));
+}
+
+void FieldPicker::SetSegment(const QString& segment)
+{
+    segmentBox->setEditText(segment);  // refills the field box
+    const int item = segmentBox->findText(segment);
+    if (item >= 0)
+        segmentBox->setCurrentIndex(item);
+}
+
+void FieldPicker::LeaveFieldBox()
+{
+    const FieldBoxLeave leave =
+        quillon::LeaveFieldBox(Bytes(fieldBox->currentText()), Bytes(segmentBox->currentText()));
+    if (leave.segment)
+        segmentBox->setEditText(Text(*leave.segment));  // refills the field box
+    fieldBox->setEditText(Text(leave.fieldText));
+}
+
+void FieldPicker::Show(const RecordFindHistoryChoice& choice)
+{
+    SetSegment(Text(choice.segmentText));
+    fieldBox->setEditText(Text(choice.fieldText));
+}
+
+void LoadHistory(QComboBox* box, platform::SettingsStore& settings, const QString& section)
+{
+    for (int k = 0; k < RecordFindHistoryKeysRead; ++k) {
+        const QString line = settings.Get(kSettingsApp, section, QString::number(k));
+        if (!line.isEmpty())
+            box->addItem(line);
+    }
+}
+
+void SaveHistory(QComboBox* box, const std::string& entry, platform::SettingsStore& settings,
+                 const QString& section)
+{
+    if (!entry.empty()) {
+        std::vector<std::string> lines = Lines(box);
+        PushHistory(lines, entry, RecordFindHistoryLength);
+        SetLines(box, lines);
+    }
+    const platform::SettingsStore::Batch batch(settings);
+    for (int k = 0; k < static_cast<int>(RecordFindHistoryLength); ++k)
+        settings.Save(kSettingsApp, section, QString::number(k),
+                      k < box->count() ? box->itemText(k) : QString());
+}
 
 FindDialog::FindDialog(Kind kind_, AppState& state, platform::Dialogs& dialogs)
     : QDialog(nullptr), kind(kind_), st(state), dlg(dialogs)
@@ -92,13 +202,9 @@ FindDialog::FindDialog(Kind kind_, AppState& state, platform::Dialogs& dialogs)
     grid->addWidget(cboFindRecords, 0, 1);
     grid->addWidget(cboFindFields, 0, 1);
     if (records) {
-        cboSegmentFind = EditableBox(this, "cboSegmentFind");
-        cboSegmentFind->setFont(PickerFont());
-        cboSegmentFind->setValidator(new UpperCaseValidator(cboSegmentFind));
-        cboFieldFind = EditableBox(this, "cboFieldFind");
-        cboFieldFind->setFont(PickerFont());
-        cboFieldFind->setMinimumContentsLength(36);
-        cboFieldFind->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+        picker_ = new FieldPicker(this, st.dictionary, "cboSegmentFind", "cboFieldFind");
+        cboSegmentFind = picker_->segmentBox;
+        cboFieldFind = picker_->fieldBox;
         grid->addWidget(new QLabel(QStringLiteral("In Segment:"), this), 1, 0);
         grid->addWidget(cboSegmentFind, 1, 1);
         grid->addWidget(new QLabel(QStringLiteral("and Field:"), this), 2, 0);
@@ -147,16 +253,8 @@ FindDialog::FindDialog(Kind kind_, AppState& state, platform::Dialogs& dialogs)
                 [this, i] { cmdCommand_Click(i); });
 
     if (records) {
-        cboSegmentFind->addItem(Text(std::string(AllSegments)));
-        for (const std::string& name : st.dictionary.SegmentNames)
-            cboSegmentFind->addItem(Text(name));
-        connect(cboSegmentFind, &QComboBox::currentTextChanged, this, &FindDialog::FillFieldBox);
-        cboSegmentFind->setCurrentIndex(0);
-        FillFieldBox();
-        cboFieldFind->installEventFilter(this);
-        cboFieldFind->lineEdit()->installEventFilter(this);
         connect(cboFindRecords, &QComboBox::activated, this, &FindDialog::cboFindRecords_Click);
-        LoadRecordHistory();
+        LoadHistory(cboFindRecords, st.settings, HistorySection);
     }
     cboFindRecords->setEditText(QString());
     ShowHistoryBoxFor(std::string(records ? FindTargetRecords : FindTargetFields));
@@ -181,83 +279,22 @@ bool FindDialog::event(QEvent* event)
     return QDialog::event(event);
 }
 
-bool FindDialog::eventFilter(QObject* watched, QEvent* event)
-{
-    if (event->type() == QEvent::FocusOut && cboFieldFind
-        && (watched == cboFieldFind || watched == cboFieldFind->lineEdit()))
-        cboFieldFind_LostFocus();
-    return QDialog::eventFilter(watched, event);
-}
-
-void FindDialog::FillFieldBox()
-{
-    fieldLines_ = FieldPickerLines(st.dictionary, Bytes(cboSegmentFind->currentText()));
-    const QSignalBlocker block(cboFieldFind);
-    cboFieldFind->clear();
-    for (const std::string& line : fieldLines_)
-        cboFieldFind->addItem(Text(line));
-    cboFieldFind->setEditText(fieldLines_.empty() ? QString() : Text(fieldLines_.front()));
-}
-
 void FindDialog::cboFieldFind_LostFocus()
 {
-    const FieldBoxLeave leave =
-        LeaveFieldBox(Bytes(cboFieldFind->currentText()), Bytes(cboSegmentFind->currentText()));
-    if (leave.segment)
-        cboSegmentFind->setEditText(Text(*leave.segment));  // refills the field box
-    cboFieldFind->setEditText(Text(leave.fieldText));
+    picker_->LeaveFieldBox();
 }
-
-void FindDialog::LoadRecordHistory()
-{
-    for (int k = 0; k < RecordFindHistoryKeysRead; ++k) {
-        const QString line = st.settings.Get(kSettingsApp, HistorySection, QString::number(k));
-        if (!line.isEmpty())
-            cboFindRecords->addItem(line);
-    }
-}
-
-namespace {
-
-std::vector<std::string> Lines(const QComboBox* box)
-{
-    std::vector<std::string> lines;
-    lines.reserve(static_cast<size_t>(box->count()));
-    for (int i = 0; i < box->count(); ++i)
-        lines.push_back(Bytes(box->itemText(i)));
-    return lines;
-}
-
-// Puts `lines` in the box's list, its text left as it was.
-void SetLines(QComboBox* box, const std::vector<std::string>& lines)
-{
-    const QString text = box->currentText();
-    const QSignalBlocker block(box);
-    box->clear();
-    for (const std::string& line : lines)
-        box->addItem(Text(line));
-    box->setEditText(text);
-}
-
-}  // namespace
 
 void FindDialog::PushRecordHistory()
 {
     const QString findText = cboFindRecords->currentText();
-    if (!findText.isEmpty()) {
-        std::vector<std::string> lines = Lines(cboFindRecords);
-        PushHistory(lines,
-                    RecordFindHistoryEntry(Bytes(findText), Bytes(cboSegmentFind->currentText()),
-                                           Bytes(cboFieldFind->currentText()),
-                                           chkMatchWholeWordOnly->isChecked(),
-                                           chkMatchCase->isChecked()),
-                    RecordFindHistoryLength);
-        SetLines(cboFindRecords, lines);
-    }
-    const platform::SettingsStore::Batch batch(st.settings);
-    for (int k = 0; k < static_cast<int>(RecordFindHistoryLength); ++k)
-        st.settings.Save(kSettingsApp, HistorySection, QString::number(k),
-                         k < cboFindRecords->count() ? cboFindRecords->itemText(k) : QString());
+    SaveHistory(cboFindRecords,
+                findText.isEmpty()
+                    ? std::string()
+                    : RecordFindHistoryEntry(Bytes(findText), Bytes(cboSegmentFind->currentText()),
+                                             Bytes(cboFieldFind->currentText()),
+                                             chkMatchWholeWordOnly->isChecked(),
+                                             chkMatchCase->isChecked()),
+                st.settings, HistorySection);
 }
 
 void FindDialog::PushFieldHistory()
@@ -274,11 +311,7 @@ void FindDialog::cboFindRecords_Click(int index)
 {
     const RecordFindHistoryChoice choice =
         SplitRecordFindHistoryLine(Bytes(cboFindRecords->itemText(index)));
-    cboSegmentFind->setEditText(Text(choice.segmentText));
-    const int segment = cboSegmentFind->findText(Text(choice.segmentText));
-    if (segment >= 0)
-        cboSegmentFind->setCurrentIndex(segment);
-    cboFieldFind->setEditText(Text(choice.fieldText));
+    picker_->Show(choice);
     chkMatchWholeWordOnly->setChecked(choice.wholeWord);
     chkMatchCase->setChecked(choice.matchCase);
     cboFindRecords->setEditText(Text(choice.findText));
@@ -309,7 +342,7 @@ void FindDialog::FindNext()
     }
     if (kind == Kind::RecordList) {
         const std::optional<std::string> field =
-            CheckedFindFieldName(Bytes(cboFieldFind->currentText()), fieldLines_);
+            CheckedFindFieldName(Bytes(cboFieldFind->currentText()), picker_->Lines());
         if (!field) {
             dlg.MsgBox(Text(BadFieldNameMessage(Bytes(cboSegmentFind->currentText()))),
                        platform::MsgButtons::OKOnly, platform::MsgIcon::Exclamation,

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/AppState.h"
+#include "editing/FindDialogRules.h"
 #include "platform/Dialogs.h"
 
 class QCheckBox;
@@ -19,6 +20,45 @@ class QPushButton;
 class QRadioButton;
 
 namespace quillon {
+
+// An editable box whose list changes only through the dialog's own rules, never by Enter.
+QComboBox* EditableBox(QWidget* parent, const char* name);
+
+// The segment and field boxes that the search dialogs share. The segment box offers "all" and
+// the dictionary's segments and takes typed letters in upper case; a new segment refills the
+// field box with that segment's picker lines and shows the first; leaving the field box
+// normalises its text and follows a segment typed into it. Both boxes use Courier New.
+class FieldPicker : public QObject {
+public:
+    FieldPicker(QWidget* dialog, const DescriptionDictionary& dictionary,
+                const char* segmentBoxName, const char* fieldBoxName);
+
+    QComboBox* const segmentBox;
+    QComboBox* const fieldBox;
+    // The field box's lines, as built for the segment shown.
+    const std::vector<std::string>& Lines() const { return lines_; }
+
+    void SetSegment(const QString& segment);
+    // The field box's LostFocus.
+    void LeaveFieldBox();
+    // A history line chosen: its segment and field into the boxes.
+    void Show(const RecordFindHistoryChoice& choice);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void Fill();
+    const DescriptionDictionary& dictionary_;
+    std::vector<std::string> lines_;
+};
+
+// A settings-backed search history box: keys "0" to "9" read, in key order, empty ones left out.
+void LoadHistory(QComboBox* box, platform::SettingsStore& settings, const QString& section);
+// Puts `entry` (none when empty) at the top of the box's list, five lines kept, and writes keys
+// "0" to "4" from the list (an empty string where it has no line). The box's text stays.
+void SaveHistory(QComboBox* box, const std::string& entry, platform::SettingsStore& settings,
+                 const QString& section);
 
 class FindDialog : public QDialog {
     Q_OBJECT
@@ -54,21 +94,18 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     void reject() override;
     bool event(QEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void Cancel();
     void FindNext();
-    void FillFieldBox();
     void cboFieldFind_LostFocus();
     void cboFindRecords_Click(int index);
-    void LoadRecordHistory();
     void PushRecordHistory();
     void PushFieldHistory();
 
     AppState& st;
     platform::Dialogs& dlg;
-    std::vector<std::string> fieldLines_;  // the field box's lines, as built
+    FieldPicker* picker_ = nullptr;  // Find in Record List only
 };
 
 }  // namespace quillon

@@ -439,13 +439,6 @@ void frmMain::mnuViewsDisable_Click()
     }
 }
 
-void frmMain::mnuEditFilterRecordList_Click()
-{
-    if (st.records.RecordCount == 0)
-        dlg.MsgBox(QStringLiteral("There are no records to filter."), MsgButtons::OKOnly,
-                   MsgIcon::Information, QStringLiteral("No Records"));
-}
-
 void frmMain::LoadDescriptionFiles()
 {
     const QString& root = st.folders.DataRoot;
