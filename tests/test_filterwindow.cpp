@@ -1,0 +1,307 @@
+// The filter commands in the main window: the modal dialog with its refusals and history, the
+// records left and how they are shown, the three reports and the undo point.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+#include <functional>
+#include <memory>
+
+#include "TestSupport.h"
+#include "app/WindowUtility.h"
+#include "editing/FindDialog.h"
+#include "editing/frmFilterRecords.h"
+
+namespace quillon::test {
+namespace {
+
+using Shown = platform::ScriptedResponder::Shown;
+
+// Works the filter dialog once it shows modally; a dialog still open after `step` is cancelled.
+// Keep the result alive while the command runs.
+std::unique_ptr<QTimer> DriveFilterDialog(std::function<void(frmFilterRecords&)> step,
+                                          bool* shown = nullptr)
+{
+    auto timer = std::make_unique<QTimer>();
+    timer->setInterval(5);
+    QTimer* t = timer.get();
+    QObject::connect(t, &QTimer::timeout, [t, step = std::move(step), shown] {
+        auto* d = qobject_cast<frmFilterRecords*>(QApplication::activeModalWidget());
+        if (!d)
+            return;
+        t->stop();
+        if (shown)
+            *shown = true;
+        step(*d);
+        if (d->isVisible())
+            d->cmdCancel->click();
+    });
+    t->start();
+    return timer;
+}
+
+class FilterWindow : public ::testing::Test {
+protected:
+    MainWindowFixture f;
+    frmMain& w = *f.window;
+    AppState& st = f.state;
+
+    void SetUp() override
+    {
+        st.undo.UndoEnabled = true;
+        st.dictionary.DescriptionKeys = {"MSH-9", "PID-3", "PID-5"};
+        st.dictionary.Descriptions = {"Message Type", "Patient ID", "Patient Name"};
+        st.dictionary.SegmentNames = {"MSH", "PID", "ZPI"};
+        // 500 records (two pages); every third has a ZPI segment; PID-3 repeats, its second
+        // repetition "R<i % 5>".
+        std::string bytes;
+        for (int i = 1; i <= 500; ++i)
+            bytes += "MSH|^~\\&|A|B|||20260101||ADT^A01|" + std::to_string(i) + "|P|2.3\rPID|1||ID"
+                     + std::to_string(i) + "~R" + std::to_string(i % 5) + "||DOE^JOHN\r"
+                     + (i % 3 == 0 ? "ZPI|1|Z\r" : "");
+        ASSERT_TRUE(w.LoadHL7File(f.WriteFile("five-hundred.hl7", bytes)));
+        w.CurrentPage = 2;
+        w.DisplayPage(w.CurrentPage);
+        w.txtStartWithRecord->setText(QStringLiteral("3"));
+        w.txtEndWithRecord->setText(QStringLiteral("9"));
+        w.chkSendSelectedOnly->setChecked(false);
+    }
+
+    static void Apply(frmFilterRecords& d, const QString& text, const QString& segment = "all",
+                      const QString& field = "")
+    {
+        d.cboFilterRecords->setEditText(text);
+        d.SetSegment(segment);
+        d.cboFieldFilter->setEditText(field);
+        d.cmdApplyFilter->click();
+    }
+    std::vector<Shown> ShownSince(size_t from) const
+    {
+        const auto& all = f.responder.shown();
+        return {all.begin() + static_cast<std::ptrdiff_t>(from), all.end()};
+    }
+    void ExpectFiltered(int32_t count)
+    {
+        EXPECT_EQ(st.records.RecordCount, count);
+        EXPECT_EQ(w.CurrentPage, 1);
+        EXPECT_EQ(w.lstRecords->count(), std::min(count, 400));
+        EXPECT_EQ(w.lstRecords->currentRow(), 0);
+        EXPECT_TRUE(w.lstRecords->item(0)->isSelected());
+        EXPECT_GT(w.lstFields->count(), 0);
+        EXPECT_EQ(w.lblFile->text(), QStringLiteral("Rec 1/%1").arg(count));
+        EXPECT_EQ(w.windowTitle().count(QStringLiteral(" - filtered")), 1);
+        EXPECT_EQ(w.sFileName, QStringLiteral("filtered"));
+        EXPECT_TRUE(w.txtStartWithRecord->text().isEmpty());
+        EXPECT_TRUE(w.txtEndWithRecord->text().isEmpty());
+        EXPECT_TRUE(w.chkSendSelectedOnly->isChecked());
+    }
+};
+
+TEST_F(FilterWindow, RecordFilterShowsWhatIsLeftAndUndoRestores)
+{
+    const std::string first = st.records.Record(1);
+    bool shown = false;
+    auto drive = DriveFilterDialog(
+        [&](frmFilterRecords& d) {
+            EXPECT_EQ(d.windowTitle(), QStringLiteral("Filter Records"));
+            EXPECT_FALSE(d.windowFlags().testFlag(Qt::WindowCloseButtonHint));
+            EXPECT_TRUE(d.optInclude[0]->isChecked());
+            EXPECT_EQ(IsFormLoaded(w.frmFilterRecords), IsFormLoaded(&d));
+            d.chkSegment->click();  // presence of ZPI
+            EXPECT_FALSE(d.cboFilterRecords->isEnabled());
+            EXPECT_TRUE(d.cboSegmentFilter->isEnabled());
+            Apply(d, "", "ZPI");
+        },
+        &shown);
+    w.mnuEditFilterRecordList->trigger();
+    ASSERT_TRUE(shown);
+    ExpectFiltered(166);
+    EXPECT_EQ(w.tbarButtons[6]->toolTip(), QStringLiteral("Undo Filter ''"));
+
+    // A second filter, from the record list's pop-up: delete the records whose PID-3 holds
+    // "ID3", whole record, case ignored; the caption is marked once.
+    drive = DriveFilterDialog([&](frmFilterRecords& d) {
+        d.optInclude[1]->click();
+        Apply(d, "id3", "PID", "PID-3");
+    });
+    w.mnuRecordListFilter_Click();
+    // ID3, ID30-39 and ID300-399 that are multiples of 3.
+    int32_t gone = 0;
+    for (int i = 3; i <= 500; i += 3)
+        gone += std::to_string(i).starts_with("3") ? 1 : 0;
+    ExpectFiltered(166 - gone);
+    EXPECT_EQ(st.settings.Get("Quillon", "cboFilterRecords", "0"),
+              QStringLiteral("id3\tPID-3"));
+
+    w.mnuEditUndo_Click();
+    w.mnuEditUndo_Click();
+    EXPECT_EQ(st.records.RecordCount, 500);
+    EXPECT_EQ(st.records.Record(1), first);
+}
+
+TEST_F(FilterWindow, ReportsWhenNothingOrEverythingWouldGo)
+{
+    struct Run {
+        bool keep;
+        QString text;
+        QString title;
+        QString message;
+        bool undoPoint;
+    };
+    const Run runs[] = {
+        {true, "NOWHERE", "No Records Matched Filter",
+         "Based upon your criteria, all records would be deleted.  Therefore the record list "
+         "will not be changed.",
+         false},
+        {false, "", "No Records Matched Filter",
+         "Based upon your criteria, all records would be deleted.  Therefore the record list "
+         "will not be changed.",
+         false},
+        {true, "ADT", "No Records Filtered Out",
+         "All records matched the filter requirements.  No records were deleted.", true},
+    };
+    for (const Run& run : runs) {
+        const int16_t level = st.undo.UndoLevel;
+        const size_t boxes = f.responder.shown().size();
+        auto drive = DriveFilterDialog([&](frmFilterRecords& d) {
+            d.optInclude[run.keep ? 0 : 1]->click();
+            Apply(d, run.text);
+        });
+        w.mnuEditFilterRecordList_Click();
+        const auto shown = ShownSince(boxes);
+        ASSERT_EQ(shown.size(), 1u) << run.text.toStdString();
+        EXPECT_EQ(shown[0].title, run.title);
+        EXPECT_EQ(shown[0].text, run.message);
+        EXPECT_EQ(st.records.RecordCount, 500);
+        EXPECT_EQ(w.CurrentPage, 2);
+        EXPECT_EQ(w.txtStartWithRecord->text(), QStringLiteral("3"));
+        EXPECT_EQ(st.undo.UndoLevel != level, run.undoPoint) << run.text.toStdString();
+        EXPECT_FALSE(w.windowTitle().contains(QStringLiteral("filtered")));
+    }
+}
+
+TEST_F(FilterWindow, DialogRefusesAndKeepsItsHistory)
+{
+    for (int k = 0; k < 10; ++k)
+        st.settings.Save("Quillon", "cboFilterRecords", QString::number(k),
+                         k == 7 ? QStringLiteral("old\tPID- 5      Patient Name\tWHOLE WORD") : QString());
+    const int16_t level = st.undo.UndoLevel;
+    auto drive = DriveFilterDialog([&](frmFilterRecords& d) {
+        ASSERT_EQ(d.cboFilterRecords->count(), 1);  // keys 0 to 9 are read
+        d.cboFilterRecords_Click(d.cboFilterRecords->itemText(0));
+        EXPECT_EQ(d.cboFilterRecords->currentText(), QStringLiteral("old"));
+        EXPECT_EQ(d.cboSegmentFilter->currentText(), QStringLiteral("PID"));
+        EXPECT_EQ(d.cboFieldFilter->currentText(), QStringLiteral("PID- 5      Patient Name"));
+        EXPECT_TRUE(d.chkMatchWholeWordOnly->isChecked());
+        EXPECT_FALSE(d.chkMatchCase->isChecked());
+
+        size_t boxes = f.responder.shown().size();
+        d.chkSegment->click();
+        Apply(d, "x", "all");
+        ASSERT_EQ(ShownSince(boxes).size(), 1u);
+        EXPECT_EQ(ShownSince(boxes)[0].title, QStringLiteral("Invalid Segment Name"));
+        EXPECT_EQ(ShownSince(boxes)[0].text,
+                  QStringLiteral("You can not use 'all' as the segment when searching for a particular segment."));
+        EXPECT_TRUE(d.isVisible());
+
+        boxes = f.responder.shown().size();
+        d.chkSegment->click();
+        Apply(d, "x", "PID", "PID-99");
+        ASSERT_EQ(ShownSince(boxes).size(), 1u);
+        EXPECT_EQ(ShownSince(boxes)[0].title, QStringLiteral("Bad Field Name"));
+        EXPECT_EQ(ShownSince(boxes)[0].text, QStringLiteral("That is not a valid field in segment \"PID\""));
+        EXPECT_EQ(st.editing.filter.FilterText, "{CANCEL-THE-FILTER}");
+        EXPECT_TRUE(d.isVisible());
+        // Leaves through Cancel.
+    });
+    w.mnuEditFilterRecordList_Click();
+    EXPECT_EQ(st.records.RecordCount, 500);
+    EXPECT_EQ(st.undo.UndoLevel, level);
+    EXPECT_FALSE(w.frmFilterRecords);
+
+    // An empty text still writes keys 0 to 4 from the list.
+    drive = DriveFilterDialog([&](frmFilterRecords& d) { Apply(d, ""); d.cmdCancel->click(); });
+    w.mnuEditFilterRecordList_Click();
+    EXPECT_EQ(st.settings.Get("Quillon", "cboFilterRecords", "0"),
+              QStringLiteral("old\tPID- 5      Patient Name\tWHOLE WORD"));
+    EXPECT_EQ(st.settings.Get("Quillon", "cboFilterRecords", "7"),
+              QStringLiteral("old\tPID- 5      Patient Name\tWHOLE WORD"));  // never written
+}
+
+TEST_F(FilterWindow, FilterByThisFieldPresetsTheDialogAndReadsTheRepetition)
+{
+    w.CurrentPage = 1;
+    w.DisplayPage(w.CurrentPage);
+    w.lstRecords->setCurrentRow(2, QItemSelectionModel::ClearAndSelect);  // record 3: R3
+    w.lstRecords_Click();
+    auto selectLine = [&](const QString& head) {
+        for (int j = 0; j < w.lstFields->count(); ++j)
+            if (w.lstFields->item(j)->text().startsWith(head)) {
+                w.lstFields->setCurrentRow(j, QItemSelectionModel::ClearAndSelect);
+                return true;
+            }
+        return false;
+    };
+    ASSERT_TRUE(selectLine("PID-3(2)"));
+    bool shown = false;
+    auto drive = DriveFilterDialog(
+        [&](frmFilterRecords& d) {
+            EXPECT_EQ(d.cboFilterRecords->currentText(), QStringLiteral("R3"));
+            EXPECT_EQ(d.cboSegmentFilter->currentText(), QStringLiteral("PID"));
+            EXPECT_EQ(d.cboFieldFilter->currentText(), QStringLiteral("PID- 3      Patient ID"));
+            d.chkSegment->click();  // does not make it a presence filter
+            d.cmdApplyFilter->click();
+        },
+        &shown);
+    w.mnuFieldListFilterByThisField->trigger();
+    ASSERT_TRUE(shown);
+    EXPECT_EQ(st.editing.FilterRepetition, "(2)");
+    ExpectFiltered(100);
+    for (int32_t i = 1; i <= st.records.RecordCount; ++i)
+        ASSERT_NE(st.records.Record(i).find("~R3|"), std::string::npos) << i;
+
+    // Delete mode when every record holds the value: the records stay, the message says so.
+    ASSERT_TRUE(selectLine("PID-3(2)"));
+    const size_t boxes = f.responder.shown().size();
+    drive = DriveFilterDialog([&](frmFilterRecords& d) {
+        d.optInclude[1]->click();
+        d.cmdApplyFilter->click();
+    });
+    w.mnuFieldListFilterByThisField_Click();
+    ASSERT_EQ(ShownSince(boxes).size(), 1u);
+    EXPECT_EQ(ShownSince(boxes)[0].text,
+              QStringLiteral("No records were found which do not contain 'R3'.  Therefore the record "
+                             "list will not be changed."));
+    EXPECT_EQ(st.records.RecordCount, 100);
+
+    // Lines that name no field do nothing.
+    ASSERT_TRUE(selectLine("MSH-1 "));
+    shown = false;
+    drive = DriveFilterDialog([](frmFilterRecords&) {}, &shown);
+    w.mnuFieldListFilterByThisField_Click();
+    QApplication::processEvents();
+    EXPECT_FALSE(shown);
+}
+
+TEST_F(FilterWindow, NoFilterWhileTheRecordFindShows)
+{
+    DriveFindDialog(st, {[&](FindDialog&) {
+        bool shown = false;
+        auto drive = DriveFilterDialog([](frmFilterRecords&) {}, &shown);
+        w.mnuEditFilterRecordList_Click();
+        w.tbarTools_ButtonClick(12);
+        QApplication::processEvents();
+        EXPECT_FALSE(shown);
+    }});
+    w.mnuRecordListFind_Click();
+    EXPECT_EQ(st.records.RecordCount, 500);
+}
+
+}  // namespace
+}  // namespace quillon::test
