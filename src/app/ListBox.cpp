@@ -117,6 +117,8 @@ QVariant ListModel::data(const QModelIndex& index, int role) const
         return {};
     if (role == Qt::DisplayRole || role == Qt::EditRole)
         return Text(index.row());
+    if (role == Qt::UserRole && index.row() < sourceCount_)
+        return source_->UserData(index.row());
     if (role == Qt::UserRole && static_cast<size_t>(index.row()) < userData_.size())
         return userData_[static_cast<size_t>(index.row())];
     return {};
@@ -193,8 +195,30 @@ void ListModel::Materialize()
     for (QString& row : rows_)
         rows.push_back(std::move(row));
     rows_ = std::move(rows);
+    // The source's row data joins the stored rows' data, which is indexed by row.
+    std::vector<QVariant> data;
+    bool any = !userData_.empty();
+    for (int i = 0; i < sourceCount_; ++i) {
+        data.push_back(source_->UserData(i));
+        any = any || data.back().isValid();
+    }
+    if (any) {
+        for (size_t i = static_cast<size_t>(sourceCount_); i < userData_.size(); ++i)
+            data.push_back(std::move(userData_[i]));
+        userData_ = std::move(data);
+    }
     source_.reset();
     sourceCount_ = 0;
+}
+
+void ListModel::SetText(int row, const QString& text)
+{
+    if (row < 0 || row >= Count())
+        return;
+    Materialize();
+    rows_[static_cast<size_t>(row)] = text;
+    const QModelIndex changed = index(row);
+    emit dataChanged(changed, changed, {Qt::DisplayRole});
 }
 
 void ListModel::Remove(int row)
@@ -315,6 +339,11 @@ void ListBox::clear()
 void ListBox::RemoveRow(int row)
 {
     model_->Remove(row);
+}
+
+void ListBox::SetRowText(int row, const QString& text)
+{
+    model_->SetText(row, text);
 }
 
 void ListBox::SetRows(std::shared_ptr<const ListRows> rows)

@@ -23,6 +23,8 @@ public:
     // Characters [from, from + n) of the row, cut at its end.
     virtual QString Slice(int row, qsizetype from, qsizetype n) const = 0;
     QString Text(int row) const { return Slice(row, 0, Length(row)); }
+    // What the row carries besides its text (the list's Qt::UserRole); none by default.
+    virtual QVariant UserData(int) const { return {}; }
 };
 
 // A row of a ListBox, as a handle: `list->item(i)->text()` reads row i.
@@ -60,6 +62,8 @@ public:
     qsizetype Length(int row) const;
     QString Slice(int row, qsizetype from, qsizetype n) const;
     void Append(const QString& text, const QVariant& userData);
+    // Gives the row a new text in place; its data stays.
+    void SetText(int row, const QString& text);
     void Remove(int row);
     void Clear();
     void SetRows(std::shared_ptr<const ListRows> rows);
@@ -96,6 +100,8 @@ public:
     void addItem(const QString& text, const QVariant& userData = QVariant());
     void clear();
     void RemoveRow(int row);
+    // Replaces the text of one row in place (selection and current row stay).
+    void SetRowText(int row, const QString& text);
     // Shows `rows` in place of every row (one model reset).
     void SetRows(std::shared_ptr<const ListRows> rows);
     // The same in two steps, so the old rows are let go before the new ones are built: nothing

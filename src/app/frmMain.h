@@ -337,6 +337,10 @@ public:
     // Saving: all records (true) or the selected rows of the page (false), through a dialog.
     void SaveRecords(bool all);
 
+    // Records from the clipboard's text in place of the loaded ones, or after them (`append`);
+    // page 1 is shown afterwards.
+    void PasteRecords(bool append);
+
     // Undo ring (frmMain_Undo.cpp).
     void UndoSave(const QString& operationName);
     // Puts back the record store saved at the ring's current slot and steps the ring back;
@@ -396,6 +400,8 @@ public slots:
     void mnuRecordListFilter_Click();
     void mnuClipboardPaste_Click();
     void mnuClipboardPasteAppend_Click();
+    // The Edit menu as it opens: which of its items can be chosen.
+    void mnuEdit_Click();
     void mnuEditFindInRecordList_Click();
     void mnuEditFindInFieldList_Click();
     void mnuEditRepeatLastSearch_Click();

@@ -14,13 +14,8 @@ void frmMain::mnuEditFindInFieldList_Click()
     mnuFieldListFind_Click();
 }
 
-// Paste.
-void frmMain::mnuClipboardPaste_Click() {}
-void frmMain::mnuClipboardPasteAppend_Click() {}
-
 // The record list.
 void frmMain::mnuRecordListReplace_Click() {}
-void frmMain::mnuRecordListEdit_Click() {}
 void frmMain::mnuRecordListAssignValueToField_Click() {}
 void frmMain::mnuRecordListCopy_Click() {}
 void frmMain::mnuRecordListDelete_Click() {}
@@ -51,7 +46,6 @@ void frmMain::mnuSegmentListPrint_Click() {}
 // The field list.
 void frmMain::mnuFieldListReplace_Click() {}
 void frmMain::mnuFieldListAssignValue_Click() {}
-void frmMain::mnuFieldListEdit_Click() {}
 void frmMain::mnuFieldListUniqueValues_Click() {}
 void frmMain::mnuFieldListCreateView_Click() {}
 void frmMain::mnuFieldListPrint_Click() {}

@@ -76,6 +76,7 @@ void frmMain::BuildMenus()
         AddItem(this, edit, "Repeat &Last Search", &frmMain::mnuEditRepeatLastSearch_Click);
     mnuEditRepeatLastSearch->setShortcut(QKeySequence(Qt::Key_F3));
     mnuEditRepeatLastSearch->setEnabled(false);
+    connect(edit, &QMenu::aboutToShow, this, &frmMain::mnuEdit_Click);
 
     QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
     mnuViewTCPIPWindow = view->addAction(QStringLiteral("&TCP/IP Window"));

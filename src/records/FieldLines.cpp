@@ -317,6 +317,7 @@ void FieldLineBuffer::push_back(std::string_view line, size_t headLength)
     headRefs_.push_back(static_cast<uint64_t>(headLength) << 56 | headRef);
     tailRefs_.push_back(bytes_.Add(tail));
     tailLengths_.push_back(static_cast<uint32_t>(tail.size()));
+    segmentRows_.push_back(segment_);
 }
 
 std::string FieldLineBuffer::Line(size_t i) const

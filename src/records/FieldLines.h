@@ -53,7 +53,12 @@ std::vector<std::string_view> SplitRecordSegments(std::string_view record, char 
 class FieldLineBuffer {
 public:
     // `headLength` leading characters of `line` are its designation and description columns.
+    // The line belongs to the segment named by the last BeginSegment.
     void push_back(std::string_view line, size_t headLength);
+    // Lines pushed from now on belong to segment-list row `row` (-1: to no row).
+    void BeginSegment(int32_t row) { segment_ = row; }
+    // The segment-list row the line was built from, -1 when none.
+    int32_t SegmentRow(size_t i) const { return segmentRows_[i]; }
     size_t size() const { return tailLengths_.size(); }
     bool empty() const { return tailLengths_.empty(); }
     std::string_view Head(size_t i) const { return bytes_.View(headRefs_[i] & RefMask, headRefs_[i] >> 56); }
@@ -86,6 +91,8 @@ private:
     std::vector<uint64_t> headRefs_;  // length << 56 | place
     std::vector<uint64_t> tailRefs_;
     std::vector<uint32_t> tailLengths_;
+    std::vector<int32_t> segmentRows_;
+    int32_t segment_ = -1;
 };
 
 // Appends the field lines of one segment to `lines`. An MSH, FHS or BHS segment sets the

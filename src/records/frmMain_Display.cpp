@@ -69,6 +69,12 @@ public:
     {
         return Latin1(lines.Line(static_cast<size_t>(row)), from, n);
     }
+    // The segment-list row each line was built from: the field edit finds its segment by it.
+    QVariant UserData(int row) const override
+    {
+        const int32_t segment = lines.SegmentRow(static_cast<size_t>(row));
+        return segment >= 0 ? QVariant(segment) : QVariant();
+    }
 };
 
 // Whether a row is blank after trimming, read whole only when it starts with a blank.
@@ -236,9 +242,14 @@ void frmMain::lstRecords_Click()
     }
     auto fieldRows = std::make_shared<FieldRows>();
     const DisplayOptions options = CurrentDisplayOptions();
-    for (std::string_view segment : segments)
+    int32_t segmentRow = 0;
+    for (std::string_view segment : segments) {
+        // Blank segments have no row of their own (see above).
+        const bool listed = !TrimBlanks(segment).empty();
+        fieldRows->lines.BeginSegment(listed ? segmentRow++ : -1);
         AppendSegmentFieldLines(segment, options, st.dictionary, st.view.ViewFields, st.delimiters,
                                 fieldRows->lines);
+    }
     const FieldLineBuffer& lines = fieldRows->lines;
     size_t longestLine = 0;
     for (size_t i = 1; i < lines.size(); ++i)

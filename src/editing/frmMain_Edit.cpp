@@ -1,0 +1,151 @@
+// Editing one record by hand: its whole text in the record editor, or the value of one field
+// through an input box.
+#include <QApplication>
+
+#include "app/frmMain.h"
+#include "editing/frmEditRecord.h"
+#include "records/FieldDesignations.h"
+#include "records/FieldLines.h"
+#include "records/Pages.h"
+
+namespace quillon {
+
+using platform::MsgButtons;
+using platform::MsgIcon;
+
+namespace {
+
+std::string Bytes(const QString& text)
+{
+    const QByteArray latin1 = text.toLatin1();
+    return std::string(latin1.constData(), static_cast<size_t>(latin1.size()));
+}
+
+// The first row of `segments` whose first three characters are `name`; -1 when none.
+int FirstSegmentNamed(const ListBox* segments, const QString& name)
+{
+    for (int i = 0; i < segments->count(); ++i)
+        if (segments->Model().Slice(i, 0, 3) == name)
+            return i;
+    return -1;
+}
+
+}  // namespace
+
+void frmMain::mnuRecordListEdit_Click()
+{
+    const int index = lstRecords->currentRow();
+    const int32_t k = RecordAt(CurrentPage, index);
+    if (index < 0 || k < 1 || k > st.records.RecordCount)
+        return;
+
+    QString edited = DisplayText(st.records.Record(k));
+    {
+        frmEditRecord editor(edited, st.envelope.EndOfBlockChar, this);
+        editor.exec();
+    }
+    // The page may have changed while the editor was open (a record received meanwhile).
+    if (RecordAt(CurrentPage, index) != k || index >= lstRecords->count()
+        || k > st.records.RecordCount)
+        return;
+
+    // The row and the record are replaced in place, without an undo point.
+    if (lstRecords->item(index)->text() != edited) {
+        lstRecords->Widen(edited.size(), &edited);
+        lstRecords->SetRowText(index, edited);
+    }
+    st.records.Records[static_cast<size_t>(k)] = Bytes(edited);
+    {
+        const QSignalBlocker block(lstRecords);
+        lstRecords->item(index)->setSelected(true);
+    }
+    ForceRecordRedisplay = true;
+    lstRecords_Click();
+    ForceRecordRedisplay = false;
+}
+
+void frmMain::mnuFieldListEdit_Click()
+{
+    const int fieldRow = lstFields->currentRow();
+    const int recordRow = lstRecords->currentRow();
+    if (fieldRow < 0 || recordRow < 0)
+        return;
+    const int32_t k = RecordAt(CurrentPage, recordRow);
+    if (k < 1 || k > st.records.RecordCount)
+        return;
+    const QModelIndex top = lstFields->indexAt(QPoint(0, 0));
+    const int topRow = top.isValid() ? top.row() : 0;
+
+    const QString line = lstFields->item(fieldRow)->text();
+    if (line.contains(QLatin1String(ParsedDataFollows.data())) || line.contains(QLatin1String("MSH-1 "))
+        || line.contains(QLatin1String("MSH-2 ")))
+        return;
+    const QString designation = line.section(QLatin1Char(' '), 0, 0).trimmed();
+
+    // The segment the line was built from; under a view, the first segment of the field's name.
+    int segmentRow = -1;
+    const QVariant builtFrom = lstFields->Model().data(lstFields->Model().index(fieldRow), Qt::UserRole);
+    if (st.view.ViewFieldCount() == 0 && builtFrom.isValid())
+        segmentRow = builtFrom.toInt();
+    else
+        segmentRow = FirstSegmentNamed(lstSegments, designation.left(3));
+    if (segmentRow < 0 || segmentRow >= lstSegments->count()) {
+        if (st.view.ViewFieldCount() > 0)
+            dlg.MsgBox(QStringLiteral("Unable to determine which segment the field you wish to "
+                                      "edit is in."),
+                       MsgButtons::OKOnly, MsgIcon::Exclamation, QStringLiteral("Can't Edit Field"));
+        return;
+    }
+
+    const std::string segment = Bytes(lstSegments->item(segmentRow)->text());
+    const std::string name = Bytes(designation);
+    int32_t start = 0;
+    int32_t length = 0;
+    const std::string value =
+        WhatIsInField(segment, name, start, length, st.delimiters, st.envelope.EndOfBlockChar);
+    // Without a place for the value there is nothing to change.
+    if (start < 1 || static_cast<size_t>(start - 1) + static_cast<size_t>(length) > segment.size())
+        return;
+
+    const std::optional<QString> entered = dlg.InputBox(
+        QStringLiteral("Enter new field content:"), QStringLiteral("Edit Field"), DisplayText(value));
+    if (!entered)
+        return;
+
+    UndoSave(QStringLiteral("Edit ") + designation);
+    const size_t at = static_cast<size_t>(start - 1);
+    const std::string newSegment =
+        segment.substr(0, at) + Bytes(*entered) + segment.substr(at + static_cast<size_t>(length));
+
+    // The record again from the segment list, the edited segment in its place; no end-of-block
+    // character after the last segment.
+    const char eob = st.envelope.EndOfBlockChar;
+    int rows = lstSegments->count();
+    if (rows > 0 && lstSegments->item(rows - 1)->Length() == 0)
+        --rows;
+    std::string record;
+    for (int i = 0; i < rows; ++i) {
+        if (i > 0)
+            record.push_back(eob);
+        record += i == segmentRow ? newSegment : Bytes(lstSegments->item(i)->text());
+    }
+    st.records.Records[static_cast<size_t>(k)] = std::move(record);
+
+    CurrentPage = PageOfRecord(k);
+    DisplayPage(CurrentPage);
+    if (recordRow < lstRecords->count()) {
+        {
+            const QSignalBlocker block(lstRecords);
+            lstRecords->setCurrentRow(recordRow, QItemSelectionModel::ClearAndSelect);
+        }
+        lstRecords_Click();
+    }
+    if (lstFields->count() > 0) {
+        lstFields->scrollToItem(lstFields->item(std::min(topRow, lstFields->count() - 1)),
+                                QAbstractItemView::PositionAtTop);
+        if (fieldRow < lstFields->count())
+            lstFields->setCurrentRow(fieldRow, QItemSelectionModel::ClearAndSelect);
+    }
+}
+
+}  // namespace quillon

@@ -1,0 +1,121 @@
+// Edit > Paste Records from Clipboard (replace or append), and the Edit menu as it opens.
+#include <QApplication>
+#include <QClipboard>
+#include <QElapsedTimer>
+#include <QGuiApplication>
+
+#include "app/Settings.h"
+#include "app/TraceLog.h"
+#include "app/frmMain.h"
+#include "editing/PasteRecords.h"
+
+namespace quillon {
+
+using platform::MsgButtons;
+using platform::MsgIcon;
+
+namespace {
+
+// The clipboard's text as bytes, one Latin-1 character a byte, as the lists show records.
+QByteArray ClipboardBytes()
+{
+    return QGuiApplication::clipboard()->text().toLatin1();
+}
+
+std::string_view View(const QByteArray& bytes)
+{
+    return {bytes.constData(), static_cast<size_t>(bytes.size())};
+}
+
+}  // namespace
+
+void frmMain::mnuEdit_Click()
+{
+    // 3. The paste items, while the clipboard's text starts like an HL7 header.
+    const QByteArray clip = ClipboardBytes();
+    const bool offered = ClipboardOffersRecords(View(clip));
+    mnuClipboardPaste->setEnabled(offered);
+    mnuClipboardPasteAppend->setEnabled(offered);
+}
+
+void frmMain::mnuClipboardPaste_Click()
+{
+    st.session.LockedFieldName.clear();
+    stsPanels[5]->clear();
+    PasteRecords(false);
+}
+
+void frmMain::mnuClipboardPasteAppend_Click()
+{
+    st.session.LockedFieldName.clear();
+    stsPanels[5]->clear();
+    PasteRecords(true);
+}
+
+void frmMain::PasteRecords(bool append)
+{
+    const QString clipText = QGuiApplication::clipboard()->text();
+    const QByteArray clip = clipText.toLatin1();
+    const std::string_view text = View(clip);
+    if (text.empty()) {
+        dlg.MsgBox(QStringLiteral("There is no data on the clipboard to parse."),
+                   MsgButtons::OKOnly, MsgIcon::Information, QStringLiteral("No Data to Paste"));
+        return;
+    }
+    if (!PasteAccepted(text)) {
+        dlg.MsgBox(QStringLiteral("The clipboard does not appear to contain an HL7 message.\r\r"
+                                  "The data on the clipboard is:\r\r")
+                       + clipText,
+                   MsgButtons::OKOnly, MsgIcon::None, kSettingsApp);
+        return;
+    }
+
+    UndoSave(QStringLiteral("Paste Record(s)"));
+    ClearListsAndRange();
+    if (!append) {
+        // The earlier records go; their slots are emptied so their memory goes with them.
+        for (int32_t i = 1; i <= st.records.RecordCount; ++i)
+            std::string().swap(st.records.Records[static_cast<size_t>(i)]);
+        st.records.RecordCount = 0;
+    }
+
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    QElapsedTimer shown;
+    shown.start();
+    CutPastedRecords(text, st.envelope.EndOfBlockChar, [&](std::string_view record) {
+        st.records.Append(std::string(record));
+        if (st.trace.LogMessage)
+            WriteLog(st, "MSG",
+                     "SERVER: The following record has been received via pasting: "
+                         + std::string(record));
+        if (st.trace.LogMessageASCII)
+            for (const auto& [category, line] : PasteDumpLines(record))
+                WriteLog(st, category, line);
+        // The count shows and the window repaints now and then, not per record.
+        if (shown.elapsed() >= 50) {
+            lblFile->setText(QStringLiteral("Rec %1/%2")
+                                 .arg(lstRecords->currentRow() + 1)
+                                 .arg(st.records.RecordCount));
+            QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+            shown.restart();
+        }
+    });
+    QApplication::restoreOverrideCursor();
+
+    CurrentPage = 1;
+    DisplayPage(CurrentPage);
+    setWindowTitle(QStringLiteral("Quillon - data pasted from clipboard"));
+    sFileName = QStringLiteral("Data pasted from clipboard");
+    SetButtonEnabledStatus();
+    if (lstRecords->count() > 0) {
+        {
+            const QSignalBlocker block(lstRecords);
+            lstRecords->setCurrentRow(0, QItemSelectionModel::ClearAndSelect);
+        }
+        lstRecords_Click();
+    }
+    lstRecords->setFocus();
+    st.session.FocusedListName = QStringLiteral("lstRecords");
+}
+
+}  // namespace quillon
