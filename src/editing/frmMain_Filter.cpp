@@ -163,10 +163,10 @@ void frmMain::mnuFieldListFilterByThisField_Click()
         dlg.MsgBox(Text(NoRecordsToFilterMessage), MsgButtons::OKOnly, MsgIcon::None, kSettingsApp);
         return;
     }
-    const ListItem current = lstFields->currentItem();
-    if (!current || !current->isSelected())
+    const int row = SelectedRow(lstFields);
+    if (row < 0)
         return;
-    const std::string line = current->text().toLatin1().toStdString();
+    const std::string line = lstFields->item(row)->text().toLatin1().toStdString();
     if (line.find(ParsedDataFollows) != std::string::npos || TrimBlanks(line).empty()
         || line.find("MSH-1 ") != std::string::npos || line.find("MSH-2 ") != std::string::npos)
         return;
