@@ -15,6 +15,7 @@
 
 #include "TestSupport.h"
 #include "app/WindowUtility.h"
+#include "app/frmProgressIndicator.h"
 #include "editing/FindDialog.h"
 #include "editing/frmFilterRecords.h"
 
@@ -143,6 +144,51 @@ TEST_F(FilterWindow, RecordFilterShowsWhatIsLeftAndUndoRestores)
     w.mnuEditUndo_Click();
     EXPECT_EQ(st.records.RecordCount, 500);
     EXPECT_EQ(st.records.Record(1), first);
+}
+
+TEST_F(FilterWindow, CancelInTheProgressWindowKeepsWhatWasDecided)
+{
+    const RecordStore before = st.records;
+    // Cancel as soon as the progress window shows; the walk sees it at its first look.
+    QTimer cancel;
+    cancel.setInterval(0);
+    bool cancelled = false;
+    QObject::connect(&cancel, &QTimer::timeout, [&] {
+        if (auto* p = qobject_cast<frmProgressIndicator*>(QApplication::activeModalWidget())) {
+            cancel.stop();
+            cancelled = true;
+            p->cmdCancel->click();
+        }
+    });
+    auto drive = DriveFilterDialog([&](frmFilterRecords& d) {
+        cancel.start();
+        Apply(d, "ZPI");  // keeps every third record
+    });
+    w.mnuEditFilterRecordList_Click();
+    ASSERT_TRUE(cancelled);
+    EXPECT_FALSE(st.session.ProgressCancelled);
+    const int32_t count = st.records.RecordCount;
+    ASSERT_GT(count, 166);
+    ASSERT_LT(count, 500);
+    ExpectFiltered(count);
+    // What is left is the old records in order, less some without ZPI that all lie behind
+    // every record without ZPI that stayed: the walk decides from the last record backwards.
+    int32_t j = 0;
+    int32_t lastKeptWithout = 0;
+    int32_t firstRemoved = 0;
+    for (int32_t i = 1; i <= count; ++i) {
+        while (++j <= before.RecordCount && before.Record(j) != st.records.Record(i)) {
+            ASSERT_EQ(before.Record(j).find("\rZPI"), std::string::npos) << j;
+            firstRemoved = firstRemoved == 0 ? j : firstRemoved;
+        }
+        ASSERT_LE(j, before.RecordCount) << "record " << i << " is not an old one in order";
+        if (before.Record(j).find("\rZPI") == std::string::npos)
+            lastKeptWithout = j;
+    }
+    EXPECT_LT(lastKeptWithout, firstRemoved);
+    EXPECT_EQ(w.lstRecords->item(0)->text().toLatin1().toStdString(), before.Record(1));
+    w.mnuEditUndo_Click();
+    EXPECT_EQ(st.records.RecordCount, 500);
 }
 
 TEST_F(FilterWindow, ReportsWhenNothingOrEverythingWouldGo)
