@@ -159,6 +159,8 @@ TEST_F(EditWindow, FieldEditSplicesIntoTheSegmentOfTheLine)
          "PID-5", 1, "NEW", "MSH|^~\\&|A\rZZZ\rNTE\rPID|1||X||NEW"},
         {"under a view: the first segment of the name", "MSH|^~\\&|A\rOBX|1||5\rOBX|2||6\rOBX|3||7\r",
          {"OBX-3"}, "OBX-3", 3, "9", "MSH|^~\\&|A\rOBX|1||9\rOBX|2||6\rOBX|3||7"},
+        {"short header: no component separator", "MSH|\rPID|1||A^B\r", {}, "PID-3", 1, "NEW",
+         "MSH|\rPID|1||NEW"},
         {"cancel changes nothing", "MSH|^~\\&|A\rPID|1||X\r", {}, "PID-3", 1, std::nullopt, ""},
         {"the separator line is not edited", "MSH|^~\\&|A\rPID|1||X\r", {}, "MSH-1", 1,
          std::nullopt, "", false},

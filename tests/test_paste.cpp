@@ -196,6 +196,15 @@ TEST_F(PasteWindow, RefusalsChangeNothing)
         EXPECT_EQ(w.lstRecords->count(), 2);
         EXPECT_FALSE(w.mnuEditUndo->isEnabled());
     }
+    // Without its undo point the paste drops nothing.
+    f.responder.Clear();
+    WriteBytes(st.folders.TempFolder + "plain", "x");
+    st.folders.TempFolder += "plain/";
+    Clip("MSH|NEW\r\n");
+    w.mnuClipboardPaste_Click();
+    ASSERT_EQ(f.responder.shown().size(), 1u);
+    EXPECT_EQ(f.responder.shown()[0].title, "Undo");
+    EXPECT_EQ(Stored(), old);
 }
 
 TEST_F(PasteWindow, EditMenuOffersPasteForHeaderText)

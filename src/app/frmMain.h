@@ -343,6 +343,9 @@ public:
 
     // Undo ring (frmMain_Undo.cpp).
     void UndoSave(const QString& operationName);
+    // UndoSave for a command that must not change anything without its undo point: false when
+    // the point could not be written (the failure has been reported).
+    bool SaveUndoPointFor(const QString& operationName);
     // Puts back the record store saved at the ring's current slot and steps the ring back;
     // false when there is nothing to restore.
     bool RestoreUndoLevel();

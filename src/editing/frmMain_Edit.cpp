@@ -32,6 +32,13 @@ int FirstSegmentNamed(const ListBox* segments, const QString& name)
 
 }  // namespace
 
+bool frmMain::SaveUndoPointFor(const QString& operationName)
+{
+    const int16_t level = st.undo.UndoLevel;
+    UndoSave(operationName);
+    return !st.undo.UndoEnabled || st.undo.UndoLevel != level;
+}
+
 void frmMain::mnuRecordListEdit_Click()
 {
     const int index = lstRecords->currentRow();
@@ -112,7 +119,8 @@ void frmMain::mnuFieldListEdit_Click()
     if (!entered)
         return;
 
-    UndoSave(QStringLiteral("Edit ") + designation);
+    if (!SaveUndoPointFor(QStringLiteral("Edit ") + designation))
+        return;
     const size_t at = static_cast<size_t>(start - 1);
     const std::string newSegment =
         segment.substr(0, at) + Bytes(*entered) + segment.substr(at + static_cast<size_t>(length));

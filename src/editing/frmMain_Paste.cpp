@@ -70,7 +70,8 @@ void frmMain::PasteRecords(bool append)
         return;
     }
 
-    UndoSave(QStringLiteral("Paste Record(s)"));
+    if (!SaveUndoPointFor(QStringLiteral("Paste Record(s)")))
+        return;
     ClearListsAndRange();
     if (!append) {
         // The earlier records go; their slots are emptied so their memory goes with them.
