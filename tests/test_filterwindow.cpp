@@ -232,6 +232,20 @@ TEST_F(FilterWindow, ReportsWhenNothingOrEverythingWouldGo)
     }
 }
 
+TEST_F(FilterWindow, NoUndoPointNoFilter)
+{
+    // A file where the undo folder should be: the copy cannot be written.
+    st.folders.TempFolder = f.WriteFile("not-a-folder", "x") + QStringLiteral("/");
+    const size_t boxes = f.responder.shown().size();
+    auto drive = DriveFilterDialog([&](frmFilterRecords& d) { Apply(d, "ZPI"); });
+    w.mnuEditFilterRecordList_Click();
+    ASSERT_EQ(ShownSince(boxes).size(), 1u);
+    EXPECT_TRUE(ShownSince(boxes)[0].text.startsWith(QStringLiteral("The undo point could not be saved")));
+    EXPECT_EQ(st.records.RecordCount, 500);
+    EXPECT_EQ(w.lstRecords->count(), 100);  // page 2 as it was
+    EXPECT_FALSE(w.windowTitle().contains(QStringLiteral("filtered")));
+}
+
 TEST_F(FilterWindow, DialogRefusesAndKeepsItsHistory)
 {
     for (int k = 0; k < 10; ++k)
