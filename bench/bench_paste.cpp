@@ -70,7 +70,11 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     const Figures small = Measure(10000);
     const Figures large = Measure(100000);
-    std::printf("100,000 / 10,000 records: paste %.1fx, plain copy %.1fx (10x is linear)\n",
-                large.paste / small.paste, large.copy / small.copy);
+    // Ten times the bytes no longer fit the caches and are fresh pages: the plain copy itself
+    // grows by more than 10x, so the paste is judged against its growth.
+    std::printf("100,000 / 10,000 records: paste %.1fx, plain copy %.1fx; paste growth / copy "
+                "growth %.2f (1 or less: linear like the copy)\n",
+                large.paste / small.paste, large.copy / small.copy,
+                (large.paste / small.paste) / (large.copy / small.copy));
     return 0;
 }
