@@ -64,7 +64,7 @@ Figure Measure(int count, const char* mode, const FilterCriteria& criteria, cons
         found = MemmemPass(original, needle);
         bestReference = std::min(bestReference, bench::Seconds(t));
         t.restart();
-        decision = DecideFilter(original, criteria, delimiters, '\r', [](int32_t) { return true; });
+        decision = FilterRecords(original, criteria, delimiters, '\r', [](int32_t) { return true; });
         bestDecide = std::min(bestDecide, bench::Seconds(t));
     }
     RecordStore store = original;

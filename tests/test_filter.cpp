@@ -112,7 +112,7 @@ TEST(FilterRecords, KeepsOrDeletesInOnePassAndOrder)
         RecordStore store = StoreOf(9);
         const int32_t bound = store.UpperBound();
         const FilterDecision decision =
-            DecideFilter(store, TextCriteria("EVEN", keep), delimiters, kEob);
+            FilterRecords(store, TextCriteria("EVEN", keep), delimiters, kEob);
         EXPECT_FALSE(decision.cancelled);
         EXPECT_EQ(decision.examined, 9);
         ASSERT_TRUE(RemoveDecided(store, decision));
@@ -131,7 +131,7 @@ TEST(FilterRecords, KeepingNothingIsReportedBeforeAnythingIsRemoved)
 {
     RecordStore store = StoreOf(5);
     const FilterDecision decision =
-        DecideFilter(store, TextCriteria("ABSENT", true), Delimiters(), kEob);
+        FilterRecords(store, TextCriteria("ABSENT", true), Delimiters(), kEob);
     EXPECT_EQ(decision.Remaining(), 0);
     EXPECT_EQ(store.RecordCount, 5);  // deciding never changes the store
     EXPECT_EQ(store.Record(5), StoreOf(5).Record(5));
@@ -146,7 +146,7 @@ TEST(FilterRecords, StoppedWalkRemovesOnlyWhatWasDecided)
     {
         RecordStore decided = StoreOf(1000);
         std::vector<int32_t> calls;
-        decision = DecideFilter(decided, TextCriteria("EVEN", true), Delimiters(), kEob,
+        decision = FilterRecords(decided, TextCriteria("EVEN", true), Delimiters(), kEob,
                                 [&](int32_t examined) {
                                     calls.push_back(examined);
                                     return false;
@@ -170,7 +170,7 @@ TEST(FilterRecords, StoppedWalkRemovesOnlyWhatWasDecided)
 
     // A store that lost records since the decision is left alone.
     RecordStore shrunk = StoreOf(3);
-    EXPECT_FALSE(RemoveDecided(shrunk, DecideFilter(StoreOf(4), TextCriteria("EVEN", true),
+    EXPECT_FALSE(RemoveDecided(shrunk, FilterRecords(StoreOf(4), TextCriteria("EVEN", true),
                                                     Delimiters(), kEob)));
     EXPECT_EQ(shrunk.RecordCount, 3);
 }

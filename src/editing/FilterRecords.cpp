@@ -124,7 +124,7 @@ bool FilterMatcher::SomeSegmentLacksField(std::string_view record) const
     return false;
 }
 
-FilterDecision DecideFilter(const RecordStore& store, const FilterCriteria& criteria,
+FilterDecision FilterRecords(const RecordStore& store, const FilterCriteria& criteria,
                             const Delimiters& delimiters, char endOfBlock,
                             const std::function<bool(int32_t)>& progress)
 {

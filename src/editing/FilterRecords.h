@@ -88,7 +88,7 @@ struct FilterDecision {
 
 // Decides the records from the last to the first. `progress(examined)` is called about every
 // 50 ms; when it answers false the walk stops and the records not yet decided are kept.
-FilterDecision DecideFilter(const RecordStore& store, const FilterCriteria& criteria,
+FilterDecision FilterRecords(const RecordStore& store, const FilterCriteria& criteria,
                             const Delimiters& delimiters, char endOfBlock,
                             const std::function<bool(int32_t examined)>& progress = {});
 

@@ -91,7 +91,7 @@ void RunFilter(frmMain& w, bool byField)
     {
         const WaitCursor wait;
         if (byField) {
-            decision = DecideFilter(st.records, criteria, st.delimiters, st.envelope.EndOfBlockChar);
+            decision = FilterRecords(st.records, criteria, st.delimiters, st.envelope.EndOfBlockChar);
         } else {
             frmProgressIndicator progress(st.session.ProgressCancelled, &w);
             // Input goes to the progress window alone while the records are walked.
@@ -100,7 +100,7 @@ void RunFilter(frmMain& w, bool byField)
             progress.progBar->setValue(0);
             progress.show();
             QApplication::processEvents();
-            decision = DecideFilter(st.records, criteria, st.delimiters,
+            decision = FilterRecords(st.records, criteria, st.delimiters,
                                     st.envelope.EndOfBlockChar, [&](int32_t examined) {
                                         progress.progBar->setValue(examined);
                                         QApplication::processEvents();
