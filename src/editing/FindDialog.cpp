@@ -57,6 +57,8 @@ QComboBox* EditableBox(QWidget* parent, const char* name)
     // Lines enter the lists only through the history rules, never by Enter.
     box->setInsertPolicy(QComboBox::NoInsert);
     box->setMaxVisibleItems(12);
+    box->setMinimumContentsLength(30);
+    box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     return box;
 }
 
