@@ -53,7 +53,8 @@ struct Figure {
     bool right = false;
 };
 
-Figure Measure(int count, const char* mode, const FilterCriteria& criteria, const std::string& needle)
+Figure Measure(int count, const char* mode, const FilterCriteria& criteria,
+               const std::string& needle)
 {
     size_t bytes = 0;
     const RecordStore original = Store(count, bytes);
@@ -69,7 +70,8 @@ Figure Measure(int count, const char* mode, const FilterCriteria& criteria, cons
         found = MemmemPass(original, needle);
         bestReference = std::min(bestReference, bench::Seconds(t));
         t.restart();
-        decision = FilterRecords(original, criteria, delimiters, '\r', [](int32_t) { return true; });
+        decision =
+            FilterRecords(original, criteria, delimiters, '\r', [](int32_t) { return true; });
         bestDecide = std::min(bestDecide, bench::Seconds(t));
     }
     RecordStore store = original;
@@ -81,11 +83,11 @@ Figure Measure(int count, const char* mode, const FilterCriteria& criteria, cons
     figure.right = store.RecordCount == count / 2 && found == count / 2
                    && store.Record(1) == original.Record(2);
     const double ratio = figure.filter / figure.reference;
-    std::printf("%8d records (%5.0f MB), %-10s: filter %7.1f ms, memmem pass %6.1f ms, "
-                "ratio %.2f (goal 4x)%s%s\n",
-                count, static_cast<double>(bytes) / 1e6, mode, figure.filter * 1e3,
-                figure.reference * 1e3, ratio, ratio <= 4.0 ? "" : "  MISSED",
-                figure.right ? "" : "  WRONG RESULT");
+    std::printf(
+        "%8d records (%5.0f MB), %-10s: filter %7.1f ms, memmem pass %6.1f ms, "
+        "ratio %.2f (goal 4x)%s%s\n",
+        count, static_cast<double>(bytes) / 1e6, mode, figure.filter * 1e3, figure.reference * 1e3,
+        ratio, ratio <= 4.0 ? "" : "  MISSED", figure.right ? "" : "  WRONG RESULT");
     return figure;
 }
 
@@ -126,10 +128,11 @@ bool MeasureWindow(int count)
     const bool right = st.records.RecordCount == count / 2 && w.lstRecords->count() == 400
                        && st.undo.UndoLevel == 1
                        && w.lblFile->text() == QStringLiteral("Rec 1/%1").arg(count / 2);
-    std::printf("%8d records (%5.0f MB), main window: Filter Record List %7.1f ms (undo point "
-                "written), memmem pass %6.1f ms, ratio %.2f%s\n",
-                count, static_cast<double>(bytes) / 1e6, command * 1e3, reference * 1e3,
-                command / reference, right ? "" : "  WRONG RESULT");
+    std::printf(
+        "%8d records (%5.0f MB), main window: Filter Record List %7.1f ms (undo point "
+        "written), memmem pass %6.1f ms, ratio %.2f%s\n",
+        count, static_cast<double>(bytes) / 1e6, command * 1e3, reference * 1e3,
+        command / reference, right ? "" : "  WRONG RESULT");
     return right;
 }
 
@@ -154,10 +157,11 @@ int main(int argc, char* argv[])
         // memmem pass's own growth on the same machine.
         const double growth = large.filter / small.filter;
         const double referenceGrowth = large.reference / small.reference;
-        std::printf("%-10s growth 100,000 -> 1,000,000 records: filter x%.1f, memmem pass x%.1f, "
-                    "ratio %.2f (goal 1.5)%s\n",
-                    mode, growth, referenceGrowth, growth / referenceGrowth,
-                    growth / referenceGrowth <= 1.5 ? "" : "  MISSED");
+        std::printf(
+            "%-10s growth 100,000 -> 1,000,000 records: filter x%.1f, memmem pass x%.1f, "
+            "ratio %.2f (goal 1.5)%s\n",
+            mode, growth, referenceGrowth, growth / referenceGrowth,
+            growth / referenceGrowth <= 1.5 ? "" : "  MISSED");
         ok = ok && small.right && large.right && small.filter / small.reference <= 4.0
              && large.filter / large.reference <= 4.0 && growth / referenceGrowth <= 1.5;
     }

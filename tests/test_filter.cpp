@@ -15,8 +15,8 @@ constexpr char kEob = '\r';
 const std::string kMsh = "MSH|^~\\&|A|B|||20260101||ADT^A01|1|P|2.3\r";
 // Three OBX segments; PID-2 is empty and PID has no ninth field; JOHN ends a segment inside
 // the record, NEEDLE ends the record.
-const std::string kLab = kMsh + "PID|1||ID1~123||DOE^JOHN\rOBX|1|NM|X||5.1\rOBX|2|NM|X||7.2\r"
-                         + "OBX|3|NM|X||NEEDLE\r";
+const std::string kLab =
+    kMsh + "PID|1||ID1~123||DOE^JOHN\rOBX|1|NM|X||5.1\rOBX|2|NM|X||7.2\r" + "OBX|3|NM|X||NEEDLE\r";
 const std::string kPlain = "MSH|^~\\&|A|B\rPID|1||ADTX|ADT|\rZPI|1|Z\r";
 
 struct Case {
@@ -54,14 +54,20 @@ TEST(FilterMatcher, DecidesEachTest)
         {"text with case", kLab, "adt", "", true, false, true, "", false, "", false},
         {"whole word between delimiters", kLab, "ADT", "", false, true, true, "", false, "", true},
         // The first occurrence (in ADTX) fails, and later ones are not tried.
-        {"whole word first occurrence only", kPlain, "ADT", "", false, true, true, "", false, "", false},
-        {"whole word before an inner terminator", kLab, "JOHN", "", false, true, true, "", false, "", false},
-        {"whole word ending the record", kLab, "NEEDLE", "", false, true, true, "", false, "", true},
+        {"whole word first occurrence only", kPlain, "ADT", "", false, true, true, "", false, "",
+         false},
+        {"whole word before an inner terminator", kLab, "JOHN", "", false, true, true, "", false,
+         "", false},
+        {"whole word ending the record", kLab, "NEEDLE", "", false, true, true, "", false, "",
+         true},
         {"empty text is in every record", kLab, "", "", false, false, true, "", false, "", true},
-        {"empty text is no word at a letter", kLab, "", "", false, true, true, "", false, "", false},
+        {"empty text is no word at a letter", kLab, "", "", false, true, true, "", false, "",
+         false},
         {"third OBX holds it", kLab, "needle", "OBX-5", false, false, true, "", false, "", true},
-        {"field whole word is the value", kLab, "7.2", "OBX-5", false, true, true, "", false, "", true},
-        {"field whole word not a part", kLab, "7", "OBX-5", false, true, true, "", false, "", false},
+        {"field whole word is the value", kLab, "7.2", "OBX-5", false, true, true, "", false, "",
+         true},
+        {"field whole word not a part", kLab, "7", "OBX-5", false, true, true, "", false, "",
+         false},
         {"no OBX segment", kPlain, "1", "OBX-5", false, false, true, "", false, "", false},
         {"empty text, empty field", kLab, "", "PID-2", false, false, true, "", false, "", true},
         {"empty text, missing field", kLab, "", "PID-9", false, false, true, "", false, "", true},
@@ -69,10 +75,14 @@ TEST(FilterMatcher, DecidesEachTest)
         {"Z-segment present", kPlain, "ignored", "", false, false, false, "ZPI", false, "", true},
         {"segment absent", kLab, "", "ZPI-1", false, false, false, "ZPI", false, "", false},
         {"first segment present", kLab, "", "", false, false, false, "MSH", false, "", true},
-        {"by field, second repetition", kLab, "123", "PID-3", false, true, true, "", true, "(2)", true},
-        {"by field, first repetition", kLab, "123", "PID-3", false, true, true, "", true, "", false},
-        {"by field, never presence", kLab, "123", "PID-3", false, true, false, "ZZZ", true, "(2)", true},
-        {"by field, written repetition gives way", kLab, "123", "PID-3(1)", false, true, true, "", true, "(2)", true},
+        {"by field, second repetition", kLab, "123", "PID-3", false, true, true, "", true, "(2)",
+         true},
+        {"by field, first repetition", kLab, "123", "PID-3", false, true, true, "", true, "",
+         false},
+        {"by field, never presence", kLab, "123", "PID-3", false, true, false, "ZZZ", true, "(2)",
+         true},
+        {"by field, written repetition gives way", kLab, "123", "PID-3(1)", false, true, true, "",
+         true, "(2)", true},
     };
     const Delimiters delimiters;
     for (const Case& c : cases) {
@@ -85,7 +95,8 @@ TEST(FilterMatcher, DecidesEachTest)
     shortHeader.SetFromHeader("MSH|");
     const Case word{"", "MSH|\rPID|1||A^B\r", "B", "", false, true, true, "", false, "", false};
     EXPECT_FALSE(FilterMatcher(CriteriaOf(word), shortHeader, kEob).Matches(word.record));
-    const Case field{"", "MSH|\rPID|1||A^B\r", "A^B", "PID-3-1", false, true, true, "", false, "", true};
+    const Case field{"",  "MSH|\rPID|1||A^B\r", "A^B", "PID-3-1", false, true, true, "", false, "",
+                     true};
     EXPECT_TRUE(FilterMatcher(CriteriaOf(field), shortHeader, kEob).Matches(field.record));
 }
 
@@ -93,7 +104,8 @@ RecordStore StoreOf(int count)
 {
     RecordStore store;
     for (int i = 1; i <= count; ++i)
-        store.Append(kMsh + "PID|" + std::to_string(i) + "||" + (i % 2 == 0 ? "EVEN" : "ODD") + "\r");
+        store.Append(kMsh + "PID|" + std::to_string(i) + "||" + (i % 2 == 0 ? "EVEN" : "ODD")
+                     + "\r");
     return store;
 }
 
@@ -116,8 +128,8 @@ TEST(FilterRecords, KeepsOrDeletesInOnePassAndOrder)
         EXPECT_FALSE(decision.cancelled);
         EXPECT_EQ(decision.examined, 9);
         ASSERT_TRUE(RemoveDecided(store, decision));
-        const std::vector<int> expected = keep ? std::vector<int>{2, 4, 6, 8}
-                                               : std::vector<int>{1, 3, 5, 7, 9};
+        const std::vector<int> expected =
+            keep ? std::vector<int>{2, 4, 6, 8} : std::vector<int>{1, 3, 5, 7, 9};
         ASSERT_EQ(store.RecordCount, static_cast<int32_t>(expected.size()));
         for (size_t k = 0; k < expected.size(); ++k)
             EXPECT_EQ(store.Record(static_cast<int32_t>(k + 1)), StoreOf(9).Record(expected[k]));
@@ -147,10 +159,10 @@ TEST(FilterRecords, StoppedWalkRemovesOnlyWhatWasDecided)
         RecordStore decided = StoreOf(1000);
         std::vector<int32_t> calls;
         decision = FilterRecords(decided, TextCriteria("EVEN", true), Delimiters(), kEob,
-                                [&](int32_t examined) {
-                                    calls.push_back(examined);
-                                    return false;
-                                });
+                                 [&](int32_t examined) {
+                                     calls.push_back(examined);
+                                     return false;
+                                 });
         ASSERT_EQ(calls.size(), 1u);
         EXPECT_EQ(calls.front(), decision.examined);
     }
@@ -170,17 +182,19 @@ TEST(FilterRecords, StoppedWalkRemovesOnlyWhatWasDecided)
 
     // A store that lost records since the decision is left alone.
     RecordStore shrunk = StoreOf(3);
-    EXPECT_FALSE(RemoveDecided(shrunk, FilterRecords(StoreOf(4), TextCriteria("EVEN", true),
-                                                    Delimiters(), kEob)));
+    EXPECT_FALSE(RemoveDecided(
+        shrunk, FilterRecords(StoreOf(4), TextCriteria("EVEN", true), Delimiters(), kEob)));
     EXPECT_EQ(shrunk.RecordCount, 3);
 }
 
 TEST(FilterRecords, Texts)
 {
     EXPECT_EQ(NoRecordsFoundWhichMessage("X1", true),
-              "No records were found which contain 'X1'.  Therefore the record list will not be changed.");
+              "No records were found which contain 'X1'.  Therefore the record list will not be "
+              "changed.");
     EXPECT_EQ(NoRecordsFoundWhichMessage("X1", false),
-              "No records were found which do not contain 'X1'.  Therefore the record list will not be changed.");
+              "No records were found which do not contain 'X1'.  Therefore the record list will "
+              "not be changed.");
     EXPECT_EQ(FilterUndoDescription("abc"), "Filter 'abc'");
 }
 

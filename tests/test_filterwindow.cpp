@@ -137,8 +137,7 @@ TEST_F(FilterWindow, RecordFilterShowsWhatIsLeftAndUndoRestores)
     for (int i = 3; i <= 500; i += 3)
         gone += std::to_string(i).starts_with("3") ? 1 : 0;
     ExpectFiltered(166 - gone);
-    EXPECT_EQ(st.settings.Get("Quillon", "cboFilterRecords", "0"),
-              QStringLiteral("id3\tPID-3"));
+    EXPECT_EQ(st.settings.Get("Quillon", "cboFilterRecords", "0"), QStringLiteral("id3\tPID-3"));
 
     w.mnuEditUndo_Click();
     w.mnuEditUndo_Click();
@@ -240,7 +239,8 @@ TEST_F(FilterWindow, NoUndoPointNoFilter)
     auto drive = DriveFilterDialog([&](frmFilterRecords& d) { Apply(d, "ZPI"); });
     w.mnuEditFilterRecordList_Click();
     ASSERT_EQ(ShownSince(boxes).size(), 1u);
-    EXPECT_TRUE(ShownSince(boxes)[0].text.startsWith(QStringLiteral("The undo point could not be saved")));
+    EXPECT_TRUE(
+        ShownSince(boxes)[0].text.startsWith(QStringLiteral("The undo point could not be saved")));
     EXPECT_EQ(st.records.RecordCount, 500);
     EXPECT_EQ(w.lstRecords->count(), 100);  // page 2 as it was
     EXPECT_FALSE(w.windowTitle().contains(QStringLiteral("filtered")));
@@ -249,8 +249,9 @@ TEST_F(FilterWindow, NoUndoPointNoFilter)
 TEST_F(FilterWindow, DialogRefusesAndKeepsItsHistory)
 {
     for (int k = 0; k < 10; ++k)
-        st.settings.Save("Quillon", "cboFilterRecords", QString::number(k),
-                         k == 7 ? QStringLiteral("old\tPID- 5      Patient Name\tWHOLE WORD") : QString());
+        st.settings.Save(
+            "Quillon", "cboFilterRecords", QString::number(k),
+            k == 7 ? QStringLiteral("old\tPID- 5      Patient Name\tWHOLE WORD") : QString());
     const int16_t level = st.undo.UndoLevel;
     auto drive = DriveFilterDialog([&](frmFilterRecords& d) {
         ASSERT_EQ(d.cboFilterRecords->count(), 1);  // keys 0 to 9 are read
@@ -266,8 +267,10 @@ TEST_F(FilterWindow, DialogRefusesAndKeepsItsHistory)
         Apply(d, "x", "all");
         ASSERT_EQ(ShownSince(boxes).size(), 1u);
         EXPECT_EQ(ShownSince(boxes)[0].title, QStringLiteral("Invalid Segment Name"));
-        EXPECT_EQ(ShownSince(boxes)[0].text,
-                  QStringLiteral("You can not use 'all' as the segment when searching for a particular segment."));
+        EXPECT_EQ(
+            ShownSince(boxes)[0].text,
+            QStringLiteral(
+                "You can not use 'all' as the segment when searching for a particular segment."));
         EXPECT_TRUE(d.isVisible());
 
         boxes = f.responder.shown().size();
@@ -275,7 +278,8 @@ TEST_F(FilterWindow, DialogRefusesAndKeepsItsHistory)
         Apply(d, "x", "PID", "PID-99");
         ASSERT_EQ(ShownSince(boxes).size(), 1u);
         EXPECT_EQ(ShownSince(boxes)[0].title, QStringLiteral("Bad Field Name"));
-        EXPECT_EQ(ShownSince(boxes)[0].text, QStringLiteral("That is not a valid field in segment \"PID\""));
+        EXPECT_EQ(ShownSince(boxes)[0].text,
+                  QStringLiteral("That is not a valid field in segment \"PID\""));
         EXPECT_EQ(st.editing.filter.FilterText, "{CANCEL-THE-FILTER}");
         EXPECT_TRUE(d.isVisible());
         // Leaves through Cancel.
@@ -286,7 +290,10 @@ TEST_F(FilterWindow, DialogRefusesAndKeepsItsHistory)
     EXPECT_FALSE(w.frmFilterRecords);
 
     // An empty text still writes keys 0 to 4 from the list.
-    drive = DriveFilterDialog([&](frmFilterRecords& d) { Apply(d, ""); d.cmdCancel->click(); });
+    drive = DriveFilterDialog([&](frmFilterRecords& d) {
+        Apply(d, "");
+        d.cmdCancel->click();
+    });
     w.mnuEditFilterRecordList_Click();
     EXPECT_EQ(st.settings.Get("Quillon", "cboFilterRecords", "0"),
               QStringLiteral("old\tPID- 5      Patient Name\tWHOLE WORD"));
@@ -335,9 +342,10 @@ TEST_F(FilterWindow, FilterByThisFieldPresetsTheDialogAndReadsTheRepetition)
     });
     w.mnuFieldListFilterByThisField_Click();
     ASSERT_EQ(ShownSince(boxes).size(), 1u);
-    EXPECT_EQ(ShownSince(boxes)[0].text,
-              QStringLiteral("No records were found which do not contain 'R3'.  Therefore the record "
-                             "list will not be changed."));
+    EXPECT_EQ(
+        ShownSince(boxes)[0].text,
+        QStringLiteral("No records were found which do not contain 'R3'.  Therefore the record "
+                       "list will not be changed."));
     EXPECT_EQ(st.records.RecordCount, 100);
 
     // Lines that name no field do nothing.
@@ -352,13 +360,13 @@ TEST_F(FilterWindow, FilterByThisFieldPresetsTheDialogAndReadsTheRepetition)
 TEST_F(FilterWindow, NoFilterWhileTheRecordFindShows)
 {
     DriveFindDialog(st, {[&](FindDialog&) {
-        bool shown = false;
-        auto drive = DriveFilterDialog([](frmFilterRecords&) {}, &shown);
-        w.mnuEditFilterRecordList_Click();
-        w.tbarTools_ButtonClick(12);
-        QApplication::processEvents();
-        EXPECT_FALSE(shown);
-    }});
+                        bool shown = false;
+                        auto drive = DriveFilterDialog([](frmFilterRecords&) {}, &shown);
+                        w.mnuEditFilterRecordList_Click();
+                        w.tbarTools_ButtonClick(12);
+                        QApplication::processEvents();
+                        EXPECT_FALSE(shown);
+                    }});
     w.mnuRecordListFind_Click();
     EXPECT_EQ(st.records.RecordCount, 500);
 }

@@ -54,10 +54,10 @@ std::string FilterUndoDescription(std::string_view filterText)
 
 FilterMatcher::FilterMatcher(const FilterCriteria& criteria, const Delimiters& delimiters,
                              char endOfBlock)
-    : search_(SearchFor(criteria)),
-      matcher_(search_, delimiters, endOfBlock),
-      delimiters_(delimiters),
-      endOfBlock_(endOfBlock)
+    : search_(SearchFor(criteria))
+    , matcher_(search_, delimiters, endOfBlock)
+    , delimiters_(delimiters)
+    , endOfBlock_(endOfBlock)
 {
     if (!criteria.byField && !criteria.request.FilterOnText) {
         test_ = Test::Presence;
@@ -125,8 +125,8 @@ bool FilterMatcher::SomeSegmentLacksField(std::string_view record) const
 }
 
 FilterDecision FilterRecords(const RecordStore& store, const FilterCriteria& criteria,
-                            const Delimiters& delimiters, char endOfBlock,
-                            const std::function<bool(int32_t)>& progress)
+                             const Delimiters& delimiters, char endOfBlock,
+                             const std::function<bool(int32_t)>& progress)
 {
     FilterDecision decision;
     decision.recordCount = store.RecordCount;

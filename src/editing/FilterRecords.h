@@ -21,7 +21,7 @@ struct FilterRequest {
     std::string FilterFieldName;  // PID-3, PID-5-1 ...; empty: anywhere in the record
     std::string FilterSegment;    // the segment box's text: the segment the presence test seeks
     bool FilterKeepMatches = true;
-    bool FilterOnText = true;     // false: segment presence
+    bool FilterOnText = true;  // false: segment presence
 };
 
 inline constexpr std::string_view CancelTheFilter = "{CANCEL-THE-FILTER}";
@@ -82,15 +82,15 @@ struct FilterDecision {
     int32_t recordCount = 0;      // RecordCount when decided
     int32_t examined = 0;         // records decided, counted from the last one
     int32_t removed = 0;
-    bool cancelled = false;       // stopped with records left undecided (they stay)
+    bool cancelled = false;  // stopped with records left undecided (they stay)
     int32_t Remaining() const { return recordCount - removed; }
 };
 
 // Decides the records from the last to the first. `progress(examined)` is called about every
 // 50 ms; when it answers false the walk stops and the records not yet decided are kept.
 FilterDecision FilterRecords(const RecordStore& store, const FilterCriteria& criteria,
-                            const Delimiters& delimiters, char endOfBlock,
-                            const std::function<bool(int32_t examined)>& progress = {});
+                             const Delimiters& delimiters, char endOfBlock,
+                             const std::function<bool(int32_t examined)>& progress = {});
 
 // Removes the decided records in one pass, the others keeping their order (records appended
 // since the decision stay, after them). The array keeps its size; the freed slots are emptied.

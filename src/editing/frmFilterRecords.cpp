@@ -28,7 +28,10 @@ QString Text(std::string_view bytes)
 {
     return QString::fromStdString(std::string(bytes));
 }
-std::string Bytes(const QString& text) { return text.toStdString(); }
+std::string Bytes(const QString& text)
+{
+    return text.toStdString();
+}
 
 }  // namespace
 
@@ -45,8 +48,10 @@ frmFilterRecords::frmFilterRecords(AppState& state, platform::Dialogs& dialogs, 
         QStringLiteral("Keep/Delete Records that contain this segment in the message."), this);
     chkSegment->setObjectName(QStringLiteral("chkSegment"));
     Frame1 = new QGroupBox(QStringLiteral("Search Criteria"), this);
-    optInclude[0] = new QRadioButton(QStringLiteral("Keep records that contain the following ..."), Frame1);
-    optInclude[1] = new QRadioButton(QStringLiteral("Delete records that contain the following ..."), Frame1);
+    optInclude[0] =
+        new QRadioButton(QStringLiteral("Keep records that contain the following ..."), Frame1);
+    optInclude[1] =
+        new QRadioButton(QStringLiteral("Delete records that contain the following ..."), Frame1);
     optInclude[0]->setChecked(true);
     cboFilterRecords = EditableBox(Frame1, "cboFilterRecords");
     picker_ = new FieldPicker(Frame1, st.dictionary, "cboSegmentFilter", "cboFieldFilter");

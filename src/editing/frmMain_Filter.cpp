@@ -91,7 +91,8 @@ void RunFilter(frmMain& w, bool byField)
     {
         const WaitCursor wait;
         if (byField) {
-            decision = FilterRecords(st.records, criteria, st.delimiters, st.envelope.EndOfBlockChar);
+            decision =
+                FilterRecords(st.records, criteria, st.delimiters, st.envelope.EndOfBlockChar);
         } else {
             frmProgressIndicator progress(st.session.ProgressCancelled, &w);
             // Input goes to the progress window alone while the records are walked.
@@ -101,20 +102,20 @@ void RunFilter(frmMain& w, bool byField)
             progress.show();
             QApplication::processEvents();
             decision = FilterRecords(st.records, criteria, st.delimiters,
-                                    st.envelope.EndOfBlockChar, [&](int32_t examined) {
-                                        progress.progBar->setValue(examined);
-                                        QApplication::processEvents();
-                                        return !st.session.ProgressCancelled;
-                                    });
+                                     st.envelope.EndOfBlockChar, [&](int32_t examined) {
+                                         progress.progBar->setValue(examined);
+                                         QApplication::processEvents();
+                                         return !st.session.ProgressCancelled;
+                                     });
             st.session.ProgressCancelled = false;
         }
     }
 
     if (!decision.cancelled && decision.Remaining() == 0) {
         // Nothing was removed yet, so nothing needs restoring.
-        const std::string message = byField
-            ? NoRecordsFoundWhichMessage(text, criteria.request.FilterKeepMatches)
-            : std::string(AllRecordsWouldBeDeletedMessage);
+        const std::string message =
+            byField ? NoRecordsFoundWhichMessage(text, criteria.request.FilterKeepMatches)
+                    : std::string(AllRecordsWouldBeDeletedMessage);
         w.dlg.MsgBox(Text(message), MsgButtons::OKOnly, MsgIcon::Exclamation,
                      Text(NoRecordsMatchedFilterTitle));
         return;
@@ -172,13 +173,15 @@ void frmMain::mnuFieldListFilterByThisField_Click()
         return;
 
     // The value as the line shows it, and the designation with its repetition apart.
-    const size_t valueAfter = mnuOptionsDisplayFieldDescriptions->isChecked() ? line.find(']')
-                                                                              : line.find(' ');
-    const std::string value(
-        valueAfter == std::string::npos ? std::string_view() : TrimBlanks(std::string_view(line).substr(valueAfter + 1)));
+    const size_t valueAfter =
+        mnuOptionsDisplayFieldDescriptions->isChecked() ? line.find(']') : line.find(' ');
+    const std::string value(valueAfter == std::string::npos
+                                ? std::string_view()
+                                : TrimBlanks(std::string_view(line).substr(valueAfter + 1)));
     std::string designation(TrimBlanks(std::string_view(line).substr(0, line.find(' '))));
     const size_t open = designation.find('(');
-    st.editing.FilterRepetition = open == std::string::npos ? std::string() : designation.substr(open);
+    st.editing.FilterRepetition =
+        open == std::string::npos ? std::string() : designation.substr(open);
     if (open != std::string::npos)
         designation.erase(open);
 
