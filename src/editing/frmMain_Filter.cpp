@@ -186,6 +186,7 @@ void frmMain::mnuFieldListFilterByThisField_Click()
         designation.erase(open);
 
     quillon::frmFilterRecords dialog(st, dlg, this);
+    frmFilterRecords = &dialog;  // loaded: no record-list find from here on
     dialog.cboFilterRecords->setEditText(Text(value));
     dialog.SetSegment(Text(std::string_view(designation).substr(0, 3)));
     QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
