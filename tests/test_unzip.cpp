@@ -332,6 +332,33 @@ TEST_F(UnzipTest, PasswordPrompts)
     }
 }
 
+TEST_F(UnzipTest, WrongPasswordThatPassesTheOneByteCheckIsAWrongPassword)
+{
+    const QString src = tmp.filePath(QStringLiteral("src"));
+    QDir().mkpath(src);
+    WriteBytes(src + QStringLiteral("/a.txt"), std::string(4000, 'a') + "secret content");
+    ZipCommand({QStringLiteral("-P"), QStringLiteral("secret"), zipPath, "a.txt"}, src);
+    // About one wrong password in 256 gets past the traditional encryption's check byte.
+    zip_t* za = zip_open(zipPath.toUtf8().constData(), ZIP_RDONLY, nullptr);
+    ASSERT_NE(za, nullptr);
+    std::string passing;
+    for (int i = 0; i < 20000 && passing.empty(); ++i) {
+        const std::string candidate = "w" + std::to_string(i);
+        if (zip_file_t* f = zip_fopen_index_encrypted(za, 0, 0, candidate.c_str())) {
+            zip_fclose(f);
+            passing = candidate;
+        }
+    }
+    zip_close(za);
+    ASSERT_FALSE(passing.empty());
+    // Such a password is told apart by the entry's checksum: a wrong password, not a damaged
+    // archive, and nothing half-written.
+    responder.QueueInput(QString::fromStdString(passing));
+    EXPECT_EQ(Run(), result::BadPassword);
+    EXPECT_TRUE(unzip.GetLastMessage().contains(QStringLiteral("wrong password")));
+    EXPECT_FALSE(QFile::exists(Out("a.txt")));
+}
+
 // ---------------------------------------------------------------------------------------------
 // Entries that would land outside the extract folder
 

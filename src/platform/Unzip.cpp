@@ -88,7 +88,8 @@ struct CGUnzipFiles::Run {
     void Entry(zip_uint64_t index);
     bool Inside(const QString& folder) const;
     ZipFilePtr Open(zip_uint64_t index, const QString& name, bool encrypted);
-    ZipFilePtr TryPassword(zip_uint64_t index, const QByteArray& candidate, bool& wrong);
+    ZipFilePtr TryPassword(zip_uint64_t index, const QByteArray& candidate, bool& wrong,
+                           bool verify);
     bool Copy(zip_file_t* file, QSaveFile* out, const QString& name);
 };
 
@@ -284,11 +285,29 @@ void CGUnzipFiles::Run::Entry(zip_uint64_t index)
 }
 
 ZipFilePtr CGUnzipFiles::Run::TryPassword(zip_uint64_t index, const QByteArray& candidate,
-                                          bool& wrong)
+                                          bool& wrong, bool verify)
 {
     ZipFilePtr file(zip_fopen_index_encrypted(za, index, 0, candidate.constData()));
     wrong = !file && zip_error_code_zip(zip_get_error(za)) == ZIP_ER_WRONGPASSWD;
-    return file;
+    if (!file || !verify)
+        return file;
+    // The traditional encryption checks a password against one byte only: about one wrong
+    // password in 256 passes it. A new password is read through its entry once, so such a one
+    // ends in a checksum or data error here and is asked for again, never taken for a damaged
+    // archive.
+    for (;;) {
+        const zip_int64_t n = zip_fread(file.get(), buffer.data(), buffer.size());
+        if (n == 0)
+            break;
+        if (n < 0) {
+            const int code = zip_error_code_zip(zip_file_get_error(file.get()));
+            wrong = code == ZIP_ER_CRC || code == ZIP_ER_ZLIB || code == ZIP_ER_COMPRESSED_DATA;
+            if (wrong)
+                return nullptr;
+            break;  // any other error shows when the entry is copied
+        }
+    }
+    return ZipFilePtr(zip_fopen_index_encrypted(za, index, 0, candidate.constData()));
 }
 
 ZipFilePtr CGUnzipFiles::Run::Open(zip_uint64_t index, const QString& name, bool encrypted)
@@ -304,7 +323,7 @@ ZipFilePtr CGUnzipFiles::Run::Open(zip_uint64_t index, const QString& name, bool
 
     bool wrong = true;
     if (password) {
-        if (ZipFilePtr file = TryPassword(index, *password, wrong))
+        if (ZipFilePtr file = TryPassword(index, *password, wrong, false))
             return file;
         if (!wrong)
             return openFailed();
@@ -328,7 +347,7 @@ ZipFilePtr CGUnzipFiles::Run::Open(zip_uint64_t index, const QString& name, bool
     if (latin1 && answer->toLatin1() != candidates.front())
         candidates.push_back(answer->toLatin1());
     for (const QByteArray& candidate : candidates) {
-        if (ZipFilePtr file = TryPassword(index, candidate, wrong)) {
+        if (ZipFilePtr file = TryPassword(index, candidate, wrong, true)) {
             password = candidate;
             return file;
         }
