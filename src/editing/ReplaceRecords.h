@@ -1,0 +1,56 @@
+#pragma once
+// Replace in the record list and in one segment, without any window: the rules over the record
+// store that the replace and assign-value commands run. The main window makes the undo points,
+// shows the page and reports the count.
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "editing/SearchRequest.h"
+#include "records/RecordStore.h"
+
+namespace quillon {
+
+// The find text that, with a field chosen, stands for the field's whole value.
+inline constexpr std::string_view AnythingFindText = "[*ANYTHING*]";
+inline constexpr std::string_view ReplaceReportCaption = "Report";
+inline constexpr std::string_view SegmentReplaceCaption = "Segment List Replace";
+inline constexpr std::string_view NoSegmentToReplaceTitle = "No Segment to Replace";
+inline constexpr std::string_view NoSegmentToReplaceMessage =
+    "There are no segments selected to do a replace upon.";
+
+// "1 replacement was made." or " <n> replacements were made."
+std::string ReplacementCountMessage(int32_t count);
+// The undo point texts: "Replace '<find>' with '<replace>'", "Replace All '<find>'" and
+// "Assign Value to Field: '<value>'".
+std::string ReplaceUndoText(std::string_view findText, std::string_view replaceText);
+std::string ReplaceAllUndoText(std::string_view findText);
+std::string AssignValueUndoText(std::string_view value);
+
+// The designation in a replace dialog's field box: "" for an empty box; a picker line has its
+// first two "- " closed up and is cut at its first blank ("PID- 5- 1    Name" gives PID-5-1); a
+// typed text without a blank is taken whole.
+std::string ReplaceFieldNameFrom(std::string_view fieldText);
+
+// Replaces in one record as the request says (whole-record mode without ReplaceFieldName,
+// field mode with it); the record is rebuilt at most once. Answers the count.
+int32_t ReplaceInRecord(std::string& record, const SearchRequest& request,
+                        const Delimiters& delimiters, char endOfBlock);
+
+// Records `first` to `last` of the store, those for which `include` answers true (every one
+// when it is empty), replaced in as ReplaceInRecord does. `keepAlive` (optional) runs about
+// every 50 ms. Answers the count over the run.
+int32_t RecordListReplaceAll(RecordStore& store, const SearchRequest& request,
+                             const Delimiters& delimiters, char endOfBlock, int32_t first,
+                             int32_t last, const std::function<bool(int32_t)>& include = {},
+                             const std::function<void()>& keepAlive = {});
+
+// Replaces inside the segment `segmentLine` of `record` (the first segment whose whole text it
+// is): never in the segment name and its separator, whole word with the segment list's own
+// boundaries. Nothing when the record holds no such segment.
+std::optional<int32_t> SegmentReplaceAll(std::string& record, std::string_view segmentLine,
+                                         const SearchRequest& request, char endOfBlock);
+
+}  // namespace quillon
