@@ -25,12 +25,14 @@
 #include "platform/Dialogs.h"
 #include "platform/Process.h"
 
+class QDialog;
 class QFile;
 class QTimer;
 
 namespace quillon {
 
 class FindDialog;
+class ReplaceDialog;
 
 namespace platform {
 class WinsockControl;
@@ -228,6 +230,9 @@ public:
     // The two non-modal find windows while they exist (the search commands make them).
     QPointer<FindDialog> frmFindInFieldList;
     QPointer<FindDialog> frmFindInRecordList;
+    // The replace dialogs while a replace command waits for them.
+    QPointer<ReplaceDialog> frmReplaceInRecordList;
+    QPointer<ReplaceDialog> frmReplace;
     // The filter dialog while it is open: no record-list find meanwhile.
     QPointer<QWidget> frmFilterRecords;
 
@@ -346,6 +351,11 @@ public:
     // UndoSave for a command that must not change anything without its undo point: false when
     // the point could not be written (the failure has been reported).
     bool SaveUndoPointFor(const QString& operationName);
+
+    // Replace (frmMain_Replace.cpp): the workers over the search request, each reporting its
+    // count; true when something was replaced.
+    bool RecordListReplaceAll();
+    bool SegmentListReplaceAll();
     // Puts back the record store saved at the ring's current slot and steps the ring back;
     // false when there is nothing to restore.
     bool RestoreUndoLevel();
@@ -557,7 +567,14 @@ private:
     FindDialog* ShowFindDialog(QPointer<FindDialog>& dialog, bool records);
     // Waits, letting window events run, until `dialog` hands over its request; false when the
     // dialog is gone or the program is ending.
-    bool WaitForSearchDialog(FindDialog* dialog);
+    bool WaitForSearchDialog(QDialog* dialog);
+    // The record-list replace run and its count; -1 when its undo point could not be written.
+    int32_t RunRecordListReplace();
+    ReplaceDialog* OpenReplaceDialog(QPointer<ReplaceDialog>& dialog, int kind,
+                                     const QString& caption);
+    // Waits for `dialog` and runs `run` (which answers its count, -1 to stop) on each request
+    // until something was replaced: answers that count, 0 when cancelled, -1 when stopped.
+    int32_t WaitAndReplace(ReplaceDialog* dialog, const std::function<int32_t()>& run);
     bool FindInRecordList(const SearchRequest& request, int32_t start, bool repeat);
     bool FindInFieldList(const SearchRequest& request, int start, bool repeat);
     void SelectFoundFieldLines(const SearchRequest& request);

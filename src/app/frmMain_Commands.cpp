@@ -15,8 +15,6 @@ void frmMain::mnuEditFindInFieldList_Click()
 }
 
 // The record list.
-void frmMain::mnuRecordListReplace_Click() {}
-void frmMain::mnuRecordListAssignValueToField_Click() {}
 void frmMain::mnuRecordListCopy_Click() {}
 void frmMain::mnuRecordListDelete_Click() {}
 void frmMain::mnuRecordListDeleteThisThruFirst_Click() {}
@@ -34,7 +32,6 @@ void frmMain::mnuCtrlShiftHomeDeleteEnd_Click() {}
 void frmMain::mnuCtrlShiftHomeCopyEnd_Click() {}
 
 // The segment list.
-void frmMain::mnuSegmentListReplace_Click() {}
 void frmMain::mnuSegmentListDelete_Click() {}
 void frmMain::mnuSegmentListViewSegmentAsASCII_Click() {}
 void frmMain::mnuSegmentListCompare_Click() {}
@@ -44,8 +41,6 @@ void frmMain::mnuSegmentListCompareClear_Click() {}
 void frmMain::mnuSegmentListPrint_Click() {}
 
 // The field list.
-void frmMain::mnuFieldListReplace_Click() {}
-void frmMain::mnuFieldListAssignValue_Click() {}
 void frmMain::mnuFieldListUniqueValues_Click() {}
 void frmMain::mnuFieldListCreateView_Click() {}
 void frmMain::mnuFieldListPrint_Click() {}

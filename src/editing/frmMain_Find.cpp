@@ -76,12 +76,13 @@ FindDialog* frmMain::ShowFindDialog(QPointer<FindDialog>& dialog, bool records)
     return dialog;
 }
 
-bool frmMain::WaitForSearchDialog(FindDialog* dialog)
+bool frmMain::WaitForSearchDialog(QDialog* dialog)
 {
-    QPointer<FindDialog> watched(dialog);
+    // Every search, replace and assign dialog has a Done signal.
+    QPointer<QDialog> watched(dialog);
     if (!st.search.SearchDialogDone && watched && !exiting_) {
         QEventLoop loop;
-        connect(dialog, &FindDialog::Done, &loop, &QEventLoop::quit);
+        connect(dialog, SIGNAL(Done()), &loop, SLOT(quit()));
         connect(dialog, &QObject::destroyed, &loop, &QEventLoop::quit);
         loop.exec();
     }
