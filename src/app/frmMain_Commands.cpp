@@ -57,8 +57,6 @@ void frmMain::mnuToolsDetermineMaxFieldWidths_Click() {}
 void frmMain::mnuToolsDetermineRecordStatistics_Click() {}
 void frmMain::mnuToolsDetermineUniqueFieldValues_Click() {}
 void frmMain::mnuToolsDetermineWhatFieldsAreUsed_Click() {}
-void frmMain::mnuToolsChangeDelimiters_Click() {}
-void frmMain::mnuToolsSortMSH7_Click() {}
 void frmMain::mnuToolsCompareTwoRecords_Click() {}
 
 }  // namespace quillon

@@ -302,7 +302,8 @@ UndoRing::RestoreResult UndoRing::Restore(RecordStore& store, Delimiters& delimi
     if (store.Records.size() < 2)
         store.Records.resize(2);
     store.RecordCount = std::min(UndoRecordCounts[slot], store.UpperBound());
-    if (UndoDescriptions[slot].contains(QLatin1String("Change Delimiters")))
+    // Only the delimiter change itself: a replace whose text names it changed no delimiters.
+    if (UndoDescriptions[slot] == QLatin1String("Change Delimiters"))
         delimiters = UndoSlotDelimiters[slot];
     QFile::remove(path);
     UndoLevel = static_cast<int16_t>((slot + Slots - 1) % Slots);

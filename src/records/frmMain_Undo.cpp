@@ -39,7 +39,7 @@ void frmMain::UndoSave(const QString& operationName)
     Delimiters delimiters = st.delimiters;
     // The change-delimiters command leaves the delimiters it replaces here.
     const auto& held = st.editing.UndoDelimiters;
-    if (operationName.contains(kChangeDelimiters)
+    if (operationName == kChangeDelimiters
         && std::all_of(held.begin() + 1, held.end(),
                        [](const std::string& d) { return !d.empty(); }))
         delimiters = DelimitersFrom({held[1], held[2], held[3], held[4], held[5]});

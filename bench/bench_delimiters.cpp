@@ -1,0 +1,71 @@
+// Changing all five delimiters of 100,000 and 1,000,000 generated records (field and component
+// separators swapped), next to one memmem pass over the same bytes in the same run.
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "BenchSupport.h"
+#include "editing/ChangeDelimiters.h"
+
+using namespace quillon;
+
+namespace {
+
+int32_t MemmemPass(const RecordStore& store)
+{
+    static const char needle[] = "NOT-THERE";
+    int32_t found = 0;
+    for (int32_t i = 1; i <= store.RecordCount; ++i) {
+        const std::string& r = store.Record(i);
+        found += memmem(r.data(), r.size(), needle, sizeof needle - 1) != nullptr ? 1 : 0;
+    }
+    return found;
+}
+
+// Seconds per byte of the change.
+double Measure(int count)
+{
+    RecordStore store;
+    size_t bytes = 0;
+    for (int i = 1; i <= count; ++i) {
+        std::string record = bench::GeneratedRecord(i);
+        bytes += record.size();
+        store.Append(std::move(record));
+    }
+    const std::string first = store.Record(1);
+    double change = 1e9, reference = 1e9;
+    int64_t replaced = 0;
+    // An even number of runs swaps the delimiters back each time.
+    for (int run = 0; run < 4; ++run) {
+        QElapsedTimer t;
+        t.start();
+        MemmemPass(store);
+        reference = std::min(reference, bench::Seconds(t));
+        const Delimiters old = run % 2 == 0 ? Delimiters{} : DelimitersFrom({"^", "|", "~", "\\", "&"});
+        t.restart();
+        replaced = ChangeDelimiters(store, old, run % 2 == 0 ? "^|~\\&" : "|^~\\&");
+        change = std::min(change, bench::Seconds(t));
+    }
+    const bool right = store.Record(1) == first && replaced > count;
+    const double ratio = change / reference;
+    std::printf("%8d records (%5.0f MB): change delimiters %7.1f ms, memmem pass %6.1f ms, "
+                "ratio %.2f (goal 3x)%s%s\n",
+                count, static_cast<double>(bytes) / 1e6, change * 1e3, reference * 1e3, ratio,
+                ratio <= 3.0 ? "" : "  MISSED", right ? "" : "  WRONG RESULT");
+    return change / static_cast<double>(bytes);
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    const double small = Measure(100000);
+    const double large = Measure(1000000);
+    std::printf("time per byte at 1,000,000 records / at 100,000: %.2f (linear: about 1)\n",
+                large / small);
+    return 0;
+}

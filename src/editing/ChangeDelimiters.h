@@ -1,0 +1,35 @@
+#pragma once
+// Rewriting every record with five new delimiters, and the texts of the command's boxes.
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "records/RecordStore.h"
+
+namespace quillon {
+
+// Which byte each old delimiter becomes. Letters match in either case; when an old delimiter
+// occurs twice among the five, the first of them decides.
+class DelimiterSwap {
+public:
+    // `replacement`: five characters, in the order field, component, repetition, escape,
+    // subcomponent.
+    DelimiterSwap(const Delimiters& old, std::string_view replacement);
+
+    // Replaces every old delimiter of `record` in one pass, so a byte written by the swap is
+    // never looked at again. Answers how many characters were replaced.
+    int64_t Apply(std::string& record) const;
+
+private:
+    int count_ = 0;               // distinct old bytes
+    unsigned char from_[10]{};    // five delimiters, each in both letter cases
+    unsigned char to_[10]{};
+};
+
+// Applies the swap to records 1 to RecordCount in place; answers the characters replaced.
+int64_t ChangeDelimiters(RecordStore& store, const Delimiters& old, std::string_view replacement);
+
+// The input box's prompt, listing the current delimiters.
+std::string ChangeDelimitersPrompt(const Delimiters& current);
+
+}  // namespace quillon

@@ -1,0 +1,136 @@
+// Sorting on MSH-7: the order and the in-place permutation, and Tools > Sort on MSH-7 with its
+// file, caption, current file and undo.
+#include <gtest/gtest.h>
+
+#include "TestSupport.h"
+#include "editing/SortRecords.h"
+
+namespace quillon::test {
+namespace {
+
+using Records = std::vector<std::string>;
+
+RecordStore StoreOf(const Records& records)
+{
+    RecordStore store;
+    for (const std::string& r : records)
+        store.Append(r);
+    return store;
+}
+
+std::string Msg(const std::string& msh7, const std::string& id)
+{
+    return "MSH|^~\\&|A|B|C|D|" + msh7 + "||ADT|" + id + "\rPID|1\r";
+}
+
+TEST(SortOnMSH7, StableAscendingByCharacterCode)
+{
+    const struct {
+        const char* what;
+        Records records;
+        std::vector<int32_t> order;
+    } cases[] = {
+        {"already sorted", {Msg("1", "a"), Msg("2", "b"), Msg("3", "c")}, {1, 2, 3}},
+        {"equal keys keep their order", {Msg("5", "a"), Msg("1", "b"), Msg("5", "c"), Msg("1", "d")},
+         {2, 4, 1, 3}},
+        {"headers, trailers and empty MSH-7 first",
+         {Msg("20260101", "a"), "FHS|^~\\&|X\r", Msg("", "b"), "BTS|1\r", "PID|1\r"}, {2, 3, 4, 5, 1}},
+        {"precision compares as text",
+         {Msg("20260102", "a"), Msg("202601011200", "b"), Msg("20260101", "c")}, {3, 2, 1}},
+        {"upper case before lower case", {Msg("b", "1"), Msg("B", "2"), Msg("a", "3"), Msg("A", "4")},
+         {4, 2, 3, 1}},
+        {"byte values above 127 sort last", {Msg("\xE9", "1"), Msg("z", "2")}, {2, 1}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        RecordStore store = StoreOf(c.records);
+        const std::vector<int32_t> order = SortedOrderOnMSH7(store, Delimiters{}, '\r');
+        EXPECT_EQ(order, c.order);
+        store.Append("left alone");
+        PermuteRecords(store, order);
+        for (size_t k = 0; k < order.size(); ++k)
+            EXPECT_EQ(store.Record(static_cast<int32_t>(k + 1)),
+                      c.records[static_cast<size_t>(order[k] - 1)]);
+        EXPECT_EQ(store.Record(store.RecordCount), "left alone");
+    }
+
+    // A stop asked for while the keys are read gives no order.
+    RecordStore many;
+    for (int i = 0; i < 1000; ++i)
+        many.Append(Msg(std::to_string(1000 - i), "x"));
+    int calls = 0;
+    EXPECT_TRUE(SortedOrderOnMSH7(many, Delimiters{}, '\r', [&](int32_t) { return ++calls > 1; })
+                    .empty());
+    EXPECT_EQ(calls, 1);
+}
+
+class SortWindow : public ::testing::Test {
+protected:
+    MainWindowFixture f;
+    frmMain& w = *f.window;
+    AppState& st = f.state;
+
+    void SetUp() override { st.undo.UndoEnabled = true; }
+    Records Stored() const
+    {
+        Records r;
+        for (int32_t i = 1; i <= st.records.RecordCount; ++i)
+            r.push_back(st.records.Record(i));
+        return r;
+    }
+};
+
+// The records are sorted where they are: a record with no header of its own, which the file
+// loader would join to the one before it, stays a record of its own.
+TEST_F(SortWindow, SortWritesTheFileMarksTheCaptionAndUndoesBack)
+{
+    const Records records = {Msg("3", "c"), "PID|lone\r", Msg("1", "a"), Msg("2", "b")};
+    st.records = StoreOf(records);
+    w.CurrentPage = 1;
+    w.DisplayPage(w.CurrentPage);
+    w.setWindowTitle("Quillon - x.hl7");
+    const Records sorted = {"PID|lone\r", Msg("1", "a"), Msg("2", "b"), Msg("3", "c")};
+    const QString path = st.folders.TempFolder + "SortedFile.dat";
+
+    w.mnuToolsSortMSH7_Click();
+    EXPECT_EQ(Stored(), sorted);
+    std::string file;
+    for (const std::string& r : sorted)
+        file += r + "\r\n";
+    EXPECT_EQ(ReadBytes(path), file);
+    EXPECT_EQ(st.session.CurrentFileName, path);
+    EXPECT_EQ(w.windowTitle(), "Quillon - x.hl7 (sorted)");
+    EXPECT_EQ(w.lstRecords->count(), 4);
+    EXPECT_EQ(w.lstRecords->currentRow(), 0);
+    EXPECT_EQ(w.tbarButtons[6]->toolTip(), "Undo Sorted on MSH-7");
+
+    w.mnuToolsSortMSH7_Click();
+    EXPECT_EQ(w.windowTitle(), "Quillon - x.hl7 (sorted) (sorted)");
+    w.mnuEditUndo_Click();
+    w.mnuEditUndo_Click();
+    EXPECT_EQ(Stored(), records);
+    EXPECT_EQ(st.session.CurrentFileName, path);
+    EXPECT_TRUE(f.responder.shown().empty());
+}
+
+TEST_F(SortWindow, FailedWriteReportsAndChangesNothing)
+{
+    const Records records = {Msg("2", "b"), Msg("1", "a")};
+    st.records = StoreOf(records);
+    w.DisplayPage(w.CurrentPage);
+    w.setWindowTitle("Quillon - x.hl7");
+    st.session.CurrentFileName = "x.hl7";
+    WriteBytes(st.folders.TempFolder + "plain", "x");
+    st.folders.TempFolder += "plain/";
+
+    w.mnuToolsSortMSH7_Click();
+    ASSERT_EQ(f.responder.shown().size(), 1u);
+    EXPECT_EQ(f.responder.shown()[0].title, "Can't Save to Disk");
+    EXPECT_EQ(Stored(), records);
+    EXPECT_EQ(st.session.CurrentFileName, "x.hl7");
+    EXPECT_EQ(w.windowTitle(), "Quillon - x.hl7");
+    EXPECT_FALSE(w.mnuEditUndo->isEnabled());
+}
+
+}  // namespace
+}  // namespace quillon::test
