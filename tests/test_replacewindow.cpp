@@ -1,0 +1,149 @@
+// The replace and assign commands through their dialogs: the request handed over, the records
+// changed, the count message, the undo points and the dialog left open when nothing changed.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+#include <deque>
+#include <functional>
+
+#include "TestSupport.h"
+#include "editing/frmReplaceInRecordList.h"
+
+namespace quillon::test {
+namespace {
+
+using platform::ScriptedResponder;
+using Step = std::function<void(ReplaceDialog&)>;
+
+ReplaceDialog* ShownReplaceDialog()
+{
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* dialog = qobject_cast<ReplaceDialog*>(w); dialog && dialog->isVisible())
+            return dialog;
+    return nullptr;
+}
+
+// Works the replace dialog while its command waits: one step per wait; after the last step (or
+// 10 s) Cancel. Call before the command starts.
+void DriveReplaceDialog(AppState& state, std::vector<Step> steps)
+{
+    auto* timer = new QTimer;
+    auto queue = std::make_shared<std::deque<Step>>(steps.begin(), steps.end());
+    auto clock = std::make_shared<QElapsedTimer>();
+    clock->start();
+    timer->setInterval(1);
+    QObject::connect(timer, &QTimer::timeout, [timer, queue, clock, &state] {
+        ReplaceDialog* dialog = ShownReplaceDialog();
+        const bool late = clock->elapsed() > 10000;
+        if (!dialog) {
+            if (queue->empty() || late) {
+                timer->stop();
+                timer->deleteLater();
+            }
+            return;
+        }
+        if (state.search.SearchDialogDone)
+            return;
+        if (queue->empty() || late) {
+            queue->clear();
+            dialog->cmdCommand[1]->click();
+            return;
+        }
+        const Step step = queue->front();
+        queue->pop_front();
+        step(*dialog);
+    });
+    timer->start();
+}
+
+Step Replace(const char* find, const char* replace, bool all = true)
+{
+    return [=](ReplaceDialog& d) {
+        if (d.txtFind)
+            d.txtFind->setText(QString::fromLatin1(find));
+        d.txtReplace->setText(QString::fromLatin1(replace));
+        d.optScope[all ? 0 : 1]->setChecked(true);
+        d.cmdCommand[0]->click();
+    };
+}
+
+class ReplaceWindow : public ::testing::Test {
+protected:
+    MainWindowFixture f;
+    frmMain& w = *f.window;
+    AppState& st = f.state;
+    void SetUp() override
+    {
+        st.dictionary.DescriptionKeys = {"PID-3", "PID-5"};
+        st.dictionary.Descriptions = {"Patient ID", "Patient Name"};
+        st.dictionary.SegmentNames = {"MSH", "PID"};
+        std::string bytes;
+        for (int i = 1; i <= 5; ++i)
+            bytes += "MSH|^~\\&|A|B|||20260101||ADT^A01|" + std::to_string(i)
+                     + "|P|2.3\rPID|1||ID" + std::to_string(i) + "||DOE^JOHN\r";
+        ASSERT_TRUE(w.LoadHL7File(f.WriteFile("five.hl7", bytes)));
+        w.lstRecords->setCurrentRow(0, QItemSelectionModel::ClearAndSelect);
+        w.lstRecords_Click();
+    }
+    std::vector<QString> Messages(ScriptedResponder::Shown::Kind kind) const
+    {
+        std::vector<QString> texts;
+        for (const auto& shown : f.responder.shown())
+            if (shown.kind == kind)
+                texts.push_back(shown.title + ":" + shown.text);
+        return texts;
+    }
+};
+
+using Kind = ScriptedResponder::Shown::Kind;
+
+TEST_F(ReplaceWindow, RecordListReplaceReportsAndLeavesTwoUndoPoints)
+{
+    st.undo.UndoEnabled = true;
+    const int16_t level = st.undo.UndoLevel;
+    // Nothing found keeps the dialog open; a delimiter is refused; the third press replaces.
+    DriveReplaceDialog(st, {Replace("ZZZ", "Q"), Replace("DOE", "A|B"), Replace("doe", "Roe")});
+    w.mnuRecordListReplace_Click();
+    EXPECT_EQ(Messages(Kind::Window),
+              (std::vector<QString>{"Report: 0 replacements were made.",
+                                    "Report: 5 replacements were made."}));
+    ASSERT_EQ(Messages(Kind::Message).size(), 1u);
+    EXPECT_TRUE(Messages(Kind::Message)[0].endsWith("' in your replace text."));
+    for (int i = 1; i <= 5; ++i)
+        EXPECT_NE(st.records.Record(i).find("|Roe^JOHN\r"), std::string::npos);
+    EXPECT_EQ(st.undo.UndoLevel, level + 4);
+    EXPECT_EQ(ShownReplaceDialog(), nullptr);
+}
+
+TEST_F(ReplaceWindow, AssignValueNeverCreatesAField)
+{
+    st.records.Records[2] = "MSH|^~\\&|A|B|||20260101||ADT^A01|2|P|2.3\rPID|1\r";
+    DriveReplaceDialog(st, {[](ReplaceDialog& d) {
+                               d.cboSegmentReplace->setEditText(QStringLiteral("PID"));
+                               Replace("", "X")(d);
+                           }});
+    w.mnuFieldListAssignValue_Click();
+    EXPECT_EQ(Messages(Kind::Window),
+              (std::vector<QString>{"Report: 4 replacements were made."}));
+    EXPECT_EQ(st.records.Record(2), "MSH|^~\\&|A|B|||20260101||ADT^A01|2|P|2.3\rPID|1\r");
+    EXPECT_NE(st.records.Record(3).find("PID|1||X||DOE"), std::string::npos);
+}
+
+TEST_F(ReplaceWindow, SegmentReplaceStaysInItsSegment)
+{
+    w.lstSegments->setCurrentRow(1, QItemSelectionModel::ClearAndSelect);
+    DriveReplaceDialog(st, {Replace("1", "7", false)});
+    w.mnuSegmentListReplace_Click();
+    EXPECT_EQ(Messages(Kind::Window),
+              (std::vector<QString>{"Segment List Replace: 2 replacements were made."}));
+    EXPECT_EQ(st.records.Record(1), "MSH|^~\\&|A|B|||20260101||ADT^A01|1|P|2.3\rPID|7||ID7||DOE^JOHN\r");
+}
+
+}  // namespace
+}  // namespace quillon::test
