@@ -145,5 +145,33 @@ TEST_F(ReplaceWindow, SegmentReplaceStaysInItsSegment)
     EXPECT_EQ(st.records.Record(1), "MSH|^~\\&|A|B|||20260101||ADT^A01|1|P|2.3\rPID|7||ID7||DOE^JOHN\r");
 }
 
+TEST_F(ReplaceWindow, NothingChangesWhenTheCommandCannotGoOn)
+{
+    const std::string before = st.records.Record(1);
+    // An undo point that cannot be written stops the command before any change.
+    st.undo.UndoEnabled = true;
+    st.folders.TempFolder = f.WriteFile(QStringLiteral("not-a-folder"), "x") + QStringLiteral("/t");
+    DriveReplaceDialog(st, {Replace("DOE", "ROE")});
+    w.mnuRecordListReplace_Click();
+    EXPECT_TRUE(Messages(Kind::Window).empty());
+    EXPECT_EQ(ShownReplaceDialog(), nullptr);
+    st.undo.UndoEnabled = false;
+    QApplication::processEvents();  // the first driver sees its command ended
+    // The segment line gone while the command waited: no replacement, no crash.
+    w.lstSegments->setCurrentRow(1, QItemSelectionModel::ClearAndSelect);
+    DriveReplaceDialog(st, {[](ReplaceDialog& d) {
+                               QWidget* main = nullptr;
+                               for (QWidget* t : QApplication::topLevelWidgets())
+                                   if (auto* m = qobject_cast<frmMain*>(t))
+                                       main = m;
+                               static_cast<frmMain*>(main)->lstSegments->clear();
+                               Replace("DOE", "ROE", false)(d);
+                           }});
+    w.mnuSegmentListReplace_Click();
+    EXPECT_EQ(Messages(Kind::Window),
+              (std::vector<QString>{"Segment List Replace: 0 replacements were made."}));
+    EXPECT_EQ(st.records.Record(1), before);
+}
+
 }  // namespace
 }  // namespace quillon::test
