@@ -89,6 +89,11 @@ public:
     QAction* mnuEditFilterRecordList;
     QAction* mnuClipboardPaste;
     QAction* mnuClipboardPasteAppend;
+    // Edit > Copy and its three items.
+    QAction* mnuEditCopy;
+    QAction* mnuEditCopySelectedRecords;
+    QAction* mnuEditCopySelectedSegments;
+    QAction* mnuEditCopySelectedFields;
     // The FTP menu of the menu bar.
     QAction* mnuFTP;
     QAction* mnuFTPReceive;
@@ -415,6 +420,9 @@ public slots:
     void mnuClipboardPasteAppend_Click();
     // The Edit menu as it opens: which of its items can be chosen.
     void mnuEdit_Click();
+    void mnuEditCopySelectedRecords_Click();
+    void mnuEditCopySelectedSegments_Click();
+    void mnuEditCopySelectedFields_Click();
     void mnuEditFindInRecordList_Click();
     void mnuEditFindInFieldList_Click();
     void mnuEditRepeatLastSearch_Click();

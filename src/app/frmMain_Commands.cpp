@@ -15,10 +15,6 @@ void frmMain::mnuEditFindInFieldList_Click()
 }
 
 // The record list.
-void frmMain::mnuRecordListCopy_Click() {}
-void frmMain::mnuRecordListDelete_Click() {}
-void frmMain::mnuRecordListDeleteThisThruFirst_Click() {}
-void frmMain::mnuRecordListDeleteThisThruLast_Click() {}
 void frmMain::mnuRecordListViewRecordAsASCII_Click() {}
 void frmMain::mnuRecordListCompare_Click() {}
 void frmMain::mnuRecordListCompareSet1_Click() {}
@@ -26,13 +22,8 @@ void frmMain::mnuRecordListCompareSet2_Click() {}
 void frmMain::mnuRecordListCompareBoth_Click() {}
 void frmMain::mnuRecordListCompareClear_Click() {}
 void frmMain::mnuRecordListPrint_Click() {}
-void frmMain::mnuCtrlShiftHomeDelete_Click() {}
-void frmMain::mnuCtrlShiftHomeCopy_Click() {}
-void frmMain::mnuCtrlShiftHomeDeleteEnd_Click() {}
-void frmMain::mnuCtrlShiftHomeCopyEnd_Click() {}
 
 // The segment list.
-void frmMain::mnuSegmentListDelete_Click() {}
 void frmMain::mnuSegmentListViewSegmentAsASCII_Click() {}
 void frmMain::mnuSegmentListCompare_Click() {}
 void frmMain::mnuSegmentListCompareSet1_Click() {}

@@ -54,7 +54,17 @@ void frmMain::BuildMenus()
 
     QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
     mnuEditUndo = AddItem(this, edit, "&Undo", &frmMain::mnuEditUndo_Click);
+    mnuEditUndo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
     mnuEditUndo->setEnabled(false);
+    edit->addSeparator();
+    QMenu* copy = edit->addMenu(QStringLiteral("&Copy"));
+    mnuEditCopy = copy->menuAction();
+    mnuEditCopySelectedRecords = AddItem(this, copy, "Selected &Record(s)",
+                                         &frmMain::mnuEditCopySelectedRecords_Click);
+    mnuEditCopySelectedSegments = AddItem(this, copy, "Selected &Segment(s)",
+                                          &frmMain::mnuEditCopySelectedSegments_Click);
+    mnuEditCopySelectedFields = AddItem(this, copy, "Selected &Field(s)",
+                                        &frmMain::mnuEditCopySelectedFields_Click);
     edit->addSeparator();
     mnuClipboardPaste = AddItem(this, edit, "&Paste Records from Clipboard",
                                 &frmMain::mnuClipboardPaste_Click);

@@ -1,4 +1,4 @@
-// Edit > Paste Records from Clipboard (replace or append), and the Edit menu as it opens.
+// Edit > Paste Records from Clipboard (replace or append).
 #include <QApplication>
 #include <QClipboard>
 #include <QElapsedTimer>
@@ -16,27 +16,12 @@ using platform::MsgIcon;
 
 namespace {
 
-// The clipboard's text as bytes, one Latin-1 character a byte, as the lists show records.
-QByteArray ClipboardBytes()
-{
-    return QGuiApplication::clipboard()->text().toLatin1();
-}
-
 std::string_view View(const QByteArray& bytes)
 {
     return {bytes.constData(), static_cast<size_t>(bytes.size())};
 }
 
 }  // namespace
-
-void frmMain::mnuEdit_Click()
-{
-    // 3. The paste items, while the clipboard's text starts like an HL7 header.
-    const QByteArray clip = ClipboardBytes();
-    const bool offered = ClipboardOffersRecords(View(clip));
-    mnuClipboardPaste->setEnabled(offered);
-    mnuClipboardPasteAppend->setEnabled(offered);
-}
 
 void frmMain::mnuClipboardPaste_Click()
 {
