@@ -281,6 +281,7 @@ void frmMain::mnuSegmentListReplace_Click()
         return;
     }
     const int segment = current.Row();
+    const int recordRow = lstRecords->currentRow();
     const int top = TopRow(lstSegments);
     st.search.ReplaceFieldName.clear();
     st.search.FindFieldName.clear();
@@ -316,8 +317,11 @@ void frmMain::mnuSegmentListReplace_Click()
     }
     // Cancelled: the record is shown again as it stands, its line selected.
     DisplayPage(CurrentPage);
-    const int row = lstRecords->currentRow();
-    if (row >= 0) {
+    if (recordRow >= 0 && recordRow < lstRecords->count()) {
+        {
+            const QSignalBlocker block(lstRecords);
+            lstRecords->setCurrentRow(recordRow, QItemSelectionModel::NoUpdate);
+        }
         ForceRecordRedisplay = true;
         lstRecords_Click();
         ForceRecordRedisplay = false;
