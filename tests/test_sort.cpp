@@ -40,6 +40,11 @@ TEST(SortOnMSH7, StableAscendingByCharacterCode)
         {"upper case before lower case", {Msg("b", "1"), Msg("B", "2"), Msg("a", "3"), Msg("A", "4")},
          {4, 2, 3, 1}},
         {"byte values above 127 sort last", {Msg("\xE9", "1"), Msg("z", "2")}, {2, 1}},
+        {"past the sixteenth character",
+         {Msg("20260101120000.52+0100", "a"), Msg("20260101120000.5", "b"),
+          Msg("20260101120000.51+0100", "c"), Msg("20260101120000.52+0100", "d"),
+          Msg("20260101120000.5+", "e")},
+         {2, 5, 3, 1, 4}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

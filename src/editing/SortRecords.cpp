@@ -9,24 +9,60 @@
 
 namespace quillon {
 
+namespace {
+
+// The first eight bytes of `text` from `from` on as a number whose order is the bytes' order
+// (missing bytes count as 0).
+uint64_t Prefix(const std::string& text, size_t from)
+{
+    uint64_t value = 0;
+    for (size_t i = from; i < from + 8; ++i)
+        value = (value << 8) | (i < text.size() ? static_cast<unsigned char>(text[i]) : 0u);
+    return value;
+}
+
+// A key held as its first sixteen bytes in two numbers, so that the sort compares numbers;
+// longer keys are kept whole apart. The memory for a key per record is fresh on every sort and
+// each new page of it costs a fault, so it is kept small.
+struct Keyed {
+    uint64_t high, low;
+    int32_t index;
+    int32_t shape;  // >= 0: the slot of the whole key among the long ones; else -(length + 1)
+};
+
+std::string WholeKey(const Keyed& k, const std::vector<std::string>& longKeys)
+{
+    if (k.shape >= 0)
+        return longKeys[static_cast<size_t>(k.shape)];
+    std::string text;
+    for (int b = 0; b < -k.shape - 1; ++b)
+        text += static_cast<char>((b < 8 ? k.high >> (56 - 8 * b) : k.low >> (56 - 8 * (b - 8))) & 0xFF);
+    return text;
+}
+
+}  // namespace
+
 std::vector<int32_t> SortedOrderOnMSH7(const RecordStore& store, const Delimiters& delimiters,
                                        char endOfBlock,
                                        const std::function<bool(int32_t)>& progress)
 {
-    struct Keyed {
-        std::string key;
-        int32_t index;
-    };
     const int32_t count = store.RecordCount;
     std::vector<Keyed> keyed;
     keyed.reserve(static_cast<size_t>(count));
+    std::vector<std::string> longKeys;
 
     using Clock = std::chrono::steady_clock;
     Clock::time_point lastCall{};
     for (int32_t i = 1; i <= count; ++i) {
         int32_t start = 0, length = 0;
-        keyed.push_back(
-            {WhatIsInField(store.Record(i), "MSH-7", start, length, delimiters, endOfBlock), i});
+        std::string key =
+            WhatIsInField(store.Record(i), "MSH-7", start, length, delimiters, endOfBlock);
+        Keyed k{Prefix(key, 0), Prefix(key, 8), i, -static_cast<int32_t>(key.size()) - 1};
+        if (key.size() > 16) {
+            k.shape = static_cast<int32_t>(longKeys.size());
+            longKeys.push_back(std::move(key));
+        }
+        keyed.push_back(k);
         if (progress && (i & 255) == 0) {
             const auto now = Clock::now();
             if (now - lastCall >= std::chrono::milliseconds(50)) {
@@ -37,9 +73,20 @@ std::vector<int32_t> SortedOrderOnMSH7(const RecordStore& store, const Delimiter
         }
     }
     // The index breaks ties, which keeps equal keys in their order.
-    std::sort(keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) {
-        const int c = a.key.compare(b.key);
-        return c != 0 ? c < 0 : a.index < b.index;
+    std::sort(keyed.begin(), keyed.end(), [&longKeys](const Keyed& a, const Keyed& b) {
+        if (a.high != b.high)
+            return a.high < b.high;
+        if (a.low != b.low)
+            return a.low < b.low;
+        if (a.shape != b.shape) {
+            // Equal first sixteen bytes: a short key that differs only in length comes first.
+            if (a.shape < 0 && b.shape < 0)
+                return a.shape > b.shape;
+            const int c = WholeKey(a, longKeys).compare(WholeKey(b, longKeys));
+            if (c != 0)
+                return c < 0;
+        }
+        return a.index < b.index;
     });
     std::vector<int32_t> order;
     order.reserve(keyed.size());
