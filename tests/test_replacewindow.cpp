@@ -38,10 +38,14 @@ void DriveReplaceDialog(AppState& state, std::vector<Step> steps)
     auto clock = std::make_shared<QElapsedTimer>();
     clock->start();
     timer->setInterval(1);
-    QObject::connect(timer, &QTimer::timeout, [timer, queue, clock, &state] {
+    // The dialog of the last step; it stays null once that dialog is gone.
+    auto worked = std::make_shared<QPointer<ReplaceDialog>>();
+    auto stepped = std::make_shared<bool>(false);
+    QObject::connect(timer, &QTimer::timeout, [timer, queue, clock, worked, stepped, &state] {
         ReplaceDialog* dialog = ShownReplaceDialog();
         const bool late = clock->elapsed() > 10000;
-        if (!dialog) {
+        // Done with its own command: a dialog of a later one is not this driver's.
+        if (!dialog || (queue->empty() && *stepped && dialog != *worked)) {
             if (queue->empty() || late) {
                 timer->stop();
                 timer->deleteLater();
@@ -57,6 +61,8 @@ void DriveReplaceDialog(AppState& state, std::vector<Step> steps)
         }
         const Step step = queue->front();
         queue->pop_front();
+        *worked = dialog;
+        *stepped = true;
         step(*dialog);
     });
     timer->start();
@@ -143,6 +149,46 @@ TEST_F(ReplaceWindow, SegmentReplaceStaysInItsSegment)
     EXPECT_EQ(Messages(Kind::Window),
               (std::vector<QString>{"Segment List Replace: 2 replacements were made."}));
     EXPECT_EQ(st.records.Record(1), "MSH|^~\\&|A|B|||20260101||ADT^A01|1|P|2.3\rPID|7||ID7||DOE^JOHN\r");
+}
+
+TEST_F(ReplaceWindow, SelectedRecordsOfThePageShown)
+{
+    std::string bytes;
+    for (int i = 1; i <= 900; ++i)
+        bytes += "MSH|^~\\&|A|B|||20260101||ADT^A01|" + std::to_string(i) + "|P|2.3\rPID|1||DOE\r";
+    ASSERT_TRUE(w.LoadHL7File(f.WriteFile("nine.hl7", bytes)));
+    w.CurrentPage = 3;
+    w.DisplayPage(w.CurrentPage);
+    w.lstRecords->setCurrentRow(0, QItemSelectionModel::ClearAndSelect);
+    w.lstRecords->setCurrentRow(5, QItemSelectionModel::Select);
+    w.lstRecords_Click();
+    ASSERT_GT(w.lstFields->count(), 0);
+    DriveReplaceDialog(st, {Replace("DOE", "ROE", false)});
+    w.mnuRecordListReplace_Click();
+    int changed = 0;
+    for (int i = 1; i <= 900; ++i)
+        changed += st.records.Record(i).find("ROE") != std::string::npos ? i : 0;
+    EXPECT_EQ(changed, 801 + 806);
+    const auto rows = w.lstRecords->selectionModel()->selectedRows();
+    ASSERT_EQ(rows.size(), 1);
+    EXPECT_EQ(rows.front().row(), 5);
+}
+
+TEST_F(ReplaceWindow, AssignValueScopeFollowsTheListLastFocused)
+{
+    const std::vector<std::pair<const char*, int>> cases = {
+        {"lstFields", 1}, {"lstRecords", 0}, {"lstSegments", 1}};
+    for (const auto& [list, option] : cases) {
+        st.session.FocusedListName = QString::fromLatin1(list);
+        int chosen = -1;
+        DriveReplaceDialog(st, {[&chosen](ReplaceDialog& d) {
+                               chosen = d.optScope[1]->isChecked() ? 1 : 0;
+                               d.cmdCommand[1]->click();
+                           }});
+        w.mnuFieldListAssignValue_Click();
+        QApplication::processEvents();
+        EXPECT_EQ(chosen, option) << list;
+    }
 }
 
 TEST_F(ReplaceWindow, NothingChangesWhenTheCommandCannotGoOn)
