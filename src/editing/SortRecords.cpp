@@ -54,6 +54,10 @@ std::vector<int32_t> SortedOrderOnMSH7(const RecordStore& store, const Delimiter
     using Clock = std::chrono::steady_clock;
     Clock::time_point lastCall{};
     for (int32_t i = 1; i <= count; ++i) {
+        // Only the header of each record is read, and the records lie apart on the heap: ask
+        // for one further on while this one is read.
+        if (i + 16 <= count)
+            __builtin_prefetch(store.Record(i + 16).data());
         int32_t start = 0, length = 0;
         std::string key =
             WhatIsInField(store.Record(i), "MSH-7", start, length, delimiters, endOfBlock);
