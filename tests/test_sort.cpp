@@ -2,7 +2,12 @@
 // file, caption, current file and undo.
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QFile>
+#include <QTimer>
+
 #include "TestSupport.h"
+#include "app/frmProgressIndicator.h"
 #include "editing/SortRecords.h"
 
 namespace quillon::test {
@@ -118,23 +123,44 @@ TEST_F(SortWindow, SortWritesTheFileMarksTheCaptionAndUndoesBack)
     EXPECT_TRUE(f.responder.shown().empty());
 }
 
-TEST_F(SortWindow, FailedWriteReportsAndChangesNothing)
+// A failed write is reported; Cancel in the progress window stops silently. Neither changes
+// the records, the current file or the caption, nor leaves an undo point.
+TEST_F(SortWindow, FailedWriteOrCancelChangesNothing)
 {
     const Records records = {Msg("2", "b"), Msg("1", "a")};
-    st.records = StoreOf(records);
-    w.DisplayPage(w.CurrentPage);
-    w.setWindowTitle("Quillon - x.hl7");
-    st.session.CurrentFileName = "x.hl7";
-    WriteBytes(st.folders.TempFolder + "plain", "x");
-    st.folders.TempFolder += "plain/";
+    for (const bool cancel : {true, false}) {
+        SCOPED_TRACE(cancel ? "cancel" : "write fails");
+        f.responder.Clear();
+        st.records = StoreOf(records);
+        w.DisplayPage(w.CurrentPage);
+        w.setWindowTitle("Quillon - x.hl7");
+        st.session.CurrentFileName = "x.hl7";
+        QTimer press;
+        if (cancel) {
+            QObject::connect(&press, &QTimer::timeout, [&] {
+                for (QWidget* top : QApplication::topLevelWidgets())
+                    if (auto* progress = qobject_cast<frmProgressIndicator*>(top);
+                        progress && progress->isVisible())
+                        progress->cmdCancel->click();
+            });
+            press.start(0);
+        } else {
+            WriteBytes(st.folders.TempFolder + "plain", "x");
+            st.folders.TempFolder += "plain/";
+        }
 
-    w.mnuToolsSortMSH7_Click();
-    ASSERT_EQ(f.responder.shown().size(), 1u);
-    EXPECT_EQ(f.responder.shown()[0].title, "Can't Save to Disk");
-    EXPECT_EQ(Stored(), records);
-    EXPECT_EQ(st.session.CurrentFileName, "x.hl7");
-    EXPECT_EQ(w.windowTitle(), "Quillon - x.hl7");
-    EXPECT_FALSE(w.mnuEditUndo->isEnabled());
+        w.mnuToolsSortMSH7_Click();
+        ASSERT_EQ(f.responder.shown().size(), cancel ? 0u : 1u);
+        if (!cancel) {
+            EXPECT_EQ(f.responder.shown()[0].title, "Can't Save to Disk");
+        }
+        EXPECT_EQ(Stored(), records);
+        EXPECT_EQ(st.session.CurrentFileName, "x.hl7");
+        EXPECT_EQ(w.windowTitle(), "Quillon - x.hl7");
+        EXPECT_FALSE(w.mnuEditUndo->isEnabled());
+        EXPECT_FALSE(QFile::exists(st.folders.TempFolder + "SortedFile.dat"));
+        EXPECT_FALSE(st.session.ProgressCancelled);
+    }
 }
 
 }  // namespace
