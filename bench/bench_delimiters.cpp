@@ -48,17 +48,19 @@ double Measure(int count)
         t.start();
         MemmemPass(store);
         reference = std::min(reference, bench::Seconds(t));
-        const Delimiters old = run % 2 == 0 ? Delimiters{} : DelimitersFrom({"^", "|", "~", "\\", "&"});
+        const Delimiters old =
+            run % 2 == 0 ? Delimiters{} : DelimitersFrom({"^", "|", "~", "\\", "&"});
         t.restart();
         replaced = ChangeDelimiters(store, old, run % 2 == 0 ? "^|~\\&" : "|^~\\&");
         change = std::min(change, bench::Seconds(t));
     }
     const bool right = store.Record(1) == first && replaced > count;
     const double ratio = change / reference;
-    std::printf("%8d records (%5.0f MB): change delimiters %7.1f ms, memmem pass %6.1f ms, "
-                "ratio %.2f (goal 3x)%s%s\n",
-                count, static_cast<double>(bytes) / 1e6, change * 1e3, reference * 1e3, ratio,
-                ratio <= 3.0 ? "" : "  MISSED", right ? "" : "  WRONG RESULT");
+    std::printf(
+        "%8d records (%5.0f MB): change delimiters %7.1f ms, memmem pass %6.1f ms, "
+        "ratio %.2f (goal 3x)%s%s\n",
+        count, static_cast<double>(bytes) / 1e6, change * 1e3, reference * 1e3, ratio,
+        ratio <= 3.0 ? "" : "  MISSED", right ? "" : "  WRONG RESULT");
     return change / static_cast<double>(bytes);
 }
 

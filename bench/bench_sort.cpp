@@ -80,10 +80,11 @@ double Measure(int count)
         right = right && Sorted(store) && store.RecordCount == count;
     }
     const double ratio = sort / reference;
-    std::printf("%8d records (%5.0f MB): sort on MSH-7 %7.1f ms, memmem pass %6.1f ms, "
-                "ratio %.2f (goal 5x)%s%s\n",
-                count, static_cast<double>(bytes) / 1e6, sort * 1e3, reference * 1e3, ratio,
-                ratio <= 5.0 ? "" : "  MISSED", right ? "" : "  WRONG RESULT");
+    std::printf(
+        "%8d records (%5.0f MB): sort on MSH-7 %7.1f ms, memmem pass %6.1f ms, "
+        "ratio %.2f (goal 5x)%s%s\n",
+        count, static_cast<double>(bytes) / 1e6, sort * 1e3, reference * 1e3, ratio,
+        ratio <= 5.0 ? "" : "  MISSED", right ? "" : "  WRONG RESULT");
     return sort / count / std::log2(count);
 }
 
@@ -104,10 +105,11 @@ void MeasureCommand(int count)
     t.restart();
     w.mnuToolsSortMSH7_Click();
     const double command = bench::Seconds(t);
-    std::printf("%8d records: whole command (file and undo point written) %7.1f ms, memmem pass "
-                "%6.1f ms, ratio %.2f%s\n",
-                count, command * 1e3, reference * 1e3, command / reference,
-                Sorted(st.records) ? "" : "  WRONG RESULT");
+    std::printf(
+        "%8d records: whole command (file and undo point written) %7.1f ms, memmem pass "
+        "%6.1f ms, ratio %.2f%s\n",
+        count, command * 1e3, reference * 1e3, command / reference,
+        Sorted(st.records) ? "" : "  WRONG RESULT");
 }
 
 }  // namespace

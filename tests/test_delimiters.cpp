@@ -27,8 +27,8 @@ TEST(DelimiterSwap, EachCharacterReplacedOnceAndCounted)
         std::string record, expected;
         int64_t count;
     } cases[] = {
-        {"field separator only", "|^~\\&", "#^~\\&", "MSH|^~\\&|A\rPID|1\r",
-         "MSH#^~\\&#A\rPID#1\r", 7},
+        {"field separator only", "|^~\\&", "#^~\\&", "MSH|^~\\&|A\rPID|1\r", "MSH#^~\\&#A\rPID#1\r",
+         7},
         {"swap is not swapped back", "|^~\\&", "^|~\\&", "MSH|^~\\&|A^B\r", "MSH^|~\\&^A|B\r", 7},
         {"letters in both cases", "|X~\\&", "|^~\\&", "PID|x1X|xX\r", "PID|^1^|^^\r", 6},
         {"first of a repeated delimiter decides", "||~\\&", "#@~\\&", "A|B~C", "A#B~C", 2},
@@ -159,8 +159,9 @@ TEST_F(DelimiterWindow, RefusalsAndFailedUndoPointChangeNothing)
     w.mnuToolsChangeDelimiters_Click();
     ASSERT_EQ(f.responder.shown().size(), 1u);
     EXPECT_EQ(f.responder.shown()[0].title, "No Records Loaded");
-    EXPECT_EQ(f.responder.shown()[0].text, "There are no records loaded.  Please load the file "
-                                           "whose delimiters you with to change.");
+    EXPECT_EQ(f.responder.shown()[0].text,
+              "There are no records loaded.  Please load the file "
+              "whose delimiters you with to change.");
 }
 
 // Only the level the delimiter change made brings delimiters back; an operation whose name

@@ -36,13 +36,17 @@ TEST(SortOnMSH7, StableAscendingByCharacterCode)
         std::vector<int32_t> order;
     } cases[] = {
         {"already sorted", {Msg("1", "a"), Msg("2", "b"), Msg("3", "c")}, {1, 2, 3}},
-        {"equal keys keep their order", {Msg("5", "a"), Msg("1", "b"), Msg("5", "c"), Msg("1", "d")},
+        {"equal keys keep their order",
+         {Msg("5", "a"), Msg("1", "b"), Msg("5", "c"), Msg("1", "d")},
          {2, 4, 1, 3}},
         {"headers, trailers and empty MSH-7 first",
-         {Msg("20260101", "a"), "FHS|^~\\&|X\r", Msg("", "b"), "BTS|1\r", "PID|1\r"}, {2, 3, 4, 5, 1}},
+         {Msg("20260101", "a"), "FHS|^~\\&|X\r", Msg("", "b"), "BTS|1\r", "PID|1\r"},
+         {2, 3, 4, 5, 1}},
         {"precision compares as text",
-         {Msg("20260102", "a"), Msg("202601011200", "b"), Msg("20260101", "c")}, {3, 2, 1}},
-        {"upper case before lower case", {Msg("b", "1"), Msg("B", "2"), Msg("a", "3"), Msg("A", "4")},
+         {Msg("20260102", "a"), Msg("202601011200", "b"), Msg("20260101", "c")},
+         {3, 2, 1}},
+        {"upper case before lower case",
+         {Msg("b", "1"), Msg("B", "2"), Msg("a", "3"), Msg("A", "4")},
          {4, 2, 3, 1}},
         {"byte values above 127 sort last", {Msg("\xE9", "1"), Msg("z", "2")}, {2, 1}},
         {"past the sixteenth character",
@@ -69,8 +73,8 @@ TEST(SortOnMSH7, StableAscendingByCharacterCode)
     for (int i = 0; i < 1000; ++i)
         many.Append(Msg(std::to_string(1000 - i), "x"));
     int calls = 0;
-    EXPECT_TRUE(SortedOrderOnMSH7(many, Delimiters{}, '\r', [&](int32_t) { return ++calls > 1; })
-                    .empty());
+    EXPECT_TRUE(
+        SortedOrderOnMSH7(many, Delimiters{}, '\r', [&](int32_t) { return ++calls > 1; }).empty());
     EXPECT_EQ(calls, 1);
 }
 

@@ -21,8 +21,8 @@ public:
     int64_t Apply(std::string& record) const;
 
 private:
-    int count_ = 0;               // distinct old bytes
-    unsigned char from_[10]{};    // five delimiters, each in both letter cases
+    int count_ = 0;             // distinct old bytes
+    unsigned char from_[10]{};  // five delimiters, each in both letter cases
     unsigned char to_[10]{};
 };
 

@@ -36,7 +36,8 @@ std::string WholeKey(const Keyed& k, const std::vector<std::string>& longKeys)
         return longKeys[static_cast<size_t>(k.shape)];
     std::string text;
     for (int b = 0; b < -k.shape - 1; ++b)
-        text += static_cast<char>((b < 8 ? k.high >> (56 - 8 * b) : k.low >> (56 - 8 * (b - 8))) & 0xFF);
+        text += static_cast<char>((b < 8 ? k.high >> (56 - 8 * b) : k.low >> (56 - 8 * (b - 8)))
+                                  & 0xFF);
     return text;
 }
 

@@ -20,8 +20,8 @@ void frmMain::mnuToolsChangeDelimiters_Click()
         return;
     }
     const std::string promptBytes = ChangeDelimitersPrompt(st.delimiters);
-    const QString prompt = QString::fromLatin1(promptBytes.data(),
-                                               static_cast<qsizetype>(promptBytes.size()));
+    const QString prompt =
+        QString::fromLatin1(promptBytes.data(), static_cast<qsizetype>(promptBytes.size()));
     std::string replacement;
     for (;;) {
         const std::optional<QString> answer =
@@ -47,8 +47,8 @@ void frmMain::mnuToolsChangeDelimiters_Click()
     auto& held = st.editing.UndoDelimiters;
     const auto heldBefore = held;
     const Delimiters old = st.delimiters;
-    held = {std::string(), old.FieldSeparator, old.ComponentSeparator, old.RepetitionSeparator,
-            old.EscapeCharacter, old.SubcomponentSeparator};
+    held = {std::string(),           old.FieldSeparator,  old.ComponentSeparator,
+            old.RepetitionSeparator, old.EscapeCharacter, old.SubcomponentSeparator};
     if (!SaveUndoPointFor(QStringLiteral("Change Delimiters"))) {
         held = heldBefore;
         return;

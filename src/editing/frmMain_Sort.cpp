@@ -49,8 +49,8 @@ void frmMain::mnuToolsSortMSH7_Click()
         progress.progBar->setValue(count);
         QApplication::processEvents();
         // Records removed while window events ran leave the order meaningless: nothing changes.
-        const bool cancelled = st.session.ProgressCancelled || order.empty()
-                               || st.records.RecordCount < count;
+        const bool cancelled =
+            st.session.ProgressCancelled || order.empty() || st.records.RecordCount < count;
         st.session.ProgressCancelled = false;
         if (cancelled)
             return;
