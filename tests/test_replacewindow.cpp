@@ -151,6 +151,28 @@ TEST_F(ReplaceWindow, SegmentReplaceStaysInItsSegment)
     EXPECT_EQ(st.records.Record(1), "MSH|^~\\&|A|B|||20260101||ADT^A01|1|P|2.3\rPID|7||ID7||DOE^JOHN\r");
 }
 
+TEST_F(ReplaceWindow, FieldListReplaceChangesTheSelectedRecordOnly)
+{
+    w.lstRecords->setCurrentRow(2, QItemSelectionModel::ClearAndSelect);
+    w.lstRecords_Click();
+    bool scopeShown = true;
+    DriveReplaceDialog(st, {[&](ReplaceDialog& d) {
+                                scopeShown = d.optScope[0]->isVisible();
+                                EXPECT_EQ(d.windowTitle(), QStringLiteral("Replace in Field List"));
+                                Replace("JOHN", "JACK", false)(d);
+                            }});
+    w.mnuFieldListReplace_Click();
+    EXPECT_FALSE(scopeShown);
+    for (int i = 1; i <= 5; ++i)
+        EXPECT_EQ(st.records.Record(i).find(i == 3 ? "DOE^JACK" : "DOE^JOHN") != std::string::npos, true)
+            << i;
+    EXPECT_FALSE(ShownReplaceDialog());  // a run that replaced something closes its dialog
+    bool shows = false;
+    for (int j = 0; j < w.lstFields->count(); ++j)
+        shows = shows || w.lstFields->item(j)->text().endsWith(QStringLiteral("DOE^JACK"));
+    EXPECT_TRUE(shows);
+}
+
 TEST_F(ReplaceWindow, SelectedRecordsOfThePageShown)
 {
     std::string bytes;
