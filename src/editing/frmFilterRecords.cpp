@@ -14,6 +14,7 @@
 
 #include "editing/FindDialog.h"
 #include "editing/FindDialogRules.h"
+#include "editing/WindowText.h"
 
 namespace quillon {
 
@@ -24,10 +25,6 @@ const QString frmFilterRecords::HistorySection = QStringLiteral("cboFilterRecord
 
 namespace {
 
-QString Text(std::string_view bytes)
-{
-    return QString::fromStdString(std::string(bytes));
-}
 std::string Bytes(const QString& text)
 {
     return text.toStdString();

@@ -13,6 +13,7 @@
 #include "editing/frmFilterRecords.h"
 #include "records/FieldDesignations.h"
 #include "records/FieldLines.h"
+#include "editing/WindowText.h"
 
 namespace quillon {
 
@@ -20,19 +21,6 @@ using platform::MsgButtons;
 using platform::MsgIcon;
 
 namespace {
-
-QString Text(std::string_view bytes)
-{
-    return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
-}
-
-// The wait cursor while the records are walked; restored on every way out.
-struct WaitCursor {
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
 
 // Neither filter starts while the record-list find dialog shows.
 bool FindDialogShown(const frmMain& w)

@@ -14,6 +14,7 @@
 #include "editing/FindDialog.h"
 #include "editing/FindRecords.h"
 #include "records/Pages.h"
+#include "editing/WindowText.h"
 
 namespace quillon {
 
@@ -21,16 +22,6 @@ using platform::MsgButtons;
 using platform::MsgIcon;
 
 namespace {
-
-QString Text(std::string_view bytes) { return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size())); }
-
-// The wait cursor for the length of a search.
-struct WaitCursor {
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
 
 // Places a dialog shown for the first time beside the main window: right of it when the screen
 // has room there, else against the screen's right edge.

@@ -13,6 +13,7 @@
 #include "editing/ReplaceRecords.h"
 #include "editing/frmReplaceInRecordList.h"
 #include "records/Pages.h"
+#include "editing/WindowText.h"
 
 namespace quillon {
 
@@ -20,18 +21,6 @@ using platform::MsgButtons;
 using platform::MsgIcon;
 
 namespace {
-
-QString Text(std::string_view bytes)
-{
-    return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
-}
-
-struct WaitCursor {
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
 
 int TopRow(const ListBox* list)
 {

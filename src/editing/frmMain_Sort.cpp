@@ -7,21 +7,12 @@
 #include "app/frmProgressIndicator.h"
 #include "editing/SortRecords.h"
 #include "files/SaveRecords.h"
+#include "editing/WindowText.h"
 
 namespace quillon {
 
 using platform::MsgButtons;
 using platform::MsgIcon;
-
-namespace {
-
-// The wait cursor for the run; restored on every way out.
-struct WaitCursor {
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-};
-
-}  // namespace
 
 void frmMain::mnuToolsSortMSH7_Click()
 {

@@ -16,16 +16,13 @@
 #include "editing/FindDialog.h"
 #include "editing/FindDialogRules.h"
 #include "editing/ReplaceRecords.h"
+#include "editing/WindowText.h"
 
 namespace quillon {
 
 namespace {
 
 std::string Bytes(const QString& text) { return text.toLatin1().toStdString(); }
-QString Text(std::string_view bytes)
-{
-    return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
-}
 
 }  // namespace
 

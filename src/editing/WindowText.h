@@ -1,0 +1,24 @@
+#pragma once
+// Small helpers the editing windows share: record bytes as the lists show them, and the wait
+// cursor for the length of a command.
+#include <QApplication>
+#include <QString>
+#include <string_view>
+
+namespace quillon {
+
+// Bytes as the lists show them: one Latin-1 character a byte.
+inline QString Text(std::string_view bytes)
+{
+    return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+
+// The wait cursor from construction to destruction, on every way out.
+struct WaitCursor {
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+}  // namespace quillon
