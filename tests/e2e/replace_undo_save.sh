@@ -21,6 +21,7 @@ open(sys.argv[1], "wb").write(data)
 open(sys.argv[2], "wb").write(data.replace(b"DOE", b"ROE"))
 PY
 export QUILLON_HOME="$scratch/home" QUILLON_E2E_BIN="$bin" QUILLON_E2E_FILE="$file"
+export QUILLON_E2E_LIB="$(dirname "$(readlink -f "$0")")/start_program.sh"
 export QUILLON_E2E_SHOTS=$(readlink -f "$shots") QUILLON_E2E_OUT="$scratch/out"
 mkdir -p "$QUILLON_HOME" "$QUILLON_E2E_OUT"
 
@@ -28,15 +29,9 @@ xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
   set -u
   out=$QUILLON_E2E_OUT
   fail() { echo "$*"; cat "$QUILLON_HOME/stderr.txt"; kill $pid 2>/dev/null; exit 1; }
-  "$QUILLON_E2E_BIN" "$QUILLON_E2E_FILE" >/dev/null 2>"$QUILLON_HOME/stderr.txt" &
-  pid=$!
-  win=""
-  for _ in $(seq 1 300); do
-    win=$(xdotool search --pid $pid --name "^Quillon - ${QUILLON_E2E_FILE}\$" 2>/dev/null | head -n1 || true)
-    [ -n "$win" ] && break
-    kill -0 $pid 2>/dev/null || break
-    sleep 0.1
-  done
+  . "$QUILLON_E2E_LIB"
+  pid=""
+  start_program "$QUILLON_E2E_FILE" "^Quillon - ${QUILLON_E2E_FILE}\$"
   [ -n "$win" ] || fail "no window captioned Quillon - $QUILLON_E2E_FILE"
   sleep 0.5
   eval "$(xdotool getwindowgeometry --shell "$win")"

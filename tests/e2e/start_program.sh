@@ -1,0 +1,24 @@
+# Sourced by the end-to-end scripts inside their X server.
+# start_program <file> <caption pattern>: starts $QUILLON_E2E_BIN on the file with stderr kept in
+# $QUILLON_HOME/stderr.txt, and sets pid and win once a window of that caption shows. A program
+# that ends before its window shows without a sanitizer report (the display not ready on a
+# loaded machine) is started once more, after showing what it printed.
+start_program() {
+  local tries
+  for tries in 1 2; do
+    "$QUILLON_E2E_BIN" "$1" >/dev/null 2>>"$QUILLON_HOME/stderr.txt" &
+    pid=$!
+    win=""
+    for _ in $(seq 1 300); do
+      win=$(xdotool search --pid $pid --name "$2" 2>/dev/null | head -n1 || true)
+      [ -n "$win" ] && return 0
+      kill -0 $pid 2>/dev/null || break
+      sleep 0.1
+    done
+    kill -0 $pid 2>/dev/null && return 1
+    echo "the program ended before its window showed; it printed:"
+    cat "$QUILLON_HOME/stderr.txt"
+    grep -qE "Sanitizer|runtime error" "$QUILLON_HOME/stderr.txt" && return 1
+  done
+  return 1
+}
