@@ -3,6 +3,7 @@
 
 #include <QClipboard>
 #include <QGuiApplication>
+#include <functional>
 
 #include "TestSupport.h"
 
@@ -54,17 +55,19 @@ TEST_F(CopyWindow, SelectedRowsEachEndedByCRLF)
     w.lstFields->clearSelection();
     const struct {
         const char* what;
-        void (frmMain::*command)();
+        std::function<void()> command;
         std::string text;
     } cases[] = {
-        {"Edit > Copy > Selected Record(s)", &frmMain::mnuEditCopySelectedRecords_Click, Records(3, 3) + Records(5, 5)},
-        {"record-list Copy", &frmMain::mnuRecordListCopy_Click, Records(3, 3) + Records(5, 5)},
-        {"Edit > Copy > Selected Segment(s)", &frmMain::mnuEditCopySelectedSegments_Click, "PID|1||\xE9" "5\r\n"},
-        {"nothing selected: empty, no message", &frmMain::mnuEditCopySelectedFields_Click, ""},
+        {"Edit > Copy > Selected Record(s)", [&] { w.mnuEditCopySelectedRecords_Click(); },
+         Records(3, 3) + Records(5, 5)},
+        {"record-list Copy", [&] { w.mnuRecordListCopy_Click(); }, Records(3, 3) + Records(5, 5)},
+        {"Edit > Copy > Selected Segment(s)", [&] { w.mnuEditCopySelectedSegments_Click(); },
+         "PID|1||\xE9" "5\r\n"},
+        {"nothing selected: empty, no message", [&] { w.mnuEditCopySelectedFields_Click(); }, ""},
     };
     for (const auto& c : cases) {
         QGuiApplication::clipboard()->setText("old");
-        (w.*c.command)();
+        c.command();
         EXPECT_EQ(Clip(), c.text) << c.what;
     }
     EXPECT_TRUE(f.responder.shown().empty());
