@@ -583,6 +583,9 @@ private:
     // Waits for `dialog` and runs `run` (which answers its count, -1 to stop) on each request
     // until something was replaced: answers that count, 0 when cancelled, -1 when stopped.
     int32_t WaitAndReplace(ReplaceDialog* dialog, const std::function<int32_t()>& run);
+    // Clears the field names of the request; false (after saying why, or after bringing the
+    // waiting dialog forward) when a replace or assign command cannot start.
+    bool ReplaceCommandMayStart(QWidget* waiting);
     bool FindInRecordList(const SearchRequest& request, int32_t start, bool repeat);
     bool FindInFieldList(const SearchRequest& request, int start, bool repeat);
     void SelectFoundFieldLines(const SearchRequest& request);

@@ -62,6 +62,29 @@ QComboBox* EditableBox(QWidget* parent, const char* name)
     return box;
 }
 
+void LayOutWithButtons(QDialog* dialog, QLayout* boxes, QLayout* options,
+                       std::array<QPushButton*, 2>& buttons, const QString& action,
+                       const char* actionName)
+{
+    buttons[0] = new QPushButton(action, dialog);
+    buttons[0]->setObjectName(QLatin1String(actionName));
+    buttons[0]->setDefault(true);
+    buttons[0]->setAutoDefault(true);
+    buttons[1] = new QPushButton(QStringLiteral("Cancel"), dialog);
+    buttons[1]->setObjectName(QStringLiteral("cmdCancel"));
+    buttons[1]->setAutoDefault(false);
+    auto* column = new QVBoxLayout;
+    column->addWidget(buttons[0]);
+    column->addWidget(buttons[1]);
+    column->addStretch();
+    auto* left = new QVBoxLayout;
+    left->addLayout(boxes);
+    left->addLayout(options);
+    auto* layout = new QHBoxLayout(dialog);
+    layout->addLayout(left, 1);
+    layout->addLayout(column);
+}
+
 namespace {
 
 QFont PickerFont()
@@ -231,24 +254,7 @@ FindDialog::FindDialog(Kind kind_, AppState& state, platform::Dialogs& dialogs)
     options->addLayout(checks);
     options->addWidget(fraFrame);
 
-    cmdCommand[0] = new QPushButton(QStringLiteral("&Find Next"), this);
-    cmdCommand[0]->setObjectName(QStringLiteral("cmdFindNext"));
-    cmdCommand[0]->setDefault(true);
-    cmdCommand[1] = new QPushButton(QStringLiteral("Cancel"), this);
-    cmdCommand[1]->setObjectName(QStringLiteral("cmdCancel"));
-    cmdCommand[0]->setAutoDefault(true);
-    cmdCommand[1]->setAutoDefault(false);
-    auto* buttons = new QVBoxLayout;
-    buttons->addWidget(cmdCommand[0]);
-    buttons->addWidget(cmdCommand[1]);
-    buttons->addStretch();
-
-    auto* left = new QVBoxLayout;
-    left->addLayout(grid);
-    left->addLayout(options);
-    auto* layout = new QHBoxLayout(this);
-    layout->addLayout(left, 1);
-    layout->addLayout(buttons);
+    LayOutWithButtons(this, grid, options, cmdCommand, QStringLiteral("&Find Next"), "cmdFindNext");
 
     for (int i = 0; i < 2; ++i)
         connect(cmdCommand[static_cast<size_t>(i)], &QPushButton::clicked, this,

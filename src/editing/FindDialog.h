@@ -16,6 +16,7 @@ class QCheckBox;
 class QComboBox;
 class QGroupBox;
 class QLabel;
+class QLayout;
 class QPushButton;
 class QRadioButton;
 
@@ -23,6 +24,11 @@ namespace quillon {
 
 // An editable box whose list changes only through the dialog's own rules, never by Enter.
 QComboBox* EditableBox(QWidget* parent, const char* name);
+// The dialog's boxes above its options on the left, the action button (the default, Enter) and
+// Cancel in a column on the right.
+void LayOutWithButtons(QDialog* dialog, QLayout* boxes, QLayout* options,
+                       std::array<QPushButton*, 2>& buttons, const QString& action,
+                       const char* actionName);
 
 // The segment and field boxes that the search dialogs share. The segment box offers "all" and
 // the dictionary's segments and takes typed letters in upper case; a new segment refills the

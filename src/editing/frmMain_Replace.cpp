@@ -118,21 +118,28 @@ int32_t frmMain::RunRecordListReplace()
     return count;
 }
 
-void frmMain::mnuRecordListReplace_Click()
+bool frmMain::ReplaceCommandMayStart(QWidget* waiting)
 {
     st.search.ReplaceFieldName.clear();
     st.search.FindFieldName.clear();
     if (lstFields->count() == 0) {
         dlg.MsgBox(Text(NothingLoadedToSearchMessage), MsgButtons::OKOnly, MsgIcon::None,
                    kSettingsApp);
-        return;
+        return false;
     }
-    if (frmReplaceInRecordList) {
-        // The command is already waiting for its dialog.
-        frmReplaceInRecordList->raise();
-        frmReplaceInRecordList->activateWindow();
-        return;
+    if (waiting) {
+        // The command is already waiting for its dialog: bring it forward.
+        waiting->raise();
+        waiting->activateWindow();
+        return false;
     }
+    return true;
+}
+
+void frmMain::mnuRecordListReplace_Click()
+{
+    if (!ReplaceCommandMayStart(frmReplaceInRecordList))
+        return;
     ReplaceDialog* dialog =
         OpenReplaceDialog(frmReplaceInRecordList, static_cast<int>(ReplaceDialog::Kind::RecordList),
                           QStringLiteral("Search/Replace in Record List"));
@@ -147,18 +154,8 @@ void frmMain::mnuRecordListReplace_Click()
 
 void frmMain::mnuFieldListReplace_Click()
 {
-    st.search.ReplaceFieldName.clear();
-    st.search.FindFieldName.clear();
-    if (lstFields->count() == 0) {
-        dlg.MsgBox(Text(NothingLoadedToSearchMessage), MsgButtons::OKOnly, MsgIcon::None,
-                   kSettingsApp);
+    if (!ReplaceCommandMayStart(frmReplace))
         return;
-    }
-    if (frmReplace) {
-        frmReplace->raise();
-        frmReplace->activateWindow();
-        return;
-    }
     const int top = TopRow(lstFields);
     ReplaceDialog* dialog = OpenReplaceDialog(
         frmReplace, static_cast<int>(ReplaceDialog::Kind::SegmentOrFieldList),
@@ -183,18 +180,8 @@ void frmMain::mnuRecordListAssignValueToField_Click() { mnuFieldListAssignValue_
 
 void frmMain::mnuFieldListAssignValue_Click()
 {
-    st.search.ReplaceFieldName.clear();
-    st.search.FindFieldName.clear();
-    if (lstFields->count() == 0) {
-        dlg.MsgBox(Text(NothingLoadedToSearchMessage), MsgButtons::OKOnly, MsgIcon::None,
-                   kSettingsApp);
+    if (!ReplaceCommandMayStart(frmAssignValueToField.window))
         return;
-    }
-    if (frmAssignValueToField.window) {
-        frmAssignValueToField.window->raise();
-        frmAssignValueToField.window->activateWindow();
-        return;
-    }
     const int top = TopRow(lstFields);
     QPointer<ReplaceDialog> holder;
     ReplaceDialog* dialog =

@@ -90,25 +90,9 @@ ReplaceDialog::ReplaceDialog(Kind kind_, AppState& state, platform::Dialogs& dia
     scope->addWidget(optScope[1]);
     options->addWidget(fraFrame);
 
-    cmdCommand[0] = new QPushButton(
-        assign ? QStringLiteral("Assign Value") : QStringLiteral("Replace &All"), this);
-    cmdCommand[0]->setObjectName(QStringLiteral("cmdAction"));
-    cmdCommand[0]->setDefault(true);
-    cmdCommand[0]->setAutoDefault(true);
-    cmdCommand[1] = new QPushButton(QStringLiteral("Cancel"), this);
-    cmdCommand[1]->setObjectName(QStringLiteral("cmdCancel"));
-    cmdCommand[1]->setAutoDefault(false);
-    auto* buttons = new QVBoxLayout;
-    buttons->addWidget(cmdCommand[0]);
-    buttons->addWidget(cmdCommand[1]);
-    buttons->addStretch();
-
-    auto* left = new QVBoxLayout;
-    left->addLayout(grid);
-    left->addLayout(options);
-    auto* layout = new QHBoxLayout(this);
-    layout->addLayout(left, 1);
-    layout->addLayout(buttons);
+    LayOutWithButtons(this, grid, options, cmdCommand,
+                      assign ? QStringLiteral("Assign Value") : QStringLiteral("Replace &All"),
+                      "cmdAction");
 
     for (int i = 0; i < 2; ++i)
         connect(cmdCommand[static_cast<size_t>(i)], &QPushButton::clicked, this,
