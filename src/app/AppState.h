@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/AnalysisState.h"
 #include "app/DataFolders.h"
 #include "editing/FilterRecords.h"
 #include "editing/SearchRequest.h"
@@ -144,6 +145,7 @@ struct AppState {
     platform::SettingsStore settings;
     EditingState editing;
     SearchRequest search;
+    AnalysisState analysis;
     ViewState view;
     FtpState ftp;
     AckSettings ack;

@@ -622,6 +622,15 @@ private:
     bool WriteRecordsTo(const QString& path, const std::vector<const std::string*>& records,
                         bool progress, QString* error, int* errorCode);
     QElapsedTimer loadEventsTimer_;
+
+    // Compare commands (analysis/frmMain_Compare.cpp).
+
+    // Maximum field widths and record length statistics (analysis/frmMain_Widths.cpp).
+
+    // Fields used (analysis/frmMain_FieldsUsed.cpp).
+
+    // Unique values and the character-code view (analysis/frmMain_UniqueValues.cpp,
+    // analysis/frmMain_Ascii.cpp).
 };
 
 }  // namespace quillon
