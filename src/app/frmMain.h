@@ -626,6 +626,14 @@ private:
     // Compare commands (analysis/frmMain_Compare.cpp).
 
     // Maximum field widths and record length statistics (analysis/frmMain_Widths.cpp).
+    // The widths window while it is open; a later run adds its rows to it.
+    QPointer<QWidget> frmMaximumFieldWidthsWindow;
+    // Shows record n as a tool's jump does: its page, that row alone selected, current and at
+    // the top, its segments and fields, and "Rec  n/count" in lblFile.
+    void ShowRecordFromTool(int32_t n);
+    // A double-click in the widths window: the record of the row, when it still holds the
+    // width shown.
+    void MaxWidthJump(const QString& designation, qsizetype width);
 
     // Fields used (analysis/frmMain_FieldsUsed.cpp).
 

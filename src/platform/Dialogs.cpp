@@ -90,8 +90,26 @@ std::optional<FontChoice> ScriptedResponder::FontDialog(const FontChoice& preset
     return font;
 }
 
+std::optional<PrintChoice> ScriptedResponder::PrintDialog(const PrintDialogRequest& request)
+{
+    printDialogs_.push_back(request);
+    if (prints_.empty()) {
+        ++unanswered_;
+        return std::nullopt;
+    }
+    if (!prints_.front()) {
+        prints_.pop_front();
+        return std::nullopt;
+    }
+    const PrintChoice choice = *prints_.front();
+    prints_.pop_front();
+    return choice;
+}
+
 void ScriptedResponder::Clear()
 {
+    prints_.clear();
+    printDialogs_.clear();
     fonts_.clear();
     fontDialogs_.clear();
     answers_.clear();

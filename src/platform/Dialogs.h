@@ -34,6 +34,21 @@ struct FontChoice {
     bool operator==(const FontChoice&) const = default;
 };
 
+// The print dialog as the caller presets it.
+struct PrintDialogRequest {
+    bool selectionAllowed = true;     // the Selection option can be chosen
+    bool preselectSelection = false;  // Selection rather than All is chosen when it opens
+};
+
+// What the print dialog answers.
+struct PrintChoice {
+    int copies = 1;
+    int orientation = 1;  // 1 portrait, 2 landscape
+    bool selection = false;  // Selection chosen
+    QString printerName;  // empty: the system's default printer
+    QString outputPdf;    // not empty: a PDF file instead of a printer
+};
+
 class Dialogs {
 public:
     virtual ~Dialogs() = default;
@@ -49,6 +64,8 @@ public:
     // The program's own message window: `text` above an OK button, titled `caption`, modal and
     // above every other window of the program (the top-most find dialogs too).
     virtual void MsgBoxWindow(const QString& text, const QString& caption) = 0;
+    // No value when the user cancelled.
+    virtual std::optional<PrintChoice> PrintDialog(const PrintDialogRequest& request) = 0;
 };
 
 // The answer a box gives when nobody chooses: its first button.
@@ -73,6 +90,8 @@ public:
     void QueueFiles(QStringList files) { files_.push_back(std::move(files)); }
     // No value answers Cancel.
     void QueueFont(std::optional<FontChoice> font) { fonts_.push_back(std::move(font)); }
+    // No value answers Cancel.
+    void QueuePrint(std::optional<PrintChoice> choice) { prints_.push_back(std::move(choice)); }
 
     MsgAnswer MsgBox(const QString& text, MsgButtons buttons, MsgIcon icon,
                      const QString& title) override;
@@ -81,15 +100,18 @@ public:
     QStringList FileDialog(const FileDialogRequest& request) override;
     std::optional<FontChoice> FontDialog(const FontChoice& preset) override;
     void MsgBoxWindow(const QString& text, const QString& caption) override;
+    std::optional<PrintChoice> PrintDialog(const PrintDialogRequest& request) override;
 
     const std::vector<Shown>& shown() const { return shown_; }
+    const std::vector<PrintDialogRequest>& printDialogs() const { return printDialogs_; }
     const std::vector<FileDialogRequest>& fileDialogs() const { return fileDialogs_; }
     const std::vector<FontChoice>& fontDialogs() const { return fontDialogs_; }
     // Boxes that found no queued answer (they got their first button, or Cancel).
     int unanswered() const { return unanswered_; }
     bool allAnswersUsed() const
     {
-        return answers_.empty() && inputs_.empty() && files_.empty() && fonts_.empty();
+        return answers_.empty() && inputs_.empty() && files_.empty() && fonts_.empty()
+               && prints_.empty();
     }
     void Clear();
 
@@ -100,6 +122,8 @@ private:
     std::deque<std::optional<FontChoice>> fonts_;
     std::vector<FileDialogRequest> fileDialogs_;
     std::vector<FontChoice> fontDialogs_;
+    std::deque<std::optional<PrintChoice>> prints_;
+    std::vector<PrintDialogRequest> printDialogs_;
     std::vector<Shown> shown_;
     int unanswered_ = 0;
 };

@@ -5,6 +5,8 @@
 #include <QFontDialog>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrinter>
 
 #include "editing/frmMsgBox.h"
 
@@ -118,6 +120,36 @@ std::optional<FontChoice> QtDialogs::FontDialog(const FontChoice& preset)
     if (!ok)
         return std::nullopt;
     return FontChoice{font.family(), font.bold(), font.italic(), font.pointSizeF()};
+}
+
+}  // namespace quillon::platform
+
+namespace quillon::platform {
+
+std::optional<PrintChoice> QtDialogs::PrintDialog(const PrintDialogRequest& request)
+{
+    QPrinter printer;
+    QPrintDialog dialog(&printer, Owner(parent_));
+    // No page ranges; printing to a file stays possible where the platform offers it.
+    QAbstractPrintDialog::PrintDialogOptions options = QAbstractPrintDialog::PrintToFile
+                                                       | QAbstractPrintDialog::PrintShowPageSize
+                                                       | QAbstractPrintDialog::PrintCollateCopies;
+    if (request.selectionAllowed)
+        options |= QAbstractPrintDialog::PrintSelection;
+    dialog.setOptions(options);
+    if (request.selectionAllowed && request.preselectSelection)
+        dialog.setPrintRange(QAbstractPrintDialog::Selection);
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    PrintChoice choice;
+    choice.copies = printer.copyCount();
+    choice.orientation =
+        printer.pageLayout().orientation() == QPageLayout::Landscape ? 2 : 1;
+    choice.selection = dialog.printRange() == QAbstractPrintDialog::Selection;
+    choice.printerName = printer.printerName();
+    if (printer.outputFormat() == QPrinter::PdfFormat)
+        choice.outputPdf = printer.outputFileName();
+    return choice;
 }
 
 }  // namespace quillon::platform

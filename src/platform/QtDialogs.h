@@ -19,6 +19,7 @@ public:
     QStringList FileDialog(const FileDialogRequest& request) override;
     std::optional<FontChoice> FontDialog(const FontChoice& preset) override;
     void MsgBoxWindow(const QString& text, const QString& caption) override;
+    std::optional<PrintChoice> PrintDialog(const PrintDialogRequest& request) override;
 
 private:
     QPointer<QWidget> parent_;
