@@ -9,20 +9,6 @@ namespace quillon {
 
 namespace {
 
-constexpr int NoSeparator = -1;
-
-int SeparatorChar(const std::string& s)
-{
-    return s.empty() ? NoSeparator : static_cast<unsigned char>(s[0]);
-}
-
-const char* Find(const char* p, const char* end, int c)
-{
-    if (c == NoSeparator || p >= end)
-        return nullptr;
-    return static_cast<const char*>(std::memchr(p, c, static_cast<size_t>(end - p)));
-}
-
 // The dictionary slot of every label met, resolved once: a value costs two array reads instead
 // of building its label and searching the dictionary.
 class SlotCache {
@@ -89,17 +75,22 @@ private:
     Segment* last_ = nullptr;
 };
 
+// One walk over each record's bytes: every byte is classed once (end of segment, field,
+// repetition or component separator) and each value is measured as its end is reached.
 class Scanner {
 public:
     Scanner(const Delimiters& delimiters, char endOfBlock, const DescriptionDictionary& dictionary,
             MaxWidthsResult& result)
-        : field_(SeparatorChar(delimiters.FieldSeparator)),
-          component_(SeparatorChar(delimiters.ComponentSeparator)),
-          repetition_(SeparatorChar(delimiters.RepetitionSeparator)),
-          endOfBlock_(static_cast<unsigned char>(endOfBlock)),
-          cache_(dictionary),
-          result_(result)
+        : endOfBlock_(static_cast<unsigned char>(endOfBlock)), cache_(dictionary), result_(result)
     {
+        // Later assignments win where two delimiters are the same character: records are cut
+        // into segments first, then into fields, repetitions and components.
+        for (const auto& [sep, kind] : {std::pair{&delimiters.ComponentSeparator, Component},
+                                        std::pair{&delimiters.RepetitionSeparator, Repetition},
+                                        std::pair{&delimiters.FieldSeparator, Field}})
+            if (!sep->empty())
+                class_[static_cast<unsigned char>((*sep)[0])] = kind;
+        class_[endOfBlock_] = End;
         const size_t slotCount = static_cast<size_t>(dictionary.DescriptionCount()) + 1;
         result_.widths.assign(slotCount, 0);
         result_.records.assign(slotCount, 0);
@@ -108,21 +99,21 @@ public:
     void Record(std::string_view record, int32_t number)
     {
         number_ = number;
-        const char* p = record.data();
-        const char* const end = p + record.size();
-        while (p < end) {
-            const char* eob = Find(p, end, endOfBlock_);
-            const char* segEnd = eob ? eob : end;
-            // The piece after the last terminator counts only when it holds more than blanks.
-            if (!eob && std::all_of(p, segEnd, [](char ch) { return ch == ' '; }))
-                break;
-            Segment(p, segEnd);
-            p = eob ? eob + 1 : end;
-        }
+        const auto* p = reinterpret_cast<const unsigned char*>(record.data());
+        const unsigned char* end = p + record.size();
+        // The piece after the last terminator counts only when it holds more than blanks.
+        const void* last = memrchr(p, endOfBlock_, record.size());
+        const unsigned char* tail = last ? static_cast<const unsigned char*>(last) + 1 : p;
+        if (std::all_of(tail, end, [](unsigned char ch) { return ch == ' '; }))
+            end = tail;
+        while (p < end)
+            p = Segment(p, end);
     }
 
 private:
-    void Measure(int32_t slot, const char* from, const char* to)
+    enum Kind : uint8_t { Plain, Component, Repetition, Field, End };
+
+    void Measure(int32_t slot, const unsigned char* from, const unsigned char* to)
     {
         const qsizetype width = to - from;
         if (slot > 0 && width > result_.widths[static_cast<size_t>(slot)]) {
@@ -131,73 +122,74 @@ private:
         }
     }
 
-    // Components of one value (or of one repetition) under SEG-n-c.
-    void Components(SlotCache::Segment& s, size_t n, const char* p, const char* end)
+    Kind At(const unsigned char* p, const unsigned char* end) const
     {
-        size_t c = 1;
-        for (;;) {
-            const char* sep = Find(p, end, component_);
-            const char* to = sep ? sep : end;
-            if (to > p)
-                Measure(cache_.Component(s, n, c), p, to);
-            if (!sep)
-                break;
-            p = sep + 1;
-            ++c;
-        }
+        return p < end ? class_[*p] : End;
     }
 
-    void Segment(const char* p, const char* end)
+    // Measures one segment; answers where the next one starts.
+    const unsigned char* Segment(const unsigned char* p, const unsigned char* end)
     {
-        const std::string_view name(p, static_cast<size_t>(std::min<ptrdiff_t>(3, end - p)));
-        const char* sep = Find(p, end, field_);
-        if (!sep)
-            return;  // no fields
+        const unsigned char* const start = p;
+        while (At(p, end) != Field && At(p, end) != End)
+            ++p;
+        if (At(p, end) == End)
+            return p < end ? p + 1 : end;  // no fields
+        size_t nameLength = 0;
+        while (nameLength < 3 && start + nameLength < end && start[nameLength] != endOfBlock_)
+            ++nameLength;
+        const std::string_view name(reinterpret_cast<const char*>(start), nameLength);
         SlotCache::Segment& s = cache_.ForName(name);
-        const bool msh = name == "MSH";
-        size_t n = msh ? 2 : 1;
-        for (p = sep + 1;; p = sep + 1, ++n) {
-            sep = Find(p, end, field_);
-            const char* to = sep ? sep : end;
-            if (to > p) {
-                if (msh && n == 2)
-                    Measure(cache_.Field(s, n), p, to);  // encoding characters, whole
-                else
-                    Value(s, n, p, to);
+        size_t n = 1;
+        ++p;
+        if (name == "MSH") {
+            // MSH-1 is the separator itself; MSH-2, the encoding characters, is measured whole.
+            const unsigned char* q = p;
+            while (At(q, end) != Field && At(q, end) != End)
+                ++q;
+            if (q > p)
+                Measure(cache_.Field(s, 2), p, q);
+            if (At(q, end) == End)
+                return q < end ? q + 1 : end;
+            p = q + 1;
+            n = 3;
+        }
+        // A repetition with components is measured component by component (SEG-n-c), one
+        // without whole under the field's label (SEG-n); all repetitions count alike.
+        const unsigned char* repetition = p;
+        const unsigned char* component = p;
+        size_t c = 1;
+        for (;; ++p) {
+            const Kind kind = At(p, end);
+            if (kind == Plain)
+                continue;
+            if (kind == Component) {
+                if (p > component)
+                    Measure(cache_.Component(s, n, c), component, p);
+                ++c;
+                component = p + 1;
+                continue;
             }
-            if (!sep)
-                break;
+            if (c > 1) {
+                if (p > component)
+                    Measure(cache_.Component(s, n, c), component, p);
+            } else if (p > repetition) {
+                Measure(cache_.Field(s, n), repetition, p);
+            }
+            c = 1;
+            repetition = component = p + 1;
+            if (kind == Repetition)
+                continue;
+            if (kind == Field) {
+                ++n;
+                continue;
+            }
+            return p < end ? p + 1 : end;
         }
     }
 
-    void Value(SlotCache::Segment& s, size_t n, const char* p, const char* end)
-    {
-        if (!Find(p, end, repetition_)) {
-            if (Find(p, end, component_))
-                Components(s, n, p, end);
-            else
-                Measure(cache_.Field(s, n), p, end);
-            return;
-        }
-        // Every repetition counts toward the same labels; one without components is measured
-        // whole under the field's own label.
-        for (;;) {
-            const char* sep = Find(p, end, repetition_);
-            const char* to = sep ? sep : end;
-            if (Find(p, to, component_))
-                Components(s, n, p, to);
-            else if (to > p)
-                Measure(cache_.Field(s, n), p, to);
-            if (!sep)
-                break;
-            p = sep + 1;
-        }
-    }
-
-    int field_;
-    int component_;
-    int repetition_;
-    int endOfBlock_;
+    unsigned char endOfBlock_;
+    Kind class_[256] = {};
     SlotCache cache_;
     MaxWidthsResult& result_;
     int32_t number_ = 0;
