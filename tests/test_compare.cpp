@@ -19,6 +19,7 @@
 #include "TestSupport.h"
 #include "analysis/CompareRecords.h"
 #include "analysis/frmCompareRecords.h"
+#include "app/Layout.h"
 #include "records/Pages.h"
 
 namespace quillon::test {
@@ -251,8 +252,15 @@ TEST_F(CompareWindow, ToolsCommandShowsTwoSelectedRecordsAndCopiesRichText)
         ASSERT_NE(data, nullptr);
         EXPECT_EQ(data->formats(), QStringList{QStringLiteral("text/rtf")});
         EXPECT_TRUE(data->data(QStringLiteral("text/rtf")).startsWith("{\\rtf1"));
-        EXPECT_GE(d.width(), 804);
+        // 12060 by 4000 twips at the least; the table and buttons follow the window's size.
         EXPECT_EQ(d.minimumSize(), QSize(804, 267));
+        d.resize(1000, 700);
+        const double outerWidth = PixelsToTwips(d.frameGeometry().width());
+        const double outerHeight = PixelsToTwips(d.frameGeometry().height());
+        EXPECT_EQ(d.lvRecords->size(), QSize(TwipsToPixels(outerWidth - 555),
+                                             TwipsToPixels(outerHeight - 2940 - 500)));
+        EXPECT_EQ(d.cmdCancel->x(), TwipsToPixels(outerWidth - 2030));
+        EXPECT_EQ(d.txtRecord[1]->width(), TwipsToPixels(outerWidth - 3475));
     });
     EXPECT_TRUE(seen);
     EXPECT_TRUE(st.analysis.CompareRecord1.empty());
