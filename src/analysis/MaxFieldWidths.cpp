@@ -38,6 +38,21 @@ public:
 
     int32_t Field(Segment& s, size_t n)
     {
+        if (n < s.fields.size() && s.fields[n] >= 0)
+            return s.fields[n];
+        return FieldFirstTime(s, n);
+    }
+
+    int32_t Component(Segment& s, size_t n, size_t c)
+    {
+        if (n < s.components.size() && c < s.components[n].size() && s.components[n][c] >= 0)
+            return s.components[n][c];
+        return ComponentFirstTime(s, n, c);
+    }
+
+private:
+    [[gnu::noinline]] int32_t FieldFirstTime(Segment& s, size_t n)
+    {
         if (n >= s.fields.size())
             s.fields.resize(n + 1, -1);
         int32_t& slot = s.fields[n];
@@ -46,7 +61,7 @@ public:
         return slot;
     }
 
-    int32_t Component(Segment& s, size_t n, size_t c)
+    [[gnu::noinline]] int32_t ComponentFirstTime(Segment& s, size_t n, size_t c)
     {
         if (n >= s.components.size())
             s.components.resize(n + 1);
@@ -59,7 +74,6 @@ public:
         return slot;
     }
 
-private:
     int32_t Lookup(const std::string& label) const
     {
         const auto& keys = dictionary_.DescriptionKeys;
