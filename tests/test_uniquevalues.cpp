@@ -124,5 +124,103 @@ TEST(UniqueValues, CountsSortsAndFormats)
     EXPECT_EQ(CleanUniqueValuesDesignation("PID- 5- 1   Patient Name"), "PID-5-1");
 }
 
+// Polls for the modal report window and works it once `ready` (never from inside a run, which
+// lets events run); closes it at the end. The window's own runs bound the wait.
+std::unique_ptr<QTimer> DriveUniqueValues(
+    std::function<void(frmUniqueFieldValues&)> step,
+    std::function<bool(frmUniqueFieldValues&)> ready = [](frmUniqueFieldValues&) { return true; })
+{
+    auto timer = std::make_unique<QTimer>();
+    timer->setInterval(0);
+    QTimer* t = timer.get();
+    QObject::connect(t, &QTimer::timeout, [t, step = std::move(step), ready = std::move(ready)] {
+        auto* d = qobject_cast<frmUniqueFieldValues*>(QApplication::activeModalWidget());
+        if (!d || !ready(*d))
+            return;
+        t->stop();
+        step(*d);
+        if (d->isVisible())
+            d->cmdCommand[1]->click();
+    });
+    t->start();
+    return timer;
+}
+
+TEST(UniqueValuesWindow, PresetRefusalCopyAndStopsDuringRun)
+{
+    MainWindowFixture f;
+    frmMain& w = *f.window;
+    AppState& st = f.state;
+    st.dictionary.DescriptionKeys = {"MSH-10", "PID-3"};
+    st.dictionary.Descriptions = {"Message Control ID", "Patient ID"};
+    st.dictionary.SegmentNames = {"MSH", "PID"};
+    std::string bytes;
+    for (int i = 1; i <= 500; ++i)
+        bytes += "MSH|^~\\&|A|B|||20260101||ADT^A01|" + std::to_string(i) + "|P|2.3\rPID|1||ID"
+                 + std::to_string(i) + "~R" + std::to_string(i % 5) + "||DOE^JOHN\r";
+    ASSERT_TRUE(w.LoadHL7File(f.WriteFile("five-hundred.hl7", bytes)));
+    w.lstRecords->setCurrentRow(0, QItemSelectionModel::ClearAndSelect);
+    w.lstRecords_Click();
+    int line = -1;
+    for (int j = 0; j < w.lstFields->count() && line < 0; ++j)
+        if (w.lstFields->item(j)->text().startsWith(QStringLiteral("PID-3(2)")))
+            line = j;
+    ASSERT_GE(line, 0);
+    w.lstFields->setCurrentRow(line, QItemSelectionModel::ClearAndSelect);
+
+    const QString before = QStringLiteral("left alone");
+    QStringList lines;
+    // The preset runs as soon as the window shows.
+    auto drive = DriveUniqueValues([&](frmUniqueFieldValues& d) {
+        for (int i = 0; i < d.lstUniqueValues->count(); ++i)
+            lines << d.lstUniqueValues->item(i)->text();
+        EXPECT_EQ(d.cboSegmentFind->currentText(), QStringLiteral("PID"));
+        EXPECT_TRUE(d.cboFieldFind->currentText().startsWith(QStringLiteral("PID- 3      PATIENT ID")));
+        EXPECT_TRUE(d.Label1[2]->isVisible());
+        d.cmdCommand[2]->click();
+        EXPECT_EQ(QApplication::clipboard()->text(), lines.join(QStringLiteral("\r\n")) + "\r\n");
+        QApplication::clipboard()->setText(before);
+        d.cboFieldFind->setEditText(QString());
+        d.cmdCommand[0]->click();
+        EXPECT_EQ(d.lstUniqueValues->count(), 0);
+        d.cmdCommand[2]->click();
+        EXPECT_EQ(QApplication::clipboard()->text(), before);
+    }, [](frmUniqueFieldValues& d) { return d.lstUniqueValues->count() > 0 && !d.Running(); });
+    w.mnuFieldListUniqueValues_Click();
+    EXPECT_EQ(st.editing.FilterRepetition, "2");
+    EXPECT_EQ(lines.size(), 5);
+    EXPECT_EQ(lines.value(0), QStringLiteral("    100  ( 20.00%)     \"R0\""));
+    ASSERT_EQ(f.responder.shown().size(), 1u);
+    EXPECT_EQ(f.responder.shown()[0].text, QStringLiteral("Please select a segment then a field."));
+    EXPECT_EQ(f.responder.shown()[0].title, QStringLiteral("No Field Selected"));
+    EXPECT_EQ(f.responder.shown()[0].icon, platform::MsgIcon::Information);
+    EXPECT_TRUE(st.analysis.UniqueValuesField.empty());
+
+    // Run Report pressed again during a run starts over once; closing during a run stops it.
+    st.editing.FilterRepetition = "0";  // the Tools menu leaves the field list's "2"
+    for (int i = 0; i < 20000; ++i)
+        st.records.Append("MSH|^~\\&|A|B|||20260101||ADT^A01|X" + std::to_string(i % 7) + "\r");
+    for (const bool close : {false, true}) {
+        bool acted = false;
+        int rows = -1;
+        auto during = DriveUniqueValues([&](frmUniqueFieldValues& d) {
+            d.cboFieldFind->setEditText(QStringLiteral("MSH-10"));
+            QTimer act;
+            QObject::connect(&act, &QTimer::timeout, [&] {
+                if (!d.Running() || acted)
+                    return;
+                acted = true;
+                d.cmdCommand[close ? 1 : 0]->click();
+            });
+            act.start(0);
+            d.cmdCommand[0]->click();
+            rows = d.lstUniqueValues->count();
+        });
+        w.mnuToolsDetermineUniqueFieldValues_Click();
+        EXPECT_TRUE(acted) << close;
+        EXPECT_EQ(rows, close ? 0 : 500 + 7) << close;
+    }
+}
+
 }  // namespace
 }  // namespace quillon::test
