@@ -3,12 +3,22 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 #include <unordered_map>
 #include <unordered_set>
 #include <utility>
 
 namespace quillon {
 namespace {
+
+bool SameOptions(const DisplayOptions& a, const DisplayOptions& b)
+{
+    return a.DisplayFieldDescriptions == b.DisplayFieldDescriptions
+           && a.DisplayCompoundFields == b.DisplayCompoundFields
+           && a.DisplaySegmentDescriptions == b.DisplaySegmentDescriptions;
+}
 
 std::string Padded15(std::string_view designation)
 {
@@ -23,12 +33,6 @@ void AppendAligned(std::string& out, std::string_view number)
     if (number.size() < 2)
         out.append(2 - number.size(), ' ');
     out.append(number);
-}
-
-// A separator of "" separates nothing; otherwise its one character as 0..255.
-int SeparatorCode(const std::string& separator)
-{
-    return separator.empty() ? -1 : static_cast<unsigned char>(separator.front());
 }
 
 // The distinct designations seen so far. Nearly every field of a record repeats one seen in an
@@ -94,10 +98,16 @@ private:
     static constexpr uint8_t ViewChecked = 2;
     static constexpr uint8_t ViewAdmits = 4;
 
+    size_t Home(uint64_t key) const
+    {
+        key ^= key >> 29;
+        return static_cast<size_t>((key * 0x9E3779B97F4A7C15ull) >> shift_);
+    }
+
     uint8_t& Slot(uint64_t key)
     {
         for (;;) {
-            size_t i = static_cast<size_t>((key * 0x9E3779B97F4A7C15ull) >> shift_);
+            size_t i = Home(key);
             for (;;) {
                 if (keys_[i] == key)
                     return flags_[i];
@@ -122,7 +132,7 @@ private:
         for (size_t j = 0; j < keys_.size(); ++j) {
             if (keys_[j] == 0)
                 continue;
-            size_t i = static_cast<size_t>((keys_[j] * 0x9E3779B97F4A7C15ull) >> shift_);
+            size_t i = Home(keys_[j]);
             while (keys[i] != 0)
                 i = (i + 1) & (keys.size() - 1);
             keys[i] = keys_[j];
@@ -181,120 +191,305 @@ private:
     std::vector<std::string> lines_;
 };
 
-// Walks one segment's fields, repetitions and components.
+// Walks the fields, repetitions and components of a segment, each byte classed through a
+// table. A character that is more than one delimiter counts as the one split first: end of
+// segment, then field, repetition, component.
 class SegmentWalker {
 public:
-    SegmentWalker(const Delimiters& delimiters)
-        : field_(SeparatorCode(delimiters.FieldSeparator))
-        , component_(SeparatorCode(delimiters.ComponentSeparator))
-        , repetition_(SeparatorCode(delimiters.RepetitionSeparator))
+    SegmentWalker(const Delimiters& delimiters, char endOfBlock)
     {
+        Mark(delimiters.ComponentSeparator, Component);
+        Mark(delimiters.RepetitionSeparator, Repetition);
+        Mark(delimiters.FieldSeparator, Field);
+        class_[static_cast<unsigned char>(endOfBlock)] = EndOfSegment;
     }
 
-    void Walk(std::string_view segment, Collector& collector) const
+    // One segment, without its terminator.
+    void WalkSegment(std::string_view segment, Collector& collector) const
     {
         const std::string_view id = segment.substr(0, 3);
         const bool header = id == "MSH" || id == "FHS" || id == "BHS";
         const bool msh = id == "MSH";
         collector.BeginSegment(id);
-        const char* p = segment.data();
-        const char* const end = p + segment.size();
+        const unsigned char* p = reinterpret_cast<const unsigned char*>(segment.data());
+        const unsigned char* const end = p + segment.size();
         for (uint32_t k = 0;; ++k) {
-            const char* stop = field_ < 0 ? nullptr
-                                          : static_cast<const char*>(std::memchr(
-                                                p, field_, static_cast<size_t>(end - p)));
-            if (stop == nullptr)
-                stop = end;
-            if (stop != p) {
+            const unsigned char* q = p;
+            uint8_t held = 0;
+            for (; q < end; ++q) {
+                const uint8_t c = class_[*q];
+                if (c >= Field)
+                    break;
+                held |= c;
+            }
+            if (q != p) {
+                const std::string_view value(reinterpret_cast<const char*>(p),
+                                             static_cast<size_t>(q - p));
                 if (k == 0) {
                     if (header)
                         collector.See(1, 0, 0, false);
+                } else if (msh && k == 1) {
+                    // The encoding characters of MSH are one field, whatever they hold.
+                    collector.See(2, 0, 0, false);
                 } else {
-                    Field(std::string_view(p, static_cast<size_t>(stop - p)), header ? k + 1 : k,
-                          msh && k == 1, collector);
+                    FieldValue(value, held, header ? k + 1 : k, collector);
                 }
             }
-            if (stop == end)
+            if (q >= end)
                 return;
-            p = stop + 1;
+            p = q + 1;
         }
     }
 
+    // The delimiter class of every byte: 0 for data, else a power of two from 2 up (bit 0 is
+    // left free for the shape of a segment).
+    const uint8_t* Classes() const { return class_; }
+    static constexpr uint8_t EndOfSegment = 16;
+
 private:
-    void Field(std::string_view value, uint32_t f, bool encodingCharacters,
-               Collector& collector) const
+    static constexpr uint8_t Component = 2;
+    static constexpr uint8_t Repetition = 4;
+    static constexpr uint8_t Field = 8;
+
+    void Mark(const std::string& separator, uint8_t what)
     {
-        // The encoding characters of MSH are one field, whatever they hold.
-        if (encodingCharacters) {
-            collector.See(f, 0, 0, false);
+        // "" separates nothing.
+        if (!separator.empty())
+            class_[static_cast<unsigned char>(separator.front())] = what;
+    }
+
+    void FieldValue(std::string_view value, uint8_t held, uint32_t f, Collector& collector) const
+    {
+        if (held == 0) {
+            collector.See(f, 0, 0, true);
             return;
         }
-        bool holdsComponent = false;
-        bool holdsRepetition = false;
-        for (const char ch : value) {
-            const int code = static_cast<unsigned char>(ch);
-            if (code == repetition_) {
-                holdsRepetition = true;
-                break;
-            }
-            holdsComponent |= code == component_;
-        }
-        if (holdsRepetition) {
-            const DisplayOptions& o = collector.Options();
-            if (o.DisplayCompoundFields || o.DisplaySegmentDescriptions)
-                collector.See(f, 0, 0, false);
+        const DisplayOptions& o = collector.Options();
+        if (o.DisplayCompoundFields || o.DisplaySegmentDescriptions)
+            collector.See(f, 0, 0, false);
+        if (held & Repetition) {
             uint32_t r = 1;
-            ForEachPart(value, repetition_, [&](std::string_view repetition) {
-                if (Holds(repetition, component_)) {
-                    uint32_t c = 1;
-                    ForEachPart(repetition, component_, [&](std::string_view component) {
+            ForEachPart(value, Repetition, [&](std::string_view repetition, uint8_t inside) {
+                if (inside & Component) {
+                    uint32_t n = 1;
+                    ForEachPart(repetition, Component, [&](std::string_view component, uint8_t) {
                         if (!component.empty())
-                            collector.See(f, c, r, false);
-                        ++c;
+                            collector.See(f, n, r, false);
+                        ++n;
                     });
                 } else if (!repetition.empty()) {
                     collector.See(f, 0, r, false);
                 }
                 ++r;
             });
-        } else if (holdsComponent) {
-            const DisplayOptions& o = collector.Options();
-            if (o.DisplayCompoundFields || o.DisplaySegmentDescriptions)
-                collector.See(f, 0, 0, false);
-            uint32_t c = 1;
-            ForEachPart(value, component_, [&](std::string_view component) {
-                if (!component.empty())
-                    collector.See(f, c, 0, false);
-                ++c;
-            });
         } else {
-            collector.See(f, 0, 0, true);
+            uint32_t n = 1;
+            ForEachPart(value, Component, [&](std::string_view component, uint8_t) {
+                if (!component.empty())
+                    collector.See(f, n, 0, false);
+                ++n;
+            });
         }
     }
 
-    static bool Holds(std::string_view text, int separator)
-    {
-        return separator >= 0 && std::memchr(text.data(), separator, text.size()) != nullptr;
-    }
-
+    // Calls visit(part, classes of the delimiters it holds) for each part cut at `at`.
     template <typename Visit>
-    static void ForEachPart(std::string_view text, int separator, Visit&& visit)
+    void ForEachPart(std::string_view text, uint8_t at, Visit&& visit) const
     {
-        size_t start = 0;
-        for (;;) {
-            const size_t at = text.find(static_cast<char>(separator), start);
-            if (at == std::string_view::npos) {
-                visit(text.substr(start));
-                return;
+        const char* start = text.data();
+        const char* const end = start + text.size();
+        uint8_t held = 0;
+        for (const char* q = start; q != end; ++q) {
+            const uint8_t c = class_[static_cast<unsigned char>(*q)];
+            if (c == at) {
+                visit(std::string_view(start, static_cast<size_t>(q - start)), held);
+                start = q + 1;
+                held = 0;
+            } else {
+                held |= c;
             }
-            visit(text.substr(start, at - start));
-            start = at + 1;
+        }
+        visit(std::string_view(start, static_cast<size_t>(end - start)), held);
+    }
+
+    uint8_t class_[256] = {};
+};
+
+// Segments of one shape yield the same lines: the shape being the segment id and, for every
+// delimiter in order, its class and whether the part before it holds data (the end of the
+// segment closing the last part). A segment is cut into these tokens in one branch-free pass,
+// and only a segment of a shape not met before is walked field by field.
+class ShapeFilter {
+public:
+    ShapeFilter(const SegmentWalker& walker, const Delimiters& delimiters, char endOfBlock)
+        : walker_(walker), endOfBlock_(endOfBlock)
+    {
+        // An empty delimiter stands in as one of the others (the end of the segment at worst,
+        // which never occurs inside one).
+        const std::string* given[3] = {&delimiters.FieldSeparator, &delimiters.ComponentSeparator,
+                                       &delimiters.RepetitionSeparator};
+        unsigned char fallback = static_cast<unsigned char>(endOfBlock);
+        for (const std::string* d : given)
+            if (!d->empty())
+                fallback = static_cast<unsigned char>(d->front());
+        for (size_t i = 0; i < 3; ++i)
+            delimiters_[i] = given[i]->empty() ? fallback
+                                               : static_cast<unsigned char>(given[i]->front());
+        table_.assign(1024, Entry{});
+    }
+
+    // Shapes met under other options are no guide.
+    void Forget()
+    {
+        table_.assign(1024, Entry{});
+        used_ = 0;
+        shift_ = 64 - 10;
+        arena_.clear();
+    }
+
+    void Walk(std::string_view record, Collector& collector)
+    {
+        const uint8_t* classes = walker_.Classes();
+        tokens_.resize(record.size() + 1);
+        uint8_t* tokens = tokens_.data();
+        const char* p = record.data();
+        const char* const end = p + record.size();
+        while (p < end) {
+            const char* stop =
+                static_cast<const char*>(std::memchr(p, endOfBlock_, static_cast<size_t>(end - p)));
+            if (stop == nullptr)
+                stop = end;
+            if (stop != p) {
+                const std::string_view segment(p, static_cast<size_t>(stop - p));
+                const size_t n = Tokens(segment, classes, tokens);
+                if (IsNew(segment.substr(0, 3), tokens, n))
+                    walker_.WalkSegment(segment, collector);
+            }
+            p = stop + 1;
         }
     }
 
-    int field_;
-    int component_;
-    int repetition_;
+private:
+    // The segment's tokens into `tokens`; answers their number.
+    size_t Tokens(std::string_view segment, const uint8_t* classes, uint8_t* tokens) const
+    {
+        const unsigned char* bytes = reinterpret_cast<const unsigned char*>(segment.data());
+        const size_t size = segment.size();
+        size_t n = 0;
+        size_t next = 0;  // where the part after the last delimiter starts
+        size_t i = 0;
+#ifdef __SSE2__
+        // Sixteen bytes at a time: only the delimiters cost anything.
+        const __m128i a = _mm_set1_epi8(static_cast<char>(delimiters_[0]));
+        const __m128i b = _mm_set1_epi8(static_cast<char>(delimiters_[1]));
+        const __m128i c = _mm_set1_epi8(static_cast<char>(delimiters_[2]));
+        for (; i + 16 <= size; i += 16) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
+            unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(
+                _mm_or_si128(_mm_cmpeq_epi8(v, a), _mm_cmpeq_epi8(v, b)), _mm_cmpeq_epi8(v, c))));
+            while (mask != 0) {
+                const size_t at = i + static_cast<size_t>(__builtin_ctz(mask));
+                tokens[n++] = classes[bytes[at]] | (at != next ? 1 : 0);
+                next = at + 1;
+                mask &= mask - 1;
+            }
+        }
+#endif
+        for (; i < size; ++i) {
+            const uint8_t k = classes[bytes[i]];
+            if (k != 0) {
+                tokens[n++] = k | (i != next ? 1 : 0);
+                next = i + 1;
+            }
+        }
+        tokens[n++] = SegmentWalker::EndOfSegment | (size != next ? 1 : 0);
+        return n;
+    }
+
+    struct Entry {
+        uint64_t hash = 0;
+        uint32_t offset = 0;
+        uint32_t length = 0;  // 0: free
+    };
+    static constexpr size_t MostShapeBytes = size_t{1} << 28;
+
+    static uint64_t Hash(const uint8_t* bytes, size_t size)
+    {
+        uint64_t h = 0x243F6A8885A308D3ull ^ size;
+        size_t i = 0;
+        for (; i + 8 <= size; i += 8) {
+            uint64_t w;
+            std::memcpy(&w, bytes + i, 8);
+            h = (h ^ w) * 0x9E3779B97F4A7C15ull;
+            h ^= h >> 29;
+        }
+        if (i < size) {
+            uint64_t w = 0;
+            std::memcpy(&w, bytes + i, size - i);
+            h = (h ^ w) * 0x9E3779B97F4A7C15ull;
+            h ^= h >> 29;
+        }
+        return h * 0xBF58476D1CE4E5B9ull;
+    }
+
+    // Whether the shape is met for the first time (it is then kept).
+    bool IsNew(std::string_view id, const uint8_t* tokens, size_t count)
+    {
+        key_.clear();
+        key_.push_back(static_cast<uint8_t>(id.size()));
+        key_.insert(key_.end(), id.begin(), id.end());
+        key_.insert(key_.end(), tokens, tokens + count);
+        const uint64_t hash = Hash(key_.data(), key_.size());
+        size_t i = static_cast<size_t>(hash >> shift_);
+        for (;;) {
+            const Entry& e = table_[i];
+            if (e.length == 0)
+                break;
+            if (e.hash == hash && e.length == key_.size()
+                && std::memcmp(arena_.data() + e.offset, key_.data(), key_.size()) == 0)
+                return false;
+            i = (i + 1) & (table_.size() - 1);
+        }
+        // Past a bound on the bytes kept, new shapes are walked every time.
+        if (arena_.size() + key_.size() > MostShapeBytes)
+            return true;
+        if ((used_ + 1) * 2 > table_.size()) {
+            Grow();
+            i = static_cast<size_t>(hash >> shift_);
+            while (table_[i].length != 0)
+                i = (i + 1) & (table_.size() - 1);
+        }
+        table_[i] = Entry{hash, static_cast<uint32_t>(arena_.size()),
+                          static_cast<uint32_t>(key_.size())};
+        arena_.insert(arena_.end(), key_.begin(), key_.end());
+        ++used_;
+        return true;
+    }
+
+    void Grow()
+    {
+        std::vector<Entry> table(table_.size() * 2);
+        --shift_;
+        for (const Entry& e : table_) {
+            if (e.length == 0)
+                continue;
+            size_t i = static_cast<size_t>(e.hash >> shift_);
+            while (table[i].length != 0)
+                i = (i + 1) & (table.size() - 1);
+            table[i] = e;
+        }
+        table_.swap(table);
+    }
+
+    const SegmentWalker& walker_;
+    char endOfBlock_;
+    unsigned char delimiters_[3];
+    std::vector<uint8_t> tokens_;
+    std::vector<uint8_t> key_;
+    std::vector<Entry> table_;
+    std::vector<uint8_t> arena_;
+    size_t used_ = 0;
+    int shift_ = 64 - 10;
 };
 
 }  // namespace
@@ -372,7 +567,8 @@ FieldsUsedResult DetermineFieldsUsed(
     const Delimiters split = delimiters;
     const std::vector<std::string> view = viewFields;
     Collector collector(dictionary, view, options);
-    const SegmentWalker walker(split);
+    const SegmentWalker walker(split, endOfBlock);
+    ShapeFilter shapes(walker, split, endOfBlock);
 
     using Clock = std::chrono::steady_clock;
     Clock::time_point lastCall{};
@@ -384,17 +580,7 @@ FieldsUsedResult DetermineFieldsUsed(
         if (i > store.RecordCount)
             break;
         const std::string& record = store.Record(i);
-        const char* p = record.data();
-        const char* const end = p + record.size();
-        while (p < end) {
-            const char* stop =
-                static_cast<const char*>(std::memchr(p, endOfBlock, static_cast<size_t>(end - p)));
-            if (stop == nullptr)
-                stop = end;
-            if (stop != p)
-                walker.Walk(std::string_view(p, static_cast<size_t>(stop - p)), collector);
-            p = stop + 1;
-        }
+        shapes.Walk(record, collector);
         ++result.examined;
         if (!progress)
             continue;
@@ -412,7 +598,10 @@ FieldsUsedResult DetermineFieldsUsed(
             result.cancelled = true;
             break;
         }
-        collector.SetOptions(options);
+        if (!SameOptions(options, collector.Options())) {
+            collector.SetOptions(options);
+            shapes.Forget();
+        }
     }
     result.lines = collector.TakeLines();
     if (!result.cancelled)
