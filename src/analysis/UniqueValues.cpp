@@ -4,6 +4,7 @@
 #include <array>
 #include <charconv>
 #include <chrono>
+#include <cstdio>
 #include <limits>
 
 namespace quillon {
@@ -156,7 +157,8 @@ bool FoldedEqual(std::string_view a, std::string_view b)
     return true;
 }
 
-// The distinct values met so far, found by their case-folded text in an open-addressed table.
+// The distinct values met so far, found by their case-folded text in an open-addressed table;
+// their texts are kept one after the other in one buffer.
 class ValueCounter {
 public:
     ValueCounter() : slots_(1024, 0) {}
@@ -165,44 +167,61 @@ public:
     {
         ++total;
         const uint64_t hash = FoldedHash(value);
-        size_t mask = slots_.size() - 1;
+        const auto tag = static_cast<uint32_t>(hash >> 32);
+        const size_t mask = slots_.size() - 1;
+        // A slot holds the entry's index + 1 (0: free) and the high half of its hash, so most
+        // probes are decided without touching the entry.
         for (size_t at = hash & mask;; at = (at + 1) & mask) {
-            const uint32_t slot = slots_[at];
+            const uint64_t slot = slots_[at];
             if (slot == 0) {
-                values.push_back({std::string(value), 1});
-                hashes_.push_back(hash);
-                slots_[at] = static_cast<uint32_t>(values.size());
-                if (values.size() * 2 > slots_.size())
+                entries.push_back({storage.size(), value.size(), 1, hash});
+                storage.insert(storage.end(), value.begin(), value.end());
+                slots_[at] = Slot(entries.size(), hash);
+                if (entries.size() * 2 > slots_.size())
                     Grow();
                 return;
             }
-            UniqueValue& entry = values[slot - 1];
-            if (hashes_[slot - 1] == hash && FoldedEqual(entry.text, value)) {
+            if (static_cast<uint32_t>(slot >> 32) != tag)
+                continue;
+            Entry& entry = entries[static_cast<uint32_t>(slot) - 1];
+            if (entry.hash == hash && FoldedEqual(Text(entry), value)) {
                 ++entry.count;
                 return;
             }
         }
     }
 
-    std::vector<UniqueValue> values;
+    struct Entry {
+        size_t offset;
+        size_t length;
+        qsizetype count;
+        uint64_t hash;
+    };
+    std::string_view Text(const Entry& e) const { return {storage.data() + e.offset, e.length}; }
+
+    std::vector<Entry> entries;
+    std::vector<char> storage;
     qsizetype total = 0;
 
 private:
+    static uint64_t Slot(size_t index1, uint64_t hash)
+    {
+        return (hash & 0xFFFFFFFF00000000ull) | static_cast<uint32_t>(index1);
+    }
     void Grow()
     {
-        std::vector<uint32_t> fresh(slots_.size() * 2, 0);
+        std::vector<uint64_t> fresh(slots_.size() * 2, 0);
         const size_t mask = fresh.size() - 1;
-        for (size_t i = 0; i < hashes_.size(); ++i) {
-            size_t at = hashes_[i] & mask;
+        for (size_t i = 0; i < entries.size(); ++i) {
+            size_t at = entries[i].hash & mask;
             while (fresh[at] != 0)
                 at = (at + 1) & mask;
-            fresh[at] = static_cast<uint32_t>(i + 1);
+            fresh[at] = Slot(i + 1, entries[i].hash);
         }
         slots_.swap(fresh);
     }
 
-    std::vector<uint32_t> slots_;  // entry index + 1; 0 free
-    std::vector<uint64_t> hashes_;
+    std::vector<uint64_t> slots_;
 };
 
 QString Grouped(qsizetype n, const QString& separator)
@@ -254,9 +273,13 @@ int64_t RepetitionNumber(std::string_view filterRepetition)
     return n;
 }
 
-std::string GetFieldValues(std::string_view segmentText, std::string_view designation,
-                           const FieldValueRules& rules)
+namespace {
+
+// GetFieldValues into `out`, whose room is reused from call to call.
+void FieldValueInto(std::string& out, std::string_view segmentText, std::string_view designation,
+                    const FieldValueRules& rules)
 {
+    out.clear();
     const std::string_view L = designation.substr(0, designation.find('('));
     const int64_t wanted = RepetitionNumber(rules.filterRepetition);
     const std::string prefix = std::string(L) + '-';
@@ -268,7 +291,7 @@ std::string GetFieldValues(std::string_view segmentText, std::string_view design
     bool haveEqual = false, haveWanted = false, stemSeen = false, haveBase = false;
     std::string_view firstEqual, wantedValue, baseValue;
     int64_t occurrences = 0;
-    std::string joined;
+    std::string& joined = out;
     std::array<char, 64> buffer{};
 
     size_t from = 0;
@@ -317,14 +340,24 @@ std::string GetFieldValues(std::string_view segmentText, std::string_view design
     }
     if (haveEqual) {
         if (wanted <= 1)
-            return std::string(firstEqual);
-        return haveWanted ? std::string(wantedValue) : std::string();
+            out.assign(firstEqual);
+        else if (haveWanted)
+            out.assign(wantedValue);
+        else
+            out.clear();
+    } else if (joined.empty() && fallBack && !stemSeen && haveBase) {
+        out.assign(baseValue);
     }
-    if (!joined.empty())
-        return joined;
-    if (fallBack && !stemSeen && haveBase)
-        return std::string(baseValue);
-    return {};
+}
+
+}  // namespace
+
+std::string GetFieldValues(std::string_view segmentText, std::string_view designation,
+                           const FieldValueRules& rules)
+{
+    std::string value;
+    FieldValueInto(value, segmentText, designation, rules);
+    return value;
 }
 
 std::string CleanUniqueValuesDesignation(std::string_view fieldBoxText)
@@ -352,6 +385,7 @@ UniqueValuesResult CountUniqueValues(const RecordStore& store, std::string_view 
     std::string marker(1, rules.endOfBlock);
     marker += designation.substr(0, 3);
     std::vector<std::string_view> segments;
+    std::string values;
     const std::string bar = "|";  // values are split here whatever the field separator
 
     using Clock = std::chrono::steady_clock;
@@ -393,7 +427,7 @@ UniqueValuesResult CountUniqueValues(const RecordStore& store, std::string_view 
                 from = hit == std::string_view::npos ? hit : hit + 1;
             }
             for (auto s = segments.rbegin(); s != segments.rend(); ++s) {
-                const std::string values = GetFieldValues(*s, designation, rules);
+                FieldValueInto(values, *s, designation, rules);
                 ForEachPiece(values, bar, [&](std::string_view piece) {
                     counter.Count(piece);
                     return true;
@@ -409,11 +443,35 @@ UniqueValuesResult CountUniqueValues(const RecordStore& store, std::string_view 
         result.cancelled = true;
         return result;
     }
-    result.values = std::move(counter.values);
+    // Sorted on the first eight bytes (big-endian, zero-padded) and only on ties on the whole
+    // text: distinct values are never equal byte for byte, so the order is total.
+    struct Key {
+        uint64_t prefix;
+        size_t entry;
+    };
+    std::vector<Key> keys;
+    keys.reserve(counter.entries.size());
+    for (size_t i = 0; i < counter.entries.size(); ++i) {
+        const std::string_view text = counter.Text(counter.entries[i]);
+        uint64_t prefix = 0;
+        for (size_t b = 0; b < 8; ++b)
+            prefix = prefix << 8 | (b < text.size() ? static_cast<unsigned char>(text[b]) : 0u);
+        keys.push_back({prefix, i});
+    }
+    std::sort(keys.begin(), keys.end(), [&](const Key& a, const Key& b) {
+        if (a.prefix != b.prefix)
+            return a.prefix < b.prefix;
+        return counter.Text(counter.entries[a.entry]) < counter.Text(counter.entries[b.entry]);
+    });
+    // The buffer is final now, so the texts can point into it.
+    result.storage = std::move(counter.storage);
     result.total = counter.total;
-    // Distinct values are never equal byte for byte, so the order is total.
-    std::sort(result.values.begin(), result.values.end(),
-              [](const UniqueValue& a, const UniqueValue& b) { return a.text < b.text; });
+    result.values.reserve(keys.size());
+    for (const Key& k : keys) {
+        const ValueCounter::Entry& e = counter.entries[k.entry];
+        result.values.push_back({std::string_view(result.storage.data() + e.offset, e.length),
+                                 e.count});
+    }
     return result;
 }
 
@@ -431,17 +489,40 @@ QStringList UniqueValueLines(const UniqueValuesResult& result, const QString& gr
     const int width = UniqueValuesCountWidth(result, groupSeparator);
     QStringList lines;
     lines.reserve(static_cast<qsizetype>(result.values.size()));
+    char digits[24];
     for (const UniqueValue& v : result.values) {
-        const double share =
-            result.total > 0 ? 100.0 * static_cast<double>(v.count) / static_cast<double>(result.total)
-                             : 0.0;
-        QString percent = QString::number(share, 'f', 2);
-        percent.replace(QLatin1Char('.'), decimalPoint);
-        lines.append(Grouped(v.count, groupSeparator).rightJustified(width) + QStringLiteral("  (")
-                     + (percent + QStringLiteral("%)")).rightJustified(8)
-                     + QStringLiteral("     \"")
-                     + QString::fromLatin1(v.text.data(), static_cast<qsizetype>(v.text.size()))
-                     + QLatin1Char('"'));
+        QString line;
+        line.reserve(width + 18 + static_cast<qsizetype>(v.text.size()));
+        // The count, grouped by three and right-aligned.
+        const char* end = std::to_chars(digits, digits + sizeof digits, v.count).ptr;
+        const auto n = static_cast<qsizetype>(end - digits);
+        const qsizetype groupedLength = n + (n - 1) / 3 * groupSeparator.size();
+        line.fill(QLatin1Char(' '), std::max<qsizetype>(0, width - groupedLength));
+        for (qsizetype i = 0; i < n; ++i) {
+            if (i > 0 && (n - i) % 3 == 0)
+                line += groupSeparator;
+            line += QLatin1Char(digits[i]);
+        }
+        // The share in hundredths of a per cent, rounded.
+        const qsizetype hundredths =
+            result.total > 0 ? static_cast<qsizetype>(
+                (static_cast<long double>(v.count) * 10000 + result.total / 2) / result.total)
+                             : 0;
+        char share[32];
+        const int shareLength = std::snprintf(share, sizeof share, "%lld",
+                                              static_cast<long long>(hundredths / 100));
+        const qsizetype shareWidth = shareLength + decimalPoint.size() + 4;  // "dd%)"
+        line += QLatin1String("  (");
+        for (qsizetype i = shareWidth; i < 8; ++i)
+            line += QLatin1Char(' ');
+        line += QLatin1String(share, shareLength);
+        line += decimalPoint;
+        line += QLatin1Char(static_cast<char>('0' + hundredths % 100 / 10));
+        line += QLatin1Char(static_cast<char>('0' + hundredths % 10));
+        line += QLatin1String("%)     \"");
+        line += QLatin1String(v.text.data(), static_cast<qsizetype>(v.text.size()));
+        line += QLatin1Char('"');
+        lines.append(std::move(line));
     }
     return lines;
 }

@@ -46,14 +46,22 @@ int64_t RepetitionNumber(std::string_view filterRepetition);
 std::string CleanUniqueValuesDesignation(std::string_view fieldBoxText);
 
 struct UniqueValue {
-    std::string text;  // as first met
+    std::string_view text;  // as first met
     qsizetype count = 0;
 };
 
+// The values' texts live in `storage`, so a result can be moved but not copied.
 struct UniqueValuesResult {
+    UniqueValuesResult() = default;
+    UniqueValuesResult(UniqueValuesResult&&) = default;
+    UniqueValuesResult& operator=(UniqueValuesResult&&) = default;
+    UniqueValuesResult(const UniqueValuesResult&) = delete;
+    UniqueValuesResult& operator=(const UniqueValuesResult&) = delete;
+
     std::vector<UniqueValue> values;  // sorted by byte value, the empty value first
     qsizetype total = 0;
     bool cancelled = false;
+    std::vector<char> storage;
 };
 
 enum class UniqueValuesPhase { Scanning, Sorting };

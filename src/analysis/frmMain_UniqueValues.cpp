@@ -6,7 +6,7 @@ namespace quillon {
 
 void frmMain::mnuFieldListUniqueValues_Click()
 {
-    st.editing.FilterRepetition = "0";
+    st.editing.FilterRepetition.assign(1, '0');  // (not = "0": GCC 12 gives a false -Wrestrict)
     const int row = SelectedRow(lstFields);
     if (row < 0)
         return;
@@ -15,14 +15,13 @@ void frmMain::mnuFieldListUniqueValues_Click()
         return;
     // The designation that begins every field line, such as PID-3(2).
     const qsizetype blank = line.indexOf(QLatin1Char(' '));
-    const std::string designation =
-        blank < 0 ? std::string() : line.left(blank).trimmed().toLatin1().toStdString();
-    st.analysis.UniqueValuesField = designation;
-    const size_t open = designation.find('(');
-    if (open != std::string::npos) {
-        const size_t close = designation.find(')', open);
-        st.editing.FilterRepetition = designation.substr(
-            open + 1, close == std::string::npos ? std::string::npos : close - open - 1);
+    const QString designation = blank < 0 ? QString() : line.left(blank).trimmed();
+    st.analysis.UniqueValuesField = designation.toLatin1().toStdString();
+    const qsizetype open = designation.indexOf(QLatin1Char('('));
+    if (open >= 0) {
+        const qsizetype close = designation.indexOf(QLatin1Char(')'), open);
+        st.editing.FilterRepetition =
+            designation.mid(open + 1, close < 0 ? -1 : close - open - 1).toLatin1().toStdString();
     }
     frmUniqueFieldValues window(st, dlg, mnuOptionsDisplayEmptyFields->isChecked(), this);
     window.exec();
