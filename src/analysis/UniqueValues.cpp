@@ -443,8 +443,24 @@ UniqueValuesResult CountUniqueValues(const RecordStore& store, std::string_view 
         result.cancelled = true;
         return result;
     }
-    // Sorted on the first eight bytes (big-endian, zero-padded) and only on ties on the whole
-    // text: distinct values are never equal byte for byte, so the order is total.
+    // Sorted on eight bytes (big-endian, zero-padded) taken after the prefix that all values
+    // share, and only on ties on the whole text: distinct values are never equal byte for byte,
+    // so the order is total.
+    size_t shared = std::string::npos;
+    if (!counter.entries.empty()) {
+        const std::string_view first = counter.Text(counter.entries.front());
+        shared = first.size();
+        for (const ValueCounter::Entry& e : counter.entries) {
+            const std::string_view text = counter.Text(e);
+            size_t n = 0;
+            const size_t limit = std::min(shared, text.size());
+            while (n < limit && text[n] == first[n])
+                ++n;
+            shared = n;
+            if (shared == 0)
+                break;
+        }
+    }
     struct Key {
         uint64_t prefix;
         size_t entry;
@@ -452,7 +468,7 @@ UniqueValuesResult CountUniqueValues(const RecordStore& store, std::string_view 
     std::vector<Key> keys;
     keys.reserve(counter.entries.size());
     for (size_t i = 0; i < counter.entries.size(); ++i) {
-        const std::string_view text = counter.Text(counter.entries[i]);
+        const std::string_view text = counter.Text(counter.entries[i]).substr(shared);
         uint64_t prefix = 0;
         for (size_t b = 0; b < 8; ++b)
             prefix = prefix << 8 | (b < text.size() ? static_cast<unsigned char>(text[b]) : 0u);
