@@ -5,6 +5,7 @@
 #include <charconv>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <limits>
 
 namespace quillon {
@@ -137,13 +138,33 @@ constexpr std::array<unsigned char, 256> MakeFold()
 }
 constexpr std::array<unsigned char, 256> Fold = MakeFold();
 
+uint64_t Load8(const char* p)
+{
+    uint64_t v;
+    std::memcpy(&v, p, 8);
+    return v;
+}
+
+// A hash that agrees with the folding: a capital and its small letter differ only in bit 0x20,
+// so every byte is hashed with that bit set, eight bytes at a time and without a folded copy.
 uint64_t FoldedHash(std::string_view s)
 {
-    uint64_t h = 1469598103934665603ull;
-    for (const char c : s) {
-        h ^= Fold[static_cast<unsigned char>(c)];
-        h *= 1099511628211ull;
+    constexpr uint64_t caseBit = 0x2020202020202020ull;
+    constexpr uint64_t k = 0x9E3779B97F4A7C15ull;
+    const char* p = s.data();
+    size_t n = s.size();
+    uint64_t h = (n + 1) * k;
+    for (; n >= 8; p += 8, n -= 8) {
+        h = (h ^ (Load8(p) | caseBit)) * 0xBF58476D1CE4E5B9ull;
+        h ^= h >> 29;
     }
+    if (n > 0) {
+        uint64_t tail = 0;
+        std::memcpy(&tail, p, n);
+        h = (h ^ (tail | caseBit)) * 0xBF58476D1CE4E5B9ull;
+    }
+    h ^= h >> 32;
+    h *= 0x94D049BB133111EBull;
     return h ^ (h >> 29);
 }
 
@@ -151,6 +172,8 @@ bool FoldedEqual(std::string_view a, std::string_view b)
 {
     if (a.size() != b.size())
         return false;
+    if (std::memcmp(a.data(), b.data(), a.size()) == 0)
+        return true;
     for (size_t i = 0; i < a.size(); ++i)
         if (Fold[static_cast<unsigned char>(a[i])] != Fold[static_cast<unsigned char>(b[i])])
             return false;
@@ -158,15 +181,68 @@ bool FoldedEqual(std::string_view a, std::string_view b)
 }
 
 // The distinct values met so far, found by their case-folded text in an open-addressed table;
-// their texts are kept one after the other in one buffer.
+// their texts are kept in blocks that never move, so an entry points at its text.
 class ValueCounter {
 public:
-    ValueCounter() : slots_(1024, 0) {}
+    // `expected`: about how many distinct values may come, so the table seldom has to grow.
+    explicit ValueCounter(size_t expected)
+    {
+        size_t room = 1024;
+        while (room < expected * 2 && room < (size_t{1} << 26))
+            room *= 2;
+        slots_.assign(room, 0);
+        // Only the pages written to are ever touched.
+        entries.reserve(std::min(expected, room / 2));
+    }
 
+    // Counts `value` at once (after the values still waiting).
     void Count(std::string_view value)
     {
-        ++total;
+        Flush();
+        Insert(value, FoldedHash(value));
+    }
+
+    // Counts `value` a few values later: its slot is fetched from memory meanwhile, which is
+    // what a table of a million distinct values costs. The text must stay where it is until
+    // the next Count or Flush.
+    void CountSoon(std::string_view value)
+    {
         const uint64_t hash = FoldedHash(value);
+        __builtin_prefetch(&slots_[hash & (slots_.size() - 1)]);
+        if (waiting_ == Lookahead) {
+            Insert(pending_[next_].value, pending_[next_].hash);
+            pending_[next_] = {value, hash};
+            next_ = (next_ + 1) % Lookahead;
+        } else {
+            pending_[(next_ + waiting_++) % Lookahead] = {value, hash};
+        }
+    }
+
+    void Flush()
+    {
+        for (; waiting_ > 0; --waiting_, next_ = (next_ + 1) % Lookahead)
+            Insert(pending_[next_].value, pending_[next_].hash);
+    }
+
+    struct Entry {
+        const char* text;
+        size_t length;
+        qsizetype count;
+        uint64_t hash;
+    };
+    static std::string_view Text(const Entry& e) { return {e.text, e.length}; }
+
+    std::vector<Entry> entries;
+    std::vector<std::unique_ptr<char[]>> blocks;
+    qsizetype total = 0;
+
+private:
+    static constexpr size_t BlockSize = size_t{1} << 20;
+    static constexpr size_t Lookahead = 16;
+
+    void Insert(std::string_view value, uint64_t hash)
+    {
+        ++total;
         const auto tag = static_cast<uint32_t>(hash >> 32);
         const size_t mask = slots_.size() - 1;
         // A slot holds the entry's index + 1 (0: free) and the high half of its hash, so most
@@ -174,8 +250,7 @@ public:
         for (size_t at = hash & mask;; at = (at + 1) & mask) {
             const uint64_t slot = slots_[at];
             if (slot == 0) {
-                entries.push_back({storage.size(), value.size(), 1, hash});
-                storage.insert(storage.end(), value.begin(), value.end());
+                entries.push_back({Keep(value), value.size(), 1, hash});
                 slots_[at] = Slot(entries.size(), hash);
                 if (entries.size() * 2 > slots_.size())
                     Grow();
@@ -191,19 +266,34 @@ public:
         }
     }
 
-    struct Entry {
-        size_t offset;
-        size_t length;
-        qsizetype count;
+    struct Pending {
+        std::string_view value;
         uint64_t hash;
     };
-    std::string_view Text(const Entry& e) const { return {storage.data() + e.offset, e.length}; }
+    std::array<Pending, Lookahead> pending_{};
+    size_t next_ = 0;
+    size_t waiting_ = 0;
 
-    std::vector<Entry> entries;
-    std::vector<char> storage;
-    qsizetype total = 0;
+    const char* Keep(std::string_view value)
+    {
+        if (value.size() > BlockSize / 4) {
+            // A long text gets a block of its own; the current block goes on being filled.
+            blocks.push_back(std::make_unique_for_overwrite<char[]>(value.size()));
+            std::memcpy(blocks.back().get(), value.data(), value.size());
+            return blocks.back().get();
+        }
+        if (current_ == nullptr || BlockSize - used_ < value.size()) {
+            blocks.push_back(std::make_unique_for_overwrite<char[]>(BlockSize));
+            current_ = blocks.back().get();
+            used_ = 0;
+        }
+        char* at = current_ + used_;
+        if (!value.empty())
+            std::memcpy(at, value.data(), value.size());
+        used_ += value.size();
+        return at;
+    }
 
-private:
     static uint64_t Slot(size_t index1, uint64_t hash)
     {
         return (hash & 0xFFFFFFFF00000000ull) | static_cast<uint32_t>(index1);
@@ -222,6 +312,8 @@ private:
     }
 
     std::vector<uint64_t> slots_;
+    char* current_ = nullptr;  // the block being filled
+    size_t used_ = 0;
 };
 
 QString Grouped(qsizetype n, const QString& separator)
@@ -374,19 +466,176 @@ std::string CleanUniqueValuesDesignation(std::string_view fieldBoxText)
     return d;
 }
 
+namespace {
+
+// What the walk straight to one field needs: a designation written SEG-f and single delimiters.
+struct PlainField {
+    int64_t field = 0;  // 0: the designation is not plain, every segment takes the general walk
+    int64_t wanted = 0;  // FilterRepetition's number
+    bool empties = true;
+    char fieldSeparator = '|';
+    char componentSeparator = '^';
+    char repetitionSeparator = '~';
+};
+
+PlainField PlainFieldOf(std::string_view designation, const FieldValueRules& rules)
+{
+    PlainField plain;
+    const Delimiters& d = rules.delimiters;
+    const std::string_view L = designation.substr(0, designation.find('('));
+    if (d.FieldSeparator.empty() || d.ComponentSeparator.empty()
+        || d.RepetitionSeparator.empty() || L.size() < 5 || L.find('-', 4) != std::string_view::npos)
+        return plain;
+    plain.field = PlainFieldNumber(L, L.substr(0, 3));
+    plain.wanted = RepetitionNumber(rules.filterRepetition);
+    plain.empties = rules.displayEmptyFields;
+    plain.fieldSeparator = d.FieldSeparator.front();
+    plain.componentSeparator = d.ComponentSeparator.front();
+    plain.repetitionSeparator = d.RepetitionSeparator.front();
+    return plain;
+}
+
+const char* Find(const char* from, const char* end, char c)
+{
+    const void* at = std::memchr(from, c, static_cast<size_t>(end - from));
+    return at != nullptr ? static_cast<const char*>(at) : end;
+}
+
+// GetFieldValues of a plain SEG-f designation read straight off the segment, which begins with
+// SEG: the value points into the segment, or into `scratch` when empty components are dropped.
+// False when the general walk is needed (a repeating field, or a segment named MSH-something).
+bool PlainFieldValue(std::string_view segment, const PlainField& plain, std::string& scratch,
+                     std::string_view& value)
+{
+    const char* p = segment.data();
+    const char* const end = p + segment.size();
+    const char* at = Find(p, end, plain.fieldSeparator);
+    const bool isMsh = at - p == 3 && segment.starts_with("MSH");
+    if (isMsh != segment.starts_with("MSH"))
+        return false;
+    const int64_t element = isMsh ? plain.field - 1 : plain.field;
+    if (element < 1)
+        return false;
+    for (int64_t k = 1; k < element && at != end; ++k)
+        at = Find(at + 1, end, plain.fieldSeparator);
+    if (at == end) {
+        value = {};  // the segment has no such field
+        return true;
+    }
+    const char* const from = at + 1;
+    const std::string_view text(from, static_cast<size_t>(Find(from, end, plain.fieldSeparator) - from));
+    // MSH-2 is never split; a field without components is its own single occurrence.
+    if ((isMsh && plain.field == 2)
+        || (text.find(plain.repetitionSeparator) == std::string_view::npos
+            && text.find(plain.componentSeparator) == std::string_view::npos)) {
+        value = plain.wanted <= 1 ? text : std::string_view();
+        return true;
+    }
+    if (text.find(plain.repetitionSeparator) != std::string_view::npos)
+        return false;
+    // The components joined again: the field as written, unless empty ones are left out.
+    const char c = plain.componentSeparator;
+    const char twice[2] = {c, c};
+    const bool anyEmpty = text.front() == c || text.back() == c
+                          || text.find(std::string_view(twice, 2)) != std::string_view::npos;
+    if (plain.empties || !anyEmpty) {
+        value = text;
+        return true;
+    }
+    scratch.clear();
+    int64_t j = 0;
+    ForEachPiece(text, std::string(1, c), [&](std::string_view component) {
+        ++j;
+        if (!component.empty()) {
+            if (!(j == 1 && scratch.empty()))
+                scratch += c;
+            scratch += component;
+        }
+        return true;
+    });
+    value = scratch;
+    return true;
+}
+
+// Entry indexes ordered by text, byte by byte: a radix sort on eight bytes taken after the prefix
+// all texts share (big-endian, zero-padded; byte positions where every key agrees are skipped),
+// then whole-text comparisons only among keys that tie.
+template <class TextOf>
+std::vector<uint32_t> SortedByText(size_t count, TextOf textOf)
+{
+    std::vector<uint32_t> order(count);
+    if (count == 0)
+        return order;
+    const std::string_view first = textOf(0);
+    size_t shared = first.size();
+    for (size_t i = 1; i < count && shared > 0; ++i) {
+        const std::string_view text = textOf(i);
+        size_t n = 0;
+        const size_t limit = std::min(shared, text.size());
+        while (n < limit && text[n] == first[n])
+            ++n;
+        shared = n;
+    }
+    struct Key {
+        uint64_t prefix;
+        uint32_t entry;
+    };
+    std::vector<Key> keys(count), spare(count);
+    uint64_t all = ~uint64_t{0}, any = 0;
+    for (size_t i = 0; i < count; ++i) {
+        const std::string_view text = textOf(i).substr(std::min(shared, textOf(i).size()));
+        uint64_t prefix = 0;
+        if (text.size() >= 8) {
+            prefix = __builtin_bswap64(Load8(text.data()));
+        } else {
+            for (size_t b = 0; b < 8; ++b)
+                prefix = prefix << 8 | (b < text.size() ? static_cast<unsigned char>(text[b]) : 0u);
+        }
+        keys[i] = {prefix, static_cast<uint32_t>(i)};
+        all &= prefix;
+        any |= prefix;
+    }
+    for (int shift = 0; shift < 64; shift += 8) {
+        if (((all ^ any) >> shift & 0xFF) == 0)
+            continue;  // every key has the same byte here
+        std::array<size_t, 257> start{};
+        for (const Key& k : keys)
+            ++start[(k.prefix >> shift & 0xFF) + 1];
+        for (size_t b = 1; b < start.size(); ++b)
+            start[b] += start[b - 1];
+        for (const Key& k : keys)
+            spare[start[k.prefix >> shift & 0xFF]++] = k;
+        keys.swap(spare);
+    }
+    for (size_t i = 0; i < count;) {
+        size_t j = i + 1;
+        while (j < count && keys[j].prefix == keys[i].prefix)
+            ++j;
+        if (j - i > 1)
+            std::sort(keys.begin() + static_cast<ptrdiff_t>(i), keys.begin() + static_cast<ptrdiff_t>(j),
+                      [&](const Key& a, const Key& b) { return textOf(a.entry) < textOf(b.entry); });
+        i = j;
+    }
+    for (size_t i = 0; i < count; ++i)
+        order[i] = keys[i].entry;
+    return order;
+}
+
+}  // namespace
+
 UniqueValuesResult CountUniqueValues(const RecordStore& store, std::string_view designation,
                                      const FieldValueRules& rules,
                                      const UniqueValuesProgress& progress)
 {
     UniqueValuesResult result;
-    ValueCounter counter;
     const int32_t recordCount = store.RecordCount;
+    ValueCounter counter(static_cast<size_t>(std::max(recordCount, 0)));
     const bool fieldSeparator = designation == "MSH-1";
-    std::string marker(1, rules.endOfBlock);
-    marker += designation.substr(0, 3);
+    const std::string_view name = designation.substr(0, 3);
+    const char eob = rules.endOfBlock;
+    const PlainField plain = PlainFieldOf(designation, rules);
     std::vector<std::string_view> segments;
-    std::string values;
-    const std::string bar = "|";  // values are split here whatever the field separator
+    std::string values, scratch;
 
     using Clock = std::chrono::steady_clock;
     Clock::time_point lastCall{};  // the first look reports at once
@@ -397,7 +646,25 @@ UniqueValuesResult CountUniqueValues(const RecordStore& store, std::string_view 
         if (phase == UniqueValuesPhase::Scanning && now - lastCall < std::chrono::milliseconds(50))
             return true;
         lastCall = now;
+        counter.Flush();  // the values waiting point into records that may move meanwhile
         return progress(phase, record, recordCount);
+    };
+    // Values are split at every "|", whatever the field separator.
+    // `inRecord`: the value points into the record, not into a buffer used again.
+    auto countPieces = [&](std::string_view value, bool inRecord) {
+        const char* p = value.data();
+        const char* const end = p + value.size();
+        for (;;) {
+            const char* bar = Find(p, end, '|');
+            const std::string_view piece(p, static_cast<size_t>(bar - p));
+            if (inRecord)
+                counter.CountSoon(piece);
+            else
+                counter.Count(piece);
+            if (bar == end)
+                break;
+            p = bar + 1;
+        }
     };
 
     // Records are fetched afresh after each progress call: it lets window events run, and
@@ -405,33 +672,30 @@ UniqueValuesResult CountUniqueValues(const RecordStore& store, std::string_view 
     for (int32_t i = 1; i <= recordCount && i <= store.RecordCount; ++i) {
         const std::string_view record = store.Record(i);
         if (fieldSeparator) {
-            counter.Count(record.size() >= 4 ? record.substr(3, 1) : std::string_view());
+            counter.CountSoon(record.size() >= 4 ? record.substr(3, 1) : std::string_view());
         } else {
             // Segments whose first three characters are the segment name: at the start of the
             // record or right after an end of block.
             segments.clear();
-            const std::string_view name = std::string_view(marker).substr(1);
-            size_t from = record.starts_with(name) ? 0 : std::string_view::npos;
-            if (from == std::string_view::npos) {
-                const size_t hit = record.find(marker);
-                from = hit == std::string_view::npos ? hit : hit + 1;
-            }
-            while (from != std::string_view::npos) {
-                const size_t end = record.find(rules.endOfBlock, from);
-                segments.push_back(record.substr(from, end == std::string_view::npos
-                                                           ? std::string_view::npos
-                                                           : end - from));
-                if (end == std::string_view::npos)
+            const char* s = record.data();
+            const char* const end = s + record.size();
+            for (;;) {
+                const char* segmentEnd = Find(s, end, eob);
+                if (static_cast<size_t>(end - s) >= name.size()
+                    && std::memcmp(s, name.data(), name.size()) == 0)
+                    segments.emplace_back(s, static_cast<size_t>(segmentEnd - s));
+                if (segmentEnd == end)
                     break;
-                const size_t hit = record.find(marker, end);
-                from = hit == std::string_view::npos ? hit : hit + 1;
+                s = segmentEnd + 1;
             }
-            for (auto s = segments.rbegin(); s != segments.rend(); ++s) {
-                FieldValueInto(values, *s, designation, rules);
-                ForEachPiece(values, bar, [&](std::string_view piece) {
-                    counter.Count(piece);
-                    return true;
-                });
+            for (auto segment = segments.rbegin(); segment != segments.rend(); ++segment) {
+                std::string_view value;
+                if (plain.field == 0 || !PlainFieldValue(*segment, plain, scratch, value)) {
+                    FieldValueInto(values, *segment, designation, rules);
+                    value = values;
+                }
+                countPieces(value, value.empty() || (value.data() >= record.data()
+                                                     && value.data() < record.data() + record.size()));
             }
         }
         if ((i & 63) == 0 && !keepGoing(UniqueValuesPhase::Scanning, i)) {
@@ -439,55 +703,20 @@ UniqueValuesResult CountUniqueValues(const RecordStore& store, std::string_view 
             return result;
         }
     }
+    counter.Flush();
     if (progress && !progress(UniqueValuesPhase::Sorting, recordCount, recordCount)) {
         result.cancelled = true;
         return result;
     }
-    // Sorted on eight bytes (big-endian, zero-padded) taken after the prefix that all values
-    // share, and only on ties on the whole text: distinct values are never equal byte for byte,
-    // so the order is total.
-    size_t shared = std::string::npos;
-    if (!counter.entries.empty()) {
-        const std::string_view first = counter.Text(counter.entries.front());
-        shared = first.size();
-        for (const ValueCounter::Entry& e : counter.entries) {
-            const std::string_view text = counter.Text(e);
-            size_t n = 0;
-            const size_t limit = std::min(shared, text.size());
-            while (n < limit && text[n] == first[n])
-                ++n;
-            shared = n;
-            if (shared == 0)
-                break;
-        }
-    }
-    struct Key {
-        uint64_t prefix;
-        size_t entry;
-    };
-    std::vector<Key> keys;
-    keys.reserve(counter.entries.size());
-    for (size_t i = 0; i < counter.entries.size(); ++i) {
-        const std::string_view text = counter.Text(counter.entries[i]).substr(shared);
-        uint64_t prefix = 0;
-        for (size_t b = 0; b < 8; ++b)
-            prefix = prefix << 8 | (b < text.size() ? static_cast<unsigned char>(text[b]) : 0u);
-        keys.push_back({prefix, i});
-    }
-    std::sort(keys.begin(), keys.end(), [&](const Key& a, const Key& b) {
-        if (a.prefix != b.prefix)
-            return a.prefix < b.prefix;
-        return counter.Text(counter.entries[a.entry]) < counter.Text(counter.entries[b.entry]);
-    });
-    // The buffer is final now, so the texts can point into it.
-    result.storage = std::move(counter.storage);
+    const std::vector<uint32_t> order = SortedByText(
+        counter.entries.size(), [&](size_t i) { return ValueCounter::Text(counter.entries[i]); });
     result.total = counter.total;
-    result.values.reserve(keys.size());
-    for (const Key& k : keys) {
-        const ValueCounter::Entry& e = counter.entries[k.entry];
-        result.values.push_back({std::string_view(result.storage.data() + e.offset, e.length),
-                                 e.count});
+    result.values.reserve(order.size());
+    for (const uint32_t i : order) {
+        const ValueCounter::Entry& e = counter.entries[i];
+        result.values.push_back({ValueCounter::Text(e), e.count});
     }
+    result.storage = std::move(counter.blocks);  // moving the blocks leaves the texts in place
     return result;
 }
 
@@ -502,42 +731,54 @@ int UniqueValuesCountWidth(const UniqueValuesResult& result, const QString& grou
 QStringList UniqueValueLines(const UniqueValuesResult& result, const QString& groupSeparator,
                              const QString& decimalPoint)
 {
-    const int width = UniqueValuesCountWidth(result, groupSeparator);
+    const qsizetype width = UniqueValuesCountWidth(result, groupSeparator);
     QStringList lines;
     lines.reserve(static_cast<qsizetype>(result.values.size()));
     char digits[24];
+    char share[24];
     for (const UniqueValue& v : result.values) {
-        QString line;
-        line.reserve(width + 18 + static_cast<qsizetype>(v.text.size()));
-        // The count, grouped by three and right-aligned.
-        const char* end = std::to_chars(digits, digits + sizeof digits, v.count).ptr;
-        const auto n = static_cast<qsizetype>(end - digits);
+        const char* const digitsEnd = std::to_chars(digits, digits + sizeof digits, v.count).ptr;
+        const auto n = static_cast<qsizetype>(digitsEnd - digits);
         const qsizetype groupedLength = n + (n - 1) / 3 * groupSeparator.size();
-        line.fill(QLatin1Char(' '), std::max<qsizetype>(0, width - groupedLength));
+        // The share in hundredths of a per cent, rounded.
+        const int64_t hundredths =
+            result.total > 0 ? (int64_t{v.count} * 10000 + result.total / 2) / result.total : 0;
+        const char* const shareEnd = std::to_chars(share, share + sizeof share, hundredths / 100).ptr;
+        const auto shareLength = static_cast<qsizetype>(shareEnd - share);
+        const qsizetype shareWidth = shareLength + decimalPoint.size() + 4;  // "dd%)"
+        const auto valueLength = static_cast<qsizetype>(v.text.size());
+        // Written in place into a line of its final length: one allocation per line.
+        QString line(std::max(width, groupedLength) + 3 + std::max<qsizetype>(8, shareWidth) + 6
+                         + valueLength + 1,
+                     Qt::Uninitialized);
+        QChar* out = line.data();
+        auto put = [&out](char c) { *out++ = QLatin1Char(c); };
+        auto putText = [&out](const QString& text) {
+            out = std::copy(text.constBegin(), text.constEnd(), out);
+        };
+        // The count, grouped by three and right-aligned.
+        for (qsizetype i = groupedLength; i < width; ++i)
+            put(' ');
         for (qsizetype i = 0; i < n; ++i) {
             if (i > 0 && (n - i) % 3 == 0)
-                line += groupSeparator;
-            line += QLatin1Char(digits[i]);
+                putText(groupSeparator);
+            put(digits[i]);
         }
-        // The share in hundredths of a per cent, rounded.
-        const qsizetype hundredths =
-            result.total > 0 ? static_cast<qsizetype>(
-                (static_cast<long double>(v.count) * 10000 + result.total / 2) / result.total)
-                             : 0;
-        char share[32];
-        const int shareLength = std::snprintf(share, sizeof share, "%lld",
-                                              static_cast<long long>(hundredths / 100));
-        const qsizetype shareWidth = shareLength + decimalPoint.size() + 4;  // "dd%)"
-        line += QLatin1String("  (");
+        put(' ');
+        put(' ');
+        put('(');
         for (qsizetype i = shareWidth; i < 8; ++i)
-            line += QLatin1Char(' ');
-        line += QLatin1String(share, shareLength);
-        line += decimalPoint;
-        line += QLatin1Char(static_cast<char>('0' + hundredths % 100 / 10));
-        line += QLatin1Char(static_cast<char>('0' + hundredths % 10));
-        line += QLatin1String("%)     \"");
-        line += QLatin1String(v.text.data(), static_cast<qsizetype>(v.text.size()));
-        line += QLatin1Char('"');
+            put(' ');
+        for (qsizetype i = 0; i < shareLength; ++i)
+            put(share[i]);
+        putText(decimalPoint);
+        put(static_cast<char>('0' + hundredths % 100 / 10));
+        put(static_cast<char>('0' + hundredths % 10));
+        for (const char c : std::string_view("%)     \""))
+            put(c);
+        for (const char c : v.text)
+            *out++ = QChar(static_cast<char16_t>(static_cast<unsigned char>(c)));
+        put('"');
         lines.append(std::move(line));
     }
     return lines;

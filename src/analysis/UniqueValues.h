@@ -6,6 +6,7 @@
 #include <QStringList>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -61,7 +62,7 @@ struct UniqueValuesResult {
     std::vector<UniqueValue> values;  // sorted by byte value, the empty value first
     qsizetype total = 0;
     bool cancelled = false;
-    std::vector<char> storage;
+    std::vector<std::unique_ptr<char[]>> storage;  // blocks that never move
 };
 
 enum class UniqueValuesPhase { Scanning, Sorting };
