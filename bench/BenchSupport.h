@@ -42,6 +42,19 @@ inline std::string GeneratedRecord(int i, const char* eol = "\r")
     return r;
 }
 
+// A store of `count` generated records; `bytes` gets their total size.
+inline RecordStore GeneratedStore(int count, size_t& bytes)
+{
+    RecordStore store;
+    bytes = 0;
+    for (int i = 1; i <= count; ++i) {
+        std::string record = GeneratedRecord(i);
+        bytes += record.size();
+        store.Append(std::move(record));
+    }
+    return store;
+}
+
 // A main window over its own state and data folders; message boxes it showed are printed.
 struct BenchWindow {
     BenchWindow()

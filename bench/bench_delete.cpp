@@ -17,18 +17,6 @@ using namespace quillon;
 
 namespace {
 
-RecordStore Store(int count, size_t& bytes)
-{
-    RecordStore store;
-    bytes = 0;
-    for (int i = 1; i <= count; ++i) {
-        std::string record = bench::GeneratedRecord(i);
-        bytes += record.size();
-        store.Append(std::move(record));
-    }
-    return store;
-}
-
 double MemmemPass(const RecordStore& store)
 {
     static const char needle[] = "NO SUCH TEXT";
@@ -62,7 +50,7 @@ struct Figure {
 Figure MeasureStore(int count)
 {
     size_t bytes = 0;
-    RecordStore store = Store(count, bytes);
+    RecordStore store = bench::GeneratedStore(count, bytes);
     const double reference = MemmemPass(store);
     QElapsedTimer t;
     t.start();
@@ -83,7 +71,7 @@ void MeasureCommand(int count)
     st.undo.UndoEnabled = true;
     w.mnuOptionsPromptBeforeDeleting->setChecked(false);
     size_t bytes = 0;
-    st.records = Store(count, bytes);
+    st.records = bench::GeneratedStore(count, bytes);
     const double reference = MemmemPass(st.records);
     w.CurrentPage = PageOfRecord(count / 2);
     w.DisplayPage(w.CurrentPage);

@@ -15,18 +15,6 @@ using namespace quillon;
 
 namespace {
 
-RecordStore Store(int count, size_t& bytes)
-{
-    RecordStore store;
-    bytes = 0;
-    for (int i = 1; i <= count; ++i) {
-        std::string record = bench::GeneratedRecord(i);
-        bytes += record.size();
-        store.Append(std::move(record));
-    }
-    return store;
-}
-
 int32_t MemmemPass(const RecordStore& store, const std::string& needle)
 {
     int32_t found = 0;
@@ -46,7 +34,7 @@ struct Figure {
 Figure Measure(int count, const DescriptionDictionary& dictionary)
 {
     size_t bytes = 0;
-    const RecordStore store = Store(count, bytes);
+    const RecordStore store = bench::GeneratedStore(count, bytes);
     DisplayOptions options;
     Figure figure;
     figure.scan = 1e9;
@@ -65,7 +53,7 @@ Figure Measure(int count, const DescriptionDictionary& dictionary)
     }
     // Every generated record holds the same designations.
     const FieldsUsedResult one =
-        DetermineFieldsUsed(Store(1, bytes = 0), Delimiters(), '\r', dictionary, {}, options);
+        DetermineFieldsUsed(bench::GeneratedStore(1, bytes = 0), Delimiters(), '\r', dictionary, {}, options);
     figure.right = found == 0 && !result.cancelled && result.examined == count
                    && !result.lines.empty() && result.lines == one.lines;
     size_t total = 0;

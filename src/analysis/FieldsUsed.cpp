@@ -1,7 +1,7 @@
 #include "analysis/FieldsUsed.h"
+#include "app/ProgressPacer.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstring>
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -570,10 +570,7 @@ FieldsUsedResult DetermineFieldsUsed(
     const SegmentWalker walker(split, endOfBlock);
     ShapeFilter shapes(walker, split, endOfBlock);
 
-    using Clock = std::chrono::steady_clock;
-    Clock::time_point lastCall{};
-    int32_t recordsSinceLook = 0;
-    size_t bytesSinceLook = 0;
+    ProgressPacer pacer;
     const int32_t count = store.RecordCount;
     for (int32_t i = 1; i <= count; ++i) {
         // Fetched afresh: a progress call lets events run, which may move or drop records.
@@ -582,17 +579,8 @@ FieldsUsedResult DetermineFieldsUsed(
         const std::string& record = store.Record(i);
         shapes.Walk(record, collector);
         ++result.examined;
-        if (!progress)
+        if (!progress || !pacer.Due(record.size()))
             continue;
-        bytesSinceLook += record.size();
-        if (++recordsSinceLook < 256 && bytesSinceLook < (size_t{1} << 20))
-            continue;
-        recordsSinceLook = 0;
-        bytesSinceLook = 0;
-        const auto now = Clock::now();
-        if (now - lastCall < std::chrono::milliseconds(50))
-            continue;
-        lastCall = now;
         // A cancel is noticed before the next record: after the last one the run is whole.
         if (!progress(result.examined, options) && i < count) {
             result.cancelled = true;

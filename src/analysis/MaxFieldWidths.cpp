@@ -1,7 +1,7 @@
 #include "analysis/MaxFieldWidths.h"
+#include "app/ProgressPacer.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstring>
 #include <unordered_map>
 
@@ -224,24 +224,18 @@ MaxWidthsResult ScanMaxFieldWidths(const RecordStore& store, const Delimiters& d
 {
     MaxWidthsResult result;
     Scanner scanner(delimiters, endOfBlock, dictionary, result);
-    using Clock = std::chrono::steady_clock;
-    Clock::time_point lastCall = Clock::now();
+    ProgressPacer pacer(false);
     if (progress && !progress(0)) {
         result.cancelled = true;
         return result;
     }
     const int32_t count = store.RecordCount;
-    int32_t sinceLook = 0;
     // A progress call lets window events run; the count is checked again after each.
     for (int32_t i = 1; i <= count && i <= store.RecordCount; ++i) {
-        scanner.Record(store.Record(i), i);
-        if (!progress || ++sinceLook < 64)
+        const std::string& record = store.Record(i);
+        scanner.Record(record, i);
+        if (!progress || !pacer.Due(record.size()))
             continue;
-        sinceLook = 0;
-        const auto now = Clock::now();
-        if (now - lastCall < std::chrono::milliseconds(50))
-            continue;
-        lastCall = now;
         if (!progress(i)) {
             result.cancelled = i < count;
             if (result.cancelled)

@@ -74,6 +74,8 @@ frmCompareRecords::frmCompareRecords(frmMain& main) : QDialog(&main), main_(main
     lvRecords->setHeaderLabels({QStringLiteral("Field Name")});
     lvRecords->headerItem()->setData(0, Qt::UserRole, QStringLiteral("NAME"));
     lvRecords->setColumnWidth(0, TwipsToPixels(1600));
+    // A narrow column cuts its texts off, as the list view always did, without an ellipsis.
+    lvRecords->setTextElideMode(Qt::ElideNone);
 
     cmdCompare = new QPushButton(QStringLiteral("Compare"), this);
     cmdCopyToClipboard = new QPushButton(QStringLiteral("Copy to Clipboard"), this);
@@ -87,9 +89,11 @@ frmCompareRecords::frmCompareRecords(frmMain& main) : QDialog(&main), main_(main
     connect(cmdCancel, &QPushButton::clicked, this, &frmCompareRecords::cmdCancel_Click);
 
     Place(lblLabel, 240, 240, 11535, 600);
-    Place(lblRecord[0], 240, 1140, 900, 255);
+    // The labels start a little further left than the design so that "Record #1:" fits in
+    // the fonts of this desktop.
+    Place(lblRecord[0], 120, 1140, 1080, 255);
     Place(txtRecord[0], 1200, 1140, 8535, 555);
-    Place(lblRecord[1], 240, 1740, 900, 255);
+    Place(lblRecord[1], 120, 1740, 1080, 255);
     Place(txtRecord[1], 1200, 1740, 8535, 555);
     Place(lblRecord[2], 240, 2430, 1500, 255);
     Place(lvRecords, 240, 2700, 11535, 5055);

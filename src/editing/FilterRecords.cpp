@@ -1,8 +1,8 @@
 #include "editing/FilterRecords.h"
 
-#include <chrono>
 
 #include "records/FieldDesignations.h"
+#include "app/ProgressPacer.h"
 
 namespace quillon {
 namespace {
@@ -134,11 +134,8 @@ FilterDecision FilterRecords(const RecordStore& store, const FilterCriteria& cri
     const FilterMatcher matcher(criteria, delimiters, endOfBlock);
     const bool keep = criteria.request.FilterKeepMatches;
 
-    using Clock = std::chrono::steady_clock;
     // The first look reports at once, later ones at most every 50 ms.
-    Clock::time_point lastCall{};
-    int32_t recordsSinceLook = 0;
-    size_t bytesSinceLook = 0;
+    ProgressPacer pacer;
     // The records are fetched afresh each time: a progress call lets window events run, and
     // records that arrive meanwhile may move the array.
     for (int32_t i = decision.recordCount; i >= 1; --i) {
@@ -148,17 +145,8 @@ FilterDecision FilterRecords(const RecordStore& store, const FilterCriteria& cri
             ++decision.removed;
         }
         ++decision.examined;
-        if (!progress)
+        if (!progress || !pacer.Due(record.size()))
             continue;
-        bytesSinceLook += record.size();
-        if (++recordsSinceLook < 256 && bytesSinceLook < (size_t{1} << 20))
-            continue;
-        recordsSinceLook = 0;
-        bytesSinceLook = 0;
-        const auto now = Clock::now();
-        if (now - lastCall < std::chrono::milliseconds(50))
-            continue;
-        lastCall = now;
         if (!progress(decision.examined)) {
             decision.cancelled = i > 1;
             break;
