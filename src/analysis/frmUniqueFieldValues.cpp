@@ -248,11 +248,12 @@ bool frmUniqueFieldValues::RunOnce()
 
 void frmUniqueFieldValues::CopyToClipboard()
 {
-    if (lstUniqueValues->count() == 0)
-        return;
+    // The clipboard is emptied first, so an empty list leaves it empty rather than as it was.
     QString text;
-    for (int i = 0; i < lstUniqueValues->count(); ++i)
-        text += lstUniqueValues->item(i)->text() + QStringLiteral("\r\n");
+    for (int i = 0; i < lstUniqueValues->count(); ++i) {
+        text += lstUniqueValues->item(i)->text();
+        text += QLatin1String("\r\n");
+    }
     QApplication::clipboard()->setText(text);
 }
 
