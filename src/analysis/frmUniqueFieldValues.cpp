@@ -1,5 +1,6 @@
 #include "analysis/frmUniqueFieldValues.h"
 
+#include <algorithm>
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
@@ -126,14 +127,17 @@ frmUniqueFieldValues::frmUniqueFieldValues(AppState& state, platform::Dialogs& d
 void frmUniqueFieldValues::PlaceHeadings(int countWidth)
 {
     // The headings stand over the columns of the lines: the count, the share after "  (", the
-    // value's opening quote.
-    const QFontMetrics metrics(ReportFont());
+    // value's opening quote; a heading wider than its column pushes the next one right.
+    const QFontMetrics metrics = lstUniqueValues->fontMetrics();  // the font the list really got
     const int cw = metrics.horizontalAdvance(QLatin1Char('0'));
     const int left = lstUniqueValues->frameWidth() + 2;
-    const std::array<int, 3> columns = {0, countWidth + 2, countWidth + 15};
+    const std::array<int, 3> columns = {0, countWidth + 2, countWidth + 16};
+    int freeFrom = 0;
     for (size_t i = 0; i < 3; ++i) {
         Label1[i]->adjustSize();
-        Label1[i]->move(left + columns[i] * cw, 0);
+        const int x = std::max(left + columns[i] * cw, freeFrom);
+        Label1[i]->move(x, 0);
+        freeFrom = x + Label1[i]->width() + cw;
     }
 }
 
