@@ -458,6 +458,9 @@ public slots:
     void mnuFieldListCreateView_Click();
     void mnuFieldListPrint_Click();
     void mnuFieldListPrintReport_Click();
+    // Builds the report of `designations` over the loaded records and shows it in the report
+    // window; `reportName` is the saved definition it came from ("" for Report Writer).
+    void ShowReport(const std::vector<std::string>& designations, const QString& reportName);
     void mnuCtrlShiftHomeDelete_Click();
     void mnuCtrlShiftHomeCopy_Click();
     void mnuCtrlShiftHomeDeleteEnd_Click();
@@ -639,6 +642,12 @@ private:
 
     // Unique values and the character-code view (analysis/frmMain_UniqueValues.cpp,
     // analysis/frmMain_Ascii.cpp).
+
+    // Views (reports/frmMain_Views.cpp).
+
+    // Reports (reports/frmMain_Reports.cpp).
+
+    // Report sort (reports/TreeSort.*, reports/frmReportSort.*).
 };
 
 }  // namespace quillon

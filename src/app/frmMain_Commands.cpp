@@ -21,9 +21,7 @@ void frmMain::mnuRecordListPrint_Click() {}
 void frmMain::mnuSegmentListPrint_Click() {}
 
 // The field list.
-void frmMain::mnuFieldListCreateView_Click() {}
 void frmMain::mnuFieldListPrint_Click() {}
-void frmMain::mnuFieldListPrintReport_Click() {}
 
 // Sources and transfers.
 void frmMain::mnuFTPSend_Click() {}
