@@ -1,1 +1,60 @@
 #pragma once
+// The report builder without any window: designations x records -> a table of one column per
+// designation and one row per record (or per occurrence of the first column's field).
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "records/RecordStore.h"
+
+namespace quillon {
+
+// The cells live end to end in one buffer; a cell is a view into it.
+class ReportTable {
+public:
+    std::vector<std::string> columns;
+    bool cancelled = false;
+
+    size_t RowCount() const { return columns.empty() ? 0 : cells_.size() / columns.size(); }
+    std::string_view Cell(size_t row, size_t column) const
+    {
+        const CellRef& c = cells_[row * columns.size() + column];
+        return {bytes_.data() + c.offset, c.length};
+    }
+    // Adds a row whose cells are all empty except the first.
+    void AddRow(std::string_view first);
+    // Sets a cell of the last row; the text it held before stays unused in the buffer.
+    void SetLastRowCell(size_t column, std::string_view text);
+
+private:
+    struct CellRef {
+        uint64_t offset = 0;
+        uint32_t length = 0;
+    };
+    std::vector<CellRef> cells_;
+    std::string bytes_;
+};
+
+// What the value of a designation depends on besides the record.
+struct ReportRules {
+    const Delimiters& delimiters;
+    char endOfBlock = 13;
+    bool displayEmptyFields = true;
+};
+
+// Called about every 50 ms with the records done so far; false stops the build.
+using ReportProgress = std::function<bool(int32_t record, int32_t recordCount)>;
+
+// Every record of the store through every designation. A designation with "(1)" whose value is
+// empty falls back to the field without the repetition when that field does not repeat.
+ReportTable BuildReport(const RecordStore& store, const std::vector<std::string>& designations,
+                        const ReportRules& rules, const ReportProgress& progress = {});
+
+// What WhatIsInFieldNew answers for the record and designation, read straight off the record
+// instead of through the whole field table.
+std::string ReportFieldValue(std::string_view record, std::string_view designation,
+                             const ReportRules& rules);
+
+}  // namespace quillon

@@ -1,1 +1,61 @@
 #pragma once
+// The report window "Report Writer": the built table in a list whose columns the user can drag
+// into another order, with Cut, Copy and Select All. Shown modally by the report builder.
+#include <QDialog>
+#include <QTreeWidget>
+#include <string>
+#include <vector>
+
+class QAction;
+class QMenu;
+
+namespace quillon {
+
+class ReportTable;
+
+class frmReport : public QDialog {
+    Q_OBJECT
+public:
+    explicit frmReport(QWidget* parent = nullptr);
+
+    // One column per designation, one row per table row; replaces what the list held.
+    void Fill(const ReportTable& table);
+    // The columns' designations in the order they are shown (a definition saves them so).
+    std::vector<std::string> DisplayedDesignations() const;
+    // Every column as wide as the wider of its header and its widest cell.
+    void AutoSizeColumns();
+    // Header line and selected rows as the fixed-width text Copy puts on the clipboard.
+    QString SelectedRowsText() const;
+
+    QTreeWidget* lvReportList;
+
+    QMenu* mnuFile;
+    QAction* mnuFileSaveDefinition;
+    QAction* mnuFilePrint;
+    QAction* mnuFileExit;
+    QMenu* mnuEdit;
+    QAction* mnuFileCut;
+    QAction* mnuCopyToClipboard;
+    QAction* mnuEditSelectAll;
+    QAction* mnuSort;
+    QAction* mnuExport;
+
+public slots:
+    void mnuCopyToClipboard_Click();
+    void mnuFileCut_Click();
+    void mnuEditSelectAll_Click();
+    void mnuFileExit_Click();
+    // Column sort: the header click and the Sort menu (the sort of a column and the sort dialog
+    // are hooked in here).
+    void lvReportList_ColumnClick(int column);
+    void mnuSort_Click();
+    // Saving the columns as a definition, printing and export are hooked in here.
+    void mnuFileSaveDefinition_Click();
+    void mnuFilePrint_Click();
+    void mnuExport_Click();
+
+protected:
+    bool event(QEvent* e) override;
+};
+
+}  // namespace quillon
