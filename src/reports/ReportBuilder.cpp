@@ -1,5 +1,6 @@
 #include "reports/ReportBuilder.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "app/ProgressPacer.h"
@@ -7,19 +8,25 @@
 
 namespace quillon {
 
+uint64_t ReportTable::Ref(std::string_view text)
+{
+    const uint64_t offset = bytes_.size();
+    bytes_.append(text);
+    if (text.size() < LengthMask)
+        return offset << LengthBits | text.size();
+    long_.push_back(LongCell{offset, text.size()});
+    return (long_.size() - 1) << LengthBits | LengthMask;
+}
+
 void ReportTable::AddRow(std::string_view first)
 {
-    const size_t at = cells_.size();
-    cells_.resize(at + columns.size());
-    cells_[at] = CellRef{bytes_.size(), static_cast<uint32_t>(first.size())};
-    bytes_.append(first);
+    cells_.push_back(Ref(first));
+    cells_.insert(cells_.end(), columns.size() - 1, uint64_t{0});
 }
 
 void ReportTable::SetLastRowCell(size_t column, std::string_view text)
 {
-    cells_[cells_.size() - columns.size() + column] =
-        CellRef{bytes_.size(), static_cast<uint32_t>(text.size())};
-    bytes_.append(text);
+    cells_[cells_.size() - columns.size() + column] = Ref(text);
 }
 
 namespace {
@@ -398,6 +405,7 @@ ReportTable BuildReport(const RecordStore& store, const std::vector<std::string>
         hasFallback[c] = true;
     }
 
+    table.Reserve(static_cast<size_t>(std::max<int32_t>(store.RecordCount, 0)));
     RecordReader reader(read, rules);
     const Separator fieldSep(rules.delimiters.FieldSeparator);
     const Separator repetitionSep(rules.delimiters.RepetitionSeparator);

@@ -20,20 +20,31 @@ public:
     size_t RowCount() const { return columns.empty() ? 0 : cells_.size() / columns.size(); }
     std::string_view Cell(size_t row, size_t column) const
     {
-        const CellRef& c = cells_[row * columns.size() + column];
-        return {bytes_.data() + c.offset, c.length};
+        const uint64_t c = cells_[row * columns.size() + column];
+        if ((c & LengthMask) == LengthMask) {
+            const LongCell& l = long_[c >> LengthBits];
+            return {bytes_.data() + l.offset, l.length};
+        }
+        return {bytes_.data() + (c >> LengthBits), static_cast<size_t>(c & LengthMask)};
     }
+    // Room for `rows` rows (every record gives at least one).
+    void Reserve(size_t rows) { cells_.reserve(rows * columns.size()); }
     // Adds a row whose cells are all empty except the first.
     void AddRow(std::string_view first);
     // Sets a cell of the last row; the text it held before stays unused in the buffer.
     void SetLastRowCell(size_t column, std::string_view text);
 
 private:
-    struct CellRef {
+    // A cell is its offset and length in one word; a cell of 16 MB or more is kept aside.
+    static constexpr int LengthBits = 24;
+    static constexpr uint64_t LengthMask = (uint64_t{1} << LengthBits) - 1;
+    struct LongCell {
         uint64_t offset = 0;
-        uint32_t length = 0;
+        size_t length = 0;
     };
-    std::vector<CellRef> cells_;
+    uint64_t Ref(std::string_view text);
+    std::vector<uint64_t> cells_;
+    std::vector<LongCell> long_;
     std::string bytes_;
 };
 
