@@ -69,6 +69,7 @@ void frmMain::ShowReport(const std::vector<std::string>& designations, const QSt
         return;
     }
     frmReport window(this);
+    window.dictionary = &st.dictionary;
     window.Fill(table);
     window.exec();
 }

@@ -14,7 +14,10 @@
 
 #include "app/WindowUtility.h"
 #include "editing/WindowText.h"
+#include "records/Dictionary.h"
 #include "reports/ReportBuilder.h"
+#include "reports/TreeSort.h"
+#include "reports/frmReportSort.h"
 
 namespace quillon {
 namespace {
@@ -24,8 +27,6 @@ constexpr int MinimumWidth = 400;
 constexpr int MinimumHeight = 267;
 // A new column is 2250 twips wide until the window sizes it to its contents.
 constexpr int NewColumnWidth = 150;
-// The column sort reads a column's kind from its header's tag in this role.
-constexpr int ColumnTagRole = Qt::UserRole + 71;
 
 }  // namespace
 
@@ -98,7 +99,7 @@ void frmReport::Fill(const ReportTable& table)
     lvReportList->setHeaderLabels(headers);
     for (int c = 0; c < columns; ++c) {
         lvReportList->setColumnWidth(c, NewColumnWidth);
-        lvReportList->headerItem()->setData(c, ColumnTagRole, QStringLiteral("STRING"));
+        SetColumnTag(lvReportList, c, QStringLiteral("STRING"));
     }
     QList<QTreeWidgetItem*> items;
     items.reserve(static_cast<qsizetype>(rows));
@@ -224,11 +225,14 @@ void frmReport::mnuEditSelectAll_Click() { lvReportList->selectAll(); }
 
 void frmReport::mnuFileExit_Click() { close(); }
 
-// Column sort (the sort of a column by its tag).
-void frmReport::lvReportList_ColumnClick(int) {}
+void frmReport::lvReportList_ColumnClick(int column) { ColumnClickSort(lvReportList, column); }
 
-// Sort dialog.
-void frmReport::mnuSort_Click() {}
+void frmReport::mnuSort_Click()
+{
+    static const DescriptionDictionary none;
+    frmSortReport dialog(lvReportList, dictionary ? *dictionary : none, this);
+    dialog.exec();
+}
 
 // Save Report Definition.
 void frmReport::mnuFileSaveDefinition_Click() {}

@@ -11,6 +11,7 @@ class QMenu;
 
 namespace quillon {
 
+class DescriptionDictionary;
 class ReportTable;
 
 class frmReport : public QDialog {
@@ -28,6 +29,8 @@ public:
     QString SelectedRowsText() const;
 
     QTreeWidget* lvReportList;
+    // Gives the sort dialog's column lists their descriptions; none when null.
+    const DescriptionDictionary* dictionary = nullptr;
 
     QMenu* mnuFile;
     QAction* mnuFileSaveDefinition;
