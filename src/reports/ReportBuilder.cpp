@@ -10,8 +10,21 @@ namespace quillon {
 
 uint64_t ReportTable::Ref(std::string_view text)
 {
-    const uint64_t offset = bytes_.size();
-    bytes_.append(text);
+    uint64_t offset = 0;
+    if (text.size() > BlockMask) {
+        // A text larger than a block has a block of its own.
+        blocks_.emplace_back(text);
+        blocks_.emplace_back();
+        blocks_.back().reserve(BlockMask + 1);
+        offset = (blocks_.size() - 2) << BlockBits;
+    } else {
+        if (blocks_.empty() || blocks_.back().size() + text.size() > BlockMask + 1) {
+            blocks_.emplace_back();
+            blocks_.back().reserve(BlockMask + 1);
+        }
+        offset = (blocks_.size() - 1) << BlockBits | blocks_.back().size();
+        blocks_.back().append(text);
+    }
     if (text.size() < LengthMask)
         return offset << LengthBits | text.size();
     long_.push_back(LongCell{offset, text.size()});

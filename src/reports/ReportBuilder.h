@@ -11,7 +11,7 @@
 
 namespace quillon {
 
-// The cells live end to end in one buffer; a cell is a view into it.
+// The cells' texts live end to end in blocks; a cell is a view into one.
 class ReportTable {
 public:
     std::vector<std::string> columns;
@@ -23,15 +23,15 @@ public:
         const uint64_t c = cells_[row * columns.size() + column];
         if ((c & LengthMask) == LengthMask) {
             const LongCell& l = long_[c >> LengthBits];
-            return {bytes_.data() + l.offset, l.length};
+            return {At(l.offset), l.length};
         }
-        return {bytes_.data() + (c >> LengthBits), static_cast<size_t>(c & LengthMask)};
+        return {At(c >> LengthBits), static_cast<size_t>(c & LengthMask)};
     }
     // Room for `rows` rows (every record gives at least one).
     void Reserve(size_t rows) { cells_.reserve(rows * columns.size()); }
     // Adds a row whose cells are all empty except the first.
     void AddRow(std::string_view first);
-    // Sets a cell of the last row; the text it held before stays unused in the buffer.
+    // Sets a cell of the last row; the text it held before stays unused in its block.
     void SetLastRowCell(size_t column, std::string_view text);
 
 private:
@@ -42,10 +42,18 @@ private:
         uint64_t offset = 0;
         size_t length = 0;
     };
+    // The texts lie in blocks that never move, so a growing table copies no text; a place is
+    // the block's number and the offset in it.
+    static constexpr int BlockBits = 22;
+    static constexpr uint64_t BlockMask = (uint64_t{1} << BlockBits) - 1;
+    const char* At(uint64_t place) const
+    {
+        return blocks_[place >> BlockBits].data() + (place & BlockMask);
+    }
     uint64_t Ref(std::string_view text);
     std::vector<uint64_t> cells_;
     std::vector<LongCell> long_;
-    std::string bytes_;
+    std::vector<std::string> blocks_;
 };
 
 // What the value of a designation depends on besides the record.
