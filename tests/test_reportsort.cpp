@@ -9,7 +9,13 @@
 #include <QTest>
 #include <QTreeWidget>
 
+#include <QAction>
+#include <QPushButton>
+#include <QTimer>
+
 #include "records/Dictionary.h"
+#include "reports/ReportBuilder.h"
+#include "reports/frmReport.h"
 #include "reports/SortKeys.h"
 #include "reports/TreeSort.h"
 #include "reports/frmReportSort.h"
@@ -192,6 +198,38 @@ TEST(ReportSort, DialogSortsOnThreeKeysInDisplayOrder)
     EXPECT_EQ(report.columnCount(), 3);
     // The dialog leaves the list sorted ascending, so the next header click sorts descending.
     EXPECT_EQ(GetListSortState(&report).SortOrder, 0);
+}
+
+TEST(ReportSort, ReportWindowSortsOnHeaderClickAndSortMenu)
+{
+    DescriptionDictionary dictionary;
+    dictionary.DescriptionKeys = {"PID-5"};
+    dictionary.Descriptions = {"Patient Name"};
+    ReportTable table;
+    table.columns = {"PID-3", "PID-5"};
+    const char* rows[][2] = {{"1", "B"}, {"2", "C"}, {"3", "A"}};
+    for (const auto& row : rows) {
+        table.AddRow(row[0]);
+        table.SetLastRowCell(1, row[1]);
+    }
+    frmReport window;
+    window.dictionary = &dictionary;
+    window.Fill(table);
+    emit window.lvReportList->header()->sectionClicked(1);  // first click: descending
+    EXPECT_EQ(ColumnTexts(window.lvReportList, 1), Texts({"C", "B", "A"}));
+
+    QString entry;
+    QTimer::singleShot(0, [&entry] {
+        auto* dialog = qobject_cast<frmSortReport*>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        entry = dialog->cboFieldList[0]->itemText(1);
+        dialog->cboFieldList[0]->setCurrentIndex(1);
+        dialog->cmdButtons[0]->click();
+    });
+    window.mnuSort->trigger();
+    EXPECT_EQ(entry, "PID-5 - Patient Name");
+    EXPECT_EQ(ColumnTexts(window.lvReportList, 1), Texts({"A", "B", "C"}));
 }
 
 }  // namespace
