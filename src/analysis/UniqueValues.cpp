@@ -497,6 +497,8 @@ PlainField PlainFieldOf(std::string_view designation, const FieldValueRules& rul
 
 const char* Find(const char* from, const char* end, char c)
 {
+    if (from == end)  // an empty view may have no data pointer at all
+        return end;
     const void* at = std::memchr(from, c, static_cast<size_t>(end - from));
     return at != nullptr ? static_cast<const char*>(at) : end;
 }
