@@ -33,8 +33,9 @@ uint64_t ReportTable::Ref(std::string_view text)
 
 void ReportTable::AddRow(std::string_view first)
 {
-    cells_.push_back(Ref(first));
-    cells_.insert(cells_.end(), columns.size() - 1, uint64_t{0});
+    const size_t at = cells_.size();
+    cells_.resize(at + columns.size());
+    cells_[at] = Ref(first);
 }
 
 void ReportTable::SetLastRowCell(size_t column, std::string_view text)
@@ -45,6 +46,8 @@ void ReportTable::SetLastRowCell(size_t column, std::string_view text)
 namespace {
 
 constexpr size_t npos = std::string_view::npos;
+// Records read before the table is sized for all of them.
+constexpr int32_t EstimateAfter = 256;
 
 // The field table names a row SEG-f, SEG-f(k), SEG-f-c or SEG-f-c(k).
 enum class Kind : uint8_t { Field, Repetition, Component, ComponentRepetition };
@@ -418,7 +421,6 @@ ReportTable BuildReport(const RecordStore& store, const std::vector<std::string>
         hasFallback[c] = true;
     }
 
-    table.Reserve(static_cast<size_t>(std::max<int32_t>(store.RecordCount, 0)));
     RecordReader reader(read, rules);
     const Separator fieldSep(rules.delimiters.FieldSeparator);
     const Separator repetitionSep(rules.delimiters.RepetitionSeparator);
@@ -444,6 +446,11 @@ ReportTable BuildReport(const RecordStore& store, const std::vector<std::string>
                 table.SetLastRowCell(c, last == npos ? value : value.substr(last + 1));
             }
         }
+        // Rows per record so far, scaled to the whole store, sizes the table once; a table
+        // that grows by doubling would copy and touch its cells twice over.
+        if (r == std::min(count, EstimateAfter))
+            table.Reserve(table.RowCount() * static_cast<size_t>(count) / static_cast<size_t>(r) +
+                          static_cast<size_t>(count) / 32 + 1);
         if (progress && pacer.Due(record.size()) && !progress(r, count)) {
             table.cancelled = true;
             break;
