@@ -183,6 +183,9 @@ public:
     QAction* mnuOptionsDisplayCompoundFields;
     QAction* mnuOptionsDisplaySegmentDescriptions;
     QAction* mnuViewsDisable;
+    QAction* mnuViewsCreate;
+    QAction* mnuViewsDash2;
+    QAction* mnuReportsCreate;
     // The Views and Reports menus list up to ten saved views and reports.
     std::array<QAction*, 10> mnuViewsView{};
     QAction* mnuViewsDash1;
@@ -271,6 +274,8 @@ public:
     SearchRequest LastFieldSearch;
     // The record of the last match of a record-list find; 0 before the first.
     int32_t LastFoundRecord = 0;
+    // The columns of the definition chosen last from the Reports menu.
+    std::vector<std::string> ReportFields;
 
     // The searches of the two find commands. `start` is -1 for a new text, else the selected
     // row of the record list (the selected line of the field list); `found` tells whether a
@@ -461,6 +466,9 @@ public slots:
     // Builds the report of `designations` over the loaded records and shows it in the report
     // window; `reportName` is the saved definition it came from ("" for Report Writer).
     void ShowReport(const std::vector<std::string>& designations, const QString& reportName);
+    // Asks for a name and saves `designations` (the report's columns in display order) as a
+    // report definition; false when nothing was saved.
+    bool SaveReportAs(const std::vector<std::string>& designations);
     void mnuCtrlShiftHomeDelete_Click();
     void mnuCtrlShiftHomeCopy_Click();
     void mnuCtrlShiftHomeDeleteEnd_Click();
@@ -644,6 +652,21 @@ private:
     // analysis/frmMain_Ascii.cpp).
 
     // Views (reports/frmMain_Views.cpp).
+    void FillViewsMenu();
+    void mnuViewsView_Click(int index);
+    void mnuViewsDelete_Click();
+    void mnuViews_Click();
+    // Asks for a view or report name until it passes the name rule; "" for Cancel or blanks.
+    QString AskDefinitionName(const QString& prompt, const QString& title, QString& lastTyped);
+    // Shows the selected record again under the changed view, its row still selected.
+    void RedisplayForView();
+    QString LastViewName;
+    // Report definitions and the Reports menu (reports/frmMain_ReportMenu.cpp).
+    void FillReportsMenu();
+    void mnuReportsReport_Click(int index);
+    void mnuReportsDelete_Click();
+    void mnuReports_Click();
+    QString LastReportName;
 
     // Reports (reports/frmMain_Reports.cpp).
 

@@ -156,23 +156,39 @@ void frmMain::BuildMenus()
     mnuTCPIPShowFrame = menuBar()->addAction(QStringLiteral("TCP/&IP"));
     connect(mnuTCPIPShowFrame, &QAction::triggered, this, &frmMain::mnuTCPIPShowFrame_Click);
 
-    QMenu* views = menuBar()->addMenu(QStringLiteral("&Views"));
-    mnuViewsDisable = AddItem(this, views, "&Disable View", &frmMain::mnuViewsDisable_Click);
+    QMenu* views = menuBar()->addMenu(QStringLiteral("Views"));
+    connect(views, &QMenu::aboutToShow, this, &frmMain::mnuViews_Click);
+    mnuViewsDisable = AddItem(this, views, "Disable current view", &frmMain::mnuViewsDisable_Click);
+    mnuViewsDelete = AddItem(this, views, "Delete a View...", &frmMain::mnuViewsDelete_Click);
+    mnuViewsDelete->setVisible(false);
+    mnuViewsDash2 = views->addSeparator();
+    mnuViewsCreate = AddItem(this, views, "Create a View Using Selected Fields",
+                             &frmMain::mnuFieldListCreateView_Click);
     mnuViewsDash1 = views->addSeparator();
-    for (QAction*& item : mnuViewsView) {
-        item = views->addAction(QString());
-        item->setVisible(false);
+    mnuViewsDash1->setVisible(false);
+    for (size_t i = 0; i < mnuViewsView.size(); ++i) {
+        mnuViewsView[i] = views->addAction(QStringLiteral("View%1").arg(i));
+        mnuViewsView[i]->setVisible(false);
+        connect(mnuViewsView[i], &QAction::triggered, this,
+                [this, i] { mnuViewsView_Click(static_cast<int>(i)); });
     }
-    mnuViewsDelete = views->addAction(QStringLiteral("D&elete View..."));
 
-    QMenu* reports = menuBar()->addMenu(QStringLiteral("&Reports"));
+    QMenu* reports = menuBar()->addMenu(QStringLiteral("Reports"));
+    connect(reports, &QMenu::aboutToShow, this, &frmMain::mnuReports_Click);
+    mnuReportsCreate = AddItem(this, reports, "Create a Report Using Selected Fields...",
+                               &frmMain::mnuFieldListPrintReport_Click);
     mnuReportsDash1 = reports->addSeparator();
-    for (QAction*& item : mnuReportsReport) {
-        item = reports->addAction(QString());
-        item->setVisible(false);
-    }
+    mnuReportsDash1->setVisible(false);
+    mnuReportsDelete = AddItem(this, reports, "Delete a Report...", &frmMain::mnuReportsDelete_Click);
+    mnuReportsDelete->setVisible(false);
     mnuReportsDash2 = reports->addSeparator();
-    mnuReportsDelete = reports->addAction(QStringLiteral("D&elete Report..."));
+    mnuReportsDash2->setVisible(false);
+    for (size_t i = 0; i < mnuReportsReport.size(); ++i) {
+        mnuReportsReport[i] = reports->addAction(QStringLiteral("Report%1").arg(i));
+        mnuReportsReport[i]->setVisible(false);
+        connect(mnuReportsReport[i], &QAction::triggered, this,
+                [this, i] { mnuReportsReport_Click(static_cast<int>(i)); });
+    }
 
     QMenu* options = menuBar()->addMenu(QStringLiteral("&Options"));
     auto toggle = [this, options](const char* caption, void (frmMain::*slot)()) {

@@ -11,30 +11,6 @@
 
 namespace quillon {
 
-namespace {
-
-// Fills a menu's item array with the names of the files in `folder` that end in `suffix`
-// (the name up to its first `suffix`), in the order the folder lists them, at most ten.
-int ListSavedFiles(const QString& folder, const QString& suffix, std::array<QAction*, 10>& items)
-{
-    const QStringList files = QDir(folder).entryList({QLatin1Char('*') + suffix},
-                                                     QDir::Files | QDir::NoDotAndDotDot,
-                                                     QDir::Unsorted);
-    int n = 0;
-    for (const QString& file : files) {
-        if (n == static_cast<int>(items.size()))
-            break;
-        items[static_cast<size_t>(n)]->setText(file.left(file.indexOf(suffix)));
-        items[static_cast<size_t>(n)]->setVisible(true);
-        ++n;
-    }
-    for (size_t i = static_cast<size_t>(n); i < items.size(); ++i)
-        items[i]->setVisible(false);
-    return n;
-}
-
-}  // namespace
-
 void frmMain::Form_Load()
 {
     PreviousWindowState = 0;
@@ -56,16 +32,8 @@ void frmMain::Form_Load()
     mnuEditRepeatLastSearch->setEnabled(false);
     ClearListsAndRange();
 
-    const int views = ListSavedFiles(st.folders.ViewsFolder, QStringLiteral(".view"), mnuViewsView);
-    mnuViewsDash1->setVisible(views > 0);
-    mnuViewsDelete->setVisible(true);
-    mnuViewsDelete->setEnabled(views > 0);
-    const int reports =
-        ListSavedFiles(st.folders.ReportsFolder, QStringLiteral(".report"), mnuReportsReport);
-    mnuReportsDash1->setVisible(reports > 0);
-    mnuReportsDash2->setVisible(reports > 0);
-    mnuReportsDelete->setVisible(true);
-    mnuReportsDelete->setEnabled(reports > 0);
+    FillViewsMenu();
+    FillReportsMenu();
 
     QString serverConfig = st.folders.ServersFolder + QStringLiteral("default.server");
     LoadServerConfiguration(serverConfig);
