@@ -32,7 +32,7 @@ void frmMain::mnuReportsReport_Click(int index)
     bool missing = false;
     QString error;
     const auto fields =
-        ReadDefinitionFile(QDir(st.folders.ReportsFolder).filePath(name + kReportSuffix),
+        ReadDefinitionFile(DefinitionPath(st.folders.ReportsFolder, name, kReportSuffix),
                            &missing, &error);
     if (!fields) {
         if (missing) {

@@ -100,7 +100,7 @@ void frmMain::mnuViewsView_Click(int index)
     bool missing = false;
     QString error;
     const auto entries =
-        ReadDefinitionFile(QDir(st.folders.ViewsFolder).filePath(name + kViewSuffix), &missing,
+        ReadDefinitionFile(DefinitionPath(st.folders.ViewsFolder, name, kViewSuffix), &missing,
                            &error);
     if (!entries) {
         // The old view's designations are not kept half-replaced: no view is active.
