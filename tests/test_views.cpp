@@ -185,6 +185,10 @@ TEST_F(ViewsWindow, CreateApplyDisableAndDeleteAView)
     EXPECT_EQ(Designations(), narrowed);
     EXPECT_EQ(st.view.ViewFields, (std::vector<std::string>{"PID-3", "PID-5-1"}));
     EXPECT_TRUE(w.lstRecords->item(0)->isSelected());
+    st.undo.UndoEnabled = true;
+    w.mnuEditUndo_Click();  // with a view active, Undo only switches it off
+    EXPECT_EQ(Designations(), all);
+    w.mnuViewsView[0]->trigger();
 
     // Its file removed from outside: a message, no view left active, the menu emptied.
     QFile::rename(st.folders.ViewsFolder + "Mine.view", st.folders.ViewsFolder + "Kept.view");
