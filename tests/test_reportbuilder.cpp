@@ -87,6 +87,32 @@ TEST(ReportBuilder, OneRowPerRecordOrPerOccurrenceOfTheFirstField)
     EXPECT_LT(stopped.RowCount(), 1000u);
 }
 
+// Cells are read from the store's records after the build: records received meanwhile (the
+// build lets events run) move the short ones, whose texts live inside the array, and a text too
+// long to be pointed at is kept in the table.
+TEST(ReportBuilder, CellsStayRightWhenTheStoreGrowsDuringTheBuild)
+{
+    const Delimiters d;
+    const ReportRules rules{d, '\r', true};
+    RecordStore store;
+    const std::string longText(5000, 'L');
+    store.Append("PID|1||" + longText);
+    for (int i = 2; i <= 1000; ++i)
+        store.Append("PID|1||" + std::to_string(i));
+    bool grown = false;
+    const ReportTable t = BuildReport(store, {"PID-3"}, rules, [&](int32_t, int32_t) {
+        for (int i = 0; i < 5000 && !grown; ++i)
+            store.Append("PID|1||new");
+        grown = true;
+        return true;
+    });
+    ASSERT_TRUE(grown);
+    ASSERT_EQ(t.RowCount(), 1000u);
+    EXPECT_EQ(t.Cell(0, 0), longText);
+    for (size_t r = 1; r < 1000; ++r)
+        ASSERT_EQ(t.Cell(r, 0), std::to_string(r + 1));
+}
+
 TEST(ReportBuilder, ReadsWhatTheFieldTableLookUpReads)
 {
     const Delimiters d;

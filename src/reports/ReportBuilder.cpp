@@ -2,14 +2,43 @@
 
 #include <algorithm>
 #include <cstring>
+#include <span>
+#include <new>
+
+#include <sys/mman.h>
 
 #include "app/ProgressPacer.h"
 #include "records/FieldDesignations.h"
 
 namespace quillon {
 
+void* AllocateLarge(size_t bytes)
+{
+    constexpr size_t HugePage = size_t{2} << 20;
+    void* p = nullptr;
+    if (bytes >= 2 * HugePage) {
+        const size_t rounded = (bytes + HugePage - 1) / HugePage * HugePage;
+        p = std::aligned_alloc(HugePage, rounded);
+        if (p != nullptr)
+            madvise(p, rounded, MADV_HUGEPAGE);  // only advice: failing changes nothing
+    } else {
+        p = std::malloc(bytes == 0 ? 1 : bytes);
+    }
+    if (p == nullptr)
+        throw std::bad_alloc();
+    return p;
+}
+
 uint64_t ReportTable::Ref(std::string_view text)
 {
+    if (text.empty())
+        return 0;
+    if (text.data() >= record_.data() && text.data() + text.size() <= record_.data() + record_.size()) {
+        const auto offset = static_cast<uint64_t>(text.data() - record_.data());
+        if (offset <= ViewOffsetMask && text.size() <= ViewLengthMask)
+            return ViewFlag | static_cast<uint64_t>(recordNumber_) << 32 |
+                   offset << ViewLengthBits | text.size();
+    }
     uint64_t offset = 0;
     if (text.size() > BlockMask) {
         // A text larger than a block has a block of its own.
@@ -157,7 +186,10 @@ void ForEachPiece(std::string_view text, const Separator& sep, Fn&& fn)
 // rebuilt from its repetitions and components; else, for SEG-f-1, the field when it has no
 // components.
 struct Fold {
-    std::string text;
+    // The rows of that very name as read from the record, leading empty ones left out as the
+    // join leaves them out; `text` is their join, made only when asked for.
+    std::vector<std::string_view> same;
+    mutable std::string text;
     std::string built;
     int32_t previousRepetition = 1;
     bool anyComponentRow = false;
@@ -166,7 +198,7 @@ struct Fold {
 
     void Reset()
     {
-        text.clear();
+        same.clear();
         built.clear();
         previousRepetition = 1;
         anyComponentRow = false;
@@ -177,15 +209,15 @@ struct Fold {
     void Row(const Designation& d, const Delimiters& delimiters, Kind kind, int32_t component,
              int32_t repetition, std::string_view value)
     {
-        const bool same = kind == d.kind &&
+        const bool sameName = kind == d.kind &&
                           (kind == Kind::Field || kind == Kind::Repetition ||
                            component == d.component) &&
                           (kind == Kind::Field || kind == Kind::Component ||
                            repetition == d.repetition);
-        if (same) {
-            if (!text.empty())
-                text += delimiters.FieldSeparator;
-            text.append(value);
+        if (sameName) {
+            if (SameEmpty())
+                same.clear();
+            same.push_back(value);
         }
         if (d.kind == Kind::Field) {
             if (kind == Kind::Repetition) {
@@ -221,10 +253,31 @@ struct Fold {
         }
     }
 
-    std::string_view Result(const Designation& d) const
+    bool SameEmpty() const { return same.empty() || (same.size() == 1 && same[0].empty()); }
+
+    // The answer is `same` joined by the field separator when this is true, else Result().
+    bool AnswerIsSame(const Designation& d) const
     {
-        if (!text.empty() || d.kind == Kind::Repetition || d.kind == Kind::ComponentRepetition)
-            return text;
+        return !SameEmpty() || d.kind == Kind::Repetition || d.kind == Kind::ComponentRepetition;
+    }
+
+    std::string_view Joined(const std::string& separator) const
+    {
+        if (same.size() <= 1)
+            return same.empty() ? std::string_view() : same[0];
+        text.clear();
+        for (size_t i = 0; i < same.size(); ++i) {
+            if (i > 0)
+                text += separator;
+            text.append(same[i]);
+        }
+        return text;
+    }
+
+    std::string_view Result(const Designation& d, const std::string& separator) const
+    {
+        if (AnswerIsSame(d))
+            return Joined(separator);
         if (!built.empty())
             return built;
         if (d.kind == Kind::Component && d.component == 1 && !anyComponentRow && haveFieldRow)
@@ -294,7 +347,20 @@ public:
 
     std::string_view Value(size_t i) const
     {
-        return parsed_[i].fast ? folds_[i].Result(parsed_[i]) : std::string_view(slow_[i]);
+        return parsed_[i].fast ? folds_[i].Result(parsed_[i], rules_.delimiters.FieldSeparator)
+                               : std::string_view(slow_[i]);
+    }
+
+    // The value as pieces that, joined by the field separator, make Value(i); they are views
+    // into the record wherever the value was read straight off it.
+    std::span<const std::string_view> Parts(size_t i)
+    {
+        const Fold& fold = folds_[i];
+        if (parsed_[i].fast && fold.AnswerIsSame(parsed_[i]) &&
+            rules_.delimiters.FieldSeparator.size() == 1)
+            return fold.same;
+        one_ = Value(i);
+        return {&one_, one_.empty() ? size_t{0} : size_t{1}};
     }
 
 private:
@@ -376,6 +442,7 @@ private:
     std::vector<Name> names_;
     std::vector<Fold> folds_;
     std::vector<std::string> slow_;
+    std::string_view one_;
     std::vector<std::string_view> fields_;
 };
 
@@ -421,6 +488,7 @@ ReportTable BuildReport(const RecordStore& store, const std::vector<std::string>
         hasFallback[c] = true;
     }
 
+    table.store_ = &store;
     RecordReader reader(read, rules);
     const Separator fieldSep(rules.delimiters.FieldSeparator);
     const Separator repetitionSep(rules.delimiters.RepetitionSeparator);
@@ -429,19 +497,28 @@ ReportTable BuildReport(const RecordStore& store, const std::vector<std::string>
     for (int32_t r = 1; r <= count && columns > 0; ++r) {
         const std::string& record = store.Record(r);
         reader.Read(record);
+        table.recordNumber_ = r;
+        table.record_ = record;
         for (size_t c = 0; c < columns; ++c) {
-            std::string_view value = reader.Value(c);
-            if (value.empty() && hasFallback[c] &&
+            // The value is its parts joined by the field separator; they are cut up here
+            // without being joined first.
+            std::span<const std::string_view> parts = reader.Parts(c);
+            const auto empty = [](std::span<const std::string_view> p) {
+                return p.empty() || (p.size() == 1 && p[0].empty());
+            };
+            if (empty(parts) && hasFallback[c] &&
                 !repetitionSep.In(reader.Value(fallbacks[c].probe)))
-                value = reader.Value(fallbacks[c].cut);
+                parts = reader.Parts(fallbacks[c].cut);
             if (c == 0) {
-                if (value.empty())
+                if (empty(parts))
                     table.AddRow({});
                 else
-                    ForEachPiece(value, fieldSep,
-                                 [&](int32_t, std::string_view part) { table.AddRow(part); });
-            } else if (!value.empty()) {
+                    for (const std::string_view part : parts)
+                        ForEachPiece(part, fieldSep,
+                                     [&](int32_t, std::string_view piece) { table.AddRow(piece); });
+            } else if (!empty(parts)) {
                 // Of several occurrences the last one stays.
+                const std::string_view value = parts.back();
                 const size_t last = fieldSep.present ? value.rfind(fieldSep.ch) : npos;
                 table.SetLastRowCell(c, last == npos ? value : value.substr(last + 1));
             }
@@ -456,6 +533,7 @@ ReportTable BuildReport(const RecordStore& store, const std::vector<std::string>
             break;
         }
     }
+    table.record_ = {};
     return table;
 }
 
