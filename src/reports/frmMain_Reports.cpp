@@ -70,6 +70,9 @@ void frmMain::ShowReport(const std::vector<std::string>& designations, const QSt
     }
     frmReport window(this);
     window.dictionary = &st.dictionary;
+    window.saveDefinition = [this](const std::vector<std::string>& columns) {
+        SaveReportAs(columns);
+    };
     window.Fill(table);
     window.exec();
 }

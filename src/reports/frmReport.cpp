@@ -235,7 +235,11 @@ void frmReport::mnuSort_Click()
 }
 
 // Save Report Definition.
-void frmReport::mnuFileSaveDefinition_Click() {}
+void frmReport::mnuFileSaveDefinition_Click()
+{
+    if (saveDefinition)
+        saveDefinition(DisplayedDesignations());
+}
 
 // Print.
 void frmReport::mnuFilePrint_Click() {}

@@ -1,6 +1,7 @@
 #pragma once
 // The report window "Report Writer": the built table in a list whose columns the user can drag
 // into another order, with Cut, Copy and Select All. Shown modally by the report builder.
+#include <functional>
 #include <QDialog>
 #include <QTreeWidget>
 #include <string>
@@ -31,6 +32,9 @@ public:
     QTreeWidget* lvReportList;
     // Gives the sort dialog's column lists their descriptions; none when null.
     const DescriptionDictionary* dictionary = nullptr;
+    // Saves the report's columns, in their displayed order, as a definition (set by the main
+    // window).
+    std::function<void(const std::vector<std::string>& designations)> saveDefinition;
 
     QMenu* mnuFile;
     QAction* mnuFileSaveDefinition;
