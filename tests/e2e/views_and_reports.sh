@@ -60,7 +60,7 @@ xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
   # line selected, Create a View cannot be chosen).
   menu_item $views 1; sleep 0.5
   menu_item $views 2; sleep 0.8
-  import -window "$win" "$QUILLON_E2E_SHOTS/view.png"
+  import -window "$win" "$QUILLON_E2E_OUT/view.png"
 
   # The three lines the view leaves, then Reports > Create a Report Using Selected Fields...
   xdotool mousemove $((X + 350)) $((Y + 219)) click 1; sleep 0.3
