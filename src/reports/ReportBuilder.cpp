@@ -33,8 +33,10 @@ uint64_t ReportTable::Ref(std::string_view text)
 {
     if (text.empty())
         return 0;
-    if (text.data() >= record_.data() && text.data() + text.size() <= record_.data() + record_.size()) {
-        const auto offset = static_cast<uint64_t>(text.data() - record_.data());
+    const auto at = reinterpret_cast<uintptr_t>(text.data());
+    const auto record = reinterpret_cast<uintptr_t>(record_.data());
+    if (at >= record && at - record + text.size() <= record_.size()) {
+        const uint64_t offset = at - record;
         if (offset <= ViewOffsetMask && text.size() <= ViewLengthMask)
             return ViewFlag | static_cast<uint64_t>(recordNumber_) << 32 |
                    offset << ViewLengthBits | text.size();
