@@ -185,7 +185,7 @@ TEST(ReportSort, DialogSortsOnThreeKeysInDisplayOrder)
         EXPECT_EQ(dialog.cboFieldList[2]->itemText(2), "PID-5 - ");
         EXPECT_EQ(dialog.cboFieldList[0]->currentIndex(), -1);
         dialog.cboFieldList[0]->setCurrentIndex(2);  // PID-5
-        dialog.cboFieldList[1]->setCurrentIndex(0);  // MSH-9, descending
+        dialog.cboFieldList[1]->setCurrentIndex(0);  // MSH-9, "Decending" (not applied)
         dialog.optSortOrder[2]->setChecked(true);
         dialog.cboFieldList[2]->setCurrentIndex(1);  // PID-3
         dialog.cmdButtons_Click(1);
@@ -193,8 +193,8 @@ TEST(ReportSort, DialogSortsOnThreeKeysInDisplayOrder)
         dialog.cmdButtons_Click(0);
         EXPECT_EQ(dialog.result(), QDialog::Accepted);
     }
-    EXPECT_EQ(names(), Texts({"1", "2", "3", "1", "4"}));
-    EXPECT_EQ(ColumnTexts(&report, 2), Texts({"ORU", "ORU", "ADT", "ADT", "ADT"}));
+    EXPECT_EQ(names(), Texts({"3", "1", "2", "1", "4"}));
+    EXPECT_EQ(ColumnTexts(&report, 2), Texts({"ADT", "ORU", "ORU", "ADT", "ADT"}));
     EXPECT_EQ(report.columnCount(), 3);
     // The dialog leaves the list sorted ascending, so the next header click sorts descending.
     EXPECT_EQ(GetListSortState(&report).SortOrder, 0);

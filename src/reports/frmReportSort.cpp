@@ -88,7 +88,9 @@ void frmSortReport::cmdButtons_Click(int index)
                 continue;
             SortKeyColumn key;
             key.keys = PaddedSortKeys(ColumnTexts(lvReportList, header->logicalIndex(entry)));
-            key.descending = optSortOrder[kDescending[k]]->isChecked();
+            // The combined key sorts ascending whatever order option is chosen, as the dialog
+            // always has: "Decending" is offered and not applied.
+            key.descending = false;
             keys.push_back(std::move(key));
         }
         if (!keys.empty())
