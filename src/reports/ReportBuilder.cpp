@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <cstring>
 #include <span>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 #include <new>
 
 #include <sys/mman.h>
@@ -380,12 +384,15 @@ private:
         fields_.emplace_back();
         if (n.header)
             fields_.emplace_back();  // SEG-1, the separator itself
-        size_t at = fieldSep_.FindIn(segment, 0, segment.size());
-        while (at < segment.size() && static_cast<int32_t>(fields_.size()) <= n.lastField) {
-            const size_t b = at + 1;
-            const size_t e = fieldSep_.FindIn(segment, b, segment.size());
-            fields_.push_back(segment.substr(b, e - b));
-            at = e;
+        if (fieldSep_.present) {
+            // A field starts after each separator and ends at the next or at the segment's end.
+            const size_t wanted = static_cast<size_t>(std::max<int32_t>(n.lastField, 0)) + 2 - fields_.size();
+            FindSeparators(segment, wanted);
+            for (size_t k = 0; k < seps_.size() && static_cast<int32_t>(fields_.size()) <= n.lastField; ++k) {
+                const size_t b = seps_[k] + 1;
+                const size_t e = k + 1 < seps_.size() ? seps_[k + 1] : fieldSep_.FindIn(segment, b, segment.size());
+                fields_.push_back(segment.substr(b, e - b));
+            }
         }
         for (const size_t i : n.members) {
             const Designation& d = parsed_[i];
@@ -404,6 +411,34 @@ private:
             }
             FieldRows(d, fold, text);
         }
+    }
+
+    // The first `wanted` field separators of the segment into seps_, sixteen bytes at a look:
+    // a segment's separators lie a few bytes apart, closer than a search call pays off.
+    void FindSeparators(std::string_view segment, size_t wanted)
+    {
+        seps_.clear();
+        const char* s = segment.data();
+        const size_t size = segment.size();
+        size_t pos = 0;
+#ifdef __SSE2__
+        const __m128i sep = _mm_set1_epi8(fieldSep_.ch);
+        for (; pos + 16 <= size; pos += 16) {
+            auto mask = static_cast<uint32_t>(_mm_movemask_epi8(
+                _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s + pos)), sep)));
+            for (; mask != 0; mask &= mask - 1) {
+                seps_.push_back(pos + static_cast<size_t>(__builtin_ctz(mask)));
+                if (seps_.size() == wanted)
+                    return;
+            }
+        }
+#endif
+        for (; pos < size; ++pos)
+            if (s[pos] == fieldSep_.ch) {
+                seps_.push_back(pos);
+                if (seps_.size() == wanted)
+                    return;
+            }
     }
 
     // The rows the field table makes of one field's text.
@@ -445,6 +480,7 @@ private:
     std::vector<Fold> folds_;
     std::vector<std::string> slow_;
     std::string_view one_;
+    std::vector<size_t> seps_;
     std::vector<std::string_view> fields_;
 };
 
