@@ -328,23 +328,16 @@ public:
     {
         for (Fold& f : folds_)
             f.Reset();
-        const char eob = rules_.endOfBlock;
         size_t begin = 0;
-        for (;;) {
-            const void* at = std::memchr(record.data() + begin, eob, record.size() - begin);
-            const size_t end =
-                at == nullptr ? record.size()
-                              : static_cast<size_t>(static_cast<const char*>(at) - record.data());
+        ForEachSegmentEnd(record, [&](size_t end) {
             if (end - begin >= 3) {
                 const char* s = record.data() + begin;
                 for (const Name& n : names_)
                     if (s[0] == n.name[0] && s[1] == n.name[1] && s[2] == n.name[2])
                         Segment(record.substr(begin, end - begin), n);
             }
-            if (at == nullptr)
-                break;
             begin = end + 1;
-        }
+        });
         for (size_t i = 0; i < parsed_.size(); ++i)
             if (!parsed_[i].fast)
                 slow_[i] = WhatIsInFieldNew(record, designations_[i], rules_.delimiters,
@@ -411,6 +404,29 @@ private:
             }
             FieldRows(d, fold, text);
         }
+    }
+
+    // Calls fn with the position of every end-of-segment character and finally with the
+    // record's size, sixteen bytes at a look as segments are short.
+    template <typename Fn>
+    void ForEachSegmentEnd(std::string_view record, Fn&& fn) const
+    {
+        const char eob = rules_.endOfBlock;
+        const char* s = record.data();
+        const size_t size = record.size();
+        size_t pos = 0;
+#ifdef __SSE2__
+        const __m128i end = _mm_set1_epi8(eob);
+        for (; pos + 16 <= size; pos += 16)
+            for (auto mask = static_cast<uint32_t>(_mm_movemask_epi8(
+                     _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s + pos)), end)));
+                 mask != 0; mask &= mask - 1)
+                fn(pos + static_cast<size_t>(__builtin_ctz(mask)));
+#endif
+        for (; pos < size; ++pos)
+            if (s[pos] == eob)
+                fn(pos);
+        fn(size);
     }
 
     // The first `wanted` field separators of the segment into seps_, sixteen bytes at a look:
