@@ -4,8 +4,10 @@
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "app/frmMain.h"
 #include "platform/Dialogs.h"
@@ -53,6 +55,18 @@ inline RecordStore GeneratedStore(int count, size_t& bytes)
         store.Append(std::move(record));
     }
     return store;
+}
+
+// The reference pass: one memmem call per record for `needle` (by default a text that is in no
+// record); answers the number of records that hold it.
+inline int32_t MemmemPass(const RecordStore& store, std::string_view needle = "NOT-IN-ANY-RECORD")
+{
+    int32_t found = 0;
+    for (int32_t i = 1; i <= store.RecordCount; ++i) {
+        const std::string& r = store.Record(i);
+        found += memmem(r.data(), r.size(), needle.data(), needle.size()) != nullptr ? 1 : 0;
+    }
+    return found;
 }
 
 // A main window over its own state and data folders; message boxes it showed are printed.

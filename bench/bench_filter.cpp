@@ -37,16 +37,6 @@ RecordStore Store(int count, size_t& bytes)
     return store;
 }
 
-int32_t MemmemPass(const RecordStore& store, const std::string& needle)
-{
-    int32_t found = 0;
-    for (int32_t i = 1; i <= store.RecordCount; ++i) {
-        const std::string& r = store.Record(i);
-        found += memmem(r.data(), r.size(), needle.data(), needle.size()) != nullptr ? 1 : 0;
-    }
-    return found;
-}
-
 struct Figure {
     double filter = 0;     // seconds: deciding and removing
     double reference = 0;  // seconds: the memmem pass
@@ -67,7 +57,7 @@ Figure Measure(int count, const char* mode, const FilterCriteria& criteria,
     for (int run = 0; run < 3; ++run) {
         QElapsedTimer t;
         t.start();
-        found = MemmemPass(original, needle);
+        found = bench::MemmemPass(original, needle);
         bestReference = std::min(bestReference, bench::Seconds(t));
         t.restart();
         decision =
@@ -121,7 +111,7 @@ bool MeasureWindow(int count)
         const RecordStore original = Store(count, bytes);
         QElapsedTimer r;
         r.start();
-        const int32_t found = MemmemPass(original, "19700101|M");
+        const int32_t found = bench::MemmemPass(original, "19700101|M");
         const double seconds = bench::Seconds(r);
         return found == count / 2 ? seconds : -seconds;
     }();

@@ -14,16 +14,6 @@ using namespace quillon;
 
 namespace {
 
-int32_t MemmemPass(const RecordStore& store, const std::string& needle)
-{
-    int32_t hits = 0;
-    for (int32_t i = 1; i <= store.RecordCount; ++i) {
-        const std::string& r = store.Record(i);
-        hits += memmem(r.data(), r.size(), needle.data(), needle.size()) != nullptr;
-    }
-    return hits;
-}
-
 bool Measure(int count)
 {
     RecordStore store;
@@ -43,7 +33,7 @@ bool Measure(int count)
         request.ReplaceText = run % 2 ? "SENDER" : "SENDOR";
         QElapsedTimer t;
         t.start();
-        const int32_t hits = MemmemPass(store, request.FindText);
+        const int32_t hits = bench::MemmemPass(store, request.FindText);
         scan = std::min(scan, bench::Seconds(t));
         t.start();
         replaced = RecordListReplaceAll(store, request, delimiters, '\r', 1, store.RecordCount);
@@ -73,7 +63,7 @@ void MeasureFieldMode(int count)
     request.ReplaceText = "9.9";
     QElapsedTimer t;
     t.start();
-    const int32_t hits = MemmemPass(store, "OBX|");
+    const int32_t hits = bench::MemmemPass(store, "OBX|");
     const double scan = bench::Seconds(t);
     t.start();
     const int32_t replaced =
@@ -110,7 +100,7 @@ bool MeasureWindow(int count)
     const bool replaced = w.RecordListReplaceAll();
     const double command = bench::Seconds(t);
     t.start();
-    const int32_t hits = MemmemPass(st.records, "SENDOR");
+    const int32_t hits = bench::MemmemPass(st.records, "SENDOR");
     const double scan = bench::Seconds(t);
     const bool right = replaced && hits == count && st.undo.UndoLevel == 1
                        && st.session.MsgBoxText == QStringLiteral(" %1 replacements were made.").arg(count);

@@ -15,30 +15,6 @@ using namespace quillon;
 
 namespace {
 
-RecordStore Store(int count, size_t& bytes)
-{
-    RecordStore store;
-    bytes = 0;
-    for (int i = 1; i <= count; ++i) {
-        std::string record = bench::GeneratedRecord(i);
-        bytes += record.size();
-        store.Append(std::move(record));
-    }
-    return store;
-}
-
-// One memmem call per record for a needle that is not there.
-int32_t MemmemPass(const RecordStore& store)
-{
-    static const std::string needle = "NOT-IN-ANY-RECORD";
-    int32_t found = 0;
-    for (int32_t i = 1; i <= store.RecordCount; ++i) {
-        const std::string& r = store.Record(i);
-        found += memmem(r.data(), r.size(), needle.data(), needle.size()) != nullptr ? 1 : 0;
-    }
-    return found;
-}
-
 // Seconds of the count (with the report's lines) per designation, best of three.
 struct Figure {
     double seconds = 0;
@@ -59,7 +35,7 @@ Figure Measure(const RecordStore& store, size_t bytes, const char* designation,
     for (int run = 0; run < 3; ++run) {
         QElapsedTimer t;
         t.start();
-        const int32_t found = MemmemPass(store);
+        const int32_t found = bench::MemmemPass(store);
         f.reference = std::min(f.reference, bench::Seconds(t) + (found != 0 ? 1e9 : 0));
         t.restart();
         double scanned = 0;
@@ -94,7 +70,7 @@ int main()
     Figure small[2], large[2];
     for (const int count : {100000, 1000000}) {
         size_t bytes = 0;
-        const RecordStore store = Store(count, bytes);
+        const RecordStore store = bench::GeneratedStore(count, bytes);
         Figure* out = count == 100000 ? small : large;
         // PATIENT^NUMBER^<i>: every record's name differs too.
         out[0] = Measure(store, bytes, "PID-5", static_cast<size_t>(count));

@@ -16,12 +16,7 @@ void frmMain::mnuToolsDetermineWhatFieldsAreUsed_Click()
         const WaitCursor wait;
         st.analysis.FieldsUsed.clear();
         frmProgressIndicator progress(st.session.ProgressCancelled, this);
-        // Input goes to the progress window alone while the records are walked.
-        progress.setWindowModality(Qt::ApplicationModal);
-        progress.progBar->setRange(0, st.records.RecordCount);
-        progress.progBar->setValue(0);
-        progress.show();
-        QApplication::processEvents();
+        progress.StartRun(st.records.RecordCount);
         result = DetermineFieldsUsed(
             st.records, st.delimiters, st.envelope.EndOfBlockChar, st.dictionary,
             st.view.ViewFields, CurrentDisplayOptions(),

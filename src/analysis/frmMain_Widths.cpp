@@ -75,12 +75,7 @@ void frmMain::mnuToolsDetermineMaxFieldWidths_Click()
     {
         const WaitCursor wait;
         frmProgressIndicator progress(st.session.ProgressCancelled, this);
-        // Input goes to the progress window alone while the records are read.
-        progress.setWindowModality(Qt::ApplicationModal);
-        progress.progBar->setRange(0, st.records.RecordCount);
-        progress.progBar->setValue(0);
-        progress.show();
-        QApplication::processEvents();
+        progress.StartRun(st.records.RecordCount);
         result = ScanMaxFieldWidths(st.records, st.delimiters, st.envelope.EndOfBlockChar,
                                     st.dictionary, [&](int32_t done) {
                                         progress.progBar->setValue(done);

@@ -1,5 +1,6 @@
 #include "app/frmProgressIndicator.h"
 
+#include <QApplication>
 #include <QVBoxLayout>
 
 namespace quillon {
@@ -17,6 +18,15 @@ frmProgressIndicator::frmProgressIndicator(bool& cancelled, QWidget* parent)
     layout->addWidget(cmdCancel, 0, Qt::AlignHCenter);
     connect(cmdCancel, &QPushButton::clicked, this, &frmProgressIndicator::cmdCancel_Click);
     ProgressCancelled = false;
+}
+
+void frmProgressIndicator::StartRun(int maximum)
+{
+    setWindowModality(Qt::ApplicationModal);
+    progBar->setRange(0, maximum);
+    progBar->setValue(0);
+    show();
+    QApplication::processEvents();
 }
 
 void frmProgressIndicator::cmdCancel_Click()

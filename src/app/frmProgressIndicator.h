@@ -15,6 +15,10 @@ public:
     QProgressBar* progBar;
     QPushButton* cmdCancel;
 
+    // Shows the window over a run of `maximum` steps with the bar at 0 and lets it draw; input
+    // goes to this window alone until it closes.
+    void StartRun(int maximum);
+
 public slots:
     void cmdCancel_Click();
 

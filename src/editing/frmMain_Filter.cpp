@@ -83,12 +83,7 @@ void RunFilter(frmMain& w, bool byField)
                 FilterRecords(st.records, criteria, st.delimiters, st.envelope.EndOfBlockChar);
         } else {
             frmProgressIndicator progress(st.session.ProgressCancelled, &w);
-            // Input goes to the progress window alone while the records are walked.
-            progress.setWindowModality(Qt::ApplicationModal);
-            progress.progBar->setRange(0, st.records.RecordCount);
-            progress.progBar->setValue(0);
-            progress.show();
-            QApplication::processEvents();
+            progress.StartRun(st.records.RecordCount);
             decision = FilterRecords(st.records, criteria, st.delimiters,
                                      st.envelope.EndOfBlockChar, [&](int32_t examined) {
                                          progress.progBar->setValue(examined);

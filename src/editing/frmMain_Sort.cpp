@@ -23,13 +23,8 @@ void frmMain::mnuToolsSortMSH7_Click()
     {
         const WaitCursor wait;
         frmProgressIndicator progress(st.session.ProgressCancelled, this);
-        // Input goes to the progress window alone while the keys are read.
-        progress.setWindowModality(Qt::ApplicationModal);
         progress.setWindowTitle(QStringLiteral("Progress: Pass 1 of 2"));
-        progress.progBar->setRange(0, count);
-        progress.progBar->setValue(0);
-        progress.show();
-        QApplication::processEvents();
+        progress.StartRun(count);
         order = SortedOrderOnMSH7(st.records, st.delimiters, st.envelope.EndOfBlockChar,
                                   [&](int32_t read) {
                                       progress.progBar->setValue(read);

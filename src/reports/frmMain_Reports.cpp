@@ -47,11 +47,7 @@ void frmMain::ShowReport(const std::vector<std::string>& designations, const QSt
     ReportTable table;
     {
         frmProgressIndicator progress(st.session.ProgressCancelled, this);
-        progress.setWindowModality(Qt::ApplicationModal);
-        progress.progBar->setRange(0, st.records.RecordCount);
-        progress.progBar->setValue(0);
-        progress.show();
-        QApplication::processEvents();
+        progress.StartRun(st.records.RecordCount);
         const ReportRules rules{st.delimiters, st.envelope.EndOfBlockChar,
                                 mnuOptionsDisplayEmptyFields->isChecked()};
         table = BuildReport(st.records, designations, rules, [&](int32_t record, int32_t) {

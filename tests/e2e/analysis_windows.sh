@@ -20,15 +20,6 @@ mkdir -p "$QUILLON_HOME" "$QUILLON_E2E_OUT"
 xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
   set -u
   fail() { echo "$*"; cat "$QUILLON_HOME/stderr.txt"; kill $pid 2>/dev/null; exit 1; }
-  wait_window() {
-    local w=""
-    for _ in $(seq 1 50); do
-      w=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n1 || true)
-      [ -n "$w" ] && break
-      sleep 0.1
-    done
-    echo "$w"
-  }
   tools_item() {  # opens the Tools menu and chooses its item n (from 1)
     xdotool windowfocus --sync $win
     xdotool key alt+t; sleep 0.4

@@ -22,3 +22,15 @@ start_program() {
   done
   return 1
 }
+
+# wait_window <caption pattern>: prints the first visible window of that caption, waiting up to
+# five seconds for it (nothing when none shows).
+wait_window() {
+  local w=""
+  for _ in $(seq 1 50); do
+    w=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n1 || true)
+    [ -n "$w" ] && break
+    sleep 0.1
+  done
+  echo "$w"
+}
