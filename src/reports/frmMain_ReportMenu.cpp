@@ -42,7 +42,7 @@ void frmMain::mnuReportsReport_Click(int index)
                        MsgButtons::OKOnly, MsgIcon::Critical, QStringLiteral("Can't Find Report"));
             FillReportsMenu();
         } else {
-            dlg.MsgBox(QStringLiteral("Err: 75, Error: %1").arg(error), MsgButtons::OKOnly,
+            dlg.MsgBox(QStringLiteral("Error: %1").arg(error), MsgButtons::OKOnly,
                        MsgIcon::None, QStringLiteral("Unanticipated Error"));
         }
         return;

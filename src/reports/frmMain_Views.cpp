@@ -83,7 +83,7 @@ void frmMain::mnuFieldListCreateView_Click()
                            MsgButtons::OKOnly, MsgIcon::Critical,
                            QStringLiteral("Bad Directory Structure"));
             else
-                dlg.MsgBox(QStringLiteral("Err = 75, Error = %1\r\n%2").arg(error, path),
+                dlg.MsgBox(QStringLiteral("Error = %1\r\n%2").arg(error, path),
                            MsgButtons::OKOnly, MsgIcon::None,
                            QStringLiteral("Unanticipated Error"));
             return;
@@ -113,7 +113,7 @@ void frmMain::mnuViewsView_Click(int index)
                        MsgButtons::OKOnly, MsgIcon::Critical, QStringLiteral("Can't Find View"));
             FillViewsMenu();
         } else {
-            dlg.MsgBox(QStringLiteral("Err: 75, Error: %1").arg(error), MsgButtons::OKOnly,
+            dlg.MsgBox(QStringLiteral("Error: %1").arg(error), MsgButtons::OKOnly,
                        MsgIcon::None, QStringLiteral("Unanticipated Error"));
         }
         RedisplayForView();
