@@ -12,6 +12,7 @@
 #include <unordered_set>
 
 #include "records/FieldLines.h"
+#include "editing/WindowText.h"
 
 namespace quillon {
 
@@ -137,7 +138,7 @@ void frmFieldsUsed::DisplayData()
     const std::vector<std::string> shown = FieldsUsedDisplayLines(FieldsUsed, switches);
     items.reserve(static_cast<qsizetype>(shown.size()));
     for (const std::string& line : shown)
-        items.push_back(QString::fromLatin1(line.data(), static_cast<qsizetype>(line.size())));
+        items.push_back(Text(line));
     // Drawn once, after the whole list is in.
     lstFieldsUsed->setUpdatesEnabled(false);
     lstFieldsUsed->clear();

@@ -5,46 +5,10 @@
 
 #include "analysis/frmCompareRecords.h"
 #include "app/frmMain.h"
-#include "records/FieldLines.h"
-#include "records/Pages.h"
 
 namespace quillon {
 
 namespace {
-
-// The record of a row of the record list, as stored.
-std::string RecordRowBytes(const frmMain& w, int row)
-{
-    const int32_t k = RecordAt(w.CurrentPage, row);
-    if (row < 0 || k < 1 || k > w.st.records.RecordCount)
-        return {};
-    return w.st.records.Record(k);
-}
-
-// A row of the segment list: the segment of the record shown, without its terminator. The
-// list leaves out blank segments, so they are not counted.
-std::string SegmentRowBytes(const frmMain& w, int row)
-{
-    if (row < 0 || row >= w.lstSegments->count())
-        return {};
-    const int32_t k = RecordAt(w.CurrentPage, w.CurrentRecordIndex);
-    if (w.CurrentRecordIndex >= 0 && k >= 1 && k <= w.st.records.RecordCount) {
-        int listed = 0;
-        for (std::string_view segment :
-             SplitRecordSegments(w.st.records.Record(k), w.st.envelope.EndOfBlockChar)) {
-            if (TrimBlanks(segment).empty())
-                continue;
-            if (listed++ != row)
-                continue;
-            if (static_cast<qsizetype>(segment.size()) == w.lstSegments->item(row)->Length())
-                return std::string(segment);
-            break;
-        }
-    }
-    // The store no longer holds what the list shows: the row as shown.
-    const QByteArray bytes = w.lstSegments->item(row)->text().toLatin1();
-    return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
-}
 
 std::vector<int> SelectedRows(const ListBox* list)
 {
@@ -80,14 +44,14 @@ void frmMain::mnuRecordListCompare_Click()
 void frmMain::mnuRecordListCompareSet1_Click()
 {
     if (lstRecords->currentRow() >= 0)
-        st.analysis.CompareRecord1 = RecordRowBytes(*this, lstRecords->currentRow());
+        st.analysis.CompareRecord1 = RecordRowBytes(lstRecords->currentRow());
 }
 
 void frmMain::mnuRecordListCompareSet2_Click()
 {
     if (lstRecords->currentRow() < 0)
         return;
-    st.analysis.CompareRecord2 = RecordRowBytes(*this, lstRecords->currentRow());
+    st.analysis.CompareRecord2 = RecordRowBytes(lstRecords->currentRow());
     ShowComparison(*this);
 }
 
@@ -97,9 +61,9 @@ void frmMain::mnuRecordListCompareBoth_Click()
     st.analysis.CompareRecord2.clear();
     const std::vector<int> rows = SelectedRows(lstRecords);
     if (!rows.empty())
-        st.analysis.CompareRecord1 = RecordRowBytes(*this, rows[0]);
+        st.analysis.CompareRecord1 = RecordRowBytes(rows[0]);
     if (rows.size() > 1)
-        st.analysis.CompareRecord2 = RecordRowBytes(*this, rows[1]);
+        st.analysis.CompareRecord2 = RecordRowBytes(rows[1]);
     ShowComparison(*this);
 }
 
@@ -119,14 +83,14 @@ void frmMain::mnuSegmentListCompare_Click()
 void frmMain::mnuSegmentListCompareSet1_Click()
 {
     if (lstSegments->currentRow() >= 0)
-        st.analysis.CompareRecord1 = SegmentRowBytes(*this, lstSegments->currentRow());
+        st.analysis.CompareRecord1 = SegmentRowBytes(lstSegments->currentRow());
 }
 
 void frmMain::mnuSegmentListCompareSet2_Click()
 {
     if (lstSegments->currentRow() < 0)
         return;
-    st.analysis.CompareRecord2 = SegmentRowBytes(*this, lstSegments->currentRow());
+    st.analysis.CompareRecord2 = SegmentRowBytes(lstSegments->currentRow());
     ShowComparison(*this);
 }
 
@@ -141,11 +105,11 @@ void frmMain::mnuToolsCompareTwoRecords_Click()
     st.analysis.CompareRecord1.clear();
     st.analysis.CompareRecord2.clear();
     if (const std::vector<int> segments = SelectedRows(lstSegments); segments.size() == 2) {
-        st.analysis.CompareRecord1 = SegmentRowBytes(*this, segments[0]);
-        st.analysis.CompareRecord2 = SegmentRowBytes(*this, segments[1]);
+        st.analysis.CompareRecord1 = SegmentRowBytes(segments[0]);
+        st.analysis.CompareRecord2 = SegmentRowBytes(segments[1]);
     } else if (const std::vector<int> records = SelectedRows(lstRecords); records.size() == 2) {
-        st.analysis.CompareRecord1 = RecordRowBytes(*this, records[0]);
-        st.analysis.CompareRecord2 = RecordRowBytes(*this, records[1]);
+        st.analysis.CompareRecord1 = RecordRowBytes(records[0]);
+        st.analysis.CompareRecord2 = RecordRowBytes(records[1]);
     }
     ShowComparison(*this);
 }

@@ -1,4 +1,5 @@
 #include "analysis/frmShowRecordAsASCII.h"
+#include "editing/WindowText.h"
 
 #include <QKeyEvent>
 #include <QTextBlock>
@@ -28,7 +29,7 @@ frmShowRecordAsASCII::frmShowRecordAsASCII(const std::string& source, const std:
     rtbASCII->setReadOnly(true);
     rtbASCII->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     const std::string text = AsciiViewText(source);
-    rtbASCII->setPlainText(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
+    rtbASCII->setPlainText(Text(text));
     rtbASCII->installEventFilter(this);
     rtbASCII->viewport()->installEventFilter(this);
 

@@ -406,6 +406,11 @@ public:
 
     // Record text as the lists show it: one Latin-1 character a byte.
     static QString DisplayText(const std::string& bytes);
+    // The bytes behind a row of the record list (the record as stored) and of the segment list
+    // (the shown record's segment, without its terminator); the row's own text when the store
+    // no longer holds what the list shows, "" for no row.
+    std::string RecordRowBytes(int row) const;
+    std::string SegmentRowBytes(int row) const;
 
 public slots:
     void cmdFirstPage_Click();

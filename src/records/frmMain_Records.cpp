@@ -13,6 +13,7 @@
 #include "app/frmMain.h"
 #include "files/TextEditor.h"
 #include "platform/FileIO.h"
+#include "records/FieldLines.h"
 #include "records/HL7Loader.h"
 #include "records/Pages.h"
 
@@ -370,6 +371,38 @@ void frmMain::UnselectAllRecords()
     SuppressRecordClick = true;
     lstRecords->clearSelection();
     SuppressRecordClick = false;
+}
+
+std::string frmMain::RecordRowBytes(int row) const
+{
+    if (row < 0 || row >= lstRecords->count())
+        return {};
+    const int32_t k = RecordAt(CurrentPage, row);
+    if (k >= 1 && k <= st.records.RecordCount)
+        return st.records.Record(k);
+    return lstRecords->item(row)->text().toLatin1().toStdString();
+}
+
+std::string frmMain::SegmentRowBytes(int row) const
+{
+    if (row < 0 || row >= lstSegments->count())
+        return {};
+    // The segment list leaves out blank segments, so they are not counted.
+    const int32_t k = RecordAt(CurrentPage, CurrentRecordIndex);
+    if (CurrentRecordIndex >= 0 && k >= 1 && k <= st.records.RecordCount) {
+        int listed = 0;
+        for (std::string_view segment :
+             SplitRecordSegments(st.records.Record(k), st.envelope.EndOfBlockChar)) {
+            if (TrimBlanks(segment).empty())
+                continue;
+            if (listed++ != row)
+                continue;
+            if (static_cast<qsizetype>(segment.size()) == lstSegments->item(row)->Length())
+                return std::string(segment);
+            break;
+        }
+    }
+    return lstSegments->item(row)->text().toLatin1().toStdString();
 }
 
 }  // namespace quillon
