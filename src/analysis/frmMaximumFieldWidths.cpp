@@ -148,8 +148,7 @@ void frmMaximumFieldWidths::cmdPrint_Click()
                               locale.toString(now.date(), QLocale::ShortFormat).toStdString(),
                               locale.toString(now.time(), QLocale::LongFormat).toStdString(), page);
     };
-    // A printer that fails ends the command without a word, as Cancel does.
-    platform::PrintPages(PaginateList(job, *layout), *choice);
+    platform::PrintOrSay(PaginateList(job, *layout), *choice, dlg_);
     list->setCurrentRow(current, QItemSelectionModel::NoUpdate);
 }
 

@@ -676,6 +676,11 @@ private:
     // Reports (reports/frmMain_Reports.cpp).
 
     // Report sort (reports/TreeSort.*, reports/frmReportSort.*).
+
+    // Printing of the record, segment and field lists (reports/frmMain_Print.cpp).
+    void PrintListRecords();
+    void PrintLstSegments();
+    void PrintLstFields();
 };
 
 }  // namespace quillon

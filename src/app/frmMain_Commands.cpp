@@ -14,15 +14,6 @@ void frmMain::mnuEditFindInFieldList_Click()
     mnuFieldListFind_Click();
 }
 
-// The record list.
-void frmMain::mnuRecordListPrint_Click() {}
-
-// The segment list.
-void frmMain::mnuSegmentListPrint_Click() {}
-
-// The field list.
-void frmMain::mnuFieldListPrint_Click() {}
-
 // Sources and transfers.
 void frmMain::mnuFTPSend_Click() {}
 void frmMain::mnuOpenFromEnsemble_Click() {}

@@ -1,17 +1,41 @@
 #include "platform/Printer.h"
 
 #include <QFont>
+#include <QFontDatabase>
+#include <QFontInfo>
 #include <QFontMetricsF>
 #include <QPageLayout>
 #include <QPainter>
 #include <QPrinter>
-#include <QPrinterInfo>
 #include <algorithm>
 
 namespace quillon::platform {
+namespace {
+
+QFont PrinterFont(const PrintedPages& pages)
+{
+    QFont font(QString::fromStdString(pages.fontName));
+    font.setStyleHint(QFont::TypeWriter);
+    font.setFixedPitch(true);
+    const double size = pages.fontSize > 0 ? pages.fontSize : 10;
+    font.setPointSizeF(size);
+    // Columns line up only in a fixed-pitch font.
+    if (!QFontInfo(font).fixedPitch()) {
+        font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+        font.setPointSizeF(size);
+    }
+    return font;
+}
+
+}  // namespace
 
 bool PrintPages(const PrintedPages& pages, const PrintChoice& choice, QString* error)
 {
+    auto fail = [error](const QString& why) {
+        if (error)
+            *error = why;
+        return false;
+    };
     QPrinter printer(QPrinter::HighResolution);
     if (!choice.outputPdf.isEmpty()) {
         printer.setOutputFormat(QPrinter::PdfFormat);
@@ -19,54 +43,62 @@ bool PrintPages(const PrintedPages& pages, const PrintChoice& choice, QString* e
     } else if (!choice.printerName.isEmpty()) {
         printer.setPrinterName(choice.printerName);
     }
+    if (!printer.isValid())
+        return fail(QStringLiteral("No printer is available."));
     printer.setCopyCount(std::max(1, choice.copies));
-    printer.setPageOrientation(choice.orientation == LandscapeOrientation ? QPageLayout::Landscape
-                                                                          : QPageLayout::Portrait);
-    // Positions are measured from the paper's edges.
+    printer.setPageOrientation(choice.orientation == 2 ? QPageLayout::Landscape
+                                                       : QPageLayout::Portrait);
     printer.setFullPage(true);
 
     QPainter painter;
-    if (!painter.begin(&printer)) {
-        if (error)
-            *error = QStringLiteral("The printer could not be started.");
-        return false;
-    }
-    QFont font(QStringLiteral("Courier New"));
-    font.setStyleHint(QFont::TypeWriter);
-    font.setFixedPitch(true);
-    font.setPointSizeF(10);
+    if (!painter.begin(&printer))
+        return fail(choice.outputPdf.isEmpty()
+                        ? QStringLiteral("The printer could not be started.")
+                        : QStringLiteral("The file %1 could not be written.").arg(choice.outputPdf));
+    const QFont font = PrinterFont(pages);
     painter.setFont(font);
     const QFontMetricsF metrics(font, &printer);
     const double dpi = printer.resolution();
-    const double left = pages.layout.leftMargin * dpi;
     const QRectF paper = printer.paperRect(QPrinter::DevicePixel);
     const QRectF printable = printer.pageRect(QPrinter::DevicePixel);
-    const double top = pages.layout.firstLine ? *pages.layout.firstLine * dpi
-                                              : printable.top() - paper.top();
+    const QPointF origin = pages.fromPrintableArea ? printable.topLeft() - paper.topLeft()
+                                                   : QPointF(0, 0);
     const double step = metrics.lineSpacing();
     // A printer that cannot make copies itself gets the pages that many times.
     const int runs = printer.supportsMultipleCopies() ? 1 : std::max(1, choice.copies);
     bool first = true;
     for (int run = 0; run < runs; ++run) {
-        for (const auto& page : pages.pages) {
+        for (const PrintedPage& page : pages.pages) {
             if (!first && !printer.newPage()) {
-                if (error)
-                    *error = QStringLiteral("The printer could not start a new page.");
                 painter.end();
-                return false;
+                return fail(QStringLiteral("The printer could not start a new page."));
             }
             first = false;
-            double y = top + metrics.ascent();
-            for (const std::string& line : page) {
-                if (!line.empty())
-                    painter.drawText(QPointF(left, y),
-                                     QString::fromLatin1(line.data(),
-                                                         static_cast<qsizetype>(line.size())));
+            double y = (page.top ? origin.y() + *page.top * dpi : printable.top() - paper.top()) +
+                       metrics.ascent();
+            for (const PrintedLine& line : page.lines) {
+                if (!line.text.empty())
+                    painter.drawText(QPointF(origin.x() + line.x * dpi, y),
+                                     QString::fromLatin1(line.text.data(),
+                                                         static_cast<qsizetype>(line.text.size())));
                 y += step;
             }
         }
     }
-    return painter.end();
+    if (!painter.end() || printer.printerState() == QPrinter::Aborted ||
+        printer.printerState() == QPrinter::Error)
+        return fail(QStringLiteral("The printer gave up before the job was done."));
+    return true;
+}
+
+bool PrintOrSay(const PrintedPages& pages, const PrintChoice& choice, Dialogs& dialogs)
+{
+    QString why;
+    if (PrintPages(pages, choice, &why))
+        return true;
+    dialogs.MsgBox(QStringLiteral("The pages could not be printed.  ") + why, MsgButtons::OKOnly,
+                   MsgIcon::Critical, QStringLiteral("Print Failed"));
+    return false;
 }
 
 }  // namespace quillon::platform

@@ -7,9 +7,13 @@
 
 namespace quillon::platform {
 
-// Every page of `pages` in "Courier New" 10 pt (a fixed-pitch fallback where it is missing), one
-// line under the other from the layout's first line at its left margin, `choice.copies` times
-// in the chosen orientation. False, with the reason in `error`, when the printer cannot start.
+// Every page of `pages` in their font (a fixed-pitch font of the same size where it is
+// missing), each line at its place, `choice.copies` times in the chosen orientation. False,
+// with the reason in `error`, when the printer cannot start or gives up during the job.
 bool PrintPages(const PrintedPages& pages, const PrintChoice& choice, QString* error = nullptr);
+
+// PrintPages, and when the job could not be done the message "The pages could not be printed."
+// with the reason (title "Print Failed"), so that a failed job is never taken for a printed one.
+bool PrintOrSay(const PrintedPages& pages, const PrintChoice& choice, Dialogs& dialogs);
 
 }  // namespace quillon::platform

@@ -1,6 +1,64 @@
 #include "reports/PrintPages.h"
 
+#include <QDateTime>
+#include <QLocale>
+#include <algorithm>
+
 namespace quillon {
+
+std::vector<std::string> PrintedPages::Texts(size_t page) const
+{
+    std::vector<std::string> texts;
+    if (page < pages.size())
+        for (const PrintedLine& line : pages[page].lines)
+            texts.push_back(line.text);
+    return texts;
+}
+
+void PageWriter::Print(double x, std::string text)
+{
+    if (!open_) {
+        out_.pages.push_back(PrintedPage{top_, {}});
+        open_ = true;
+    }
+    out_.pages.back().lines.push_back(PrintedLine{x, std::move(text)});
+}
+
+void PageWriter::DiscardPage()
+{
+    if (open_) {
+        out_.pages.pop_back();
+        open_ = false;
+    }
+}
+
+bool PageWriter::PageEmpty() const
+{
+    if (!open_)
+        return true;
+    for (const PrintedLine& line : out_.pages.back().lines)
+        if (!line.text.empty())
+            return false;
+    return true;
+}
+
+std::string ProductPageFooter(int footerPad, const std::string& date, const std::string& time,
+                              int page)
+{
+    return "Quillon (tm)" + std::string(static_cast<size_t>(std::max(0, footerPad - 9)), ' ') +
+           date + " @ " + time + std::string(static_cast<size_t>(std::max(0, footerPad + 5)), ' ') +
+           "Page " + std::to_string(page);
+}
+
+std::string FooterDate()
+{
+    return QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat).toStdString();
+}
+
+std::string FooterTime()
+{
+    return QLocale::system().toString(QTime::currentTime(), QLocale::ShortFormat).toStdString();
+}
 
 std::optional<PageLayout> ListPageLayout(int orientation)
 {
@@ -21,27 +79,30 @@ std::string ListPageFooter(const std::string& title, int orientation, const std:
 PrintedPages PaginateList(const ListPrintJob& job, const PageLayout& layout)
 {
     PrintedPages out;
-    out.layout = layout;
+    PageWriter writer(out);
+    writer.SetTop(layout.firstLine);
+    const double x = layout.leftMargin;
     const int perPage = layout.linesPerPage;
     const int headingLines = static_cast<int>(job.heading.size());
     int page = 1;
-    std::vector<std::string> lines(job.heading);
+    for (const std::string& line : job.heading)
+        writer.Print(x, line);
     int count = headingLines;
     auto endPage = [&] {
-        lines.emplace_back();
-        lines.emplace_back();
-        lines.push_back(job.footer ? job.footer(page) : std::string());
-        out.pages.push_back(std::move(lines));
-        lines.clear();
+        writer.Print(x, {});
+        writer.Print(x, {});
+        writer.Print(x, job.footer ? job.footer(page) : std::string());
+        writer.EndPage();
     };
     for (size_t r = 0; r < job.rows.size(); ++r) {
         if (count == 0) {
-            lines.insert(lines.end(), job.heading.begin(), job.heading.end());
+            for (const std::string& line : job.heading)
+                writer.Print(x, line);
             count = headingLines;
         }
         const bool chosen = r < job.selected.size() && job.selected[r];
         if (!job.selectionOnly || chosen) {
-            lines.push_back(job.rows[r]);
+            writer.Print(x, job.rows[r]);
             ++count;
         }
         if (count >= perPage) {
@@ -50,10 +111,13 @@ PrintedPages PaginateList(const ListPrintJob& job, const PageLayout& layout)
             count = 0;
         }
     }
-    lines.emplace_back();
+    // A job whose last row filled its page ends there, with no page of empty lines after it.
+    if (count == 0 && page > 1)
+        return out;
+    writer.Print(x, {});
     ++count;
     for (; count < perPage; ++count)
-        lines.emplace_back();
+        writer.Print(x, {});
     endPage();
     return out;
 }

@@ -1,13 +1,69 @@
 #pragma once
-// Printed pages without any printer: lists are laid out here as pages of text lines in a
-// fixed-pitch font, with a heading on every page and a footer under it, and the printer layer
-// only draws the lines. Tests read the pages line by line.
-#include <functional>
+// Printed pages without any printer: every print job of the program is laid out here as pages
+// of text lines in a fixed-pitch font, each line with its own place on the page, and the
+// printer layer only draws them. Tests read the pages line by line.
 #include <optional>
+#include <functional>
 #include <string>
 #include <vector>
 
 namespace quillon {
+
+// One line of text (empty: an empty line) starting `x` inches from the left of the origin.
+struct PrintedLine {
+    double x = 0;
+    std::string text;
+};
+
+struct PrintedPage {
+    // The first line's top, in inches from the top of the origin; unset: the top of the
+    // printable area.
+    std::optional<double> top;
+    std::vector<PrintedLine> lines;
+};
+
+struct PrintedPages {
+    // Positions are measured from the paper's edges, or from the top-left corner of the
+    // printer's printable area.
+    bool fromPrintableArea = false;
+    std::string fontName = "Courier New";
+    double fontSize = 10;
+    std::vector<PrintedPage> pages;
+
+    // The texts of one page's lines, in order.
+    std::vector<std::string> Texts(size_t page) const;
+};
+
+// Puts lines on pages the way a printer takes them: one line under the other, and a new page
+// only once a line follows the end of the last one, so a job never ends on an empty page.
+class PageWriter {
+public:
+    explicit PageWriter(PrintedPages& out) : out_(out) {}
+    // Where the first line of the pages opened from now on stands.
+    void SetTop(std::optional<double> top) { top_ = top; }
+    void Print(double x, std::string text);
+    void EndPage() { open_ = false; }
+    bool PageOpen() const { return open_; }
+    // Removes the page being written (used to drop a page that holds only empty lines).
+    void DiscardPage();
+    // True when the page being written holds no text.
+    bool PageEmpty() const;
+
+private:
+    PrintedPages& out_;
+    std::optional<double> top_;
+    bool open_ = false;
+};
+
+// The footer the report and list printers put under every page: "Quillon (tm)", FooterPad - 9
+// blanks, the date, " @ ", the time, FooterPad + 5 blanks, "Page " and the page number.
+std::string ProductPageFooter(int footerPad, const std::string& date, const std::string& time,
+                              int page);
+// The system's short date and time of now, as the footers show them.
+std::string FooterDate();
+std::string FooterTime();
+
+// ---- The maximum field widths list ----
 
 // Where the lines go on paper, in inches from the paper's edges.
 struct PageLayout {
@@ -15,11 +71,6 @@ struct PageLayout {
     // From the top of the paper; unset: the top of the printable area.
     std::optional<double> firstLine = 0.75;
     int linesPerPage = 60;  // heading and rows, the footer's lines not counted
-};
-
-struct PrintedPages {
-    PageLayout layout;
-    std::vector<std::vector<std::string>> pages;
 };
 
 // Print dialog orientations.

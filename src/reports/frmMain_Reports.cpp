@@ -69,6 +69,13 @@ void frmMain::ShowReport(const std::vector<std::string>& designations, const QSt
     window.saveDefinition = [this](const std::vector<std::string>& columns) {
         SaveReportAs(columns);
     };
+    window.dialogs = &dlg;
+    window.settings = &st.settings;
+    window.mainWindow = this;
+    window.mainCaption = windowTitle();
+    window.lastFileSavePath = st.options.LastFileSavePath;
+    window.reportFontName = st.options.ReportFontName;
+    window.reportFontSize = st.options.ReportFontSize;
     window.Fill(table);
     window.exec();
 }

@@ -241,12 +241,6 @@ void frmReport::mnuFileSaveDefinition_Click()
         saveDefinition(DisplayedDesignations());
 }
 
-// Print.
-void frmReport::mnuFilePrint_Click() {}
-
-// Export.
-void frmReport::mnuExport_Click() {}
-
 bool frmReport::event(QEvent* e)
 {
     if (e->type() == QEvent::WindowActivate)

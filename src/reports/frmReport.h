@@ -11,6 +11,10 @@ class QAction;
 class QMenu;
 
 namespace quillon {
+namespace platform {
+class Dialogs;
+class SettingsStore;
+}  // namespace platform
 
 class DescriptionDictionary;
 class ReportTable;
@@ -35,6 +39,14 @@ public:
     // Saves the report's columns, in their displayed order, as a definition (set by the main
     // window).
     std::function<void(const std::vector<std::string>& designations)> saveDefinition;
+    // What printing and export need of the main window, set by it before the report shows.
+    platform::Dialogs* dialogs = nullptr;
+    platform::SettingsStore* settings = nullptr;
+    QWidget* mainWindow = nullptr;  // shows the hourglass while an export writes
+    QString mainCaption;            // gives the printed pages their title
+    QString lastFileSavePath;       // the export's save dialog starts here
+    QString reportFontName = QStringLiteral("Courier New");
+    int reportFontSize = 10;
 
     QMenu* mnuFile;
     QAction* mnuFileSaveDefinition;
@@ -56,8 +68,8 @@ public slots:
     // are hooked in here).
     void lvReportList_ColumnClick(int column);
     void mnuSort_Click();
-    // Saving the columns as a definition, printing and export are hooked in here.
     void mnuFileSaveDefinition_Click();
+    // Printing (reports/frmReport_Print.cpp) and export (reports/frmExportReport.cpp).
     void mnuFilePrint_Click();
     void mnuExport_Click();
 

@@ -1,0 +1,1 @@
+#include "reports/ReportExport.h"

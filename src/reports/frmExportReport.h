@@ -1,0 +1,5 @@
+#pragma once
+// The window "Export Report".
+#include <QDialog>
+
+namespace quillon {}
