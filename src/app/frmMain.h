@@ -681,6 +681,11 @@ private:
     void PrintListRecords();
     void PrintLstSegments();
     void PrintLstFields();
+    // The print dialog, All or Selection preset; no value after Cancel or after saying `none`
+    // (titled `noneTitle`) when Selection was chosen with no row of `list` selected.
+    std::optional<platform::PrintChoice> AskListPrint(ListBox* list, bool preselect,
+                                                      const QString& none,
+                                                      const QString& noneTitle);
 };
 
 }  // namespace quillon

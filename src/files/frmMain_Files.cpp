@@ -498,10 +498,11 @@ void frmMain::tbarTools_ButtonClick(int index)
         break;
     }
     case 4: {
-        const QString caption = tbarButtons[4]->text();
-        if (caption == QLatin1String("Seg(s)"))
+        // The list in use, not the button's caption: the caption is empty when captions are off.
+        const QString& list = st.session.FocusedListName;
+        if (list == QLatin1String("lstSegments"))
             mnuSegmentListPrint_Click();
-        else if (caption == QLatin1String("Field(s)"))
+        else if (list == QLatin1String("lstFields"))
             mnuFieldListPrint_Click();
         else
             mnuRecordListPrint_Click();
