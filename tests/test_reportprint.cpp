@@ -252,6 +252,11 @@ TEST(ReportPrintWindow, PrintsToPdf)
         EXPECT_TRUE(out.contains("Page 1"));
         EXPECT_TRUE(out.contains("Page 2"));
     }
+    // A job the printer cannot start is reported, not taken for printed.
+    responder.QueuePrint(platform::PrintChoice{1, 1, false, {}, dir.filePath("none/x.pdf")});
+    window.mnuFilePrint->trigger();
+    ASSERT_EQ(responder.shown().size(), 3u);
+    EXPECT_EQ(responder.shown()[2].title, "Print Failed");
 }
 
 }  // namespace
