@@ -1,5 +1,6 @@
 #include "reports/ReportExport.h"
 
+#include <QSaveFile>
 #include <algorithm>
 #include <cstring>
 
@@ -72,11 +73,13 @@ std::string ExportBytes(const ExportTable& table, const ExportOptions& options,
     // One pass to size the output keeps the appends from copying it over and over.
     size_t lineBytes = 2;
     for (size_t i = 0; i < positions; ++i)
-        lineBytes += fixed ? static_cast<size_t>(options.formats[i].width) : 3;
+        lineBytes += fixed ? static_cast<size_t>(std::clamp(options.formats[i].width, 0, MaxExportWidth))
+                           : 3;
     size_t cellBytes = 0;
     if (!fixed)
-        for (const std::string& cell : table.cells)
-            cellBytes += cell.size();
+        for (size_t r = 0; r < rows; ++r)
+            for (size_t i = 0; i < positions; ++i)
+                cellBytes += table.Cell(r, static_cast<size_t>(options.order[i])).size();
     out.reserve(lineBytes * (rows + 1) + cellBytes);
 
     if (options.columnHeader) {
@@ -97,22 +100,59 @@ std::string ExportBytes(const ExportTable& table, const ExportOptions& options,
         }
         out += "\r\n";
     }
+    // The rows go straight into room made for them: a call to append per small cell would cost
+    // more than the copying itself.
+    const size_t start = out.size();
+    out.resize(start + lineBytes * rows + cellBytes);
+    char* p = out.data() + start;
     for (size_t r = 0; r < rows; ++r) {
         if (options.selectedOnly && table.selected[r] == 0)
             continue;
         for (size_t i = 0; i < positions; ++i) {
             const std::string_view cell = table.Cell(r, static_cast<size_t>(options.order[i]));
             if (fixed) {
-                AppendFixed(out, cell, options.formats[i]);
+                const ColumnFormat& f = options.formats[i];
+                const size_t w = static_cast<size_t>(std::clamp(f.width, 0, MaxExportWidth));
+                const size_t n = std::min(cell.size(), w);
+                if (f.left) {
+                    std::memcpy(p, cell.data(), n);
+                    std::memset(p + n, ' ', w - n);
+                } else {
+                    std::memset(p, f.zeroFill ? '0' : ' ', w - n);
+                    std::memcpy(p + (w - n), cell.data() + (cell.size() - n), n);
+                }
+                p += w;
                 continue;
             }
             if (i > 0)
-                out += options.separator;
-            AppendQuoted(out, cell, cell, options.separator, options.quotes);
+                *p++ = options.separator;
+            const bool quote = options.quotes == QuoteMode::All ||
+                               (options.quotes == QuoteMode::WithSeparator &&
+                                std::memchr(cell.data(), options.separator, cell.size()) != nullptr);
+            if (quote)
+                *p++ = '"';
+            std::memcpy(p, cell.data(), cell.size());
+            p += cell.size();
+            if (quote)
+                *p++ = '"';
         }
-        out += "\r\n";
+        *p++ = '\r';
+        *p++ = '\n';
     }
+    out.resize(static_cast<size_t>(p - out.data()));
     return out;
+}
+
+bool WriteExportFile(const QString& path, const std::string& bytes, QString* error)
+{
+    QSaveFile file(path);
+    const bool written = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) &&
+                         file.write(bytes.data(), static_cast<qint64>(bytes.size())) ==
+                             static_cast<qint64>(bytes.size()) &&
+                         file.commit();
+    if (!written && error != nullptr)
+        *error = file.errorString();
+    return written;
 }
 
 std::vector<int> DefaultWidths(const ExportTable& table)

@@ -2,6 +2,7 @@
 // Report export: the report's rows as a delimited or fixed-width file, without any window.
 // Everything here is bytes: cells, headings and descriptions are Latin-1 text, one byte a
 // character, and the output is the file's content exactly.
+#include <QString>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -64,6 +65,11 @@ void AppendFixed(std::string& out, std::string_view value, const ColumnFormat& f
 // line ended by CR LF. `dictionary` gives the delimited heading's descriptions (none: empty).
 std::string ExportBytes(const ExportTable& table, const ExportOptions& options,
                         const DescriptionDictionary* dictionary);
+
+// Writes `bytes` as the file `path`: written aside and put in place only when complete, so a
+// failure leaves no cut-off export under that name and an older file there stays as it was.
+// False with the reason in `error` when it fails.
+bool WriteExportFile(const QString& path, const std::string& bytes, QString* error);
 
 // Per column index: the longer of the heading and the longest cell over all rows, at most 9999.
 std::vector<int> DefaultWidths(const ExportTable& table);

@@ -14,7 +14,6 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSaveFile>
 #include <QTabWidget>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -378,16 +377,10 @@ void frmExportReport::cmdExport_Click()
     }
     const std::string bytes = ExportBytes(ReportTable(), options, report_.dictionary);
 
-    // Written aside and put in place only when complete: a failure leaves no cut-off export
-    // under the chosen name, and an older file there stays as it was.
-    QSaveFile file(path);
-    const bool written = file.open(QIODevice::WriteOnly) &&
-                         file.write(bytes.data(), static_cast<qint64>(bytes.size())) ==
-                             static_cast<qint64>(bytes.size()) &&
-                         file.commit();
+    QString reason;
+    const bool written = WriteExportFile(path, bytes, &reason);
     pointer.Release();
     if (!written) {
-        const QString reason = file.errorString();
         report_.dialogs->MsgBox(QStringLiteral("The report could not be exported to ") +
                                     QDir::toNativeSeparators(path) + QStringLiteral(".  ") + reason,
                                 MsgButtons::OKOnly, MsgIcon::Critical, QStringLiteral("Export Failed"));
