@@ -155,12 +155,16 @@ TEST(ListPrintPages, PagesCloseWithTheirFooterAndNoEmptyPageFollows)
         int orientation;
         int items;
         size_t pages;
+        bool longFirst = false;  // the first record takes two lines: the others end on odd lines
     } cases[] = {
         // Records: title, legend, blank, then a line and a blank per short record.
         {MainList::Records, 1, 29, 1},
         {MainList::Records, 1, 30, 2},
         {MainList::Records, 2, 22, 1},
         {MainList::Records, 1, 400, 14},
+        // A record ending on line 59 leaves its blank line last on the page: the next record
+        // starts a new page, so this page has its footer where the others have theirs.
+        {MainList::Records, 1, 40, 2, true},
         // Segments: title, blank, then a line and a blank each.
         {MainList::Segments, 1, 29, 1},
         {MainList::Segments, 1, 30, 2},
@@ -175,7 +179,8 @@ TEST(ListPrintPages, PagesCloseWithTheirFooterAndNoEmptyPageFollows)
         MainListPrinter printer(c.list, layout, "Quillon - f", kDate, kTime);
         for (int i = 1; i <= c.items; ++i) {
             if (c.list == MainList::Records)
-                printer.AddRecord(i, "X|" + std::to_string(i), '\r', '\x1c');
+                printer.AddRecord(i, (c.longFirst && i == 1 ? std::string(80, 'L') : "") + "X|" +
+                                         std::to_string(i), '\r', '\x1c');
             else if (c.list == MainList::Segments)
                 printer.AddSegment("X|" + std::to_string(i));
             else

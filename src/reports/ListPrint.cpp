@@ -138,7 +138,9 @@ void MainListPrinter::AddRecord(int64_t number, std::string_view bytes, char end
     // An empty record still shows its number.
     size_t at = 0;
     do {
-        if (lineCount_ > layout_.linesPerPage)
+        // A page whose last record's blank line filled it is closed before the next record,
+        // so that every footer stands at the same height.
+        if (lineCount_ >= layout_.linesPerPage)
             ClosePage();
         const size_t n = std::min(per, text.size() - at);
         if (at == 0)
