@@ -62,9 +62,10 @@ Figure Measure(const RecordStore& store, size_t bytes)
         f.seconds = std::min(f.seconds, bench::Seconds(t));
         pages = printed.pages.size();
         right = pages > 0 && printed.pages[0].lines.size() == 63 &&
-                printed.pages[0].lines[3].text.compare(0, 12, "# 1      MSH") == 0 &&
-                printed.pages.back().lines.back().text.find("Page " + std::to_string(pages)) !=
-                    std::string::npos;
+                printed.pages[0].Text(printed.pages[0].lines[3]).starts_with("# 1      MSH") &&
+                printed.pages.back()
+                        .Text(printed.pages.back().lines.back())
+                        .find("Page " + std::to_string(pages)) != std::string::npos;
     }
     const double ratio = f.seconds / f.reference;
     std::printf("%8d records (%5.0f MB): %7zu pages in %8.1f ms (goal < 2000 ms), "

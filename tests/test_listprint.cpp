@@ -73,7 +73,7 @@ std::vector<std::pair<double, std::string>> Body(const PrintedPages& pages, size
 {
     std::vector<std::pair<double, std::string>> out;
     for (size_t i = heading; i < heading + n && i < pages.pages[0].lines.size(); ++i)
-        out.emplace_back(pages.pages[0].lines[i].x, pages.pages[0].lines[i].text);
+        out.emplace_back(pages.pages[0].lines[i].x, pages.pages[0].Text(pages.pages[0].lines[i]));
     return out;
 }
 

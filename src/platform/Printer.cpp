@@ -77,10 +77,11 @@ bool PrintPages(const PrintedPages& pages, const PrintChoice& choice, QString* e
             double y = (page.top ? origin.y() + *page.top * dpi : printable.top() - paper.top()) +
                        metrics.ascent();
             for (const PrintedLine& line : page.lines) {
-                if (!line.text.empty())
+                const std::string_view text = page.Text(line);
+                if (!text.empty())
                     painter.drawText(QPointF(origin.x() + line.x * dpi, y),
-                                     QString::fromLatin1(line.text.data(),
-                                                         static_cast<qsizetype>(line.text.size())));
+                                     QString::fromLatin1(text.data(),
+                                                         static_cast<qsizetype>(text.size())));
                 y += step;
             }
         }

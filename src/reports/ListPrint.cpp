@@ -100,9 +100,9 @@ MainListPrinter::MainListPrinter(MainList list, const MainListLayout& layout,
     ++lineCount_;
 }
 
-void MainListPrinter::Line(double x, std::string text)
+void MainListPrinter::Line(double x, std::string_view text)
 {
-    writer_.Print(x, std::move(text));
+    writer_.Print(x, text);
 }
 
 void MainListPrinter::ClosePage()
@@ -124,7 +124,8 @@ void MainListPrinter::CountAndClose()
 void MainListPrinter::AddRecord(int64_t number, std::string_view bytes, char endOfBlock,
                                 char endOfData)
 {
-    std::string text(bytes);
+    std::string& text = record_;
+    text.assign(bytes);
     for (char& c : text) {
         if (c == endOfBlock)
             c = kSegmentEndMark;
@@ -146,7 +147,7 @@ void MainListPrinter::AddRecord(int64_t number, std::string_view bytes, char end
         if (at == 0)
             Line(layout_.firstPieceX, column + text.substr(0, n));
         else
-            Line(furtherX, text.substr(at, n));
+            Line(furtherX, std::string_view(text).substr(at, n));
         at += n;
         CountAndClose();
     } while (at < text.size());
@@ -159,7 +160,7 @@ void MainListPrinter::AddSegment(std::string_view text)
 {
     const size_t per = static_cast<size_t>(layout_.charsPerLine);
     for (size_t at = 0; at < text.size(); at += per) {
-        Line(layout_.segmentX, std::string(text.substr(at, per)));
+        Line(layout_.segmentX, text.substr(at, per));
         CountAndClose();
     }
     Line(0, {});
@@ -169,7 +170,7 @@ void MainListPrinter::AddSegment(std::string_view text)
 void MainListPrinter::AddField(std::string_view text, bool descriptions)
 {
     const size_t per = static_cast<size_t>(layout_.charsPerLine);
-    Line(layout_.fieldX, std::string(text.substr(0, per)));
+    Line(layout_.fieldX, text.substr(0, per));
     CountAndClose();
     // Continuation lines stand under the list's value column.
     const size_t indent = descriptions ? 55 : 15;

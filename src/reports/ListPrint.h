@@ -60,7 +60,7 @@ public:
     PrintedPages Finish();
 
 private:
-    void Line(double x, std::string text);
+    void Line(double x, std::string_view text);
     // Counts a printed line and closes the page once it is full.
     void CountAndClose();
     void ClosePage();
@@ -70,6 +70,7 @@ private:
     std::string date_, time_;
     PrintedPages pages_;
     PageWriter writer_;
+    std::string record_;  // the record being printed, its marks replaced
     int lineCount_ = 0;
     int pageNumber_ = 1;
 };

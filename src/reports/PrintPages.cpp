@@ -11,17 +11,20 @@ std::vector<std::string> PrintedPages::Texts(size_t page) const
     std::vector<std::string> texts;
     if (page < pages.size())
         for (const PrintedLine& line : pages[page].lines)
-            texts.push_back(line.text);
+            texts.emplace_back(pages[page].Text(line));
     return texts;
 }
 
-void PageWriter::Print(double x, std::string text)
+void PageWriter::Print(double x, std::string_view text)
 {
     if (!open_) {
-        out_.pages.push_back(PrintedPage{top_, {}});
+        out_.pages.push_back(PrintedPage{top_, {}, {}});
         open_ = true;
     }
-    out_.pages.back().lines.push_back(PrintedLine{x, std::move(text)});
+    PrintedPage& page = out_.pages.back();
+    page.lines.push_back(PrintedLine{x, static_cast<uint32_t>(page.text.size()),
+                                     static_cast<uint32_t>(text.size())});
+    page.text.append(text);
 }
 
 void PageWriter::DiscardPage()
@@ -37,7 +40,7 @@ bool PageWriter::PageEmpty() const
     if (!open_)
         return true;
     for (const PrintedLine& line : out_.pages.back().lines)
-        if (!line.text.empty())
+        if (line.length != 0)
             return false;
     return true;
 }

@@ -2,17 +2,21 @@
 // Printed pages without any printer: every print job of the program is laid out here as pages
 // of text lines in a fixed-pitch font, each line with its own place on the page, and the
 // printer layer only draws them. Tests read the pages line by line.
-#include <optional>
+#include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace quillon {
 
-// One line of text (empty: an empty line) starting `x` inches from the left of the origin.
+// One line (length 0: an empty line) starting `x` inches from the left of the origin; its text
+// is `length` bytes at `offset` in its page's text.
 struct PrintedLine {
     double x = 0;
-    std::string text;
+    uint32_t offset = 0;
+    uint32_t length = 0;
 };
 
 struct PrintedPage {
@@ -20,6 +24,14 @@ struct PrintedPage {
     // printable area.
     std::optional<double> top;
     std::vector<PrintedLine> lines;
+    // The texts of all lines one after the other: a page of a long job costs two allocations,
+    // not one per line.
+    std::string text;
+
+    std::string_view Text(const PrintedLine& line) const
+    {
+        return std::string_view(text).substr(line.offset, line.length);
+    }
 };
 
 struct PrintedPages {
@@ -41,7 +53,7 @@ public:
     explicit PageWriter(PrintedPages& out) : out_(out) {}
     // Where the first line of the pages opened from now on stands.
     void SetTop(std::optional<double> top) { top_ = top; }
-    void Print(double x, std::string text);
+    void Print(double x, std::string_view text);
     void EndPage() { open_ = false; }
     bool PageOpen() const { return open_; }
     // Removes the page being written (used to drop a page that holds only empty lines).
