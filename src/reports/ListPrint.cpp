@@ -12,14 +12,6 @@ constexpr char kEndOfDataMark = '\xA7';   // section sign
 constexpr size_t kNumberColumn = 9;
 constexpr double kCharWidth = 1.0 / 12;
 
-std::string_view TrimSpaces(std::string_view s)
-{
-    while (!s.empty() && s.front() == ' ')
-        s.remove_prefix(1);
-    while (!s.empty() && s.back() == ' ')
-        s.remove_suffix(1);
-    return s;
-}
 
 }  // namespace
 
@@ -58,14 +50,7 @@ std::optional<MainListLayout> MainListPageLayout(MainList list, int orientation)
 
 std::string MainListTitle(std::string_view caption)
 {
-    constexpr std::string_view kPrefix = "Quillon - ";
-    constexpr std::string_view kFtp = "FTP Get - ";
-    std::string_view title = "Unknown File";
-    if (caption.substr(0, kPrefix.size()) == kPrefix)
-        title = TrimSpaces(caption.substr(kPrefix.size()));
-    if (title.substr(0, kFtp.size()) == kFtp)
-        title = TrimSpaces(title.substr(kFtp.size()));
-    return std::string(title);
+    return PrintTitle(caption, "Unknown File");
 }
 
 std::string RecordLegend()

@@ -4,6 +4,8 @@
 #include <QLocale>
 #include <algorithm>
 
+#include "records/FieldLines.h"
+
 namespace quillon {
 
 std::vector<std::string> PrintedPages::Texts(size_t page) const
@@ -51,6 +53,17 @@ std::string ProductPageFooter(int footerPad, const std::string& date, const std:
     return "Quillon (tm)" + std::string(static_cast<size_t>(std::max(0, footerPad - 9)), ' ') +
            date + " @ " + time + std::string(static_cast<size_t>(std::max(0, footerPad + 5)), ' ') +
            "Page " + std::to_string(page);
+}
+
+std::string PrintTitle(std::string_view caption, std::string_view unknown)
+{
+    constexpr std::string_view product = "Quillon - ";
+    constexpr std::string_view ftp = "FTP Get - ";
+    std::string_view title = caption.starts_with(product) ? TrimBlanks(caption.substr(product.size()))
+                                                          : unknown;
+    if (title.starts_with(ftp))
+        title = TrimBlanks(title.substr(ftp.size()));
+    return std::string(title);
 }
 
 std::string FooterDate()

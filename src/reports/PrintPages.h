@@ -71,6 +71,10 @@ private:
 // blanks, the date, " @ ", the time, FooterPad + 5 blanks, "Page " and the page number.
 std::string ProductPageFooter(int footerPad, const std::string& date, const std::string& time,
                               int page);
+// The title of printed pages from the main window's caption: what follows "Quillon - ",
+// trimmed, else `unknown`; a leading "FTP Get - " is dropped.
+std::string PrintTitle(std::string_view caption, std::string_view unknown);
+
 // The system's short date and time of now, as the footers show them.
 std::string FooterDate();
 std::string FooterTime();

@@ -7,19 +7,6 @@ namespace quillon {
 
 namespace {
 
-std::string TrimBlanks(const std::string& text)
-{
-    const size_t first = text.find_first_not_of(' ');
-    if (first == std::string::npos)
-        return {};
-    return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
-
-bool StartsWith(const std::string& text, const std::string& prefix)
-{
-    return text.compare(0, prefix.size(), prefix) == 0;
-}
-
 // The cells of one line, each padded with blanks (or cut) to its column's width + 2.
 std::string FixedWidthLine(const std::vector<std::string>& cells, const std::vector<size_t>& widths)
 {
@@ -70,14 +57,7 @@ std::string ReportPageWarning(int estimate)
 
 std::string ReportPrintTitle(const std::string& mainCaption)
 {
-    static const std::string product = "Quillon - ";
-    static const std::string ftp = "FTP Get - ";
-    std::string title = StartsWith(mainCaption, product)
-                            ? TrimBlanks(mainCaption.substr(product.size()))
-                            : "Quillon - Unknown File";
-    if (StartsWith(title, ftp))
-        title = TrimBlanks(title.substr(ftp.size()));
-    return title;
+    return PrintTitle(mainCaption, "Quillon - Unknown File");
 }
 
 PrintedPages PaginateReport(const ReportPrintJob& job, const ReportPageLayout& layout)
