@@ -286,6 +286,7 @@ TEST_F(ListPrintWindow, RecordsWarnNumberAndRestore)
     EXPECT_EQ(r.shown()[0].title, "Print Warning");
     EXPECT_EQ(r.shown()[0].buttons, platform::MsgButtons::YesNo);
     EXPECT_EQ(r.shown()[0].icon, platform::MsgIcon::Question);
+    EXPECT_EQ(r.shown()[0].defaultAnswer, platform::MsgAnswer::No);
     EXPECT_FALSE(QFile::exists(pdf));
 
     SelectRecordRows({0, 1, 2, 3, 4, 5, 6, 7, 8, 9});

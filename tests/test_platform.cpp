@@ -3,7 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QApplication>
 #include <QElapsedTimer>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
 #include <QFileInfo>
 #include <QTemporaryDir>
 
@@ -12,6 +16,7 @@
 
 #include "TestSupport.h"
 #include "platform/FileIO.h"
+#include "platform/QtDialogs.h"
 #include "platform/SpecialFolders.h"
 
 namespace quillon::test
@@ -152,6 +157,22 @@ TEST(ScriptedResponder, InputBoxesGiveQueuedTextOrCancel)
 
 // ---------------------------------------------------------------------------------------------
 // ReadWholeFile
+
+// A question about a long job opens with No chosen: Enter answers No.
+TEST(QtDialogs, EnterGivesTheDefaultAnswer)
+{
+    platform::QtDialogs dialogs;
+    for (const auto answer : {platform::MsgAnswer::No, platform::MsgAnswer::Yes}) {
+        QTimer::singleShot(0, [] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            ASSERT_NE(box, nullptr);
+            box->defaultButton()->click();
+        });
+        EXPECT_EQ(dialogs.MsgBoxDefault("Print?", platform::MsgButtons::YesNo,
+                                        platform::MsgIcon::Question, "Print Warning", answer),
+                  answer);
+    }
+}
 
 TEST(ReadWholeFile, ReadsEveryByte)
 {

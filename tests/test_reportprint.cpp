@@ -226,6 +226,7 @@ TEST(ReportPrintWindow, PrintsToPdf)
     EXPECT_EQ(responder.shown()[1].title, "Print Warning");
     EXPECT_EQ(responder.shown()[1].buttons, platform::MsgButtons::YesNo);
     EXPECT_EQ(responder.shown()[1].icon, platform::MsgIcon::Question);
+    EXPECT_EQ(responder.shown()[1].defaultAnswer, platform::MsgAnswer::No);
     EXPECT_FALSE(QFile::exists(refused));
 
     fill(70);

@@ -22,7 +22,19 @@ MsgAnswer FirstButton(MsgButtons buttons)
 MsgAnswer ScriptedResponder::MsgBox(const QString& text, MsgButtons buttons, MsgIcon icon,
                                     const QString& title)
 {
-    shown_.push_back({Shown::Kind::Message, text, title, buttons, icon, {}});
+    return Show(text, buttons, icon, title, std::nullopt);
+}
+
+MsgAnswer ScriptedResponder::MsgBoxDefault(const QString& text, MsgButtons buttons, MsgIcon icon,
+                                           const QString& title, MsgAnswer defaultAnswer)
+{
+    return Show(text, buttons, icon, title, defaultAnswer);
+}
+
+MsgAnswer ScriptedResponder::Show(const QString& text, MsgButtons buttons, MsgIcon icon,
+                                  const QString& title, std::optional<MsgAnswer> defaultAnswer)
+{
+    shown_.push_back({Shown::Kind::Message, text, title, buttons, icon, {}, defaultAnswer});
     if (whileShown) {
         const Shown open = shown_.back();  // the hook may show further boxes
         whileShown(open);
@@ -38,7 +50,8 @@ MsgAnswer ScriptedResponder::MsgBox(const QString& text, MsgButtons buttons, Msg
 
 void ScriptedResponder::MsgBoxWindow(const QString& text, const QString& caption)
 {
-    shown_.push_back({Shown::Kind::Window, text, caption, MsgButtons::OKOnly, MsgIcon::None, {}});
+    shown_.push_back(
+        {Shown::Kind::Window, text, caption, MsgButtons::OKOnly, MsgIcon::None, {}, std::nullopt});
     if (whileShown) {
         const Shown open = shown_.back();
         whileShown(open);
@@ -49,7 +62,7 @@ std::optional<QString> ScriptedResponder::InputBox(const QString& prompt, const 
                                                    const QString& defaultText)
 {
     shown_.push_back({Shown::Kind::Input, prompt, title, MsgButtons::OKCancel, MsgIcon::None,
-                      defaultText});
+                      defaultText, std::nullopt});
     if (inputs_.empty()) {
         ++unanswered_;
         return std::nullopt;

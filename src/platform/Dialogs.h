@@ -54,6 +54,10 @@ public:
     virtual ~Dialogs() = default;
     virtual MsgAnswer MsgBox(const QString& text, MsgButtons buttons, MsgIcon icon,
                              const QString& title) = 0;
+    // The same box with the button of `defaultAnswer` chosen when it opens, so that Enter gives
+    // that answer (No to a question about a long job).
+    virtual MsgAnswer MsgBoxDefault(const QString& text, MsgButtons buttons, MsgIcon icon,
+                                    const QString& title, MsgAnswer defaultAnswer) = 0;
     // No value when the user cancelled.
     virtual std::optional<QString> InputBox(const QString& prompt, const QString& title,
                                             const QString& defaultText) = 0;
@@ -80,6 +84,7 @@ public:
         MsgButtons buttons = MsgButtons::OKOnly;
         MsgIcon icon = MsgIcon::None;
         QString defaultText;
+        std::optional<MsgAnswer> defaultAnswer;  // the button chosen when the box opened
     };
 
     void QueueAnswer(MsgAnswer a) { answers_.push_back(a); }
@@ -95,6 +100,8 @@ public:
 
     MsgAnswer MsgBox(const QString& text, MsgButtons buttons, MsgIcon icon,
                      const QString& title) override;
+    MsgAnswer MsgBoxDefault(const QString& text, MsgButtons buttons, MsgIcon icon,
+                            const QString& title, MsgAnswer defaultAnswer) override;
     std::optional<QString> InputBox(const QString& prompt, const QString& title,
                                     const QString& defaultText) override;
     QStringList FileDialog(const FileDialogRequest& request) override;
@@ -116,6 +123,9 @@ public:
     void Clear();
 
 private:
+    MsgAnswer Show(const QString& text, MsgButtons buttons, MsgIcon icon, const QString& title,
+                   std::optional<MsgAnswer> defaultAnswer);
+
     std::deque<MsgAnswer> answers_;
     std::deque<std::optional<QString>> inputs_;
     std::deque<QStringList> files_;

@@ -35,6 +35,18 @@ void QtDialogs::MsgBoxWindow(const QString& text, const QString& caption)
 MsgAnswer QtDialogs::MsgBox(const QString& text, MsgButtons buttons, MsgIcon icon,
                             const QString& title)
 {
+    return Box(text, buttons, icon, title, std::nullopt);
+}
+
+MsgAnswer QtDialogs::MsgBoxDefault(const QString& text, MsgButtons buttons, MsgIcon icon,
+                                   const QString& title, MsgAnswer defaultAnswer)
+{
+    return Box(text, buttons, icon, title, defaultAnswer);
+}
+
+MsgAnswer QtDialogs::Box(const QString& text, MsgButtons buttons, MsgIcon icon,
+                         const QString& title, std::optional<MsgAnswer> defaultAnswer)
+{
     QMessageBox box(Owner(parent_));
     box.setWindowTitle(title);
     // Texts are written with CR LF line breaks; the box wants plain new lines.
@@ -58,6 +70,16 @@ MsgAnswer QtDialogs::MsgBox(const QString& text, MsgButtons buttons, MsgIcon ico
     case MsgButtons::RetryCancel: set = QMessageBox::Retry | QMessageBox::Cancel; break;
     }
     box.setStandardButtons(set);
+    if (defaultAnswer) {
+        static const std::pair<MsgAnswer, QMessageBox::StandardButton> kButtons[] = {
+            {MsgAnswer::OK, QMessageBox::Ok},       {MsgAnswer::Cancel, QMessageBox::Cancel},
+            {MsgAnswer::Abort, QMessageBox::Abort}, {MsgAnswer::Retry, QMessageBox::Retry},
+            {MsgAnswer::Ignore, QMessageBox::Ignore}, {MsgAnswer::Yes, QMessageBox::Yes},
+            {MsgAnswer::No, QMessageBox::No}};
+        for (const auto& [answer, button] : kButtons)
+            if (answer == *defaultAnswer && (set & button))
+                box.setDefaultButton(button);
+    }
     switch (box.exec()) {
     case QMessageBox::Ok: return MsgAnswer::OK;
     case QMessageBox::Abort: return MsgAnswer::Abort;

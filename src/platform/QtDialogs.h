@@ -14,6 +14,8 @@ public:
 
     MsgAnswer MsgBox(const QString& text, MsgButtons buttons, MsgIcon icon,
                      const QString& title) override;
+    MsgAnswer MsgBoxDefault(const QString& text, MsgButtons buttons, MsgIcon icon,
+                            const QString& title, MsgAnswer defaultAnswer) override;
     std::optional<QString> InputBox(const QString& prompt, const QString& title,
                                     const QString& defaultText) override;
     QStringList FileDialog(const FileDialogRequest& request) override;
@@ -22,6 +24,9 @@ public:
     std::optional<PrintChoice> PrintDialog(const PrintDialogRequest& request) override;
 
 private:
+    MsgAnswer Box(const QString& text, MsgButtons buttons, MsgIcon icon, const QString& title,
+                  std::optional<MsgAnswer> defaultAnswer);
+
     QPointer<QWidget> parent_;
 };
 

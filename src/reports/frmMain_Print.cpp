@@ -90,7 +90,8 @@ void frmMain::PrintListRecords()
     if (count > 10) {
         const QString text = QStringLiteral("You are about to print %1 records.").arg(count)
                              + QChar(13) + QStringLiteral("Is it OK to print that many?");
-        if (dlg.MsgBox(text, MsgButtons::YesNo, MsgIcon::Question, QStringLiteral("Print Warning"))
+        if (dlg.MsgBoxDefault(text, MsgButtons::YesNo, MsgIcon::Question,
+                              QStringLiteral("Print Warning"), MsgAnswer::No)
             != MsgAnswer::Yes)
             return;
     }

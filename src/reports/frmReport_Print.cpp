@@ -69,8 +69,9 @@ void frmReport::mnuFilePrint_Click()
     }
     const int estimate = ReportPageEstimate(printedRows, layout->linesPerPage);
     if (estimate > ReportWarnPages &&
-        dialogs->MsgBox(QString::fromStdString(ReportPageWarning(estimate)), MsgButtons::YesNo,
-                        MsgIcon::Question, QStringLiteral("Print Warning")) != MsgAnswer::Yes)
+        dialogs->MsgBoxDefault(QString::fromStdString(ReportPageWarning(estimate)),
+                               MsgButtons::YesNo, MsgIcon::Question,
+                               QStringLiteral("Print Warning"), MsgAnswer::No) != MsgAnswer::Yes)
         return;
 
     const WaitCursor wait;
