@@ -6,6 +6,7 @@
 set -euo pipefail
 unset QT_QPA_PLATFORM
 bin=$(readlink -f "$1")
+export QUILLON_E2E_LIB="$(dirname "$(readlink -f "$0")")/start_program.sh"
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 user="$scratch/user"
@@ -21,12 +22,13 @@ printf 'MSH|^~\\&|E|6\r' > E.hl7
 before=$(sha256sum * | sort)
 cd "$scratch"
 export QUILLON_HOME="$scratch/home" QUILLON_E2E_BIN="$bin" QUILLON_E2E_USER="$user"
+mkdir -p "$QUILLON_HOME"
 
 xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
   set -u
-  "$QUILLON_E2E_BIN" >/dev/null 2>&1 &
-  pid=$!
-  trap "kill $pid 2>/dev/null" EXIT
+  . "$QUILLON_E2E_LIB"
+  pid=""
+  trap "kill \$pid 2>/dev/null" EXIT
   wait_for() {  # window name pattern
     for _ in $(seq 1 300); do
       found=$(xdotool search --name "$1" 2>/dev/null | head -n1) || true
@@ -35,7 +37,7 @@ xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
     done
     return 1
   }
-  win=$(wait_for "^Quillon\$") || { echo "no main window"; exit 1; }
+  start_program "" "^Quillon\$" || { echo "no main window"; exit 1; }
   eval "$(xdotool getwindowgeometry --shell "$win")"
   xdotool mousemove $((X + 15)) $((Y + 8)) click 1
   sleep 0.5

@@ -1,12 +1,12 @@
 # Sourced by the end-to-end scripts inside their X server.
-# start_program <file> <caption pattern>: starts $QUILLON_E2E_BIN on the file with stderr kept in
+# start_program <file> <caption pattern>: starts $QUILLON_E2E_BIN on the file ("": on none) with stderr kept in
 # $QUILLON_HOME/stderr.txt, and sets pid and win once a window of that caption shows. A program
 # that ends before its window shows without a sanitizer report (the display not ready on a
 # loaded machine) is started once more, after showing what it printed.
 start_program() {
   local tries
   for tries in 1 2; do
-    "$QUILLON_E2E_BIN" "$1" >/dev/null 2>>"$QUILLON_HOME/stderr.txt" &
+    "$QUILLON_E2E_BIN" ${1:+"$1"} >/dev/null 2>>"$QUILLON_HOME/stderr.txt" &
     pid=$!
     win=""
     for _ in $(seq 1 300); do
