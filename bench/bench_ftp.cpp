@@ -1,0 +1,7 @@
+#include <cstdio>
+
+int main()
+{
+    std::puts("not yet");
+    return 0;
+}

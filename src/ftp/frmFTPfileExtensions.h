@@ -1,0 +1,5 @@
+#pragma once
+// The dialog "FTP File Extensions".
+#include <QDialog>
+
+namespace quillon {}

@@ -1,0 +1,4 @@
+#pragma once
+// The FTP client control of the FTP window, over libcurl.
+
+namespace quillon::platform {}

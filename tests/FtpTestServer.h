@@ -1,0 +1,2 @@
+#pragma once
+// A throwaway FTP server for tests.
