@@ -1,8 +1,668 @@
 #include "platform/FtpControl.h"
 
+#include <curl/curl.h>
+#include <poll.h>
+#include <sys/socket.h>
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QSaveFile>
+#include <QStringList>
+#include <QTimeZone>
+#include <QUrl>
+#include <cerrno>
+
 namespace quillon::platform {
 
-FtpControl::FtpControl(QObject* parent) : QObject(parent) {}
-FtpControl::~FtpControl() = default;
+namespace {
+
+void InitCurlOnce()
+{
+    static const bool done = [] { return curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK; }();
+    (void)done;
+}
+
+CURL* Handle(void* p) { return static_cast<CURL*>(p); }
+
+constexpr qint64 kEventIntervalMs = 50;
+
+int MonthNumber(const QString& name)
+{
+    static const char* const months[] = {"jan", "feb", "mar", "apr", "may", "jun",
+                                         "jul", "aug", "sep", "oct", "nov", "dec"};
+    const QString lower = name.toLower();
+    for (int i = 0; i < 12; ++i)
+        if (lower == QLatin1String(months[i])) return i + 1;
+    return 0;
+}
+
+// The path inside a 257 reply: between the first quote and the next lone one ("" is a quote).
+bool ParsePwdReply(const QString& line, QString& path)
+{
+    if (!line.startsWith(QLatin1String("257"))) return false;
+    const qsizetype open = line.indexOf(QLatin1Char('"'));
+    if (open < 0) return false;
+    QString result;
+    for (qsizetype i = open + 1; i < line.size(); ++i) {
+        if (line[i] != QLatin1Char('"')) {
+            result += line[i];
+        } else if (i + 1 < line.size() && line[i + 1] == QLatin1Char('"')) {
+            result += QLatin1Char('"');
+            ++i;
+        } else {
+            path = result;
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+bool ParseMlsdLine(const QString& line, FtpEntry& entry)
+{
+    // The facts carry no blanks; the name is everything after the first blank.
+    const qsizetype blank = line.indexOf(QLatin1Char(' '));
+    if (blank <= 0) return false;
+    const QString name = line.mid(blank + 1);
+    if (name.isEmpty()) return false;
+    FtpEntry e;
+    e.name = name;
+    bool typed = false;
+    for (const QString& fact : line.left(blank).split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+        const qsizetype eq = fact.indexOf(QLatin1Char('='));
+        if (eq <= 0) continue;
+        const QString key = fact.left(eq).toLower();
+        const QString value = fact.mid(eq + 1);
+        if (key == QLatin1String("type")) {
+            const QString type = value.toLower();
+            if (type == QLatin1String("cdir") || type == QLatin1String("pdir")) return false;
+            e.isDirectory = type == QLatin1String("dir");
+            typed = true;
+        } else if (key == QLatin1String("size") || key == QLatin1String("sizd")) {
+            e.size = value.toLongLong();
+        } else if (key == QLatin1String("modify")) {
+            // YYYYMMDDHHMMSS[.sss], always UTC.
+            QDateTime t = QDateTime::fromString(value.left(14), QStringLiteral("yyyyMMddHHmmss"));
+            if (t.isValid()) {
+                t.setTimeZone(QTimeZone::utc());
+                e.modified = t;
+            }
+        }
+    }
+    if (!typed) return false;
+    if (e.isDirectory) e.size = 0;
+    entry = e;
+    return true;
+}
+
+namespace {
+
+// Splits off `count` blank-separated words; `rest` gets what follows the last word's blanks.
+bool Words(const QString& line, int count, QStringList& words, QString& rest)
+{
+    qsizetype i = 0;
+    const qsizetype n = line.size();
+    words.clear();
+    while (static_cast<int>(words.size()) < count) {
+        while (i < n && line[i].isSpace()) ++i;
+        if (i >= n) return false;
+        const qsizetype start = i;
+        while (i < n && !line[i].isSpace()) ++i;
+        words << line.mid(start, i - start);
+    }
+    // Exactly the separating blanks go; a name may hold blanks of its own.
+    while (i < n && line[i].isSpace()) ++i;
+    rest = line.mid(i);
+    return !rest.isEmpty();
+}
+
+bool ParseUnixLine(const QString& line, FtpEntry& entry, const QDate& today)
+{
+    const QChar kind = line[0];
+    if (QStringLiteral("-dlbcps").indexOf(kind) < 0 || line.size() < 10) return false;
+    QStringList w;
+    QString name;
+    // Permissions, links, owner, group, size, month, day, time or year. Listings without a
+    // group have one word less: recognised by the month standing one place earlier.
+    if (!Words(line, 7, w, name)) return false;
+    int sizeAt = 3;
+    if (MonthNumber(w[4]) == 0 || MonthNumber(w[5]) != 0) {
+        if (!Words(line, 8, w, name)) return false;
+        sizeAt = 4;
+    }
+    const int month = MonthNumber(w[sizeAt + 1]);
+    const int day = w[sizeAt + 2].toInt();
+    const QString& timeOrYear = w[sizeAt + 3];
+    if (month == 0 || day == 0) return false;
+    QDateTime t;
+    if (timeOrYear.contains(QLatin1Char(':'))) {
+        // No year: within the last six months, so a date after today belongs to last year.
+        int year = today.year();
+        if (QDate(year, month, day) > today.addDays(1)) --year;
+        const QTime time = QTime::fromString(timeOrYear, QStringLiteral("H:mm"));
+        t = QDateTime(QDate(year, month, day), time.isValid() ? time : QTime(0, 0));
+    } else {
+        t = QDateTime(QDate(timeOrYear.toInt(), month, day), QTime(0, 0));
+    }
+    FtpEntry e;
+    e.isDirectory = kind == QLatin1Char('d');
+    e.size = e.isDirectory ? 0 : w[sizeAt].toLongLong();
+    if (kind == QLatin1Char('l')) {
+        const qsizetype arrow = name.indexOf(QLatin1String(" -> "));
+        if (arrow > 0) name.truncate(arrow);
+    }
+    if (name == QLatin1String(".") || name == QLatin1String("..")) return false;
+    e.name = name;
+    e.modified = t.isValid() ? t : QDateTime();
+    entry = e;
+    return true;
+}
+
+bool ParseDosLine(const QString& line, FtpEntry& entry)
+{
+    // MM-DD-YY  HH:MMAM  <DIR>|size  name
+    QStringList w;
+    QString name;
+    if (!Words(line, 3, w, name)) return false;
+    const QStringList date = w[0].split(QLatin1Char('-'));
+    if (date.size() != 3) return false;
+    int year = date[2].toInt();
+    if (date[2].size() == 2) year += year < 70 ? 2000 : 1900;
+    const QDate d(year, date[0].toInt(), date[1].toInt());
+    if (!d.isValid()) return false;
+    QString clock = w[1].toUpper();
+    QTime time = QTime::fromString(clock, QStringLiteral("hh:mmAP"));
+    if (!time.isValid()) time = QTime::fromString(clock, QStringLiteral("HH:mm"));
+    if (!time.isValid()) return false;
+    FtpEntry e;
+    if (w[2].compare(QLatin1String("<DIR>"), Qt::CaseInsensitive) == 0) {
+        e.isDirectory = true;
+    } else {
+        bool ok = false;
+        e.size = w[2].toLongLong(&ok);
+        if (!ok) return false;
+    }
+    if (name == QLatin1String(".") || name == QLatin1String("..")) return false;
+    e.name = name;
+    e.modified = QDateTime(d, time);
+    entry = e;
+    return true;
+}
+
+}  // namespace
+
+bool ParseListLine(const QString& line, FtpEntry& entry, const QDate& today)
+{
+    if (line.isEmpty()) return false;
+    if (line[0].isDigit()) return ParseDosLine(line, entry);
+    return ParseUnixLine(line, entry, today);
+}
+
+// One libcurl call: what to send, where the data goes, and what came back.
+struct FtpControl::Request {
+    QByteArray url;
+    QList<QByteArray> quote;      // commands sent before the transfer
+    QByteArray customRequest;     // "MLSD" instead of LIST
+    bool body = false;            // a transfer (listing or Get) or an upload
+    bool freshConnection = false;
+    QByteArray* memory = nullptr;  // listing data
+    QIODevice* sink = nullptr;     // Get data
+    QIODevice* source = nullptr;   // Put data
+    qint64 sourceSize = 0;
+    bool progress = false;         // emit Progress
+    bool ascii = false;
+
+    QStringList replies;  // every reply line of the server
+    bool localFailed = false;
+    CURLcode code = CURLE_OK;
+    QElapsedTimer clock;
+    qint64 lastEvent = -kEventIntervalMs;
+};
+
+struct FtpCurlCallbacks {
+    struct Context {
+        FtpControl* control;
+        FtpControl::Request* request;
+    };
+
+    static size_t Header(char* data, size_t size, size_t count, void* user)
+    {
+        auto* rq = static_cast<Context*>(user)->request;
+        QByteArray line(data, static_cast<qsizetype>(size * count));
+        while (line.endsWith('\n') || line.endsWith('\r')) line.chop(1);
+        rq->replies << QString::fromUtf8(line);
+        return size * count;
+    }
+
+    static size_t Write(char* data, size_t size, size_t count, void* user)
+    {
+        auto* rq = static_cast<Context*>(user)->request;
+        const qint64 n = static_cast<qint64>(size * count);
+        if (rq->memory) {
+            rq->memory->append(data, n);
+            return size * count;
+        }
+        if (rq->sink && rq->sink->write(data, n) == n) return size * count;
+        rq->localFailed = true;
+        return 0;
+    }
+
+    static size_t Read(char* buffer, size_t size, size_t count, void* user)
+    {
+        auto* rq = static_cast<Context*>(user)->request;
+        const qint64 n = rq->source->read(buffer, static_cast<qint64>(size * count));
+        if (n < 0) {
+            rq->localFailed = true;
+            return CURL_READFUNC_ABORT;
+        }
+        return static_cast<size_t>(n);
+    }
+
+    static int XferInfo(void* user, curl_off_t dltotal, curl_off_t dlnow, curl_off_t ultotal,
+                        curl_off_t ulnow)
+    {
+        auto* ctx = static_cast<Context*>(user);
+        FtpControl* c = ctx->control;
+        FtpControl::Request* rq = ctx->request;
+        const qint64 now = rq->clock.elapsed();
+        if (now - rq->lastEvent >= kEventIntervalMs) {
+            rq->lastEvent = now;
+            if (rq->progress) {
+                const qint64 done = rq->source ? ulnow : dlnow;
+                const qint64 total = rq->source ? ultotal : dltotal;
+                c->transferRate_ = now > 0 ? done * 1000 / now : 0;
+                const int percent =
+                    total > 0 ? static_cast<int>(qMin<qint64>(100, done * 100 / total)) : 0;
+                emit c->Progress(done, total, c->transferRate_, percent);
+            }
+            if (c->eventHook_) c->eventHook_();
+        }
+        return c->cancelRequested_ ? 1 : 0;
+    }
+};
+
+FtpControl::FtpControl(QObject* parent) : QObject(parent) { InitCurlOnce(); }
+
+FtpControl::~FtpControl() { ResetHandle(); }
+
+void FtpControl::ResetHandle()
+{
+    if (curl_) curl_easy_cleanup(Handle(curl_));
+    curl_ = nullptr;
+    socketMayBeGone_ = false;
+}
+
+int FtpControl::Fail(int code, const QString& text)
+{
+    lastErrorText_ = text;
+    return code;
+}
+
+int FtpControl::Lost(const QString& text)
+{
+    // Forget the dead connection, so the next Connect logs in afresh.
+    connected_ = false;
+    CloseListing();
+    ResetHandle();
+    return Fail(ftp_result::ConnectionLost, text);
+}
+
+QString FtpControl::AbsolutePath(const QString& path) const
+{
+    if (path.startsWith(QLatin1Char('/'))) return path;
+    if (currentDirectory_.endsWith(QLatin1Char('/'))) return currentDirectory_ + path;
+    return currentDirectory_ + QLatin1Char('/') + path;
+}
+
+QByteArray FtpControl::Url(const QString& absolutePath, bool directory) const
+{
+    QString host = host_.trimmed();
+    if (host.contains(QLatin1Char(':')) && !host.startsWith(QLatin1Char('[')))
+        host = QLatin1Char('[') + host + QLatin1Char(']');
+    // "%2F" makes the path absolute rather than relative to the login directory.
+    QByteArray url = "ftp://" + host.toUtf8() + ':' + QByteArray::number(port_) + "/%2F";
+    const QStringList parts = absolutePath.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    for (qsizetype i = 0; i < parts.size(); ++i) {
+        if (i > 0) url += '/';
+        url += QUrl::toPercentEncoding(parts[i]);
+    }
+    if (directory && !parts.isEmpty()) url += '/';
+    return url;
+}
+
+void FtpControl::ApplyConnectionOptions()
+{
+    CURL* c = Handle(curl_);
+    curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(c, CURLOPT_USERNAME, user_.toUtf8().constData());
+    curl_easy_setopt(c, CURLOPT_PASSWORD, password_.toUtf8().constData());
+    const long timeout = timeoutSeconds_ > 0 ? timeoutSeconds_ : DefaultTimeoutSeconds;
+    curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT, timeout);
+    curl_easy_setopt(c, CURLOPT_SERVER_RESPONSE_TIMEOUT, timeout);
+    curl_easy_setopt(c, CURLOPT_FTPPORT, passive_ ? nullptr : "-");
+    curl_easy_setopt(c, CURLOPT_FTP_USE_EPSV, 1L);
+    // Absolute paths on every command: no CWD walk, and nothing depends on the server's own
+    // working directory, which a silent reconnection resets.
+    curl_easy_setopt(c, CURLOPT_FTP_FILEMETHOD, static_cast<long>(CURLFTPMETHOD_NOCWD));
+    curl_easy_setopt(c, CURLOPT_USE_SSL, static_cast<long>(secure_ ? CURLUSESSL_ALL : CURLUSESSL_NONE));
+}
+
+int FtpControl::Perform(Request& rq)
+{
+    if (!curl_) curl_ = curl_easy_init();
+    CURL* c = Handle(curl_);
+    // Reset keeps the cached connection; only the options go.
+    curl_easy_reset(c);
+    ApplyConnectionOptions();
+    FtpCurlCallbacks::Context ctx{this, &rq};
+    char errorBuffer[CURL_ERROR_SIZE] = {};
+    curl_easy_setopt(c, CURLOPT_ERRORBUFFER, errorBuffer);
+    curl_easy_setopt(c, CURLOPT_URL, rq.url.constData());
+    curl_easy_setopt(c, CURLOPT_HEADERFUNCTION, &FtpCurlCallbacks::Header);
+    curl_easy_setopt(c, CURLOPT_HEADERDATA, &ctx);
+    curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, &FtpCurlCallbacks::Write);
+    curl_easy_setopt(c, CURLOPT_WRITEDATA, &ctx);
+    curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, &FtpCurlCallbacks::XferInfo);
+    curl_easy_setopt(c, CURLOPT_XFERINFODATA, &ctx);
+    curl_easy_setopt(c, CURLOPT_FRESH_CONNECT, rq.freshConnection ? 1L : 0L);
+    curl_easy_setopt(c, CURLOPT_TRANSFERTEXT, rq.ascii ? 1L : 0L);
+    curl_slist* quote = nullptr;
+    for (const QByteArray& command : rq.quote) quote = curl_slist_append(quote, command.constData());
+    if (quote) curl_easy_setopt(c, CURLOPT_QUOTE, quote);
+    if (!rq.customRequest.isEmpty())
+        curl_easy_setopt(c, CURLOPT_CUSTOMREQUEST, rq.customRequest.constData());
+    if (rq.source) {
+        curl_easy_setopt(c, CURLOPT_UPLOAD, 1L);
+        curl_easy_setopt(c, CURLOPT_READFUNCTION, &FtpCurlCallbacks::Read);
+        curl_easy_setopt(c, CURLOPT_READDATA, &ctx);
+        curl_easy_setopt(c, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(rq.sourceSize));
+    } else if (!rq.body) {
+        curl_easy_setopt(c, CURLOPT_NOBODY, 1L);
+    }
+
+    busy_ = true;
+    cancelRequested_ = false;
+    rq.clock.start();
+    rq.code = curl_easy_perform(c);
+    busy_ = false;
+    curl_slist_free_all(quote);
+
+    long reply = 0;
+    curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &reply);
+    lastReplyCode_ = static_cast<int>(reply);
+    if (rq.code == CURLE_OK) {
+        socketMayBeGone_ = false;
+        lastErrorText_.clear();
+        return ftp_result::Ok;
+    }
+    // libcurl closes its connection after several failures (a refused quote command among
+    // them); the next call then reconnects, which must not be taken for a lost connection.
+    socketMayBeGone_ = true;
+    QString text = QString::fromUtf8(errorBuffer);
+    if (text.isEmpty()) text = QString::fromUtf8(curl_easy_strerror(rq.code));
+    if (reply >= 400 && !rq.replies.isEmpty()) text = rq.replies.last();
+    lastErrorText_ = text;
+
+    switch (rq.code) {
+    case CURLE_ABORTED_BY_CALLBACK:
+        return ftp_result::Cancelled;
+    case CURLE_LOGIN_DENIED:
+        return reply == 530 ? ftp_result::LoginRefused : ftp_result::LoginRefusedOther;
+    case CURLE_COULDNT_RESOLVE_HOST:
+        return ftp_result::NameNotResolved;
+    case CURLE_WRITE_ERROR:
+    case CURLE_READ_ERROR:
+        return rq.localFailed ? ftp_result::LocalFileError : ftp_result::ExtendedError;
+    case CURLE_COULDNT_CONNECT:
+    case CURLE_OPERATION_TIMEDOUT:
+    case CURLE_RECV_ERROR:
+    case CURLE_SEND_ERROR:
+    case CURLE_GOT_NOTHING:
+    case CURLE_PARTIAL_FILE:
+    case CURLE_WEIRD_SERVER_REPLY:
+    case CURLE_FTP_WEIRD_PASV_REPLY:
+    case CURLE_FTP_WEIRD_227_FORMAT:
+    case CURLE_FTP_CANT_GET_HOST:
+    case CURLE_FTP_ACCEPT_FAILED:
+    case CURLE_FTP_ACCEPT_TIMEOUT:
+    case CURLE_SSL_CONNECT_ERROR:
+    case CURLE_USE_SSL_FAILED:
+    case CURLE_PEER_FAILED_VERIFICATION:
+        // On an established connection these mean it is gone (or useless): report it lost.
+        if (connected_ && rq.code != CURLE_USE_SSL_FAILED) return Lost(text);
+        return rq.code == CURLE_OPERATION_TIMEDOUT ? ftp_result::TimedOut : ftp_result::CannotConnect;
+    default:
+        if (reply == 421) return Lost(text);  // the server is closing the connection
+        return ftp_result::ExtendedError;
+    }
+}
+
+int FtpControl::CheckAlive()
+{
+    if (!connected_) return Fail(ftp_result::NotConnected, QStringLiteral("Not connected."));
+    curl_socket_t s = CURL_SOCKET_BAD;
+    if (curl_) curl_easy_getinfo(Handle(curl_), CURLINFO_ACTIVESOCKET, &s);
+    const QString gone = QStringLiteral("The server closed the connection.");
+    if (s == CURL_SOCKET_BAD) {
+        // Closed by libcurl after a failure (it reconnects by itself), or lost.
+        return socketMayBeGone_ ? ftp_result::Ok : Lost(gone);
+    }
+    pollfd p{s, POLLIN, 0};
+    if (poll(&p, 1, 0) <= 0) return ftp_result::Ok;  // nothing pending: alive
+    if (p.revents & (POLLHUP | POLLERR | POLLNVAL)) return Lost(gone);
+    char byte = 0;
+    const ssize_t n = recv(s, &byte, 1, MSG_PEEK | MSG_DONTWAIT);
+    if (n == 0) return Lost(gone);
+    if (n < 0) return (errno == EAGAIN || errno == EWOULDBLOCK) ? ftp_result::Ok : Lost(gone);
+    // Unasked-for text on an idle plain connection is the server's farewell (421). Under TLS
+    // it may be a session ticket, so only the end of the stream counts there.
+    return secure_ ? ftp_result::Ok : Lost(gone);
+}
+
+int FtpControl::Begin()
+{
+    if (busy_) return Fail(ftp_result::Busy, QStringLiteral("Another FTP command is under way."));
+    return CheckAlive();
+}
+
+int FtpControl::Connect()
+{
+    if (busy_) return Fail(ftp_result::Busy, QStringLiteral("Another FTP command is under way."));
+    if (connected_) return CheckAlive();
+    CloseListing();
+    ResetHandle();
+    listingByList_ = false;
+    if (host_.trimmed().isEmpty())
+        return Fail(ftp_result::NameNotResolved, QStringLiteral("No host name given."));
+    Request rq;
+    rq.url = Url(QStringLiteral("/"), true);
+    rq.freshConnection = true;
+    rq.quote << "PWD";
+    const int r = Perform(rq);
+    if (r != ftp_result::Ok) {
+        ResetHandle();
+        return r;
+    }
+    QString start = QStringLiteral("/");
+    for (const QString& line : rq.replies) ParsePwdReply(line, start);
+    currentDirectory_ = start;
+    connected_ = true;
+    socketMayBeGone_ = false;
+    return ftp_result::Ok;
+}
+
+int FtpControl::Disconnect()
+{
+    if (busy_) return Fail(ftp_result::Busy, QStringLiteral("Another FTP command is under way."));
+    CloseListing();
+    ResetHandle();  // sends QUIT on a live connection
+    connected_ = false;
+    currentDirectory_.clear();
+    return ftp_result::Ok;
+}
+
+int FtpControl::ChangeDirectory(const QString& path)
+{
+    if (int r = Begin(); r != ftp_result::Ok) return r;
+    const QString target = path.trimmed();
+    if (target.isEmpty()) return ftp_result::Ok;
+    Request rq;
+    rq.url = Url(QStringLiteral("/"), true);
+    rq.quote << "CWD " + AbsolutePath(target).toUtf8() << "PWD";
+    const int r = Perform(rq);
+    if (r == ftp_result::ExtendedError && lastReplyCode_ >= 500) return ftp_result::AccessDenied;
+    if (r != ftp_result::Ok) return r;
+    for (const QString& line : rq.replies) ParsePwdReply(line, currentDirectory_);
+    return ftp_result::Ok;
+}
+
+int FtpControl::OpenListing(const QString& path)
+{
+    CloseListing();
+    if (int r = Begin(); r != ftp_result::Ok) return r;
+    const QString dir = path.trimmed().isEmpty() ? currentDirectory_ : AbsolutePath(path.trimmed());
+    QByteArray data;
+    int r = ftp_result::ExtendedError;
+    if (!listingByList_) {
+        Request rq;
+        rq.url = Url(dir, true);
+        rq.customRequest = "MLSD";
+        rq.body = true;
+        rq.memory = &data;
+        r = Perform(rq);
+        // 500-504: the server does not know MLSD; anything else is the answer.
+        if (r == ftp_result::ExtendedError && lastReplyCode_ >= 500 && lastReplyCode_ <= 504)
+            listingByList_ = true;
+        else if (r != ftp_result::Ok)
+            return r;
+    }
+    if (listingByList_) {
+        data.clear();
+        Request rq;
+        rq.url = Url(dir, true);
+        rq.body = true;
+        rq.memory = &data;
+        r = Perform(rq);
+        if (r != ftp_result::Ok) return r;
+    }
+    const QDate today = QDate::currentDate();
+    for (QByteArray line : data.split('\n')) {
+        if (line.endsWith('\r')) line.chop(1);
+        if (line.isEmpty()) continue;
+        FtpEntry e;
+        const QString text = QString::fromUtf8(line);
+        if (listingByList_ ? ParseListLine(text, e, today) : ParseMlsdLine(text, e))
+            listing_.push_back(std::move(e));
+    }
+    return ftp_result::Ok;
+}
+
+int FtpControl::ReadNextEntry(FtpEntry& entry)
+{
+    if (listingNext_ >= listing_.size()) return ftp_result::NoMoreEntries;
+    entry = listing_[listingNext_++];
+    return ftp_result::Ok;
+}
+
+void FtpControl::CloseListing()
+{
+    listing_.clear();
+    listingNext_ = 0;
+}
+
+int FtpControl::Get(const QString& localPath, const QString& remotePath)
+{
+    bytesTransferred_ = 0;
+    transferRate_ = 0;
+    if (int r = Begin(); r != ftp_result::Ok) return r;
+    Request rq;
+    rq.url = Url(AbsolutePath(remotePath), false);
+    rq.body = true;
+    rq.progress = true;
+    rq.ascii = transferType_ == ftp_type::Ascii;
+
+    // Replacing goes through a save file, so a failed Get leaves the old file untouched;
+    // appending cuts the file back to its old length.
+    QSaveFile replace(localPath);
+    QFile append(localPath);
+    qint64 oldSize = 0;
+    if (localAppend_) {
+        if (!append.open(QIODevice::WriteOnly | QIODevice::Append))
+            return Fail(ftp_result::LocalFileError, append.errorString());
+        oldSize = append.size();
+        rq.sink = &append;
+    } else {
+        replace.setDirectWriteFallback(false);
+        if (!replace.open(QIODevice::WriteOnly))
+            return Fail(ftp_result::LocalFileError, replace.errorString());
+        rq.sink = &replace;
+    }
+    int r = Perform(rq);
+    curl_off_t bytes = 0;
+    curl_easy_getinfo(Handle(curl_), CURLINFO_SIZE_DOWNLOAD_T, &bytes);
+    if (r == ftp_result::Ok) {
+        const bool written = localAppend_ ? append.flush() : replace.commit();
+        if (!written) r = Fail(ftp_result::LocalFileError, rq.sink->errorString());
+    }
+    if (r != ftp_result::Ok) {
+        if (localAppend_) {
+            append.close();
+            append.resize(oldSize);
+        } else {
+            replace.cancelWriting();
+        }
+        return r;
+    }
+    bytesTransferred_ = bytes;
+    const qint64 ms = rq.clock.elapsed();
+    transferRate_ = ms > 0 ? bytes * 1000 / ms : bytes;
+    emit Progress(bytes, bytes, transferRate_, 100);
+    return ftp_result::Ok;
+}
+
+int FtpControl::Put(const QString& localPath, const QString& remotePath)
+{
+    bytesTransferred_ = 0;
+    transferRate_ = 0;
+    if (int r = Begin(); r != ftp_result::Ok) return r;
+    QFile source(localPath);
+    if (!source.open(QIODevice::ReadOnly))
+        return Fail(ftp_result::LocalFileError, source.errorString());
+    Request rq;
+    rq.url = Url(AbsolutePath(remotePath), false);
+    rq.source = &source;
+    rq.sourceSize = source.size();
+    rq.progress = true;
+    rq.ascii = transferType_ == ftp_type::Ascii;
+    const int r = Perform(rq);
+    if (r != ftp_result::Ok) return r;
+    curl_off_t bytes = 0;
+    curl_easy_getinfo(Handle(curl_), CURLINFO_SIZE_UPLOAD_T, &bytes);
+    bytesTransferred_ = bytes;
+    const qint64 ms = rq.clock.elapsed();
+    transferRate_ = ms > 0 ? bytes * 1000 / ms : bytes;
+    emit Progress(bytes, bytes, transferRate_, 100);
+    return ftp_result::Ok;
+}
+
+int FtpControl::Delete(const QString& name)
+{
+    if (int r = Begin(); r != ftp_result::Ok) return r;
+    Request rq;
+    rq.url = Url(QStringLiteral("/"), true);
+    rq.quote << "DELE " + AbsolutePath(name).toUtf8();
+    return Perform(rq);
+}
+
+int FtpControl::Rename(const QString& oldName, const QString& newName)
+{
+    if (int r = Begin(); r != ftp_result::Ok) return r;
+    Request rq;
+    rq.url = Url(QStringLiteral("/"), true);
+    rq.quote << "RNFR " + AbsolutePath(oldName).toUtf8() << "RNTO " + AbsolutePath(newName).toUtf8();
+    return Perform(rq);
+}
 
 }  // namespace quillon::platform

@@ -147,7 +147,9 @@ signals:
 private:
     struct Request;
     int Perform(Request& request);
+    int Begin();
     int CheckAlive();
+    int Lost(const QString& text);
     QString AbsolutePath(const QString& path) const;
     QByteArray Url(const QString& absolutePath, bool directory) const;
     void ApplyConnectionOptions();
@@ -169,6 +171,7 @@ private:
 
     bool connected_ = false;
     bool socketMayBeGone_ = false;  // libcurl may have closed its connection after a failure
+    bool listingByList_ = false;    // the server refused MLSD: list with LIST
     QString currentDirectory_;
     QString lastErrorText_;
     int lastReplyCode_ = 0;
