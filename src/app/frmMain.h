@@ -677,6 +677,8 @@ private:
 
     // Report sort (reports/TreeSort.*, reports/frmReportSort.*).
 
+    // FTP window and commands (ftp/frmMain_FTP.cpp).
+
     // Printing of the record, segment and field lists (reports/frmMain_Print.cpp).
     void PrintListRecords();
     void PrintLstSegments();

@@ -15,7 +15,6 @@ void frmMain::mnuEditFindInFieldList_Click()
 }
 
 // Sources and transfers.
-void frmMain::mnuFTPSend_Click() {}
 void frmMain::mnuOpenFromEnsemble_Click() {}
 void frmMain::mnuFileOpenCerner_Click() {}
 

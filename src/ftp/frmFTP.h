@@ -1,0 +1,5 @@
+#pragma once
+// The FTP window.
+#include <QDialog>
+
+namespace quillon {}

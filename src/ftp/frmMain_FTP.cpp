@@ -1,0 +1,8 @@
+// The main window's FTP commands.
+#include "app/frmMain.h"
+
+namespace quillon {
+
+void frmMain::mnuFTPSend_Click() {}
+
+}  // namespace quillon
