@@ -12,7 +12,7 @@ packages=(cmake g++ make pkg-config qt6-base-dev libqt6sql6-odbc libqt6sql6-sqli
   libgtest-dev libcurl4-openssl-dev libzip-dev zip unzip gzip ncompress python3-pyftpdlib
   unixodbc unixodbc-dev odbc-postgresql libsqliteodbc postgresql sqlite3 xvfb xauth xdotool openbox
   x11-utils xclip imagemagick poppler-utils fonts-dejavu-core xdg-utils iputils-ping
-  libreoffice-writer-nogui)
+  libreoffice-writer-nogui qtkeychain-qt6-dev)
 
 install_missing() {
   local missing=()
