@@ -52,7 +52,9 @@ inline constexpr int Binary = 2;
 struct FtpEntry {
     QString name;
     int64_t size = 0;
-    QDateTime modified;  // invalid when the server sent no time
+    // UTC; invalid when the server sent no time. LIST lines carry no zone: their times are
+    // taken as UTC, which is what Unix servers show by default.
+    QDateTime modified;
     bool isDirectory = false;
 };
 
