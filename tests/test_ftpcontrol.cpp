@@ -239,8 +239,10 @@ TEST_F(FtpControlTest, PutStoresExactBytes)
     ASSERT_EQ(ConnectAs(), ftp_result::Ok);
     ASSERT_EQ(ftp.ChangeDirectory(QStringLiteral("/in")), ftp_result::Ok);
     ftp.setTransferType(ftp_type::Binary);
-    for (const char* remote : {"new file.hl7", "/in/new file.hl7"}) {  // relative, then overwrite
+    // Relative in passive mode, then an overwrite by absolute path in active mode.
+    for (const auto& [remote, passive] : {std::pair{"new file.hl7", true}, std::pair{"/in/new file.hl7", false}}) {
         SCOPED_TRACE(remote);
+        ftp.setPassive(passive);
         ASSERT_EQ(ftp.Put(source, QString::fromUtf8(remote)), ftp_result::Ok) << ftp.LastErrorText().toStdString();
         EXPECT_EQ(server.ReadFile(QStringLiteral("in/new file.hl7")), bytes);
         EXPECT_EQ(ftp.BytesTransferred(), bytes.size());
