@@ -30,8 +30,24 @@ xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
     xdotool mousemove $((PX + 188)) $((PY + 117)) click 1; sleep 0.2
     xdotool key ctrl+a; xdotool type --delay 10 "$1"
     xdotool mousemove $((PX + 201)) $((PY + 158)) click 1
-    for _ in $(seq 1 50); do [ -s "$1" ] && break; sleep 0.1; done
-    sleep 0.5
+    wait_written "$1"
+  }
+  # Waits until the file exists and has stopped growing (a slow build writes it slowly).
+  wait_written() {
+    local last=-1 size
+    for _ in $(seq 1 100); do
+      size=$(stat -c %s "$1" 2>/dev/null || echo -1)
+      [ "$size" -gt 0 ] && [ "$size" = "$last" ] && return 0
+      last=$size; sleep 0.3
+    done
+  }
+  # Waits until no visible window of that caption is left.
+  wait_gone() {
+    for _ in $(seq 1 100); do
+      [ -z "$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n1)" ] && return 0
+      sleep 0.1
+    done
+    return 1
   }
   . "$QUILLON_E2E_LIB"
   pid=""
@@ -68,13 +84,15 @@ xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
   [ -n "$(wait_window "^Export to Delimited File\$")" ] || fail "no save dialog for the export"
   sleep 0.5
   xdotool type --delay 10 "$QUILLON_E2E_OUT/report.csv"; xdotool key Return
-  for _ in $(seq 1 50); do [ -s "$QUILLON_E2E_OUT/report.csv" ] && break; sleep 0.1; done
-  sleep 0.5
+  wait_written "$QUILLON_E2E_OUT/report.csv"
+  wait_gone "^Export Report\$" || fail "the export window stayed open"
 
   # File > Print... of the report window (Ctrl+P).
   xdotool windowfocus --sync $rep; xdotool key ctrl+p
   print_to "$QUILLON_E2E_OUT/report.pdf"
-  xdotool windowfocus --sync $rep; xdotool key Escape; sleep 0.5
+  wait_gone "^Print\$" || fail "the print dialog stayed open"
+  xdotool windowfocus --sync $rep; xdotool key Escape
+  wait_gone "^Report Writer\$" || fail "the report window stayed open"
 
   # Records 1 and 3 selected, then the toolbar'"'"'s Print button (the dialog opens on Selection).
   xdotool windowfocus --sync $win
@@ -83,11 +101,16 @@ xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
   sleep 0.3
   xdotool mousemove $((X + 171)) $((Y + 33)) click 1
   print_to "$QUILLON_E2E_OUT/records.pdf"
+  wait_gone "^Print\$" || fail "the print dialog stayed open"
 
-  # File > Exit.
-  xdotool windowfocus --sync $win
-  xdotool key alt+f; sleep 0.4; xdotool key x
-  for _ in $(seq 1 100); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done
+  # File > Exit (once more when a slow build missed the keys).
+  for _ in 1 2 3; do
+    xdotool windowfocus --sync $win
+    xdotool key alt+f; sleep 0.8; xdotool key x
+    for _ in $(seq 1 100); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done
+    kill -0 $pid 2>/dev/null || break
+    xdotool key Escape
+  done
   if kill -0 $pid 2>/dev/null; then fail "still running after File > Exit"; fi
 '
 out="$scratch/out"
