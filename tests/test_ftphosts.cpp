@@ -92,7 +92,8 @@ TEST_F(FtpSettingsTest, HostsTakeTheFirstFreeOfTenSlots)
         {"free slot reused", {"zeta", "", "alpha"}, "Mid", {"zeta", "Mid", "alpha"},
          {"alpha", "Mid", "zeta"}},
         {"known host", {"ftp.a", "", "ftp.b"}, "ftp.b", {"ftp.a", "", "ftp.b"}, {"ftp.a", "ftp.b"}},
-        {"letter case makes a new host", {"ftp.a"}, "FTP.A", {"ftp.a", "FTP.A"}, {"FTP.A", "ftp.a"}},
+        {"letter case makes a new host", {"ftp.a"}, "FTP.A", {"ftp.a", "FTP.A"},
+         {"FTP.A", "ftp.a"}},
         {"eleventh refused", ten, "new.host", ten, sortedTen},
     };
     for (const Case& c : cases) {
@@ -226,15 +227,15 @@ TEST_F(FtpSettingsTest, WithoutAKeyringServiceThePasswordGoesToTheFile)
     // No session bus: the keyring cannot answer.
     const QByteArray bus = qgetenv("DBUS_SESSION_BUS_ADDRESS");
     qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/quillon-test-bus");
-    FtpPasswords passwords(store, std::make_unique<KeyringPasswordStore>());
+    const std::unique_ptr<FtpPasswordStore> passwords = DesktopFtpPasswords(store);
     QElapsedTimer clock;
     clock.start();
-    EXPECT_TRUE(passwords.Write(QStringLiteral("k.host"), QStringLiteral("pw")));
-    EXPECT_EQ(passwords.Read(QStringLiteral("k.host")), QStringLiteral("pw"));
+    EXPECT_TRUE(passwords->Write(QStringLiteral("k.host"), QStringLiteral("pw")));
+    EXPECT_EQ(passwords->Read(QStringLiteral("k.host")), QStringLiteral("pw"));
     EXPECT_EQ(Stored(QStringLiteral("k.host:Password")), QStringLiteral("pw"));
     EXPECT_EQ(FileMode(), kOwnerOnly);
-    passwords.Remove(QStringLiteral("k.host"));
-    EXPECT_EQ(passwords.Read(QStringLiteral("k.host")), std::nullopt);
+    passwords->Remove(QStringLiteral("k.host"));
+    EXPECT_EQ(passwords->Read(QStringLiteral("k.host")), std::nullopt);
     EXPECT_LT(clock.elapsed(), 8000);
     if (bus.isNull())
         qunsetenv("DBUS_SESSION_BUS_ADDRESS");
@@ -287,7 +288,8 @@ TEST_F(FtpSettingsTest, DeleteAsksThenRemovesTheHostButItsPasswordMark)
             EXPECT_EQ(dlg.shown()[0].icon, MsgIcon::Question);
         }
         EXPECT_EQ(s.HostList, c.removed ? QStringList{"a"} : (QStringList{"[b]", "a"}));
-        EXPECT_EQ(hosts.Slots().mid(0, 2), c.removed ? (QStringList{"a", ""}) : (QStringList{"a", "[b]"}));
+        EXPECT_EQ(hosts.Slots().mid(0, 2),
+                  c.removed ? (QStringList{"a", ""}) : (QStringList{"a", "[b]"}));
         for (const QString& suffix : suffixes)
             EXPECT_EQ(Stored(QStringLiteral("[b]") + suffix) == QStringLiteral("<none>"), c.removed)
                 << suffix.toStdString();
@@ -455,7 +457,8 @@ TEST_F(FtpTypesDialog, OpensWithTheTypesOrTheSuggestedOnesAndCancelWritesNothing
     EXPECT_EQ(Rows(*w), (QStringList{".*", ".dat", ".txt"}));
     EXPECT_EQ(w->lblDefaultExtension->text(), QStringLiteral(".dat"));
     EXPECT_TRUE(w->cmdDelete->isEnabled() && w->cmdSetDefault->isEnabled());
-    EXPECT_TRUE(w->lblDesc->text().contains(QStringLiteral("filename listbox.  Examples are .txt")));
+    EXPECT_TRUE(
+        w->lblDesc->text().contains(QStringLiteral("filename listbox.  Examples are .txt")));
     w->cmdCancel->click();
     EXPECT_EQ(w->result(), QDialog::Rejected);
     EXPECT_TRUE(types.FtpDefaultExtension.isEmpty());
@@ -476,7 +479,8 @@ TEST_F(FtpTypesDialog, AddRefusesAnEleventhAndExactTwins)
     const QString tenOnly = QStringLiteral(
         "Only ten extensions are allowed in the list.  Please remove an extension before adding "
         "another.");
-    const QString twin = QStringLiteral("That extension already exists in the file extension list.");
+    const QString twin =
+        QStringLiteral("That extension already exists in the file extension list.");
     QStringList ten;
     for (int i = 0; i < 10; ++i)
         ten << QStringLiteral(".%1").arg(i);
@@ -504,7 +508,8 @@ TEST_F(FtpTypesDialog, AddRefusesAnEleventhAndExactTwins)
         std::vector<platform::ScriptedResponder::Shown> boxes = dlg.shown();
         if (c.list.size() < 10) {
             ASSERT_FALSE(boxes.empty());
-            EXPECT_EQ(boxes.front().text, QStringLiteral("Enter new file extension for FTP files:"));
+            EXPECT_EQ(boxes.front().text,
+                      QStringLiteral("Enter new file extension for FTP files:"));
             EXPECT_EQ(boxes.front().title, QStringLiteral("Add Extension"));
             boxes.erase(boxes.begin());
         }

@@ -147,6 +147,11 @@ void FtpPasswords::Remove(const QString& host)
         keyring_->Remove(host);
 }
 
+std::unique_ptr<FtpPasswordStore> DesktopFtpPasswords(platform::SettingsStore& store)
+{
+    return std::make_unique<FtpPasswords>(store, std::make_unique<KeyringPasswordStore>());
+}
+
 QString FtpHosts::Value(const QString& host, const char* suffix) const
 {
     return store_.Get(kSettingsApp, host + QLatin1String(suffix), kKey0);
@@ -175,7 +180,9 @@ void FtpHosts::LoadFTPHostNames(FtpLoginControls& c) const
 void FtpHosts::LoadUserName(FtpLoginControls& c, const QString& host)
 {
     // The window writes only "0" and "1"; anything else reads as unticked.
-    const auto box = [&](const char* suffix) { return Value(host, suffix) == QLatin1String("1") ? 1 : 0; };
+    const auto box = [&](const char* suffix) {
+        return Value(host, suffix) == QLatin1String("1") ? 1 : 0;
+    };
     c.UserName = Value(host, ":UserName");
     c.Password = passwords_.Read(host).value_or(QString());
     c.InitialDirectory = Value(host, ":InitialDirectory");

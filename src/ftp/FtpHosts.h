@@ -71,6 +71,9 @@ private:
     std::unique_ptr<FtpPasswordStore> keyring_;
 };
 
+// The program's passwords: the desktop's keyring, else the settings file.
+std::unique_ptr<FtpPasswordStore> DesktopFtpPasswords(platform::SettingsStore& store);
+
 // The FTP window's login controls as values, starting at their design states.
 struct FtpLoginControls {
     static inline const QString kNoDirectory = QStringLiteral("Directories:");

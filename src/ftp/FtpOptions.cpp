@@ -34,7 +34,8 @@ FtpTransferOptions LoadTransferOptions(const platform::SettingsStore& store)
         ReadMark(store, QStringLiteral("DownloadUsingBinaryMode"), o.DownloadUsingBinaryMode);
     o.DownloadUsingASCIIMode =
         ReadMark(store, QStringLiteral("DownloadUsingASCIIMode"), o.DownloadUsingASCIIMode);
-    o.IfFileExistsAppend = ReadMark(store, QStringLiteral("IfFileExistsAppend"), o.IfFileExistsAppend);
+    o.IfFileExistsAppend =
+        ReadMark(store, QStringLiteral("IfFileExistsAppend"), o.IfFileExistsAppend);
     o.IfFileExistsOverwrite =
         ReadMark(store, QStringLiteral("IfFileExistsOverwrite"), o.IfFileExistsOverwrite);
     return o;
@@ -62,8 +63,9 @@ FtpColumns LoadColumnLayout(const platform::SettingsStore& store, const FtpColum
     for (int i = 0; i < 3; ++i) {
         const QString n = QString::number(i + 1);
         bool ok = false;
-        const int position =
-            store.Get(kSettingsApp, kFtpSettings, QStringLiteral("Col") + n, n).trimmed().toInt(&ok);
+        const int position = store.Get(kSettingsApp, kFtpSettings, QStringLiteral("Col") + n, n)
+                                 .trimmed()
+                                 .toInt(&ok);
         if (!ok || position < 1 || position > 3 || taken[position - 1])
             positionsSound = false;
         else
