@@ -678,6 +678,22 @@ private:
     // Report sort (reports/TreeSort.*, reports/frmReportSort.*).
 
     // FTP window and commands (ftp/frmMain_FTP.cpp).
+public:
+    // True when the FTP window was left without a download to load.
+    bool FtpCancelled = true;
+    // The FTP window while it is loaded; between commands it stays hidden with its connection.
+    QPointer<QDialog> FtpWindow;
+    void FtpGet();
+    // Shows the FTP window modally in Put or Get mode, loading it first when needed.
+    void ShowFtpWindow(bool put);
+    // Loads what FTP Get left in Files2LoadFolder (comes with the loading of downloads).
+    void LoadFtpDownloads();
+    // Writes the records to the Put hand-over file (comes with the upload).
+    void WriteFtpPutFile(const QString& path);
+    // Sets FtpGetCommand while the window is built, as a member initializer after it.
+    bool InstallFtpCommands();
+    bool ftpCommandsInstalled_ = InstallFtpCommands();
+private:
 
     // Printing of the record, segment and field lists (reports/frmMain_Print.cpp).
     void PrintListRecords();

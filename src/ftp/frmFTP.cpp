@@ -1,1 +1,992 @@
 #include "ftp/frmFTP.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QVBoxLayout>
+
+#include "app/AppState.h"
+#include "app/WindowUtility.h"
+#include "ftp/frmFTPfileExtensions.h"
+#include "platform/Dialogs.h"
+#include "reports/TreeSort.h"
+
+namespace quillon {
+
+using platform::MsgAnswer;
+using platform::MsgButtons;
+using platform::MsgIcon;
+namespace ftp_result = platform::ftp_result;
+
+namespace {
+
+const QString kNotConnected = QStringLiteral("Not Connected");
+const QString kReconnectQuestion = QStringLiteral("\r\n\r\nDo you want to reconnect to the server?");
+const QString kServerClosed =
+    QStringLiteral("The server has closed the connection, probably due to your session timing out.");
+const QString kConnectionClosed =
+    QStringLiteral("The connection has closed, probably due to your session timing out.");
+
+// The leading number of a text as the classic Val reads it: blanks skipped, digits taken.
+int LeadingNumber(const QString& text)
+{
+    const QString t = text.trimmed();
+    qsizetype end = 0;
+    while (end < t.size() && t[end].isDigit() && end < 9) ++end;
+    return end == 0 ? 0 : t.left(end).toInt();
+}
+
+}  // namespace
+
+QString ProposeRemoteName(const QString& mainCaption)
+{
+    QString caption = mainCaption;
+    const qsizetype filtered = caption.indexOf(QLatin1String(" - filtered"));
+    if (filtered >= 0) caption = caption.left(filtered);
+    QString proposal;
+    if (!caption.contains(QLatin1String("data pasted from clipboard"))
+        && caption != QLatin1String("Quillon")) {
+        QChar separator;
+        if (caption.contains(QLatin1Char('\\'))) separator = QLatin1Char('\\');
+        if (caption.contains(QLatin1Char('/'))) separator = QLatin1Char('/');
+        proposal = separator.isNull() ? caption : caption.mid(caption.lastIndexOf(separator) + 1);
+    }
+    return proposal.isEmpty() ? QStringLiteral("new_file") : proposal;
+}
+
+FtpHostPort SplitHostPort(const QString& hostText)
+{
+    FtpHostPort hp;
+    const qsizetype colon = hostText.indexOf(QLatin1Char(':'));
+    if (colon < 0) {
+        hp.host = hostText;
+        return hp;
+    }
+    hp.host = hostText.left(colon);
+    hp.port = LeadingNumber(hostText.mid(colon + 1));
+    hp.portGiven = true;
+    return hp;
+}
+
+QString FormatFileSize(qint64 size, const QLocale& locale)
+{
+    // "#,###": a zero shows no digit at all.
+    return size == 0 ? QString() : locale.toString(size);
+}
+
+QString FormatModified(const QDateTime& modified, const QLocale& locale)
+{
+    if (!modified.isValid()) return QString();
+    return modified.toLocalTime().toString(locale.dateFormat(QLocale::ShortFormat)
+                                           + QStringLiteral(" hh:mm:ss"));
+}
+
+// While a control call runs the window takes no commands; the control's event hook keeps the
+// window drawn and lets the close box cancel the call.
+class frmFTP::BusyCall {
+public:
+    explicit BusyCall(frmFTP& w) : w_(w)
+    {
+        if (w_.busy_++ == 0) {
+            w_.body_->setEnabled(false);
+            w_.menuBar_->setEnabled(false);
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+        }
+    }
+    ~BusyCall()
+    {
+        if (--w_.busy_ == 0) {
+            w_.body_->setEnabled(true);
+            w_.menuBar_->setEnabled(true);
+            QApplication::restoreOverrideCursor();
+        }
+    }
+    BusyCall(const BusyCall&) = delete;
+    BusyCall& operator=(const BusyCall&) = delete;
+
+private:
+    frmFTP& w_;
+};
+
+frmFTP::frmFTP(AppState& state, platform::Dialogs& dialogs, bool& ftpCancelled,
+               std::unique_ptr<FtpPasswordStore> keyring, QWidget* parent)
+    : QDialog(parent), st(state), dlg(dialogs), FtpCancelled(ftpCancelled)
+{
+    passwords_ = std::make_unique<FtpPasswords>(st.settings, std::move(keyring));
+    hosts_ = std::make_unique<FtpHosts>(st.settings, *passwords_);
+    FileTransfer1.setEventHook([] { QCoreApplication::processEvents(); });
+
+    menuBar_ = new QMenuBar(this);
+    mnufile = menuBar_->addMenu(QStringLiteral("File"));
+    mnuFileDisconnect = mnufile->addAction(QStringLiteral("Disconnect"));
+    mnufile->addSeparator();
+    mnuFileViewFileInQuillon = mnufile->addAction(QStringLiteral("View File in Quillon"));
+    mnuFileGetFile = mnufile->addAction(QStringLiteral("Get File"));
+    mnuViewFileInEditor = mnufile->addAction(QStringLiteral("View File in Editor"));
+    mnufile->addSeparator();
+    mnuFileRefreshFileList = mnufile->addAction(QStringLiteral("Refresh File List"));
+    mnufile->addSeparator();
+    mnuFileExit = mnufile->addAction(QStringLiteral("Exit"));
+    mnuOptions = menuBar_->addMenu(QStringLiteral("Options"));
+    mnuOptionsDefineFileExtensions =
+        mnuOptions->addAction(QStringLiteral("Define File Types (extensions)..."));
+    mnuOptions->addSeparator();
+    mnuOptionsDownloadUsingASCIIMode = mnuOptions->addAction(QStringLiteral("Download Using ASCII Mode"));
+    mnuOptionsDownloadUsingBinaryMode =
+        mnuOptions->addAction(QStringLiteral("Download Using Binary Mode"));
+    mnuOptions->addSeparator();
+    mnuOptionsIfFileExists = mnuOptions->addMenu(QStringLiteral("If File Exists [overwrite]"));
+    mnuOptionsIfFileExistsOverwrite = mnuOptionsIfFileExists->addAction(QStringLiteral("Overwrite"));
+    mnuOptionsIfFileExistsAppend = mnuOptionsIfFileExists->addAction(QStringLiteral("Append"));
+    mnuOptions->addSeparator();
+    mnuOptionsSetCurrentDirAsDefaultDir =
+        mnuOptions->addAction(QStringLiteral("Set Current Directory as Default Directory"));
+    for (QAction* a : {mnuOptionsDownloadUsingASCIIMode, mnuOptionsDownloadUsingBinaryMode,
+                       mnuOptionsIfFileExistsOverwrite, mnuOptionsIfFileExistsAppend})
+        a->setCheckable(true);
+    mnuLabelDirectoryPopup = new QMenu(this);
+    mnuSetInitialDirectory = mnuLabelDirectoryPopup->addAction(
+        QStringLiteral("Set the directory as the Initial Directory for this host"));
+
+    body_ = new QWidget(this);
+    fraFTPConnect = new QGroupBox(QStringLiteral("FTP Server "), body_);
+    cboHostNames = new QComboBox(fraFTPConnect);
+    cboHostNames->setEditable(true);
+    cboHostNames->setInsertPolicy(QComboBox::NoInsert);
+    txtUserName = new QLineEdit(fraFTPConnect);
+    txtPassword = new QLineEdit(fraFTPConnect);
+    txtPassword->setEchoMode(QLineEdit::Password);
+    txtInitialDirectory = new QLineEdit(fraFTPConnect);
+    chkPassive = new QCheckBox(QStringLiteral("Passive FTP syntax"), fraFTPConnect);
+    chkUseSSL = new QCheckBox(QStringLiteral("Use SSL"), fraFTPConnect);
+    txtSSL = new QLineEdit(fraFTPConnect);
+    chkAutoConnectToHost = new QCheckBox(
+        QStringLiteral("Auto-Connect to Host (connect when server is selected from list)"), fraFTPConnect);
+    chkOverRideAutoConnect = new QCheckBox(
+        QStringLiteral("Do not auto-connect even if server is configured to auto-connect"), fraFTPConnect);
+    chkDisconnect = new QCheckBox(QStringLiteral("Disconnect after FTPing the file."), fraFTPConnect);
+    chkSavePassword = new QCheckBox(QStringLiteral("Save Host Password"), fraFTPConnect);
+    cmdConnect = new QPushButton(QStringLiteral("&Connect"), fraFTPConnect);
+    cmdCommand[0] = new QPushButton(QStringLiteral("&Save"), fraFTPConnect);
+    cmdCommand[1] = new QPushButton(QStringLiteral("Delete"), fraFTPConnect);
+    cmdSetInitialDir = new QPushButton(QStringLiteral("Set Dir as Default ->"), fraFTPConnect);
+    const FtpLoginControls design;
+    chkPassive->setChecked(design.Passive != 0);
+    chkAutoConnectToHost->setChecked(design.AutoConnectToHost != 0);
+    chkDisconnect->setChecked(design.Disconnect != 0);
+    chkSavePassword->setChecked(design.SavePassword != 0);
+
+    auto* login = new QGridLayout(fraFTPConnect);
+    int row = 0;
+    auto addRow = [&](const char* label, QWidget* w) {
+        login->addWidget(new QLabel(QString::fromLatin1(label), fraFTPConnect), row, 0);
+        login->addWidget(w, row++, 1, 1, 2);
+    };
+    addRow("Server Name / IP:", cboHostNames);
+    addRow("User Name:", txtUserName);
+    addRow("Password:", txtPassword);
+    login->addWidget(cmdSetInitialDir, row, 0);
+    addRow("Default Directory:", txtInitialDirectory);
+    for (QWidget* w : std::initializer_list<QWidget*>{chkPassive, chkAutoConnectToHost,
+                                                      chkOverRideAutoConnect, chkDisconnect,
+                                                      chkSavePassword})
+        login->addWidget(w, row++, 0, 1, 3);
+    login->addWidget(chkUseSSL, row, 0);
+    login->addWidget(txtSSL, row++, 1);
+    auto* loginButtons = new QHBoxLayout;
+    loginButtons->addWidget(cmdConnect);
+    loginButtons->addWidget(cmdCommand[0]);
+    loginButtons->addWidget(cmdCommand[1]);
+    login->addLayout(loginButtons, row, 0, 1, 3);
+
+    lblDirectory = new QLabel(FtpLoginControls::kNoDirectory, body_);
+    lstDirectoryList = new QListWidget(body_);
+    lvFileList = new QTreeWidget(body_);
+    lvFileList->setRootIsDecorated(false);
+    lvFileList->setUniformRowHeights(true);
+    lvFileList->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    lvFileList->header()->setSectionsMovable(true);
+    lvFileList->header()->setSectionsClickable(true);
+    lvFileList->header()->setStretchLastSection(false);
+    cboFilesOfType = new QComboBox(body_);
+    cboFilesOfType->setEditable(true);
+    cboFilesOfType->setInsertPolicy(QComboBox::NoInsert);
+    lblFileName = new QLabel(QStringLiteral("File &Name:"), body_);
+    txtFileName = new QLineEdit(body_);
+    lblFileName->setBuddy(txtFileName);
+    lblFileName->hide();
+    txtFileName->hide();
+
+    cmdDisconnect = new QPushButton(QStringLiteral("&Disconnect"), body_);
+    cmdGet = new QPushButton(kGetCaption, body_);
+    cmdOpen = new QPushButton(QStringLiteral("View as HL7"), body_);
+    cmdViewInWP = new QPushButton(QStringLiteral("View in Editor"), body_);
+    cmdDelete = new QPushButton(QStringLiteral("Delete"), body_);
+    cmdRename = new QPushButton(QStringLiteral("Rename"), body_);
+    cmdCancel = new QPushButton(QStringLiteral("Cancel"), body_);
+    for (QPushButton* b : {cmdConnect, cmdCommand[0], cmdCommand[1], cmdSetInitialDir, cmdDisconnect,
+                           cmdGet, cmdOpen, cmdViewInWP, cmdDelete, cmdRename, cmdCancel})
+        b->setAutoDefault(false);
+    for (QPushButton* b : {cmdDisconnect, cmdGet, cmdOpen, cmdViewInWP, cmdDelete, cmdRename})
+        b->setEnabled(false);
+
+    stsStatus = new QStatusBar(this);
+    stsStatus->setSizeGripEnabled(false);
+    for (size_t i = 1; i <= 3; ++i) {
+        stsPanels[i] = new QLabel(stsStatus);
+        stsStatus->addWidget(stsPanels[i], i == 1 ? 1 : 0);
+    }
+
+    auto* lists = new QGridLayout;
+    lists->addWidget(lblDirectory, 0, 0);
+    lists->addWidget(new QLabel(QStringLiteral("Files of Type:"), body_), 0, 1);
+    lists->addWidget(cboFilesOfType, 0, 2);
+    lists->addWidget(lstDirectoryList, 1, 0);
+    lists->addWidget(lvFileList, 1, 1, 1, 2);
+    lists->addWidget(lblFileName, 2, 1);
+    lists->addWidget(txtFileName, 2, 2);
+    lists->setColumnStretch(2, 1);
+    auto* buttons = new QVBoxLayout;
+    for (QPushButton* b : {cmdDisconnect, cmdGet, cmdOpen, cmdViewInWP, cmdDelete, cmdRename, cmdCancel})
+        buttons->addWidget(b);
+    buttons->addStretch(1);
+    auto* top = new QHBoxLayout;
+    top->addLayout(lists, 1);
+    top->addLayout(buttons);
+    auto* bodyLayout = new QVBoxLayout(body_);
+    bodyLayout->setContentsMargins(0, 0, 0, 0);
+    bodyLayout->addWidget(fraFTPConnect);
+    bodyLayout->addLayout(top, 1);
+    auto* layout = new QVBoxLayout(this);
+    layout->setMenuBar(menuBar_);
+    layout->addWidget(body_, 1);
+    layout->addWidget(stsStatus);
+    resize(760, 560);
+
+    connect(cmdConnect, &QPushButton::clicked, this, &frmFTP::cmdConnect_Click);
+    connect(cmdDisconnect, &QPushButton::clicked, this, &frmFTP::cmdDisconnect_Click);
+    connect(cmdCancel, &QPushButton::clicked, this, &frmFTP::cmdCancel_Click);
+    connect(cmdGet, &QPushButton::clicked, this, &frmFTP::cmdGet_Click);
+    connect(cmdOpen, &QPushButton::clicked, this, &frmFTP::cmdOpen_Click);
+    connect(cmdViewInWP, &QPushButton::clicked, this, &frmFTP::cmdViewInWP_Click);
+    connect(cmdDelete, &QPushButton::clicked, this, &frmFTP::cmdDelete_Click);
+    connect(cmdRename, &QPushButton::clicked, this, &frmFTP::cmdRename_Click);
+    connect(cmdCommand[0], &QPushButton::clicked, this, [this] { cmdCommand_Click(0); });
+    connect(cmdCommand[1], &QPushButton::clicked, this, [this] { cmdCommand_Click(1); });
+    connect(cmdSetInitialDir, &QPushButton::clicked, this, &frmFTP::cmdSetInitialDir_Click);
+    connect(cboHostNames, &QComboBox::activated, this, [this] { cboHostNames_Click(); });
+    connect(cboFilesOfType, &QComboBox::activated, this, [this] { cboFilesOfType_Click(); });
+    connect(lstDirectoryList, &QListWidget::itemDoubleClicked, this, [this] { lstDirectoryList_DblClick(); });
+    connect(lvFileList, &QTreeWidget::itemClicked, this, [this] { lvFileList_ItemClick(); });
+    connect(lvFileList, &QTreeWidget::itemDoubleClicked, this, [this] { lvFileList_DblClick(); });
+    connect(lvFileList->header(), &QHeaderView::sectionClicked, this,
+            [this](int column) { ColumnClickSort(lvFileList, column); });
+    connect(mnufile, &QMenu::aboutToShow, this, &frmFTP::mnufile_Click);
+    connect(mnuOptions, &QMenu::aboutToShow, this, &frmFTP::mnuOptions_Click);
+    connect(mnuFileDisconnect, &QAction::triggered, this, &frmFTP::cmdDisconnect_Click);
+    connect(mnuFileViewFileInQuillon, &QAction::triggered, this, &frmFTP::cmdOpen_Click);
+    connect(mnuFileGetFile, &QAction::triggered, this, &frmFTP::cmdGet_Click);
+    connect(mnuViewFileInEditor, &QAction::triggered, this, &frmFTP::cmdViewInWP_Click);
+    connect(mnuFileRefreshFileList, &QAction::triggered, this, &frmFTP::mnuFileRefreshFileList_Click);
+    connect(mnuFileExit, &QAction::triggered, this, &frmFTP::Form_Unload);
+    connect(mnuOptionsDefineFileExtensions, &QAction::triggered, this,
+            &frmFTP::mnuOptionsDefineFileExtensions_Click);
+    for (QAction* a : {mnuOptionsDownloadUsingASCIIMode, mnuOptionsDownloadUsingBinaryMode,
+                       mnuOptionsIfFileExistsOverwrite, mnuOptionsIfFileExistsAppend})
+        connect(a, &QAction::triggered, this, [this, a] { mnuOptionsChoose(a); });
+    connect(mnuOptionsSetCurrentDirAsDefaultDir, &QAction::triggered, this,
+            &frmFTP::cmdSetInitialDir_Click);
+    connect(mnuSetInitialDirectory, &QAction::triggered, this, &frmFTP::mnuSetInitialDirectory_Click);
+    cboHostNames->installEventFilter(this);
+    txtInitialDirectory->installEventFilter(this);
+    cboFilesOfType->lineEdit()->installEventFilter(this);
+    lblDirectory->installEventFilter(this);
+
+    // Form_Load.
+    LoadFTPHostNames();
+    SetStatusText(kNotConnected);
+    const FtpTransferOptions options = LoadTransferOptions(st.settings);
+    mnuOptionsDownloadUsingBinaryMode->setChecked(options.DownloadUsingBinaryMode);
+    mnuOptionsDownloadUsingASCIIMode->setChecked(options.DownloadUsingASCIIMode);
+    mnuOptionsIfFileExistsAppend->setChecked(options.IfFileExistsAppend);
+    mnuOptionsIfFileExistsOverwrite->setChecked(options.IfFileExistsOverwrite);
+    mnuOptionsIfFileExists->setTitle(options.IfFileExistsCaption());
+    LoadFTPExtensions();
+    QStringList headers;
+    FtpColumns current;
+    for (const FtpColumnSpec& c : kFtpColumns) headers << QString::fromLatin1(c.header);
+    lvFileList->setHeaderLabels(headers);
+    for (int c = 0; c < 3; ++c) {
+        const FtpColumnSpec& spec = kFtpColumns[static_cast<size_t>(c)];
+        lvFileList->setColumnWidth(c, spec.width);
+        lvFileList->headerItem()->setTextAlignment(
+            c, spec.alignRight ? Qt::AlignRight | Qt::AlignVCenter : Qt::AlignLeft | Qt::AlignVCenter);
+        SetColumnTag(lvFileList, c, QString::fromLatin1(spec.tag));
+        current[static_cast<size_t>(c)] = {c + 1, static_cast<double>(spec.width)};
+    }
+    const FtpColumns stored = LoadColumnLayout(st.settings, current);
+    QHeaderView* header = lvFileList->header();
+    for (int c = 0; c < 3; ++c) {
+        const FtpColumnLayout& l = stored[static_cast<size_t>(c)];
+        header->moveSection(header->visualIndex(c), l.position - 1);
+        header->resizeSection(c, static_cast<int>(l.width + 0.5));
+    }
+    SetCaption(QStringLiteral("FTP Get"));
+    CenterForm(this);
+}
+
+frmFTP::~frmFTP()
+{
+    if (!unloaded_) st.ftp.FtpWindowCaption.clear();
+}
+
+QString frmFTP::StatusText() const { return stsPanels[1]->text(); }
+void frmFTP::SetStatusText(const QString& text) { stsPanels[1]->setText(text); }
+
+void frmFTP::SetCaption(const QString& caption)
+{
+    setWindowTitle(caption);
+    st.ftp.FtpWindowCaption = caption;
+}
+
+void frmFTP::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    Form_Activate();
+}
+
+void frmFTP::Form_Activate()
+{
+    if (windowTitle() != QLatin1String("FTP Put")) return;
+    SetCaption(windowTitle() + (st.options.FtpUseEnvelope ? QStringLiteral(" (with envelope characters)")
+                                                           : QStringLiteral(" (w/o envelope characters)")));
+}
+
+bool frmFTP::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::FocusOut) {
+        if (watched == cboHostNames) cboHostNames_LostFocus();
+        else if (watched == txtInitialDirectory) txtInitialDirectory_LostFocus();
+    } else if (event->type() == QEvent::KeyPress && watched == cboFilesOfType->lineEdit()) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            cboFilesOfType_Click();
+            return true;  // not the default button's Enter
+        }
+    } else if (event->type() == QEvent::MouseButtonRelease && watched == lblDirectory) {
+        auto* mouse = static_cast<QMouseEvent*>(event);
+        if (mouse->button() == Qt::RightButton)
+            mnuLabelDirectoryPopup->popup(mouse->globalPosition().toPoint());
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void frmFTP::reject()
+{
+    if (busy_ > 0) {
+        // The close box during a control call ends the call; the window stays.
+        FileTransfer1.Cancel();
+        return;
+    }
+    Form_Unload();
+}
+
+void frmFTP::Form_Unload()
+{
+    if (unloaded_) return;
+    SaveDefaults();
+    cmdDisconnect_Click();
+    FtpCancelled = true;
+    unloaded_ = true;
+    st.ftp.FtpWindowCaption.clear();
+    QDialog::reject();
+}
+
+void frmFTP::cmdCancel_Click()
+{
+    FtpCancelled = true;
+    cmdDisconnect_Click();
+    if (!HandOverFile.isEmpty()) QFile::remove(HandOverFile);
+    Form_Unload();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Connection.
+
+void frmFTP::cmdConnect_Click()
+{
+    const QString hostText = cboHostNames->currentText();
+    if (hostText.trimmed().isEmpty()) {
+        dlg.MsgBox(QStringLiteral("Please enter a host name or IP address"), MsgButtons::OKOnly,
+                   MsgIcon::Information, QStringLiteral("Missing Host Name"));
+        cboHostNames->setFocus();
+        return;
+    }
+    SetStatusText(QStringLiteral("Attempting to connect to ") + hostText);
+    const FtpHostPort hp = SplitHostPort(hostText);
+    FileTransfer1.setHost(hp.host);
+    FileTransfer1.setPort(hp.port);
+    if (hp.portGiven) FileTransfer1.setPortGiven(true);
+    FileTransfer1.setUserName(txtUserName->text());
+    FileTransfer1.setPassword(txtPassword->text());
+    FileTransfer1.setTimeout(platform::FtpControl::DefaultTimeoutSeconds);
+    FileTransfer1.setLoginOnConnect(true);
+    FileTransfer1.setPassive(chkPassive->isChecked());
+    FileTransfer1.setSecure(chkUseSSL->isChecked());
+    FileTransfer1.setSecureNumber(chkUseSSL->isChecked() ? LeadingNumber(txtSSL->text()) : 0);
+    int r;
+    {
+        BusyCall busy(*this);
+        r = FileTransfer1.Connect();
+    }
+    if (r == ftp_result::LoginRefused || r == ftp_result::LoginRefusedOther) {
+        SetStatusText(QStringLiteral("Invalid User Name or Password"));
+        dlg.MsgBox(QStringLiteral("The User Name or Password was invalid."), MsgButtons::OKOnly,
+                   MsgIcon::Exclamation, QStringLiteral("Unable to Login"));
+        txtUserName->selectAll();
+        txtUserName->setFocus();
+        return;
+    }
+    if (r != ftp_result::Ok) {
+        const QString text = QStringLiteral("Connect Failed.  ") + FileTransfer1.LastErrorText();
+        SetStatusText(text);
+        dlg.MsgBox(text, MsgButtons::OKOnly, MsgIcon::Exclamation, QStringLiteral("FTP Error"));
+        return;
+    }
+    ConnectedHost = hostText;
+    SetStatusText(QStringLiteral("Successfully Connected to ") + ConnectedHost);
+    SetCaption((PutMode() ? QStringLiteral("FTP Put - ") : QStringLiteral("FTP Get - ")) + ConnectedHost);
+    lblDirectory->setText(txtInitialDirectory->text().isEmpty() ? FileTransfer1.CurrentDirectory()
+                                                                : txtInitialDirectory->text());
+    cmdConnect->setEnabled(false);
+    cmdDisconnect->setEnabled(true);
+    OpenDirectory();
+    if (!PutMode()) {
+        lblFileName->hide();
+        txtFileName->hide();
+        fraFTPConnect->hide();
+        lvFileList->setFocus();
+    } else {
+        lblFileName->show();
+        txtFileName->clear();
+        txtFileName->show();
+        fraFTPConnect->hide();
+        txtFileName->setText(ProposeRemoteName(MainWindowCaption));
+        txtFileName->selectAll();
+        txtFileName->setFocus();
+    }
+}
+
+void frmFTP::cmdDisconnect_Click()
+{
+    int r;
+    {
+        BusyCall busy(*this);
+        r = FileTransfer1.Disconnect();
+    }
+    if (r != ftp_result::Ok) {
+        dlg.MsgBox(QStringLiteral("Disconnect error: ") + QString::number(r), MsgButtons::OKOnly,
+                   MsgIcon::None, QString());
+        return;
+    }
+    SetStatusText(kNotConnected);
+    cmdConnect->setEnabled(true);
+    cmdDisconnect->setEnabled(false);
+    lstDirectoryList->clear();
+    lblDirectory->clear();
+    for (QPushButton* b : {cmdOpen, cmdGet, cmdDelete, cmdRename, cmdViewInWP}) b->setEnabled(false);
+    cmdOpen->setDefault(false);
+    fraFTPConnect->show();
+    SetCaption(PutMode() ? QStringLiteral("FTP Put") : QStringLiteral("FTP Get"));
+    lvFileList->clear();
+}
+
+bool frmFTP::ReconnectIfNecessary()
+{
+    if (!cmdDisconnect->isEnabled()) return true;
+    QString selected;
+    if (QTreeWidgetItem* item = lvFileList->currentItem(); item && item->isSelected())
+        selected = item->text(0);
+    int r;
+    {
+        BusyCall busy(*this);
+        r = FileTransfer1.Connect();
+    }
+    if (r == ftp_result::Ok) return true;
+    return AskReconnect(kServerClosed, selected);
+}
+
+bool frmFTP::AskReconnect(const QString& text, const QString& fileToSelect)
+{
+    const MsgAnswer a = dlg.MsgBox(text + kReconnectQuestion, MsgButtons::YesNo, MsgIcon::Question,
+                                   QStringLiteral("Server Disconnected"));
+    if (a != MsgAnswer::Yes) {
+        cmdCancel_Click();
+        return false;
+    }
+    Reconnect(fileToSelect);
+    return cmdDisconnect->isEnabled();
+}
+
+void frmFTP::Reconnect(const QString& fileToSelect)
+{
+    const QString directory = lblDirectory->text();
+    const int directoryRow = lstDirectoryList->currentRow();
+    cmdConnect->setEnabled(true);
+    cmdDisconnect->setEnabled(false);
+    ++reconnecting_;
+    cmdConnect_Click();
+    --reconnecting_;
+    if (cmdConnect->isEnabled()) {
+        // The server did not take us back: the window shows the login again, not stale lists.
+        cmdDisconnect_Click();
+        return;
+    }
+    ChangeDirectory(directory);
+    OpenDirectory();
+    lstDirectoryList->setCurrentRow(directoryRow);
+    for (int i = 0; i < lvFileList->topLevelItemCount(); ++i) {
+        QTreeWidgetItem* item = lvFileList->topLevelItem(i);
+        if (item->text(0) != fileToSelect) {
+            item->setSelected(false);
+        } else {
+            item->setSelected(true);
+            lvFileList->setCurrentItem(item, 0, QItemSelectionModel::NoUpdate);
+            break;
+        }
+    }
+    lstDirectoryList->setCurrentRow(directoryRow);
+}
+
+void frmFTP::SetButtonStatus()
+{
+    const int n = lvFileList->topLevelItemCount();
+    if (!PutMode()) {
+        for (QPushButton* b : {cmdGet, cmdOpen, cmdDelete, cmdRename, cmdViewInWP}) b->setEnabled(n > 0);
+        cmdOpen->setDefault(n > 0);
+        return;
+    }
+    const bool e = !txtFileName->text().isEmpty() || n > 0;
+    cmdGet->setEnabled(e);
+    cmdGet->setDefault(e);
+    cmdDelete->setEnabled(e);
+    cmdRename->setEnabled(e);
+    cmdOpen->setEnabled(false);
+    cmdViewInWP->setEnabled(false);
+    cmdOpen->setDefault(false);
+}
+
+void frmFTP::cboHostNames_Click()
+{
+    LoadUserName(cboHostNames->currentText());
+    if (!cmdConnect->isEnabled() && cboHostNames->currentText() != ConnectedHost) cmdDisconnect_Click();
+    if (chkAutoConnectToHost->isChecked()) {
+        if (!chkOverRideAutoConnect->isChecked() && !txtUserName->text().isEmpty()) cmdConnect_Click();
+        return;
+    }
+    if (txtUserName->text().isEmpty()) txtUserName->setFocus();
+    else if (txtPassword->text().isEmpty()) txtPassword->setFocus();
+}
+
+void frmFTP::cboHostNames_LostFocus()
+{
+    const QString text = cboHostNames->currentText();
+    for (int i = 0; i < cboHostNames->count(); ++i) {
+        if (cboHostNames->itemText(i) == text) {
+            LoadUserName(text);
+            return;
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Listing and navigation.
+
+QString frmFTP::CurrentFileName() const
+{
+    if (lvFileList->topLevelItemCount() == 0) return QString();
+    const QTreeWidgetItem* item = lvFileList->currentItem();
+    return (item ? item : lvFileList->topLevelItem(0))->text(0);
+}
+
+QString frmFTP::RemotePath(const QString& name) const
+{
+    const QString dir = lblDirectory->text().trimmed();
+    return dir.endsWith(QLatin1Char('/')) ? dir + name : dir + QLatin1Char('/') + name;
+}
+
+void frmFTP::ShowControlError(const QString& prefix, int code)
+{
+    QString text = prefix + QString::number(code);
+    if (!FileTransfer1.LastErrorText().isEmpty()) text += QStringLiteral(" - ") + FileTransfer1.LastErrorText();
+    dlg.MsgBox(text, MsgButtons::OKOnly, MsgIcon::None, QString());
+}
+
+void frmFTP::OpenDirectory()
+{
+    if (cmdConnect->isEnabled()) return;
+    const QString path = lblDirectory->text().trimmed();
+    int r;
+    {
+        BusyCall busy(*this);
+        r = FileTransfer1.OpenListing(path);
+    }
+    if (platform::IsConnectionLost(r)) {
+        if (reconnecting_ == 0) AskReconnect(kServerClosed, QString());
+        return;
+    }
+    if (r != ftp_result::Ok) {
+        ShowControlError(QStringLiteral("OpenDirectory error: "), r);
+        return;
+    }
+    const QLocale locale;
+    const QString type = cboFilesOfType->currentText();
+    lvFileList->setUpdatesEnabled(false);
+    lstDirectoryList->clear();
+    if (lblDirectory->text() != QLatin1String("/")) lstDirectoryList->addItem(QStringLiteral(".."));
+    lvFileList->clear();
+    QStringList directories;
+    QList<QTreeWidgetItem*> files;
+    platform::FtpEntry e;
+    while ((r = FileTransfer1.ReadNextEntry(e)) == ftp_result::Ok) {
+        if (e.isDirectory) {
+            directories << e.name;
+        } else if (type == QLatin1String(".*") || e.name.endsWith(type, Qt::CaseSensitive)) {
+            auto* item = new QTreeWidgetItem({e.name, FormatFileSize(e.size, locale),
+                                              FormatModified(e.modified, locale)});
+            item->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
+            files << item;
+        }
+    }
+    lstDirectoryList->addItems(directories);
+    lvFileList->addTopLevelItems(files);
+    lvFileList->setUpdatesEnabled(true);
+    FileTransfer1.CloseListing();
+    if (r != ftp_result::NoMoreEntries && r != ftp_result::NoMoreEntriesOther) {
+        ShowControlError(QStringLiteral("OpenDirectory error: "), r);
+        return;
+    }
+    SetStatusText(QStringLiteral("Directory contains ") + QString::number(files.size())
+                  + QStringLiteral(" files."));
+    SetButtonStatus();
+}
+
+void frmFTP::ChangeDirectory(const QString& path)
+{
+    int r;
+    {
+        BusyCall busy(*this);
+        r = FileTransfer1.ChangeDirectory(path.trimmed());
+    }
+    if (r != ftp_result::Ok)
+        dlg.MsgBox(QStringLiteral("ChangeDirectory error: ") + QString::number(r), MsgButtons::OKOnly,
+                   MsgIcon::None, QString());
+    lblDirectory->setText(FileTransfer1.CurrentDirectory());
+}
+
+void frmFTP::lstDirectoryList_DblClick()
+{
+    for (QPushButton* b : {cmdGet, cmdOpen, cmdViewInWP, cmdDelete, cmdRename}) b->setEnabled(false);
+    const QListWidgetItem* line = lstDirectoryList->currentItem();
+    if (!line) return;
+    const QString name = line->text().trimmed();
+    // Each round is a reconnection the user asked for; a server that keeps dropping us ends it.
+    for (int round = 0; round < 3; ++round) {
+        QCoreApplication::processEvents();
+        int r;
+        {
+            BusyCall busy(*this);
+            r = FileTransfer1.ChangeDirectory(RemotePath(name));
+        }
+        if (r == ftp_result::Ok) break;
+        if (platform::IsConnectionLost(r)) {
+            const MsgAnswer a = dlg.MsgBox(kConnectionClosed + kReconnectQuestion, MsgButtons::YesNo,
+                                           MsgIcon::Question, QStringLiteral("Server Disconnected"));
+            if (a != MsgAnswer::Yes) {
+                cmdCancel_Click();
+                return;
+            }
+            const QString directory = lblDirectory->text();
+            cmdConnect->setEnabled(true);
+            cmdDisconnect->setEnabled(false);
+            cmdConnect_Click();
+            if (cmdConnect->isEnabled()) {
+                cmdDisconnect_Click();
+                return;
+            }
+            lblDirectory->setText(directory);
+            continue;
+        }
+        if (r == ftp_result::AccessDenied)
+            dlg.MsgBox(QStringLiteral("Access is denied to that file or directory."), MsgButtons::OKOnly,
+                       MsgIcon::Information, QStringLiteral("Access Denied"));
+        else
+            ShowControlError(QStringLiteral("ChangeDirectory error: "), r);
+        break;
+    }
+    lblDirectory->setText(FileTransfer1.CurrentDirectory());
+    OpenDirectory();
+    lvFileList->setFocus();
+    SetButtonStatus();
+}
+
+void frmFTP::lvFileList_ItemClick()
+{
+    if (PutMode()) {
+        if (const QTreeWidgetItem* item = lvFileList->currentItem()) txtFileName->setText(item->text(0));
+        txtFileName->selectAll();
+        txtFileName->setFocus();
+    }
+    SetButtonStatus();
+}
+
+void frmFTP::lvFileList_DblClick()
+{
+    if (!PutMode()) {
+        cmdOpen_Click();
+        return;
+    }
+    if (const QTreeWidgetItem* item = lvFileList->currentItem()) txtFileName->setText(item->text(0));
+    txtFileName->selectAll();
+    txtFileName->setFocus();
+    cmdGet_Click();
+}
+
+void frmFTP::cboFilesOfType_Click()
+{
+    QCoreApplication::processEvents();
+    OpenDirectory();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Remote file operations.
+
+bool frmFTP::CheckRemoteResult(int result, const QString& what)
+{
+    if (result == ftp_result::Ok) return true;
+    QString text;
+    const int reply = FileTransfer1.LastReplyCode();
+    if (result == ftp_result::ExtendedError && reply >= 300)
+        text = QStringLiteral("The server refused to %1 (reply code %2).").arg(what).arg(reply);
+    else
+        text = QStringLiteral("Could not %1 (error %2).").arg(what).arg(result);
+    if (!FileTransfer1.LastErrorText().isEmpty())
+        text += QStringLiteral("\r\n\r\n") + FileTransfer1.LastErrorText();
+    dlg.MsgBox(text, MsgButtons::OKOnly, MsgIcon::Exclamation, QStringLiteral("FTP Error"));
+    return false;
+}
+
+void frmFTP::cmdDelete_Click()
+{
+    if (lvFileList->topLevelItemCount() == 0) {
+        dlg.MsgBox(QStringLiteral("Please select a file first."), MsgButtons::OKOnly, MsgIcon::Information,
+                   QStringLiteral("No File Selected"));
+        return;
+    }
+    const QString name = CurrentFileName();
+    if (dlg.MsgBox(QStringLiteral("Are you sure that you want to delete\r\n") + name + QStringLiteral(" ?"),
+                   MsgButtons::YesNo, MsgIcon::Question, QStringLiteral("OK to Delete File"))
+        != MsgAnswer::Yes)
+        return;
+    const QString path = RemotePath(name);
+    auto run = [&] {
+        BusyCall busy(*this);
+        return FileTransfer1.Delete(path);
+    };
+    int r = run();
+    if (platform::IsConnectionLost(r)) {
+        if (!AskReconnect(kServerClosed, name)) return;
+        r = run();
+    }
+    CheckRemoteResult(r, QStringLiteral("delete ") + name);
+    OpenDirectory();
+    if (PutMode()) cmdGet->setEnabled(false);
+}
+
+void frmFTP::cmdRename_Click()
+{
+    if (lvFileList->topLevelItemCount() == 0) {
+        dlg.MsgBox(QStringLiteral("Please select a file first."), MsgButtons::OKOnly, MsgIcon::Information,
+                   QStringLiteral("No File Selected"));
+        return;
+    }
+    const QString oldName = CurrentFileName();
+    const std::optional<QString> answer =
+        dlg.InputBox(QStringLiteral("Enter the new filename:"), QStringLiteral("Rename File"), oldName);
+    QString newName = answer.value_or(QString()).trimmed();
+    if (newName.isEmpty()) return;
+    newName.replace(QLatin1Char(' '), QLatin1Char('_'));
+    auto run = [&] {
+        BusyCall busy(*this);
+        return FileTransfer1.Rename(RemotePath(oldName), RemotePath(newName));
+    };
+    int r = run();
+    if (platform::IsConnectionLost(r)) {
+        if (!AskReconnect(kServerClosed, oldName)) return;
+        r = run();
+    }
+    CheckRemoteResult(r, QStringLiteral("rename %1 to %2").arg(oldName, newName));
+    OpenDirectory();
+    if (PutMode()) cmdGet->setEnabled(false);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Transfers: the places the transfer commands fill in.
+
+void frmFTP::cmdGet_Click() { stsPanels[3]->setText(QStringLiteral("Transfers are not available yet.")); }
+void frmFTP::cmdOpen_Click() { stsPanels[3]->setText(QStringLiteral("Transfers are not available yet.")); }
+void frmFTP::cmdViewInWP_Click() { stsPanels[3]->setText(QStringLiteral("Transfers are not available yet.")); }
+
+// ---------------------------------------------------------------------------------------------
+// Saved hosts.
+
+FtpLoginControls frmFTP::LoginControls() const
+{
+    FtpLoginControls c;
+    c.HostText = cboHostNames->currentText();
+    for (int i = 0; i < cboHostNames->count(); ++i) c.HostList << cboHostNames->itemText(i);
+    c.UserName = txtUserName->text();
+    c.Password = txtPassword->text();
+    c.InitialDirectory = txtInitialDirectory->text();
+    c.Passive = chkPassive->isChecked() ? 1 : 0;
+    c.Disconnect = chkDisconnect->isChecked() ? 1 : 0;
+    c.AutoConnectToHost = chkAutoConnectToHost->isChecked() ? 1 : 0;
+    c.SavePassword = chkSavePassword->isChecked() ? 1 : 0;
+    c.Directory = lblDirectory->text();
+    return c;
+}
+
+void frmFTP::SetLoginControls(const FtpLoginControls& c)
+{
+    QStringList current;
+    for (int i = 0; i < cboHostNames->count(); ++i) current << cboHostNames->itemText(i);
+    if (current != c.HostList) {
+        cboHostNames->clear();
+        cboHostNames->addItems(c.HostList);
+    }
+    cboHostNames->setEditText(c.HostText);
+    txtUserName->setText(c.UserName);
+    txtPassword->setText(c.Password);
+    txtInitialDirectory->setText(c.InitialDirectory);
+    chkPassive->setChecked(c.Passive != 0);
+    chkDisconnect->setChecked(c.Disconnect != 0);
+    chkAutoConnectToHost->setChecked(c.AutoConnectToHost != 0);
+    chkSavePassword->setChecked(c.SavePassword != 0);
+}
+
+void frmFTP::LoadFTPHostNames()
+{
+    FtpLoginControls c = LoginControls();
+    hosts_->LoadFTPHostNames(c);
+    SetLoginControls(c);
+}
+
+void frmFTP::LoadUserName(const QString& host)
+{
+    FtpLoginControls c = LoginControls();
+    hosts_->LoadUserName(c, host);
+    SetLoginControls(c);
+}
+
+void frmFTP::cmdCommand_Click(int index)
+{
+    FtpLoginControls c = LoginControls();
+    hosts_->cmdCommand_Click(c, index, dlg);
+    SetLoginControls(c);
+}
+
+void frmFTP::cmdSetInitialDir_Click()
+{
+    FtpLoginControls c = LoginControls();
+    hosts_->cmdSetInitialDir_Click(c);
+    SetLoginControls(c);
+}
+
+void frmFTP::mnuSetInitialDirectory_Click()
+{
+    FtpLoginControls c = LoginControls();
+    hosts_->mnuSetInitialDirectory_Click(c);
+    SetLoginControls(c);
+}
+
+void frmFTP::txtInitialDirectory_LostFocus() { hosts_->txtInitialDirectory_LostFocus(LoginControls()); }
+
+// ---------------------------------------------------------------------------------------------
+// Menus and options.
+
+void frmFTP::mnufile_Click()
+{
+    mnuFileDisconnect->setEnabled(cmdDisconnect->isEnabled());
+    mnuFileRefreshFileList->setEnabled(cmdDisconnect->isEnabled());
+    mnuFileGetFile->setEnabled(cmdGet->isEnabled());
+    mnuFileViewFileInQuillon->setEnabled(cmdOpen->isEnabled());
+    mnuViewFileInEditor->setEnabled(cmdViewInWP->isEnabled());
+}
+
+void frmFTP::mnuOptions_Click() { mnuOptionsSetCurrentDirAsDefaultDir->setEnabled(!cmdConnect->isEnabled()); }
+
+void frmFTP::mnuFileRefreshFileList_Click()
+{
+    if (!ReconnectIfNecessary()) return;
+    OpenDirectory();
+}
+
+FtpTransferOptions frmFTP::TransferOptions() const
+{
+    FtpTransferOptions o;
+    o.DownloadUsingBinaryMode = mnuOptionsDownloadUsingBinaryMode->isChecked();
+    o.DownloadUsingASCIIMode = mnuOptionsDownloadUsingASCIIMode->isChecked();
+    o.IfFileExistsAppend = mnuOptionsIfFileExistsAppend->isChecked();
+    o.IfFileExistsOverwrite = mnuOptionsIfFileExistsOverwrite->isChecked();
+    return o;
+}
+
+void frmFTP::mnuOptionsChoose(QAction* item)
+{
+    FtpTransferOptions o = TransferOptions();
+    if (item == mnuOptionsDownloadUsingASCIIMode) o.ChooseASCIIMode();
+    else if (item == mnuOptionsDownloadUsingBinaryMode) o.ChooseBinaryMode();
+    else if (item == mnuOptionsIfFileExistsAppend) o.ChooseAppend();
+    else if (item == mnuOptionsIfFileExistsOverwrite) o.ChooseOverwrite();
+    mnuOptionsDownloadUsingBinaryMode->setChecked(o.DownloadUsingBinaryMode);
+    mnuOptionsDownloadUsingASCIIMode->setChecked(o.DownloadUsingASCIIMode);
+    mnuOptionsIfFileExistsAppend->setChecked(o.IfFileExistsAppend);
+    mnuOptionsIfFileExistsOverwrite->setChecked(o.IfFileExistsOverwrite);
+    mnuOptionsIfFileExists->setTitle(o.IfFileExistsCaption());
+}
+
+void frmFTP::mnuOptionsDefineFileExtensions_Click()
+{
+    if (showFileTypesDialog) {
+        showFileTypesDialog();
+    } else {
+        frmFTPfileExtensions dialog(FileTypes, st.settings, dlg, this);
+        dialog.exec();
+    }
+    LoadFTPExtensions();
+    cboFilesOfType_Click();
+}
+
+void frmFTP::LoadFTPExtensions()
+{
+    const QStringList entries = quillon::LoadFTPExtensions(st.settings, FileTypes);
+    cboFilesOfType->clear();
+    cboFilesOfType->addItems(entries);
+    cboFilesOfType->setEditText(FileTypes.FtpDefaultExtension);
+}
+
+void frmFTP::SaveDefaults()
+{
+    FtpColumns columns;
+    const QHeaderView* header = lvFileList->header();
+    for (int c = 0; c < 3; ++c)
+        columns[static_cast<size_t>(c)] = {header->visualIndex(c) + 1,
+                                           static_cast<double>(header->sectionSize(c))};
+    quillon::SaveDefaults(st.settings, columns, TransferOptions());
+}
+
+}  // namespace quillon
