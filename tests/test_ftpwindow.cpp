@@ -159,6 +159,44 @@ TEST(FtpWindowRules, ButtonStatusFollowsModeRowsAndTypedName)
     }
 }
 
+TEST(FtpWindowRules, OptionChoicesAreRememberedAcrossOpenings)
+{
+    const struct {
+        const char* name;
+        QAction* frmFTP::*item;
+        bool ascii, append;
+        const char* caption;
+    } cases[] = {
+        {"defaults", nullptr, true, false, "If File Exists [overwrite]"},
+        {"binary", &frmFTP::mnuOptionsDownloadUsingBinaryMode, false, false, "If File Exists [overwrite]"},
+        {"append", &frmFTP::mnuOptionsIfFileExistsAppend, true, true, "If File Exists [append]"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        AppState state;
+        platform::ScriptedResponder responder;
+        bool cancelled = false;
+        {
+            frmFTP first(state, responder, cancelled);
+            if (c.item) first.mnuOptionsChoose(first.*(c.item));
+            first.Form_Unload();
+        }
+        frmFTP w(state, responder, cancelled);
+        EXPECT_EQ(w.mnuOptionsDownloadUsingASCIIMode->isChecked(), c.ascii);
+        EXPECT_EQ(w.mnuOptionsDownloadUsingBinaryMode->isChecked(), !c.ascii);
+        EXPECT_EQ(w.mnuOptionsIfFileExistsAppend->isChecked(), c.append);
+        EXPECT_EQ(w.mnuOptionsIfFileExistsOverwrite->isChecked(), !c.append);
+        EXPECT_EQ(w.mnuOptionsIfFileExists->title(), QString::fromUtf8(c.caption));
+        EXPECT_EQ(w.cboFilesOfType->currentText(), QStringLiteral(".dat"));
+        w.mnufile_Click();
+        w.mnuOptions_Click();
+        EXPECT_FALSE(w.mnuFileDisconnect->isEnabled());
+        EXPECT_FALSE(w.mnuFileRefreshFileList->isEnabled());
+        EXPECT_FALSE(w.mnuOptionsSetCurrentDirAsDefaultDir->isEnabled());
+        EXPECT_TRUE(cancelled);
+    }
+}
+
 TEST_F(FtpWindowTest, RefusedLoginSaysSoAndKeepsTheLogin)
 {
     Start();

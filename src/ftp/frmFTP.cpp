@@ -113,10 +113,10 @@ private:
 };
 
 frmFTP::frmFTP(AppState& state, platform::Dialogs& dialogs, bool& ftpCancelled,
-               std::unique_ptr<FtpPasswordStore> keyring, QWidget* parent)
-    : QDialog(parent), st(state), dlg(dialogs), FtpCancelled(ftpCancelled)
+               std::unique_ptr<FtpPasswordStore> passwords, QWidget* parent)
+    : QDialog(parent), st(state), dlg(dialogs), FtpCancelled(ftpCancelled), passwords_(std::move(passwords))
 {
-    passwords_ = std::make_unique<FtpPasswords>(st.settings, std::move(keyring));
+    if (!passwords_) passwords_ = std::make_unique<FtpPasswords>(st.settings, nullptr);
     hosts_ = std::make_unique<FtpHosts>(st.settings, *passwords_);
     FileTransfer1.setEventHook([] { QCoreApplication::processEvents(); });
 

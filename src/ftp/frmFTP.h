@@ -55,10 +55,10 @@ public:
     static inline const QString kGetCaption = QStringLiteral("&Get File");
     static inline const QString kPutCaption = QStringLiteral("&Put File");
 
-    // `ftpCancelled` is the main window's flag; `keyring` may be null (passwords then live in
-    // the settings file only).
+    // `ftpCancelled` is the main window's flag; with no `passwords` they live in the settings
+    // file only.
     frmFTP(AppState& state, platform::Dialogs& dialogs, bool& ftpCancelled,
-           std::unique_ptr<FtpPasswordStore> keyring = nullptr, QWidget* parent = nullptr);
+           std::unique_ptr<FtpPasswordStore> passwords = nullptr, QWidget* parent = nullptr);
     ~frmFTP() override;
 
     AppState& st;
@@ -204,7 +204,7 @@ private:
     void SetLoginControls(const FtpLoginControls& c);
     void ShowControlError(const QString& prefix, int code);
 
-    std::unique_ptr<FtpPasswords> passwords_;
+    std::unique_ptr<FtpPasswordStore> passwords_;
     std::unique_ptr<FtpHosts> hosts_;
     QWidget* body_ = nullptr;
     QMenuBar* menuBar_ = nullptr;

@@ -28,7 +28,7 @@ bool frmMain::InstallFtpCommands()
 void frmMain::ShowFtpWindow(bool put)
 {
     if (!FtpWindow)
-        FtpWindow = new frmFTP(st, dlg, FtpCancelled, std::make_unique<KeyringPasswordStore>(), this);
+        FtpWindow = new frmFTP(st, dlg, FtpCancelled, DesktopFtpPasswords(st.settings), this);
     auto* w = static_cast<frmFTP*>(FtpWindow.data());
     w->MainWindowCaption = windowTitle();
     w->cmdGet->setText(put ? frmFTP::kPutCaption : frmFTP::kGetCaption);
