@@ -213,8 +213,9 @@ TEST_F(FtpSettingsTest, PasswordsAreKeptOnlyWhenTickedByEitherSave)
         FtpLoginControls back;
         hosts.LoadUserName(back, QStringLiteral("h"));
         EXPECT_EQ(back.Password, c.ticked ? QStringLiteral("secret") : QString());
-        EXPECT_EQ(Stored(QStringLiteral("h:SaveFTPServerPassword")),
-                  c.buttonSave ? QStringLiteral("<none>") : QString::number(c.ticked));
+        // Both saves keep the mark the password depends on.
+        EXPECT_EQ(Stored(QStringLiteral("h:SaveFTPServerPassword")), QString::number(c.ticked));
+        EXPECT_EQ(back.SavePassword, c.ticked);
         store.DeleteSection(kSettingsApp, QStringLiteral("h:SaveFTPServerPassword"));
     }
     // Later writes of other settings keep the narrowed mode.

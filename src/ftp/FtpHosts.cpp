@@ -205,7 +205,7 @@ void FtpHosts::Register(FtpLoginControls& c)
         InsertSorted(c.HostList, c.HostText);
 }
 
-void FtpHosts::SaveHost(FtpLoginControls& c, bool withSavePasswordMark)
+void FtpHosts::SaveHost(FtpLoginControls& c)
 {
     const QString host = c.HostText;
     if (host.isEmpty())
@@ -218,8 +218,9 @@ void FtpHosts::SaveHost(FtpLoginControls& c, bool withSavePasswordMark)
         Put(host, ":PassiveFTP", QString::number(c.Passive));
         Put(host, ":Disconnect", QString::number(c.Disconnect));
         Put(host, ":AutoConnectToHost", QString::number(c.AutoConnectToHost));
-        if (withSavePasswordMark)
-            Put(host, ":SaveFTPServerPassword", QString::number(c.SavePassword));
+        // Both saves keep the "Save Host Password" mark: the password is kept only under it,
+        // so a mark left unsaved would make the next save drop the password.
+        Put(host, ":SaveFTPServerPassword", QString::number(c.SavePassword));
     }
     // After the batch, so a password that goes into the settings file finds the file written
     // and can narrow its mode.
@@ -231,12 +232,12 @@ void FtpHosts::SaveHost(FtpLoginControls& c, bool withSavePasswordMark)
 
 void FtpHosts::SaveFTPHostInformation(FtpLoginControls& c)
 {
-    SaveHost(c, true);
+    SaveHost(c);
 }
 
 void FtpHosts::SaveHostInformation(FtpLoginControls& c)
 {
-    SaveHost(c, false);
+    SaveHost(c);
 }
 
 void FtpHosts::cmdCommand_Click(FtpLoginControls& c, int index, platform::Dialogs& dlg)

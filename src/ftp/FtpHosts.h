@@ -110,7 +110,7 @@ public:
     // Registers the host box's host and writes all its values (with the "Save Host Password"
     // mark). Nothing when the host box is empty.
     void SaveFTPHostInformation(FtpLoginControls& c);
-    // The same for the "&Save" button, without writing the "Save Host Password" mark.
+    // The same for the "&Save" button.
     void SaveHostInformation(FtpLoginControls& c);
     // "&Save" (0) and "Delete" (1). Delete asks first and removes a host of the list with all
     // its values but the "Save Host Password" mark, then empties the login boxes.
@@ -124,7 +124,7 @@ public:
 private:
     // Gives the host a free slot and a place in the list unless it is known or all are taken.
     void Register(FtpLoginControls& c);
-    void SaveHost(FtpLoginControls& c, bool withSavePasswordMark);
+    void SaveHost(FtpLoginControls& c);
     void Put(const QString& host, const char* suffix, const QString& value);
     QString Value(const QString& host, const char* suffix) const;
 
