@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QTest>
 #include <QTimer>
 
 #include "FtpTestServer.h"
@@ -156,6 +157,35 @@ TEST(FtpWindowRules, ButtonStatusFollowsModeRowsAndTypedName)
         EXPECT_EQ(x.w.cmdViewInWP->isEnabled(), c.view);
         EXPECT_EQ(x.w.cmdOpen->isDefault(), c.openDefault);
         EXPECT_EQ(x.w.cmdGet->isDefault(), c.getDefault);
+    }
+}
+
+TEST(FtpWindowRules, TypingTheRemoteNameSetsThePutButton)
+{
+    const struct {
+        const char* before;
+        Qt::Key key;
+        char character;
+        const char* after;
+        bool get, getDefault, deleteEnabled;
+    } cases[] = {
+        {"", Qt::Key_A, 'a', "a", true, true, false},
+        {"", Qt::Key_Space, ' ', "", false, false, true},
+        {"a", Qt::Key_Backspace, 0, "", false, false, false},
+        {"", Qt::Key_Minus, '-', "-", true, false, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.before + std::string("+") + c.character);
+        Window x;
+        x.w.cmdGet->setText(frmFTP::kPutCaption);
+        x.w.txtFileName->show();
+        x.w.txtFileName->setText(QString::fromUtf8(c.before));
+        x.w.cmdDelete->setEnabled(true);
+        QTest::keyClick(x.w.txtFileName, c.key, Qt::NoModifier);
+        EXPECT_EQ(x.w.txtFileName->text(), QString::fromUtf8(c.after));
+        EXPECT_EQ(x.w.cmdGet->isEnabled(), c.get);
+        EXPECT_EQ(x.w.cmdGet->isDefault(), c.getDefault);
+        EXPECT_EQ(x.w.cmdDelete->isEnabled(), c.deleteEnabled);
     }
 }
 

@@ -305,6 +305,7 @@ frmFTP::frmFTP(AppState& state, platform::Dialogs& dialogs, bool& ftpCancelled,
     txtInitialDirectory->installEventFilter(this);
     cboFilesOfType->lineEdit()->installEventFilter(this);
     lblDirectory->installEventFilter(this);
+    txtFileName->installEventFilter(this);
 
     // Form_Load.
     LoadFTPHostNames();
@@ -376,6 +377,13 @@ bool frmFTP::eventFilter(QObject* watched, QEvent* event)
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
             cboFilesOfType_Click();
             return true;  // not the default button's Enter
+        }
+    } else if (event->type() == QEvent::KeyPress && watched == txtFileName) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        int code = key->key() == Qt::Key_Backspace ? 8 : key->text().isEmpty() ? 0 : key->text()[0].unicode();
+        if (code != 0) {
+            txtFileName_KeyPress(code);
+            if (code == 0) return true;
         }
     } else if (event->type() == QEvent::MouseButtonRelease && watched == lblDirectory) {
         auto* mouse = static_cast<QMouseEvent*>(event);
@@ -969,6 +977,28 @@ void frmFTP::mnuOptionsDefineFileExtensions_Click()
     }
     LoadFTPExtensions();
     cboFilesOfType_Click();
+}
+
+void frmFTP::txtFileName_KeyPress(int& keyAscii)
+{
+    const QString name = txtFileName->text().trimmed();
+    if (keyAscii == ' ' && name.isEmpty()) {
+        keyAscii = 0;
+        return;
+    }
+    if (!PutMode()) return;
+    if (keyAscii == 8 && name.size() == 1) {
+        for (QPushButton* b : {cmdOpen, cmdGet, cmdDelete, cmdRename, cmdViewInWP}) b->setEnabled(false);
+        cmdOpen->setDefault(false);
+    } else if (!name.isEmpty() || (keyAscii >= '0' && keyAscii <= 'z')) {
+        for (QPushButton* b : {cmdOpen, cmdDelete, cmdRename, cmdViewInWP}) b->setEnabled(false);
+        cmdGet->setEnabled(true);
+        cmdGet->setDefault(true);
+        cmdOpen->setDefault(false);
+    } else {
+        cmdGet->setEnabled(true);
+        cmdOpen->setDefault(false);
+    }
 }
 
 void frmFTP::LoadFTPExtensions()

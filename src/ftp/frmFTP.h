@@ -174,6 +174,8 @@ public:
     void mnuFileRefreshFileList_Click();
     void mnuOptionsChoose(QAction* item);
     void mnuOptionsDefineFileExtensions_Click();
+    // A key typed into txtFileName (character code, 8 for Backspace); set to 0 to swallow it.
+    void txtFileName_KeyPress(int& keyAscii);
     void LoadFTPExtensions();
     void SaveDefaults();
     FtpTransferOptions TransferOptions() const;
