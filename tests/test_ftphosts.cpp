@@ -2,6 +2,7 @@
 // the file types dialog.
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
@@ -11,6 +12,7 @@
 
 #include "app/Settings.h"
 #include "ftp/FtpHosts.h"
+#include "ftp/FtpNames.h"
 #include "ftp/FtpOptions.h"
 #include "ftp/frmFTPfileExtensions.h"
 
@@ -74,6 +76,37 @@ protected:
 
 constexpr QFile::Permissions kOwnerOnly = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser
                                           | QFile::WriteUser;
+
+// A name from a remote listing never leads a download out of its folder.
+TEST(FtpNames, RemoteNamesStayInTheirFolder)
+{
+    EXPECT_EQ(MakeValidFileName("a:b*c?d\"e,f<g>h/i\\j|k"), "a-b-c?d-e-f-g-h-i-j-k");
+    const QString folder = QDir::cleanPath(QDir::tempPath() + "/dl");
+    const struct {
+        const char* remote;
+        const char* local;  // nullptr: refused
+    } cases[] = {
+        {"adt.hl7", "adt.hl7"},
+        {"../../etc/passwd", "..-..-etc-passwd"},
+        {"..\\..\\x", "..-..-x"},
+        {"/etc/passwd", "-etc-passwd"},
+        {"...", "..."},
+        {".hidden", ".hidden"},
+        {"", nullptr},
+        {".", nullptr},
+        {"..", nullptr},
+        {"a\nb", nullptr},
+    };
+    for (const auto& c : cases) {
+        const std::optional<QString> path = LocalDownloadPath(folder + "/", QString::fromUtf8(c.remote));
+        if (c.local == nullptr) {
+            EXPECT_FALSE(path) << c.remote;
+        } else {
+            ASSERT_TRUE(path) << c.remote;
+            EXPECT_EQ(*path, folder + "/" + c.local) << c.remote;
+        }
+    }
+}
 
 TEST_F(FtpSettingsTest, HostsTakeTheFirstFreeOfTenSlots)
 {
