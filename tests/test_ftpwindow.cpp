@@ -300,6 +300,14 @@ TEST_F(FtpWindowTest, DoubleClickMovesDownAndBackUp)
         EXPECT_EQ(files, s.files);
     }
     EXPECT_TRUE(x.responder.shown().empty());
+
+    // A folder the server refuses to list is reported as that, not as a lost connection.
+    x.w.lblDirectory->setText(QStringLiteral("/missing"));
+    x.w.OpenDirectory();
+    ASSERT_EQ(x.responder.shown().size(), 1u);
+    EXPECT_TRUE(x.responder.shown()[0].text.startsWith(QStringLiteral("OpenDirectory error: ")))
+        << x.responder.shown()[0].text.toStdString();
+    EXPECT_TRUE(x.w.cmdDisconnect->isEnabled());
 }
 
 TEST_F(FtpWindowTest, RestartedServerIsOfferedForReconnection)
