@@ -189,8 +189,9 @@ frmFTP::frmFTP(AppState& state, platform::Dialogs& dialogs, bool& ftpCancelled,
     addRow("Server Name / IP:", cboHostNames);
     addRow("User Name:", txtUserName);
     addRow("Password:", txtPassword);
-    login->addWidget(cmdSetInitialDir, row, 0);
-    addRow("Default Directory:", txtInitialDirectory);
+    login->addWidget(new QLabel(QStringLiteral("Default Directory:"), fraFTPConnect), row, 0);
+    login->addWidget(txtInitialDirectory, row, 1);
+    login->addWidget(cmdSetInitialDir, row++, 2);
     for (QWidget* w : std::initializer_list<QWidget*>{chkPassive, chkAutoConnectToHost,
                                                       chkOverRideAutoConnect, chkDisconnect,
                                                       chkSavePassword})
@@ -249,7 +250,9 @@ frmFTP::frmFTP(AppState& state, platform::Dialogs& dialogs, bool& ftpCancelled,
     lists->addWidget(lvFileList, 1, 1, 1, 2);
     lists->addWidget(lblFileName, 2, 1);
     lists->addWidget(txtFileName, 2, 2);
-    lists->setColumnStretch(2, 1);
+    // The folder list takes a third of the width, the file list with its three columns the rest.
+    lists->setColumnStretch(0, 1);
+    lists->setColumnStretch(2, 2);
     auto* buttons = new QVBoxLayout;
     for (QPushButton* b : {cmdDisconnect, cmdGet, cmdOpen, cmdViewInWP, cmdDelete, cmdRename, cmdCancel})
         buttons->addWidget(b);
@@ -265,7 +268,7 @@ frmFTP::frmFTP(AppState& state, platform::Dialogs& dialogs, bool& ftpCancelled,
     layout->setMenuBar(menuBar_);
     layout->addWidget(body_, 1);
     layout->addWidget(stsStatus);
-    resize(760, 560);
+    resize(1000, 600);
 
     connect(cmdConnect, &QPushButton::clicked, this, &frmFTP::cmdConnect_Click);
     connect(cmdDisconnect, &QPushButton::clicked, this, &frmFTP::cmdDisconnect_Click);
