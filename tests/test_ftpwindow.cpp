@@ -349,11 +349,14 @@ TEST_F(FtpWindowTest, RenameAndDeleteWorkOrShowTheRefusal)
         const char* gone;
         const char* made;
         const char* refusal;
+        bool restart = false;  // the server restarts after the listing: reconnect, then once more
     } cases[] = {
         {"rename", "elradfmwMT", true, "a.dat", "b_c.dat", nullptr},
         {"delete", "elradfmwMT", false, "a.dat", nullptr, nullptr},
         {"refused rename", "elr", true, nullptr, nullptr, "reply code 550"},
         {"refused delete", "elr", false, nullptr, nullptr, "reply code 550"},
+        {"rename after a restart", "elradfmwMT", true, "a.dat", "b_c.dat", nullptr, true},
+        {"delete after a restart", "elradfmwMT", false, "a.dat", nullptr, nullptr, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -367,13 +370,22 @@ TEST_F(FtpWindowTest, RenameAndDeleteWorkOrShowTheRefusal)
         y.w.txtPassword->setText(QStringLiteral("secret"));
         y.w.cmdConnect_Click();
         y.Select(QStringLiteral("a.dat"));
+        if (c.restart) {
+            server.Stop();
+            ASSERT_TRUE(server.Restart());
+        }
         if (c.rename) {
             y.responder.QueueInput(QStringLiteral("  b c.dat "));
+            if (c.restart)
+                y.responder.QueueAnswer(MsgAnswer::Yes);
             y.w.cmdRename_Click();
         } else {
             y.responder.QueueAnswer(MsgAnswer::Yes);
+            if (c.restart)
+                y.responder.QueueAnswer(MsgAnswer::Yes);
             y.w.cmdDelete_Click();
         }
+        EXPECT_EQ(y.Titles().contains(QStringLiteral("Server Disconnected")), c.restart);
         EXPECT_EQ(server.Exists(QStringLiteral("a.dat")), c.gone == nullptr);
         if (c.made) {
             EXPECT_TRUE(server.Exists(QString::fromUtf8(c.made)));
