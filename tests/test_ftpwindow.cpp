@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QFocusEvent>
+#include <QLineEdit>
 #include <QTest>
 #include <QTimer>
 
@@ -125,6 +127,20 @@ TEST(FtpWindowRules, MissingHostNameAsksForOneAndStaysUnconnected)
     EXPECT_EQ(x.responder.shown()[0].text, QStringLiteral("Please enter a host name or IP address"));
     EXPECT_TRUE(x.w.cmdConnect->isEnabled());
     EXPECT_EQ(x.w.StatusText(), QStringLiteral("Not Connected"));
+}
+
+// Entering a login box with the caret at its start selects its whole text.
+TEST(FtpWindowRules, LoginBoxesSelectTheirTextOnEntry)
+{
+    Window x;
+    for (QLineEdit* box : {x.w.txtUserName, x.w.txtPassword, x.w.txtInitialDirectory}) {
+        box->setText(QStringLiteral("abc"));
+        box->setCursorPosition(0);
+        QFocusEvent in(QEvent::FocusIn, Qt::TabFocusReason);
+        QApplication::sendEvent(box, &in);
+        QApplication::processEvents();
+        EXPECT_EQ(box->selectedText(), QStringLiteral("abc"));
+    }
 }
 
 TEST(FtpWindowRules, ButtonStatusFollowsModeRowsAndTypedName)

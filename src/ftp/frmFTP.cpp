@@ -6,6 +6,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QTimer>
 #include <QMouseEvent>
 #include <QVBoxLayout>
 
@@ -306,6 +307,8 @@ frmFTP::frmFTP(AppState& state, platform::Dialogs& dialogs, bool& ftpCancelled,
     connect(mnuSetInitialDirectory, &QAction::triggered, this, &frmFTP::mnuSetInitialDirectory_Click);
     cboHostNames->installEventFilter(this);
     txtInitialDirectory->installEventFilter(this);
+    txtUserName->installEventFilter(this);
+    txtPassword->installEventFilter(this);
     cboFilesOfType->lineEdit()->installEventFilter(this);
     lblDirectory->installEventFilter(this);
     txtFileName->installEventFilter(this);
@@ -375,6 +378,14 @@ bool frmFTP::eventFilter(QObject* watched, QEvent* event)
     if (event->type() == QEvent::FocusOut) {
         if (watched == cboHostNames) cboHostNames_LostFocus();
         else if (watched == txtInitialDirectory) txtInitialDirectory_LostFocus();
+    } else if (event->type() == QEvent::FocusIn
+               && (watched == txtUserName || watched == txtPassword || watched == txtInitialDirectory)) {
+        // Entering a login box selects from the caret to the end: with the caret at the start,
+        // the whole text, ready to be typed over.
+        auto* box = static_cast<QLineEdit*>(watched);
+        QTimer::singleShot(0, box, [box] {
+            if (!box->hasSelectedText()) box->setSelection(box->cursorPosition(), box->text().size());
+        });
     } else if (event->type() == QEvent::KeyPress && watched == cboFilesOfType->lineEdit()) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
