@@ -1,8 +1,13 @@
 // The FTP control against a real pyftpdlib server on 127.0.0.1.
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
+#include <QProcess>
+#include <QTcpServer>
 #include <QTemporaryDir>
+#include <QThread>
+#include <unistd.h>
 #include <map>
 
 #include "FtpTestServer.h"
@@ -329,3 +334,75 @@ TEST(FtpListParser, UnixAndDosLines)
 }
 
 }  // namespace
+
+// The same control against vsftpd, which lists only with LIST in its own Unix form (numeric
+// owners, no MLSD). vsftpd starts only as root and is not part of the set-up (its package runs
+// a system FTP service): the test runs where it is installed and the tests run as root.
+TEST(FtpControlVsftpd, ListsNavigatesAndGetsOverList)
+{
+    const QString program = QStringLiteral("/usr/sbin/vsftpd");
+    if (!QFile::exists(program) || geteuid() != 0)
+        GTEST_SKIP() << "vsftpd is not installed, or the tests do not run as root";
+    QTemporaryDir dir;
+    const QString root = dir.filePath(QStringLiteral("anon"));
+    ASSERT_TRUE(QDir().mkpath(root + QStringLiteral("/sub")));
+    WriteLocal(root + QStringLiteral("/a b.dat"), "abc");
+    WriteLocal(root + QStringLiteral("/sub/inner.dat"), "12345");
+    // vsftpd refuses an anonymous root that anyone may write to.
+    QFile::setPermissions(root, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup |
+                                    QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther);
+    QTcpServer probe;  // a free port for the control connection
+    ASSERT_TRUE(probe.listen(QHostAddress::LocalHost, 0));
+    const int port = probe.serverPort();
+    probe.close();
+    const QString config = dir.filePath(QStringLiteral("vsftpd.conf"));
+    WriteLocal(config, QStringLiteral("listen=YES\nlisten_address=127.0.0.1\nlisten_port=%1\n"
+                                      "background=NO\nanonymous_enable=YES\nno_anon_password=YES\n"
+                                      "anon_root=%2\nlocal_enable=NO\nwrite_enable=NO\n"
+                                      "seccomp_sandbox=NO\nsecure_chroot_dir=%3\n")
+                           .arg(port)
+                           .arg(root, dir.path())
+                           .toUtf8());
+    QProcess server;
+    server.start(program, {config});
+    ASSERT_TRUE(server.waitForStarted(5000));
+    FtpControl ftp;
+    ftp.setHost(QStringLiteral("127.0.0.1"));
+    ftp.setPort(port);
+    ftp.setUserName(QStringLiteral("anonymous"));
+    ftp.setPassword(QStringLiteral("guest"));
+    int connected = -1;
+    for (int i = 0; i < 50 && connected != ftp_result::Ok; ++i) {
+        connected = ftp.Connect();
+        if (connected != ftp_result::Ok)
+            QThread::msleep(100);
+    }
+    ASSERT_EQ(connected, ftp_result::Ok) << ftp.LastErrorText().toStdString();
+
+    auto list = [&ftp] {
+        std::map<QString, FtpEntry> entries;
+        EXPECT_EQ(ftp.OpenListing(QString()), ftp_result::Ok) << ftp.LastErrorText().toStdString();
+        FtpEntry e;
+        for (int i = 0; i < 100 && ftp.ReadNextEntry(e) == ftp_result::Ok; ++i) entries[e.name] = e;
+        ftp.CloseListing();
+        return entries;
+    };
+    auto top = list();
+    ASSERT_EQ(top.size(), 2u);
+    EXPECT_FALSE(top[QStringLiteral("a b.dat")].isDirectory);
+    EXPECT_EQ(top[QStringLiteral("a b.dat")].size, 3);
+    EXPECT_TRUE(top[QStringLiteral("a b.dat")].modified.isValid());
+    EXPECT_TRUE(top[QStringLiteral("sub")].isDirectory);
+    EXPECT_EQ(ftp.ChangeDirectory(QStringLiteral("sub")), ftp_result::Ok);
+    EXPECT_EQ(ftp.CurrentDirectory(), QStringLiteral("/sub"));
+    EXPECT_EQ(list()[QStringLiteral("inner.dat")].size, 5);
+    EXPECT_EQ(ftp.ChangeDirectory(QStringLiteral("..")), ftp_result::Ok);
+    EXPECT_EQ(ftp.CurrentDirectory(), QStringLiteral("/"));
+    QTemporaryDir local;
+    EXPECT_EQ(ftp.Get(local.filePath(QStringLiteral("a.dat")), QStringLiteral("a b.dat")),
+              ftp_result::Ok);
+    EXPECT_EQ(ReadLocal(local.filePath(QStringLiteral("a.dat"))), QByteArray("abc"));
+    ftp.Disconnect();
+    server.kill();
+    server.waitForFinished(5000);
+}
