@@ -1,10 +1,10 @@
-#include "ftp/frmFTP.h"
 // The main window's FTP commands: FTP Get and FTP Put open the FTP window modally.
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 
 #include "app/frmMain.h"
+#include "ftp/frmFTP.h"
 
 namespace quillon {
 namespace {
