@@ -22,8 +22,8 @@ from pyftpdlib.servers import FTPServer
 logging.disable(logging.CRITICAL)
 root, port = sys.argv[1], int(sys.argv[2])
 authorizer = DummyAuthorizer()
-for spec in sys.argv[3:]:
-    name, perm, password = spec.split(':', 2)
+for entry in sys.argv[3:]:
+    name, perm, password = entry.split(':', 2)
     authorizer.add_user(name, password, root, perm=perm)
 class Handler(FTPHandler):
     pass

@@ -30,13 +30,13 @@ FtpTransferOptions LoadTransferOptions(const platform::SettingsStore& store);
 bool SaveTransferOptions(platform::SettingsStore& store, const FtpTransferOptions& options);
 
 // The remote file list's columns, by index 1 to 3 (array slot 0 is column 1).
-struct FtpColumnSpec {
+struct FtpListColumn {
     const char* header;
     int width;        // pixels, when nothing is stored
     bool alignRight;
     const char* tag;  // how a header click sorts it
 };
-inline constexpr std::array<FtpColumnSpec, 3> kFtpColumns{{
+inline constexpr std::array<FtpListColumn, 3> kFtpColumns{{
     {"File Name", 373, false, "STRING"},
     {"File Size", 100, true, "NUMBER"},
     {"Modified", 153, false, "DATE"},

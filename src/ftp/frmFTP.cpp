@@ -325,15 +325,15 @@ frmFTP::frmFTP(AppState& state, platform::Dialogs& dialogs, bool& ftpCancelled,
     LoadFTPExtensions();
     QStringList headers;
     FtpColumns current;
-    for (const FtpColumnSpec& c : kFtpColumns) headers << QString::fromLatin1(c.header);
+    for (const FtpListColumn& c : kFtpColumns) headers << QString::fromLatin1(c.header);
     lvFileList->setHeaderLabels(headers);
     for (int c = 0; c < 3; ++c) {
-        const FtpColumnSpec& spec = kFtpColumns[static_cast<size_t>(c)];
-        lvFileList->setColumnWidth(c, spec.width);
+        const FtpListColumn& column = kFtpColumns[static_cast<size_t>(c)];
+        lvFileList->setColumnWidth(c, column.width);
         lvFileList->headerItem()->setTextAlignment(
-            c, spec.alignRight ? Qt::AlignRight | Qt::AlignVCenter : Qt::AlignLeft | Qt::AlignVCenter);
-        SetColumnTag(lvFileList, c, QString::fromLatin1(spec.tag));
-        current[static_cast<size_t>(c)] = {c + 1, static_cast<double>(spec.width)};
+            c, column.alignRight ? Qt::AlignRight | Qt::AlignVCenter : Qt::AlignLeft | Qt::AlignVCenter);
+        SetColumnTag(lvFileList, c, QString::fromLatin1(column.tag));
+        current[static_cast<size_t>(c)] = {c + 1, static_cast<double>(column.width)};
     }
     const FtpColumns stored = LoadColumnLayout(st.settings, current);
     QHeaderView* header = lvFileList->header();
