@@ -11,6 +11,7 @@
 
 #include "app/Settings.h"
 #include "app/WindowUtility.h"
+#include "files/ExtensionList.h"
 
 namespace quillon {
 
@@ -173,69 +174,21 @@ void frmFileExtAndLocations::cmdChangeDir_Click()
     lblDefaultDirectory->setText(folder);
 }
 
-int frmFileExtAndLocations::SelectedRow() const
+ExtensionList frmFileExtAndLocations::Extensions() const
 {
-    const QList<QListWidgetItem*> selected = lstExtensions->selectedItems();
-    return selected.isEmpty() ? -1 : lstExtensions->row(selected.first());
+    return {lstExtensions, lblDefaultExtension, cmdSetDefault, cmdDelete};
 }
 
-void frmFileExtAndLocations::lstExtensions_Click()
-{
-    if (SelectedRow() >= 0) {
-        cmdDelete->setEnabled(true);
-        cmdSetDefault->setEnabled(true);
-    }
-}
+void frmFileExtAndLocations::lstExtensions_Click() { Extensions().Click(); }
 
-void frmFileExtAndLocations::cmdSetDefault_Click()
-{
-    const int row = SelectedRow();
-    if (row >= 0)
-        lblDefaultExtension->setText(lstExtensions->item(row)->text());
-}
+void frmFileExtAndLocations::cmdSetDefault_Click() { Extensions().SetDefault(); }
 
 void frmFileExtAndLocations::cmdAdd_Click()
 {
-    if (lstExtensions->count() >= kMaxExtensions) {
-        dlg_.MsgBox(QStringLiteral("Only ten extensions are allowed in the list.  Please remove "
-                                   "an extension before adding another."),
-                    MsgButtons::OKOnly, MsgIcon::Exclamation,
-                    QStringLiteral("Can't Add Extension"));
-        return;
-    }
-    const std::optional<QString> answer =
-        dlg_.InputBox(QStringLiteral("Enter new file extension for HL7 data files:"),
-                      QStringLiteral("Add Extension"), QString());
-    if (!answer || answer->isEmpty())
-        return;
-    // Patterns are taken as typed; only an exact twin (letter case counts) is refused.
-    for (int row = 0; row < lstExtensions->count(); ++row) {
-        if (lstExtensions->item(row)->text() == *answer) {
-            dlg_.MsgBox(QStringLiteral("That extension already exists in the file extension "
-                                       "list."),
-                        MsgButtons::OKOnly, MsgIcon::Information,
-                        QStringLiteral("Invalid Extension"));
-            return;
-        }
-    }
-    lstExtensions->addItem(*answer);
+    Extensions().Add(dlg_, QStringLiteral("Enter new file extension for HL7 data files:"));
 }
 
-void frmFileExtAndLocations::cmdDelete_Click()
-{
-    const int row = SelectedRow();
-    if (row < 0)
-        return;
-    if (lstExtensions->item(row)->text() == lblDefaultExtension->text())
-        lblDefaultExtension->setText(QStringLiteral("*.*"));
-    delete lstExtensions->takeItem(row);
-    if (lstExtensions->count() == 0) {
-        cmdDelete->setEnabled(false);
-        cmdSetDefault->setEnabled(false);
-        return;
-    }
-    lstExtensions->setCurrentRow(std::min(row, lstExtensions->count() - 1));
-}
+void frmFileExtAndLocations::cmdDelete_Click() { Extensions().Delete(QStringLiteral("*.*")); }
 
 void frmFileExtAndLocations::cmdOK_Click()
 {

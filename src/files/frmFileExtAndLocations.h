@@ -13,13 +13,14 @@
 
 namespace quillon {
 
+struct ExtensionList;
+
 class frmFileExtAndLocations : public QDialog {
     Q_OBJECT
 public:
     frmFileExtAndLocations(AppState& st, platform::Dialogs& dlg, QWidget* parent = nullptr);
 
     // The most patterns the list holds.
-    static constexpr int kMaxExtensions = 10;
 
     // Makes `folder` the current folder of the folder tree, as a click on it would; false when
     // the tree has no such folder.
@@ -50,7 +51,7 @@ private:
     void cmdDelete_Click();
     void cmdOK_Click();
     // The selected row of the list, or -1.
-    int SelectedRow() const;
+    ExtensionList Extensions() const;
 
     AppState& st_;
     platform::Dialogs& dlg_;

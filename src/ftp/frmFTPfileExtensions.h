@@ -12,6 +12,8 @@
 
 namespace quillon {
 
+struct ExtensionList;
+
 class frmFTPfileExtensions : public QDialog {
     Q_OBJECT
 public:
@@ -34,7 +36,7 @@ public:
     void cmdOK_Click();
 
 private:
-    int SelectedRow() const;
+    ExtensionList Extensions() const;
 
     FtpFileTypes& types_;
     platform::SettingsStore& store_;
