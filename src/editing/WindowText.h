@@ -3,6 +3,7 @@
 // cursor for the length of a command.
 #include <QApplication>
 #include <QString>
+#include <string>
 #include <string_view>
 
 namespace quillon {
@@ -11,6 +12,13 @@ namespace quillon {
 inline QString Text(std::string_view bytes)
 {
     return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+
+// The other way: text from a window as the bytes it stands for, one byte a Latin-1 character.
+inline std::string Bytes(const QString& text)
+{
+    const QByteArray latin1 = text.toLatin1();
+    return std::string(latin1.constData(), static_cast<size_t>(latin1.size()));
 }
 
 // The wait cursor from construction to destruction, on every way out.

@@ -25,7 +25,7 @@ const QString frmFilterRecords::HistorySection = QStringLiteral("cboFilterRecord
 
 namespace {
 
-std::string Bytes(const QString& text)
+std::string Utf8Bytes(const QString& text)
 {
     return text.toStdString();
 }
@@ -141,7 +141,7 @@ void frmFilterRecords::cboFieldFilter_LostFocus()
 
 void frmFilterRecords::cboFilterRecords_Click(const QString& line)
 {
-    const RecordFindHistoryChoice choice = SplitRecordFindHistoryLine(Bytes(line));
+    const RecordFindHistoryChoice choice = SplitRecordFindHistoryLine(Utf8Bytes(line));
     picker_->Show(choice);
     chkMatchWholeWordOnly->setChecked(choice.wholeWord);
     chkMatchCase->setChecked(choice.matchCase);
@@ -152,14 +152,14 @@ void frmFilterRecords::cmdApplyFilter_Click()
 {
     FilterRequest& request = st.editing.filter;
     cboFieldFilter_LostFocus();
-    const std::string segment = Bytes(cboSegmentFilter->currentText());
+    const std::string segment = Utf8Bytes(cboSegmentFilter->currentText());
     if (!request.FilterOnText && AsciiUpper(segment) == "ALL") {
         dlg.MsgBox(Text(AllAsPresenceSegmentMessage), MsgButtons::OKOnly, MsgIcon::Information,
                    Text(InvalidSegmentNameTitle));
         return;
     }
     cboFieldFilter->setEditText(cboFieldFilter->currentText().toUpper());
-    const std::string field = Bytes(cboFieldFilter->currentText());
+    const std::string field = Utf8Bytes(cboFieldFilter->currentText());
     // The field is checked against the segment's fields only for the text test; the presence
     // test reads the segment box alone.
     if (request.FilterOnText && !CheckedFindFieldName(field, picker_->Lines())) {
@@ -176,7 +176,7 @@ void frmFilterRecords::cmdApplyFilter_Click()
     st.search.MatchCase = chkMatchCase->isChecked();
     SaveHistory(cboFilterRecords,
                 text.isEmpty() ? std::string()
-                               : RecordFindHistoryEntry(Bytes(text), segment, field,
+                               : RecordFindHistoryEntry(Utf8Bytes(text), segment, field,
                                                         chkMatchWholeWordOnly->isChecked(),
                                                         chkMatchCase->isChecked()),
                 st.settings, HistorySection);

@@ -7,6 +7,7 @@
 #include "records/FieldDesignations.h"
 #include "records/FieldLines.h"
 #include "records/Pages.h"
+#include "editing/WindowText.h"
 
 namespace quillon {
 
@@ -14,12 +15,6 @@ using platform::MsgButtons;
 using platform::MsgIcon;
 
 namespace {
-
-std::string Bytes(const QString& text)
-{
-    const QByteArray latin1 = text.toLatin1();
-    return std::string(latin1.constData(), static_cast<size_t>(latin1.size()));
-}
 
 // The first row of `segments` whose first three characters are `name`; -1 when none.
 int FirstSegmentNamed(const ListBox* segments, const QString& name)

@@ -22,8 +22,6 @@ namespace quillon {
 
 namespace {
 
-std::string Bytes(const QString& text) { return text.toLatin1().toStdString(); }
-
 }  // namespace
 
 ReplaceDialog::ReplaceDialog(Kind kind_, AppState& state, platform::Dialogs& dialogs)

@@ -10,6 +10,7 @@
 #include "records/FieldDesignations.h"
 #include "records/FieldLines.h"
 #include "records/Pages.h"
+#include "editing/WindowText.h"
 
 namespace quillon {
 
@@ -17,12 +18,6 @@ using platform::MsgButtons;
 using platform::MsgIcon;
 
 namespace {
-
-std::string Bytes(const QString& text)
-{
-    const QByteArray latin1 = text.toLatin1();
-    return std::string(latin1.constData(), static_cast<size_t>(latin1.size()));
-}
 
 QString Latin1(std::string_view bytes, qsizetype from, qsizetype n)
 {

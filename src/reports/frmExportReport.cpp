@@ -35,11 +35,6 @@ using platform::MsgIcon;
 
 const QString kSection = QStringLiteral("ExportReports");
 
-std::string Bytes(const QString& text)
-{
-    return text.toLatin1().toStdString();
-}
-
 // The main window's hourglass while the export writes; the default pointer on every way out.
 class MainPointer {
 public:

@@ -18,11 +18,6 @@ using platform::MsgIcon;
 
 namespace {
 
-std::string Bytes(const QString& text)
-{
-    return text.toLatin1().toStdString();
-}
-
 }  // namespace
 
 void frmReport::mnuFilePrint_Click()

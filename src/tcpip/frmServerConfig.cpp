@@ -24,6 +24,7 @@
 #include "tcpip/PortNumber.h"
 #include "tcpip/ServerConfig.h"
 #include "tcpip/frmHL7Envelope.h"
+#include "editing/WindowText.h"
 
 namespace quillon {
 
@@ -60,12 +61,6 @@ QString NamePart(const QString& path)
 QString Latin1(const std::string& bytes)
 {
     return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
-}
-
-std::string Bytes(const QString& text)
-{
-    const QByteArray latin1 = text.toLatin1();
-    return std::string(latin1.constData(), static_cast<size_t>(latin1.size()));
 }
 
 // Leaves every button of a group unchecked, which auto-exclusive buttons do not allow by
