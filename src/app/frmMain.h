@@ -631,10 +631,12 @@ private:
     QString serverLogFailure_;
     // Decompresses and joins what lies in Files2LoadFolder and loads the result; the recent-files
     // list remembers `rememberedName`, or the loaded file when it is empty.
-    void LoadFromWorkingFolder(const QString& rememberedName = {});
-    void LoadAndRemember(const QString& path, const QString& rememberedName);
+    // True when records were loaded. With `remember` off the file is not added to the
+    // recent-files list (FTP Get's downloads are working copies).
+    bool LoadFromWorkingFolder(const QString& rememberedName = {}, bool remember = true);
+    bool LoadAndRemember(const QString& path, const QString& rememberedName, bool remember = true);
     // What follows the load of an Open: the recent-files entry, the undo ring, the counter.
-    void FinishOpen(bool loaded, const QString& path, const QString& rememberedName);
+    void FinishOpen(bool loaded, const QString& path, const QString& rememberedName, bool remember = true);
     bool WriteRecordsTo(const QString& path, const std::vector<const std::string*>& records,
                         bool progress, QString* error, int* errorCode);
     QElapsedTimer loadEventsTimer_;
@@ -686,10 +688,10 @@ public:
     void FtpGet();
     // Shows the FTP window modally in Put or Get mode, loading it first when needed.
     void ShowFtpWindow(bool put);
-    // Loads what FTP Get left in Files2LoadFolder (comes with the loading of downloads).
+    // Decompresses, joins and loads what FTP Get left in Files2LoadFolder.
     void LoadFtpDownloads();
-    // Writes the records to the Put hand-over file (comes with the upload).
-    void WriteFtpPutFile(const QString& path);
+    // Writes the records to the Put hand-over file; false (after saying so) when it failed.
+    bool WriteFtpPutFile(const QString& path);
     // Sets FtpGetCommand while the window is built, as a member initializer after it.
     bool InstallFtpCommands();
     bool ftpCommandsInstalled_ = InstallFtpCommands();

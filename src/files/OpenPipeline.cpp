@@ -143,9 +143,12 @@ DecompressOutcome DecompressFolder(const QString& folder, const Decompressors& t
                 QFile::remove(path);
                 decompressed = true;
             }
-            if (gzipRan && (outcome.exitCode == -1 || outcome.exitCode == 1)) {
-                outcome.kind = outcome.exitCode == -1 ? DecompressOutcome::Kind::GzipMissing
-                                                      : DecompressOutcome::Kind::NotCompressed;
+            // Any complaint of gzip ends the load: exit 2 means it kept the compressed file
+            // (its output name was taken) or warned about the data.
+            if (gzipRan && outcome.exitCode != 0) {
+                outcome.kind = outcome.exitCode == -1  ? DecompressOutcome::Kind::GzipMissing
+                               : outcome.exitCode == 1 ? DecompressOutcome::Kind::NotCompressed
+                                                       : DecompressOutcome::Kind::Failed;
                 outcome.failedFile = path;
                 return outcome;
             }

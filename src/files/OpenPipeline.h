@@ -46,6 +46,7 @@ struct DecompressOutcome {
         Empty,             // the folder holds nothing: end silently
         GzipMissing,       // "gzip" could not be started (exit code -1)
         NotCompressed,     // gzip found no compressed data (exit code 1)
+        Failed,            // gzip ended with another nonzero code (a warning, a refusal)
         Stuck,             // a pass left the same compressed files as the pass before
     } kind = Kind::Done;
     QStringList files;      // Done: the files left, ordinal order

@@ -23,6 +23,18 @@ WriteResult WriteRecordsFile(const QString& path, const std::vector<const std::s
                              const EnvelopeChars& envelope, bool useEnvelope,
                              const std::function<void(size_t written)>& progress)
 {
+    return WriteFramedRecords(
+        path, records,
+        [&](std::string& out, std::string_view record) {
+            AppendDiskRecord(out, record, envelope, useEnvelope);
+        },
+        progress);
+}
+
+WriteResult WriteFramedRecords(const QString& path, const std::vector<const std::string*>& records,
+                               const RecordFramer& append,
+                               const std::function<void(size_t written)>& progress)
+{
     QSaveFile file(path);
     // QSaveFile writes beside the file and replaces it only once the whole content is there.
     if (!file.open(QIODevice::WriteOnly))
@@ -30,7 +42,7 @@ WriteResult WriteRecordsFile(const QString& path, const std::vector<const std::s
     std::string chunk;
     constexpr size_t flushAt = 1 << 20;
     for (size_t i = 0; i < records.size(); ++i) {
-        AppendDiskRecord(chunk, *records[i], envelope, useEnvelope);
+        append(chunk, *records[i]);
         if (chunk.size() >= flushAt || i + 1 == records.size()) {
             if (file.write(chunk.data(), static_cast<qint64>(chunk.size()))
                 != static_cast<qint64>(chunk.size())) {

@@ -22,8 +22,15 @@ struct WriteResult {
     QString message;
 };
 
-// Writes the records to `path`, replacing the file only once everything is written, so a
-// failure leaves an existing file as it was. `progress` hears each record's number (from 1).
+// Writes the records to `path`, each in the form `append` gives it, replacing the file only once
+// everything is written, so a failure leaves an existing file as it was. `progress` hears each
+// record's number (from 1).
+using RecordFramer = std::function<void(std::string& out, std::string_view record)>;
+WriteResult WriteFramedRecords(const QString& path, const std::vector<const std::string*>& records,
+                               const RecordFramer& append,
+                               const std::function<void(size_t written)>& progress = {});
+
+// The records as File > Save writes them (see AppendDiskRecord).
 WriteResult WriteRecordsFile(const QString& path, const std::vector<const std::string*>& records,
                              const EnvelopeChars& envelope, bool useEnvelope,
                              const std::function<void(size_t written)>& progress = {});

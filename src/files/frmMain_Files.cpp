@@ -119,7 +119,7 @@ void frmMain::mnuFileOpen_Click()
     LoadFromWorkingFolder();
 }
 
-void frmMain::LoadFromWorkingFolder(const QString& rememberedName)
+bool frmMain::LoadFromWorkingFolder(const QString& rememberedName, bool remember)
 {
     const QString& working = st.folders.Files2LoadFolder;
     Decompressors tools;
@@ -176,18 +176,20 @@ void frmMain::LoadFromWorkingFolder(const QString& rememberedName)
             const QString plain = GunzipOutputName(files.front());
             const bool loaded = LoadHL7File(plain, &gunzip);
             const int code = gunzip.ExitCode();
-            if (code == 1) {
-                notCompressed(code);
-                return;
-            }
-            if (code == -1 || !QFileInfo::exists(plain)) {
-                // A gzip that crashed leaves its file compressed, like the loop's timeout.
-                notDecompressed(files.front(), code == -1 ? 124 : code);
-                return;
+            if (code != 0 || !QFileInfo::exists(plain)) {
+                // Whatever gzip complained of, what it wrote is not trusted as the records.
+                if (loaded)
+                    ShowNothingLoaded();
+                if (code == 1)
+                    notCompressed(code);
+                else
+                    // A gzip that crashed leaves its file compressed, like the loop's timeout.
+                    notDecompressed(files.front(), code == -1 ? 124 : code);
+                return false;
             }
             sFileName = plain;
-            FinishOpen(loaded, sFileName, rememberedName.isEmpty() ? sFileName : rememberedName);
-            return;
+            FinishOpen(loaded, sFileName, rememberedName.isEmpty() ? sFileName : rememberedName, remember);
+            return loaded;
         }
     }
 
@@ -196,16 +198,17 @@ void frmMain::LoadFromWorkingFolder(const QString& rememberedName)
     QApplication::restoreOverrideCursor();
     switch (outcome.kind) {
     case DecompressOutcome::Kind::Empty:
-        return;
+        return false;
     case DecompressOutcome::Kind::GzipMissing:
         gzipMissing(outcome.exitCode);
-        return;
+        return false;
     case DecompressOutcome::Kind::NotCompressed:
         notCompressed(outcome.exitCode);
-        return;
+        return false;
+    case DecompressOutcome::Kind::Failed:
     case DecompressOutcome::Kind::Stuck:
         notDecompressed(outcome.failedFile, outcome.exitCode);
-        return;
+        return false;
     case DecompressOutcome::Kind::Done:
         break;
     }
@@ -225,22 +228,24 @@ void frmMain::LoadFromWorkingFolder(const QString& rememberedName)
             dlg.MsgBox(QStringLiteral("The files could not be joined: ") + error,
                        MsgButtons::OKOnly, MsgIcon::Exclamation,
                        QStringLiteral("Can't Join Files"));
-            return;
+            return false;
         }
     }
-    LoadAndRemember(sFileName, rememberedName.isEmpty() ? sFileName : rememberedName);
+    return LoadAndRemember(sFileName, rememberedName.isEmpty() ? sFileName : rememberedName, remember);
 }
 
-void frmMain::LoadAndRemember(const QString& path, const QString& rememberedName)
+bool frmMain::LoadAndRemember(const QString& path, const QString& rememberedName, bool remember)
 {
-    FinishOpen(LoadHL7File(path), path, rememberedName);
+    const bool loaded = LoadHL7File(path);
+    FinishOpen(loaded, path, rememberedName, remember);
+    return loaded;
 }
 
-void frmMain::FinishOpen(bool loaded, const QString& path, const QString& rememberedName)
+void frmMain::FinishOpen(bool loaded, const QString& path, const QString& rememberedName, bool remember)
 {
     if (loaded) {
         st.session.CurrentFileName = path;
-        if (mnuOptionsUseMFU->isChecked())
+        if (remember && mnuOptionsUseMFU->isChecked())
             AddToMRUList(rememberedName);
         StartEmptyUndoRing();
     }

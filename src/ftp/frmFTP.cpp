@@ -1,7 +1,9 @@
 #include "ftp/frmFTP.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -12,8 +14,13 @@
 
 #include "app/AppState.h"
 #include "app/WindowUtility.h"
+#include "files/OpenPipeline.h"
+#include "files/TextEditor.h"
+#include "ftp/FtpNames.h"
+#include "ftp/FtpTransfers.h"
 #include "ftp/frmFTPfileExtensions.h"
 #include "platform/Dialogs.h"
+#include "platform/Process.h"
 #include "reports/TreeSort.h"
 
 namespace quillon {
@@ -242,6 +249,11 @@ frmFTP::frmFTP(AppState& state, platform::Dialogs& dialogs, bool& ftpCancelled,
         stsPanels[i] = new QLabel(stsStatus);
         stsStatus->addWidget(stsPanels[i], i == 1 ? 1 : 0);
     }
+    prStatus = new QProgressBar(stsStatus);
+    prStatus->setRange(0, 100);
+    prStatus->setTextVisible(false);
+    prStatus->hide();
+    stsStatus->insertWidget(2, prStatus);
 
     auto* lists = new QGridLayout;
     lists->addWidget(lblDirectory, 0, 0);
@@ -271,6 +283,7 @@ frmFTP::frmFTP(AppState& state, platform::Dialogs& dialogs, bool& ftpCancelled,
     layout->addWidget(stsStatus);
     resize(1000, 600);
 
+    connect(&FileTransfer1, &platform::FtpControl::Progress, this, &frmFTP::FileTransfer1_Progress);
     connect(cmdConnect, &QPushButton::clicked, this, &frmFTP::cmdConnect_Click);
     connect(cmdDisconnect, &QPushButton::clicked, this, &frmFTP::cmdDisconnect_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &frmFTP::cmdCancel_Click);
@@ -635,11 +648,7 @@ QString frmFTP::CurrentFileName() const
     return (item ? item : lvFileList->topLevelItem(0))->text(0);
 }
 
-QString frmFTP::RemotePath(const QString& name) const
-{
-    const QString dir = lblDirectory->text().trimmed();
-    return dir.endsWith(QLatin1Char('/')) ? dir + name : dir + QLatin1Char('/') + name;
-}
+QString frmFTP::RemotePath(const QString& name) const { return RemoteFilePath(lblDirectory->text(), name); }
 
 void frmFTP::ShowControlError(const QString& prefix, int code)
 {
@@ -857,11 +866,309 @@ void frmFTP::cmdRename_Click()
 }
 
 // ---------------------------------------------------------------------------------------------
-// Transfers: the places the transfer commands fill in.
+// Transfers.
 
-void frmFTP::cmdGet_Click() { stsPanels[3]->setText(QStringLiteral("Transfers are not available yet.")); }
-void frmFTP::cmdOpen_Click() { stsPanels[3]->setText(QStringLiteral("Transfers are not available yet.")); }
-void frmFTP::cmdViewInWP_Click() { stsPanels[3]->setText(QStringLiteral("Transfers are not available yet.")); }
+QStringList frmFTP::SelectedFiles() const
+{
+    QStringList names;
+    for (int i = 0; i < lvFileList->topLevelItemCount(); ++i)
+        if (const QTreeWidgetItem* item = lvFileList->topLevelItem(i); item->isSelected()) names << item->text(0);
+    return names;
+}
+
+void frmFTP::NoFileSelected()
+{
+    dlg.MsgBox(QStringLiteral("Please select a file first."), MsgButtons::OKOnly, MsgIcon::Information,
+               QStringLiteral("No File Selected"));
+}
+
+void frmFTP::ShowProgressBar(int panel)
+{
+    QLabel* label = stsPanels[static_cast<size_t>(panel)];
+    SavedPanelText = label->text();
+    label->hide();
+    prStatus->setRange(0, 100);
+    prStatus->setValue(0);
+    prStatus->show();
+}
+
+void frmFTP::HideProgressBar(int panel)
+{
+    prStatus->hide();
+    QLabel* label = stsPanels[static_cast<size_t>(panel)];
+    label->setText(SavedPanelText);
+    label->show();
+}
+
+void frmFTP::FileTransfer1_Progress(qint64 /*first*/, qint64 second, qint64 /*third*/, int percent)
+{
+    // The bar follows only a transfer whose size is known.
+    if (second > 0) prStatus->setValue(std::clamp(percent, 0, 100));
+}
+
+bool frmFTP::CheckLocalName(const QString& folder, const QString& name, QString* path)
+{
+    const std::optional<QString> local = LocalDownloadPath(folder, name);
+    if (local) {
+        *path = *local;
+        return true;
+    }
+    dlg.MsgBox(QStringLiteral("The remote file name \"%1\" cannot be used as the name of a local file. "
+                              "Please rename it on the server first.")
+                   .arg(name),
+               MsgButtons::OKOnly, MsgIcon::Exclamation, QStringLiteral("Invalid File Name"));
+    return false;
+}
+
+int frmFTP::Download(const QStringList& files, const std::function<Target(int, const QString&)>& local,
+                     bool binaryForCompressed, qint64* total, QString* failed)
+{
+    const bool ascii = mnuOptionsDownloadUsingASCIIMode->isChecked();
+    int r = ftp_result::Ok;
+    *total = 0;
+    for (int i = 0; i < files.size(); ++i) {
+        const QString& name = files[i];
+        const Target target = local(i, name);
+        stsPanels[3]->setText(name);
+        ShowProgressBar(2);
+        FileTransfer1.setLocalAppend(target.append);
+        FileTransfer1.setTransferType(DownloadTransferType(name, ascii, binaryForCompressed));
+        {
+            BusyCall busy(*this);
+            r = FileTransfer1.Get(target.path, RemotePath(name));
+        }
+        HideProgressBar(2);
+        *total += FileTransfer1.BytesTransferred();
+        if (r != ftp_result::Ok) {
+            *failed = name;
+            break;
+        }
+    }
+    stsPanels[3]->clear();
+    return r;
+}
+
+void frmFTP::ShowTransferFailure(const QString& title, const QString& name, int result, const QString& partial)
+{
+    QString text = QStringLiteral("The file %1 could not be transferred (error %2).").arg(name).arg(result);
+    if (!FileTransfer1.LastErrorText().isEmpty()) text += QStringLiteral("\r\n\r\n") + FileTransfer1.LastErrorText();
+    if (!partial.isEmpty()) text += QStringLiteral("\r\n\r\n") + partial;
+    dlg.MsgBox(text, MsgButtons::OKOnly, MsgIcon::Exclamation, title);
+}
+
+void frmFTP::ShowComplete(const QString& title, bool ascii, qint64 bytes, double seconds)
+{
+    dlg.MsgBox(TransferCompleteText(ascii, bytes, seconds), MsgButtons::OKOnly, MsgIcon::Information, title);
+}
+
+void frmFTP::cmdGet_Click()
+{
+    if (PutMode()) PutFile();
+    else GetMode();
+}
+
+void frmFTP::GetMode()
+{
+    FtpCancelled = false;
+    const QStringList files = SelectedFiles();
+    if (files.isEmpty()) {
+        NoFileSelected();
+        return;
+    }
+    const QString current = CurrentFileName();
+    const QString name = files.contains(current) ? current : files.front();
+    const bool appendChosen = mnuOptionsIfFileExistsAppend->isChecked();
+    const QString valid = MakeValidFileName(name);
+    if (valid != name)
+        dlg.MsgBox(QStringLiteral("The filename ") + name
+                       + QStringLiteral(" contains characters which are not compatible with Windows.  ")
+                       + QStringLiteral("They will be changed to hyphens.  You may change them to another "
+                                        "character if you wish."),
+                   MsgButtons::OKOnly, MsgIcon::Information, QStringLiteral("Illegal Windows Character in Filename"));
+    // Each round after the first follows a reconnection the user asked for.
+    for (;;) {
+        platform::FileDialogRequest request;
+        request.save = true;
+        request.title = appendChosen ? QStringLiteral("Append FTP'd File To ...") : QStringLiteral("Save FTP'd File To ...");
+        request.folder = st.options.LastFileSavePath;
+        request.fileName = valid;
+        request.patterns = {QStringLiteral("All Files (*.*)"), QStringLiteral("Text Files (*.txt)"),
+                            QStringLiteral("Data Files (*.dat)"), QStringLiteral("HL7 Files (*.hl7)")};
+        request.selectedPattern = 2;
+        // Appending adds to the chosen file: nothing there is replaced.
+        request.confirmOverwrite = !appendChosen;
+        const QStringList chosen = dlg.FileDialog(request);
+        QCoreApplication::processEvents();
+        if (chosen.isEmpty()) return;
+        const QString target = chosen.front();
+        st.options.LastFileSavePath = QFileInfo(target).absolutePath() + QLatin1Char('/');
+
+        QElapsedTimer timer;
+        timer.start();
+        qint64 total = 0;
+        QString failed;
+        const int r = Download(
+            files, [&](int i, const QString&) { return Target{target, i > 0 || appendChosen}; }, true, &total,
+            &failed);
+        if (r == ftp_result::Ok) {
+            ShowComplete(QStringLiteral("FTP Get Complete"), FileTransfer1.TransferType() == platform::ftp_type::Ascii,
+                         files.size() == 1 ? FileTransfer1.BytesTransferred() : total,
+                         static_cast<double>(timer.nsecsElapsed()) / 1e9);
+            return;
+        }
+        if (platform::IsConnectionLost(r)) {
+            if (!AskReconnect(kServerClosed, name)) return;
+            continue;
+        }
+        const qsizetype done = files.indexOf(failed);
+        ShowTransferFailure(QStringLiteral("FTP Get Failed"), failed, r,
+                            done > 0 || appendChosen
+                                ? QStringLiteral("%1 holds only what was transferred before it.").arg(target)
+                                : QString());
+        return;
+    }
+}
+
+void frmFTP::PutFile()
+{
+    FtpCancelled = false;
+    QString remote = txtFileName->text().trimmed();
+    if (remote.isEmpty()) remote = CurrentFileName();
+    if (remote.isEmpty()) {
+        NoFileSelected();
+        return;
+    }
+    const QString local = st.folders.TempFolder + QStringLiteral("ftp.dat");
+    const QString question = QStringLiteral("OK to put file \"") + remote + QLatin1Char('"')
+                             + (st.options.FtpUseEnvelope ? QStringLiteral(" with envelope characters around records.")
+                                                          : QStringLiteral(" without envelope characters around records."));
+    if (dlg.MsgBox(question, MsgButtons::YesNo, MsgIcon::Question, QStringLiteral("OK to Put File?")) != MsgAnswer::Yes)
+        return;
+    const bool ascii = mnuOptionsDownloadUsingASCIIMode->isChecked();
+    FileTransfer1.setTransferType(ascii ? platform::ftp_type::Ascii : platform::ftp_type::Binary);
+    FileTransfer1.setLocalAppend(mnuOptionsIfFileExistsAppend->isChecked());
+    for (;;) {
+        stsPanels[3]->setText(remote);
+        ShowProgressBar(2);
+        QElapsedTimer timer;
+        timer.start();
+        int r;
+        {
+            BusyCall busy(*this);
+            r = FileTransfer1.Put(local, RemotePath(remote));
+        }
+        HideProgressBar(2);
+        const double seconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
+        if (r == ftp_result::Ok) {
+            const qint64 bytes = FileTransfer1.BytesTransferred();
+            OpenDirectory();
+            ShowComplete(QStringLiteral("FTP Put Complete"), ascii, bytes, seconds);
+            break;
+        }
+        if (platform::IsConnectionLost(r)) {
+            if (!AskReconnect(kServerClosed, remote)) {
+                stsPanels[3]->clear();
+                return;
+            }
+            continue;
+        }
+        dlg.MsgBox(QStringLiteral("Upload Failed\r\n") + FileTransfer1.LastErrorText()
+                       + QStringLiteral(" or because of permissions."),
+                   MsgButtons::OKOnly, MsgIcon::Exclamation, QStringLiteral("FTP Put Failed"));
+        break;
+    }
+    stsPanels[3]->clear();
+}
+
+void frmFTP::cmdOpen_Click()
+{
+    const QStringList files = SelectedFiles();
+    if (files.isEmpty()) {
+        NoFileSelected();
+        return;
+    }
+    FtpCancelled = false;
+    const QString& folder = st.folders.Files2LoadFolder;
+    HandOverFile = folder + QStringLiteral("ftp.dat");
+    // A folder written with square brackets (DISK1:[USER.HL7]) gives one hand-over file, the
+    // selected files one after the other; elsewhere each file keeps its own name, so that the
+    // main window knows compressed ones by their extension.
+    const bool bracketed = IsBracketedFolder(lblDirectory->text());
+    QStringList locals;
+    for (const QString& name : files) {
+        QString path;
+        if (!bracketed && !CheckLocalName(folder, name, &path)) return;
+        locals << path;
+    }
+    for (;;) {
+        // What an earlier attempt left would be loaded with these files.
+        EmptyFolder(folder);
+        qint64 total = 0;
+        QString failed;
+        const int r = Download(
+            files,
+            [&](int i, const QString&) {
+                return bracketed ? Target{HandOverFile, i > 0} : Target{locals[i], false};
+            },
+            true, &total, &failed);
+        if (r == ftp_result::Ok) break;
+        if (platform::IsConnectionLost(r)) {
+            if (!AskReconnect(kServerClosed, failed)) return;
+            continue;
+        }
+        EmptyFolder(folder);
+        ShowTransferFailure(QStringLiteral("FTP Get Failed"), failed, r);
+        return;
+    }
+    st.ftp.FtpSourceDescription = FtpSourceText(ConnectedHost, lblDirectory->text(), files);
+    if (chkDisconnect->isChecked()) cmdDisconnect_Click();
+    // Hidden, not closed: the main window goes on to load what arrived.
+    hide();
+}
+
+void frmFTP::cmdViewInWP_Click()
+{
+    if (lvFileList->topLevelItemCount() == 0) {
+        NoFileSelected();
+        return;
+    }
+    FtpCancelled = false;
+    const QString name = CurrentFileName();
+    QString local;
+    if (!CheckLocalName(st.folders.TempFolder, name, &local)) return;
+    for (;;) {
+        stsPanels[3]->setText(name);
+        ShowProgressBar(2);
+        FileTransfer1.setLocalAppend(false);
+        FileTransfer1.setTransferType(platform::ftp_type::Ascii);
+        int r;
+        {
+            BusyCall busy(*this);
+            r = FileTransfer1.Get(local, RemotePath(name));
+        }
+        HideProgressBar(2);
+        stsPanels[3]->clear();
+        if (r == ftp_result::Ok) break;
+        if (platform::IsConnectionLost(r)) {
+            if (!AskReconnect(kServerClosed, name)) return;
+            continue;
+        }
+        // A file that did not arrive is not opened: the viewer would show an old copy or nothing.
+        ShowTransferFailure(QStringLiteral("FTP Get Failed"), name, r);
+        return;
+    }
+    static platform::SystemDesktop systemDesktop;
+    const QString& editor = st.session.TextEditorForViewer;
+    const PlainFileOpening opening = OpenPlainFile(desktop ? *desktop : systemDesktop, editor, local);
+    if (opening.ok) return;
+    const QString viewer = editor.isEmpty()
+                               ? QStringLiteral("the Windows selected viewer for files like ") + local
+                               : editor;
+    dlg.MsgBox(QStringLiteral("Could not find the viewer selected: ") + viewer
+                   + QStringLiteral("\r\n\r\nPlease either reinstall the viewer or select a different viewer in the ")
+                   + QStringLiteral("[Select Text Editor For Viewing] menu option."),
+               MsgButtons::OKOnly, MsgIcon::Critical, QStringLiteral("Can't Find Viewer"));
+}
 
 // ---------------------------------------------------------------------------------------------
 // Saved hosts.

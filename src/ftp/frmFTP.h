@@ -12,6 +12,7 @@
 #include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTreeWidget>
@@ -27,6 +28,7 @@ namespace quillon {
 
 struct AppState;
 namespace platform {
+class Desktop;
 class Dialogs;
 }
 
@@ -105,6 +107,8 @@ public:
     QPushButton* cmdCancel;
     QStatusBar* stsStatus;
     std::array<QLabel*, 4> stsPanels{};  // panels 1 to 3
+    QProgressBar* prStatus;               // laid over panel 2 during a transfer
+    QString SavedPanelText;
     // Menus.
     QMenu* mnufile;
     QAction* mnuFileDisconnect;
@@ -155,10 +159,19 @@ public:
     void cmdDelete_Click();
     void cmdRename_Click();
 
-    // The transfers; they come with the transfer commands.
+    // The transfers. Get mode saves the selected files into one local file, Put mode uploads
+    // the main window's hand-over file; View as HL7 downloads into the load folder and hides
+    // the window; View in Editor downloads into the temp folder and opens the viewer.
     void cmdGet_Click();
     void cmdOpen_Click();
     void cmdViewInWP_Click();
+    void FileTransfer1_Progress(qint64 first, qint64 second, qint64 third, int percent);
+    void ShowProgressBar(int panel);
+    void HideProgressBar(int panel);
+    // The names of the selected rows of lvFileList, in list order.
+    QStringList SelectedFiles() const;
+    // Where View in Editor opens files; the main window sets its own.
+    platform::Desktop* desktop = nullptr;
 
     // Saved hosts.
     void LoadFTPHostNames();
@@ -205,6 +218,22 @@ private:
     FtpLoginControls LoginControls() const;
     void SetLoginControls(const FtpLoginControls& c);
     void ShowControlError(const QString& prefix, int code);
+    void NoFileSelected();
+    void GetMode();
+    void PutFile();
+    // Downloads `files` one after the other; the result of the first failure (its name in
+    // `failed`) or 0. `local` gives each file's local path and whether it is appended.
+    struct Target {
+        QString path;
+        bool append = false;
+    };
+    int Download(const QStringList& files, const std::function<Target(int index, const QString& name)>& local,
+                 bool binaryForCompressed, qint64* total, QString* failed);
+    // Tells which file failed and why; `partial` adds that the local file holds the ones before.
+    void ShowTransferFailure(const QString& title, const QString& name, int result, const QString& partial = {});
+    // A remote name that cannot name a local file in `folder`: says so. True when usable.
+    bool CheckLocalName(const QString& folder, const QString& name, QString* path);
+    void ShowComplete(const QString& title, bool ascii, qint64 bytes, double seconds);
 
     std::unique_ptr<FtpPasswordStore> passwords_;
     std::unique_ptr<FtpHosts> hosts_;

@@ -1,9 +1,10 @@
 // The main window's FTP commands: FTP Get and FTP Put open the FTP window modally.
-#include <QCoreApplication>
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 
 #include "app/frmMain.h"
+#include "ftp/FtpTransfers.h"
 #include "ftp/frmFTP.h"
 
 namespace quillon {
@@ -31,6 +32,7 @@ void frmMain::ShowFtpWindow(bool put)
         FtpWindow = new frmFTP(st, dlg, FtpCancelled, DesktopFtpPasswords(st.settings), this);
     auto* w = static_cast<frmFTP*>(FtpWindow.data());
     w->MainWindowCaption = windowTitle();
+    w->desktop = &desktop;
     w->cmdGet->setText(put ? frmFTP::kPutCaption : frmFTP::kGetCaption);
     w->SetCaption(put ? QStringLiteral("FTP Put") : QStringLiteral("FTP Get"));
     if (put) {
@@ -52,22 +54,43 @@ void frmMain::FtpGet()
     mnuViewsDisable_Click();
     RemoveFilesIn(st.folders.Files2LoadFolder);
     RemoveFilesIn(st.folders.FTPFolder);
+    st.ftp.FtpSourceDescription.clear();
     ShowFtpWindow(false);
     QCoreApplication::processEvents();
     if (FtpCancelled) return;
     LoadFtpDownloads();
 }
 
-void frmMain::LoadFtpDownloads() {}
+void frmMain::LoadFtpDownloads()
+{
+    // The same decompression, joining and load as File > Open, without the recent-files list:
+    // the downloads are working copies that the next Get empties.
+    if (!LoadFromWorkingFolder({}, false)) return;
+    setWindowTitle(QStringLiteral("Quillon - FTP Get - ") + st.ftp.FtpSourceDescription);
+    lblTCPIPcount->setText(QStringLiteral("Count:"));
+}
 
-void frmMain::WriteFtpPutFile(const QString&) {}
+bool frmMain::WriteFtpPutFile(const QString& path)
+{
+    std::vector<const std::string*> records;
+    records.reserve(static_cast<size_t>(st.records.RecordCount));
+    for (int32_t i = 1; i <= st.records.RecordCount; ++i) records.push_back(&st.records.Record(i));
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const WriteResult written = quillon::WriteFtpPutFile(path, records, st.envelope, st.options.FtpUseEnvelope);
+    QApplication::restoreOverrideCursor();
+    if (written.ok) return true;
+    dlg.MsgBox(QStringLiteral("The records could not be written to the file '%1' for the upload, so nothing "
+                              "was sent.\r\n\r\n%2")
+                   .arg(path, written.message),
+               platform::MsgButtons::OKOnly, platform::MsgIcon::Exclamation, QStringLiteral("FTP Put Failed"));
+    return false;
+}
 
 void frmMain::mnuFTPSend_Click()
 {
     const QString path = st.folders.TempFolder + QStringLiteral("ftp.dat");
     QFile::remove(path);
-    WriteFtpPutFile(path);
-    ShowFtpWindow(true);
+    if (WriteFtpPutFile(path)) ShowFtpWindow(true);
     QFile::remove(path);
 }
 

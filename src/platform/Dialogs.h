@@ -21,6 +21,8 @@ struct FileDialogRequest {
     bool multiple = false;   // open: several files may be chosen
     QString title;
     QString folder;          // shown first
+    QString fileName;        // save: the name proposed
+    bool confirmOverwrite = true;  // save: ask before replacing an existing file
     QStringList patterns;    // file types, each its own description ("*.dat")
     int selectedPattern = 0; // index into patterns
 };

@@ -117,7 +117,9 @@ QStringList QtDialogs::FileDialog(const FileDialogRequest& request)
     dialog.setFileMode(request.save       ? QFileDialog::AnyFile
                            : request.multiple ? QFileDialog::ExistingFiles
                                               : QFileDialog::ExistingFile);
-    dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.confirmOverwrite);
+    if (!request.fileName.isEmpty())
+        dialog.selectFile(request.fileName);
     if (!request.patterns.isEmpty()) {
         dialog.setNameFilters(request.patterns);
         if (request.selectedPattern >= 0 && request.selectedPattern < request.patterns.size())
