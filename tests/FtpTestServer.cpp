@@ -31,6 +31,11 @@ Handler.authorizer = authorizer
 Handler.auth_failed_timeout = 0
 if os.environ.get('FTP_NO_MLSD'):
     Handler.proto_cmds = {k: v for k, v in FTPHandler.proto_cmds.items() if k not in ('MLSD', 'MLST')}
+if os.environ.get('FTP_SEND_LIMIT'):
+    from pyftpdlib.handlers import ThrottledDTPHandler
+    class Throttled(ThrottledDTPHandler):
+        write_limit = int(os.environ['FTP_SEND_LIMIT'])
+    Handler.dtp_handler = Throttled
 server = FTPServer(('127.0.0.1', port), Handler)
 print(server.address[1], flush=True)
 server.serve_forever()
@@ -74,6 +79,7 @@ bool FtpTestServer::Launch(int port)
     process_->setProcessChannelMode(QProcess::SeparateChannels);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     if (!mlsd) env.insert(QStringLiteral("FTP_NO_MLSD"), QStringLiteral("1"));
+    if (sendLimit > 0) env.insert(QStringLiteral("FTP_SEND_LIMIT"), QString::number(sendLimit));
     process_->setProcessEnvironment(env);
     QStringList args{scratch_.filePath(QStringLiteral("ftpserver.py")), root_.path(),
                      QString::number(port)};

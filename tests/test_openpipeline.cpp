@@ -99,13 +99,16 @@ TEST_F(PipelineFolder, ProblemsEndTheLoopWithTheFileNamed)
          nullptr, DecompressOutcome::Kind::NotCompressed, "a.gz"},
         {"NoGzipProgram", [](PipelineFolder& f) { f.Gzip("a.hl7", "MSH|\r"); },
          [](const QString&) { return -1; }, DecompressOutcome::Kind::GzipMissing, "a.hl7.gz"},
-        // gzip will not overwrite a.hl7 and leaves a.hl7.gz: the next pass would do the same.
+        // gzip will not overwrite a.hl7, keeps a.hl7.gz and exits 2: a failure, not a retry.
         {"GzipRefusesToOverwrite",
          [](PipelineFolder& f) {
              f.Gzip("a.hl7", "MSH|gz\r");
              WriteBytes(f.Path("a.hl7"), "MSH|plain\r");
          },
-         nullptr, DecompressOutcome::Kind::Stuck, "a.hl7.gz"},
+         nullptr, DecompressOutcome::Kind::Failed, "a.hl7.gz"},
+        // A decompressor that says it worked but leaves the file: the next pass stops.
+        {"SameFileAfterAPass", [](PipelineFolder& f) { f.Gzip("a.hl7", "MSH|gz\r"); },
+         [](const QString&) { return 0; }, DecompressOutcome::Kind::Stuck, "a.hl7.gz"},
         {"EmptyFolder", [](PipelineFolder&) {}, nullptr, DecompressOutcome::Kind::Empty, ""},
     };
     for (const auto& c : cases) {

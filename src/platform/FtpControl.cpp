@@ -235,6 +235,7 @@ struct FtpControl::Request {
     qint64 sourceSize = 0;
     bool progress = false;         // emit Progress
     bool ascii = false;
+    bool typed = false;  // a Get or Put: the transfer type is sent to the server as such
 
     QStringList replies;  // every reply line of the server
     bool localFailed = false;
@@ -392,7 +393,18 @@ int FtpControl::Perform(Request& rq)
     curl_easy_setopt(c, CURLOPT_FRESH_CONNECT, rq.freshConnection ? 1L : 0L);
     // Large reads: fewer callbacks and writes on big files, as the curl program does.
     curl_easy_setopt(c, CURLOPT_BUFFERSIZE, 512L * 1024);
-    curl_easy_setopt(c, CURLOPT_TRANSFERTEXT, rq.ascii ? 1L : 0L);
+    // ASCII transfers are asked of the server with TYPE A, but libcurl's own ASCII mode would
+    // also turn every CR of the data into LF on this system, the HL7 segment end among them:
+    // the bytes come in as the server sends them.
+    curl_easy_setopt(c, CURLOPT_TRANSFERTEXT, rq.ascii && !rq.typed ? 1L : 0L);
+    curl_slist* prequote = nullptr;
+    if (rq.typed) {
+        prequote = curl_slist_append(nullptr, rq.ascii ? "TYPE A" : "TYPE I");
+        curl_easy_setopt(c, CURLOPT_PREQUOTE, prequote);
+        // Servers refuse SIZE in ASCII mode, and libcurl would take that for a missing file;
+        // the size then comes from the reply that opens the transfer.
+        if (rq.ascii) curl_easy_setopt(c, CURLOPT_IGNORE_CONTENT_LENGTH, 1L);
+    }
     curl_slist* quote = nullptr;
     for (const QByteArray& command : rq.quote) quote = curl_slist_append(quote, command.constData());
     if (quote) curl_easy_setopt(c, CURLOPT_QUOTE, quote);
@@ -413,6 +425,7 @@ int FtpControl::Perform(Request& rq)
     rq.code = curl_easy_perform(c);
     busy_ = false;
     curl_slist_free_all(quote);
+    curl_slist_free_all(prequote);
 
     long reply = 0;
     curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &reply);
@@ -607,6 +620,7 @@ int FtpControl::Get(const QString& localPath, const QString& remotePath)
     rq.body = true;
     rq.progress = true;
     rq.ascii = transferType_ == ftp_type::Ascii;
+    rq.typed = true;
 
     // Replacing downloads into a scratch file beside the target, which takes the target's
     // place only once complete: a failed Get leaves the old file untouched. Appending cuts the
@@ -659,6 +673,7 @@ int FtpControl::Put(const QString& localPath, const QString& remotePath)
     rq.sourceSize = source.size();
     rq.progress = true;
     rq.ascii = transferType_ == ftp_type::Ascii;
+    rq.typed = true;
     const int r = Perform(rq);
     if (r != ftp_result::Ok) return r;
     curl_off_t bytes = 0;
