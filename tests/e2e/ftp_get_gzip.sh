@@ -110,14 +110,25 @@ xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
   echo "$caption" > "$out/caption.txt"
   [ -z "$QUILLON_E2E_SHOT" ] || import -window $win "$QUILLON_E2E_SHOT"
 
-  # File > Save: after FTP Get it asks where to save.
-  xdotool windowfocus --sync $win
-  xdotool key alt+f; sleep 0.4; xdotool key s
-  sleep 1
+  # File > Save: after FTP Get it asks where to save (once more when a slow build missed the keys).
+  save=""
+  for _ in 1 2 3; do
+    xdotool windowfocus --sync $win
+    xdotool key alt+f; sleep 0.4; xdotool key s
+    save=$(wait_window "^Save All Records")
+    [ -n "$save" ] && break
+    xdotool key Escape
+  done
+  [ -n "$save" ] || fail "File > Save asked for no file"
+  sleep 0.5
   xdotool key ctrl+a; xdotool type --delay 10 "$out/saved.dat"; xdotool key Return
-  for _ in $(seq 1 50); do [ -s "$out/saved.dat" ] && break; sleep 0.1; done
+  last=-1
+  for _ in $(seq 1 100); do
+    size=$(stat -c %s "$out/saved.dat" 2>/dev/null || echo -1)
+    [ "$size" -gt 0 ] && [ "$size" = "$last" ] && break
+    last=$size; sleep 0.1
+  done
   [ -s "$out/saved.dat" ] || fail "File > Save wrote no file"
-  sleep 0.3
 
   xdotool windowfocus --sync $win
   xdotool key alt+f; sleep 0.4; xdotool key x
