@@ -647,6 +647,7 @@ struct FtpGetCase {
     MsgAnswer viewerAnswer;
     bool removed;
     int ftpGetRuns; // -1: not checked
+    bool ftpGetLoading = true; // false: another load while the FTP window is loaded
 };
 
 QString WriteNonHL7(const QString& path)
@@ -664,6 +665,7 @@ TEST_P(FtpGetDeclineTest, RemovesOnlyAWorkingCopy)
 {
     const FtpGetCase& c = GetParam();
     w.st.ftp.FtpWindowCaption = c.caption;
+    w.FtpGetLoading = c.ftpGetLoading;
     int runs = 0;
     w.FtpGetCommand = [&runs] { ++runs; };
     const QString path = c.makePath(f);
@@ -706,6 +708,11 @@ INSTANTIATE_TEST_SUITE_P(Places, FtpGetDeclineTest,
                 return WriteNonHL7(fx.state.folders.Files2LoadFolder + "got.txt");
             },
             MsgAnswer::No, false, 0 },
+        FtpGetCase { "LaterFileOpen", QStringLiteral("FTP Get - host"),
+            [](const MainWindowFixture& fx) {
+                return WriteNonHL7(fx.state.folders.Files2LoadFolder + "got.txt");
+            },
+            MsgAnswer::No, false, 0, false },
         FtpGetCase { "ViewerChosen", QStringLiteral("FTP Get"),
             [](const MainWindowFixture& fx) {
                 return WriteNonHL7(fx.state.folders.Files2LoadFolder + "got.txt");
@@ -719,6 +726,7 @@ TEST_F(MainWindowTest, FtpGetDeclineKeepsAFileReachedThroughALinkedFolder)
     ASSERT_TRUE(QFile::link(f.home.filePath(QStringLiteral("elsewhere")),
         w.st.folders.Files2LoadFolder + QStringLiteral("linked")));
     w.st.ftp.FtpWindowCaption = QStringLiteral("FTP Get");
+    w.FtpGetLoading = true;
     w.FtpGetCommand = [] {};
     f.responder.QueueAnswer(MsgAnswer::No);
     f.responder.QueueAnswer(MsgAnswer::No);

@@ -683,6 +683,8 @@ private:
 public:
     // True when the FTP window was left without a download to load.
     bool FtpCancelled = true;
+    // True while FTP Get loads what it downloaded.
+    bool FtpGetLoading = false;
     // The FTP window while it is loaded; between commands it stays hidden with its connection.
     QPointer<QDialog> FtpWindow;
     void FtpGet();

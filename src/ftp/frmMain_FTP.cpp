@@ -65,7 +65,10 @@ void frmMain::LoadFtpDownloads()
 {
     // The same decompression, joining and load as File > Open, without the recent-files list:
     // the downloads are working copies that the next Get empties.
-    if (!LoadFromWorkingFolder({}, false)) return;
+    FtpGetLoading = true;
+    const bool loaded = LoadFromWorkingFolder({}, false);
+    FtpGetLoading = false;
+    if (!loaded) return;
     setWindowTitle(QStringLiteral("Quillon - FTP Get - ") + st.ftp.FtpSourceDescription);
     lblTCPIPcount->setText(QStringLiteral("Count:"));
 }

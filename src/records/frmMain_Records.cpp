@@ -232,7 +232,9 @@ void frmMain::OfferViewer(const QString& path)
         return;
     }
 
-    if (st.ftp.FtpWindowCaption.contains(QLatin1String("FTP Get"))) {
+    // Only FTP Get's own load goes back to the FTP window: the window stays loaded (hidden)
+    // after a Get, and a later File > Open must not land in it.
+    if (FtpGetLoading && st.ftp.FtpWindowCaption.contains(QLatin1String("FTP Get"))) {
         // The file is FTP Get's own download; only such a working copy is ever deleted.
         if (LiesInFolder(path, st.folders.Files2LoadFolder)
             || LiesInFolder(path, st.folders.FTPFolder))
