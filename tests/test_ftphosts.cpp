@@ -106,6 +106,19 @@ TEST(FtpNames, RemoteNamesStayInTheirFolder)
             EXPECT_EQ(*path, folder + "/" + c.local) << c.remote;
         }
     }
+    // Links under the name: followed only when they stay in the folder.
+    QTemporaryDir dir;
+    const QString in = dir.filePath("in/");
+    QDir().mkpath(in);
+    QFile outside(dir.filePath("outside.hl7")), inside(in + "inside.hl7");
+    ASSERT_TRUE(outside.open(QIODevice::WriteOnly) && inside.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(QFile::link(dir.filePath("outside.hl7"), in + "out.hl7"));
+    ASSERT_TRUE(QFile::link(in + "inside.hl7", in + "same.hl7"));
+    ASSERT_TRUE(QFile::link(dir.filePath("none"), in + "dangling.hl7"));
+    EXPECT_FALSE(LocalDownloadPath(in, "out.hl7"));
+    EXPECT_FALSE(LocalDownloadPath(in, "dangling.hl7"));
+    EXPECT_TRUE(LocalDownloadPath(in, "same.hl7"));
+    EXPECT_TRUE(LocalDownloadPath(in, "inside.hl7"));
 }
 
 TEST_F(FtpSettingsTest, HostsTakeTheFirstFreeOfTenSlots)

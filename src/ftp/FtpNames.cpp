@@ -29,6 +29,15 @@ std::optional<QString> LocalDownloadPath(const QString& folder, const QString& r
     // The name holds no separator any more; the check still guards the rule if that changes.
     if (QFileInfo(path).absolutePath() != base)
         return std::nullopt;
+    // A link already lying there under that name (left by anything) would carry the download
+    // elsewhere: what the name resolves to must lie in the folder itself.
+    const QFileInfo existing(path);
+    if (existing.exists() || existing.isSymLink()) {
+        const QString real = existing.canonicalFilePath();
+        const QString realBase = QFileInfo(base).canonicalFilePath();
+        if (real.isEmpty() || QFileInfo(real).absolutePath() != realBase)
+            return std::nullopt;
+    }
     return path;
 }
 

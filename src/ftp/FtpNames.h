@@ -12,7 +12,8 @@ QString MakeValidFileName(const QString& name);
 
 // The local path for a remote file named `remoteName` downloaded into `folder`: the name made
 // valid, and the result checked to stay directly inside the folder. No value for an empty
-// name, "." and "..", or a name that would still leave the folder.
+// name, "." and "..", or a name that would still leave the folder, also through a link that
+// already lies there under that name.
 std::optional<QString> LocalDownloadPath(const QString& folder, const QString& remoteName);
 
 }  // namespace quillon
