@@ -365,6 +365,7 @@ TEST_F(FtpTransfers, MainWindowGetLoadsWhatArrived)
     server.WriteFile(QStringLiteral("two.zip"), Zip(scratch, {{QStringLiteral("y.hl7"), QByteArray::fromStdString(kRecordB)},
                                                               {QStringLiteral("x.hl7"), QByteArray::fromStdString(kRecordA)}}));
     server.WriteFile(QStringLiteral("bad.gz"), "not gzip data");
+    server.WriteFile(QStringLiteral("ab.hl7"), QByteArray::fromStdString(kRecordA));
     const struct {
         const char* name;
         QStringList select;  // empty: the window is closed
@@ -383,6 +384,13 @@ TEST_F(FtpTransfers, MainWindowGetLoadsWhatArrived)
         {"Gzip", {QStringLiteral("ab.hl7.gz")}, 2, "/ab.hl7.gz", "1", ""},
         {"ZipOfTwo", {QStringLiteral("two.zip")}, 2, "/two.zip", "1", ""},
         {"NotGzip", {QStringLiteral("bad.gz")}, -1, "", "", "Can't Unzip/Uncompress File"},
+        // gzip keeps ab.hl7.gz when ab.hl7 is there (exit 2): a failure, not an endless loop.
+        {"GzipNameTaken",
+         {QStringLiteral("ab.hl7"), QStringLiteral("ab.hl7.gz")},
+         -1,
+         "",
+         "",
+         "Can't Unzip/Uncompress File"},
         {"Closed", {}, -1, "", "", ""},
     };
     for (const auto& c : cases) {
