@@ -690,6 +690,7 @@ void frmFTP::OpenDirectory()
             auto* item = new QTreeWidgetItem({e.name, FormatFileSize(e.size, locale),
                                               FormatModified(e.modified, locale)});
             item->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
+            item->setData(0, Qt::UserRole, static_cast<qlonglong>(e.size));
             files << item;
         }
     }
@@ -892,6 +893,12 @@ void frmFTP::ShowProgressBar(int panel)
     prStatus->show();
 }
 
+qint64 frmFTP::ListedSize(const QString& name) const
+{
+    const auto found = lvFileList->findItems(name, Qt::MatchExactly, 0);
+    return found.isEmpty() ? 0 : found[0]->data(0, Qt::UserRole).toLongLong();
+}
+
 void frmFTP::HideProgressBar(int panel)
 {
     prStatus->hide();
@@ -900,10 +907,14 @@ void frmFTP::HideProgressBar(int panel)
     label->show();
 }
 
-void frmFTP::FileTransfer1_Progress(qint64 /*first*/, qint64 second, qint64 /*third*/, int percent)
+void frmFTP::FileTransfer1_Progress(qint64 first, qint64 second, qint64 /*third*/, int percent)
 {
-    // The bar follows only a transfer whose size is known.
-    if (second > 0) prStatus->setValue(std::clamp(percent, 0, 100));
+    if (second > 0) {
+        prStatus->setValue(std::clamp(percent, 0, 100));
+    } else if (expectedSize_ > 0) {
+        // ASCII downloads start without a size from the server: the listing's size stands in.
+        prStatus->setValue(static_cast<int>(std::min<qint64>(100, first * 100 / expectedSize_)));
+    }
 }
 
 bool frmFTP::CheckLocalName(const QString& folder, const QString& name, QString* path)
@@ -931,6 +942,7 @@ int frmFTP::Download(const QStringList& files, const std::function<Target(int, c
         const Target target = local(i, name);
         stsPanels[3]->setText(name);
         ShowProgressBar(2);
+        expectedSize_ = ListedSize(name);
         FileTransfer1.setLocalAppend(target.append);
         FileTransfer1.setTransferType(DownloadTransferType(name, ascii, binaryForCompressed));
         {
@@ -1050,6 +1062,7 @@ void frmFTP::PutFile()
     for (;;) {
         stsPanels[3]->setText(remote);
         ShowProgressBar(2);
+        expectedSize_ = 0;
         QElapsedTimer timer;
         timer.start();
         int r;
@@ -1139,6 +1152,7 @@ void frmFTP::cmdViewInWP_Click()
     for (;;) {
         stsPanels[3]->setText(name);
         ShowProgressBar(2);
+        expectedSize_ = ListedSize(name);
         FileTransfer1.setLocalAppend(false);
         FileTransfer1.setTransferType(platform::ftp_type::Ascii);
         int r;

@@ -239,6 +239,9 @@ private:
     std::unique_ptr<FtpHosts> hosts_;
     QWidget* body_ = nullptr;
     QMenuBar* menuBar_ = nullptr;
+    // The listed size of the file being fetched, for a transfer whose size the server keeps.
+    qint64 ListedSize(const QString& name) const;
+    qint64 expectedSize_ = 0;
     int busy_ = 0;
     int reconnecting_ = 0;  // a reconnection's own listing asks no second question
     bool unloaded_ = false;
