@@ -377,9 +377,7 @@ void frmMain::SaveRecords(bool all)
                        MsgIcon::None, QStringLiteral("No Records to Save"));
             return;
         }
-        records.reserve(static_cast<size_t>(st.records.RecordCount));
-        for (int32_t i = 1; i <= st.records.RecordCount; ++i)
-            records.push_back(&st.records.Record(i));
+        records = st.records.AllRecords();
     } else {
         for (int row = 0; row < lstRecords->count(); ++row) {
             const int32_t k = RecordAt(CurrentPage, row);
@@ -453,10 +451,7 @@ void frmMain::mnuFileSaveNow_Click()
         return;
     }
     sFileName = current;
-    std::vector<const std::string*> records;
-    records.reserve(static_cast<size_t>(st.records.RecordCount));
-    for (int32_t i = 1; i <= st.records.RecordCount; ++i)
-        records.push_back(&st.records.Record(i));
+    const std::vector<const std::string*> records = st.records.AllRecords();
     QString error;
     int code = 0;
     if (WriteRecordsTo(current, records, true, &error, &code))

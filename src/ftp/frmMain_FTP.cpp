@@ -1,24 +1,13 @@
 // The main window's FTP commands: FTP Get and FTP Put open the FTP window modally.
 #include <QApplication>
-#include <QDir>
 #include <QFile>
 
 #include "app/frmMain.h"
+#include "files/OpenPipeline.h"
 #include "ftp/FtpTransfers.h"
 #include "ftp/frmFTP.h"
 
 namespace quillon {
-namespace {
-
-void RemoveFilesIn(const QString& folder)
-{
-    if (folder.isEmpty()) return;
-    const QDir dir(folder);
-    for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden | QDir::System))
-        QFile::remove(dir.filePath(name));
-}
-
-}  // namespace
 
 bool frmMain::InstallFtpCommands()
 {
@@ -52,8 +41,8 @@ void frmMain::ShowFtpWindow(bool put)
 void frmMain::FtpGet()
 {
     mnuViewsDisable_Click();
-    RemoveFilesIn(st.folders.Files2LoadFolder);
-    RemoveFilesIn(st.folders.FTPFolder);
+    EmptyFolder(st.folders.Files2LoadFolder);
+    EmptyFolder(st.folders.FTPFolder);
     st.ftp.FtpSourceDescription.clear();
     ShowFtpWindow(false);
     QCoreApplication::processEvents();
@@ -75,11 +64,9 @@ void frmMain::LoadFtpDownloads()
 
 bool frmMain::WriteFtpPutFile(const QString& path)
 {
-    std::vector<const std::string*> records;
-    records.reserve(static_cast<size_t>(st.records.RecordCount));
-    for (int32_t i = 1; i <= st.records.RecordCount; ++i) records.push_back(&st.records.Record(i));
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    const WriteResult written = quillon::WriteFtpPutFile(path, records, st.envelope, st.options.FtpUseEnvelope);
+    const WriteResult written =
+        quillon::WriteFtpPutFile(path, st.records.AllRecords(), st.envelope, st.options.FtpUseEnvelope);
     QApplication::restoreOverrideCursor();
     if (written.ok) return true;
     dlg.MsgBox(QStringLiteral("The records could not be written to the file '%1' for the upload, so nothing "

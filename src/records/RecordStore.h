@@ -27,6 +27,15 @@ public:
     void Append(std::string text);
 
     const std::string& Record(int32_t i) const { return Records[static_cast<size_t>(i)]; }
+
+    // Records 1 to RecordCount, in order, for the writers.
+    std::vector<const std::string*> AllRecords() const
+    {
+        std::vector<const std::string*> all;
+        all.reserve(static_cast<size_t>(RecordCount > 0 ? RecordCount : 0));
+        for (int32_t i = 1; i <= RecordCount; ++i) all.push_back(&Records[static_cast<size_t>(i)]);
+        return all;
+    }
 };
 
 // Removes element `index` by moving the later ones down in one block; the array keeps its
