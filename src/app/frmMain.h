@@ -679,6 +679,13 @@ private:
 
     // Report sort (reports/TreeSort.*, reports/frmReportSort.*).
 
+    // Database sources (sources/frmMain_Sources.cpp, frmMain_Cerner.cpp, frmMain_Ensemble.cpp).
+public:
+    // Replaces the records with `messages` in one step and shows page 1 under the interface's
+    // name: caption "Quillon - Data from " and the name, current file TempFolder & name & ".dat".
+    void ShowDatabaseRecords(std::vector<std::string>&& messages, const QString& interfaceName);
+private:
+
     // FTP window and commands (ftp/frmMain_FTP.cpp).
 public:
     // True when the FTP window was left without a download to load.

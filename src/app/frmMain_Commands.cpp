@@ -15,7 +15,5 @@ void frmMain::mnuEditFindInFieldList_Click()
 }
 
 // Sources and transfers.
-void frmMain::mnuOpenFromEnsemble_Click() {}
-void frmMain::mnuFileOpenCerner_Click() {}
 
 }  // namespace quillon

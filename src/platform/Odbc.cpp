@@ -83,4 +83,53 @@ bool IsEnsembleOdbcDriverInstalled()
     return found;
 }
 
+// ---------------------------------------------------------------------------------------------
+// Connections. (Being written: every call fails until then.)
+
+struct OdbcConnection::Handles {};
+
+OdbcConnection::OdbcConnection() = default;
+OdbcConnection::~OdbcConnection() { Close(); }
+
+bool OdbcConnection::Connect(const QString&, const QString&, const QString&)
+{
+    error_ = {OdbcOutcome::CannotConnect, QStringLiteral("IM001"), 0, QStringLiteral("Not available yet.")};
+    return false;
+}
+
+void OdbcConnection::Close() { h_.reset(); }
+bool OdbcConnection::IsOpen() const { return false; }
+
+bool OdbcConnection::Query(const QString&, const std::vector<std::string>&, const std::function<bool(OdbcRow&)>&)
+{
+    error_ = {OdbcOutcome::Failed, QStringLiteral("08003"), 0, QStringLiteral("Not connected.")};
+    return false;
+}
+
+bool OdbcConnection::Query(const QString& sql, const std::vector<std::string>& parameters, std::vector<OdbcRow>& rows)
+{
+    return Query(sql, parameters, [&rows](OdbcRow& row) {
+        rows.push_back(std::move(row));
+        return true;
+    });
+}
+
+bool OdbcConnection::CallReturningText(const QString&, const std::vector<std::string>&, int, std::string*)
+{
+    error_ = {OdbcOutcome::Failed, QStringLiteral("08003"), 0, QStringLiteral("Not connected.")};
+    return false;
+}
+
+std::function<QString(const QString&)>& OdbcConnection::StatementFilter()
+{
+    static std::function<QString(const QString&)> filter;
+    return filter;
+}
+
+bool OdbcConnection::Fail(short, void*, OdbcOutcome fallback)
+{
+    error_.outcome = fallback;
+    return false;
+}
+
 }  // namespace quillon::platform

@@ -1,7 +1,12 @@
 #pragma once
-// What the ODBC driver manager (unixODBC) knows of data sources.
+// The ODBC driver manager (unixODBC): the data sources it knows, and a connection to one of them
+// that runs statements with bound parameters and reads every row.
 #include <QString>
 #include <QStringList>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
 
 namespace quillon::platform {
 
@@ -14,5 +19,66 @@ QStringList DataSourcesWithDriver(const QString& driverText);
 // description, exact case) is configured: the same test as the Ensemble picker's list, so the
 // menu item is enabled exactly when the picker has a data source to offer.
 bool IsEnsembleOdbcDriverInstalled();
+
+// What a failed call comes to, as the loaders branch on it.
+enum class OdbcOutcome {
+    Ok,
+    LogonRefused,   // user name or password refused (SQLSTATE 28000 and the like)
+    CannotConnect,  // no such data source or driver, or the server cannot be reached
+    Failed,         // anything else: the statement, the fetch, the procedure
+};
+
+struct OdbcError {
+    OdbcOutcome outcome = OdbcOutcome::Ok;
+    QString sqlState;    // of the first diagnostic record
+    int nativeCode = 0;  // of the first diagnostic record
+    QString text;        // every diagnostic message, one per line
+};
+
+// One row: each column's bytes as the driver gives them as characters; NULL reads as "".
+using OdbcRow = std::vector<std::string>;
+
+// One connection to a data source. Values always go to the database as bound parameters
+// (each "?" of the statement, in order, as text); nothing is pasted into SQL text. The
+// connection closes with the object.
+class OdbcConnection {
+public:
+    OdbcConnection();
+    ~OdbcConnection();
+    OdbcConnection(const OdbcConnection&) = delete;
+    OdbcConnection& operator=(const OdbcConnection&) = delete;
+
+    // The data source name, user and password go to the driver as separate arguments
+    // (SQLConnect), never joined into a connection string. Empty user and password leave them
+    // to the data source's own configuration.
+    bool Connect(const QString& dsn, const QString& user = {}, const QString& password = {});
+    void Close();
+    bool IsOpen() const;
+
+    // Runs `sql` and hands every row, in the order the database returns them, to `row`, which
+    // answers false to stop. Values of any length are read whole.
+    bool Query(const QString& sql, const std::vector<std::string>& parameters,
+               const std::function<bool(OdbcRow& row)>& row);
+    // The same, every row kept.
+    bool Query(const QString& sql, const std::vector<std::string>& parameters, std::vector<OdbcRow>& rows);
+
+    // Calls a procedure that returns text ("{? = call NAME(?)}"): the first "?" is bound as an
+    // output parameter of `outputSize` bytes, the others to `parameters` in order. `result`
+    // gets the returned text (cut at `outputSize`), "" for NULL.
+    bool CallReturningText(const QString& call, const std::vector<std::string>& parameters,
+                           int outputSize, std::string* result);
+
+    const OdbcError& LastError() const { return error_; }
+
+    // For tests only: rewrites each statement before it is prepared (a test database may not
+    // speak the server's dialect). The program never sets it.
+    static std::function<QString(const QString&)>& StatementFilter();
+
+private:
+    struct Handles;
+    bool Fail(short handleType, void* handle, OdbcOutcome fallback);
+    std::unique_ptr<Handles> h_;
+    OdbcError error_;
+};
 
 }  // namespace quillon::platform

@@ -1,0 +1,2 @@
+// (being written)
+int main() { return 0; }

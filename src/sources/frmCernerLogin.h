@@ -1,0 +1,3 @@
+#pragma once
+// (being written)
+namespace quillon {}

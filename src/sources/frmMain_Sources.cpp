@@ -1,0 +1,40 @@
+// What the database sources share in the main window: fetched messages replace the records in
+// one step and are shown like a loaded file.
+#include "app/frmMain.h"
+
+namespace quillon {
+
+void frmMain::ShowDatabaseRecords(std::vector<std::string>&& messages, const QString& interfaceName)
+{
+    ClearListsAndRange();
+    lblFile->clear();
+    lblPageOf->clear();
+    const auto n = static_cast<int32_t>(messages.size());
+    // Slots 0 to n + 99: slot 0 unused, the messages in 1 to n, as a load leaves the store.
+    std::vector<std::string> records(static_cast<size_t>(n) + 100);
+    std::move(messages.begin(), messages.end(), records.begin() + 1);
+    st.records.Records = std::move(records);
+    st.records.RecordCount = n;
+    sFileName = st.folders.TempFolder + interfaceName + QStringLiteral(".dat");
+    st.session.CurrentFileName = sFileName;
+    SetButtonEnabledStatus();
+    StartEmptyUndoRing();
+    lblTCPIPcount->setText(QStringLiteral("Count:"));
+    CurrentPage = 1;
+    DisplayPage(CurrentPage);
+    SetButtonEnabledStatus();
+    lblFile->setText(QStringLiteral("Rec 1/%1").arg(n));
+    setWindowTitle(QStringLiteral("Quillon - Data from ") + interfaceName);
+    if (mnuOptionsDisplayButtonCaptions->isChecked() && !st.session.AdminSwitches[AdminPrint])
+        tbarButtons[4]->setText(QStringLiteral("Rec(s)"));
+    lstRecords->setEnabled(true);
+    {
+        const QSignalBlocker block(lstRecords);
+        lstRecords->setCurrentRow(0);
+    }
+    lstRecords_Click();
+    st.session.FocusedListName = QStringLiteral("lstRecords");
+    ResizeForm();
+}
+
+}  // namespace quillon
