@@ -16,8 +16,6 @@ namespace {
 
 const QString kKey0 = QStringLiteral("0");
 const QString kHostNames = QStringLiteral("HostNames");
-const QString kPasswordSuffix = QStringLiteral(":Password");
-const QString kKeyringService = QStringLiteral("Quillon FTP");
 // A keyring that does not answer in this time counts as none.
 constexpr int kKeyringWaitMs = 5000;
 
@@ -62,7 +60,7 @@ QString KeyringKey(const QString& host)
 
 bool KeyringPasswordStore::Write(const QString& host, const QString& password)
 {
-    auto* job = new QKeychain::WritePasswordJob(kKeyringService);
+    auto* job = new QKeychain::WritePasswordJob(service_);
     job->setKey(KeyringKey(host));
     job->setTextData(password);
     return RunKeyringJob(job);
@@ -70,7 +68,7 @@ bool KeyringPasswordStore::Write(const QString& host, const QString& password)
 
 std::optional<QString> KeyringPasswordStore::Read(const QString& host)
 {
-    auto* job = new QKeychain::ReadPasswordJob(kKeyringService);
+    auto* job = new QKeychain::ReadPasswordJob(service_);
     job->setKey(KeyringKey(host));
     std::optional<QString> password;
     RunKeyringJob(job, [&](QKeychain::Job& j) {
@@ -81,19 +79,26 @@ std::optional<QString> KeyringPasswordStore::Read(const QString& host)
 
 void KeyringPasswordStore::Remove(const QString& host)
 {
-    auto* job = new QKeychain::DeletePasswordJob(kKeyringService);
+    auto* job = new QKeychain::DeletePasswordJob(service_);
     job->setKey(KeyringKey(host));
     RunKeyringJob(job);
 }
 
 bool SettingsPasswordStore::Write(const QString& host, const QString& password)
 {
+    QString text = password;
+    if (form_.encode) {
+        const std::optional<QString> encoded = form_.encode(password);
+        if (!encoded)
+            return false;
+        text = *encoded;
+    }
     constexpr QFile::Permissions ownerOnly = QFile::ReadOwner | QFile::WriteOwner;
     // Narrowed before the write too, so the new copy (which takes the old file's mode) is
     // never readable by others.
     if (store_.IsOpen() && QFile::exists(store_.Path()))
         QFile::setPermissions(store_.Path(), ownerOnly);
-    const bool ok = store_.Save(kSettingsApp, host + kPasswordSuffix, kKey0, password);
+    const bool ok = store_.Save(kSettingsApp, Section(host), kKey0, text);
     if (store_.IsOpen() && QFile::exists(store_.Path()))
         return QFile::setPermissions(store_.Path(), ownerOnly) && ok;
     return ok;
@@ -101,20 +106,21 @@ bool SettingsPasswordStore::Write(const QString& host, const QString& password)
 
 std::optional<QString> SettingsPasswordStore::Read(const QString& host)
 {
-    const QString section = host + kPasswordSuffix;
+    const QString section = Section(host);
     if (store_.GetAllSettings(kSettingsApp, section).empty())
         return std::nullopt;
-    return store_.Get(kSettingsApp, section, kKey0);
+    const QString text = store_.Get(kSettingsApp, section, kKey0);
+    return form_.decode ? form_.decode(text) : text;
 }
 
 void SettingsPasswordStore::Remove(const QString& host)
 {
-    store_.DeleteSection(kSettingsApp, host + kPasswordSuffix);
+    store_.DeleteSection(kSettingsApp, Section(host));
 }
 
 FtpPasswords::FtpPasswords(platform::SettingsStore& store,
-                           std::unique_ptr<FtpPasswordStore> keyring)
-    : file_(store), keyring_(std::move(keyring))
+                           std::unique_ptr<FtpPasswordStore> keyring, SettingsPasswordForm form)
+    : file_(store, std::move(form)), keyring_(std::move(keyring))
 {
 }
 
@@ -150,6 +156,14 @@ void FtpPasswords::Remove(const QString& host)
 std::unique_ptr<FtpPasswordStore> DesktopFtpPasswords(platform::SettingsStore& store)
 {
     return std::make_unique<FtpPasswords>(store, std::make_unique<KeyringPasswordStore>());
+}
+
+std::unique_ptr<FtpPasswordStore> DesktopPasswords(platform::SettingsStore& store,
+                                                   const QString& keyringService,
+                                                   SettingsPasswordForm form)
+{
+    return std::make_unique<FtpPasswords>(
+        store, std::make_unique<KeyringPasswordStore>(keyringService), std::move(form));
 }
 
 QString FtpHosts::Value(const QString& host, const char* suffix) const

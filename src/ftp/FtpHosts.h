@@ -14,6 +14,7 @@
 // owner only.
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -33,26 +34,49 @@ public:
     virtual void Remove(const QString& host) = 0;
 };
 
+// Where and how a password goes into the settings file when no keyring takes it: the section
+// `prefix` & name & `suffix`, key "0", the text made by `encode` (nothing when the form cannot
+// hold that password, which is then not written) and read back by `decode`. Without the two
+// functions the password is stored as it is.
+struct SettingsPasswordForm {
+    QString prefix;
+    QString suffix = QStringLiteral(":Password");
+    std::function<std::optional<QString>(const QString&)> encode;
+    std::function<QString(const QString&)> decode;
+};
+
 // The desktop's keyring (Secret Service and the like) through QtKeychain. Each call waits for
 // the keyring's answer; without a keyring service the calls fail at once.
 class KeyringPasswordStore : public FtpPasswordStore {
 public:
-    bool Write(const QString& host, const QString& password) override;
-    std::optional<QString> Read(const QString& host) override;
-    void Remove(const QString& host) override;
-};
-
-// The host's ":Password" section of the settings file, whose mode becomes 0600 when a password
-// is written to it.
-class SettingsPasswordStore : public FtpPasswordStore {
-public:
-    explicit SettingsPasswordStore(platform::SettingsStore& store) : store_(store) {}
+    explicit KeyringPasswordStore(QString service = QStringLiteral("Quillon FTP"))
+        : service_(std::move(service))
+    {
+    }
     bool Write(const QString& host, const QString& password) override;
     std::optional<QString> Read(const QString& host) override;
     void Remove(const QString& host) override;
 
 private:
+    QString service_;
+};
+
+// The host's ":Password" section of the settings file (or the place `form` names), whose mode
+// becomes 0600 when a password is written to it.
+class SettingsPasswordStore : public FtpPasswordStore {
+public:
+    explicit SettingsPasswordStore(platform::SettingsStore& store, SettingsPasswordForm form = {})
+        : store_(store), form_(std::move(form))
+    {
+    }
+    bool Write(const QString& host, const QString& password) override;
+    std::optional<QString> Read(const QString& host) override;
+    void Remove(const QString& host) override;
+
+private:
+    QString Section(const QString& host) const { return form_.prefix + host + form_.suffix; }
     platform::SettingsStore& store_;
+    SettingsPasswordForm form_;
 };
 
 // The keyring when it takes the password, else the settings file. A password is read from the
@@ -61,7 +85,8 @@ private:
 class FtpPasswords : public FtpPasswordStore {
 public:
     // `keyring` may be null: the settings file only.
-    FtpPasswords(platform::SettingsStore& store, std::unique_ptr<FtpPasswordStore> keyring);
+    FtpPasswords(platform::SettingsStore& store, std::unique_ptr<FtpPasswordStore> keyring,
+                 SettingsPasswordForm form = {});
     bool Write(const QString& host, const QString& password) override;
     std::optional<QString> Read(const QString& host) override;
     void Remove(const QString& host) override;
@@ -73,6 +98,10 @@ private:
 
 // The program's passwords: the desktop's keyring, else the settings file.
 std::unique_ptr<FtpPasswordStore> DesktopFtpPasswords(platform::SettingsStore& store);
+// The same rule for another kind of password: its own keyring service and settings form.
+std::unique_ptr<FtpPasswordStore> DesktopPasswords(platform::SettingsStore& store,
+                                                   const QString& keyringService,
+                                                   SettingsPasswordForm form);
 
 // The FTP window's login controls as values, starting at their design states.
 struct FtpLoginControls {
