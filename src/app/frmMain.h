@@ -24,6 +24,7 @@
 #include "records/FieldLines.h"
 #include "platform/Dialogs.h"
 #include "platform/Process.h"
+#include "sources/EnsembleSource.h"
 
 class QDialog;
 class QFile;
@@ -33,6 +34,7 @@ namespace quillon {
 
 class FindDialog;
 class ReplaceDialog;
+class frmEnsembleInterfaces;
 
 namespace platform {
 class WinsockControl;
@@ -684,7 +686,11 @@ public:
     // Replaces the records with `messages` in one step and shows page 1 under the interface's
     // name: caption "Quillon - Data from " and the name, current file TempFolder & name & ".dat".
     void ShowDatabaseRecords(std::vector<std::string>&& messages, const QString& interfaceName);
+    // The Ensemble picker's choices and the picker while a load waits for it.
+    EnsembleState Ensemble;
+    QPointer<frmEnsembleInterfaces> EnsemblePicker;
 private:
+    bool waitingForEnsemble_ = false;
 
     // FTP window and commands (ftp/frmMain_FTP.cpp).
 public:
