@@ -4,7 +4,9 @@
 #include <sql.h>
 #include <sqlext.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cstring>
 
 namespace quillon::platform {
 
@@ -84,26 +86,181 @@ bool IsEnsembleOdbcDriverInstalled()
 }
 
 // ---------------------------------------------------------------------------------------------
-// Connections. (Being written: every call fails until then.)
+// Connections.
 
-struct OdbcConnection::Handles {};
+struct OdbcConnection::Handles {
+    SQLHENV env = SQL_NULL_HENV;
+    SQLHDBC dbc = SQL_NULL_HDBC;
+    bool connected = false;
+
+    ~Handles()
+    {
+        if (connected)
+            SQLDisconnect(dbc);
+        if (dbc != SQL_NULL_HDBC)
+            SQLFreeHandle(SQL_HANDLE_DBC, dbc);
+        if (env != SQL_NULL_HENV)
+            SQLFreeHandle(SQL_HANDLE_ENV, env);
+    }
+};
+
+namespace {
+
+// Frees a statement handle on every way out.
+struct Statement {
+    SQLHSTMT handle = SQL_NULL_HSTMT;
+    ~Statement()
+    {
+        if (handle != SQL_NULL_HSTMT)
+            SQLFreeHandle(SQL_HANDLE_STMT, handle);
+    }
+};
+
+// Text parameters bound in place: the values and their lengths must outlive SQLExecute.
+struct BoundText {
+    std::vector<SQLLEN> lengths;
+    SQLRETURN Bind(SQLHSTMT stmt, SQLUSMALLINT first, const std::vector<std::string>& values)
+    {
+        lengths.resize(values.size());
+        for (size_t i = 0; i < values.size(); ++i) {
+            const std::string& value = values[i];
+            lengths[i] = static_cast<SQLLEN>(value.size());
+            // A column size of 0 makes some drivers send NULL; long values go as long text.
+            const SQLULEN columnSize = std::max<SQLULEN>(value.size(), 1);
+            const SQLSMALLINT sqlType = value.size() > 4000 ? SQL_LONGVARCHAR : SQL_VARCHAR;
+            const SQLRETURN rc = SQLBindParameter(
+                stmt, static_cast<SQLUSMALLINT>(first + i), SQL_PARAM_INPUT, SQL_C_CHAR, sqlType,
+                columnSize, 0, const_cast<char*>(value.data()),
+                static_cast<SQLLEN>(value.size()), &lengths[i]);
+            if (!SQL_SUCCEEDED(rc))
+                return rc;
+        }
+        return SQL_SUCCESS;
+    }
+};
+
+// Reads one column of the current row whole into `out` ("" for NULL). Most values fit the
+// first read; a longer one reports its full length (or no total), and the rest is read on.
+SQLRETURN ReadColumn(SQLHSTMT stmt, SQLUSMALLINT column, std::string& out)
+{
+    constexpr size_t kFirst = 2048;
+    out.resize(kFirst);
+    size_t have = 0;
+    for (;;) {
+        const size_t room = out.size() - have;  // includes the terminator the driver writes
+        SQLLEN indicator = 0;
+        const SQLRETURN rc = SQLGetData(stmt, column, SQL_C_CHAR, out.data() + have,
+                                        static_cast<SQLLEN>(room), &indicator);
+        if (rc == SQL_NO_DATA) {  // nothing left after an exact fill
+            out.resize(have);
+            return SQL_SUCCESS;
+        }
+        if (!SQL_SUCCEEDED(rc))
+            return rc;
+        if (indicator == SQL_NULL_DATA) {
+            out.clear();
+            return SQL_SUCCESS;
+        }
+        if (indicator != SQL_NO_TOTAL && static_cast<size_t>(indicator) < room) {
+            out.resize(have + static_cast<size_t>(indicator));
+            return SQL_SUCCESS;
+        }
+        // Cut: the driver filled the buffer but for the terminator.
+        have += room - 1;
+        const size_t remaining =
+            indicator == SQL_NO_TOTAL ? out.size() : static_cast<size_t>(indicator) - (room - 1);
+        out.resize(have + remaining + 1);
+    }
+}
+
+QByteArray StatementText(const QString& sql)
+{
+    const auto& filter = OdbcConnection::StatementFilter();
+    return (filter ? filter(sql) : sql).toUtf8();
+}
+
+}  // namespace
 
 OdbcConnection::OdbcConnection() = default;
 OdbcConnection::~OdbcConnection() { Close(); }
 
-bool OdbcConnection::Connect(const QString&, const QString&, const QString&)
+bool OdbcConnection::Connect(const QString& dsn, const QString& user, const QString& password)
 {
-    error_ = {OdbcOutcome::CannotConnect, QStringLiteral("IM001"), 0, QStringLiteral("Not available yet.")};
-    return false;
+    Close();
+    error_ = {};
+    auto handles = std::make_unique<Handles>();
+    if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &handles->env))) {
+        error_ = {OdbcOutcome::CannotConnect, {}, 0, QStringLiteral("No ODBC environment.")};
+        return false;
+    }
+    SQLSetEnvAttr(handles->env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+    if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_DBC, handles->env, &handles->dbc)))
+        return Fail(SQL_HANDLE_ENV, handles->env, OdbcOutcome::CannotConnect);
+    const QByteArray d = dsn.toUtf8();
+    const QByteArray u = user.toUtf8();
+    const QByteArray p = password.toUtf8();
+    // Empty user and password are left out so the data source's own settings apply.
+    const auto arg = [](const QByteArray& text) {
+        return text.isEmpty() ? nullptr : reinterpret_cast<SQLCHAR*>(const_cast<char*>(text.constData()));
+    };
+    const SQLRETURN rc = SQLConnect(handles->dbc, arg(d), static_cast<SQLSMALLINT>(d.size()), arg(u),
+                                    static_cast<SQLSMALLINT>(u.size()), arg(p),
+                                    static_cast<SQLSMALLINT>(p.size()));
+    if (!SQL_SUCCEEDED(rc))
+        return Fail(SQL_HANDLE_DBC, handles->dbc, OdbcOutcome::CannotConnect);
+    handles->connected = true;
+    h_ = std::move(handles);
+    return true;
 }
 
 void OdbcConnection::Close() { h_.reset(); }
-bool OdbcConnection::IsOpen() const { return false; }
+bool OdbcConnection::IsOpen() const { return h_ && h_->connected; }
 
-bool OdbcConnection::Query(const QString&, const std::vector<std::string>&, const std::function<bool(OdbcRow&)>&)
+bool OdbcConnection::Query(const QString& sql, const std::vector<std::string>& parameters,
+                           const std::function<bool(OdbcRow&)>& row)
 {
-    error_ = {OdbcOutcome::Failed, QStringLiteral("08003"), 0, QStringLiteral("Not connected.")};
-    return false;
+    error_ = {};
+    if (!IsOpen()) {
+        error_ = {OdbcOutcome::Failed, QStringLiteral("08003"), 0, QStringLiteral("Not connected.")};
+        return false;
+    }
+    Statement stmt;
+    if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, h_->dbc, &stmt.handle)))
+        return Fail(SQL_HANDLE_DBC, h_->dbc, OdbcOutcome::Failed);
+    const QByteArray text = StatementText(sql);
+    if (!SQL_SUCCEEDED(SQLPrepare(stmt.handle, reinterpret_cast<SQLCHAR*>(const_cast<char*>(text.constData())),
+                                  static_cast<SQLINTEGER>(text.size()))))
+        return Fail(SQL_HANDLE_STMT, stmt.handle, OdbcOutcome::Failed);
+    BoundText bound;
+    if (!SQL_SUCCEEDED(bound.Bind(stmt.handle, 1, parameters)))
+        return Fail(SQL_HANDLE_STMT, stmt.handle, OdbcOutcome::Failed);
+    SQLRETURN rc = SQLExecute(stmt.handle);
+    if (rc == SQL_NO_DATA)  // a statement that touched no rows
+        return true;
+    if (!SQL_SUCCEEDED(rc))
+        return Fail(SQL_HANDLE_STMT, stmt.handle, OdbcOutcome::Failed);
+    SQLSMALLINT columns = 0;
+    if (!SQL_SUCCEEDED(SQLNumResultCols(stmt.handle, &columns)))
+        return Fail(SQL_HANDLE_STMT, stmt.handle, OdbcOutcome::Failed);
+    if (columns <= 0)
+        return true;
+    OdbcRow values;
+    for (;;) {
+        rc = SQLFetch(stmt.handle);
+        if (rc == SQL_NO_DATA)
+            return true;
+        if (!SQL_SUCCEEDED(rc))
+            return Fail(SQL_HANDLE_STMT, stmt.handle, OdbcOutcome::Failed);
+        values.resize(static_cast<size_t>(columns));
+        for (SQLSMALLINT c = 0; c < columns; ++c) {
+            if (!SQL_SUCCEEDED(ReadColumn(stmt.handle, static_cast<SQLUSMALLINT>(c + 1), values[static_cast<size_t>(c)])))
+                return Fail(SQL_HANDLE_STMT, stmt.handle, OdbcOutcome::Failed);
+        }
+        if (!row(values)) {
+            SQLCloseCursor(stmt.handle);
+            return true;
+        }
+    }
 }
 
 bool OdbcConnection::Query(const QString& sql, const std::vector<std::string>& parameters, std::vector<OdbcRow>& rows)
@@ -114,10 +271,47 @@ bool OdbcConnection::Query(const QString& sql, const std::vector<std::string>& p
     });
 }
 
-bool OdbcConnection::CallReturningText(const QString&, const std::vector<std::string>&, int, std::string*)
+bool OdbcConnection::CallReturningText(const QString& call, const std::vector<std::string>& parameters,
+                                       int outputSize, std::string* result)
 {
-    error_ = {OdbcOutcome::Failed, QStringLiteral("08003"), 0, QStringLiteral("Not connected.")};
-    return false;
+    error_ = {};
+    if (!IsOpen()) {
+        error_ = {OdbcOutcome::Failed, QStringLiteral("08003"), 0, QStringLiteral("Not connected.")};
+        return false;
+    }
+    Statement stmt;
+    if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, h_->dbc, &stmt.handle)))
+        return Fail(SQL_HANDLE_DBC, h_->dbc, OdbcOutcome::Failed);
+    const QByteArray text = StatementText(call);
+    if (!SQL_SUCCEEDED(SQLPrepare(stmt.handle, reinterpret_cast<SQLCHAR*>(const_cast<char*>(text.constData())),
+                                  static_cast<SQLINTEGER>(text.size()))))
+        return Fail(SQL_HANDLE_STMT, stmt.handle, OdbcOutcome::Failed);
+    const size_t size = static_cast<size_t>(std::max(outputSize, 0));
+    std::string output(size + 1, '\0');  // room for the terminator
+    SQLLEN outputLength = 0;
+    if (!SQL_SUCCEEDED(SQLBindParameter(stmt.handle, 1, SQL_PARAM_OUTPUT, SQL_C_CHAR, SQL_VARCHAR,
+                                        std::max<SQLULEN>(size, 1), 0, output.data(),
+                                        static_cast<SQLLEN>(output.size()), &outputLength)))
+        return Fail(SQL_HANDLE_STMT, stmt.handle, OdbcOutcome::Failed);
+    BoundText bound;
+    if (!SQL_SUCCEEDED(bound.Bind(stmt.handle, 2, parameters)))
+        return Fail(SQL_HANDLE_STMT, stmt.handle, OdbcOutcome::Failed);
+    SQLRETURN rc = SQLExecute(stmt.handle);
+    if (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA)
+        return Fail(SQL_HANDLE_STMT, stmt.handle, OdbcOutcome::Failed);
+    // Output parameters are only certain once every result of the call has been passed.
+    while (SQL_SUCCEEDED(rc = SQLMoreResults(stmt.handle))) {
+    }
+    if (rc != SQL_NO_DATA)
+        return Fail(SQL_HANDLE_STMT, stmt.handle, OdbcOutcome::Failed);
+    if (result) {
+        if (outputLength == SQL_NULL_DATA || outputLength < 0)
+            result->clear();
+        else
+            result->assign(output.data(), std::min({static_cast<size_t>(outputLength), size,
+                                                    static_cast<size_t>(std::strlen(output.data()))}));
+    }
+    return true;
 }
 
 std::function<QString(const QString&)>& OdbcConnection::StatementFilter()
@@ -126,9 +320,50 @@ std::function<QString(const QString&)>& OdbcConnection::StatementFilter()
     return filter;
 }
 
-bool OdbcConnection::Fail(short, void*, OdbcOutcome fallback)
+// What the diagnostic records of a failed call come to. The SQLSTATEs of a refused logon and
+// of an unreachable server are standard; psqlODBC reports a refused password as a plain
+// 08001 whose server message names the authentication, so that text is read as well.
+bool OdbcConnection::Fail(short handleType, void* handle, OdbcOutcome fallback)
 {
-    error_.outcome = fallback;
+    error_ = {};
+    bool refused = false;
+    bool unreachable = false;
+    QStringList messages;
+    for (SQLSMALLINT record = 1;; ++record) {
+        SQLCHAR state[6] = {};
+        SQLINTEGER native = 0;
+        SQLCHAR message[4096] = {};
+        SQLSMALLINT length = 0;
+        const SQLRETURN rc = SQLGetDiagRec(handleType, handle, record, state, &native, message,
+                                           sizeof message, &length);
+        if (!SQL_SUCCEEDED(rc))
+            break;
+        const QString sqlState = QString::fromLatin1(reinterpret_cast<const char*>(state), 5);
+        const QString text = QString::fromUtf8(reinterpret_cast<const char*>(message));
+        if (record == 1) {
+            error_.sqlState = sqlState;
+            error_.nativeCode = static_cast<int>(native);
+        }
+        messages << text;
+        if (sqlState == QLatin1String("28000") || sqlState == QLatin1String("28P01")
+            || (sqlState.startsWith(QLatin1String("08"))
+                && (text.contains(QLatin1String("authentication failed"))
+                    || text.contains(QLatin1String("no password supplied")))))
+            refused = true;
+        else if (sqlState == QLatin1String("IM002") || sqlState == QLatin1String("IM003")
+                 || sqlState == QLatin1String("08001") || sqlState == QLatin1String("08S01")
+                 || sqlState == QLatin1String("08004"))
+            unreachable = true;
+    }
+    error_.text = messages.join(QLatin1Char('\n'));
+    if (refused)
+        error_.outcome = OdbcOutcome::LogonRefused;
+    else if (unreachable)
+        error_.outcome = OdbcOutcome::CannotConnect;
+    else if (messages.isEmpty())
+        error_.outcome = fallback;
+    else
+        error_.outcome = OdbcOutcome::Failed;
     return false;
 }
 
