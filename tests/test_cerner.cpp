@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QClipboard>
+#include <QRegularExpression>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateTime>
@@ -16,6 +18,8 @@
 #include <QTimer>
 #include <map>
 
+#include "OdbcTestDatabases.h"
+#include "TestSupport.h"
 #include "app/Settings.h"
 #include "platform/Dialogs.h"
 #include "sources/CernerSource.h"
@@ -461,6 +465,237 @@ TEST_F(CernerPicker, OkChecksTheRangeAndTheChoice)
             w.close();
         EXPECT_TRUE(session.PickerDone && session.PickerCancelled);
     }
+}
+
+// The engine's tables: interfaces 12 and 12345 keep a log; 30 does not, 31 is not controllable.
+// Interface 12 logged six messages on 2 and 3 January 2026, two of them outside 07:05:09 on the
+// 2nd to 18:00:00 on the 3rd; interface 12345 one in the same hours.
+const std::string kEngineTables = R"sql(
+create table OEN_PROCINFO (PROC_NAME text, INTERFACEID integer, CONTROLLABLE integer);
+create table OEN_PERSONALITY (INTERFACEID integer, NAME text, VALUE text);
+create table OEN_TXLOG (INTERFACEID integer, TX_KEY text, MSG_TEXT text);
+insert into OEN_PROCINFO values ('ADT IN', 12, 1), ('LAB OUT', 12345, 1), ('NOLOG', 30, 1), ('NOCTRL', 31, 0);
+insert into OEN_PERSONALITY values (12, 'TRANSACTION_LOG', 'Y'), (12345, 'TRANSACTION_LOG', 'Y'),
+  (30, 'TRANSACTION_LOG', 'N'), (31, 'TRANSACTION_LOG', 'Y'), (12, 'OTHER', 'Y');
+insert into OEN_TXLOG values
+  (12, ' 001282549255080001', 'MSH|too early'),
+  (12, ' 001282549255090001', 'MSH|^~\&|first' || char(13) || 'PID|1'),
+  (12, ' 001282550000000001', NULL),
+  (12, ' 001282550120000001', 'MSH|big|' || hex(zeroblob(35000))),
+  (12, ' 001282550647990001', 'MSH|one' || char(13) || 'MSH|two' || char(13)),
+  (12, ' 001282550648000001', 'MSH|too late'),
+  (12345, ' 123458254930000001', 'MSH|lab');
+)sql";
+
+// Works the login window and the picker while the loader waits for them: each step acts once
+// its window shows; after 20 s whatever is still open is cancelled, so no test can hang.
+class CernerDriver : public QObject {
+public:
+    using Step = std::function<bool()>;  // true once it found its window and acted
+    explicit CernerDriver(std::vector<Step> steps) : steps_(std::move(steps))
+    {
+        clock_.start();
+        connect(&timer_, &QTimer::timeout, this, [this] { Tick(); });
+        timer_.start(20);
+    }
+    bool AllDone() const { return next_ == steps_.size(); }
+
+    static frmCernerLogin* Login() { return qobject_cast<frmCernerLogin*>(QApplication::activeModalWidget()); }
+    static frmCernerInterfaces* Picker()
+    {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* p = qobject_cast<frmCernerInterfaces*>(w); p && p->isVisible())
+                return p;
+        return nullptr;
+    }
+    static Step LogIn(const QString& dsn, bool savePassword)
+    {
+        return [=] {
+            frmCernerLogin* w = Login();
+            if (!w || w->Timer1->isActive())
+                return false;
+            w->cboDataSource->setEditText(dsn);
+            w->txtUserID->setText(QStringLiteral("clerk"));
+            w->txtPassword->setText(QStringLiteral("pw"));
+            w->chkSavePassword->setChecked(savePassword);
+            w->cmdCommand[0]->click();
+            return true;
+        };
+    }
+    static Step CancelLogin()
+    {
+        return [] {
+            frmCernerLogin* w = Login();
+            if (!w || w->Timer1->isActive())
+                return false;
+            w->cmdCommand[1]->click();
+            return true;
+        };
+    }
+    // Picks the line starting with `id` for the user range "start" to "end" (m/d/y h:m:s).
+    static Step Pick(const QString& id, const QStringList& range, QStringList* listed = nullptr)
+    {
+        return [=] {
+            frmCernerInterfaces* w = Picker();
+            if (!w || w->lstInterfaceName->count() == 0)
+                return false;
+            for (int i = 0; i < w->lstInterfaceName->count(); ++i) {
+                if (listed)
+                    *listed << w->lstInterfaceName->item(i)->text();
+                if (w->lstInterfaceName->item(i)->text().startsWith(id + QStringLiteral(" ")))
+                    w->lstInterfaceName->setCurrentRow(i);
+            }
+            const QStringList parts = range.join(u' ').split(QRegularExpression(QStringLiteral("[/: ]")));
+            frmCernerInterfaces::PartBoxes* boxes[] = {&w->txtStartDate, &w->txtStartTime, &w->txtEndDate,
+                                                       &w->txtEndTime};
+            for (int b = 0; b < 4; ++b)
+                for (int i = 0; i < 3; ++i)
+                    (*boxes[b])[i]->setText(parts[b * 3 + i]);
+            w->cmdCommand[0]->click();
+            return true;
+        };
+    }
+    static Step CancelPicker()
+    {
+        return [] {
+            frmCernerInterfaces* w = Picker();
+            if (!w)
+                return false;
+            w->close();
+            return true;
+        };
+    }
+
+private:
+    void Tick()
+    {
+        if (next_ < steps_.size() && steps_[next_]())
+            ++next_;
+        if (clock_.elapsed() > 20000) {
+            if (QWidget* w = QApplication::activeModalWidget())
+                w->close();
+            if (frmCernerInterfaces* p = Picker())
+                p->close();
+        }
+    }
+    std::vector<Step> steps_;
+    size_t next_ = 0;
+    QTimer timer_;
+    QElapsedTimer clock_;
+};
+
+class CernerLoad : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(db.Ok()) << db.Error().toStdString();
+        f.window->ShowDatabaseRecords({"MSH|old"}, QStringLiteral("OLD"));
+    }
+    // The records and display stay as the earlier load left them.
+    void ExpectUntouched()
+    {
+        EXPECT_EQ(f.state.records.RecordCount, 1);
+        EXPECT_EQ(f.state.records.Records[1], "MSH|old");
+        EXPECT_EQ(f.window->windowTitle(), QStringLiteral("Quillon - Data from OLD"));
+    }
+    QStringList Texts() const
+    {
+        QStringList texts;
+        for (const auto& shown : f.responder.shown())
+            texts << shown.text;
+        return texts;
+    }
+    test::ScratchOdbc odbc;
+    test::SqliteTestDatabase db{odbc, kEngineTables, QStringLiteral("CernerLite")};
+    test::MainWindowFixture f;
+};
+
+TEST_F(CernerLoad, LoadsTheChosenInterfaceAndRangeInOneStep)
+{
+    QStringList listed;
+    CernerDriver driver({CernerDriver::LogIn(db.Dsn(), true),
+                         CernerDriver::Pick(QStringLiteral("12"), {"1/2/2026 07:05:09", "1/3/2026 18:00:00"}, &listed)});
+    f.window->mnuFileOpenCerner_Click();
+    EXPECT_TRUE(driver.AllDone());
+    EXPECT_EQ(listed, (QStringList{"12 - ADT IN", "12345 - LAB OUT"}));
+    ASSERT_EQ(f.state.records.RecordCount, 4);
+    ASSERT_EQ(f.state.records.Records.size(), 104U);
+    EXPECT_EQ(f.state.records.Records[1], "MSH|^~\\&|first\rPID|1");
+    EXPECT_EQ(f.state.records.Records[2], "");
+    EXPECT_EQ(f.state.records.Records[3], "MSH|big|" + std::string(70000, '0'));
+    EXPECT_EQ(f.state.records.Records[4], "MSH|one\rMSH|two\r");
+    EXPECT_EQ(f.window->windowTitle(), QStringLiteral("Quillon - Data from ADTIN"));
+    EXPECT_EQ(f.window->lblFile->text(), QStringLiteral("Rec 1/4"));
+    EXPECT_EQ(f.state.session.CurrentFileName, f.state.folders.TempFolder + QStringLiteral("ADTIN.dat"));
+    EXPECT_EQ(QGuiApplication::clipboard()->text(),
+              QStringLiteral("select MSG_TEXT from OEN_TXLOG where OEN_TXLOG.INTERFACEID = ' 12' AND ( "
+                             "TX_KEY >= ' 00128254925509*' ) AND ( TX_KEY <= ' 00128255064800*' )"));
+    EXPECT_EQ(Texts(), (QStringList{"Executing the SQL statement ...", "SQL statement has been executed.",
+                                    "Dim varArray() As Variant", "varArray() = rs.GetRows", "Erase records",
+                                    "ReDim sRecords"}));
+    EXPECT_EQ(f.state.settings.Get(kSettingsApp, QStringLiteral("DataSources"), QStringLiteral("1")), db.Dsn());
+    EXPECT_EQ(cerner::StoredUserID(f.state.settings, db.Dsn()), QStringLiteral("clerk"));
+    EXPECT_EQ(cerner::DesktopCernerPasswords(f.state.settings)->Read(db.Dsn()), QStringLiteral("pw"));
+}
+
+TEST_F(CernerLoad, EmptyRangeAndFailuresLeaveTheRecords)
+{
+    // No message in the range: the message, the picker again, then Cancel.
+    {
+        CernerDriver driver({CernerDriver::LogIn(db.Dsn(), false),
+                             CernerDriver::Pick(QStringLiteral("12345"), {"1/2/2026 00:00:00", "1/2/2026 07:00:00"}),
+                             CernerDriver::CancelPicker()});
+        f.window->mnuFileOpenCerner_Click();
+        EXPECT_TRUE(driver.AllDone());
+        EXPECT_TRUE(Texts().contains(QStringLiteral("There are no HL7 messages in LABOUT during that time frame.")));
+        ExpectUntouched();
+        EXPECT_FALSE(cerner::DesktopCernerPasswords(f.state.settings)->Read(db.Dsn()));
+    }
+    // A data source that does not exist: "Error in Cerner" and the login again.
+    {
+        f.responder.Clear();
+        CernerDriver driver({CernerDriver::LogIn(QStringLiteral("NoSuchSource"), false), CernerDriver::CancelLogin()});
+        f.window->mnuFileOpenCerner_Click();
+        EXPECT_TRUE(driver.AllDone());
+        ASSERT_EQ(f.responder.shown().size(), 1U);
+        EXPECT_EQ(f.responder.shown()[0].title, QStringLiteral("Error in Cerner"));
+        EXPECT_TRUE(f.responder.shown()[0].text.startsWith(QStringLiteral("Error #")));
+        EXPECT_EQ(f.responder.shown()[0].icon, MsgIcon::Critical);
+        EXPECT_FALSE(cerner::RememberedDataSources(f.state.settings).contains(QStringLiteral("NoSuchSource")));
+        ExpectUntouched();
+    }
+    // A database without the engine's tables: the query fails and the load ends.
+    {
+        f.responder.Clear();
+        test::SqliteTestDatabase empty(odbc, "create table x (y text);", QStringLiteral("CernerEmpty"));
+        ASSERT_TRUE(empty.Ok());
+        CernerDriver driver({CernerDriver::LogIn(empty.Dsn(), false)});
+        f.window->mnuFileOpenCerner_Click();
+        EXPECT_TRUE(driver.AllDone());
+        ASSERT_EQ(f.responder.shown().size(), 1U);
+        EXPECT_TRUE(f.responder.shown()[0].text.startsWith(QStringLiteral("Error in mnuFileOpenCerner: Err = ")));
+        ExpectUntouched();
+    }
+}
+
+TEST_F(CernerLoad, RefusedLogonSaysSoAndAsksAgain)
+{
+    test::PostgresTestCluster& pg = test::PostgresTestCluster::Instance();
+    if (!pg.Running())
+        GTEST_SKIP() << pg.Error().toStdString();
+    ASSERT_TRUE(pg.CreateUserAndDatabase(QStringLiteral("cerner_clerk"), QStringLiteral("right"),
+                                         QStringLiteral("cerner_db")));
+    const QString dsn = pg.AddDataSource(odbc, QStringLiteral("CernerPg"), QStringLiteral("cerner_db"));
+    CernerDriver driver({CernerDriver::LogIn(dsn, true), CernerDriver::CancelLogin()});
+    f.window->mnuFileOpenCerner_Click();  // logs in as "clerk" with "pw"
+    EXPECT_TRUE(driver.AllDone());
+    ASSERT_EQ(f.responder.shown().size(), 1U);
+    EXPECT_EQ(f.responder.shown()[0].text, QStringLiteral("Either your User ID, Password, or both are invalid."))
+        << f.responder.shown()[0].text.toStdString();
+    EXPECT_EQ(f.responder.shown()[0].title, QStringLiteral("Logon Denied"));
+    EXPECT_TRUE(cerner::RememberedDataSources(f.state.settings).isEmpty());
+    EXPECT_FALSE(cerner::DesktopCernerPasswords(f.state.settings)->Read(dsn));
+    ExpectUntouched();
 }
 
 }  // namespace
