@@ -508,7 +508,7 @@ public:
                 return p;
         return nullptr;
     }
-    static Step LogIn(const QString& dsn, bool savePassword)
+    static Step LogIn(const QString& dsn, bool savePassword, const QString& password = QStringLiteral("pw"))
     {
         return [=] {
             frmCernerLogin* w = Login();
@@ -516,7 +516,7 @@ public:
                 return false;
             w->cboDataSource->setEditText(dsn);
             w->txtUserID->setText(QStringLiteral("clerk"));
-            w->txtPassword->setText(QStringLiteral("pw"));
+            w->txtPassword->setText(password);
             w->chkSavePassword->setChecked(savePassword);
             w->cmdCommand[0]->click();
             return true;
@@ -636,6 +636,22 @@ TEST_F(CernerLoad, LoadsTheChosenInterfaceAndRangeInOneStep)
     EXPECT_EQ(f.state.settings.Get(kSettingsApp, QStringLiteral("DataSources"), QStringLiteral("1")), db.Dsn());
     EXPECT_EQ(cerner::StoredUserID(f.state.settings, db.Dsn()), QStringLiteral("clerk"));
     EXPECT_EQ(cerner::DesktopCernerPasswords(f.state.settings)->Read(db.Dsn()), QStringLiteral("pw"));
+}
+
+TEST_F(CernerLoad, FiveDigitInterfaceAfterAnEmptyRangeWithAnUnstorablePassword)
+{
+    // The settings form cannot hold this password: it is not kept, and the load goes on.
+    const QString password = QString::fromUtf8("\xf0\x9f\x98\x80");
+    CernerDriver driver({CernerDriver::LogIn(db.Dsn(), true, password),
+                         CernerDriver::Pick(QStringLiteral("12345"), {"1/2/2026 00:00:00", "1/2/2026 07:00:00"}),
+                         CernerDriver::Pick(QStringLiteral("12345"), {"1/2/2026 08:00:00", "1/2/2026 09:00:00"})});
+    f.window->mnuFileOpenCerner_Click();
+    EXPECT_TRUE(driver.AllDone());
+    EXPECT_EQ(Texts().count(QStringLiteral("There are no HL7 messages in LABOUT during that time frame.")), 1);
+    ASSERT_EQ(f.state.records.RecordCount, 1);
+    EXPECT_EQ(f.state.records.Records[1], "MSH|lab");
+    EXPECT_EQ(f.window->windowTitle(), QStringLiteral("Quillon - Data from LABOUT"));
+    EXPECT_EQ(cerner::StoredUserID(f.state.settings, db.Dsn()), QStringLiteral("clerk"));
 }
 
 TEST_F(CernerLoad, EmptyRangeAndFailuresLeaveTheRecords)
