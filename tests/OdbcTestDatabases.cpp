@@ -92,7 +92,12 @@ QString ScratchOdbc::DriverLibrary(const QString& file)
 
 ScratchOdbc::ScratchOdbc()
 {
-    const QString system = dir_.filePath(QStringLiteral("system"));
+    // unixODBC remembers the configuration paths it first read from the environment for the
+    // rest of the process, so every scratch configuration of a process lives at the same paths:
+    // a process-wide folder whose user odbc.ini each new configuration starts afresh.
+    static QTemporaryDir folder;
+    folder_ = folder.path();
+    const QString system = folder_ + QStringLiteral("/system");
     QDir().mkpath(system);
     const QByteArray sqlite = DriverLibrary(QStringLiteral("libsqlite3odbc.so")).toLocal8Bit();
     const QByteArray psql = DriverLibrary(QStringLiteral("psqlodbcw.so")).toLocal8Bit();
@@ -101,7 +106,7 @@ ScratchOdbc::ScratchOdbc()
               "[PostgreSQL Unicode]\nDescription=PostgreSQL ODBC driver (Unicode version)\nDriver=" + psql + "\n\n"
               "[InterSystems ODBC]\nDescription=psqlODBC standing in for the InterSystems driver\nDriver=" + psql + "\n");
     WriteText(system + QStringLiteral("/odbc.ini"), "");
-    userIni_ = dir_.filePath(QStringLiteral("odbc.ini"));
+    userIni_ = folder_ + QStringLiteral("/odbc.ini");
     WriteText(userIni_, "");
     for (const char* name : {"ODBCSYSINI", "ODBCINI", "ODBCINSTINI"}) {
         if (qEnvironmentVariableIsSet(name))
@@ -305,7 +310,10 @@ QString PostgresTestCluster::AddDataSource(ScratchOdbc& odbc, const QString& nam
 {
     OdbcSettings settings{{QStringLiteral("Servername"), QStringLiteral("127.0.0.1")},
                           {QStringLiteral("Port"), QString::number(port_)},
-                          {QStringLiteral("Database"), database}};
+                          {QStringLiteral("Database"), database},
+                          // psqlODBC's server-side prepare loses the input arguments of a
+                          // "{? = call NAME(?)}" whose first parameter is an output.
+                          {QStringLiteral("UseServerSidePrepare"), QStringLiteral("0")}};
     settings.insert(settings.end(), extra.begin(), extra.end());
     return odbc.AddDataSource(name, driver, settings);
 }

@@ -13,7 +13,7 @@ namespace quillon::test {
 using OdbcSettings = std::vector<std::pair<QString, QString>>;  // key = value lines of a data source
 
 // Points the driver manager (ODBCSYSINI, ODBCINI) at a scratch folder for the object's life,
-// restoring the environment afterwards. Drivers: "SQLite3", "PostgreSQL Unicode" and
+// restoring the environment afterwards. One at a time: each new one starts with no data sources. Drivers: "SQLite3", "PostgreSQL Unicode" and
 // "InterSystems ODBC" (psqlODBC as well, so a PostgreSQL data source passes for Ensemble).
 class ScratchOdbc {
 public:
@@ -28,12 +28,12 @@ public:
     // test's settings; always use the returned name.
     QString AddDataSource(const QString& name, const QString& driver, const OdbcSettings& settings);
 
-    QString Folder() const { return dir_.path(); }
+    QString Folder() const { return folder_; }
     // A driver library of the system's ODBC folder ("" when not installed).
     static QString DriverLibrary(const QString& file);
 
 private:
-    QTemporaryDir dir_;
+    QString folder_;
     QString userIni_;
     std::vector<std::pair<const char*, QByteArray>> saved_;
     std::vector<const char*> unset_;
@@ -81,7 +81,8 @@ public:
     // Creates a login with the password and a database it owns.
     bool CreateUserAndDatabase(const QString& user, const QString& password, const QString& database);
     // A data source for `database` under `driver` ("PostgreSQL Unicode" or "InterSystems ODBC"):
-    // Servername 127.0.0.1, Port, Database, and `extra` lines; no password unless `extra` has one.
+    // Servername 127.0.0.1, Port, Database, UseServerSidePrepare=0 (else psqlODBC drops the
+    // arguments of a text-returning call), and `extra` lines; no password unless `extra` has one.
     QString AddDataSource(ScratchOdbc& odbc, const QString& name, const QString& database,
                           const QString& driver = QStringLiteral("PostgreSQL Unicode"),
                           const OdbcSettings& extra = {});

@@ -1,1 +1,210 @@
 #include <gtest/gtest.h>
+
+#include "OdbcTestDatabases.h"
+#include "platform/Odbc.h"
+
+namespace quillon::test {
+namespace {
+
+using platform::OdbcConnection;
+using platform::OdbcOutcome;
+using platform::OdbcRow;
+
+// A value longer than 64 KB whose every chunk differs, with segment ends, so a lost, doubled or
+// shifted chunk shows.
+std::string LongValue()
+{
+    std::string text;
+    for (int i = 0; text.size() < 70000; ++i)
+        text += "OBX|" + std::to_string(i) + "|TX|^~\\&|line " + std::to_string(i * 7) + "\r";
+    return text;
+}
+
+std::string TableScript()
+{
+    return "CREATE TABLE t (k TEXT, v TEXT);\n"
+           "INSERT INTO t VALUES ('it''s \\ odd', 'match');\n"
+           "INSERT INTO t VALUES ('it', 'no match');\n"
+           "INSERT INTO t VALUES ('null', NULL);\n"
+           "INSERT INTO t VALUES ('empty', '');\n"
+           "INSERT INTO t VALUES ('long', '" + LongValue() + "');\n";
+}
+
+PostgresTestCluster& Cluster()
+{
+    auto& cluster = PostgresTestCluster::Instance();
+    static const bool prepared = cluster.Running()
+        && cluster.CreateUserAndDatabase(QStringLiteral("quill"), QStringLiteral("pa'ss\\word"), QStringLiteral("quilldb"))
+        && cluster.RunSql(TableScript(), QStringLiteral("quilldb"))
+        && cluster.RunSql("ALTER TABLE t OWNER TO quill;\n"
+                          "CREATE FUNCTION repeated(n text) RETURNS text AS $$ SELECT repeat('y', n::int) $$ "
+                          "LANGUAGE sql;\n",
+                          QStringLiteral("quilldb"));
+    EXPECT_TRUE(prepared) << cluster.Error().toStdString();
+    return cluster;
+}
+
+struct ConnectCase {
+    const char* name;
+    const char* dsn;  // "pg": the cluster's database; "dead": nothing listens at its port
+    const char* password;
+    bool connects;
+    OdbcOutcome outcome;
+};
+
+class ConnectTest : public ::testing::TestWithParam<ConnectCase> {};
+
+TEST_P(ConnectTest, ReportsTheOutcome)
+{
+    ScratchOdbc odbc;
+    auto& cluster = Cluster();
+    const QString pg = cluster.AddDataSource(odbc, QStringLiteral("pg"), QStringLiteral("quilldb"));
+    const QString dead = odbc.AddDataSource(QStringLiteral("dead"), QStringLiteral("PostgreSQL Unicode"),
+                                            {{QStringLiteral("Servername"), QStringLiteral("127.0.0.1")},
+                                             {QStringLiteral("Port"), QStringLiteral("1")},
+                                             {QStringLiteral("Database"), QStringLiteral("quilldb")}});
+    const QString dsn = QLatin1String(GetParam().dsn) == QLatin1String("pg")     ? pg
+                        : QLatin1String(GetParam().dsn) == QLatin1String("dead") ? dead
+                                                                                 : QString::fromLatin1(GetParam().dsn);
+    OdbcConnection connection;
+    EXPECT_EQ(connection.Connect(dsn, QStringLiteral("quill"), QString::fromLatin1(GetParam().password)),
+              GetParam().connects)
+        << connection.LastError().text.toStdString();
+    EXPECT_EQ(connection.IsOpen(), GetParam().connects);
+    EXPECT_EQ(connection.LastError().outcome, GetParam().outcome) << connection.LastError().text.toStdString();
+    EXPECT_EQ(connection.LastError().text.isEmpty(), GetParam().connects);
+    connection.Close();
+    EXPECT_FALSE(connection.IsOpen());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Logons, ConnectTest,
+    ::testing::Values(ConnectCase{"Accepted", "pg", "pa'ss\\word", true, OdbcOutcome::Ok},
+                      ConnectCase{"WrongPassword", "pg", "wrong", false, OdbcOutcome::LogonRefused},
+                      ConnectCase{"UnknownDataSource", "NoSuchSource", "x", false, OdbcOutcome::CannotConnect},
+                      ConnectCase{"NoServer", "dead", "x", false, OdbcOutcome::CannotConnect}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct QueryCase {
+    const char* name;
+    std::string key;
+    std::vector<std::string> values;  // the v column of the rows found
+};
+
+// The same table in both databases; values go in as bound parameters and come back whole.
+class QueryTest : public ::testing::TestWithParam<std::tuple<const char*, QueryCase>> {};
+
+TEST_P(QueryTest, ReadsTheBoundRowsWhole)
+{
+    ScratchOdbc odbc;
+    const bool sqlite = std::string(std::get<0>(GetParam())) == "SQLite";
+    std::unique_ptr<SqliteTestDatabase> lite;
+    QString dsn;
+    if (sqlite) {
+        lite = std::make_unique<SqliteTestDatabase>(odbc, TableScript());
+        ASSERT_TRUE(lite->Ok()) << lite->Error().toStdString();
+        dsn = lite->Dsn();
+    } else {
+        dsn = Cluster().AddDataSource(odbc, QStringLiteral("pg"), QStringLiteral("quilldb"));
+    }
+    OdbcConnection connection;
+    ASSERT_TRUE(connection.Connect(dsn, QStringLiteral("quill"), QStringLiteral("pa'ss\\word")))
+        << connection.LastError().text.toStdString();
+    std::vector<OdbcRow> rows;
+    ASSERT_TRUE(connection.Query(QStringLiteral("SELECT v, k FROM t WHERE k = ?"), {std::get<1>(GetParam()).key}, rows))
+        << connection.LastError().text.toStdString();
+    std::vector<std::string> values;
+    for (const OdbcRow& row : rows) {
+        ASSERT_EQ(row.size(), 2u);
+        EXPECT_EQ(row[1], std::get<1>(GetParam()).key);
+        values.push_back(row[0]);
+    }
+    EXPECT_EQ(values, std::get<1>(GetParam()).values);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, QueryTest,
+    ::testing::Combine(::testing::Values("SQLite", "PostgreSQL"),
+                       ::testing::Values(QueryCase{"QuoteAndBackslash", "it's \\ odd", {"match"}},
+                                         QueryCase{"NullReadsEmpty", "null", {""}},
+                                         QueryCase{"Empty", "empty", {""}},
+                                         QueryCase{"Over64KB", "long", {LongValue()}},
+                                         QueryCase{"NoRows", "it's", {}})),
+    [](const auto& info) {
+        return std::string(std::get<0>(info.param)) + std::get<1>(info.param).name;
+    });
+
+TEST(OdbcQuery, FailuresAreReported)
+{
+    ScratchOdbc odbc;
+    SqliteTestDatabase lite(odbc, TableScript());
+    OdbcConnection connection;
+    std::vector<OdbcRow> rows;
+    EXPECT_FALSE(connection.Query(QStringLiteral("SELECT 1"), {}, rows));  // not connected
+    EXPECT_EQ(connection.LastError().outcome, OdbcOutcome::Failed);
+    ASSERT_TRUE(connection.Connect(lite.Dsn()));
+    EXPECT_FALSE(connection.Query(QStringLiteral("SELECT k FROM nowhere"), {}, rows));
+    EXPECT_EQ(connection.LastError().outcome, OdbcOutcome::Failed);
+    EXPECT_TRUE(connection.LastError().text.contains(QLatin1String("nowhere")))
+        << connection.LastError().text.toStdString() << "|" << connection.LastError().sqlState.toStdString();
+    // The connection stays usable, and a row callback can stop the reading.
+    int seen = 0;
+    EXPECT_TRUE(connection.Query(QStringLiteral("SELECT k FROM t"), {}, [&](OdbcRow&) { return ++seen < 2; }));
+    EXPECT_EQ(seen, 2);
+}
+
+struct CallCase {
+    const char* name;
+    std::string length;
+    int outputSize;
+    size_t expected;
+};
+
+class CallTest : public ::testing::TestWithParam<CallCase> {};
+
+TEST_P(CallTest, ReturnsTheProcedureText)
+{
+    ScratchOdbc odbc;
+    const QString dsn = Cluster().AddDataSource(odbc, QStringLiteral("ens"), QStringLiteral("quilldb"),
+                                                QStringLiteral("InterSystems ODBC"));
+    OdbcConnection connection;
+    ASSERT_TRUE(connection.Connect(dsn, QStringLiteral("quill"), QStringLiteral("pa'ss\\word")));
+    std::string result = "stale";
+    ASSERT_TRUE(connection.CallReturningText(QStringLiteral("{? = call repeated(?)}"), {GetParam().length},
+                                             GetParam().outputSize, &result))
+        << connection.LastError().text.toStdString();
+    EXPECT_EQ(result, std::string(GetParam().expected, 'y'));
+}
+
+INSTANTIATE_TEST_SUITE_P(Lengths, CallTest,
+                         ::testing::Values(CallCase{"Full", "100000", 100000, 100000},
+                                           CallCase{"Empty", "0", 100000, 0},
+                                           CallCase{"OneCharacter", "1", 100000, 1},
+                                           CallCase{"CutAtTheBuffer", "120000", 100000, 100000}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(OdbcDataSources, InterSystemsDriverSourceIsListed)
+{
+    ScratchOdbc odbc;
+    auto& cluster = Cluster();
+    cluster.AddDataSource(odbc, QStringLiteral("plain"), QStringLiteral("quilldb"));
+    const QString ens = cluster.AddDataSource(odbc, QStringLiteral("ens"), QStringLiteral("quilldb"),
+                                              QStringLiteral("InterSystems ODBC"));
+    EXPECT_EQ(platform::DataSourcesWithDriver(QStringLiteral("InterSystems ODBC")), QStringList{ens});
+    EXPECT_TRUE(platform::IsEnsembleOdbcDriverInstalled());
+}
+
+TEST(OdbcDataSources, EnsembleDialectFilterRewritesOnlyTheOperator)
+{
+    EXPECT_EQ(EnsembleDialectFilter::Rewrite(QStringLiteral(
+                  "SELECT ('X' _ EnsLib_HL7.Message.ID), a_b FROM t WHERE n = '_ x _' AND m = ?")),
+              QStringLiteral("SELECT ('X' || EnsLib_HL7.Message.ID), a_b FROM t WHERE n = '_ x _' AND m = ?"));
+    {
+        const EnsembleDialectFilter filter;
+        ASSERT_TRUE(OdbcConnection::StatementFilter());
+    }
+    EXPECT_FALSE(OdbcConnection::StatementFilter());
+}
+
+}  // namespace
+}  // namespace quillon::test
