@@ -275,9 +275,14 @@ TEST_F(CernerSettings, LoginWindowLoadsChoosesAndChecks)
         w.cboDataSource->setEditText(QStringLiteral("TYPED"));
         w.cboDataSource_LostFocus();
         EXPECT_EQ(w.txtUserID->text(), QString());
+        // Leaving by the focus, as Tab does.
+        w.show();
+        QApplication::setActiveWindow(&w);
+        w.cboDataSource->setFocus();
         w.cboDataSource->setEditText(QStringLiteral("NOPW"));
-        w.cboDataSource_LostFocus();
+        w.cmdCommand[2]->setFocus();
         EXPECT_EQ(w.txtUserID->text(), QStringLiteral("u2"));
+        EXPECT_EQ(w.focusWidget(), w.txtPassword);
     }
     // Login checks, the accepted Login closing by its timer, Cancel and the close box.
     dlg.Clear();
