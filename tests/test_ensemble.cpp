@@ -10,7 +10,9 @@
 #include <QTcpServer>
 #include <QTimeEdit>
 #include <QTimer>
+#include <algorithm>
 #include <deque>
+#include <functional>
 #include <memory>
 
 #include "OdbcTestDatabases.h"
@@ -23,6 +25,9 @@ namespace {
 
 using platform::MsgIcon;
 using Type = EnsembleBusinessType;
+
+struct EnsembleServer;
+EnsembleServer& Server();
 
 TEST(EnsembleQuery, TimeBounds)
 {
@@ -88,6 +93,8 @@ TEST(EnsembleQuery, IdAndLongMessageRules)
 
 TEST(EnsemblePicker, LoadOptionsAndButtons)
 {
+    // The driver manager keeps the configuration it read first: let that be the test one.
+    (void)Server();
     platform::ScriptedResponder responder;
     EnsembleState state;
     state.EnsembleBusinessServices = false;
@@ -138,6 +145,289 @@ TEST(EnsemblePicker, LoadOptionsAndButtons)
     picker.show();
     picker.close();  // closing is Cancel
     EXPECT_TRUE(state.EnsemblePickerDone && state.EnsemblePickerCancelled);
+}
+
+// A stand-in Ensemble server: PostgreSQL folds the query's unquoted names to lower case.
+// TimeCreated holds the server's own "yyyy-mm-dd hh:mm:ss" text. psqlODBC looks a called
+// function up among the visible ones, so qm is on the search path.
+const char* const kServerSql = R"(
+ALTER ROLE ens SET search_path = "$user", public, qm;
+SET ROLE ens;
+CREATE SCHEMA ens; CREATE SCHEMA enslib_hl7; CREATE SCHEMA qm;
+CREATE TABLE enslib_hl7.message (id integer PRIMARY KEY, name text, rawcontent text, whole text);
+CREATE TABLE ens.messageheader (messagebodyid integer, sourceconfigname text,
+                                targetconfigname text, timecreated text);
+CREATE FUNCTION qm.listinterfaces() RETURNS TABLE (name text, description text, enabled integer,
+                                                   businesstype integer) AS $$
+  VALUES ('ADT_IN', 'a', 1, 1), ('ROUTER', 'b', 1, 2), ('LAB_OUT', 'c', 1, 3),
+         ('ODD', 'd', 1, 4), ('RAD_IN', 'e', 1, 1)
+$$ LANGUAGE sql;
+CREATE FUNCTION qm.gethl7msg_gethl7(msgid text) RETURNS text AS $$
+  SELECT whole FROM enslib_hl7.message WHERE id = msgid::integer
+$$ LANGUAGE sql;
+INSERT INTO enslib_hl7.message VALUES
+  (1, 'ADT_A01', 'MSH|1' || chr(13), NULL),
+  (2, 'ACK', 'MSH|ack' || chr(13), NULL),
+  (3, 'ADT_A08', 'MSH|two headers' || chr(13), NULL),
+  (4, 'ADT_A01', NULL, NULL),
+  (5, 'ADT_A01', 'MSH|' || repeat('5', 9994), 'not fetched'),
+  (6, 'ADT_A01', 'MSH|' || repeat('6', 9995), 'MSH|' || repeat('6', 9995)),
+  (7, 'ADT_A01', 'MSH|' || repeat('7', 9995), 'MSH|' || repeat('7', 11996)),
+  (8, 'ADT_A01', 'MSH|' || repeat('8', 9995), ''),
+  (9, 'ADT_A01', 'MSH|' || repeat('9', 9995), 'Z'),
+  (10, 'ADT_A01', 'MSH|late', NULL),
+  (11, 'ADT_A01', 'MSH|routed', NULL);
+INSERT INTO ens.messageheader VALUES
+  (1, 'ADT_IN', 'ROUTER', '2024-02-01 07:05:09'), (2, 'ADT_IN', 'ROUTER', '2024-02-01 08:00:00'),
+  (3, 'ADT_IN', 'ROUTER', '2024-02-01 09:00:00'), (3, 'ADT_IN', 'LAB_OUT', '2024-02-01 09:00:01'),
+  (4, 'ADT_IN', 'ROUTER', '2024-02-02 00:00:00'), (5, 'ADT_IN', 'ROUTER', '2024-02-02 01:00:00'),
+  (6, 'ADT_IN', 'ROUTER', '2024-02-02 02:00:00'), (7, 'ADT_IN', 'ROUTER', '2024-02-02 03:00:00'),
+  (8, 'ADT_IN', 'ROUTER', '2024-02-02 04:00:00'), (9, 'ADT_IN', 'ROUTER', '2024-02-03 18:00:00'),
+  (10, 'ADT_IN', 'ROUTER', '2024-02-03 18:00:01'), (11, 'RAD_IN', 'ADT_IN', '2024-02-02 05:00:00');
+)";
+
+// The cluster, its database and the data sources, made once for the process.
+struct EnsembleServer {
+    ScratchOdbc odbc;
+    QString dsn, refusedDsn, downDsn, otherDriverDsn;
+    QString error;
+    EnsembleServer()
+    {
+        auto& cluster = PostgresTestCluster::Instance();
+        if (!cluster.Running()) {
+            error = cluster.Error();
+            return;
+        }
+        if (!cluster.CreateUserAndDatabase("ens", "ens-pw", "ensdb")
+            || !cluster.RunSql(kServerSql, "ensdb")) {
+            error = "cannot set up the database";
+            return;
+        }
+        const QString driver = "InterSystems ODBC";
+        dsn = cluster.AddDataSource(odbc, "EnsProd", "ensdb", driver,
+                                    {{"Username", "ens"}, {"Password", "ens-pw"}});
+        refusedDsn = cluster.AddDataSource(odbc, "EnsRefused", "ensdb", driver,
+                                           {{"Username", "ens"}, {"Password", "wrong"}});
+        otherDriverDsn = cluster.AddDataSource(odbc, "PlainPg", "ensdb");
+        QTcpServer probe;  // a port nobody listens on once the probe is closed
+        probe.listen(QHostAddress::LocalHost, 0);
+        const int closedPort = probe.serverPort();
+        probe.close();
+        downDsn = odbc.AddDataSource(
+            "EnsDown", driver,
+            {{"Driver", driver}, {"Servername", "127.0.0.1"}, {"Port", QString::number(closedPort)},
+             {"Database", "ensdb"}, {"Username", "ens"}, {"Password", "ens-pw"}});
+    }
+};
+
+EnsembleServer& Server()
+{
+    static EnsembleServer server;
+    return server;
+}
+
+#define REQUIRE_SERVER()                                                                 \
+    if (!Server().error.isEmpty())                                                       \
+    GTEST_SKIP() << Server().error.toStdString()
+
+// Works the picker while a load waits for it: each step runs once the load waits (the picker
+// shows and is not done); after the last step, or 20 s at the latest, Cancel ends the load.
+// The timer stops with the returned object.
+std::unique_ptr<QTimer> DrivePicker(frmMain& window,
+                                    std::vector<std::function<void(frmEnsembleInterfaces&)>> steps)
+{
+    auto timer = std::make_unique<QTimer>();
+    auto queue = std::make_shared<std::deque<std::function<void(frmEnsembleInterfaces&)>>>(
+        steps.begin(), steps.end());
+    auto ticks = std::make_shared<int>(0);
+    QObject::connect(timer.get(), &QTimer::timeout, [timer = timer.get(), queue, ticks, &window] {
+        frmEnsembleInterfaces* picker = window.EnsemblePicker;
+        if (++*ticks > 2000) {
+            if (picker)
+                picker->cmdCommand_Click(1);
+            timer->stop();
+            return;
+        }
+        if (!picker || !picker->isVisible() || window.Ensemble.EnsemblePickerDone)
+            return;
+        if (queue->empty()) {
+            picker->cmdCommand_Click(1);
+            timer->stop();
+            return;
+        }
+        auto step = std::move(queue->front());
+        queue->pop_front();
+        step(*picker);
+    });
+    timer->start(10);
+    return timer;
+}
+
+void Choose(frmEnsembleInterfaces& picker, const QString& dsn, QRadioButton* type,
+            const QString& name)
+{
+    const auto found = picker.lstDSNs->findItems(dsn, Qt::MatchExactly);
+    ASSERT_EQ(found.size(), 1);
+    picker.lstDSNs->setCurrentItem(found[0]);
+    picker.lstDSNs_Click();
+    type->click();
+    const auto interfaces = picker.lstInterfaceName->findItems(name, Qt::MatchExactly);
+    ASSERT_EQ(interfaces.size(), 1);
+    picker.lstInterfaceName->setCurrentItem(interfaces[0]);
+    picker.dateStartDate->setDate(QDate(2024, 2, 1));
+    picker.dateStartTime->setTime(QTime(7, 5, 9));
+    picker.dateStopDate->setDate(QDate(2024, 2, 3));
+    picker.DateStopTime->setTime(QTime(18, 0, 0));
+}
+
+QStringList Lines(const QListWidget* list)
+{
+    QStringList lines;
+    for (int i = 0; i < list->count(); ++i)
+        lines << list->item(i)->text();
+    return lines;
+}
+
+TEST(EnsembleServer, PickerListsDataSourcesAndInterfaces)
+{
+    REQUIRE_SERVER();
+    const EnsembleServer& s = Server();
+    platform::ScriptedResponder responder;
+    EnsembleState state;
+    frmEnsembleInterfaces picker(state, responder);
+    const QStringList dsns = Lines(picker.lstDSNs);
+    EXPECT_TRUE(dsns.contains(s.dsn) && dsns.contains(s.downDsn));
+    EXPECT_FALSE(dsns.contains(s.otherDriverDsn));
+    EXPECT_TRUE(platform::IsEnsembleOdbcDriverInstalled());
+
+    picker.lstDSNs->setCurrentItem(picker.lstDSNs->findItems(s.dsn, Qt::MatchExactly).value(0));
+    picker.lstDSNs_Click();
+    EXPECT_EQ(state.EnsembleDSN, s.dsn);
+    const struct {
+        QRadioButton* option;
+        QStringList names;
+    } cases[] = {{picker.optBusinessProcesses, {"ROUTER"}},
+                 {picker.optBusinessOperations, {"LAB_OUT"}},
+                 {picker.optBusinessServices, {"ADT_IN", "RAD_IN"}}};
+    for (const auto& c : cases) {
+        c.option->click();
+        EXPECT_EQ(Lines(picker.lstInterfaceName), c.names);
+        EXPECT_EQ(picker.lstInterfaceName->currentRow(), 0);
+    }
+    EXPECT_TRUE(responder.shown().empty());
+
+    const struct {
+        QString dsn;
+        QString text;
+    } failures[] = {{s.downDsn, "Can't connect to Cache DSN '" + s.downDsn + "'"},
+                    {s.refusedDsn, "The Cache DSN '" + s.refusedDsn + "' refused the logon."}};
+    for (const auto& f : failures) {
+        responder.Clear();
+        state.EnsembleDSN = f.dsn;
+        picker.GetInterfaceList();
+        EXPECT_EQ(picker.lstInterfaceName->count(), 0);
+        ASSERT_EQ(responder.shown().size(), 1u);
+        EXPECT_EQ(responder.shown()[0].text, f.text);
+    }
+}
+
+TEST(EnsembleServer, LoadReadsEveryMessageOfTheInterface)
+{
+    REQUIRE_SERVER();
+    const EnsembleDialectFilter dialect;
+    const std::string m5 = "MSH|" + std::string(9994, '5');
+    const std::string m6 = "MSH|" + std::string(9995, '6');
+    const std::string m7 = "MSH|" + std::string(11996, '7');
+    const struct {
+        bool target;  // an operation or process: matched on the target
+        QString name;
+        std::vector<std::string> records;  // in id order
+    } cases[] = {
+        // Not the ACK, the late one nor RAD_IN's; message 3 once for its two headers; NULL and a
+        // procedure result of 0 or 1 character give "".
+        {false, "ADT_IN", {"MSH|1\r", "MSH|two headers\r", "", m5, m6, m7, "", ""}},
+        {true, "ROUTER", {"MSH|1\r", "MSH|two headers\r", "", m5, m6, m7, "", ""}},
+        {true, "LAB_OUT", {"MSH|two headers\r"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name.toStdString());
+        MainWindowFixture f;
+        const auto driver = DrivePicker(*f.window, {[&](frmEnsembleInterfaces& picker) {
+                        Choose(picker, Server().dsn,
+                               !c.target                ? picker.optBusinessServices
+                               : c.name == "ROUTER" ? picker.optBusinessProcesses
+                                                    : picker.optBusinessOperations,
+                               c.name);
+                        picker.cmdCommand_Click(0);
+                    }});
+        f.window->mnuOpenFromEnsemble_Click();
+        EXPECT_TRUE(f.responder.shown().empty());
+        EXPECT_TRUE(f.window->EnsemblePicker.isNull());
+        const auto& records = f.state.records;
+        ASSERT_EQ(records.RecordCount, static_cast<int32_t>(c.records.size()));
+        EXPECT_EQ(records.Records.size(), c.records.size() + 100);
+        std::vector<std::string> loaded(records.Records.begin() + 1,
+                                        records.Records.begin() + 1 + records.RecordCount);
+        std::vector<std::string> expected = c.records;
+        std::sort(loaded.begin(), loaded.end());  // the server decides the order
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(loaded, expected);
+        EXPECT_EQ(f.window->windowTitle(), "Quillon - Data from " + c.name);
+        EXPECT_EQ(f.state.session.CurrentFileName, f.state.folders.TempFolder + c.name + ".dat");
+    }
+}
+
+TEST(EnsembleServer, FailuresLeaveTheRecords)
+{
+    REQUIRE_SERVER();
+    const EnsembleDialectFilter dialect;
+    const EnsembleServer& s = Server();
+    const auto pick = [](QString dsn, QString name, QDate day) {
+        return [=](frmEnsembleInterfaces& picker) {
+            picker.lstInterfaceName->clear();
+            picker.lstInterfaceName->addItem(name);
+            picker.lstInterfaceName->setCurrentRow(0);
+            picker.optDateTimeRange[1]->setChecked(true);
+            picker.dateStartDate->setDate(day);
+            picker.dateStopDate->setDate(day);
+            picker.DateStopTime->setTime(QTime(23, 59, 59));
+            // The data source as a click on it sets it, without listing again.
+            static_cast<frmMain*>(picker.parentWidget())->Ensemble.EnsembleDSN = dsn;
+            picker.cmdCommand_Click(0);
+        };
+    };
+    const auto cancelled = [](frmEnsembleInterfaces& picker) {
+        EXPECT_EQ(picker.InterfaceName(), "ADT_IN");  // the choices kept for another try
+        picker.cmdCommand_Click(1);
+    };
+    const struct {
+        const char* what;
+        std::vector<std::function<void(frmEnsembleInterfaces&)>> steps;
+        QStringList messages;
+    } cases[] = {
+        {"no rows", {pick(s.dsn, "ADT_IN", QDate(2023, 1, 1)), cancelled},
+         {"There are no HL7 messages in ADT_IN during that time frame."}},
+        {"cannot connect", {pick(s.downDsn, "ADT_IN", QDate(2024, 2, 2)), cancelled},
+         {"Can't connect to Cache."}},
+        {"logon refused", {pick(s.refusedDsn, "ADT_IN", QDate(2024, 2, 2))},
+         {"The Cache DSN '" + s.refusedDsn + "' refused the logon."}},
+        {"cancel", {}, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        MainWindowFixture f;
+        f.window->ShowDatabaseRecords({"MSH|OLD\r"}, "Earlier");
+        const auto driver = DrivePicker(*f.window, c.steps);
+        f.window->mnuOpenFromEnsemble_Click();
+        QStringList messages;
+        for (const auto& shown : f.responder.shown())
+            messages << shown.text;
+        EXPECT_EQ(messages, c.messages);
+        EXPECT_EQ(f.state.records.RecordCount, 1);
+        EXPECT_EQ(f.state.records.Records[1], "MSH|OLD\r");
+        EXPECT_EQ(f.window->windowTitle(), "Quillon - Data from Earlier");
+        delete f.window->EnsemblePicker.data();
+    }
 }
 
 }  // namespace
