@@ -103,7 +103,6 @@ void frmMain::mnuFileOpenCerner_Click()
         s.PickerDone = false;
         s.PickerCancelled = false;
         QPointer<frmCernerInterfaces> picker = new frmCernerInterfaces(dlg, s, this);
-        picker->setAttribute(Qt::WA_DeleteOnClose, false);
         picker->show();
         for (const platform::OdbcRow& row : interfaces)
             picker->lstInterfaceName->addItem(
