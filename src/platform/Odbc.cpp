@@ -139,37 +139,33 @@ struct BoundText {
     }
 };
 
-// Reads one column of the current row whole into `out` ("" for NULL). Most values fit the
-// first read; a longer one reports its full length (or no total), and the rest is read on.
-SQLRETURN ReadColumn(SQLHSTMT stmt, SQLUSMALLINT column, std::string& out)
+// Reads one column of the current row whole into `out` ("" for NULL) through `buffer`, which
+// is reused from row to row so each value gets a string of its own size only. A value longer
+// than the buffer is read on in further pieces.
+SQLRETURN ReadColumn(SQLHSTMT stmt, SQLUSMALLINT column, std::vector<char>& buffer, std::string& out)
 {
-    constexpr size_t kFirst = 2048;
-    out.resize(kFirst);
-    size_t have = 0;
+    out.clear();
     for (;;) {
-        const size_t room = out.size() - have;  // includes the terminator the driver writes
         SQLLEN indicator = 0;
-        const SQLRETURN rc = SQLGetData(stmt, column, SQL_C_CHAR, out.data() + have,
-                                        static_cast<SQLLEN>(room), &indicator);
-        if (rc == SQL_NO_DATA) {  // nothing left after an exact fill
-            out.resize(have);
+        const SQLRETURN rc = SQLGetData(stmt, column, SQL_C_CHAR, buffer.data(),
+                                        static_cast<SQLLEN>(buffer.size()), &indicator);
+        if (rc == SQL_NO_DATA)  // nothing left after an exact fill
             return SQL_SUCCESS;
-        }
         if (!SQL_SUCCEEDED(rc))
             return rc;
         if (indicator == SQL_NULL_DATA) {
             out.clear();
             return SQL_SUCCESS;
         }
-        if (indicator != SQL_NO_TOTAL && static_cast<size_t>(indicator) < room) {
-            out.resize(have + static_cast<size_t>(indicator));
+        const size_t room = buffer.size() - 1;  // the driver ends each piece with a terminator
+        if (indicator != SQL_NO_TOTAL && static_cast<size_t>(indicator) <= room) {
+            out.append(buffer.data(), static_cast<size_t>(indicator));
             return SQL_SUCCESS;
         }
-        // Cut: the driver filled the buffer but for the terminator.
-        have += room - 1;
-        const size_t remaining =
-            indicator == SQL_NO_TOTAL ? out.size() : static_cast<size_t>(indicator) - (room - 1);
-        out.resize(have + remaining + 1);
+        // Cut: a full piece, and the rest still to come.
+        if (indicator != SQL_NO_TOTAL && out.empty())
+            out.reserve(static_cast<size_t>(indicator));
+        out.append(buffer.data(), room);
     }
 }
 
@@ -245,6 +241,7 @@ bool OdbcConnection::Query(const QString& sql, const std::vector<std::string>& p
     if (columns <= 0)
         return true;
     OdbcRow values;
+    std::vector<char> buffer(64 * 1024);
     for (;;) {
         rc = SQLFetch(stmt.handle);
         if (rc == SQL_NO_DATA)
@@ -253,7 +250,8 @@ bool OdbcConnection::Query(const QString& sql, const std::vector<std::string>& p
             return Fail(SQL_HANDLE_STMT, stmt.handle, OdbcOutcome::Failed);
         values.resize(static_cast<size_t>(columns));
         for (SQLSMALLINT c = 0; c < columns; ++c) {
-            if (!SQL_SUCCEEDED(ReadColumn(stmt.handle, static_cast<SQLUSMALLINT>(c + 1), values[static_cast<size_t>(c)])))
+            if (!SQL_SUCCEEDED(ReadColumn(stmt.handle, static_cast<SQLUSMALLINT>(c + 1), buffer,
+                                          values[static_cast<size_t>(c)])))
                 return Fail(SQL_HANDLE_STMT, stmt.handle, OdbcOutcome::Failed);
         }
         if (!row(values)) {
