@@ -82,6 +82,8 @@ frmCernerInterfaces::frmCernerInterfaces(platform::Dialogs& dialogs, CernerSessi
             auto* box = new QLineEdit(fraDateTimeRange);
             box->setObjectName(QStringLiteral("%1(%2)").arg(QLatin1String(row.name)).arg(i));
             (*row.boxes)[i] = box;
+            // Wide enough for the part's digits (four for a year), not the whole row.
+            box->setMaximumWidth(box->fontMetrics().horizontalAdvance(QStringLiteral("0000000")));
             range->addWidget(box, r, 1 + 2 * i);
             if (i < 2)
                 range->addWidget(new QLabel(QString::fromLatin1(row.separator), fraDateTimeRange), r, 2 + 2 * i);
@@ -91,6 +93,7 @@ frmCernerInterfaces::frmCernerInterfaces(platform::Dialogs& dialogs, CernerSessi
         }
         ++r;
     }
+    range->setColumnStretch(6, 1);
     const char* commandCaptions[] = {"OK", "Cancel"};
     for (int i = 0; i < 2; ++i) {
         cmdCommand[i] = new QPushButton(QString::fromLatin1(commandCaptions[i]), this);
