@@ -299,6 +299,13 @@ TEST(EnsembleServer, PickerListsDataSourcesAndInterfaces)
     EXPECT_TRUE(dsns.contains(s.dsn) && dsns.contains(s.downDsn));
     EXPECT_FALSE(dsns.contains(s.otherDriverDsn));
     EXPECT_TRUE(platform::IsEnsembleOdbcDriverInstalled());
+    {
+        // Start-up enables the command and its toolbar button when such a data source exists.
+        test::MainWindowFixture f;
+        f.window->Form_Load();
+        EXPECT_TRUE(f.window->mnuOpenFromEnsemble->isEnabled());
+        EXPECT_TRUE(f.window->tbarButtons[18]->isEnabled());
+    }
 
     picker.lstDSNs->setCurrentItem(picker.lstDSNs->findItems(s.dsn, Qt::MatchExactly).value(0));
     picker.lstDSNs_Click();
