@@ -151,7 +151,11 @@ SqliteTestDatabase::SqliteTestDatabase(ScratchOdbc& odbc, const std::string& scr
 {
     if (Run(script))
         dsn_ = odbc.AddDataSource(dsnName, QStringLiteral("SQLite3"),
-                                  {{QStringLiteral("Database"), path_}, {QStringLiteral("Timeout"), QStringLiteral("5000")}});
+                                  {{QStringLiteral("Database"), path_}, {QStringLiteral("Timeout"), QStringLiteral("5000")},
+                                   // Rows one by one, as a user's data source would be set up
+                                   // for large tables: without it the driver first copies the
+                                   // whole result into memory.
+                                   {QStringLiteral("StepAPI"), QStringLiteral("1")}});
 }
 
 bool SqliteTestDatabase::Run(const std::string& script)

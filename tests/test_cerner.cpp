@@ -542,8 +542,10 @@ public:
     {
         return [=] {
             frmCernerInterfaces* w = Picker();
-            if (!w || w->lstInterfaceName->count() == 0)
+            // A picker already answered may still show while the loader reads the range from it.
+            if (!w || w->lstInterfaceName->count() == 0 || w->property("picked").toBool())
                 return false;
+            w->setProperty("picked", true);
             for (int i = 0; i < w->lstInterfaceName->count(); ++i) {
                 if (listed)
                     *listed << w->lstInterfaceName->item(i)->text();
@@ -564,7 +566,7 @@ public:
     {
         return [] {
             frmCernerInterfaces* w = Picker();
-            if (!w)
+            if (!w || w->property("picked").toBool())
                 return false;
             w->close();
             return true;

@@ -22,15 +22,20 @@ xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
   set -u
   fail() { echo "$*"; cat "$QUILLON_HOME/stderr.txt"; kill $pid 2>/dev/null; exit 1; }
   # The print dialog answered with a PDF file: its output file box, then its Print button.
+  # Fills the print dialog'"'"'s output file and prints; once more when a busy machine let the
+  # dialog miss the clicks (it is then still open and nothing was written).
   print_to() {
     local pw
-    pw=$(wait_window "^Print\$")
-    [ -n "$pw" ] || fail "no print dialog for $1"
-    eval "$(xdotool getwindowgeometry --shell "$pw" | sed "s/^/P/")"
-    xdotool mousemove $((PX + 188)) $((PY + 117)) click 1; sleep 0.2
-    xdotool key ctrl+a; xdotool type --delay 10 "$1"
-    xdotool mousemove $((PX + 201)) $((PY + 158)) click 1
-    wait_written "$1"
+    for _ in 1 2; do
+      pw=$(wait_window "^Print\$")
+      [ -n "$pw" ] || fail "no print dialog for $1"
+      sleep 0.5
+      eval "$(xdotool getwindowgeometry --shell "$pw" | sed "s/^/P/")"
+      xdotool mousemove $((PX + 188)) $((PY + 117)) click 1; sleep 0.2
+      xdotool key ctrl+a; xdotool type --delay 10 "$1"
+      xdotool mousemove $((PX + 201)) $((PY + 158)) click 1
+      wait_written "$1" && return 0
+    done
   }
   # Waits until the file exists and has stopped growing (a slow build writes it slowly).
   wait_written() {
@@ -40,6 +45,7 @@ xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
       [ "$size" -gt 0 ] && [ "$size" = "$last" ] && return 0
       last=$size; sleep 0.3
     done
+    return 1
   }
   # Waits until no visible window of that caption is left.
   wait_gone() {
