@@ -106,16 +106,6 @@ struct OdbcConnection::Handles {
 
 namespace {
 
-// Frees a statement handle on every way out.
-struct Statement {
-    SQLHSTMT handle = SQL_NULL_HSTMT;
-    ~Statement()
-    {
-        if (handle != SQL_NULL_HSTMT)
-            SQLFreeHandle(SQL_HANDLE_STMT, handle);
-    }
-};
-
 // Text parameters bound in place: the values and their lengths must outlive SQLExecute.
 struct BoundText {
     std::vector<SQLLEN> lengths;
@@ -177,6 +167,16 @@ QByteArray StatementText(const QString& sql)
 
 }  // namespace
 
+// A statement handle, freed on every way out.
+struct OdbcConnection::Statement {
+    SQLHSTMT handle = SQL_NULL_HSTMT;
+    ~Statement()
+    {
+        if (handle != SQL_NULL_HSTMT)
+            SQLFreeHandle(SQL_HANDLE_STMT, handle);
+    }
+};
+
 OdbcConnection::OdbcConnection() = default;
 OdbcConnection::~OdbcConnection() { Close(); }
 
@@ -215,18 +215,9 @@ bool OdbcConnection::IsOpen() const { return h_ && h_->connected; }
 bool OdbcConnection::Query(const QString& sql, const std::vector<std::string>& parameters,
                            const std::function<bool(OdbcRow&)>& row)
 {
-    error_ = {};
-    if (!IsOpen()) {
-        error_ = {OdbcOutcome::Failed, QStringLiteral("08003"), 0, QStringLiteral("Not connected.")};
-        return false;
-    }
     Statement stmt;
-    if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, h_->dbc, &stmt.handle)))
-        return Fail(SQL_HANDLE_DBC, h_->dbc, OdbcOutcome::Failed);
-    const QByteArray text = StatementText(sql);
-    if (!SQL_SUCCEEDED(SQLPrepare(stmt.handle, reinterpret_cast<SQLCHAR*>(const_cast<char*>(text.constData())),
-                                  static_cast<SQLINTEGER>(text.size()))))
-        return Fail(SQL_HANDLE_STMT, stmt.handle, OdbcOutcome::Failed);
+    if (!Prepare(sql, stmt))
+        return false;
     BoundText bound;
     if (!SQL_SUCCEEDED(bound.Bind(stmt.handle, 1, parameters)))
         return Fail(SQL_HANDLE_STMT, stmt.handle, OdbcOutcome::Failed);
@@ -272,18 +263,9 @@ bool OdbcConnection::Query(const QString& sql, const std::vector<std::string>& p
 bool OdbcConnection::CallReturningText(const QString& call, const std::vector<std::string>& parameters,
                                        int outputSize, std::string* result)
 {
-    error_ = {};
-    if (!IsOpen()) {
-        error_ = {OdbcOutcome::Failed, QStringLiteral("08003"), 0, QStringLiteral("Not connected.")};
-        return false;
-    }
     Statement stmt;
-    if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, h_->dbc, &stmt.handle)))
-        return Fail(SQL_HANDLE_DBC, h_->dbc, OdbcOutcome::Failed);
-    const QByteArray text = StatementText(call);
-    if (!SQL_SUCCEEDED(SQLPrepare(stmt.handle, reinterpret_cast<SQLCHAR*>(const_cast<char*>(text.constData())),
-                                  static_cast<SQLINTEGER>(text.size()))))
-        return Fail(SQL_HANDLE_STMT, stmt.handle, OdbcOutcome::Failed);
+    if (!Prepare(call, stmt))
+        return false;
     const size_t size = static_cast<size_t>(std::max(outputSize, 0));
     std::string output(size + 1, '\0');  // room for the terminator
     SQLLEN outputLength = 0;
@@ -309,6 +291,22 @@ bool OdbcConnection::CallReturningText(const QString& call, const std::vector<st
             result->assign(output.data(), std::min({static_cast<size_t>(outputLength), size,
                                                     static_cast<size_t>(std::strlen(output.data()))}));
     }
+    return true;
+}
+
+bool OdbcConnection::Prepare(const QString& sql, Statement& stmt)
+{
+    error_ = {};
+    if (!IsOpen()) {
+        error_ = {OdbcOutcome::Failed, QStringLiteral("08003"), 0, QStringLiteral("Not connected.")};
+        return false;
+    }
+    if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, h_->dbc, &stmt.handle)))
+        return Fail(SQL_HANDLE_DBC, h_->dbc, OdbcOutcome::Failed);
+    const QByteArray text = StatementText(sql);
+    if (!SQL_SUCCEEDED(SQLPrepare(stmt.handle, reinterpret_cast<SQLCHAR*>(const_cast<char*>(text.constData())),
+                                  static_cast<SQLINTEGER>(text.size()))))
+        return Fail(SQL_HANDLE_STMT, stmt.handle, OdbcOutcome::Failed);
     return true;
 }
 

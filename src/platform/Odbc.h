@@ -76,6 +76,9 @@ public:
 
 private:
     struct Handles;
+    struct Statement;
+    // A statement handle for `sql` (after the tests' filter), prepared; false with the error set.
+    bool Prepare(const QString& sql, Statement& stmt);
     bool Fail(short handleType, void* handle, OdbcOutcome fallback);
     std::unique_ptr<Handles> h_;
     OdbcError error_;
