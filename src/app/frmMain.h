@@ -298,6 +298,9 @@ public:
     // With `source`, the bytes come from it (the file as it is being written); a failure of
     // the source is then the caller's to report.
     bool LoadHL7File(const QString& path, LoadSource* source = nullptr);
+    // Page 1 of the records with the first one selected, "Rec 1/n", the window's caption (kept
+    // when empty) and the toolbar's "Rec(s)": how a load ends.
+    void ShowFirstPage(const QString& caption);
     bool IsLoading() const { return loading_; }
 
     void DisplayPage(int32_t& page);

@@ -172,12 +172,18 @@ bool frmMain::LoadHL7File(const QString& pathIn, LoadSource* source)
         return false;
     }
 
+    ShowFirstPage(path.contains(QLatin1String("ftp.dat")) ? QString() : QStringLiteral("Quillon - ") + path);
+    return true;
+}
+
+void frmMain::ShowFirstPage(const QString& caption)
+{
     CurrentPage = 1;
     DisplayPage(CurrentPage);
     SetButtonEnabledStatus();
     lblFile->setText(QStringLiteral("Rec 1/%1").arg(st.records.RecordCount));
-    if (!path.contains(QLatin1String("ftp.dat")))
-        setWindowTitle(QStringLiteral("Quillon - ") + path);
+    if (!caption.isEmpty())
+        setWindowTitle(caption);
     if (!st.session.AdminSwitches[AdminPrint] && mnuOptionsDisplayButtonCaptions->isChecked())
         tbarButtons[4]->setText(QStringLiteral("Rec(s)"));
     lstRecords->setEnabled(true);
@@ -188,7 +194,6 @@ bool frmMain::LoadHL7File(const QString& pathIn, LoadSource* source)
     lstRecords_Click();
     st.session.FocusedListName = QStringLiteral("lstRecords");
     ResizeForm();
-    return true;
 }
 
 void frmMain::ShowNothingLoaded()

@@ -20,21 +20,7 @@ void frmMain::ShowDatabaseRecords(std::vector<std::string>&& messages, const QSt
     SetButtonEnabledStatus();
     StartEmptyUndoRing();
     lblTCPIPcount->setText(QStringLiteral("Count:"));
-    CurrentPage = 1;
-    DisplayPage(CurrentPage);
-    SetButtonEnabledStatus();
-    lblFile->setText(QStringLiteral("Rec 1/%1").arg(n));
-    setWindowTitle(QStringLiteral("Quillon - Data from ") + interfaceName);
-    if (mnuOptionsDisplayButtonCaptions->isChecked() && !st.session.AdminSwitches[AdminPrint])
-        tbarButtons[4]->setText(QStringLiteral("Rec(s)"));
-    lstRecords->setEnabled(true);
-    {
-        const QSignalBlocker block(lstRecords);
-        lstRecords->setCurrentRow(0);
-    }
-    lstRecords_Click();
-    st.session.FocusedListName = QStringLiteral("lstRecords");
-    ResizeForm();
+    ShowFirstPage(QStringLiteral("Quillon - Data from ") + interfaceName);
 }
 
 }  // namespace quillon
