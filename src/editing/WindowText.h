@@ -21,12 +21,22 @@ inline std::string Bytes(const QString& text)
     return std::string(latin1.constData(), static_cast<size_t>(latin1.size()));
 }
 
-// The wait cursor from construction to destruction, on every way out.
-struct WaitCursor {
+// The wait cursor from construction to destruction (or an earlier Restore), on every way out.
+class WaitCursor {
+public:
     WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+    ~WaitCursor() { Restore(); }
     WaitCursor(const WaitCursor&) = delete;
     WaitCursor& operator=(const WaitCursor&) = delete;
+    void Restore()
+    {
+        if (held_)
+            QApplication::restoreOverrideCursor();
+        held_ = false;
+    }
+
+private:
+    bool held_ = true;
 };
 
 }  // namespace quillon

@@ -158,14 +158,6 @@ std::unique_ptr<FtpPasswordStore> DesktopFtpPasswords(platform::SettingsStore& s
     return std::make_unique<FtpPasswords>(store, std::make_unique<KeyringPasswordStore>());
 }
 
-std::unique_ptr<FtpPasswordStore> DesktopPasswords(platform::SettingsStore& store,
-                                                   const QString& keyringService,
-                                                   SettingsPasswordForm form)
-{
-    return std::make_unique<FtpPasswords>(
-        store, std::make_unique<KeyringPasswordStore>(keyringService), std::move(form));
-}
-
 QString FtpHosts::Value(const QString& host, const char* suffix) const
 {
     return store_.Get(kSettingsApp, host + QLatin1String(suffix), kKey0);

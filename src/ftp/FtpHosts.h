@@ -98,10 +98,6 @@ private:
 
 // The program's passwords: the desktop's keyring, else the settings file.
 std::unique_ptr<FtpPasswordStore> DesktopFtpPasswords(platform::SettingsStore& store);
-// The same rule for another kind of password: its own keyring service and settings form.
-std::unique_ptr<FtpPasswordStore> DesktopPasswords(platform::SettingsStore& store,
-                                                   const QString& keyringService,
-                                                   SettingsPasswordForm form);
 
 // The FTP window's login controls as values, starting at their design states.
 struct FtpLoginControls {

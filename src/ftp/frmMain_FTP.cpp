@@ -1,8 +1,9 @@
 // The main window's FTP commands: FTP Get and FTP Put open the FTP window modally.
-#include <QApplication>
+#include <QCoreApplication>
 #include <QFile>
 
 #include "app/frmMain.h"
+#include "editing/WindowText.h"
 #include "files/OpenPipeline.h"
 #include "ftp/FtpTransfers.h"
 #include "ftp/frmFTP.h"
@@ -64,10 +65,11 @@ void frmMain::LoadFtpDownloads()
 
 bool frmMain::WriteFtpPutFile(const QString& path)
 {
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const WriteResult written =
-        quillon::WriteFtpPutFile(path, st.records.AllRecords(), st.envelope, st.options.FtpUseEnvelope);
-    QApplication::restoreOverrideCursor();
+    WriteResult written;
+    {
+        const WaitCursor wait;
+        written = quillon::WriteFtpPutFile(path, st.records.AllRecords(), st.envelope, st.options.FtpUseEnvelope);
+    }
     if (written.ok) return true;
     dlg.MsgBox(QStringLiteral("The records could not be written to the file '%1' for the upload, so nothing "
                               "was sent.\r\n\r\n%2")

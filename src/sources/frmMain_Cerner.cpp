@@ -6,6 +6,7 @@
 #include <QPointer>
 
 #include "app/frmMain.h"
+#include "editing/WindowText.h"
 #include "platform/Dialogs.h"
 #include "platform/Odbc.h"
 #include "sources/CernerSource.h"
@@ -15,22 +16,6 @@
 namespace quillon {
 
 namespace {
-
-// The hourglass for as long as it is held, and on every way out.
-class BusyPointer {
-public:
-    BusyPointer() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyPointer() { Restore(); }
-    void Restore()
-    {
-        if (held_)
-            QApplication::restoreOverrideCursor();
-        held_ = false;
-    }
-
-private:
-    bool held_ = true;
-};
 
 void LetEventsRun()
 {
@@ -71,7 +56,7 @@ void frmMain::mnuFileOpenCerner_Click()
             return;
         bool connected = false;
         {
-            BusyPointer busy;
+            WaitCursor busy;
             LetEventsRun();
             connected = db.Connect(s.DataSource, s.UserID, s.Password);
         }
@@ -132,7 +117,7 @@ void frmMain::mnuFileOpenCerner_Click()
         LetEventsRun();
         delete picker;
         LetEventsRun();
-        BusyPointer busy;
+        WaitCursor busy;
         LetEventsRun();
 
         Say(dlg, QStringLiteral("Executing the SQL statement ..."));
