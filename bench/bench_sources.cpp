@@ -12,6 +12,7 @@
 
 #include "BenchSupport.h"
 #include "OdbcTestDatabases.h"
+#include "platform/Heap.h"
 #include "platform/Odbc.h"
 
 using namespace quillon;
@@ -36,8 +37,10 @@ std::string Script(size_t& bytes)
     return sql + "COMMIT;\n";
 }
 
-// Best of 3 of a load through the connection; `count` and `bytes` check the result.
-double LoadThroughOdbc(const QString& dsn, const QString& user, const QString& password, int& count, size_t& bytes)
+// Best of 3 of a load through the connection, and the first (into memory the process has not
+// used yet) in `first`; `count` and `bytes` check the result.
+double LoadThroughOdbc(const QString& dsn, const QString& user, const QString& password, int& count, size_t& bytes,
+                       double& first)
 {
     double best = 1e9;
     for (int run = 0; run < 3; ++run) {
@@ -62,7 +65,10 @@ double LoadThroughOdbc(const QString& dsn, const QString& user, const QString& p
         store.Reset(static_cast<int32_t>(fetched.size()) + 1);
         for (std::string& message : fetched)
             store.Append(std::move(message));
-        best = std::min(best, bench::Seconds(t));
+        const double seconds = bench::Seconds(t);
+        if (run == 0)
+            first = seconds;
+        best = std::min(best, seconds);
         count = store.RecordCount;
         bytes = 0;
         for (int32_t i = 1; i <= store.RecordCount; ++i)
@@ -92,20 +98,23 @@ double Client(const QString& program, const QStringList& arguments, const QProce
     return best;
 }
 
-void Print(const char* source, double seconds, double reference, const char* client, int count, size_t bytes,
-           size_t expectedBytes)
+void Print(const char* source, double seconds, double first, double reference, const char* client, int count,
+           size_t bytes, size_t expectedBytes)
 {
     const double ratio = seconds / reference;
     const bool right = count == kMessages && bytes == expectedBytes;
-    std::printf("%-10s %d messages (%.0f MB) loaded in %7.1f ms, %s to /dev/null %7.1f ms, ratio %5.2f (goal 2x)%s%s\n",
-                source, count, static_cast<double>(bytes) / 1e6, seconds * 1e3, client, reference * 1e3, ratio,
-                ratio <= 2.0 ? "" : "  MISSED", right ? "" : "  WRONG RESULT");
+    std::printf("%-10s %d messages (%.0f MB) loaded in %7.1f ms (first load %7.1f ms), %s to /dev/null %7.1f ms, "
+                "ratio %5.2f (first %5.2f; goal 2x)%s%s\n",
+                source, count, static_cast<double>(bytes) / 1e6, seconds * 1e3, first * 1e3, client,
+                reference * 1e3, ratio, first / reference, std::max(ratio, first / reference) <= 2.0 ? "" : "  MISSED",
+                right ? "" : "  WRONG RESULT");
 }
 
 }  // namespace
 
 int main(int argc, char** argv)
 {
+    platform::PrepareHeapForLargeLoads();  // as the program does at start
     QCoreApplication app(argc, argv);
     size_t expectedBytes = 0;
     const std::string script = Script(expectedBytes);
@@ -118,9 +127,10 @@ int main(int argc, char** argv)
     }
     int count = 0;
     size_t bytes = 0;
-    const double liteLoad = LoadThroughOdbc(lite.Dsn(), {}, {}, count, bytes);
+    double liteFirst = 0;
+    const double liteLoad = LoadThroughOdbc(lite.Dsn(), {}, {}, count, bytes, liteFirst);
     const double liteClient = Client(QStringLiteral("sqlite3"), {lite.Path(), kSelect});
-    Print("SQLite", liteLoad, liteClient, "sqlite3", count, bytes, expectedBytes);
+    Print("SQLite", liteLoad, liteFirst, liteClient, "sqlite3", count, bytes, expectedBytes);
 
     auto& cluster = test::PostgresTestCluster::Instance();
     const QString password = QStringLiteral("bench-pw");
@@ -131,7 +141,8 @@ int main(int argc, char** argv)
         return 1;
     }
     const QString dsn = cluster.AddDataSource(odbc, QStringLiteral("BenchPg"), QStringLiteral("benchdb"));
-    const double pgLoad = LoadThroughOdbc(dsn, QStringLiteral("bench"), password, count, bytes);
+    double pgFirst = 0;
+    const double pgLoad = LoadThroughOdbc(dsn, QStringLiteral("bench"), password, count, bytes, pgFirst);
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("PGPASSWORD"), password);
     const double pgClient =
@@ -141,6 +152,6 @@ int main(int argc, char** argv)
                 QStringLiteral("-U"), QStringLiteral("bench"), QStringLiteral("-d"), QStringLiteral("benchdb"),
                 QStringLiteral("-c"), kSelect},
                environment);
-    Print("PostgreSQL", pgLoad, pgClient, "psql", count, bytes, expectedBytes);
+    Print("PostgreSQL", pgLoad, pgFirst, pgClient, "psql", count, bytes, expectedBytes);
     return 0;
 }

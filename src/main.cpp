@@ -4,11 +4,13 @@
 #include "app/AppState.h"
 #include "app/DataFolders.h"
 #include "app/frmMain.h"
+#include "platform/Heap.h"
 #include "platform/QtDialogs.h"
 #include "platform/SpecialFolders.h"
 
 int main(int argc, char* argv[])
 {
+    quillon::platform::PrepareHeapForLargeLoads();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillon"));
 

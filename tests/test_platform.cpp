@@ -8,14 +8,17 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "TestSupport.h"
 #include "platform/FileIO.h"
+#include "platform/Heap.h"
 #include "platform/QtDialogs.h"
 #include "platform/SpecialFolders.h"
 
@@ -292,6 +295,28 @@ TEST(LocalAppDataFolder, UsesQuillonHomeAndCreatesIt)
         EXPECT_EQ(folder, c.expected);
         EXPECT_TRUE(QFileInfo(folder).isDir());
     }
+}
+
+// The heap range readied for large loads is backed by huge pages, and later blocks use it.
+TEST(PrepareHeapForLargeLoads, AdvisesTheHeapForHugePages)
+{
+    const size_t advised = platform::PrepareHeapForLargeLoads(size_t{32} << 20);
+    if (advised == 0)
+        GTEST_SKIP() << "this allocator or kernel keeps its own heap (a sanitizer build)";
+    EXPECT_GE(advised, size_t{28} << 20);
+    std::vector<std::string> records(20000, std::string(570, 'x'));
+    QFile maps(QStringLiteral("/proc/self/smaps"));
+    ASSERT_TRUE(maps.open(QIODevice::ReadOnly));
+    bool inHeap = false;
+    bool heapAdvised = false;
+    for (const QByteArray& line : maps.readAll().split('\n')) {
+        if (line.contains("-") && line.split(' ').size() > 4 && !line.startsWith("VmFlags"))
+            inHeap = line.endsWith("[heap]");
+        if (inHeap && line.startsWith("VmFlags:") && line.split(' ').contains("hg"))
+            heapAdvised = true;
+    }
+    EXPECT_TRUE(heapAdvised);
+    EXPECT_EQ(records.back().size(), 570u);
 }
 
 } // namespace

@@ -1,0 +1,51 @@
+#include "platform/Heap.h"
+
+#include <malloc.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <iterator>
+
+namespace quillon::platform {
+
+size_t PrepareHeapForLargeLoads(size_t reserve)
+{
+    constexpr size_t kHugePage = size_t{2} << 20;
+    constexpr size_t kBlock = size_t{16} << 20;  // below the mapping threshold: comes from the heap
+    // Blocks up to 32 MB come from the heap; free space at its top is kept up to the reserve and
+    // a margin, so the advised range is not given back between loads.
+    mallopt(M_MMAP_THRESHOLD, 32 << 20);
+    mallopt(M_TRIM_THRESHOLD, static_cast<int>(reserve + (size_t{64} << 20)));
+    mallopt(M_TOP_PAD, 16 << 20);
+
+    const auto before = reinterpret_cast<uintptr_t>(sbrk(0));
+    // The list of blocks stays off the heap: nothing else may be allocated in the range.
+    void* blocks[64];
+    size_t count = 0;
+    for (size_t grown = 0; grown < reserve && count < std::size(blocks); grown += kBlock)
+        if (void* block = malloc(kBlock))
+            blocks[count++] = block;
+    const auto after = reinterpret_cast<uintptr_t>(sbrk(0));
+    // Freed in reverse they join the heap's top again, still mapped.
+    while (count > 0)
+        free(blocks[--count]);
+    if (before == static_cast<uintptr_t>(-1) || after == static_cast<uintptr_t>(-1))
+        return 0;
+    const uintptr_t start = (before + kHugePage - 1) & ~(kHugePage - 1);
+    if (after <= start)  // the blocks did not come from the heap
+        return 0;
+    if (madvise(reinterpret_cast<void*>(start), after - start, MADV_HUGEPAGE) != 0)
+        return 0;
+    // Growing and freeing the blocks wrote a header at the start of each; left resident, the
+    // kernel would make each of those pages a whole huge page. The heap's free top keeps its own
+    // header at or below `start`, in the page that stays.
+    const uintptr_t page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
+    const uintptr_t dropFrom = start + page;
+    const uintptr_t dropTo = after & ~(page - 1);
+    if (dropTo > dropFrom)
+        madvise(reinterpret_cast<void*>(dropFrom), dropTo - dropFrom, MADV_DONTNEED);
+    return after - start;
+}
+
+}  // namespace quillon::platform
