@@ -67,7 +67,9 @@ QByteArray Gzip(const QByteArray& bytes)
 
 QByteArray Zip(const QTemporaryDir& scratch, const std::vector<std::pair<QString, QByteArray>>& entries)
 {
-    QStringList args{QStringLiteral("-q"), QStringLiteral("-j"), scratch.filePath(QStringLiteral("x.zip"))};
+    // Stored, not deflated, so the archive holds the entries' line ends as they are.
+    QStringList args{QStringLiteral("-q"), QStringLiteral("-0"), QStringLiteral("-j"),
+                     scratch.filePath(QStringLiteral("x.zip"))};
     for (const auto& [name, bytes] : entries) {
         test::WriteBytes(scratch.filePath(name), bytes.toStdString());
         args << scratch.filePath(name);
@@ -109,7 +111,8 @@ TEST(FtpTransferRules, TypesTextsAndPaths)
         int type;
     } types[] = {{"a.dat", true, true, Ascii},   {"a.dat.gz", true, true, Binary}, {"a.GZ", true, true, Binary},
                  {"a.Z", true, true, Binary},    {"a.z", true, true, Binary},      {"a.gz", true, false, Ascii},
-                 {"a.dat", false, true, Binary}, {"a.zip", true, true, Ascii}};
+                 {"a.dat", false, true, Binary}, {"a.zip", true, true, Binary},
+                 {"A.ZIP", true, true, Binary},  {"a.zip", true, false, Ascii},    {"a.zipx", true, true, Ascii}};
     for (const auto& t : types)
         EXPECT_EQ(DownloadTransferType(QString::fromLatin1(t.name), t.ascii, t.compressedRule), t.type) << t.name;
 
@@ -362,7 +365,7 @@ TEST_F(FtpTransfers, MainWindowGetLoadsWhatArrived)
     server.WriteFile(QStringLiteral("b.hl7"), QByteArray::fromStdString(kRecordB));
     server.WriteFile(QStringLiteral("c.hl7"), QByteArray::fromStdString(kRecordA + kRecordB));
     server.WriteFile(QStringLiteral("ab.hl7.gz"), Gzip(QByteArray::fromStdString(kRecordA + kRecordB)));
-    server.WriteFile(QStringLiteral("two.zip"), Zip(scratch, {{QStringLiteral("y.hl7"), QByteArray::fromStdString(kRecordB)},
+    server.WriteFile(QStringLiteral("two.zip"), Zip(scratch, {{QStringLiteral("y.hl7"), QByteArray::fromStdString(kRecordB + "\r\n")},
                                                               {QStringLiteral("x.hl7"), QByteArray::fromStdString(kRecordA)}}));
     server.WriteFile(QStringLiteral("bad.gz"), "not gzip data");
     server.WriteFile(QStringLiteral("ab.hl7"), QByteArray::fromStdString(kRecordA));

@@ -8,7 +8,8 @@ int DownloadTransferType(const QString& name, bool asciiChosen, bool binaryForCo
 {
     if (!asciiChosen) return platform::ftp_type::Binary;
     const QString upper = name.toUpper();
-    if (binaryForCompressed && (upper.endsWith(QLatin1String(".Z")) || upper.endsWith(QLatin1String(".GZ"))))
+    if (binaryForCompressed && (upper.endsWith(QLatin1String(".Z")) || upper.endsWith(QLatin1String(".GZ"))
+                                || upper.endsWith(QLatin1String(".ZIP"))))
         return platform::ftp_type::Binary;
     return platform::ftp_type::Ascii;
 }

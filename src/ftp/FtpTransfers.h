@@ -12,8 +12,8 @@
 
 namespace quillon {
 
-// ASCII when that mode is chosen, except that compressed files (".Z" or ".GZ" in any case) move
-// in binary when `binaryForCompressed`: ASCII conversion would corrupt them.
+// ASCII when that mode is chosen, except that compressed files (".Z", ".GZ" or ".ZIP" in any
+// case) move in binary when `binaryForCompressed`: ASCII conversion would corrupt them.
 int DownloadTransferType(const QString& name, bool asciiChosen, bool binaryForCompressed);
 
 // The "FTP Get Complete" / "FTP Put Complete" text: the mode, the bytes, the elapsed seconds and
