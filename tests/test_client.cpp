@@ -61,15 +61,19 @@ TEST(WaitWithEvents, EndsOnItsConditionStopOrDeadline)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         bool done = false, stop = false;
+        // Precise timers, started after the clock: a coarse timer may fire
+        // early by several milliseconds on a busy machine.
+        QElapsedTimer t;
+        t.start();
         QTimer doneTimer, stopTimer;
+        doneTimer.setTimerType(Qt::PreciseTimer);
+        stopTimer.setTimerType(Qt::PreciseTimer);
         QObject::connect(&doneTimer, &QTimer::timeout, [&] { done = true; });
         QObject::connect(&stopTimer, &QTimer::timeout, [&] { stop = true; });
         if (c.doneAfterMs >= 0)
             doneTimer.start(c.doneAfterMs);
         if (c.stopAfterMs >= 0)
             stopTimer.start(c.stopAfterMs);
-        QElapsedTimer t;
-        t.start();
         EXPECT_EQ(WaitWithEvents(
                       c.limit, [&] { return done; }, [&] { return stop; }),
                   c.end);
