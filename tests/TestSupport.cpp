@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QPointer>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 #include <deque>
 #include <stdexcept>
@@ -107,6 +108,19 @@ void DriveFindDialog(AppState& state, std::vector<std::function<void(FindDialog&
         step(*dialog);
     });
     timer->start();
+}
+
+bool ChooseFieldListMenuItem(frmMain& w, int row, QAction* item)
+{
+    ListBox* list = w.lstFields;
+    list->scrollToItem(list->item(row));
+    QTest::mouseClick(list->viewport(), Qt::RightButton, {},
+                      list->visualItemRect(list->item(row)).center());
+    const bool enabled = w.mnuFieldList->isVisible() && item->isEnabled();
+    w.mnuFieldList->hide();
+    if (enabled)
+        item->trigger();
+    return enabled;
 }
 
 }  // namespace quillon::test

@@ -52,4 +52,10 @@ void DriveFindDialog(AppState& state, std::vector<std::function<void(FindDialog&
 // The find dialog that shows, or null.
 FindDialog* ShownFindDialog();
 
+// Chooses `item` of the field list's pop-up menu for line `row` as the user does: a right click
+// on the line (the press selects it, the release opens the menu with the items that line allows),
+// then a click on the item, which closes the menu and runs the command. False when the menu did
+// not open or the item was disabled.
+bool ChooseFieldListMenuItem(frmMain& w, int row, QAction* item);
+
 }  // namespace quillon::test

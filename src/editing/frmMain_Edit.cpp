@@ -14,19 +14,6 @@ namespace quillon {
 using platform::MsgButtons;
 using platform::MsgIcon;
 
-namespace {
-
-// The first row of `segments` whose first three characters are `name`; -1 when none.
-int FirstSegmentNamed(const ListBox* segments, const QString& name)
-{
-    for (int i = 0; i < segments->count(); ++i)
-        if (segments->Model().Slice(i, 0, 3) == name)
-            return i;
-    return -1;
-}
-
-}  // namespace
-
 bool frmMain::SaveUndoPointFor(const QString& operationName)
 {
     const int16_t level = st.undo.UndoLevel;
@@ -84,13 +71,10 @@ void frmMain::mnuFieldListEdit_Click()
         return;
     const QString designation = line.section(QLatin1Char(' '), 0, 0).trimmed();
 
-    // The segment the line was built from; under a view, the first segment of the field's name.
-    int segmentRow = -1;
+    // The segment the line was built from, with or without a view: a view hides the blank lines
+    // between segments, and the name alone cannot tell repeated segments apart.
     const QVariant builtFrom = lstFields->Model().data(lstFields->Model().index(fieldRow), Qt::UserRole);
-    if (st.view.ViewFieldCount() == 0 && builtFrom.isValid())
-        segmentRow = builtFrom.toInt();
-    else
-        segmentRow = FirstSegmentNamed(lstSegments, designation.left(3));
+    const int segmentRow = builtFrom.isValid() ? builtFrom.toInt() : -1;
     if (segmentRow < 0 || segmentRow >= lstSegments->count()) {
         if (st.view.ViewFieldCount() > 0)
             dlg.MsgBox(QStringLiteral("Unable to determine which segment the field you wish to "
