@@ -357,6 +357,35 @@ TEST_F(FilterWindow, FilterByThisFieldPresetsTheDialogAndReadsTheRepetition)
     EXPECT_FALSE(shown);
 }
 
+TEST_F(FilterWindow, FilterByThisFieldPresetsTheValueFromItsColumn)
+{
+    // A description longer than its column is cut there and keeps no "]".
+    st.dictionary.DescriptionKeys.insert(st.dictionary.DescriptionKeys.begin(), "MSH-10");
+    st.dictionary.Descriptions.insert(st.dictionary.Descriptions.begin(),
+                                      "Message Control ID as the sending system gave it");
+    for (const bool descriptions : {true, false}) {
+        SCOPED_TRACE(descriptions);
+        w.mnuOptionsDisplayFieldDescriptions->setChecked(descriptions);
+        w.CurrentPage = 1;
+        w.DisplayPage(w.CurrentPage);
+        w.lstRecords->setCurrentRow(2, QItemSelectionModel::ClearAndSelect);  // record 3
+        w.lstRecords_Click();
+        int row = 0;
+        while (row < w.lstFields->count() && !w.lstFields->item(row)->text().startsWith("MSH-10 "))
+            ++row;
+        ASSERT_LT(row, w.lstFields->count());
+        QString text, field;
+        auto drive = DriveFilterDialog([&](frmFilterRecords& d) {
+            text = d.cboFilterRecords->currentText();
+            field = d.cboFieldFilter->currentText();
+        });
+        ASSERT_TRUE(ChooseFieldListMenuItem(w, row, w.mnuFieldListFilterByThisField));
+        EXPECT_EQ(text, QStringLiteral("3"));
+        EXPECT_TRUE(field.startsWith(QStringLiteral("MSH-10 "))) << field.toStdString();
+        EXPECT_EQ(st.records.RecordCount, 500);  // cancelled
+    }
+}
+
 TEST_F(FilterWindow, NoFilterWhileTheRecordFindShows)
 {
     DriveFindDialog(st, {[&](FindDialog&) {

@@ -298,6 +298,36 @@ TEST_F(FindWindow, FieldListFindSelectsOneLineAtATime)
     EXPECT_EQ(SelectedFieldLines(), std::vector<std::string>{"PID-5-2"});
 }
 
+TEST_F(FindWindow, FieldListFindReadsTheValueColumnPastALongDescription)
+{
+    // A description longer than its column is cut there and keeps no "]".
+    st.dictionary.DescriptionKeys.insert(st.dictionary.DescriptionKeys.begin(), "MSH-10");
+    st.dictionary.Descriptions.insert(st.dictionary.Descriptions.begin(),
+                                      "Message Control ID as the sending system gave it");
+    w.mnuOptionsDisplayFieldDescriptions->setChecked(true);
+    SelectRecord(650);
+    std::vector<std::string> found;
+    size_t before = 0;
+    const auto find = [&](const QString& text, bool wholeWord) {
+        return [&, text, wholeWord](FindDialog& d) {
+            w.lstFields->clearSelection();
+            w.lstFields->setCurrentRow(-1);
+            before = f.responder.shown().size();
+            d.cboFindFields->setEditText(text);
+            d.chkMatchWholeWordOnly->setChecked(wholeWord);
+            FindNext(d);
+        };
+    };
+    const auto record = [&](FindDialog&) {
+        found.push_back(SelectedFieldLines().empty() ? "" : SelectedFieldLines().front());
+        EXPECT_EQ(ShownSince(before).size(), found.back().empty() ? 1u : 0u);
+    };
+    // The whole value is the text; a word of the description is not searched.
+    DriveFindDialog(st, {find("650", true), record, find("sending", false), record});
+    w.mnuFieldListFind_Click();
+    EXPECT_EQ(found, (std::vector<std::string>{"MSH-10", ""}));
+}
+
 TEST_F(FindWindow, EveryWayInOpensItsDialog)
 {
     SelectRecord(1);

@@ -10,6 +10,7 @@
 #include "app/frmProgressIndicator.h"
 #include "editing/FilterRecords.h"
 #include "editing/FindDialog.h"
+#include "editing/FindRecords.h"
 #include "editing/frmFilterRecords.h"
 #include "records/FieldDesignations.h"
 #include "records/FieldLines.h"
@@ -155,12 +156,9 @@ void frmMain::mnuFieldListFilterByThisField_Click()
         || line.find("MSH-1 ") != std::string::npos || line.find("MSH-2 ") != std::string::npos)
         return;
 
-    // The value as the line shows it, and the designation with its repetition apart.
-    const size_t valueAfter =
-        mnuOptionsDisplayFieldDescriptions->isChecked() ? line.find(']') : line.find(' ');
-    const std::string value(valueAfter == std::string::npos
-                                ? std::string_view()
-                                : TrimBlanks(std::string_view(line).substr(valueAfter + 1)));
+    // The value as the line shows it, from its value column as the field find reads it: a long
+    // description is cut at its column without its "]". The designation with its repetition apart.
+    const std::string value(FieldLineValue(line, mnuOptionsDisplayFieldDescriptions->isChecked()));
     std::string designation(TrimBlanks(std::string_view(line).substr(0, line.find(' '))));
     const size_t open = designation.find('(');
     st.editing.FilterRepetition =
