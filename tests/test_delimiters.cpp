@@ -31,6 +31,8 @@ TEST(DelimiterSwap, EachCharacterReplacedOnceAndCounted)
          7},
         {"swap is not swapped back", "|^~\\&", "^|~\\&", "MSH|^~\\&|A^B\r", "MSH^|~\\&^A|B\r", 7},
         {"letters in both cases", "|X~\\&", "|^~\\&", "PID|x1X|xX\r", "PID|^1^|^^\r", 6},
+        {"Latin-1 letters in both cases; the signs and sharp s have no other",
+         "|\xc9~\xd7\xdf", "|^~#%", "PID|\xe9\xc9|\xf7\xd7\xff\xdf\r", "PID|^^|\xf7#\xff%\r", 6},
         {"first of a repeated delimiter decides", "||~\\&", "#@~\\&", "A|B~C", "A#B~C", 2},
         {"segment terminator kept", "|^~\\&", "\r^~\\&", "A|B\rC\r", "A\rB\rC\r", 1},
         {"no delimiters", "|^~\\&", "#@*/%", "plain text", "plain text", 0},

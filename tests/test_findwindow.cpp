@@ -328,6 +328,33 @@ TEST_F(FindWindow, FieldListFindReadsTheValueColumnPastALongDescription)
     EXPECT_EQ(found, (std::vector<std::string>{"MSH-10", ""}));
 }
 
+TEST_F(FindWindow, WithoutMatchCaseLatin1LettersFold)
+{
+    // Record 700 holds an accented name in small letters; the find text has it in capitals.
+    st.records.Records[700] =
+        "MSH|^~\\&|A|B|||20260101||ADT^A01|700|P|2.3\rPID|1||ID700||M\xfcller^J\xe9r\xf4me\r";
+    for (const bool matchCase : {false, true}) {
+        SCOPED_TRACE(matchCase);
+        SelectRecord(1);
+        const size_t before = f.responder.shown().size();
+        DriveFindDialog(st, {[&](FindDialog& d) {
+                                 Type(d, QString::fromLatin1("M\xdcLLER^J\xc9R\xd4ME"));
+                                 d.chkMatchCase->setChecked(matchCase);
+                                 FindNext(d);
+                             },
+                             [](FindDialog&) {}});
+        w.mnuRecordListFind_Click();
+        if (matchCase) {
+            ASSERT_EQ(ShownSince(before).size(), 1u);
+            EXPECT_EQ(ShownSince(before)[0].title, QStringLiteral("Record List Find"));
+            EXPECT_EQ(SelectedRecordRow(), RowOfRecord(1));
+        } else {
+            EXPECT_TRUE(ShownSince(before).empty());
+            ExpectShown(700, {"PID-5"});
+        }
+    }
+}
+
 TEST_F(FindWindow, EveryWayInOpensItsDialog)
 {
     SelectRecord(1);

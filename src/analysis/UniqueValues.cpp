@@ -8,6 +8,8 @@
 #include <cstring>
 #include <limits>
 
+#include "records/LetterCase.h"
+
 namespace quillon {
 
 namespace {
@@ -125,19 +127,6 @@ int64_t PlainFieldNumber(std::string_view designation, std::string_view seg3)
     return field;
 }
 
-// Latin-1 letters folded to small ones: A-Z and the accented capitals (not the multiplication
-// sign).
-constexpr std::array<unsigned char, 256> MakeFold()
-{
-    std::array<unsigned char, 256> fold{};
-    for (int c = 0; c < 256; ++c) {
-        const bool capital = (c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7);
-        fold[static_cast<size_t>(c)] = static_cast<unsigned char>(capital ? c + 32 : c);
-    }
-    return fold;
-}
-constexpr std::array<unsigned char, 256> Fold = MakeFold();
-
 uint64_t Load8(const char* p)
 {
     uint64_t v;
@@ -175,7 +164,7 @@ bool FoldedEqual(std::string_view a, std::string_view b)
     if (std::memcmp(a.data(), b.data(), a.size()) == 0)
         return true;
     for (size_t i = 0; i < a.size(); ++i)
-        if (Fold[static_cast<unsigned char>(a[i])] != Fold[static_cast<unsigned char>(b[i])])
+        if (FoldCase(static_cast<unsigned char>(a[i])) != FoldCase(static_cast<unsigned char>(b[i])))
             return false;
     return true;
 }

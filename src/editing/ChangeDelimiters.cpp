@@ -2,19 +2,11 @@
 
 #include <cstring>
 
+#include "records/LetterCase.h"
+
 namespace quillon {
 
 namespace {
-
-// The other case of a Latin-1 letter, or the byte itself.
-unsigned char OtherCase(unsigned char c)
-{
-    if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7))
-        return static_cast<unsigned char>(c + 0x20);
-    if ((c >= 'a' && c <= 'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7))
-        return static_cast<unsigned char>(c - 0x20);
-    return c;
-}
 
 // Sixteen bytes at a time: the records are tens of megabytes and the delimiters a tenth of them,
 // so a byte-by-byte table walk would dominate the command.

@@ -5,6 +5,7 @@
 
 #include "records/FieldDesignations.h"
 #include "records/FieldLines.h"
+#include "records/LetterCase.h"
 #include "records/Pages.h"
 
 #if defined(__SSE2__)
@@ -16,19 +17,17 @@ namespace {
 
 constexpr size_t npos = std::string_view::npos;
 
-bool IsAsciiLetter(unsigned char c) { return (c | 0x20) >= 'a' && (c | 0x20) <= 'z'; }
-unsigned char FoldByte(unsigned char c) { return IsAsciiLetter(c) ? c | 0x20 : c; }
-
 bool EqualFolded(const char* a, const char* b, size_t n)
 {
     for (size_t i = 0; i < n; ++i)
-        if (FoldByte(static_cast<unsigned char>(a[i])) != FoldByte(static_cast<unsigned char>(b[i])))
+        if (FoldCase(static_cast<unsigned char>(a[i])) != FoldCase(static_cast<unsigned char>(b[i])))
             return false;
     return true;
 }
 
 // Case-folded search without a folded copy: 16 candidate starts at a time are sieved on the
-// needle's first and last bytes (a letter compared with its 0x20 bit set), then checked whole.
+// needle's first and last bytes (a letter compared with its 0x20 bit set, the one bit in which
+// its two cases differ), then checked whole.
 size_t FindFolded(std::string_view hay, std::string_view needle)
 {
     const size_t m = needle.size();
@@ -43,10 +42,10 @@ size_t FindFolded(std::string_view hay, std::string_view needle)
     const auto last = static_cast<unsigned char>(n[m - 1]);
     size_t i = 0;
 #if defined(__SSE2__)
-    const __m128i wantFirst = _mm_set1_epi8(static_cast<char>(FoldByte(first)));
-    const __m128i wantLast = _mm_set1_epi8(static_cast<char>(FoldByte(last)));
-    const __m128i foldFirst = _mm_set1_epi8(IsAsciiLetter(first) ? 0x20 : 0);
-    const __m128i foldLast = _mm_set1_epi8(IsAsciiLetter(last) ? 0x20 : 0);
+    const __m128i wantFirst = _mm_set1_epi8(static_cast<char>(FoldCase(first)));
+    const __m128i wantLast = _mm_set1_epi8(static_cast<char>(FoldCase(last)));
+    const __m128i foldFirst = _mm_set1_epi8(HasOtherCase(first) ? 0x20 : 0);
+    const __m128i foldLast = _mm_set1_epi8(HasOtherCase(last) ? 0x20 : 0);
     for (; i + 16 <= lastStart + 1; i += 16) {
         const __m128i a = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(h + i)), foldFirst);
         const __m128i b =

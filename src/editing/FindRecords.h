@@ -32,8 +32,9 @@ inline constexpr std::string_view NoRecordShownToSearchMessage =
 // "Rec  <n>/<count>": the file label after a record was found.
 std::string FoundRecordLabel(int32_t record, int32_t recordCount);
 
-// Position of `needle` in `haystack` comparing bytes as they are, or with ASCII letters folded;
-// npos when absent. An empty needle is found at 0. Never a pattern: every byte stands for itself.
+// Position of `needle` in `haystack` comparing bytes as they are, or with letters folded as
+// records/LetterCase.h pairs them; npos when absent. An empty needle is found at 0. Never a
+// pattern: every byte stands for itself.
 size_t FindBytes(std::string_view haystack, std::string_view needle, bool matchCase);
 bool EqualBytes(std::string_view a, std::string_view b, bool matchCase);
 
