@@ -1,8 +1,11 @@
 #include "TestSupport.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QTest>
@@ -62,6 +65,21 @@ FindDialog* ShownFindDialog()
         if (auto* dialog = qobject_cast<FindDialog*>(w); dialog && dialog->isVisible())
             return dialog;
     return nullptr;
+}
+
+void ClickInto(QComboBox* box)
+{
+    box->window()->activateWindow();
+    QApplication::processEvents();
+    QTest::mouseClick(box->lineEdit(), Qt::LeftButton);
+}
+
+void ChooseFromList(QComboBox* box, int row)
+{
+    box->showPopup();
+    QAbstractItemView* list = box->view();
+    list->setCurrentIndex(list->model()->index(row, box->modelColumn()));
+    QTest::keyClick(list, Qt::Key_Return);
 }
 
 void DriveFindDialog(AppState& state, std::vector<std::function<void(FindDialog&)>> steps)

@@ -11,6 +11,8 @@
 #include "platform/Dialogs.h"
 #include "platform/Process.h"
 
+class QComboBox;
+
 namespace quillon {
 class FindDialog;
 }
@@ -51,6 +53,12 @@ struct MainWindowFixture {
 void DriveFindDialog(AppState& state, std::vector<std::function<void(FindDialog&)>> steps);
 // The find dialog that shows, or null.
 FindDialog* ShownFindDialog();
+
+// Clicks into the box's text, its window brought to the front first, as a user does before
+// typing: the box completes only while it has the focus.
+void ClickInto(QComboBox* box);
+// Opens the box's list, highlights line `row` and presses Return in it: a line chosen.
+void ChooseFromList(QComboBox* box, int row);
 
 // Chooses `item` of the field list's pop-up menu for line `row` as the user does: a right click
 // on the line (the press selects it, the release opens the menu with the items that line allows),

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTest>
 #include <QTimer>
 #include <functional>
 #include <memory>
@@ -255,7 +256,7 @@ TEST_F(FilterWindow, DialogRefusesAndKeepsItsHistory)
     const int16_t level = st.undo.UndoLevel;
     auto drive = DriveFilterDialog([&](frmFilterRecords& d) {
         ASSERT_EQ(d.cboFilterRecords->count(), 1);  // keys 0 to 9 are read
-        d.cboFilterRecords_Click(d.cboFilterRecords->itemText(0));
+        ChooseFromList(d.cboFilterRecords, 0);
         EXPECT_EQ(d.cboFilterRecords->currentText(), QStringLiteral("old"));
         EXPECT_EQ(d.cboSegmentFilter->currentText(), QStringLiteral("PID"));
         EXPECT_EQ(d.cboFieldFilter->currentText(), QStringLiteral("PID- 5      Patient Name"));
@@ -299,6 +300,51 @@ TEST_F(FilterWindow, DialogRefusesAndKeepsItsHistory)
               QStringLiteral("old\tPID- 5      Patient Name\tWHOLE WORD"));
     EXPECT_EQ(st.settings.Get("Quillon", "cboFilterRecords", "7"),
               QStringLiteral("old\tPID- 5      Patient Name\tWHOLE WORD"));  // never written
+}
+
+// The history box shows and completes only the search text of each line; Return applies the
+// filter with the text as it stands, and a line chosen from the list brings back its field and
+// options.
+TEST_F(FilterWindow, HistoryCompletesTheSearchTextAndReturnApplies)
+{
+    st.settings.Save("Quillon", "cboFilterRecords", "0",
+                     QStringLiteral("R3\tPID- 3      PATIENT ID\tMATCH CASE"));
+    st.settings.Save("Quillon", "cboFilterRecords", "1", QStringLiteral("r3\tall"));
+    const struct {
+        const char* what;
+        QString typed;
+        int chosen;  // line chosen from the list, -1 none
+        std::string field;
+        bool matchCase;
+        QStringList shown;  // the box's lines as it opens
+    } cases[] = {
+        {"the whole text typed", "r3", -1, "", false, {"R3", "r3"}},
+        {"a line chosen", "", 1, "PID-3", true, {"r3", "R3"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        QStringList shownLines;
+        auto drive = DriveFilterDialog([&](frmFilterRecords& d) {
+            for (int i = 0; i < d.cboFilterRecords->count(); ++i)
+                shownLines << d.cboFilterRecords->itemText(i);
+            ClickInto(d.cboFilterRecords);
+            ASSERT_TRUE(d.cboFilterRecords->hasFocus());
+            QTest::keyClicks(d.cboFilterRecords, c.typed);
+            if (c.chosen >= 0)
+                ChooseFromList(d.cboFilterRecords, c.chosen);
+            QTest::keyClick(d.cboFilterRecords, Qt::Key_Return);
+        });
+        w.mnuEditFilterRecordList_Click();
+        EXPECT_EQ(shownLines, c.shown);
+        EXPECT_EQ(QString::fromStdString(st.editing.filter.FilterText).toUpper(), "R3");
+        EXPECT_EQ(st.editing.filter.FilterFieldName, c.field);
+        EXPECT_EQ(st.search.MatchCase, c.matchCase);
+        EXPECT_EQ(st.records.RecordCount, 100);
+        w.mnuEditUndo_Click();
+    }
+    EXPECT_EQ(st.settings.Get("Quillon", "cboFilterRecords", "0"),
+              QStringLiteral("R3\tPID- 3      PATIENT ID\tMATCH CASE"));
+    EXPECT_EQ(st.settings.Get("Quillon", "cboFilterRecords", "1"), QStringLiteral("r3\tall"));
 }
 
 TEST_F(FilterWindow, FilterByThisFieldPresetsTheDialogAndReadsTheRepetition)

@@ -250,6 +250,52 @@ TEST_F(FindWindow, HistoryComesFromTheSettingsAndFiveLinesGoBack)
     EXPECT_FALSE(w.frmFindInRecordList->cboFindRecords->currentText().contains('|'));
 }
 
+// The history box shows and completes only the find text of each line; Return presses Find
+// Next with the text as it stands, and only a line chosen from the list brings back its field
+// and options.
+TEST_F(FindWindow, HistoryCompletesTheFindTextAndReturnFindsNext)
+{
+    st.settings.Save("Quillon", "cboFindRecords", "0", QStringLiteral("needle\tPID-5\tMATCH CASE"));
+    const struct {
+        const char* what;
+        QString typed;
+        int chosen;  // line chosen from the list, -1 none
+        std::string findText, field;
+        bool matchCase;
+    } cases[] = {
+        {"a whole text typed", "needle", -1, "needle", "", false},
+        {"the start typed: the completion is taken", "nee", -1, "needle", "", false},
+        {"a line chosen", "", 1, "needle", "PID-5", true},
+    };
+    std::vector<std::function<void(FindDialog&)>> steps;
+    for (const auto& c : cases)
+        steps.push_back([&](FindDialog& d) {
+            SCOPED_TRACE(c.what);
+            Type(d, "", "all", "");
+            d.chkMatchCase->setChecked(false);
+            st.search.FindText = "unchanged";
+            ClickInto(d.cboFindRecords);
+            ASSERT_TRUE(d.cboFindRecords->hasFocus());
+            QTest::keyClicks(d.cboFindRecords, c.typed);
+            if (c.chosen >= 0)
+                ChooseFromList(d.cboFindRecords, c.chosen);
+            QTest::keyClick(d.cboFindRecords, Qt::Key_Return);
+            ASSERT_TRUE(st.search.SearchDialogDone);
+            EXPECT_EQ(st.search.FindText, c.findText);
+            EXPECT_EQ(st.search.FindFieldName, c.field);
+            EXPECT_EQ(st.search.MatchCase, c.matchCase);
+            for (int i = 0; i < d.cboFindRecords->count(); ++i)
+                EXPECT_EQ(d.cboFindRecords->itemText(i).toStdString(), "needle") << i;
+        });
+    DriveFindDialog(st, steps);
+    w.mnuRecordListFind_Click();
+    for (const auto& shown : f.responder.shown())
+        EXPECT_FALSE(shown.text.contains('\t')) << shown.text.toStdString();
+    // The settings keep whole lines.
+    EXPECT_EQ(st.settings.Get("Quillon", "cboFindRecords", "0"), QStringLiteral("needle\tPID-5\tMATCH CASE"));
+    EXPECT_EQ(st.settings.Get("Quillon", "cboFindRecords", "1"), QStringLiteral("needle\tall"));
+}
+
 TEST_F(FindWindow, FieldListFindSelectsOneLineAtATime)
 {
     SelectRecord(650);

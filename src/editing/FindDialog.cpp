@@ -3,9 +3,11 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QCompleter>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -99,22 +101,76 @@ std::vector<std::string> Lines(const QComboBox* box)
     std::vector<std::string> lines;
     lines.reserve(static_cast<size_t>(box->count()));
     for (int i = 0; i < box->count(); ++i)
-        lines.push_back(Bytes(box->itemText(i)));
+        lines.push_back(Bytes(HistoryLine(box, i)));
     return lines;
 }
 
+// A record-find or filter history line shows as its find text, so that neither the list nor the
+// inline completion ever puts the field and options into the search text.
+void AddHistoryLine(QComboBox* box, const QString& line)
+{
+    box->addItem(line.section(QLatin1Char('\t'), 0, 0), line);
+}
+
 // Puts `lines` in the box's list, its text left as it was.
-void SetLines(QComboBox* box, const std::vector<std::string>& lines)
+void SetLines(QComboBox* box, const std::vector<std::string>& lines, bool historyLines)
 {
     const QString text = box->currentText();
     const QSignalBlocker block(box);
     box->clear();
-    for (const std::string& line : lines)
-        box->addItem(Text(line));
+    for (const std::string& line : lines) {
+        if (historyLines)
+            AddHistoryLine(box, Text(line));
+        else
+            box->addItem(Text(line));
+    }
     box->setEditText(text);
 }
 
+class ReturnPresses : public QObject {
+public:
+    ReturnPresses(QComboBox* box, QPushButton* button) : QObject(box), box_(box), button_(button)
+    {
+        box->installEventFilter(this);
+        box->lineEdit()->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() != QEvent::KeyPress)
+            return false;
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key != Qt::Key_Return && key != Qt::Key_Enter)
+            return false;
+        // The completion shows as the selected rest of the text, as the line edit would take it.
+        QLineEdit* edit = box_->lineEdit();
+        const QCompleter* completer = edit->completer();
+        if (completer && !completer->currentCompletion().isEmpty() && edit->hasSelectedText()
+            && edit->selectionEnd() == edit->text().size())
+            edit->setText(completer->currentCompletion());
+        if (button_->isEnabled())
+            button_->click();
+        return true;
+    }
+
+private:
+    QComboBox* box_;
+    QPushButton* button_;
+};
+
 }  // namespace
+
+QString HistoryLine(const QComboBox* box, int index)
+{
+    const QVariant line = box->itemData(index);
+    return line.isValid() ? line.toString() : box->itemText(index);
+}
+
+void PressOnReturn(QComboBox* box, QPushButton* button)
+{
+    new ReturnPresses(box, button);
+}
 
 FieldPicker::FieldPicker(QWidget* dialog, const DescriptionDictionary& dictionary,
                          const char* segmentBoxName, const char* fieldBoxName)
@@ -184,7 +240,7 @@ void LoadHistory(QComboBox* box, platform::SettingsStore& settings, const QStrin
     for (int k = 0; k < RecordFindHistoryKeysRead; ++k) {
         const QString line = settings.Get(kSettingsApp, section, QString::number(k));
         if (!line.isEmpty())
-            box->addItem(line);
+            AddHistoryLine(box, line);
     }
 }
 
@@ -194,12 +250,12 @@ void SaveHistory(QComboBox* box, const std::string& entry, platform::SettingsSto
     if (!entry.empty()) {
         std::vector<std::string> lines = Lines(box);
         PushHistory(lines, entry, RecordFindHistoryLength);
-        SetLines(box, lines);
+        SetLines(box, lines, true);
     }
     const platform::SettingsStore::Batch batch(settings);
     for (int k = 0; k < static_cast<int>(RecordFindHistoryLength); ++k)
         settings.Save(kSettingsApp, section, QString::number(k),
-                      k < box->count() ? box->itemText(k) : QString());
+                      k < box->count() ? HistoryLine(box, k) : QString());
 }
 
 FindDialog::FindDialog(Kind kind_, AppState& state, platform::Dialogs& dialogs)
@@ -259,6 +315,8 @@ FindDialog::FindDialog(Kind kind_, AppState& state, platform::Dialogs& dialogs)
     for (int i = 0; i < 2; ++i)
         connect(cmdCommand[static_cast<size_t>(i)], &QPushButton::clicked, this,
                 [this, i] { cmdCommand_Click(i); });
+    PressOnReturn(cboFindRecords, cmdCommand[0]);
+    PressOnReturn(cboFindFields, cmdCommand[0]);
 
     if (records) {
         connect(cboFindRecords, &QComboBox::activated, this, &FindDialog::cboFindRecords_Click);
@@ -312,13 +370,13 @@ void FindDialog::PushFieldHistory()
         return;
     std::vector<std::string> lines = Lines(cboFindFields);
     PushHistory(lines, Bytes(findText), 0);
-    SetLines(cboFindFields, lines);
+    SetLines(cboFindFields, lines, false);
 }
 
 void FindDialog::cboFindRecords_Click(int index)
 {
     const RecordFindHistoryChoice choice =
-        SplitRecordFindHistoryLine(Bytes(cboFindRecords->itemText(index)));
+        SplitRecordFindHistoryLine(Bytes(HistoryLine(cboFindRecords, index)));
     picker_->Show(choice);
     chkMatchWholeWordOnly->setChecked(choice.wholeWord);
     chkMatchCase->setChecked(choice.matchCase);

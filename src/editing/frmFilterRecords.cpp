@@ -97,7 +97,8 @@ frmFilterRecords::frmFilterRecords(AppState& state, platform::Dialogs& dialogs, 
         connect(optInclude[static_cast<size_t>(i)], &QRadioButton::clicked, this,
                 [this, i] { optInclude_Click(i); });
     connect(cboFilterRecords, &QComboBox::activated, this,
-            [this](int index) { cboFilterRecords_Click(cboFilterRecords->itemText(index)); });
+            [this](int index) { cboFilterRecords_Click(HistoryLine(cboFilterRecords, index)); });
+    PressOnReturn(cboFilterRecords, cmdApplyFilter);
     cboFilterRecords->lineEdit()->installEventFilter(this);
 
     st.editing.filter.FilterKeepMatches = true;
