@@ -5,7 +5,10 @@
 #include <QApplication>
 #include <QFile>
 #include <QTimer>
+#include <algorithm>
+#include <optional>
 
+#include "BackgroundSupport.h"
 #include "TestSupport.h"
 #include "app/frmProgressIndicator.h"
 #include "editing/SortRecords.h"
@@ -76,6 +79,20 @@ TEST(SortOnMSH7, StableAscendingByCharacterCode)
     EXPECT_TRUE(
         SortedOrderOnMSH7(many, Delimiters{}, '\r', [&](int32_t) { return ++calls > 1; }).empty());
     EXPECT_EQ(calls, 1);
+
+    // Enough records for the moves to be shared out across the cores: the same stable order.
+    std::vector<std::pair<std::string, std::string>> keyed;
+    RecordStore large;
+    for (int i = 0; i < 50000; ++i) {
+        const std::string key = std::to_string((i * 7919) % 1000);
+        keyed.emplace_back(key, Msg(key, std::to_string(i)));
+        large.Append(keyed.back().second);
+    }
+    std::stable_sort(keyed.begin(), keyed.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    PermuteRecords(large, SortedOrderOnMSH7(large, Delimiters{}, '\r'));
+    for (size_t k = 0; k < keyed.size(); ++k)
+        ASSERT_EQ(large.Record(static_cast<int32_t>(k + 1)), keyed[k].second) << k;
 }
 
 class SortWindow : public ::testing::Test {
@@ -95,35 +112,67 @@ protected:
 };
 
 // The records are sorted where they are: a record with no header of its own, which the file
-// loader would join to the one before it, stays a record of its own.
+// loader would join to the one before it, stays a record of its own. A large store has its file
+// written beside the window after the command; the bytes are the same.
 TEST_F(SortWindow, SortWritesTheFileMarksTheCaptionAndUndoesBack)
 {
     const Records records = {Msg("3", "c"), "PID|lone\r", Msg("1", "a"), Msg("2", "b")};
-    st.records = StoreOf(records);
-    w.CurrentPage = 1;
-    w.DisplayPage(w.CurrentPage);
-    w.setWindowTitle("Quillon - x.hl7");
     const Records sorted = {"PID|lone\r", Msg("1", "a"), Msg("2", "b"), Msg("3", "c")};
     const QString path = st.folders.TempFolder + "SortedFile.dat";
-
-    w.mnuToolsSortMSH7_Click();
-    EXPECT_EQ(Stored(), sorted);
     std::string file;
     for (const std::string& r : sorted)
         file += r + "\r\n";
-    EXPECT_EQ(ReadBytes(path), file);
-    EXPECT_EQ(st.session.CurrentFileName, path);
-    EXPECT_EQ(w.windowTitle(), "Quillon - x.hl7 (sorted)");
-    EXPECT_EQ(w.lstRecords->count(), 4);
-    EXPECT_EQ(w.lstRecords->currentRow(), 0);
-    EXPECT_EQ(w.tbarButtons[6]->toolTip(), "Undo Sorted on MSH-7");
+    for (const bool beside : {false, true}) {
+        SCOPED_TRACE(beside ? "written beside" : "written at once");
+        QFile::remove(path);
+        w.WriteBesideFrom = beside ? 0 : size_t{16} << 20;
+        st.records = StoreOf(records);
+        w.CurrentPage = 1;
+        w.DisplayPage(w.CurrentPage);
+        w.setWindowTitle("Quillon - x.hl7");
+        {
+            std::optional<HeldWrites> held;
+            if (beside)
+                held.emplace(w.backgroundWrites_);
+            ASSERT_TRUE(ChooseMenuItem(w.mnuToolsSortMSH7));
+            EXPECT_EQ(QFile::exists(path), !beside);
+        }
+        w.AwaitWrites();
+        EXPECT_EQ(Stored(), sorted);
+        EXPECT_EQ(ReadBytes(path), file);
+        EXPECT_EQ(st.session.CurrentFileName, path);
+        EXPECT_EQ(w.windowTitle(), "Quillon - x.hl7 (sorted)");
+        EXPECT_EQ(w.lstRecords->count(), 4);
+        EXPECT_EQ(w.lstRecords->currentRow(), 0);
+        EXPECT_EQ(w.tbarButtons[6]->toolTip(), "Undo Sorted on MSH-7");
 
-    w.mnuToolsSortMSH7_Click();
-    EXPECT_EQ(w.windowTitle(), "Quillon - x.hl7 (sorted) (sorted)");
-    w.mnuEditUndo_Click();
-    w.mnuEditUndo_Click();
-    EXPECT_EQ(Stored(), records);
-    EXPECT_EQ(st.session.CurrentFileName, path);
+        ASSERT_TRUE(ChooseMenuItem(w.mnuToolsSortMSH7));
+        EXPECT_EQ(w.windowTitle(), "Quillon - x.hl7 (sorted) (sorted)");
+        ASSERT_TRUE(ChooseMenuItem(w.mnuEditUndo));
+        ASSERT_TRUE(ChooseMenuItem(w.mnuEditUndo));
+        EXPECT_EQ(Stored(), records);
+        EXPECT_EQ(st.session.CurrentFileName, path);
+        EXPECT_TRUE(f.responder.shown().empty());
+    }
+}
+
+// Saving over the sorted file while its write is still on its way: the saved records are the
+// ones written last, never replaced by the sort's copy afterwards.
+TEST_F(SortWindow, SaveOverTheSortedFileWaitsForItsWrite)
+{
+    st.records = StoreOf({Msg("2", "b"), Msg("1", "a")});
+    w.DisplayPage(w.CurrentPage);
+    w.WriteBesideFrom = 0;
+    const QString path = st.folders.TempFolder + "SortedFile.dat";
+    {
+        HeldWrites held(w.backgroundWrites_, std::chrono::milliseconds(300));
+        ASSERT_TRUE(ChooseMenuItem(w.mnuToolsSortMSH7));
+        st.records.Records[1] = Msg("0", "edited");
+        f.responder.QueueFiles({path});
+        ASSERT_TRUE(ChooseMenuItem(w.mnuFileSave));
+    }
+    w.AwaitWrites();
+    EXPECT_EQ(ReadBytes(path), Msg("0", "edited") + "\r\n" + Msg("2", "b") + "\r\n");
     EXPECT_TRUE(f.responder.shown().empty());
 }
 

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "BackgroundSupport.h"
 #include "TestSupport.h"
 #include "records/UndoRing.h"
 
@@ -280,30 +281,122 @@ TEST_F(UndoWindow, UndoOfADeleteRestoresStoreCountAndFirstPage)
     }
 }
 
+// Copies written at once, and copies written beside the window after each command (undone
+// from the copy while its write is on its way, or from the disk): the same ring either way.
 TEST_F(UndoWindow, TenOfElevenStepsCanBeUndone)
 {
-    Load(2);
-    std::vector<Slots> states;  // the store before each save
-    for (int i = 1; i <= 11; ++i) {
-        states.push_back(st.records.Records);
-        w.UndoSave(QString("Op %1").arg(i));
-        Change();
-    }
-    for (int undo = 1; undo <= 10; ++undo) {
-        SCOPED_TRACE(undo);
-        w.mnuEditUndo_Click();
-        EXPECT_EQ(st.records.Records, states[static_cast<size_t>(11 - undo)]);
-        EXPECT_EQ(st.records.RecordCount, 2 + 11 - undo);
-        if (undo < 10) {
-            EXPECT_EQ(Tooltip(), QString("Undo Op %1").arg(11 - undo));
+    for (const bool beside : {false, true}) {
+        SCOPED_TRACE(beside ? "written beside" : "written at once");
+        st.undo.StartEmpty(st.folders.TempFolder, "A1");
+        w.WriteBesideFrom = beside ? 0 : size_t{16} << 20;
+        f.responder.Clear();
+        Load(2);
+        std::vector<Slots> states;  // the store before each save
+        for (int i = 1; i <= 11; ++i) {
+            states.push_back(st.records.Records);
+            w.UndoSave(QString("Op %1").arg(i));
+            Change();
         }
-        EXPECT_EQ(UndoOffered(), undo < 10);
+        for (int undo = 1; undo <= 10; ++undo) {
+            SCOPED_TRACE(undo);
+            ASSERT_TRUE(ChooseMenuItem(w.mnuEditUndo));
+            EXPECT_EQ(st.records.Records, states[static_cast<size_t>(11 - undo)]);
+            EXPECT_EQ(st.records.RecordCount, 2 + 11 - undo);
+            if (undo < 10) {
+                EXPECT_EQ(Tooltip(), QString("Undo Op %1").arg(11 - undo));
+                w.mnuEdit_Click();
+                EXPECT_EQ(w.mnuEditUndo->text(), QString("Undo Op %1").arg(11 - undo));
+            }
+            EXPECT_EQ(UndoOffered(), undo < 10);
+        }
+        EXPECT_TRUE(f.responder.shown().empty());
+        w.mnuEditUndo_Click();
+        ExpectNothingLeftBox();
+        EXPECT_EQ(st.records.Records, states[1]);
+        EXPECT_FALSE(UndoOffered());
+        w.AwaitWrites();
+        EXPECT_TRUE(Files(st.folders.TempFolder).filter("A1-").isEmpty());
     }
-    EXPECT_TRUE(f.responder.shown().empty());
-    w.mnuEditUndo_Click();
-    ExpectNothingLeftBox();
-    EXPECT_EQ(st.records.Records, states[1]);
+}
+
+// An undo while its copy is still on the way to the disk takes the copy and drops the write.
+TEST_F(UndoWindow, UndoBeforeTheCopyReachedTheDiskTakesTheCopy)
+{
+    Load(3);
+    w.WriteBesideFrom = 0;
+    HeldWrites held(w.backgroundWrites_);
+    const Slots before = st.records.Records;
+    w.UndoSave("Delete Record");
+    EXPECT_FALSE(QFile::exists(SlotFile(1)));  // on its way
+    Change();
+    ASSERT_TRUE(ChooseMenuItem(w.mnuEditUndo));  // the menu offers the copy on its way
+    EXPECT_EQ(st.records.Records, before);
+    EXPECT_EQ(st.undo.UndoLevel, 0);
     EXPECT_FALSE(UndoOffered());
+    held.Release();
+    w.AwaitWrites();
+    EXPECT_TRUE(Files(st.folders.TempFolder).filter("A1-").isEmpty());
+    EXPECT_TRUE(f.responder.shown().empty());
+}
+
+// A copy that cannot be written after its command has returned (here the file-size limit stops
+// it) is reported, and the ring steps back: the undo offered is the one before.
+TEST_F(UndoWindow, WriteFailingAfterTheCommandIsReportedAndTakenBack)
+{
+    Load(3);
+    w.UndoSave("Sort");
+    Change();
+    w.WriteBesideFrom = 0;
+    for (int i = 0; i < 200; ++i)
+        st.records.Append(std::string(1000, 'r'));
+    const Slots beforeFailed = st.records.Records;
+    // An older copy in the slot the failed write was for must never come back.
+    WriteBytes(SlotFile(2), "stale");
+
+    rlimit old{};
+    getrlimit(RLIMIT_FSIZE, &old);
+    rlimit small = old;
+    small.rlim_cur = 64 * 1024;
+    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    {
+        HeldWrites held(w.backgroundWrites_);  // the write happens after the command
+        setrlimit(RLIMIT_FSIZE, &small);
+        w.UndoSave("Delete Record");
+        EXPECT_EQ(st.undo.UndoLevel, 2);
+        EXPECT_EQ(Tooltip(), "Undo Delete Record");
+    }
+    w.AwaitWrites();
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+
+    ASSERT_EQ(f.responder.shown().size(), 1u);
+    EXPECT_TRUE(f.responder.shown()[0].text.startsWith("The undo point could not be saved: "));
+    EXPECT_EQ(f.responder.shown()[0].title, "Undo");
+    EXPECT_EQ(st.undo.UndoLevel, 1);
+    EXPECT_EQ(Tooltip(), "Undo Sort");
+    EXPECT_FALSE(QFile::exists(SlotFile(2)));
+    EXPECT_FALSE(QFile::exists(SlotFile(2) + ".tmp"));
+    EXPECT_EQ(st.records.Records, beforeFailed);
+    ASSERT_TRUE(ChooseMenuItem(w.mnuEditUndo));
+    EXPECT_EQ(st.records.RecordCount, 3);
+}
+
+// Exit does not wait for copies that it would delete: their writes stop, and no file is left
+// behind by a write that was still on its way.
+TEST_F(UndoWindow, ExitStopsTheWritesAndLeavesNoUndoFile)
+{
+    Load(3);
+    w.WriteBesideFrom = 0;
+    {
+        HeldWrites held(w.backgroundWrites_, std::chrono::milliseconds(300));
+        w.UndoSave("Delete Record");
+        Change();
+        w.UndoSave("Paste Record(s)");
+        w.close();
+    }
+    w.backgroundWrites_.WaitUntilAtMost(0);
+    EXPECT_TRUE(Files(st.folders.TempFolder).filter("A1-").isEmpty());
+    EXPECT_TRUE(f.responder.shown().empty());
 }
 
 // Records without a header segment, so showing them teaches the window no delimiters.

@@ -29,6 +29,10 @@ frmMain::frmMain(AppState& state, platform::Dialogs& dialogs, platform::Desktop&
     st.trace.WriteFailed = [this](const QString& path) {
         stsBar->showMessage(QStringLiteral("The trace log cannot be written: ") + path, 15000);
     };
+    // A write that ended is looked at on this window's thread.
+    backgroundWrites_.onEnded = [this] {
+        QMetaObject::invokeMethod(this, [this] { ReportEndedWrites(); }, Qt::QueuedConnection);
+    };
     SetButtonEnabledStatus();
 }
 
@@ -37,6 +41,9 @@ frmMain::~frmMain()
     // The lists and the other children are deleted after this part of the window is gone:
     // nothing they do on the way out may call back into it.
     DisconnectListEvents();
+    // Writes still under way end first: they call back into this window when they do.
+    backgroundWrites_.Stop([](int tag) { return tag < UndoRing::Slots; });
+    backgroundWrites_.WaitUntilAtMost(0);
     // The find dialogs have no owner window: they go with this one.
     delete frmFindInRecordList.data();
     delete frmFindInFieldList.data();

@@ -21,7 +21,9 @@
 
 #include "app/AppState.h"
 #include "app/ListBox.h"
+#include "records/BackgroundWrites.h"
 #include "records/FieldLines.h"
+#include "records/UndoRing.h"
 #include "platform/Dialogs.h"
 #include "platform/Process.h"
 #include "sources/EnsembleSource.h"
@@ -366,6 +368,38 @@ public:
     // UndoSave for a command that must not change anything without its undo point: false when
     // the point could not be written (the failure has been reported).
     bool SaveUndoPointFor(const QString& operationName);
+    // The copy the last UndoSave took, while a write still holds it: the sort writes its file
+    // from it, and a next point over unchanged records shares it.
+    std::weak_ptr<const UndoImage> lastUndoImage_;
+    // The copies taken for writes beside the window, alive while a write holds them.
+    std::vector<std::weak_ptr<const UndoImage>> imagesInFlight_;
+    int ImagesInFlight();
+    // Undo points and the sorted file of this size and more are written beside the window,
+    // after the command has returned; smaller ones at once.
+    size_t WriteBesideFrom = size_t{16} << 20;
+    BackgroundWrites backgroundWrites_;
+    // The copies of the undo slots whose files are still being written: undo takes the copy
+    // and stops the write instead of waiting for the disk.
+    std::array<std::shared_ptr<const UndoImage>, UndoRing::Slots> pendingUndoImages_;
+    // The tag of the sorted file's write, of the readying of memory for a large store's first
+    // undo point and of the freeing of records an undo replaced; undo points use their slot.
+    static constexpr int SortedFileWrite = UndoRing::Slots;
+    static constexpr int ReadyUndoMemory = UndoRing::Slots + 1;
+    static constexpr int FreeRecords = UndoRing::Slots + 2;
+    // After a large store came in: memory for its first undo point is readied beside the
+    // window, so that the first edit does not wait for the kernel to clear it.
+    void ReadyUndoCopy();
+    // Returns once no write is left on its way (or none of `tag`), letting window events other
+    // than the user's run meanwhile; writes that failed are reported then.
+    void AwaitWrites();
+    void AwaitWrites(int tag);
+    // Takes in the writes that ended (their copies are let go) and reports those that failed.
+    void CollectEndedWrites();
+    void ReportEndedWrites();
+    std::vector<BackgroundWrites::Outcome> endedWrites_;
+    bool reportingWrites_ = false;
+    // An undo file of this window exists or is on its way.
+    bool UndoAvailable() const;
 
     // Replace (frmMain_Replace.cpp): the workers over the search request, each reporting its
     // count; true when something was replaced.

@@ -90,6 +90,10 @@ void frmMain::Form_Activate()
 
 void frmMain::StartEmptyUndoRing()
 {
+    // Copies still on their way are not wanted any more; the sorted file still is.
+    backgroundWrites_.Stop([](int tag) { return tag < UndoRing::Slots; });
+    for (int slot = 0; slot < UndoRing::Slots; ++slot)
+        AwaitWrites(slot);
     st.undo.StartEmpty(st.folders.TempFolder, st.session.InstanceId);
     tbarButtons[6]->setEnabled(false);
     mnuEditUndo->setEnabled(false);
@@ -105,6 +109,8 @@ void frmMain::ShutDown()
         SaveMRUList();
         SaveOptions();
     }
+    backgroundWrites_.Stop([](int tag) { return tag < UndoRing::Slots; });
+    backgroundWrites_.WaitUntilAtMost(0);
     DeleteUndoFiles(st.folders.TempFolder, st.session.InstanceId);
 }
 

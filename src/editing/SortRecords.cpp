@@ -5,6 +5,7 @@
 #include <string>
 #include <utility>
 
+#include "platform/Background.h"
 #include "records/FieldDesignations.h"
 
 namespace quillon {
@@ -21,14 +22,7 @@ uint64_t Prefix(const std::string& text, size_t from)
     return value;
 }
 
-// A key held as its first sixteen bytes in two numbers, so that the sort compares numbers;
-// longer keys are kept whole apart. The memory for a key per record is fresh on every sort and
-// each new page of it costs a fault, so it is kept small.
-struct Keyed {
-    uint64_t high, low;
-    int32_t index;
-    int32_t shape;  // >= 0: the slot of the whole key among the long ones; else -(length + 1)
-};
+using Keyed = SortKeys::Keyed;
 
 std::string WholeKey(const Keyed& k, const std::vector<std::string>& longKeys)
 {
@@ -43,14 +37,13 @@ std::string WholeKey(const Keyed& k, const std::vector<std::string>& longKeys)
 
 }  // namespace
 
-std::vector<int32_t> SortedOrderOnMSH7(const RecordStore& store, const Delimiters& delimiters,
-                                       char endOfBlock,
-                                       const std::function<bool(int32_t)>& progress)
+bool ReadSortKeys(const RecordStore& store, const Delimiters& delimiters, char endOfBlock,
+                  SortKeys& keys, const std::function<bool(int32_t)>& progress)
 {
     const int32_t count = store.RecordCount;
-    std::vector<Keyed> keyed;
-    keyed.reserve(static_cast<size_t>(count));
-    std::vector<std::string> longKeys;
+    keys.keyed.clear();
+    keys.longKeys.clear();
+    keys.keyed.reserve(static_cast<size_t>(count));
 
     using Clock = std::chrono::steady_clock;
     Clock::time_point lastCall{};
@@ -64,19 +57,26 @@ std::vector<int32_t> SortedOrderOnMSH7(const RecordStore& store, const Delimiter
             WhatIsInField(store.Record(i), "MSH-7", start, length, delimiters, endOfBlock);
         Keyed k{Prefix(key, 0), Prefix(key, 8), i, -static_cast<int32_t>(key.size()) - 1};
         if (key.size() > 16) {
-            k.shape = static_cast<int32_t>(longKeys.size());
-            longKeys.push_back(std::move(key));
+            k.shape = static_cast<int32_t>(keys.longKeys.size());
+            keys.longKeys.push_back(std::move(key));
         }
-        keyed.push_back(k);
+        keys.keyed.push_back(k);
         if (progress && (i & 255) == 0) {
             const auto now = Clock::now();
             if (now - lastCall >= std::chrono::milliseconds(50)) {
                 lastCall = now;
                 if (!progress(i))
-                    return {};
+                    return false;
             }
         }
     }
+    return true;
+}
+
+std::vector<int32_t> OrderOfKeys(SortKeys keys)
+{
+    std::vector<Keyed>& keyed = keys.keyed;
+    const std::vector<std::string>& longKeys = keys.longKeys;
     // The index breaks ties, which keeps equal keys in their order.
     std::sort(keyed.begin(), keyed.end(), [&longKeys](const Keyed& a, const Keyed& b) {
         if (a.high != b.high)
@@ -100,28 +100,31 @@ std::vector<int32_t> SortedOrderOnMSH7(const RecordStore& store, const Delimiter
     return order;
 }
 
+std::vector<int32_t> SortedOrderOnMSH7(const RecordStore& store, const Delimiters& delimiters,
+                                       char endOfBlock,
+                                       const std::function<bool(int32_t)>& progress)
+{
+    SortKeys keys;
+    if (!ReadSortKeys(store, delimiters, endOfBlock, keys, progress))
+        return {};
+    return OrderOfKeys(std::move(keys));
+}
+
 void PermuteRecords(RecordStore& store, const std::vector<int32_t>& order)
 {
-    // Each cycle of the permutation is walked once, moving every record once.
+    // Each position takes its record from where it was; the records are moved, not copied, and
+    // the positions are shared out across the cores (each record is taken by one position).
     std::vector<std::string>& records = store.Records;
     const size_t n = order.size();
-    std::vector<bool> placed(n + 1, false);
-    for (size_t start = 1; start <= n; ++start) {
-        if (placed[start])
-            continue;
-        std::string held = std::move(records[start]);
-        size_t at = start;
-        for (;;) {
-            placed[at] = true;
-            const auto from = static_cast<size_t>(order[at - 1]);
-            if (from == start) {
-                records[at] = std::move(held);
-                break;
-            }
-            records[at] = std::move(records[from]);
-            at = from;
-        }
-    }
+    std::vector<std::string> moved(n);
+    platform::SplitAcrossCores(n, [&](size_t begin, size_t end) {
+        for (size_t k = begin; k < end; ++k)
+            moved[k] = std::move(records[static_cast<size_t>(order[k])]);
+    });
+    platform::SplitAcrossCores(n, [&](size_t begin, size_t end) {
+        for (size_t k = begin; k < end; ++k)
+            records[k + 1] = std::move(moved[k]);
+    });
 }
 
 }  // namespace quillon

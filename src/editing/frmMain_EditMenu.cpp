@@ -10,11 +10,9 @@ namespace quillon {
 
 void frmMain::mnuEdit_Click()
 {
-    // Undo while this window has an undo file left; its caption names what it would undo.
-    // Another instance's files in the shared temporary folder are not ours to undo.
-    const QString instance =
-        st.session.InstanceId.isEmpty() ? UndoInstanceId() : st.session.InstanceId;
-    const bool undo = AnyUndoFile(st.folders.TempFolder, instance);
+    // Undo while this window has an undo file left, or one on its way; its caption names what
+    // it would undo. Another instance's files in the shared temporary folder are not ours.
+    const bool undo = UndoAvailable();
     mnuEditUndo->setEnabled(undo);
     if (undo)
         mnuEditUndo->setText(QStringLiteral("Undo ")

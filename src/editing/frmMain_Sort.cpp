@@ -2,12 +2,14 @@
 // found and applied in memory; the sorted records are also written to SortedFile.dat, which
 // becomes the current file.
 #include <QApplication>
+#include <QSaveFile>
 
 #include "app/frmMain.h"
 #include "app/frmProgressIndicator.h"
 #include "editing/SortRecords.h"
 #include "files/SaveRecords.h"
 #include "editing/WindowText.h"
+#include "platform/Background.h"
 
 namespace quillon {
 
@@ -25,32 +27,52 @@ void frmMain::mnuToolsSortMSH7_Click()
         frmProgressIndicator progress(st.session.ProgressCancelled, this);
         progress.setWindowTitle(QStringLiteral("Progress: Pass 1 of 2"));
         progress.StartRun(count);
-        order = SortedOrderOnMSH7(st.records, st.delimiters, st.envelope.EndOfBlockChar,
-                                  [&](int32_t read) {
-                                      progress.progBar->setValue(read);
-                                      QApplication::processEvents();
-                                      return !st.session.ProgressCancelled;
-                                  });
-        progress.setWindowTitle(QStringLiteral("Progress: Pass 2 of 2"));
-        progress.progBar->setValue(count);
-        QApplication::processEvents();
+        SortKeys keys;
+        const bool read = ReadSortKeys(st.records, st.delimiters, st.envelope.EndOfBlockChar, keys,
+                                       [&](int32_t done) {
+                                           progress.progBar->setValue(done);
+                                           QApplication::processEvents();
+                                           return !st.session.ProgressCancelled;
+                                       });
+        if (read) {
+            progress.setWindowTitle(QStringLiteral("Progress: Pass 2 of 2"));
+            progress.progBar->setValue(count);
+            // The keys are the sort's own: the window stays alive (and Cancel seen) meanwhile.
+            platform::RunBeside([&] { order = OrderOfKeys(std::move(keys)); },
+                                [] { QApplication::processEvents(); });
+        }
         // Records removed while window events ran leave the order meaningless: nothing changes.
-        const bool cancelled =
-            st.session.ProgressCancelled || order.empty() || st.records.RecordCount < count;
+        const bool cancelled = !read || st.session.ProgressCancelled || order.empty()
+                               || st.records.RecordCount < count;
         st.session.ProgressCancelled = false;
         if (cancelled)
             return;
     }
 
     const QString path = st.folders.TempFolder + QStringLiteral("SortedFile.dat");
-    std::vector<const std::string*> sorted;
-    sorted.reserve(order.size());
-    for (const int32_t k : order)
-        sorted.push_back(&st.records.Record(k));
+    size_t bytes = 0;
+    for (int32_t k = 1; k <= count; ++k)
+        bytes += st.records.Record(k).size();
+    // A large file is written beside the window from the undo point's copy, after the command
+    // has returned; File > Save and Open wait for it.
+    const bool beside = st.undo.UndoEnabled && bytes >= WriteBesideFrom;
     WriteResult written;
     {
         const WaitCursor wait;
-        written = WriteRecordsFile(path, sorted, st.envelope, false);
+        if (beside) {
+            // What stops the file at its start is told before anything changes.
+            QSaveFile probe(path);
+            written = probe.open(QIODevice::WriteOnly)
+                          ? WriteResult{true, QFileDevice::NoError, {}}
+                          : WriteResult{false, probe.error(), probe.errorString()};
+            probe.cancelWriting();
+        } else {
+            std::vector<const std::string*> sorted;
+            sorted.reserve(order.size());
+            for (const int32_t k : order)
+                sorted.push_back(&st.records.Record(k));
+            written = WriteRecordsFile(path, sorted, st.envelope, false);
+        }
     }
     if (!written.ok) {
         dlg.MsgBox(QStringLiteral("The sorted records could not be written to '%1': %2")
@@ -60,6 +82,28 @@ void frmMain::mnuToolsSortMSH7_Click()
     }
     if (!SaveUndoPointFor(QStringLiteral("Sorted on MSH-7")))
         return;
+    if (beside) {
+        // The undo point's copy holds the records in their order before the sort.
+        std::shared_ptr<const UndoImage> image = lastUndoImage_.lock();
+        if (!image)  // written at once after all: take a copy of our own
+            image = MakeUndoImage(st.records.Records);
+        backgroundWrites_.Add(
+            SortedFileWrite, [image, order, path](const std::atomic<bool>& stop) {
+                BackgroundWrites::Outcome outcome;
+                outcome.path = path;
+                const WriteResult result = WriteFramedTexts(
+                    path, order.size(),
+                    [&](size_t k) { return image->texts[static_cast<size_t>(order[k])]; },
+                    [](std::string& out, std::string_view record) {
+                        out.append(record);
+                        out.append("\r\n");
+                    },
+                    {}, &stop);
+                outcome.ok = result.ok;
+                outcome.error = result.message;
+                return outcome;
+            });
+    }
 
     // The records are already in memory: reading the file back would only risk altering them.
     const QString caption = windowTitle();

@@ -35,15 +35,30 @@ WriteResult WriteFramedRecords(const QString& path, const std::vector<const std:
                                const RecordFramer& append,
                                const std::function<void(size_t written)>& progress)
 {
+    return WriteFramedTexts(
+        path, records.size(), [&records](size_t i) { return std::string_view(*records[i]); },
+        append, progress);
+}
+
+WriteResult WriteFramedTexts(const QString& path, size_t count,
+                             const std::function<std::string_view(size_t)>& text,
+                             const RecordFramer& append,
+                             const std::function<void(size_t written)>& progress,
+                             const std::atomic<bool>* stop)
+{
     QSaveFile file(path);
     // QSaveFile writes beside the file and replaces it only once the whole content is there.
     if (!file.open(QIODevice::WriteOnly))
         return {false, file.error(), file.errorString()};
     std::string chunk;
     constexpr size_t flushAt = 1 << 20;
-    for (size_t i = 0; i < records.size(); ++i) {
-        append(chunk, *records[i]);
-        if (chunk.size() >= flushAt || i + 1 == records.size()) {
+    for (size_t i = 0; i < count; ++i) {
+        append(chunk, text(i));
+        if (chunk.size() >= flushAt || i + 1 == count) {
+            if (stop && stop->load()) {
+                file.cancelWriting();
+                return {false, QFileDevice::AbortError, QStringLiteral("stopped")};
+            }
             if (file.write(chunk.data(), static_cast<qint64>(chunk.size()))
                 != static_cast<qint64>(chunk.size())) {
                 file.cancelWriting();

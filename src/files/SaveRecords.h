@@ -3,6 +3,7 @@
 // characters (start, record, end of block, end of data, end of block) with no line break.
 #include <QFileDevice>
 #include <QString>
+#include <atomic>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -29,6 +30,14 @@ using RecordFramer = std::function<void(std::string& out, std::string_view recor
 WriteResult WriteFramedRecords(const QString& path, const std::vector<const std::string*>& records,
                                const RecordFramer& append,
                                const std::function<void(size_t written)>& progress = {});
+
+// The same for `count` texts that `text(i)` gives (i from 0), checking `stop` (when given)
+// between blocks: a write stopped that way leaves an existing file as it was too.
+WriteResult WriteFramedTexts(const QString& path, size_t count,
+                             const std::function<std::string_view(size_t)>& text,
+                             const RecordFramer& append,
+                             const std::function<void(size_t written)>& progress = {},
+                             const std::atomic<bool>* stop = nullptr);
 
 // The records as File > Save writes them (see AppendDiskRecord).
 WriteResult WriteRecordsFile(const QString& path, const std::vector<const std::string*>& records,

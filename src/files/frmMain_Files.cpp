@@ -59,6 +59,7 @@ void frmMain::mnuFileNew_Click()
 
 void frmMain::mnuFileOpen_Click()
 {
+    AwaitWrites();  // the file chosen may be one still being written
     const QString& working = st.folders.Files2LoadFolder;
     EmptyFolder(working);
     mnuViewsDisable_Click();
@@ -370,25 +371,26 @@ bool frmMain::WriteRecordsTo(const QString& path, const std::vector<const std::s
 
 void frmMain::SaveRecords(bool all)
 {
-    std::vector<const std::string*> records;
-    if (all) {
-        if (st.records.RecordCount == 0) {
-            dlg.MsgBox(QStringLiteral("There are no records to save."), MsgButtons::OKOnly,
-                       MsgIcon::None, QStringLiteral("No Records to Save"));
-            return;
+    // The records to write, taken once the dialog has closed: while it is open window events run
+    // and records may arrive.
+    const auto recordsToSave = [this, all] {
+        std::vector<const std::string*> records;
+        if (all) {
+            records = st.records.AllRecords();
+        } else {
+            for (int row = 0; row < lstRecords->count(); ++row) {
+                const int32_t k = RecordAt(CurrentPage, row);
+                if (lstRecords->item(row)->isSelected() && k <= st.records.RecordCount)
+                    records.push_back(&st.records.Record(k));
+            }
         }
-        records = st.records.AllRecords();
-    } else {
-        for (int row = 0; row < lstRecords->count(); ++row) {
-            const int32_t k = RecordAt(CurrentPage, row);
-            if (lstRecords->item(row)->isSelected() && k <= st.records.RecordCount)
-                records.push_back(&st.records.Record(k));
-        }
-        if (records.empty()) {
-            dlg.MsgBox(QStringLiteral("No records were selected for saving."), MsgButtons::OKOnly,
-                       MsgIcon::None, QStringLiteral("No Records to Save"));
-            return;
-        }
+        return records;
+    };
+    if (all ? st.records.RecordCount == 0 : recordsToSave().empty()) {
+        dlg.MsgBox(all ? QStringLiteral("There are no records to save.")
+                       : QStringLiteral("No records were selected for saving."),
+                   MsgButtons::OKOnly, MsgIcon::None, QStringLiteral("No Records to Save"));
+        return;
     }
     const FileTypeList types =
         BuildFileTypeList(st.options.DefaultExtensions, st.options.DefaultExtension);
@@ -406,6 +408,10 @@ void frmMain::SaveRecords(bool all)
         return;  // Cancel
     const QString path = chosen.front();
 
+    AwaitWrites();  // a file still being written must not replace this one afterwards
+    const std::vector<const std::string*> records = recordsToSave();
+    if (records.empty())
+        return;
     QString error;
     int code = 0;
     if (!WriteRecordsTo(path, records, all, &error, &code)) {
@@ -451,6 +457,7 @@ void frmMain::mnuFileSaveNow_Click()
         return;
     }
     sFileName = current;
+    AwaitWrites();  // a file still being written must not replace this one afterwards
     const std::vector<const std::string*> records = st.records.AllRecords();
     QString error;
     int code = 0;

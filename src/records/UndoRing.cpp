@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/Background.h"
+
 namespace quillon {
 
 // File layout: the 8-byte tag, the upper bound as a 64-bit little-endian number, then for
@@ -19,120 +21,11 @@ constexpr char kTag[8] = {'Q', 'U', 'N', 'D', 'O', '0', '1', '\n'};
 // Data moves in blocks of this size: one system call a block, not one a record.
 constexpr size_t kBlock = size_t{1} << 20;
 
-class BlockWriter {
-public:
-    explicit BlockWriter(QFile& file) : file_(file) { buffer_.reserve(kBlock); }
-
-    void Put(const char* data, size_t size)
-    {
-        if (buffer_.size() + size > kBlock) {
-            Flush();
-            if (size >= kBlock) {
-                WriteOut(data, size);
-                return;
-            }
-        }
-        buffer_.append(data, size);
-    }
-
-    void PutNumber(uint64_t value)
-    {
-        char bytes[8];
-        for (int i = 0; i < 8; ++i)
-            bytes[i] = static_cast<char>(value >> (8 * i));
-        Put(bytes, sizeof bytes);
-    }
-
-    bool Flush()
-    {
-        WriteOut(buffer_.data(), buffer_.size());
-        buffer_.clear();
-        return ok_;
-    }
-
-private:
-    void WriteOut(const char* data, size_t size)
-    {
-        while (ok_ && size > 0) {
-            const qint64 written = file_.write(data, static_cast<qint64>(size));
-            if (written <= 0) {
-                ok_ = false;
-                break;
-            }
-            data += written;
-            size -= static_cast<size_t>(written);
-        }
-    }
-
-    QFile& file_;
-    std::string buffer_;
-    bool ok_ = true;
-};
-
-class BlockReader {
-public:
-    BlockReader(QFile& file) : file_(file), remaining_(static_cast<uint64_t>(file.size())) {}
-
-    // Bytes of the file not yet taken.
-    uint64_t Remaining() const { return remaining_; }
-
-    bool Get(char* out, size_t size)
-    {
-        if (size > remaining_)
-            return false;
-        remaining_ -= size;
-        while (size > 0) {
-            const size_t have = buffer_.size() - pos_;
-            if (have >= size) {
-                std::memcpy(out, buffer_.data() + pos_, size);
-                pos_ += size;
-                return true;
-            }
-            std::memcpy(out, buffer_.data() + pos_, have);
-            out += have;
-            size -= have;
-            pos_ = buffer_.size();
-            if (size >= kBlock)
-                return ReadIn(out, size);
-            buffer_.resize(kBlock);
-            const qint64 got = file_.read(buffer_.data(), static_cast<qint64>(kBlock));
-            buffer_.resize(got > 0 ? static_cast<size_t>(got) : 0);
-            pos_ = 0;
-            if (got <= 0)
-                return false;
-        }
-        return true;
-    }
-
-    bool GetNumber(uint64_t& value)
-    {
-        unsigned char bytes[8];
-        if (!Get(reinterpret_cast<char*>(bytes), sizeof bytes))
-            return false;
-        value = 0;
-        for (int i = 0; i < 8; ++i)
-            value |= static_cast<uint64_t>(bytes[i]) << (8 * i);
-        return true;
-    }
-
-private:
-    bool ReadIn(char* out, size_t size)
-    {
-        while (size > 0) {
-            const qint64 got = file_.read(out, static_cast<qint64>(size));
-            if (got <= 0)
-                return false;
-            out += got;
-            size -= static_cast<size_t>(got);
-        }
-        return true;
-    }
-
-    QFile& file_;
-    std::string buffer_;
-    size_t pos_ = 0;
-    uint64_t remaining_;
-};
+void PutNumber(char* out, uint64_t value)
+{
+    for (int i = 0; i < 8; ++i)
+        out[i] = static_cast<char>(value >> (8 * i));
+}
 
 void SetError(QString* error, const QString& text)
 {
@@ -202,7 +95,63 @@ int DeleteOrphanUndoFiles(const QString& tempFolder)
     return removed;
 }
 
-bool WriteUndoFile(const QString& path, const std::vector<std::string>& records, QString* error)
+std::shared_ptr<const UndoImage> MakeUndoImage(const std::vector<std::string>& records)
+{
+    auto image = std::make_shared<UndoImage>();
+    const size_t upperBound = records.empty() ? 0 : records.size() - 1;
+    // Where each slot's length goes; the text follows it.
+    std::vector<size_t> at(upperBound + 1, 0);
+    size_t size = sizeof kTag + 8;
+    for (size_t i = 1; i <= upperBound; ++i) {
+        at[i] = size;
+        size += 8 + records[i].size();
+    }
+    // Not cleared first: every byte is written below.
+    image->bytes = platform::AllocateLargeBlock(size);
+    if (!image->bytes)
+        throw std::bad_alloc();
+    image->size = size;
+    image->texts.resize(upperBound + 1);
+    char* out = image->bytes.get();
+    std::memcpy(out, kTag, sizeof kTag);
+    PutNumber(out + sizeof kTag, upperBound);
+    platform::SplitAcrossCores(upperBound, [&](size_t begin, size_t end) {
+        for (size_t i = begin + 1; i <= end; ++i) {
+            const std::string& text = records[i];
+            char* slot = out + at[i];
+            PutNumber(slot, text.size());
+            std::memcpy(slot + 8, text.data(), text.size());
+            image->texts[i] = std::string_view(slot + 8, text.size());
+        }
+    });
+    return image;
+}
+
+bool ImageHolds(const UndoImage& image, const std::vector<std::string>& records)
+{
+    if (image.texts.size() != records.size())
+        return false;
+    std::atomic<bool> differs{false};
+    platform::SplitAcrossCores(records.size(), [&](size_t begin, size_t end) {
+        for (size_t i = begin; i < end && !differs.load(std::memory_order_relaxed); ++i)
+            if (image.texts[i] != std::string_view(records[i]))
+                differs.store(true, std::memory_order_relaxed);
+    });
+    return !differs.load();
+}
+
+std::vector<std::string> RecordsFromImage(const UndoImage& image)
+{
+    std::vector<std::string> records(image.texts.size());
+    platform::SplitAcrossCores(records.size(), [&](size_t begin, size_t end) {
+        for (size_t i = begin; i < end; ++i)
+            records[i].assign(image.texts[i]);
+    });
+    return records;
+}
+
+bool WriteUndoImage(const QString& path, const UndoImage& image, QString* error,
+                    const std::atomic<bool>* stop)
 {
     const QString side = SideFileName(path);
     QFile file(side);
@@ -210,15 +159,19 @@ bool WriteUndoFile(const QString& path, const std::vector<std::string>& records,
         SetError(error, file.errorString());
         return false;
     }
-    BlockWriter out(file);
-    out.Put(kTag, sizeof kTag);
-    const uint64_t upperBound = records.empty() ? 0 : records.size() - 1;
-    out.PutNumber(upperBound);
-    for (size_t i = 1; i < records.size(); ++i) {
-        out.PutNumber(records[i].size());
-        out.Put(records[i].data(), records[i].size());
+    bool written = true;
+    for (size_t done = 0; written && done < image.size;) {
+        if (stop && stop->load()) {
+            file.close();
+            QFile::remove(side);
+            SetError(error, QStringLiteral("stopped"));
+            return false;
+        }
+        const size_t size = std::min(kBlock, image.size - done);
+        const qint64 put = file.write(image.bytes.get() + done, static_cast<qint64>(size));
+        written = put > 0;
+        done += written ? static_cast<size_t>(put) : 0;
     }
-    const bool written = out.Flush();
     const QString writeError = file.errorString();
     file.close();
     if (!written || file.error() != QFileDevice::NoError) {
@@ -236,7 +189,12 @@ bool WriteUndoFile(const QString& path, const std::vector<std::string>& records,
     return true;
 }
 
-bool ReadUndoFile(const QString& path, std::vector<std::string>& records, QString* error)
+bool WriteUndoFile(const QString& path, const std::vector<std::string>& records, QString* error)
+{
+    return WriteUndoImage(path, *MakeUndoImage(records), error);
+}
+
+bool ReadUndoImage(const QString& path, UndoImage& image, QString* error)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
@@ -244,32 +202,67 @@ bool ReadUndoFile(const QString& path, std::vector<std::string>& records, QStrin
         return false;
     }
     const QString damaged = QStringLiteral("the file %1 is damaged").arg(path);
-    BlockReader in(file);
-    char tag[sizeof kTag];
-    uint64_t upperBound = 0;
-    if (!in.Get(tag, sizeof tag) || std::memcmp(tag, kTag, sizeof kTag) != 0
-        || !in.GetNumber(upperBound) || upperBound > in.Remaining() / 8) {
-        SetError(error, damaged);
-        return false;
-    }
-    std::vector<std::string> loaded(static_cast<size_t>(upperBound) + 1);
-    for (size_t i = 1; i < loaded.size(); ++i) {
-        uint64_t size = 0;
-        if (!in.GetNumber(size) || size > in.Remaining()) {
-            SetError(error, damaged);
-            return false;
-        }
-        loaded[i].resize(static_cast<size_t>(size));
-        if (!in.Get(loaded[i].data(), loaded[i].size())) {
+    const auto size = static_cast<size_t>(std::max<qint64>(0, file.size()));
+    platform::LargeBlock bytes = platform::AllocateLargeBlock(size);
+    if (!bytes)
+        throw std::bad_alloc();
+    for (size_t done = 0; done < size;) {
+        const qint64 got = file.read(bytes.get() + done,
+                                     static_cast<qint64>(std::min(size - done, size_t{64} << 20)));
+        if (got <= 0) {
             SetError(error, file.error() != QFileDevice::NoError ? file.errorString() : damaged);
             return false;
         }
+        done += static_cast<size_t>(got);
     }
-    if (in.Remaining() != 0) {
+    // The layout is checked whole before anything is taken from it.
+    const char* at = bytes.get();
+    const char* const end = at + size;
+    const auto number = [&](uint64_t& value) {
+        if (end - at < 8)
+            return false;
+        value = 0;
+        for (int i = 0; i < 8; ++i)
+            value |= static_cast<uint64_t>(static_cast<unsigned char>(at[i])) << (8 * i);
+        at += 8;
+        return true;
+    };
+    uint64_t upperBound = 0;
+    if (size < sizeof kTag || std::memcmp(at, kTag, sizeof kTag) != 0) {
         SetError(error, damaged);
         return false;
     }
-    records = std::move(loaded);
+    at += sizeof kTag;
+    if (!number(upperBound) || upperBound > static_cast<uint64_t>(end - at) / 8) {
+        SetError(error, damaged);
+        return false;
+    }
+    std::vector<std::string_view> texts(static_cast<size_t>(upperBound) + 1);
+    for (size_t i = 1; i < texts.size(); ++i) {
+        uint64_t length = 0;
+        if (!number(length) || length > static_cast<uint64_t>(end - at)) {
+            SetError(error, damaged);
+            return false;
+        }
+        texts[i] = std::string_view(at, static_cast<size_t>(length));
+        at += length;
+    }
+    if (at != end) {
+        SetError(error, damaged);
+        return false;
+    }
+    image.bytes = std::move(bytes);
+    image.size = size;
+    image.texts = std::move(texts);
+    return true;
+}
+
+bool ReadUndoFile(const QString& path, std::vector<std::string>& records, QString* error)
+{
+    UndoImage image;
+    if (!ReadUndoImage(path, image, error))
+        return false;
+    records = RecordsFromImage(image);
     return true;
 }
 
@@ -280,25 +273,85 @@ bool UndoRing::Save(const RecordStore& store, const Delimiters& delimiters,
     const int slot = (UndoLevel + 1) % Slots;
     if (!WriteUndoFile(UndoFileName(tempFolder, instanceId, slot), store.Records, error))
         return false;
+    Advance(store, delimiters, operationName);
+    return true;
+}
+
+int UndoRing::Advance(const RecordStore& store, const Delimiters& delimiters,
+                      const QString& operationName)
+{
+    const int slot = (UndoLevel + 1) % Slots;
     UndoRecordCounts[slot] = store.RecordCount;
     UndoDescriptions[slot] = operationName;
     UndoSlotDelimiters[slot] = delimiters;
     UndoLevel = static_cast<int16_t>(slot);
+    return slot;
+}
+
+void UndoRing::Forget(int slot, const QString& tempFolder, const QString& instanceId)
+{
+    QFile::remove(UndoFileName(tempFolder, instanceId, slot));
+    if (UndoLevel == slot)
+        UndoLevel = static_cast<int16_t>((slot + Slots - 1) % Slots);
+}
+
+bool UndoRing::SaveBeside(const RecordStore& store, const Delimiters& delimiters,
+                          const QString& operationName, const QString& tempFolder,
+                          const QString& instanceId, std::shared_ptr<const UndoImage> copy,
+                          BackgroundWrites& writes, size_t besideFrom, QString* error)
+{
+    const int slot = (UndoLevel + 1) % Slots;
+    const QString path = UndoFileName(tempFolder, instanceId, slot);
+    if (copy->size < besideFrom) {
+        if (!WriteUndoImage(path, *copy, error))
+            return false;
+    } else {
+        // What stops a write at its start (no folder, no right to write) is told now.
+        QFile side(SideFileName(path));
+        if (!side.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+            SetError(error, side.errorString());
+            return false;
+        }
+        side.close();
+        writes.Add(slot, [copy, path](const std::atomic<bool>& stop) {
+            BackgroundWrites::Outcome outcome;
+            outcome.path = path;
+            outcome.ok = WriteUndoImage(path, *copy, &outcome.error, &stop);
+            return outcome;
+        });
+    }
+    Advance(store, delimiters, operationName);
     return true;
 }
 
 UndoRing::RestoreResult UndoRing::Restore(RecordStore& store, Delimiters& delimiters,
                                           const QString& tempFolder, const QString& instanceId,
-                                          QString* error)
+                                          QString* error, const UndoImage* held,
+                                          const Runner& run, std::vector<std::string>* replaced)
 {
     const int slot = ((UndoLevel % Slots) + Slots) % Slots;
     const QString path = UndoFileName(tempFolder, instanceId, slot);
-    if (!QFileInfo::exists(path))
+    if (!held && !QFileInfo::exists(path))
         return RestoreResult::NothingToRestore;
     std::vector<std::string> records;
-    if (!ReadUndoFile(path, records, error))
+    bool read = false;
+    const auto work = [&] {
+        if (held) {
+            records = RecordsFromImage(*held);
+            read = true;
+        } else {
+            read = ReadUndoFile(path, records, error);
+        }
+    };
+    if (run)
+        run(work);
+    else
+        work();
+    if (!read)
         return RestoreResult::Failed;
-    store.Records = std::move(records);
+    store.Records.swap(records);
+    if (replaced)
+        replaced->swap(records);
     if (store.Records.size() < 2)
         store.Records.resize(2);
     store.RecordCount = std::min(UndoRecordCounts[slot], store.UpperBound());
@@ -306,6 +359,7 @@ UndoRing::RestoreResult UndoRing::Restore(RecordStore& store, Delimiters& delimi
     if (UndoDescriptions[slot] == QLatin1String("Change Delimiters"))
         delimiters = UndoSlotDelimiters[slot];
     QFile::remove(path);
+    QFile::remove(SideFileName(path));  // begun for a write that was stopped
     UndoLevel = static_cast<int16_t>((slot + Slots - 1) % Slots);
     return RestoreResult::Restored;
 }

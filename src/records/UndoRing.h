@@ -3,10 +3,16 @@
 // operation name and delimiters of each copy kept in memory.
 #include <QString>
 #include <array>
+#include <atomic>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "platform/Heap.h"
+#include "records/BackgroundWrites.h"
 #include "records/RecordStore.h"
 
 namespace quillon {
@@ -29,10 +35,35 @@ int DeleteUndoFiles(const QString& tempFolder, const QString& instanceId);
 // processes, this one included, and files not named like undo files stay.
 int DeleteOrphanUndoFiles(const QString& tempFolder);
 
+// A copy of a record array laid out as its undo file, taken in one step (across the cores) so
+// that the file can be written later, beside the window, while the records go on changing.
+struct UndoImage {
+    platform::LargeBlock bytes;
+    size_t size = 0;
+    // The copy of each slot's text, slot 0 empty.
+    std::vector<std::string_view> texts;
+};
+std::shared_ptr<const UndoImage> MakeUndoImage(const std::vector<std::string>& records);
+
+// True when `image` is a copy of `records` as they stand (a second undo point over records
+// that did not change can share the first one's copy).
+bool ImageHolds(const UndoImage& image, const std::vector<std::string>& records);
+
+// The record array an image holds, as ReadUndoFile gives it back from the image's file.
+std::vector<std::string> RecordsFromImage(const UndoImage& image);
+
+// Writes an image to `path`. The data goes to a side file that is renamed over `path` only once
+// complete, so a failure, or a `stop` that turned true on the way, leaves `path` as it was.
+// False with the reason in `error` on failure.
+bool WriteUndoImage(const QString& path, const UndoImage& image, QString* error,
+                    const std::atomic<bool>* stop = nullptr);
+
 // Writes slots 1 to the upper bound of `records` (slot 0 is never used) to `path`, every byte
-// as it is. The data goes to a side file that is renamed over `path` only once complete, so a
-// failure leaves `path` as it was. False with the reason in `error` on failure.
+// as it is, as WriteUndoImage does.
 bool WriteUndoFile(const QString& path, const std::vector<std::string>& records, QString* error);
+
+// Reads a file WriteUndoImage wrote back into an image; on failure `error` says why.
+bool ReadUndoImage(const QString& path, UndoImage& image, QString* error);
 
 // Reads a file WriteUndoFile wrote into `records` (same upper bound, slot 0 empty). On failure
 // `records` is untouched and `error` says why.
@@ -57,12 +88,36 @@ public:
     bool Save(const RecordStore& store, const Delimiters& delimiters, const QString& operationName,
               const QString& tempFolder, const QString& instanceId, QString* error = nullptr);
 
+    // Save from `copy`, a copy of `store` taken by MakeUndoImage: one of `besideFrom` bytes or
+    // more is written by `writes` (tagged with its slot) after this has returned. A file that
+    // cannot even be begun fails at once, as with Save; a write that fails later reaches
+    // `writes`'s outcomes, and Forget then takes the slot back.
+    bool SaveBeside(const RecordStore& store, const Delimiters& delimiters,
+                    const QString& operationName, const QString& tempFolder,
+                    const QString& instanceId, std::shared_ptr<const UndoImage> copy,
+                    BackgroundWrites& writes, size_t besideFrom, QString* error = nullptr);
+
+    // The ring moved on to the next slot for a copy of the store whose file is written
+    // elsewhere; answers that slot.
+    int Advance(const RecordStore& store, const Delimiters& delimiters,
+                const QString& operationName);
+    // The file of `slot` could not be written: an older copy of that slot is removed so that
+    // undo never brings it back, and when nothing was saved after it the ring steps back to
+    // where it was.
+    void Forget(int slot, const QString& tempFolder, const QString& instanceId);
+
     enum class RestoreResult { Restored, NothingToRestore, Failed };
     // Puts the current slot's copy back into `store` (and its delimiters into `delimiters` when
     // the slot's operation changed delimiters), removes the slot's file and steps the ring
     // back one slot. NothingToRestore when the slot has no file; on Failed nothing changes.
+    // `held`: the slot's copy still in memory (its file may not be written yet), taken in
+    // place of the file. `run` runs the reading (at once when empty), so that a window can have
+    // it done beside its thread; the records the copy replaces go to `replaced` when given.
+    using Runner = std::function<void(const std::function<void()>& work)>;
     RestoreResult Restore(RecordStore& store, Delimiters& delimiters, const QString& tempFolder,
-                          const QString& instanceId, QString* error = nullptr);
+                          const QString& instanceId, QString* error = nullptr,
+                          const UndoImage* held = nullptr, const Runner& run = {},
+                          std::vector<std::string>* replaced = nullptr);
 
     // A newly loaded file starts with nothing to undo: level 0, the instance's files removed.
     void StartEmpty(const QString& tempFolder, const QString& instanceId);

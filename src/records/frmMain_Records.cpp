@@ -194,6 +194,7 @@ void frmMain::ShowFirstPage(const QString& caption)
     lstRecords_Click();
     st.session.FocusedListName = QStringLiteral("lstRecords");
     ResizeForm();
+    ReadyUndoCopy();
 }
 
 void frmMain::ShowNothingLoaded()
