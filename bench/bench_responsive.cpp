@@ -11,6 +11,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
@@ -260,13 +261,19 @@ public:
     explicit BusyDisk(const QString& folder) : file_(folder + QStringLiteral("/busy.dat"))
     {
         QObject::connect(&dd_, &QProcess::finished, [this] {
-            if (!stopping_)
-                Start();
+            if (stopping_)
+                return;
+            ++runs_;
+            Start();
         });
+        clock_.start();
         Start();
     }
     ~BusyDisk()
     {
+        const double written = runs_ * 4.0 + static_cast<double>(QFileInfo(file_).size()) / (1 << 30);
+        std::printf("dd wrote %.1f GiB beside in %.0f s\n", written,
+                    static_cast<double>(clock_.elapsed()) / 1000);
         stopping_ = true;
         dd_.kill();
         dd_.waitForFinished(5000);
@@ -283,6 +290,8 @@ private:
     }
     QString file_;
     QProcess dd_;
+    QElapsedTimer clock_;
+    int runs_ = 0;
     bool stopping_ = false;
 };
 

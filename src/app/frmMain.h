@@ -382,10 +382,11 @@ public:
     // and stops the write instead of waiting for the disk.
     std::array<std::shared_ptr<const UndoImage>, UndoRing::Slots> pendingUndoImages_;
     // The tag of the sorted file's write, of the readying of memory for a large store's first
-    // undo point and of the freeing of records an undo replaced; undo points use their slot.
+    // undo point, and of the freeing of what an undo replaced (records and file); undo points
+    // use their slot.
     static constexpr int SortedFileWrite = UndoRing::Slots;
     static constexpr int ReadyUndoMemory = UndoRing::Slots + 1;
-    static constexpr int FreeRecords = UndoRing::Slots + 2;
+    static constexpr int DiscardAfterUndo = UndoRing::Slots + 2;
     // After a large store came in: memory for its first undo point is readied beside the
     // window, so that the first edit does not wait for the kernel to clear it.
     void ReadyUndoCopy();

@@ -106,13 +106,18 @@ void RunFilter(frmMain& w, bool byField)
     }
 
     // One undo point per run; a run whose undo point could not be written changes nothing
-    // (the failure has been reported).
+    // (the failure has been reported). Over many records the point and the removal each take
+    // a while: the window has its turn between them (records that arrive meanwhile stay).
+    const auto keepAlive = [] { QApplication::processEvents(QEventLoop::ExcludeUserInputEvents); };
+    keepAlive();
     const int16_t level = st.undo.UndoLevel;
     w.UndoSave(Text(FilterUndoDescription(text)));
     if (st.undo.UndoEnabled && st.undo.UndoLevel == level)
         return;
+    keepAlive();
     if (!RemoveDecided(st.records, decision))
         return;
+    keepAlive();
 
     if (decision.removed > 0) {
         ShowFilteredRecords(w);

@@ -94,6 +94,9 @@ int32_t frmMain::RunRecordListReplace()
     int32_t count = 0;
     {
         const WaitCursor wait;
+        // The undo points took their time: the window has its turn before the run as well.
+        const auto keepAlive = [] { QApplication::processEvents(QEventLoop::ExcludeUserInputEvents); };
+        keepAlive();
         count = quillon::RecordListReplaceAll(
             st.records, request, st.delimiters, st.envelope.EndOfBlockChar, first, last,
             request.ScopeAllRecords
@@ -102,7 +105,7 @@ int32_t frmMain::RunRecordListReplace()
                       const auto at = static_cast<size_t>(i - pageFirst);
                       return at < chosen.size() && chosen[at] != 0;
                   },
-            [] { QApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
+            keepAlive);
         DisplayPage(CurrentPage);
     }
     if (row >= 0 && row < lstRecords->count()) {

@@ -105,6 +105,11 @@ void frmMain::mnuToolsSortMSH7_Click()
             });
     }
 
+    // Over many records the undo point took a while: the window has its turn before the
+    // records move (records that arrive meanwhile stay after the sorted ones).
+    QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    if (st.records.RecordCount < count)
+        return;
     // The records are already in memory: reading the file back would only risk altering them.
     const QString caption = windowTitle();
     PermuteRecords(st.records, order);

@@ -39,6 +39,12 @@ QString SideFileName(const QString& path)
     return path + QStringLiteral(".tmp");
 }
 
+// A file taken out of the ring, to be removed.
+QString DoomedFileName(const QString& path)
+{
+    return path + QStringLiteral(".old");
+}
+
 }  // namespace
 
 QString UndoInstanceId()
@@ -67,6 +73,7 @@ int DeleteUndoFiles(const QString& tempFolder, const QString& instanceId)
         const QString path = UndoFileName(tempFolder, instanceId, slot);
         removed += QFile::remove(path) ? 1 : 0;
         removed += QFile::remove(SideFileName(path)) ? 1 : 0;
+        removed += QFile::remove(DoomedFileName(path)) ? 1 : 0;
     }
     return removed;
 }
@@ -77,12 +84,13 @@ int DeleteOrphanUndoFiles(const QString& tempFolder)
     if (!QFileInfo::exists(QStringLiteral("/proc/self")))
         return 0;
     static const QRegularExpression name(
-        QStringLiteral("^([0-9A-F]{1,15})-Records[0-9]\\.undo(\\.tmp)?$"));
+        QStringLiteral("^([0-9A-F]{1,15})-Records[0-9]\\.undo(\\.tmp|\\.old)?$"));
     const qint64 self = QCoreApplication::applicationPid();
     QDir dir(tempFolder);
     int removed = 0;
     for (const QString& file :
-         dir.entryList({QStringLiteral("*.undo"), QStringLiteral("*.undo.tmp")},
+         dir.entryList({QStringLiteral("*.undo"), QStringLiteral("*.undo.tmp"),
+                        QStringLiteral("*.undo.old")},
                        QDir::Files | QDir::Hidden)) {
         const QRegularExpressionMatch m = name.match(file);
         if (!m.hasMatch())
@@ -326,39 +334,46 @@ bool UndoRing::SaveBeside(const RecordStore& store, const Delimiters& delimiters
 
 UndoRing::RestoreResult UndoRing::Restore(RecordStore& store, Delimiters& delimiters,
                                           const QString& tempFolder, const QString& instanceId,
-                                          QString* error, const UndoImage* held,
-                                          const Runner& run, std::vector<std::string>* replaced)
+                                          QString* error, const UndoRestoreHelp& help)
 {
     const int slot = ((UndoLevel % Slots) + Slots) % Slots;
     const QString path = UndoFileName(tempFolder, instanceId, slot);
-    if (!held && !QFileInfo::exists(path))
+    if (!help.held && !QFileInfo::exists(path))
         return RestoreResult::NothingToRestore;
     std::vector<std::string> records;
     bool read = false;
     const auto work = [&] {
-        if (held) {
-            records = RecordsFromImage(*held);
+        if (help.held) {
+            records = RecordsFromImage(*help.held);
             read = true;
         } else {
             read = ReadUndoFile(path, records, error);
         }
     };
-    if (run)
-        run(work);
+    if (help.run)
+        help.run(work);
     else
         work();
     if (!read)
         return RestoreResult::Failed;
     store.Records.swap(records);
-    if (replaced)
-        replaced->swap(records);
+    if (help.replaced)
+        help.replaced->swap(records);
     if (store.Records.size() < 2)
         store.Records.resize(2);
     store.RecordCount = std::min(UndoRecordCounts[slot], store.UpperBound());
     // Only the delimiter change itself: a replace whose text names it changed no delimiters.
     if (UndoDescriptions[slot] == QLatin1String("Change Delimiters"))
         delimiters = UndoSlotDelimiters[slot];
-    QFile::remove(path);
+    // Removing a file of hundreds of megabytes takes a while: renamed, it is out of the ring at
+    // once and can go later.
+    const QString doomed = DoomedFileName(path);
+    if (help.discard && QFileInfo::exists(path)
+        && std::rename(QFile::encodeName(path).constData(), QFile::encodeName(doomed).constData())
+               == 0)
+        help.discard(doomed);
+    else
+        QFile::remove(path);
     QFile::remove(SideFileName(path));  // begun for a write that was stopped
     UndoLevel = static_cast<int16_t>((slot + Slots - 1) % Slots);
     return RestoreResult::Restored;

@@ -27,8 +27,8 @@ QString UndoFileName(const QString& tempFolder, const QString& instanceId, int s
 // True when any of the instance's ten undo files exists.
 bool AnyUndoFile(const QString& tempFolder, const QString& instanceId);
 
-// Removes the instance's undo files (and any write it left unfinished); other instances'
-// files stay. Answers how many files were removed.
+// Removes the instance's undo files (and any write it left unfinished, and files taken out of
+// the ring but not removed yet); other instances' files stay. Answers how many files were removed.
 int DeleteUndoFiles(const QString& tempFolder, const QString& instanceId);
 
 // Removes the undo files of instances that no longer run (no /proc/<pid>). Files of running
@@ -68,6 +68,19 @@ bool ReadUndoImage(const QString& path, UndoImage& image, QString* error);
 // Reads a file WriteUndoFile wrote into `records` (same upper bound, slot 0 empty). On failure
 // `records` is untouched and `error` says why.
 bool ReadUndoFile(const QString& path, std::vector<std::string>& records, QString* error);
+
+// What a window brings to a restore of a large copy.
+struct UndoRestoreHelp {
+    // The slot's copy still in memory (its file may not be written yet): taken in place of
+    // the file.
+    const UndoImage* held = nullptr;
+    // Runs the reading (at once when empty), so that it can be done beside the window.
+    std::function<void(const std::function<void()>& work)> run;
+    // Takes the records the copy replaced, to free them later.
+    std::vector<std::string>* replaced = nullptr;
+    // Removes the slot's file, renamed out of the ring's way first (at once when empty).
+    std::function<void(const QString& renamedFile)> discard;
+};
 
 // The ring's state. Its functions do the work whatever UndoEnabled says; the window's
 // commands are the ones that honour it.
@@ -110,14 +123,9 @@ public:
     // Puts the current slot's copy back into `store` (and its delimiters into `delimiters` when
     // the slot's operation changed delimiters), removes the slot's file and steps the ring
     // back one slot. NothingToRestore when the slot has no file; on Failed nothing changes.
-    // `held`: the slot's copy still in memory (its file may not be written yet), taken in
-    // place of the file. `run` runs the reading (at once when empty), so that a window can have
-    // it done beside its thread; the records the copy replaces go to `replaced` when given.
-    using Runner = std::function<void(const std::function<void()>& work)>;
     RestoreResult Restore(RecordStore& store, Delimiters& delimiters, const QString& tempFolder,
                           const QString& instanceId, QString* error = nullptr,
-                          const UndoImage* held = nullptr, const Runner& run = {},
-                          std::vector<std::string>* replaced = nullptr);
+                          const UndoRestoreHelp& help = {});
 
     // A newly loaded file starts with nothing to undo: level 0, the instance's files removed.
     void StartEmpty(const QString& tempFolder, const QString& instanceId);

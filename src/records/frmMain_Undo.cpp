@@ -189,14 +189,22 @@ bool frmMain::RestoreUndoLevel()
     QString error;
     // A large copy is read beside the window.
     std::vector<std::string> replaced;
+    UndoRestoreHelp help;
+    help.held = held.get();
+    help.run = [](const std::function<void()>& work) { platform::RunBeside(work, KeepWindowAlive); };
+    help.replaced = &replaced;
+    help.discard = [this](const QString& file) {
+        backgroundWrites_.Add(DiscardAfterUndo, [file](const std::atomic<bool>&) {
+            QFile::remove(file);
+            return BackgroundWrites::Outcome{};
+        });
+    };
     const UndoRing::RestoreResult result = st.undo.Restore(
-        st.records, st.delimiters, st.folders.TempFolder, InstanceIdOf(st), &error, held.get(),
-        [](const std::function<void()>& work) { platform::RunBeside(work, KeepWindowAlive); },
-        &replaced);
+        st.records, st.delimiters, st.folders.TempFolder, InstanceIdOf(st), &error, help);
     if (replaced.size() > 100000) {
         // Freeing a million records takes a while: it is done beside, after the command.
         auto old = std::make_shared<std::vector<std::string>>(std::move(replaced));
-        backgroundWrites_.Add(FreeRecords, [old](const std::atomic<bool>&) {
+        backgroundWrites_.Add(DiscardAfterUndo, [old](const std::atomic<bool>&) {
             std::vector<std::string>().swap(*old);
             return BackgroundWrites::Outcome{};
         });
