@@ -46,10 +46,10 @@ bool FakeDesktop::StartProgram(const QString& program, const QStringList& argume
     return startSucceeds;
 }
 
-MainWindowFixture::MainWindowFixture()
+MainWindowFixture::MainWindowFixture(platform::Dialogs* dialogs)
 {
     InitDataFolders(state.folders, home.path(), QStringLiteral("quillon"));
-    window = std::make_unique<frmMain>(state, responder, desktop);
+    window = std::make_unique<frmMain>(state, dialogs ? *dialogs : responder, desktop);
 }
 
 QString MainWindowFixture::WriteFile(const QString& name, const std::string& bytes) const
@@ -65,6 +65,22 @@ FindDialog* ShownFindDialog()
         if (auto* dialog = qobject_cast<FindDialog*>(w); dialog && dialog->isVisible())
             return dialog;
     return nullptr;
+}
+
+std::unique_ptr<QTimer> AnswerModals(std::function<void(QWidget&)> answer)
+{
+    auto timer = std::make_unique<QTimer>();
+    timer->setInterval(1);
+    auto answered = std::make_shared<QPointer<QWidget>>();
+    QObject::connect(timer.get(), &QTimer::timeout, [answer = std::move(answer), answered] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal || modal == *answered)
+            return;
+        *answered = modal;
+        answer(*modal);
+    });
+    timer->start();
+    return timer;
 }
 
 void ClickInto(QComboBox* box)

@@ -1,6 +1,7 @@
 #pragma once
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <functional>
 #include <memory>
 #include <string>
@@ -35,9 +36,10 @@ public:
     std::vector<QStringList> started;  // {program, args...}
 };
 
-// A main window over a fresh state whose data folders lie in a scratch folder.
+// A main window over a fresh state whose data folders lie in a scratch folder. Its boxes go to
+// `responder`, or to `dialogs` when given (the real boxes, answered with AnswerModals).
 struct MainWindowFixture {
-    MainWindowFixture();
+    explicit MainWindowFixture(platform::Dialogs* dialogs = nullptr);
     QTemporaryDir home;
     AppState state;
     platform::ScriptedResponder responder;
@@ -53,6 +55,10 @@ struct MainWindowFixture {
 void DriveFindDialog(AppState& state, std::vector<std::function<void(FindDialog&)>> steps);
 // The find dialog that shows, or null.
 FindDialog* ShownFindDialog();
+
+// Runs `answer` once on each modal window that shows (a real message box or dialog) while the
+// result lives; `answer` closes it.
+std::unique_ptr<QTimer> AnswerModals(std::function<void(QWidget&)> answer);
 
 // Clicks into the box's text, its window brought to the front first, as a user does before
 // typing: the box completes only while it has the focus.

@@ -2,8 +2,14 @@
 // refusals, count message and undo.
 #include <gtest/gtest.h>
 
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QTest>
+
 #include "TestSupport.h"
 #include "editing/ChangeDelimiters.h"
+#include "platform/QtDialogs.h"
 
 namespace quillon::test {
 namespace {
@@ -188,6 +194,44 @@ TEST_F(DelimiterWindow, UndoRestoresDelimitersOnlyForTheChangeItself)
     w.mnuEditUndo_Click();
     EXPECT_EQ(st.records.Record(1), "PID|1^2\r");
     EXPECT_EQ(Current(), "|^~\\&");
+}
+
+// The real prompt, reached through the Tools menu: every delimiter shows as typed (the "&" is no
+// shortcut mark), the warning wraps so that the box fits a 1024-pixel-wide screen, and five
+// characters typed and Return change the delimiters.
+TEST(DelimiterPrompt, ShowsTheDelimitersAsTypedAndFitsTheScreen)
+{
+    platform::QtDialogs dialogs;
+    MainWindowFixture f(&dialogs);
+    frmMain& w = *f.window;
+    ASSERT_TRUE(w.LoadHL7File(f.WriteFile("d.hl7", "MSH|^~\\&|A|1\rPID|1||X&Y\r\r\n")));
+    QStringList titles;
+    auto answer = AnswerModals([&](QWidget& box) {
+        titles << box.windowTitle();
+        if (auto* message = qobject_cast<QMessageBox*>(&box)) {
+            message->close();
+            return;
+        }
+        EXPECT_LE(box.frameGeometry().width(), 1024);
+        EXPECT_LE(box.frameGeometry().height(), 768);
+        auto* prompt = box.findChild<QLabel*>();
+        auto* edit = box.findChild<QLineEdit*>();
+        if (!prompt || !edit) {
+            ADD_FAILURE() << "no prompt or no text box";
+            box.close();
+            return;
+        }
+        EXPECT_EQ(prompt->textFormat(), Qt::PlainText);
+        EXPECT_EQ(prompt->buddy(), nullptr);  // a buddy makes "&" a shortcut mark
+        EXPECT_TRUE(prompt->text().contains("\n&  Subcomponent Separator"));
+        QTest::keyClicks(edit, QStringLiteral("#^~\\%"));
+        QTest::keyClick(edit, Qt::Key_Return);
+    });
+    w.mnuTools_Click();
+    ASSERT_TRUE(w.mnuToolsChangeDelimiters->isEnabled());
+    w.mnuToolsChangeDelimiters->trigger();
+    EXPECT_EQ(titles, (QStringList{"Change Message Delimiters", "Delimiters Replaced"}));
+    EXPECT_EQ(f.state.records.Record(1), "MSH#^~\\%#A#1\rPID#1##X%Y\r");
 }
 
 }  // namespace

@@ -5,13 +5,17 @@
 #include <QDir>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 
+#include <algorithm>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -174,6 +178,50 @@ TEST(QtDialogs, EnterGivesTheDefaultAnswer)
         EXPECT_EQ(dialogs.MsgBoxDefault("Print?", platform::MsgButtons::YesNo,
                                         platform::MsgIcon::Question, "Print Warning", answer),
                   answer);
+    }
+}
+
+// Every box shows the text it is given as typed ("&" and "<b>" are no shortcut mark or markup)
+// and fits its screen, and a 1024-pixel-wide one, however long the text or its words.
+TEST(QtDialogs, BoxesShowTextAsTypedAndFitTheScreen)
+{
+    const QString text = QStringLiteral("<b>PID|1||X&Y</b> ") + QString(300, QLatin1Char('Z'))
+                         + QStringLiteral(" and a long sentence").repeated(30);
+    platform::QtDialogs dialogs;
+    const struct {
+        const char* what;
+        std::function<void()> show;
+    } boxes[] = {
+        {"message box", [&] { dialogs.MsgBox(text, MsgButtons::OKOnly, MsgIcon::None, "Box"); }},
+        {"message window", [&] { dialogs.MsgBoxWindow(text, "Window"); }},
+        {"input box", [&] { dialogs.InputBox(text, "Input", "x&y"); }},
+    };
+    for (const auto& b : boxes) {
+        SCOPED_TRACE(b.what);
+        int width = -1;
+        bool found = false;
+        Qt::TextFormat format = Qt::AutoText;
+        const QWidget* buddy = nullptr;
+        bool tall = false;
+        auto answer = AnswerModals([&](QWidget& box) {
+            width = box.frameGeometry().width();
+            for (const QLabel* l : box.findChildren<QLabel*>())
+                if (l->text() == text) {
+                    found = true;
+                    format = l->textFormat();
+                    buddy = l->buddy();  // a buddy makes "&" a shortcut mark
+                    tall = l->height() >= l->heightForWidth(l->width());  // no line cut off
+                }
+            box.close();
+        });
+        b.show();
+        ASSERT_TRUE(found);
+        EXPECT_EQ(format, Qt::PlainText);
+        EXPECT_EQ(buddy, nullptr);
+        EXPECT_TRUE(tall);
+        EXPECT_GT(width, 0);
+        const int screen = QApplication::primaryScreen()->availableGeometry().width();
+        EXPECT_LE(width, std::min(1024, screen));
     }
 }
 

@@ -1,8 +1,10 @@
 #include "app/WindowUtility.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QPointer>
 #include <QScreen>
+#include <algorithm>
 
 #include "app/Layout.h"
 
@@ -59,6 +61,21 @@ void CenterForm(QWidget* window)
                    PixelsToTwips(screen.width()), PixelsToTwips(screen.height()));
     // move() places the frame's top left corner.
     window->move(screen.x() + TwipsToPixels(place.left), screen.y() + TwipsToPixels(place.top));
+}
+
+void ShowTextAsGiven(QLabel* label)
+{
+    // Without a buddy a plain-text label draws "&" as it is.
+    label->setTextFormat(Qt::PlainText);
+    label->setWordWrap(true);
+    // A window opens at most two thirds of its screen wide, and its height is reckoned for its
+    // natural width: a wider text would lose its last lines. Room is left for the box's frame,
+    // margins and icon beside the text.
+    constexpr int kWidest = 600;
+    constexpr int kBesideText = 120;
+    const QScreen* screen = label->screen();
+    const int available = screen ? screen->availableGeometry().width() : 1024;
+    label->setMaximumWidth(std::min(kWidest, available * 2 / 3 - kBesideText));
 }
 
 }  // namespace quillon

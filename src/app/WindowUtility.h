@@ -2,6 +2,8 @@
 #include <QWidget>
 #include <cstdint>
 
+class QLabel;
+
 namespace quillon {
 
 // 0 when `window` is not among the program's open windows, else its place counted from 1.
@@ -14,5 +16,10 @@ void UnlockWindowRedraw();
 // Centres the window on its screen without changing its size; a window larger than the screen
 // gets negative edges.
 void CenterForm(QWidget* window);
+
+// A label of a box that shows text as it was given, user data and delimiters included: plain
+// text ("&" and "<" as typed, never a shortcut mark or markup), wrapped, and never wider than
+// fits the screen, so that its box fits too.
+void ShowTextAsGiven(QLabel* label);
 
 }  // namespace quillon

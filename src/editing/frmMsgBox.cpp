@@ -5,6 +5,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "app/WindowUtility.h"
+
 namespace quillon {
 
 frmMsgBox::frmMsgBox(const QString& msgBoxText, const QString& msgBoxCaption)
@@ -14,8 +16,7 @@ frmMsgBox::frmMsgBox(const QString& msgBoxText, const QString& msgBoxCaption)
     setWindowTitle(msgBoxCaption);
     lblMessageBox = new QLabel(QString(msgBoxText).replace(QStringLiteral("\r\n"), QStringLiteral("\n")), this);
     lblMessageBox->setObjectName(QStringLiteral("lblMessageBox"));
-    lblMessageBox->setWordWrap(true);
-    lblMessageBox->setTextFormat(Qt::PlainText);
+    ShowTextAsGiven(lblMessageBox);
     lblMessageBox->setTextInteractionFlags(Qt::TextSelectableByMouse);
     cmdOK = new QPushButton(QStringLiteral("OK"), this);
     cmdOK->setObjectName(QStringLiteral("cmdOK"));

@@ -1,13 +1,17 @@
 #include "platform/QtDialogs.h"
 
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFontDialog>
-#include <QInputDialog>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QVBoxLayout>
 
+#include "app/WindowUtility.h"
 #include "editing/frmMsgBox.h"
 
 namespace quillon::platform {
@@ -49,8 +53,13 @@ MsgAnswer QtDialogs::Box(const QString& text, MsgButtons buttons, MsgIcon icon,
 {
     QMessageBox box(Owner(parent_));
     box.setWindowTitle(title);
+    // Record text and delimiters show as typed, never as markup, and a long text or word never
+    // makes the box as wide as the screen.
+    box.setTextFormat(Qt::PlainText);
     // Texts are written with CR LF line breaks; the box wants plain new lines.
     box.setText(QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+    if (auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label")))
+        ShowTextAsGiven(label);
     switch (icon) {
     case MsgIcon::None: box.setIcon(QMessageBox::NoIcon); break;
     case MsgIcon::Critical: box.setIcon(QMessageBox::Critical); break;
@@ -102,12 +111,26 @@ MsgAnswer QtDialogs::Box(const QString& text, MsgButtons buttons, MsgIcon icon,
 std::optional<QString> QtDialogs::InputBox(const QString& prompt, const QString& title,
                                            const QString& defaultText)
 {
-    bool ok = false;
-    const QString text =
-        QInputDialog::getText(parent_, title, prompt, QLineEdit::Normal, defaultText, &ok);
-    if (!ok)
+    // Not QInputDialog: its prompt is the buddy of the text box, which turns a delimiter "&"
+    // into a shortcut mark, and it does not wrap a long prompt.
+    QDialog box(parent_);
+    box.setWindowTitle(title);
+    auto* label = new QLabel(QString(prompt).replace(QStringLiteral("\r\n"), QStringLiteral("\n")),
+                             &box);
+    ShowTextAsGiven(label);
+    auto* edit = new QLineEdit(defaultText, &box);
+    edit->selectAll();
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &box);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &box, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &box, &QDialog::reject);
+    auto* layout = new QVBoxLayout(&box);
+    layout->addWidget(label);
+    layout->addWidget(edit);
+    layout->addWidget(buttons);
+    edit->setFocus();
+    if (box.exec() != QDialog::Accepted)
         return std::nullopt;
-    return text;
+    return edit->text();
 }
 
 QStringList QtDialogs::FileDialog(const FileDialogRequest& request)
