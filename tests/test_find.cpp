@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "editing/FindDialogRules.h"
+#include "editing/FilterRecords.h"
 #include "editing/FindRecords.h"
 #include "records/FieldLines.h"
 
@@ -299,6 +300,31 @@ TEST(FindMessages, TextsAsShown)
     EXPECT_EQ(NoMoreOccurrencesMessage("ab"), "No more occurances of 'ab' were found.");
     EXPECT_EQ(NoMoreRecordOccurrencesMessage("ab"), "No more occurances of 'ab' was found.");
     EXPECT_EQ(FoundRecordLabel(12, 300), "Rec  12/300");
+}
+
+// A long find, filter or segment text is quoted only in its start, followed by how much was left
+// out; the message's own words stay.
+TEST(FindMessages, QuoteOnlyTheStartOfALongText)
+{
+    const std::string text = std::string(300, 'a') + std::string(4700, '#');
+    const struct {
+        std::string shown;
+        const char* words;
+    } messages[] = {
+        {NoFurtherOccurrencesMessage(text), "' were found."},
+        {NoMoreOccurrencesMessage(text), "' were found."},
+        {NoMoreRecordOccurrencesMessage(text), "' was found."},
+        {BadFieldNameMessage(text), "\""},
+        {NoRecordsFoundWhichMessage(text, true),
+         "'.  Therefore the record list will not be changed."},
+    };
+    for (const auto& m : messages) {
+        EXPECT_NE(m.shown.find(std::string(300, 'a')), std::string::npos) << m.shown;
+        EXPECT_EQ(m.shown.find('#'), std::string::npos) << m.shown;
+        EXPECT_NE(m.shown.find("4700"), std::string::npos) << m.shown;
+        EXPECT_TRUE(m.shown.ends_with(m.words)) << m.shown;
+        EXPECT_LT(m.shown.size(), 450u);
+    }
 }
 
 DescriptionDictionary PickerDictionary()

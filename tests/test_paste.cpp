@@ -7,10 +7,13 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QElapsedTimer>
 
 #include "TestSupport.h"
 #include "app/TraceLog.h"
 #include "editing/PasteRecords.h"
+#include "platform/QtDialogs.h"
 
 namespace quillon::test {
 namespace {
@@ -205,6 +208,56 @@ TEST_F(PasteWindow, RefusalsChangeNothing)
     ASSERT_EQ(f.responder.shown().size(), 1u);
     EXPECT_EQ(f.responder.shown()[0].title, "Undo");
     EXPECT_EQ(Stored(), old);
+}
+
+// A clipboard that holds no HL7 text, however large: the box quotes its start, says how much it
+// left out, and shows at once. The paste was offered for an earlier clipboard text, as when the
+// user copies elsewhere after the Edit menu last opened.
+TEST_F(PasteWindow, NotHL7BoxQuotesTheStartOfALargeClipboard)
+{
+    const QString intro = QStringLiteral(
+        "The clipboard does not appear to contain an HL7 message.\r\r"
+        "The data on the clipboard is:\r\r");
+    platform::QtDialogs dialogs;
+    MainWindowFixture real(&dialogs);
+    const auto paste = [](frmMain& window, const QString& clip) {
+        Clip(QStringLiteral("MSH|1"));
+        window.mnuEdit_Click();
+        Clip(clip);
+        ASSERT_TRUE(window.mnuClipboardPaste->isEnabled());
+        window.mnuClipboardPaste->trigger();
+    };
+    const struct {
+        qsizetype size;
+        qsizetype leftOut;
+    } cases[] = {{300, 0}, {301, 1}, {50'000'000, 49'999'700}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.size);
+        const QString clip = QStringLiteral("PID|") + QString(c.size - 4, QLatin1Char('x'));
+        f.responder.Clear();
+        paste(w, clip);
+        ASSERT_EQ(f.responder.shown().size(), 1u);
+        const QString text = f.responder.shown()[0].text;
+        ASSERT_TRUE(text.startsWith(intro + clip.left(300)));
+        ASSERT_LT(text.size(), intro.size() + 400);
+        EXPECT_EQ(text.contains(QString::number(c.leftOut)), c.leftOut > 0);
+
+        // The real box, as the user waits for it.
+        QElapsedTimer clock;
+        qint64 shownAfter = -1;
+        QString shownText;
+        auto answer = AnswerModals([&](QWidget& box) {
+            shownAfter = clock.elapsed();
+            if (auto* message = qobject_cast<QMessageBox*>(&box))
+                shownText = message->text();
+            box.close();
+        });
+        clock.start();
+        paste(*real.window, clip);
+        EXPECT_LT(shownAfter, 1000);
+        EXPECT_GE(shownAfter, 0);
+        EXPECT_TRUE(shownText.endsWith(text.mid(intro.size())));
+    }
 }
 
 TEST_F(PasteWindow, EditMenuOffersPasteForHeaderText)

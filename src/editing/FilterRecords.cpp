@@ -3,6 +3,7 @@
 
 #include "records/FieldDesignations.h"
 #include "app/ProgressPacer.h"
+#include "app/Utility.h"
 
 namespace quillon {
 namespace {
@@ -43,7 +44,7 @@ SearchRequest SearchFor(const FilterCriteria& criteria)
 std::string NoRecordsFoundWhichMessage(std::string_view filterText, bool keepMatches)
 {
     return std::string("No records were found which") + (keepMatches ? " " : " do not ")
-           + "contain '" + std::string(filterText)
+           + "contain '" + BoundedQuote(filterText)
            + "'.  Therefore the record list will not be changed.";
 }
 

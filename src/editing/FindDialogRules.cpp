@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "app/Utility.h"
 #include "records/FieldDesignations.h"
 #include "records/FieldLines.h"
 
@@ -47,7 +48,7 @@ std::optional<std::string> CheckedFindFieldName(std::string_view fieldText,
 
 std::string BadFieldNameMessage(std::string_view segmentText)
 {
-    return "That is not a valid field in segment \"" + std::string(segmentText) + '"';
+    return "That is not a valid field in segment \"" + BoundedQuote(segmentText) + '"';
 }
 
 std::string AsciiUpper(std::string_view text)

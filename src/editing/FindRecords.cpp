@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstring>
 
+#include "app/Utility.h"
 #include "records/FieldDesignations.h"
 #include "records/FieldLines.h"
 #include "records/LetterCase.h"
@@ -78,17 +79,17 @@ size_t FindExact(std::string_view hay, std::string_view needle)
 
 std::string NoFurtherOccurrencesMessage(std::string_view findText)
 {
-    return "No further occurances of '" + std::string(findText) + "' were found.";
+    return "No further occurances of '" + BoundedQuote(findText) + "' were found.";
 }
 
 std::string NoMoreOccurrencesMessage(std::string_view findText)
 {
-    return "No more occurances of '" + std::string(findText) + "' were found.";
+    return "No more occurances of '" + BoundedQuote(findText) + "' were found.";
 }
 
 std::string NoMoreRecordOccurrencesMessage(std::string_view findText)
 {
-    return "No more occurances of '" + std::string(findText) + "' was found.";
+    return "No more occurances of '" + BoundedQuote(findText) + "' was found.";
 }
 
 std::string FoundRecordLabel(int32_t record, int32_t recordCount)

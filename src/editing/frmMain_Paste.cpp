@@ -6,6 +6,7 @@
 
 #include "app/Settings.h"
 #include "app/TraceLog.h"
+#include "app/Utility.h"
 #include "app/frmMain.h"
 #include "editing/PasteRecords.h"
 
@@ -50,7 +51,7 @@ void frmMain::PasteRecords(bool append)
     if (!PasteAccepted(text)) {
         dlg.MsgBox(QStringLiteral("The clipboard does not appear to contain an HL7 message.\r\r"
                                   "The data on the clipboard is:\r\r")
-                       + clipText,
+                       + BoundedQuote(clipText),
                    MsgButtons::OKOnly, MsgIcon::None, kSettingsApp);
         return;
     }

@@ -4,6 +4,7 @@
 #include <QTimer>
 #include <optional>
 
+#include "app/Utility.h"
 #include "app/WindowUtility.h"
 #include "app/frmMain.h"
 #include "platform/FileIO.h"
@@ -457,7 +458,7 @@ void frmMain::LoadDescriptionFiles()
         GetShortPath(root + QStringLiteral("z-segments.dat")), [this](const std::string& line) {
             dlg.MsgBox(QStringLiteral("The following line in the z-segments.dat file can not be "
                                       "parsed and so will not be used.\r\n\r\n>")
-                           + DisplayText(line) + QStringLiteral("<"),
+                           + BoundedQuote(DisplayText(line)) + QStringLiteral("<"),
                        MsgButtons::OKOnly, MsgIcon::Exclamation,
                        QStringLiteral("Bad Record in Z-Segment File"));
         });

@@ -22,6 +22,7 @@
 #include <optional>
 
 #include "app/TraceLog.h"
+#include "app/Utility.h"
 #include "app/frmMain.h"
 #include "platform/WinsockControl.h"
 #include "records/Pages.h"
@@ -249,7 +250,7 @@ void SockDataArrival(frmMain& w, ReplyAccumulator& replies)
         Dump(st, text, "TCPIP");
     }
     if (st.client.ViewReceivedAcks) {
-        const QString shown = Latin1(ViewableReply(text));
+        const QString shown = Latin1(BoundedQuote(ViewableReply(text)));
         if (ack)
             w.dlg.MsgBox(shown, MsgButtons::OKOnly, MsgIcon::Information,
                          QStringLiteral("Received ACK Message from External"));
