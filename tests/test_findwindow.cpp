@@ -292,7 +292,8 @@ TEST_F(FindWindow, HistoryCompletesTheFindTextAndReturnFindsNext)
     for (const auto& shown : f.responder.shown())
         EXPECT_FALSE(shown.text.contains('\t')) << shown.text.toStdString();
     // The settings keep whole lines.
-    EXPECT_EQ(st.settings.Get("Quillon", "cboFindRecords", "0"), QStringLiteral("needle\tPID-5\tMATCH CASE"));
+    EXPECT_EQ(st.settings.Get("Quillon", "cboFindRecords", "0"),
+              QStringLiteral("needle\tPID-5\tMATCH CASE"));
     EXPECT_EQ(st.settings.Get("Quillon", "cboFindRecords", "1"), QStringLiteral("needle\tall"));
 }
 
