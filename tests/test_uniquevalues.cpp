@@ -6,9 +6,10 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QElapsedTimer>
-#include <QListWidget>
+#include <QListView>
 #include <QPushButton>
 #include <QTimer>
+#include <map>
 
 #include "TestSupport.h"
 #include "analysis/UniqueValues.h"
@@ -63,6 +64,17 @@ TEST(FieldValues, TableAndLookUp)
               (FieldTableRow{"PID-5-2", "Jane"}));
 }
 
+// The report's lines one by one, checked against its whole text.
+QStringList LinesOf(UniqueValuesResult r)
+{
+    const UniqueValuesReport report(std::move(r), QStringLiteral(","), QStringLiteral("."));
+    QStringList lines;
+    for (qsizetype i = 0; i < report.LineCount(); ++i)
+        lines << report.Line(i);
+    EXPECT_EQ(report.Text(), lines.isEmpty() ? QString() : lines.join(QStringLiteral("\r\n")) + "\r\n");
+    return lines;
+}
+
 RecordStore StoreOf(const std::vector<std::string>& records)
 {
     RecordStore store;
@@ -110,17 +122,17 @@ TEST(UniqueValues, CountsSortsAndFormats)
         d.FieldSeparator = c.fieldSeparator;
         const FieldValueRules rules{d, '\r', true, "0"};
         const RecordStore store = StoreOf(c.records);
-        const UniqueValuesResult r = CountUniqueValues(store, c.designation, rules);
-        EXPECT_EQ(UniqueValueLines(r, QStringLiteral(","), QStringLiteral(".")), c.lines) << c.name;
+        UniqueValuesResult r = CountUniqueValues(store, c.designation, rules);
         EXPECT_EQ(r.total, c.total) << c.name;
+        EXPECT_EQ(LinesOf(std::move(r)), c.lines) << c.name;
     }
     // A large count shows whole and widens the column.
     UniqueValuesResult big;
     big.values = {{"A", 1234567}};
+    big.order = {0};
     big.total = 1234567;
-    EXPECT_EQ(UniqueValueLines(big, QStringLiteral(","), QStringLiteral(".")),
-              QStringList{"1,234,567  (100.00%)     \"A\""});
     EXPECT_EQ(UniqueValuesCountWidth(big, QStringLiteral(",")), 9);
+    EXPECT_EQ(LinesOf(std::move(big)), QStringList{"1,234,567  (100.00%)     \"A\""});
     EXPECT_EQ(CleanUniqueValuesDesignation("PID- 5- 1   Patient Name"), "PID-5-1");
 }
 
@@ -148,6 +160,69 @@ TEST(UniqueValues, CountsTheValueGetFieldValuesGives)
                     << segment << " " << designation << " empties " << empties << " rep "
                     << repetition;
             }
+}
+
+TEST(UniqueValues, EveryPlaceInARecordAndTheOrderOfMany)
+{
+    const Delimiters d;
+    const FieldValueRules rules{d, '\r', true, "0"};
+    // Values around every 16-byte step of a record, first or last in it (with and without a last
+    // end of block), twice in one record, up to longer than a text block's share; each counted
+    // where GetFieldValues finds it in the record split by hand.
+    const std::vector<std::string> values = {"",
+                                             "x",
+                                             std::string(15, 'a'),
+                                             std::string(16, 'b'),
+                                             std::string(17, 'c'),
+                                             std::string(100, 'd'),
+                                             std::string(300000, 'e')};
+    RecordStore store;
+    std::map<std::string, qsizetype> expected;
+    for (size_t pad = 0; pad < 40; ++pad)
+        for (const std::string& value : values) {
+            const std::string pid = "PID|" + std::string(pad, 'p') + "||" + value;
+            const std::string other = "ZZZ|" + std::string(pad, 'z');
+            for (const std::string& record :
+                 {pid + "\r" + other + "\r", "MSH|^~\\&|A\r" + other + "\r" + pid,
+                  other + "\r" + pid + "\r" + pid + "\r"}) {
+                store.Append(record);
+                size_t from = 0;
+                for (size_t at = record.find('\r'); from <= record.size();
+                     from = at + 1, at = record.find('\r', from)) {
+                    const std::string segment =
+                        record.substr(from, at == std::string::npos ? std::string::npos : at - from);
+                    if (segment.starts_with("PID"))
+                        ++expected[GetFieldValues(segment, "PID-3", rules)];
+                    if (at == std::string::npos)
+                        break;
+                }
+            }
+        }
+    const UniqueValuesResult r = CountUniqueValues(store, "PID-3", rules);
+    std::map<std::string, qsizetype> counted;
+    for (const UniqueValue& v : r.values)
+        counted[std::string(v.text)] += v.count;
+    EXPECT_EQ(counted, expected);
+    EXPECT_EQ(r.total, 40 * 7 * 4);
+
+    // Enough values for the radix sort: beginnings shared by all or by some, longer than its
+    // eight bytes, ties within them, a byte above 127, the empty value; met in no order.
+    for (const bool allShare : {false, true}) {
+        std::vector<std::string> texts = allShare ? std::vector<std::string>{}
+                                                  : std::vector<std::string>{"", "S"};
+        const char* beginnings[] = {"SAME-PREFIX-", "SAME-PREFIX-ABCDEFGH-", "SAME-PREFIX-9/"};
+        for (int i = 0; i < 400; ++i)
+            texts.push_back(std::string(allShare ? "" : i % 2 ? "S" : "T") + beginnings[i % 3]
+                            + std::to_string(i * 919 % 1000) + (i % 5 == 0 ? "\xE9" : ""));
+        RecordStore many;
+        for (const std::string& t : texts)
+            many.Append("PID|1||" + t + "\r");
+        const UniqueValuesResult sorted = CountUniqueValues(many, "PID-3", rules);
+        std::sort(texts.begin(), texts.end());
+        ASSERT_EQ(sorted.order.size(), texts.size()) << allShare;
+        for (size_t k = 0; k < texts.size(); ++k)
+            ASSERT_EQ(sorted.Sorted(k).text, texts[k]) << allShare << " at " << k;
+    }
 }
 
 // Polls for the modal report window and works it once `ready` (never from inside a run, which
@@ -198,8 +273,8 @@ TEST(UniqueValuesWindow, PresetRefusalCopyAndStopsDuringRun)
     QStringList lines;
     // The preset runs as soon as the window shows.
     auto drive = DriveUniqueValues([&](frmUniqueFieldValues& d) {
-        for (int i = 0; i < d.lstUniqueValues->count(); ++i)
-            lines << d.lstUniqueValues->item(i)->text();
+        for (int i = 0; i < d.lstUniqueValues->model()->rowCount(); ++i)
+            lines << d.lstUniqueValues->model()->index(i, 0).data().toString();
         EXPECT_EQ(d.cboSegmentFind->currentText(), QStringLiteral("PID"));
         EXPECT_TRUE(d.cboFieldFind->currentText().startsWith(QStringLiteral("PID- 3      PATIENT ID")));
         EXPECT_TRUE(d.Label1[2]->isVisible());
@@ -208,10 +283,10 @@ TEST(UniqueValuesWindow, PresetRefusalCopyAndStopsDuringRun)
         QApplication::clipboard()->setText(before);
         d.cboFieldFind->setEditText(QString());
         d.cmdCommand[0]->click();
-        EXPECT_EQ(d.lstUniqueValues->count(), 0);
+        EXPECT_EQ(d.lstUniqueValues->model()->rowCount(), 0);
         d.cmdCommand[2]->click();
         EXPECT_EQ(QApplication::clipboard()->text(), QString());
-    }, [](frmUniqueFieldValues& d) { return d.lstUniqueValues->count() > 0 && !d.Running(); });
+    }, [](frmUniqueFieldValues& d) { return d.lstUniqueValues->model()->rowCount() > 0 && !d.Running(); });
     w.mnuFieldListUniqueValues_Click();
     EXPECT_EQ(st.editing.FilterRepetition, "2");
     EXPECT_EQ(lines.size(), 5);
@@ -240,7 +315,7 @@ TEST(UniqueValuesWindow, PresetRefusalCopyAndStopsDuringRun)
             });
             act.start(0);
             d.cmdCommand[0]->click();
-            rows = d.lstUniqueValues->count();
+            rows = d.lstUniqueValues->model()->rowCount();
         });
         w.mnuToolsDetermineUniqueFieldValues_Click();
         EXPECT_TRUE(acted) << close;

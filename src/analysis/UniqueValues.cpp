@@ -8,7 +8,14 @@
 #include <cstring>
 #include <limits>
 
+#include <sys/mman.h>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 #include "records/LetterCase.h"
+#include "reports/ReportBuilder.h"
 
 namespace quillon {
 
@@ -213,17 +220,10 @@ public:
             Insert(pending_[next_].value, pending_[next_].hash);
     }
 
-    struct Entry {
-        const char* text;
-        size_t length;
-        qsizetype count;
-        uint64_t hash;
-    };
-    static std::string_view Text(const Entry& e) { return {e.text, e.length}; }
-
-    std::vector<Entry> entries;
+    std::vector<UniqueValue> entries;  // in the order first met
     std::vector<std::unique_ptr<char[]>> blocks;
     qsizetype total = 0;
+    size_t shared = 0;  // the length of the beginning all texts share
 
 private:
     static constexpr size_t BlockSize = size_t{1} << 20;
@@ -239,7 +239,8 @@ private:
         for (size_t at = hash & mask;; at = (at + 1) & mask) {
             const uint64_t slot = slots_[at];
             if (slot == 0) {
-                entries.push_back({Keep(value), value.size(), 1, hash});
+                entries.push_back({{Keep(value), value.size()}, 1});
+                Share(value);
                 slots_[at] = Slot(entries.size(), hash);
                 if (entries.size() * 2 > slots_.size())
                     Grow();
@@ -247,8 +248,8 @@ private:
             }
             if (static_cast<uint32_t>(slot >> 32) != tag)
                 continue;
-            Entry& entry = entries[static_cast<uint32_t>(slot) - 1];
-            if (entry.hash == hash && FoldedEqual(Text(entry), value)) {
+            UniqueValue& entry = entries[static_cast<uint32_t>(slot) - 1];
+            if (FoldedEqual(entry.text, value)) {
                 ++entry.count;
                 return;
             }
@@ -283,27 +284,55 @@ private:
         return at;
     }
 
+    void Share(std::string_view value)
+    {
+        if (entries.size() == 1) {
+            shared = value.size();
+            return;
+        }
+        const char* const first = entries.front().text.data();
+        size_t n = 0;
+        const size_t limit = std::min(shared, value.size());
+        while (n < limit && value[n] == first[n])
+            ++n;
+        shared = n;
+    }
+
     static uint64_t Slot(size_t index1, uint64_t hash)
     {
         return (hash & 0xFFFFFFFF00000000ull) | static_cast<uint32_t>(index1);
     }
     void Grow()
     {
-        std::vector<uint64_t> fresh(slots_.size() * 2, 0);
+        Slots fresh(slots_.size() * 2, 0);
         const size_t mask = fresh.size() - 1;
         for (size_t i = 0; i < entries.size(); ++i) {
-            size_t at = entries[i].hash & mask;
+            const uint64_t hash = FoldedHash(entries[i].text);
+            size_t at = hash & mask;
             while (fresh[at] != 0)
                 at = (at + 1) & mask;
-            fresh[at] = Slot(i + 1, entries[i].hash);
+            fresh[at] = Slot(i + 1, hash);
         }
         slots_.swap(fresh);
     }
 
-    std::vector<uint64_t> slots_;
+    // A million distinct values make tables of tens of megabytes, probed at random.
+    using Slots = std::vector<uint64_t, LargePageAllocator<uint64_t>>;
+    Slots slots_;
     char* current_ = nullptr;  // the block being filled
     size_t used_ = 0;
 };
+
+// Asks for huge pages under a large buffer not yet written: a million report lines fill about a
+// hundred megabytes, and a fault for each 4 KB page of them costs more than writing it.
+void AdviseLargePages(void* p, size_t bytes)
+{
+    constexpr uintptr_t HugePage = uintptr_t{2} << 20;
+    const auto from = (reinterpret_cast<uintptr_t>(p) + HugePage - 1) & ~(HugePage - 1);
+    const auto to = (reinterpret_cast<uintptr_t>(p) + bytes) & ~(HugePage - 1);
+    if (to > from)
+        madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);  // advice only
+}
 
 QString Grouped(qsizetype n, const QString& separator)
 {
@@ -484,12 +513,98 @@ PlainField PlainFieldOf(std::string_view designation, const FieldValueRules& rul
     return plain;
 }
 
-const char* Find(const char* from, const char* end, char c)
+// The searches below are written out rather than left to memchr: most end within a few bytes,
+// where the call costs more than the search, and the segments are walked once for all their
+// ends of block instead of once per segment.
+#ifdef __SSE2__
+int CountBits16(unsigned m)
 {
-    if (from == end)  // an empty view may have no data pointer at all
-        return end;
-    const void* at = std::memchr(from, c, static_cast<size_t>(end - from));
-    return at != nullptr ? static_cast<const char*>(at) : end;
+#ifdef __POPCNT__
+    return __builtin_popcount(m);
+#else
+    // Without the instruction the builtin is a library call.
+    m -= m >> 1 & 0x5555u;
+    m = (m & 0x3333u) + (m >> 2 & 0x3333u);
+    m = (m + (m >> 4)) & 0x0F0Fu;
+    return static_cast<int>((m + (m >> 8)) & 0x1Fu);
+#endif
+}
+
+// Bit i set where p[i] is the byte in every lane of `c`, for the 16 bytes from p.
+unsigned Matches16(const char* p, __m128i c)
+{
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, c)));
+}
+#endif
+
+// The n-th (n >= 1) byte equal to c in [from, end), or end when there are fewer. An empty range
+// may have no data pointer at all; nothing is read then.
+inline const char* FindNth(const char* from, const char* end, char c, int64_t n)
+{
+#ifdef __SSE2__
+    const __m128i cc = _mm_set1_epi8(c);
+    for (; end - from >= 16; from += 16) {
+        unsigned m = Matches16(from, cc);
+        const int here = CountBits16(m);
+        if (here < n) {
+            n -= here;
+            continue;
+        }
+        while (--n > 0)
+            m &= m - 1;
+        return from + __builtin_ctz(m);
+    }
+#endif
+    for (; from != end; ++from)
+        if (*from == c && --n == 0)
+            return from;
+    return end;
+}
+
+inline const char* Find(const char* from, const char* end, char c)
+{
+    return FindNth(from, end, c, 1);
+}
+
+bool Holds(std::string_view text, char c)
+{
+    const char* const end = text.data() + text.size();
+    return Find(text.data(), end, c) != end;
+}
+
+// Whether the record bytes from s begin with the segment name (at most three characters).
+bool NameAt(std::string_view name, const char* s, const char* end)
+{
+    if (static_cast<size_t>(end - s) < name.size())
+        return false;
+    for (size_t k = 0; k < name.size(); ++k)
+        if (s[k] != name[k])
+            return false;
+    return true;
+}
+
+// Calls fn(begin, end) for every segment of a record in order: the pieces between its ends of
+// block, the last piece too (empty when the record ends with an end of block).
+template <class Fn>
+void ForEachSegment(const char* p, const char* const end, char eob, Fn&& fn)
+{
+    const char* start = p;
+#ifdef __SSE2__
+    const __m128i cc = _mm_set1_epi8(eob);
+    for (; end - p >= 16; p += 16)
+        for (unsigned m = Matches16(p, cc); m != 0; m &= m - 1) {
+            const char* const at = p + __builtin_ctz(m);
+            fn(start, at);
+            start = at + 1;
+        }
+#endif
+    for (; p != end; ++p)
+        if (*p == eob) {
+            fn(start, p);
+            start = p + 1;
+        }
+    fn(start, end);
 }
 
 // GetFieldValues of a plain SEG-f designation read straight off the segment, which begins with
@@ -507,28 +622,29 @@ bool PlainFieldValue(std::string_view segment, const PlainField& plain, std::str
     const int64_t element = isMsh ? plain.field - 1 : plain.field;
     if (element < 1)
         return false;
-    for (int64_t k = 1; k < element && at != end; ++k)
-        at = Find(at + 1, end, plain.fieldSeparator);
+    if (element > 1 && at != end)
+        at = FindNth(at + 1, end, plain.fieldSeparator, element - 1);
     if (at == end) {
         value = {};  // the segment has no such field
         return true;
     }
     const char* const from = at + 1;
     const std::string_view text(from, static_cast<size_t>(Find(from, end, plain.fieldSeparator) - from));
+    const bool repeats = Holds(text, plain.repetitionSeparator);
     // MSH-2 is never split; a field without components is its own single occurrence.
-    if ((isMsh && plain.field == 2)
-        || (text.find(plain.repetitionSeparator) == std::string_view::npos
-            && text.find(plain.componentSeparator) == std::string_view::npos)) {
+    if ((isMsh && plain.field == 2) || (!repeats && !Holds(text, plain.componentSeparator))) {
         value = plain.wanted <= 1 ? text : std::string_view();
         return true;
     }
-    if (text.find(plain.repetitionSeparator) != std::string_view::npos)
+    if (repeats)
         return false;
     // The components joined again: the field as written, unless empty ones are left out.
     const char c = plain.componentSeparator;
-    const char twice[2] = {c, c};
-    const bool anyEmpty = text.front() == c || text.back() == c
-                          || text.find(std::string_view(twice, 2)) != std::string_view::npos;
+    const char* const textEnd = text.data() + text.size();
+    bool anyEmpty = text.front() == c || text.back() == c;
+    for (const char* sep = Find(from, textEnd, c); !anyEmpty && sep + 1 < textEnd;
+         sep = Find(sep + 1, textEnd, c))
+        anyEmpty = sep[1] == c;
     if (plain.empties || !anyEmpty) {
         value = text;
         return true;
@@ -548,33 +664,74 @@ bool PlainFieldValue(std::string_view segment, const PlainField& plain, std::str
     return true;
 }
 
-// Entry indexes ordered by text, byte by byte: a radix sort on eight bytes taken after the prefix
-// all texts share (big-endian, zero-padded; byte positions where every key agrees are skipped),
-// then whole-text comparisons only among keys that tie.
+struct SortKey {
+    uint64_t prefix;  // eight bytes of the text after the beginning all texts share
+    uint32_t entry;
+};
+
+// Sorts keys[0, n) by their prefix bytes from bit `shift` down to bit `lowest` (bytes below it
+// are the same in every key), then by whole texts where prefixes tie. Most significant byte
+// first, so that after a pass or two each group is small enough to be sorted in the cache;
+// `spare` has room for n keys. Answers where the sorted keys are: `keys` or `spare`.
 template <class TextOf>
-std::vector<uint32_t> SortedByText(size_t count, TextOf textOf)
+SortKey* SortKeys(SortKey* keys, SortKey* spare, size_t n, int shift, int lowest,
+                  const TextOf& textOf)
 {
-    std::vector<uint32_t> order(count);
-    if (count == 0)
-        return order;
-    const std::string_view first = textOf(0);
-    size_t shared = first.size();
-    for (size_t i = 1; i < count && shared > 0; ++i) {
-        const std::string_view text = textOf(i);
-        size_t n = 0;
-        const size_t limit = std::min(shared, text.size());
-        while (n < limit && text[n] == first[n])
-            ++n;
-        shared = n;
+    if (n <= 32 || shift < lowest) {
+        std::sort(keys, keys + n, [&](const SortKey& a, const SortKey& b) {
+            return a.prefix != b.prefix ? a.prefix < b.prefix : textOf(a.entry) < textOf(b.entry);
+        });
+        return keys;
     }
-    struct Key {
-        uint64_t prefix;
-        uint32_t entry;
-    };
-    std::vector<Key> keys(count), spare(count);
+    std::array<size_t, 256> start{};
+    for (size_t i = 0; i < n; ++i)
+        ++start[keys[i].prefix >> shift & 0xFF];
+    if (start[keys[0].prefix >> shift & 0xFF] == n)  // one byte value here: nothing to move
+        return SortKeys(keys, spare, n, shift - 8, lowest, textOf);
+    size_t sum = 0;
+    for (size_t& s : start) {
+        const size_t size = s;
+        s = sum;
+        sum += size;
+    }
+    const std::array<size_t, 256> from = start;
+    for (size_t i = 0; i < n; ++i)
+        spare[start[keys[i].prefix >> shift & 0xFF]++] = keys[i];
+    for (size_t b = 0; b < 256; ++b) {
+        const size_t size = start[b] - from[b];
+        if (size < 2)
+            continue;
+        SortKey* const group = spare + from[b];
+        const SortKey* sorted = SortKeys(group, keys + from[b], size, shift - 8, lowest, textOf);
+        if (sorted != group)
+            std::copy(sorted, sorted + size, group);
+    }
+    return spare;
+}
+
+struct FreeMemory {
+    void operator()(void* p) const { std::free(p); }
+};
+
+// Room for n keys, not cleared: every key is written before it is read.
+std::unique_ptr<SortKey[], FreeMemory> SortKeyRoom(size_t n)
+{
+    return std::unique_ptr<SortKey[], FreeMemory>(
+        static_cast<SortKey*>(AllocateLarge(std::max<size_t>(n, 1) * sizeof(SortKey))));
+}
+
+// Keys of texts 0 to count - 1 ordered by text, byte by byte (the empty text first): a radix sort
+// on eight bytes taken after the `shared` bytes all texts begin with (big-endian, zero-padded),
+// then whole-text comparisons only among keys that tie. `keys` receives the sorted keys.
+template <class TextOf>
+void SortByText(size_t count, size_t shared, TextOf textOf,
+                std::unique_ptr<SortKey[], FreeMemory>& keys)
+{
+    keys = SortKeyRoom(count);
+    auto spare = SortKeyRoom(count);
     uint64_t all = ~uint64_t{0}, any = 0;
     for (size_t i = 0; i < count; ++i) {
-        const std::string_view text = textOf(i).substr(std::min(shared, textOf(i).size()));
+        const std::string_view text = textOf(i).substr(shared);
         uint64_t prefix = 0;
         if (text.size() >= 8) {
             prefix = __builtin_bswap64(Load8(text.data()));
@@ -586,30 +743,12 @@ std::vector<uint32_t> SortedByText(size_t count, TextOf textOf)
         all &= prefix;
         any |= prefix;
     }
-    for (int shift = 0; shift < 64; shift += 8) {
-        if (((all ^ any) >> shift & 0xFF) == 0)
-            continue;  // every key has the same byte here
-        std::array<size_t, 257> start{};
-        for (const Key& k : keys)
-            ++start[(k.prefix >> shift & 0xFF) + 1];
-        for (size_t b = 1; b < start.size(); ++b)
-            start[b] += start[b - 1];
-        for (const Key& k : keys)
-            spare[start[k.prefix >> shift & 0xFF]++] = k;
+    // Only the bytes where some keys differ are sorted on.
+    const uint64_t differ = all ^ any;
+    const int highest = differ == 0 ? -8 : (63 - __builtin_clzll(differ)) / 8 * 8;
+    const int lowest = differ == 0 ? 0 : __builtin_ctzll(differ) / 8 * 8;
+    if (SortKeys(keys.get(), spare.get(), count, highest, lowest, textOf) != keys.get())
         keys.swap(spare);
-    }
-    for (size_t i = 0; i < count;) {
-        size_t j = i + 1;
-        while (j < count && keys[j].prefix == keys[i].prefix)
-            ++j;
-        if (j - i > 1)
-            std::sort(keys.begin() + static_cast<ptrdiff_t>(i), keys.begin() + static_cast<ptrdiff_t>(j),
-                      [&](const Key& a, const Key& b) { return textOf(a.entry) < textOf(b.entry); });
-        i = j;
-    }
-    for (size_t i = 0; i < count; ++i)
-        order[i] = keys[i].entry;
-    return order;
 }
 
 }  // namespace
@@ -668,17 +807,11 @@ UniqueValuesResult CountUniqueValues(const RecordStore& store, std::string_view 
             // Segments whose first three characters are the segment name: at the start of the
             // record or right after an end of block.
             segments.clear();
-            const char* s = record.data();
-            const char* const end = s + record.size();
-            for (;;) {
-                const char* segmentEnd = Find(s, end, eob);
-                if (static_cast<size_t>(end - s) >= name.size()
-                    && std::memcmp(s, name.data(), name.size()) == 0)
+            const char* const end = record.data() + record.size();
+            ForEachSegment(record.data(), end, eob, [&](const char* s, const char* segmentEnd) {
+                if (NameAt(name, s, end))
                     segments.emplace_back(s, static_cast<size_t>(segmentEnd - s));
-                if (segmentEnd == end)
-                    break;
-                s = segmentEnd + 1;
-            }
+            });
             for (auto segment = segments.rbegin(); segment != segments.rend(); ++segment) {
                 std::string_view value;
                 if (plain.field == 0 || !PlainFieldValue(*segment, plain, scratch, value)) {
@@ -699,14 +832,14 @@ UniqueValuesResult CountUniqueValues(const RecordStore& store, std::string_view 
         result.cancelled = true;
         return result;
     }
-    const std::vector<uint32_t> order = SortedByText(
-        counter.entries.size(), [&](size_t i) { return ValueCounter::Text(counter.entries[i]); });
+    const size_t count = counter.entries.size();
+    std::unique_ptr<SortKey[], FreeMemory> sorted;
+    SortByText(count, counter.shared, [&](size_t i) { return counter.entries[i].text; }, sorted);
+    result.order.resize(count);
+    for (size_t k = 0; k < count; ++k)
+        result.order[k] = sorted[k].entry;
     result.total = counter.total;
-    result.values.reserve(order.size());
-    for (const uint32_t i : order) {
-        const ValueCounter::Entry& e = counter.entries[i];
-        result.values.push_back({ValueCounter::Text(e), e.count});
-    }
+    result.values = std::move(counter.entries);
     result.storage = std::move(counter.blocks);  // moving the blocks leaves the texts in place
     return result;
 }
@@ -719,60 +852,104 @@ int UniqueValuesCountWidth(const UniqueValuesResult& result, const QString& grou
     return static_cast<int>(std::max<qsizetype>(7, Grouped(largest, groupSeparator).size()));
 }
 
-QStringList UniqueValueLines(const UniqueValuesResult& result, const QString& groupSeparator,
-                             const QString& decimalPoint)
+namespace {
+
+// The share of `count` in hundredths of a per cent, rounded.
+int64_t Hundredths(qsizetype count, qsizetype total)
 {
-    const qsizetype width = UniqueValuesCountWidth(result, groupSeparator);
-    QStringList lines;
-    lines.reserve(static_cast<qsizetype>(result.values.size()));
+    return total > 0 ? (int64_t{count} * 10000 + total / 2) / total : 0;
+}
+
+}  // namespace
+
+UniqueValuesReport::UniqueValuesReport(UniqueValuesResult result, const QString& groupSeparator,
+                                       const QString& decimalPoint)
+    : result_(std::move(result)),
+      groupSeparator_(groupSeparator),
+      decimalPoint_(decimalPoint),
+      countWidth_(UniqueValuesCountWidth(result_, groupSeparator))
+{
+}
+
+qsizetype UniqueValuesReport::LineLength(const UniqueValue& v) const
+{
+    const int64_t hundredths = Hundredths(v.count, result_.total);
+    // The whole per cents, the decimal point and "dd%)".
+    const qsizetype share = (hundredths >= 10000 ? 3 : hundredths >= 1000 ? 2 : 1)
+                            + decimalPoint_.size() + 4;
+    return countWidth_ + 3 + std::max<qsizetype>(8, share) + 6
+           + static_cast<qsizetype>(v.text.size()) + 1;
+}
+
+QChar* UniqueValuesReport::WriteLine(qsizetype i, QChar* out) const
+{
+    const UniqueValue& v = result_.Sorted(static_cast<size_t>(i));
+    auto put = [&out](char c) { *out++ = QLatin1Char(c); };
+    auto putText = [&out](const QString& text) {
+        out = std::copy(text.constBegin(), text.constEnd(), out);
+    };
     char digits[24];
-    char share[24];
-    for (const UniqueValue& v : result.values) {
-        const char* const digitsEnd = std::to_chars(digits, digits + sizeof digits, v.count).ptr;
-        const auto n = static_cast<qsizetype>(digitsEnd - digits);
-        const qsizetype groupedLength = n + (n - 1) / 3 * groupSeparator.size();
-        // The share in hundredths of a per cent, rounded.
-        const int64_t hundredths =
-            result.total > 0 ? (int64_t{v.count} * 10000 + result.total / 2) / result.total : 0;
-        const char* const shareEnd = std::to_chars(share, share + sizeof share, hundredths / 100).ptr;
-        const auto shareLength = static_cast<qsizetype>(shareEnd - share);
-        const qsizetype shareWidth = shareLength + decimalPoint.size() + 4;  // "dd%)"
-        const auto valueLength = static_cast<qsizetype>(v.text.size());
-        // Written in place into a line of its final length: one allocation per line.
-        QString line(std::max(width, groupedLength) + 3 + std::max<qsizetype>(8, shareWidth) + 6
-                         + valueLength + 1,
-                     Qt::Uninitialized);
-        QChar* out = line.data();
-        auto put = [&out](char c) { *out++ = QLatin1Char(c); };
-        auto putText = [&out](const QString& text) {
-            out = std::copy(text.constBegin(), text.constEnd(), out);
-        };
-        // The count, grouped by three and right-aligned.
-        for (qsizetype i = groupedLength; i < width; ++i)
-            put(' ');
-        for (qsizetype i = 0; i < n; ++i) {
-            if (i > 0 && (n - i) % 3 == 0)
-                putText(groupSeparator);
-            put(digits[i]);
-        }
+    const auto n = static_cast<qsizetype>(
+        std::to_chars(digits, digits + sizeof digits, v.count).ptr - digits);
+    const qsizetype groupedLength = n + (n - 1) / 3 * groupSeparator_.size();
+    // The count, grouped by three and right-aligned.
+    for (qsizetype k = groupedLength; k < countWidth_; ++k)
         put(' ');
-        put(' ');
-        put('(');
-        for (qsizetype i = shareWidth; i < 8; ++i)
-            put(' ');
-        for (qsizetype i = 0; i < shareLength; ++i)
-            put(share[i]);
-        putText(decimalPoint);
-        put(static_cast<char>('0' + hundredths % 100 / 10));
-        put(static_cast<char>('0' + hundredths % 10));
-        for (const char c : std::string_view("%)     \""))
-            put(c);
-        for (const char c : v.text)
-            *out++ = QChar(static_cast<char16_t>(static_cast<unsigned char>(c)));
-        put('"');
-        lines.append(std::move(line));
+    for (qsizetype k = 0; k < n; ++k) {
+        if (k > 0 && (n - k) % 3 == 0)
+            putText(groupSeparator_);
+        put(digits[k]);
     }
-    return lines;
+    put(' ');
+    put(' ');
+    put('(');
+    const int64_t hundredths = Hundredths(v.count, result_.total);
+    const auto whole = static_cast<qsizetype>(
+        std::to_chars(digits, digits + sizeof digits, hundredths / 100).ptr - digits);
+    for (qsizetype k = whole + decimalPoint_.size() + 4; k < 8; ++k)
+        put(' ');
+    for (qsizetype k = 0; k < whole; ++k)
+        put(digits[k]);
+    putText(decimalPoint_);
+    put(static_cast<char>('0' + hundredths % 100 / 10));
+    put(static_cast<char>('0' + hundredths % 10));
+    for (const char c : std::string_view("%)     \""))
+        put(c);
+    for (const char c : v.text)
+        *out++ = QChar(static_cast<char16_t>(static_cast<unsigned char>(c)));
+    put('"');
+    return out;
+}
+
+QString UniqueValuesReport::Line(qsizetype i) const
+{
+    QString line(LineLength(result_.Sorted(static_cast<size_t>(i))), Qt::Uninitialized);
+    WriteLine(i, line.data());
+    return line;
+}
+
+QString UniqueValuesReport::Text() const
+{
+    // Every length first, so the text is allocated once at its final size.
+    qsizetype size = 0;
+    for (const UniqueValue& v : result_.values)
+        size += LineLength(v) + 2;
+    QString text(size, Qt::Uninitialized);
+    QChar* out = text.data();
+    AdviseLargePages(out, static_cast<size_t>(size) * sizeof(QChar));
+    for (qsizetype i = 0; i < LineCount(); ++i) {
+        // The values and their texts lie in the order first met, the lines go in sorted order:
+        // each is fetched ahead, the value first and its text once the value has come.
+        const auto at = static_cast<size_t>(i);
+        if (at + 16 < result_.order.size())
+            __builtin_prefetch(&result_.values[result_.order[at + 16]]);
+        if (at + 8 < result_.order.size())
+            __builtin_prefetch(result_.Sorted(at + 8).text.data());
+        out = WriteLine(i, out);
+        *out++ = QLatin1Char('\r');
+        *out++ = QLatin1Char('\n');
+    }
+    return text;
 }
 
 QString UniqueValuesSummary(const UniqueValuesResult& result)

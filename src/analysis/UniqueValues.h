@@ -3,7 +3,6 @@
 // table and its look-up) and the count of every distinct value over the record store, sorted and
 // formatted as the report's lines.
 #include <QString>
-#include <QStringList>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -59,7 +58,11 @@ struct UniqueValuesResult {
     UniqueValuesResult(const UniqueValuesResult&) = delete;
     UniqueValuesResult& operator=(const UniqueValuesResult&) = delete;
 
-    std::vector<UniqueValue> values;  // sorted by byte value, the empty value first
+    std::vector<UniqueValue> values;  // in the order first met
+    // The values' indexes sorted by text, byte by byte, the empty value first. The values stay
+    // as counted: putting a million of them in this order would fetch each from a random place.
+    std::vector<uint32_t> order;
+    const UniqueValue& Sorted(size_t i) const { return values[order[i]]; }
     qsizetype total = 0;
     bool cancelled = false;
     std::vector<std::unique_ptr<char[]>> storage;  // blocks that never move
@@ -83,10 +86,31 @@ UniqueValuesResult CountUniqueValues(const RecordStore& store, std::string_view 
 // Width of the count column: the widest grouped count, at least seven characters.
 int UniqueValuesCountWidth(const UniqueValuesResult& result, const QString& groupSeparator);
 
-// The report's lines: the count grouped and right-aligned in `UniqueValuesCountWidth`, "  (",
-// the share "0.00%)" right-aligned in eight, five blanks, the value in double quotes.
-QStringList UniqueValueLines(const UniqueValuesResult& result, const QString& groupSeparator,
-                             const QString& decimalPoint);
+// The report of a count: its lines, each made when it is asked for, so that a list of a million
+// distinct values needs no million strings. A line is the count grouped and right-aligned in
+// `UniqueValuesCountWidth`, "  (", the share "0.00%)" right-aligned in eight, five blanks and the
+// value in double quotes.
+class UniqueValuesReport {
+public:
+    UniqueValuesReport() = default;
+    UniqueValuesReport(UniqueValuesResult result, const QString& groupSeparator,
+                       const QString& decimalPoint);
+
+    const UniqueValuesResult& Result() const { return result_; }
+    qsizetype LineCount() const { return static_cast<qsizetype>(result_.values.size()); }
+    int CountWidth() const { return countWidth_; }
+    QString Line(qsizetype i) const;
+    // Every line followed by CR LF, as Copy to Clipboard gives them.
+    QString Text() const;
+
+private:
+    qsizetype LineLength(const UniqueValue& v) const;
+    QChar* WriteLine(qsizetype i, QChar* out) const;
+
+    UniqueValuesResult result_;
+    QString groupSeparator_, decimalPoint_;
+    int countWidth_ = 7;
+};
 
 // The summary of status-bar panel 1 after a run.
 QString UniqueValuesSummary(const UniqueValuesResult& result);

@@ -1,6 +1,7 @@
 #include "analysis/frmUniqueFieldValues.h"
 
 #include <algorithm>
+#include <QAbstractListModel>
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
@@ -9,7 +10,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QListWidget>
+#include <QListView>
 #include <QLocale>
 #include <QProgressBar>
 #include <QPushButton>
@@ -23,6 +24,35 @@
 #include "records/FieldDesignations.h"
 
 namespace quillon {
+
+// The list's rows: the lines of the last report, each made into a string only when a row is
+// shown, so a million distinct values cost no million strings.
+class UniqueValuesModel : public QAbstractListModel {
+public:
+    using QAbstractListModel::QAbstractListModel;
+
+    void SetReport(UniqueValuesReport report)
+    {
+        beginResetModel();
+        report_ = std::move(report);
+        endResetModel();
+    }
+    const UniqueValuesReport& Report() const { return report_; }
+
+    int rowCount(const QModelIndex& parent = {}) const override
+    {
+        return parent.isValid() ? 0 : static_cast<int>(report_.LineCount());
+    }
+    QVariant data(const QModelIndex& index, int role) const override
+    {
+        if (role != Qt::DisplayRole || !index.isValid() || index.row() >= rowCount())
+            return {};
+        return report_.Line(index.row());
+    }
+
+private:
+    UniqueValuesReport report_;
+};
 
 using platform::MsgButtons;
 using platform::MsgIcon;
@@ -94,8 +124,10 @@ frmUniqueFieldValues::frmUniqueFieldValues(AppState& state, platform::Dialogs& d
     }
     headingRow->setMinimumHeight(Label1[0]->sizeHint().height());
 
-    lstUniqueValues = new QListWidget(this);
+    lstUniqueValues = new QListView(this);
     lstUniqueValues->setObjectName(QStringLiteral("lstUniqueValues"));
+    lines_ = new UniqueValuesModel(lstUniqueValues);
+    lstUniqueValues->setModel(lines_);
     lstUniqueValues->setFont(ReportFont());
     lstUniqueValues->setUniformItemSizes(true);
     lstUniqueValues->setMinimumSize(560, 260);
@@ -145,9 +177,9 @@ void frmUniqueFieldValues::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
     // Form_Activate: a preset report runs once per opening, as soon as the window shows.
-    if (!st.analysis.UniqueValuesField.empty() && lstUniqueValues->count() == 0 && !running_)
+    if (!st.analysis.UniqueValuesField.empty() && lines_->rowCount() == 0 && !running_)
         QTimer::singleShot(0, this, [this] {
-            if (isVisible() && lstUniqueValues->count() == 0 && !running_)
+            if (isVisible() && lines_->rowCount() == 0 && !running_)
                 cmdCommand_Click(0);
         });
 }
@@ -197,7 +229,7 @@ void frmUniqueFieldValues::RunReport()
 
 bool frmUniqueFieldValues::RunOnce()
 {
-    lstUniqueValues->clear();
+    lines_->SetReport({});
     std::string designation = CleanUniqueValuesDesignation(cboFieldFind->currentText().toLatin1().toStdString());
     if (cboFieldFind->currentText().isEmpty()) {
         dlg.MsgBox(QStringLiteral("Please select a segment then a field."), MsgButtons::OKOnly,
@@ -219,7 +251,7 @@ bool frmUniqueFieldValues::RunOnce()
     const std::string repetition = st.editing.FilterRepetition;
     const FieldValueRules rules{st.delimiters, st.envelope.EndOfBlockChar, displayEmptyFields_,
                                 repetition};
-    const UniqueValuesResult result = CountUniqueValues(
+    UniqueValuesResult result = CountUniqueValues(
         st.records, designation, rules,
         [this](UniqueValuesPhase phase, int32_t record, int32_t recordCount) {
             if (phase == UniqueValuesPhase::Sorting) {
@@ -238,12 +270,10 @@ bool frmUniqueFieldValues::RunOnce()
     }
 
     const QLocale locale = QLocale::system();
-    const QStringList lines = UniqueValueLines(result, locale.groupSeparator(), locale.decimalPoint());
-    lstUniqueValues->setUpdatesEnabled(false);
-    lstUniqueValues->addItems(lines);
-    lstUniqueValues->setUpdatesEnabled(true);
-    stsPanel1->setText(UniqueValuesSummary(result));
-    PlaceHeadings(UniqueValuesCountWidth(result, locale.groupSeparator()));
+    lines_->SetReport(
+        UniqueValuesReport(std::move(result), locale.groupSeparator(), locale.decimalPoint()));
+    stsPanel1->setText(UniqueValuesSummary(lines_->Report().Result()));
+    PlaceHeadings(lines_->Report().CountWidth());
     for (QLabel* heading : Label1)
         heading->show();
     prStatus->hide();
@@ -253,12 +283,7 @@ bool frmUniqueFieldValues::RunOnce()
 void frmUniqueFieldValues::CopyToClipboard()
 {
     // The clipboard is emptied first, so an empty list leaves it empty rather than as it was.
-    QString text;
-    for (int i = 0; i < lstUniqueValues->count(); ++i) {
-        text += lstUniqueValues->item(i)->text();
-        text += QLatin1String("\r\n");
-    }
-    QApplication::clipboard()->setText(text);
+    QApplication::clipboard()->setText(lines_->Report().Text());
 }
 
 }  // namespace quillon

@@ -11,7 +11,7 @@
 class QComboBox;
 class QGroupBox;
 class QLabel;
-class QListWidget;
+class QListView;
 class QProgressBar;
 class QPushButton;
 class QStatusBar;
@@ -19,6 +19,7 @@ class QStatusBar;
 namespace quillon {
 
 class FieldPicker;
+class UniqueValuesModel;
 
 class frmUniqueFieldValues : public QDialog {
     Q_OBJECT
@@ -33,7 +34,7 @@ public:
     QComboBox* cboFieldFind;
     std::array<QPushButton*, 3> cmdCommand{};  // 0 Run Report, 1 Cancel, 2 Copy to Clipboard
     std::array<QLabel*, 3> Label1{};           // the column headings
-    QListWidget* lstUniqueValues;
+    QListView* lstUniqueValues;  // the report's lines, made for the rows shown
     QStatusBar* stsStatus;
     QLabel* stsPanel1;
     QProgressBar* prStatus;
@@ -56,6 +57,7 @@ private:
     platform::Dialogs& dlg;
     const bool displayEmptyFields_;
     FieldPicker* picker_;
+    UniqueValuesModel* lines_;
     bool running_ = false;
     bool restart_ = false;  // Run Report pressed during a run: that run stops and a new one starts
     bool closing_ = false;
