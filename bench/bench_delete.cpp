@@ -1,7 +1,7 @@
 // Deleting record #1 through the middle record: the store operation at 100,000 and 1,000,000
 // generated records (one block move, so the time grows with the records, never with their
-// square), and the whole Ctrl+Shift+Home delete command at 100,000 (undo point written to disk
-// and page 1 shown), each next to a memmem pass over the same bytes in the same run.
+// square), and the whole Ctrl+Shift+Home delete command at 100,000 (undo point taken, its
+// file written beside the window, and page 1 shown), each next to a memmem pass over the same bytes in the same run.
 #include <QApplication>
 #include <QElapsedTimer>
 #include <algorithm>

@@ -82,7 +82,8 @@ Figure Measure(int count, const char* mode, const FilterCriteria& criteria,
 }
 
 // The whole Edit > Filter Record List command over 100,000 records: the dialog, the walk under
-// the progress window, the undo point written to disk and page 1 shown.
+// the progress window, the undo point taken (its file is written
+// beside the window) and page 1 shown.
 bool MeasureWindow(int count)
 {
     bench::BenchWindow bench;
@@ -120,7 +121,7 @@ bool MeasureWindow(int count)
                        && w.lblFile->text() == QStringLiteral("Rec 1/%1").arg(count / 2);
     std::printf(
         "%8d records (%5.0f MB), main window: Filter Record List %7.1f ms (undo point "
-        "written), memmem pass %6.1f ms, ratio %.2f%s\n",
+        "taken), memmem pass %6.1f ms, ratio %.2f%s\n",
         count, static_cast<double>(bytes) / 1e6, command * 1e3, reference * 1e3,
         command / reference, right ? "" : "  WRONG RESULT");
     return right;

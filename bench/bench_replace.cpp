@@ -75,7 +75,8 @@ void MeasureFieldMode(int count)
                 hits == count && replaced == 4 * count ? "" : "  WRONG RESULT");
 }
 
-// The main window's Replace All over the same records: its undo point written to disk, the
+// The main window's Replace All over the same records: its undo point taken (its file is
+// written beside the window), the
 // run, the page shown again and the count reported.
 bool MeasureWindow(int count)
 {
@@ -104,7 +105,7 @@ bool MeasureWindow(int count)
     const double scan = bench::Seconds(t);
     const bool right = replaced && hits == count && st.undo.UndoLevel == 1
                        && st.session.MsgBoxText == QStringLiteral(" %1 replacements were made.").arg(count);
-    std::printf("%8d records (%.0f MB), main window: Replace All %.3f s (undo point written), "
+    std::printf("%8d records (%.0f MB), main window: Replace All %.3f s (undo point taken), "
                 "memmem pass %.3f s, ratio %.2f%s\n",
                 count, static_cast<double>(bytes) / 1e6, command, scan, command / scan,
                 right ? "" : "  WRONG RESULT");
