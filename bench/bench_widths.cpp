@@ -13,6 +13,7 @@
 #include "BenchSupport.h"
 #include "analysis/MaxFieldWidths.h"
 #include "analysis/RecordLengths.h"
+#include "platform/Heap.h"
 
 using namespace quillon;
 
@@ -129,6 +130,7 @@ bool Measure(int count, const DescriptionDictionary& dict)
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
+    platform::PrepareHeapForLargeLoads();  // as the program does at start
     const DescriptionDictionary dict = Dictionary();
     const bool small = Measure(100000, dict);
     const bool large = Measure(1000000, dict);
