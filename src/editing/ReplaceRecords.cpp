@@ -23,6 +23,26 @@ size_t FindFrom(std::string_view haystack, size_t from, std::string_view needle,
 
 // Every occurrence in the record text, as long as each stands as a whole word (a blank or a
 // delimiter on both sides; the record's first and last character count as next to a blank).
+// The buffer a record is rebuilt in, kept between records.
+std::string& RebuildBuffer()
+{
+    thread_local std::string buffer;
+    buffer.clear();
+    return buffer;
+}
+
+// Puts the rebuilt text into the record: into the record's own buffer when it fits there, so that
+// a replace over a million records does not allocate and free a million buffers.
+void TakeRebuilt(std::string& record, std::string& rebuilt)
+{
+    if (rebuilt.size() <= record.capacity())
+        record.assign(rebuilt);
+    else
+        record.swap(rebuilt);  // the record's old buffer serves the next one
+    if (rebuilt.capacity() > (size_t{1} << 20))
+        std::string().swap(rebuilt);  // a huge record's buffer is not kept
+}
+
 int32_t ReplaceWholeRecord(std::string& record, const SearchRequest& request,
                            const Delimiters& delimiters)
 {
@@ -34,7 +54,7 @@ int32_t ReplaceWholeRecord(std::string& record, const SearchRequest& request,
     for (const char c : delimiters.AllDelimiters)
         boundary[static_cast<unsigned char>(c)] = true;
 
-    std::string out;  // the record as it now stands, up to `copied` of the original
+    std::string& out = RebuildBuffer();  // the record as it now stands, up to `copied`
     size_t copied = 0;
     int32_t count = 0;
     for (size_t p = FindFrom(r, 0, find, request.MatchCase); p != npos;
@@ -64,7 +84,7 @@ int32_t ReplaceWholeRecord(std::string& record, const SearchRequest& request,
     }
     if (count > 0) {
         out.append(r.substr(copied));
-        record.swap(out);
+        TakeRebuilt(record, out);
     }
     return count;
 }
@@ -126,7 +146,7 @@ int32_t ReplaceInField(std::string& record, const SearchRequest& request,
     if (edits.empty())
         return 0;
     // Segments never overlap, so the record is built once from the edits in record order.
-    std::string out;
+    std::string& out = RebuildBuffer();
     out.reserve(r.size() + edits.size() * request.ReplaceText.size());
     size_t copied = 0;
     for (auto e = edits.rbegin(); e != edits.rend(); ++e) {
@@ -135,7 +155,7 @@ int32_t ReplaceInField(std::string& record, const SearchRequest& request,
         copied = e->at + e->length;
     }
     out.append(r.substr(copied));
-    record.swap(out);
+    TakeRebuilt(record, out);
     return static_cast<int32_t>(edits.size());
 }
 
