@@ -517,19 +517,6 @@ PlainField PlainFieldOf(std::string_view designation, const FieldValueRules& rul
 // where the call costs more than the search, and the segments are walked once for all their
 // ends of block instead of once per segment.
 #ifdef __SSE2__
-int CountBits16(unsigned m)
-{
-#ifdef __POPCNT__
-    return __builtin_popcount(m);
-#else
-    // Without the instruction the builtin is a library call.
-    m -= m >> 1 & 0x5555u;
-    m = (m & 0x3333u) + (m >> 2 & 0x3333u);
-    m = (m + (m >> 4)) & 0x0F0Fu;
-    return static_cast<int>((m + (m >> 8)) & 0x1Fu);
-#endif
-}
-
 // Bit i set where p[i] is the byte in every lane of `c`, for the 16 bytes from p.
 unsigned Matches16(const char* p, __m128i c)
 {
@@ -544,17 +531,10 @@ inline const char* FindNth(const char* from, const char* end, char c, int64_t n)
 {
 #ifdef __SSE2__
     const __m128i cc = _mm_set1_epi8(c);
-    for (; end - from >= 16; from += 16) {
-        unsigned m = Matches16(from, cc);
-        const int here = CountBits16(m);
-        if (here < n) {
-            n -= here;
-            continue;
-        }
-        while (--n > 0)
-            m &= m - 1;
-        return from + __builtin_ctz(m);
-    }
+    for (; end - from >= 16; from += 16)
+        for (unsigned m = Matches16(from, cc); m != 0; m &= m - 1)
+            if (--n == 0)
+                return from + __builtin_ctz(m);
 #endif
     for (; from != end; ++from)
         if (*from == c && --n == 0)
