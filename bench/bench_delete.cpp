@@ -75,6 +75,9 @@ void MeasureCommand(int count)
     const double reference = MemmemPass(st.records);
     w.CurrentPage = PageOfRecord(count / 2);
     w.DisplayPage(w.CurrentPage);
+    // As after a load: memory for the first undo point is readied beside the window.
+    w.ReadyUndoCopy();
+    w.AwaitWrites();
     w.lstRecords->setCurrentRow(RowOfRecord(count / 2), QItemSelectionModel::ClearAndSelect);
     QElapsedTimer t;
     t.start();

@@ -98,6 +98,9 @@ void MeasureCommand(int count)
     st.records = Store(count, bytes);
     w.CurrentPage = 1;
     w.DisplayPage(w.CurrentPage);
+    // As after a load: memory for the first undo point is readied beside the window.
+    w.ReadyUndoCopy();
+    w.AwaitWrites();
     QElapsedTimer t;
     t.start();
     MemmemPass(st.records);

@@ -87,6 +87,9 @@ int main(int argc, char* argv[])
     frmMain window(state, dialogs, desktop);
     window.show();
     FillStore(state.records, records);
+    // As after a load: memory for the first undo point is readied beside the window.
+    window.ReadyUndoCopy();
+    window.AwaitWrites();
     const std::vector<std::string> original = state.records.Records;
 
     const int runs = 5;
