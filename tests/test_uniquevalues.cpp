@@ -9,11 +9,14 @@
 #include <QListView>
 #include <QPushButton>
 #include <QTimer>
+#include <cctype>
 #include <map>
+#include <random>
 
 #include "TestSupport.h"
 #include "analysis/UniqueValues.h"
 #include "analysis/frmUniqueFieldValues.h"
+#include "records/LetterCase.h"
 
 namespace quillon::test {
 namespace {
@@ -222,6 +225,88 @@ TEST(UniqueValues, EveryPlaceInARecordAndTheOrderOfMany)
         ASSERT_EQ(sorted.order.size(), texts.size()) << allShare;
         for (size_t k = 0; k < texts.size(); ++k)
             ASSERT_EQ(sorted.Sorted(k).text, texts[k]) << allShare << " at " << k;
+    }
+}
+
+TEST(UniqueValues, ManyRecordsOnSeveralThreadsInChunks)
+{
+    // Enough records for several threads and chunks. New values keep coming to the end, each
+    // time in letters of any case, two PID segments a record: the text kept for a value is the
+    // one met first in record order, segments last to first, wherever threads and chunks split.
+    // Progress calls append records, which are not counted; a false answer stops the run.
+    const Delimiters d;
+    std::mt19937 random(7);
+    RecordStore records;
+    for (int r = 0; r < 200000; ++r) {
+        std::string record = "MSH|^~\\&|A\r";
+        for (int segment = 1; segment <= 2; ++segment) {
+            std::string word;
+            for (int k = static_cast<int>(random() % (r / 3 + 1)); k > 0 || word.empty(); k /= 26)
+                word += static_cast<char>((random() % 2 ? 'a' : 'A') + k % 26);
+            std::string again = word + "x";
+            for (char& c : again)
+                c = static_cast<char>(random() % 2 ? std::toupper(c) : std::tolower(c));
+            record += "PID|" + std::to_string(segment) + "||" + word + "^^" + again + "\r";
+        }
+        records.Append(std::move(record));
+    }
+    struct Case {
+        const char* name;
+        const char* designation;
+        bool empties;
+        int stopAtCall;  // 0: never
+    };
+    const std::vector<Case> cases = {
+        {"values lying in the records", "PID-3", true, 0},
+        {"values rebuilt without their empty component", "PID-3", false, 0},
+        {"components taken by the general walk", "PID-3-3", true, 0},
+        {"stopped after the second chunk", "PID-3", true, 2},
+    };
+    for (const Case& c : cases) {
+        const FieldValueRules rules{d, '\r', c.empties, "0"};
+        RecordStore store = records;
+        std::map<std::string, std::pair<std::string, qsizetype>> expected;  // folded: first, count
+        for (int32_t i = 1; i <= records.RecordCount && c.stopAtCall == 0; ++i) {
+            const std::string& record = store.Record(i);
+            const size_t second = record.rfind("PID|");
+            for (const size_t at : {second, record.find("PID|")}) {
+                const std::string value = GetFieldValues(
+                    record.substr(at, record.find('\r', at) - at), c.designation, rules);
+                std::string folded = value;
+                for (char& ch : folded)
+                    ch = static_cast<char>(FoldCase(static_cast<unsigned char>(ch)));
+                ++expected.try_emplace(folded, value, 0).first->second.second;
+            }
+        }
+        int scanning = 0;
+        bool sorting = false;
+        const UniqueValuesResult r = CountUniqueValues(
+            store, c.designation, rules, [&](UniqueValuesPhase phase, int32_t, int32_t) {
+                sorting = sorting || phase == UniqueValuesPhase::Sorting;
+                if (phase == UniqueValuesPhase::Scanning) {
+                    ++scanning;
+                    store.Append("MSH|^~\\&|A\rPID|1||appended\r");  // may move every record
+                }
+                return scanning != c.stopAtCall;
+            });
+        if (c.stopAtCall != 0) {
+            EXPECT_TRUE(r.cancelled && r.values.empty()) << c.name;
+            EXPECT_EQ(scanning, c.stopAtCall) << c.name;
+            EXPECT_FALSE(sorting) << c.name;
+            continue;
+        }
+        EXPECT_GE(scanning, 2) << c.name;
+        EXPECT_GT(r.values.size(), 32768u) << c.name;  // enough to be sorted on several threads
+        std::map<std::string, qsizetype> counted, wanted;
+        for (const UniqueValue& v : r.values)
+            counted[std::string(v.text)] = v.count;
+        for (const auto& [folded, firstAndCount] : expected)
+            wanted[firstAndCount.first] = firstAndCount.second;
+        EXPECT_EQ(counted, wanted) << c.name;
+        EXPECT_EQ(r.total, 2 * records.RecordCount) << c.name;
+        ASSERT_EQ(r.order.size(), r.values.size()) << c.name;
+        for (size_t k = 1; k < r.order.size(); ++k)
+            ASSERT_LT(r.Sorted(k - 1).text, r.Sorted(k).text) << c.name << " at " << k;
     }
 }
 

@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <numeric>
 
 #include <sys/mman.h>
 
@@ -14,6 +16,7 @@
 #include <emmintrin.h>
 #endif
 
+#include "platform/Background.h"
 #include "records/LetterCase.h"
 #include "reports/ReportBuilder.h"
 
@@ -134,6 +137,13 @@ int64_t PlainFieldNumber(std::string_view designation, std::string_view seg3)
     return field;
 }
 
+uint32_t Load4(const char* p)
+{
+    uint32_t v;
+    std::memcpy(&v, p, 4);
+    return v;
+}
+
 uint64_t Load8(const char* p)
 {
     uint64_t v;
@@ -155,8 +165,20 @@ uint64_t FoldedHash(std::string_view s)
         h ^= h >> 29;
     }
     if (n > 0) {
-        uint64_t tail = 0;
-        std::memcpy(&tail, p, n);
+        // The last n bytes as a number, zero above them, read without a copy through memory
+        // (which stalls the load that follows): as the top of the eight bytes ending the text
+        // when it has eight, else in pieces that overlap.
+        uint64_t tail;
+        if (s.size() >= 8) {
+            tail = Load8(p + n - 8) >> (8 * (8 - n));
+        } else if (n >= 4) {
+            tail = uint64_t{Load4(p)} | uint64_t{Load4(p + n - 4)} << (8 * (n - 4));
+        } else {
+            auto byte = [p](size_t i) {
+                return uint64_t{static_cast<unsigned char>(p[i])} << (8 * i);
+            };
+            tail = byte(0) | byte(n / 2) | byte(n - 1);
+        }
         h = (h ^ (tail | caseBit)) * 0xBF58476D1CE4E5B9ull;
     }
     h ^= h >> 32;
@@ -176,95 +198,29 @@ bool FoldedEqual(std::string_view a, std::string_view b)
     return true;
 }
 
-// The distinct values met so far, found by their case-folded text in an open-addressed table;
-// their texts are kept in blocks that never move, so an entry points at its text.
-class ValueCounter {
-public:
-    // `expected`: about how many distinct values may come, so the table seldom has to grow.
-    explicit ValueCounter(size_t expected)
-    {
-        size_t room = 1024;
-        while (room < expected * 2 && room < (size_t{1} << 26))
-            room *= 2;
-        slots_.assign(room, 0);
-        // Only the pages written to are ever touched.
-        entries.reserve(std::min(expected, room / 2));
-    }
-
-    // Counts `value` at once (after the values still waiting).
-    void Count(std::string_view value)
-    {
-        Flush();
-        Insert(value, FoldedHash(value));
-    }
-
-    // Counts `value` a few values later: its slot is fetched from memory meanwhile, which is
-    // what a table of a million distinct values costs. The text must stay where it is until
-    // the next Count or Flush.
-    void CountSoon(std::string_view value)
-    {
-        const uint64_t hash = FoldedHash(value);
-        __builtin_prefetch(&slots_[hash & (slots_.size() - 1)]);
-        if (waiting_ == Lookahead) {
-            Insert(pending_[next_].value, pending_[next_].hash);
-            pending_[next_] = {value, hash};
-            next_ = (next_ + 1) % Lookahead;
-        } else {
-            pending_[(next_ + waiting_++) % Lookahead] = {value, hash};
-        }
-    }
-
-    void Flush()
-    {
-        for (; waiting_ > 0; --waiting_, next_ = (next_ + 1) % Lookahead)
-            Insert(pending_[next_].value, pending_[next_].hash);
-    }
-
-    std::vector<UniqueValue> entries;  // in the order first met
-    std::vector<std::unique_ptr<char[]>> blocks;
-    qsizetype total = 0;
-    size_t shared = 0;  // the length of the beginning all texts share
-
-private:
-    static constexpr size_t BlockSize = size_t{1} << 20;
-    static constexpr size_t Lookahead = 16;
-
-    void Insert(std::string_view value, uint64_t hash)
-    {
-        ++total;
-        const auto tag = static_cast<uint32_t>(hash >> 32);
-        const size_t mask = slots_.size() - 1;
-        // A slot holds the entry's index + 1 (0: free) and the high half of its hash, so most
-        // probes are decided without touching the entry.
-        for (size_t at = hash & mask;; at = (at + 1) & mask) {
-            const uint64_t slot = slots_[at];
-            if (slot == 0) {
-                entries.push_back({{Keep(value), value.size()}, 1});
-                Share(value);
-                slots_[at] = Slot(entries.size(), hash);
-                if (entries.size() * 2 > slots_.size())
-                    Grow();
-                return;
-            }
-            if (static_cast<uint32_t>(slot >> 32) != tag)
-                continue;
-            UniqueValue& entry = entries[static_cast<uint32_t>(slot) - 1];
-            if (FoldedEqual(entry.text, value)) {
-                ++entry.count;
-                return;
-            }
-        }
-    }
-
-    struct Pending {
-        std::string_view value;
+// The values one walker found for one partition, waiting to be counted: each value's folded hash
+// and where its text lies among `text`. The texts are copied rather than pointed at: they are
+// read again only when the partition is counted, by then long gone from the cache in the records.
+struct alignas(64) Batch {  // a cache line of its own: batches are emptied on several threads
+    struct Found {
         uint64_t hash;
+        size_t at, size;
     };
-    std::array<Pending, Lookahead> pending_{};
-    size_t next_ = 0;
-    size_t waiting_ = 0;
+    std::vector<Found> found;
+    std::string text;
 
-    const char* Keep(std::string_view value)
+    void Add(uint64_t hash, std::string_view value)
+    {
+        found.push_back({hash, text.size(), value.size()});
+        text.append(value);
+    }
+};
+
+// Copies of texts in large blocks, where a copy never moves. Each thread fills its own, on a
+// cache line of its own.
+class alignas(64) TextBlocks {
+public:
+    const char* Copy(std::string_view value)
     {
         if (value.size() > BlockSize / 4) {
             // A long text gets a block of its own; the current block goes on being filled.
@@ -284,6 +240,80 @@ private:
         return at;
     }
 
+    std::vector<std::unique_ptr<char[]>> blocks;
+
+private:
+    static constexpr size_t BlockSize = size_t{1} << 20;
+    char* current_ = nullptr;  // the block being filled
+    size_t used_ = 0;
+};
+
+// The distinct values of one partition (values whose hashes begin alike), found by their
+// case-folded text in an open-addressed table. A partition holds a small share of the values,
+// so its table stays in a core's cache where one table for all would be probed in memory.
+class alignas(64) PartCounter {  // partitions next to each other are counted on other threads
+public:
+    // `expected`: about how many distinct values may come, so the table seldom has to grow.
+    explicit PartCounter(size_t expected = 0)
+    {
+        size_t room = 256;
+        while (room < expected * 2 && room < (size_t{1} << 26))
+            room *= 2;
+        slots_.assign(room, 0);
+        // Only the pages written to are ever touched.
+        entries.reserve(std::min(expected, room / 2));
+        hashes_.reserve(std::min(expected, room / 2));
+    }
+
+    // Counts every value of `batch`, in its order.
+    void CountAll(const Batch& batch, TextBlocks& texts)
+    {
+        // Each value's slot is fetched a few values ahead: a partition's table may still be
+        // larger than the cache.
+        constexpr size_t Ahead = 16;
+        const size_t n = batch.found.size();
+        for (size_t i = 0; i < n; ++i) {
+            if (i + Ahead < n)
+                __builtin_prefetch(&slots_[batch.found[i + Ahead].hash & (slots_.size() - 1)]);
+            const Batch::Found& f = batch.found[i];
+            Count(f.hash, {batch.text.data() + f.at, f.size}, texts);
+        }
+    }
+
+    void Count(uint64_t hash, std::string_view value, TextBlocks& texts)
+    {
+        ++total;
+        // The hash's top bits chose the partition; the tag is taken below them.
+        const auto tag = static_cast<uint32_t>(hash >> 24);
+        const size_t mask = slots_.size() - 1;
+        // A slot holds the entry's index + 1 (0: free) and the tag, so most probes are decided
+        // without touching the entry.
+        for (size_t at = hash & mask;; at = (at + 1) & mask) {
+            const uint64_t slot = slots_[at];
+            if (slot == 0) {
+                entries.push_back({{texts.Copy(value), value.size()}, 1});
+                hashes_.push_back(hash);
+                Share(value);
+                slots_[at] = uint64_t{tag} << 32 | entries.size();
+                if (entries.size() * 2 > slots_.size())
+                    Grow();
+                return;
+            }
+            if (static_cast<uint32_t>(slot >> 32) != tag)
+                continue;
+            UniqueValue& entry = entries[static_cast<uint32_t>(slot) - 1];
+            if (FoldedEqual(entry.text, value)) {
+                ++entry.count;
+                return;
+            }
+        }
+    }
+
+    std::vector<UniqueValue> entries;  // in the order first met
+    qsizetype total = 0;
+    size_t shared = 0;  // the length of the beginning all texts share
+
+private:
     void Share(std::string_view value)
     {
         if (entries.size() == 1) {
@@ -298,29 +328,23 @@ private:
         shared = n;
     }
 
-    static uint64_t Slot(size_t index1, uint64_t hash)
-    {
-        return (hash & 0xFFFFFFFF00000000ull) | static_cast<uint32_t>(index1);
-    }
     void Grow()
     {
-        Slots fresh(slots_.size() * 2, 0);
+        decltype(slots_) fresh(slots_.size() * 2, 0);
         const size_t mask = fresh.size() - 1;
         for (size_t i = 0; i < entries.size(); ++i) {
-            const uint64_t hash = FoldedHash(entries[i].text);
+            const uint64_t hash = hashes_[i];
             size_t at = hash & mask;
             while (fresh[at] != 0)
                 at = (at + 1) & mask;
-            fresh[at] = Slot(i + 1, hash);
+            fresh[at] = uint64_t{static_cast<uint32_t>(hash >> 24)} << 32 | (i + 1);
         }
         slots_.swap(fresh);
     }
 
-    // A million distinct values make tables of tens of megabytes, probed at random.
-    using Slots = std::vector<uint64_t, LargePageAllocator<uint64_t>>;
-    Slots slots_;
-    char* current_ = nullptr;  // the block being filled
-    size_t used_ = 0;
+    // Without threads one table takes every value: a million of them make tens of megabytes.
+    std::vector<uint64_t, LargePageAllocator<uint64_t>> slots_;
+    std::vector<uint64_t> hashes_;  // the entries' hashes, for growing without their texts
 };
 
 // Asks for huge pages under a large buffer not yet written: a million report lines fill about a
@@ -700,36 +724,187 @@ std::unique_ptr<SortKey[], FreeMemory> SortKeyRoom(size_t n)
         static_cast<SortKey*>(AllocateLarge(std::max<size_t>(n, 1) * sizeof(SortKey))));
 }
 
-// Keys of texts 0 to count - 1 ordered by text, byte by byte (the empty text first): a radix sort
-// on eight bytes taken after the `shared` bytes all texts begin with (big-endian, zero-padded),
-// then whole-text comparisons only among keys that tie. `keys` receives the sorted keys.
-template <class TextOf>
-void SortByText(size_t count, size_t shared, TextOf textOf,
-                std::unique_ptr<SortKey[], FreeMemory>& keys)
+// The key of a text: eight bytes after the `shared` bytes all texts begin with, big-endian and
+// zero-padded, so that keys order as the texts do up to where they tie.
+uint64_t PrefixOf(std::string_view text, size_t shared)
 {
-    keys = SortKeyRoom(count);
-    auto spare = SortKeyRoom(count);
+    text = text.substr(shared);
+    if (text.size() >= 8)
+        return __builtin_bswap64(Load8(text.data()));
+    uint64_t prefix = 0;
+    for (size_t b = 0; b < 8; ++b)
+        prefix = prefix << 8 | (b < text.size() ? static_cast<unsigned char>(text[b]) : 0u);
+    return prefix;
+}
+
+// Sorts keys[0, n) by text, radix passes only over the bytes where some prefixes differ;
+// `spare` has room for n keys. Answers where the sorted keys are: `keys` or `spare`.
+template <class TextOf>
+const SortKey* SortGroup(SortKey* keys, SortKey* spare, size_t n, const TextOf& textOf)
+{
     uint64_t all = ~uint64_t{0}, any = 0;
-    for (size_t i = 0; i < count; ++i) {
-        const std::string_view text = textOf(i).substr(shared);
-        uint64_t prefix = 0;
-        if (text.size() >= 8) {
-            prefix = __builtin_bswap64(Load8(text.data()));
-        } else {
-            for (size_t b = 0; b < 8; ++b)
-                prefix = prefix << 8 | (b < text.size() ? static_cast<unsigned char>(text[b]) : 0u);
-        }
-        keys[i] = {prefix, static_cast<uint32_t>(i)};
-        all &= prefix;
-        any |= prefix;
+    for (size_t i = 0; i < n; ++i) {
+        all &= keys[i].prefix;
+        any |= keys[i].prefix;
     }
-    // Only the bytes where some keys differ are sorted on.
     const uint64_t differ = all ^ any;
     const int highest = differ == 0 ? -8 : (63 - __builtin_clzll(differ)) / 8 * 8;
     const int lowest = differ == 0 ? 0 : __builtin_ctzll(differ) / 8 * 8;
-    if (SortKeys(keys.get(), spare.get(), count, highest, lowest, textOf) != keys.get())
-        keys.swap(spare);
+    return SortKeys(keys, spare, n, highest, lowest, textOf);
 }
+
+// Fewer values are sorted on one thread: dealing them out would cost more than it saves.
+constexpr size_t SortAcrossCoresLeast = 32768;
+
+// The indexes of texts 0 to count - 1 in text order, byte by byte (the empty text first), into
+// `order`: a radix sort on the keys, whole-text comparisons only among keys that tie. On a crew
+// of several the keys are first dealt into buckets by ranges of prefixes drawn from a sample (the
+// texts lie in no order, so any spread of them is a fair sample), and the buckets are sorted on
+// all members at once.
+template <class TextOf>
+void SortByText(size_t count, size_t shared, const TextOf& textOf, platform::Crew& crew,
+                uint32_t* order)
+{
+    const auto keys = SortKeyRoom(count);
+    const auto spare = SortKeyRoom(count);
+    const size_t members = count < SortAcrossCoresLeast ? 1 : crew.Size();
+    auto rangeOf = [&](size_t m) {
+        return std::pair<size_t, size_t>(count * m / members, count * (m + 1) / members);
+    };
+    auto keysOf = [&](size_t m) {
+        const auto [from, to] = rangeOf(m);
+        for (size_t i = from; i < to; ++i)
+            keys[i] = {PrefixOf(textOf(i), shared), static_cast<uint32_t>(i)};
+    };
+    if (members == 1) {
+        keysOf(0);
+        const SortKey* sorted = SortGroup(keys.get(), spare.get(), count, textOf);
+        for (size_t k = 0; k < count; ++k)
+            order[k] = sorted[k].entry;
+        return;
+    }
+    crew.Run(keysOf);
+
+    // Bucket b takes the keys with b splitters at or below their prefix.
+    constexpr size_t Buckets = 64, SamplePerBucket = 32;
+    std::vector<uint64_t> sample(Buckets * SamplePerBucket);
+    for (size_t j = 0; j < sample.size(); ++j)
+        sample[j] = keys[j * count / sample.size()].prefix;
+    std::sort(sample.begin(), sample.end());
+    std::array<uint64_t, Buckets - 1> splitters{};
+    for (size_t b = 1; b < Buckets; ++b)
+        splitters[b - 1] = sample[b * SamplePerBucket];
+    auto bucketOf = [&splitters](uint64_t prefix) {
+        size_t b = 0;
+        for (size_t step = Buckets / 2; step > 0; step /= 2)
+            b += splitters[b + step - 1] <= prefix ? step : 0;
+        return b;
+    };
+    const auto bucketOfKey = std::make_unique_for_overwrite<uint8_t[]>(count);
+    std::vector<std::array<size_t, Buckets>> at(members);  // per member: its next place in each
+    crew.Run([&](size_t m) {
+        const auto [from, to] = rangeOf(m);
+        for (size_t i = from; i < to; ++i) {
+            const size_t b = bucketOf(keys[i].prefix);
+            bucketOfKey[i] = static_cast<uint8_t>(b);
+            ++at[m][b];
+        }
+    });
+    std::array<size_t, Buckets + 1> start{};
+    for (size_t b = 0, sum = 0; b < Buckets; ++b) {
+        start[b] = sum;
+        for (auto& places : at) {
+            const size_t n = places[b];
+            places[b] = sum;
+            sum += n;
+        }
+    }
+    start[Buckets] = count;
+    crew.Run([&](size_t m) {
+        const auto [from, to] = rangeOf(m);
+        for (size_t i = from; i < to; ++i)
+            spare[at[m][bucketOfKey[i]]++] = keys[i];
+    });
+    std::array<size_t, Buckets> largestFirst{};
+    std::iota(largestFirst.begin(), largestFirst.end(), size_t{0});
+    std::sort(largestFirst.begin(), largestFirst.end(), [&](size_t a, size_t b) {
+        return start[a + 1] - start[a] > start[b + 1] - start[b];
+    });
+    std::atomic<size_t> next{0};
+    crew.Run([&](size_t) {
+        for (size_t k; (k = next.fetch_add(1)) < Buckets;) {
+            const size_t from = start[largestFirst[k]], n = start[largestFirst[k] + 1] - from;
+            const SortKey* sorted = SortGroup(spare.get() + from, keys.get() + from, n, textOf);
+            for (size_t j = 0; j < n; ++j)
+                order[from + j] = sorted[j].entry;
+        }
+    });
+}
+
+// Records one member walks at least, for a thread to pay; the first chunk gives each member
+// that many, and later chunks are sized by the time the last one took.
+constexpr size_t RecordsPerMember = 8192;
+constexpr double ChunkSeconds = 0.03;
+// Values are counted in 1 << PartitionBits partitions by the top bits of their hashes.
+constexpr unsigned PartitionBits = 8;
+
+// What every member's walk reads and none changes.
+struct Walk {
+    std::string_view designation;
+    const FieldValueRules& rules;
+    bool fieldSeparator;  // MSH-1: each record's fourth character
+    std::string_view name;
+    PlainField plain;
+    unsigned partitionShift;  // hash >> 32 >> partitionShift is the partition
+};
+
+// One member's walk over its records: each value found goes to the list of its partition.
+struct alignas(64) Lane {
+    std::vector<Batch> parts;
+    std::vector<std::string_view> segments;
+    std::string values, scratch;
+
+    // Values are split at every "|", whatever the field separator.
+    void Add(std::string_view value, unsigned shift)
+    {
+        const char* p = value.data();
+        const char* const end = p + value.size();
+        for (;;) {
+            const char* bar = Find(p, end, '|');
+            const std::string_view piece(p, static_cast<size_t>(bar - p));
+            const uint64_t hash = FoldedHash(piece);
+            parts[hash >> 32 >> shift].Add(hash, piece);
+            if (bar == end)
+                break;
+            p = bar + 1;
+        }
+    }
+
+    void WalkRecord(std::string_view record, const Walk& walk)
+    {
+        if (walk.fieldSeparator) {
+            Add(record.size() >= 4 ? record.substr(3, 1) : std::string_view(), walk.partitionShift);
+            return;
+        }
+        // Segments whose first three characters are the segment name: at the start of the
+        // record or right after an end of block.
+        segments.clear();
+        const char* const end = record.data() + record.size();
+        ForEachSegment(record.data(), end, walk.rules.endOfBlock,
+                       [&](const char* s, const char* segmentEnd) {
+                           if (NameAt(walk.name, s, end))
+                               segments.emplace_back(s, static_cast<size_t>(segmentEnd - s));
+                       });
+        for (auto segment = segments.rbegin(); segment != segments.rend(); ++segment) {
+            std::string_view value;
+            if (walk.plain.field == 0 || !PlainFieldValue(*segment, walk.plain, scratch, value)) {
+                FieldValueInto(values, *segment, walk.designation, walk.rules);
+                value = values;
+            }
+            Add(value, walk.partitionShift);
+        }
+    }
+};
 
 }  // namespace
 
@@ -739,88 +914,107 @@ UniqueValuesResult CountUniqueValues(const RecordStore& store, std::string_view 
 {
     UniqueValuesResult result;
     const int32_t recordCount = store.RecordCount;
-    ValueCounter counter(static_cast<size_t>(std::max(recordCount, 0)));
-    const bool fieldSeparator = designation == "MSH-1";
-    const std::string_view name = designation.substr(0, 3);
-    const char eob = rules.endOfBlock;
-    const PlainField plain = PlainFieldOf(designation, rules);
-    std::vector<std::string_view> segments;
-    std::string values, scratch;
+    const size_t records = static_cast<size_t>(std::max(recordCount, 0));
+    // A small store is counted on this thread alone, in one partition.
+    platform::Crew crew(
+        std::min(platform::CoreCount(), std::max<size_t>(1, records / RecordsPerMember)));
+    const size_t members = crew.Size();
+    const unsigned bits = members > 1 ? PartitionBits : 0;
+    const Walk walk{designation, rules, designation == "MSH-1", designation.substr(0, 3),
+                    PlainFieldOf(designation, rules), 32 - bits};
+    std::vector<Lane> lanes(members);
+    for (Lane& lane : lanes)
+        lane.parts.resize(size_t{1} << bits);
+    // One table for all is sized for every record's value being distinct, as a table for a
+    // million values is slow to grow; a partition's table grows within the cache.
+    std::vector<PartCounter> parts(size_t{1} << bits);
+    if (bits == 0)
+        parts.front() = PartCounter(records);
+    std::vector<TextBlocks> texts(members);  // the distinct values' texts, kept by who met them
+    std::atomic<size_t> nextPart{0};
 
+    // A chunk of records is walked and counted before progress is called: the call lets window
+    // events run, which may append records and move them all, so no view into a record may
+    // outlive it. Members walk consecutive records, and each partition takes their values
+    // member by member, so values are still met in record order.
     using Clock = std::chrono::steady_clock;
-    Clock::time_point lastCall{};  // the first look reports at once
-    auto keepGoing = [&](UniqueValuesPhase phase, int32_t record) {
-        if (!progress)
-            return true;
-        const auto now = Clock::now();
-        if (phase == UniqueValuesPhase::Scanning && now - lastCall < std::chrono::milliseconds(50))
-            return true;
-        lastCall = now;
-        counter.Flush();  // the values waiting point into records that may move meanwhile
-        return progress(phase, record, recordCount);
-    };
-    // Values are split at every "|", whatever the field separator.
-    // `inRecord`: the value points into the record, not into a buffer used again.
-    auto countPieces = [&](std::string_view value, bool inRecord) {
-        const char* p = value.data();
-        const char* const end = p + value.size();
-        for (;;) {
-            const char* bar = Find(p, end, '|');
-            const std::string_view piece(p, static_cast<size_t>(bar - p));
-            if (inRecord)
-                counter.CountSoon(piece);
-            else
-                counter.Count(piece);
-            if (bar == end)
-                break;
-            p = bar + 1;
-        }
-    };
-
-    // Records are fetched afresh after each progress call: it lets window events run, and
-    // records that arrive meanwhile may move the array.
-    for (int32_t i = 1; i <= recordCount && i <= store.RecordCount; ++i) {
-        const std::string_view record = store.Record(i);
-        if (fieldSeparator) {
-            counter.CountSoon(record.size() >= 4 ? record.substr(3, 1) : std::string_view());
-        } else {
-            // Segments whose first three characters are the segment name: at the start of the
-            // record or right after an end of block.
-            segments.clear();
-            const char* const end = record.data() + record.size();
-            ForEachSegment(record.data(), end, eob, [&](const char* s, const char* segmentEnd) {
-                if (NameAt(name, s, end))
-                    segments.emplace_back(s, static_cast<size_t>(segmentEnd - s));
-            });
-            for (auto segment = segments.rbegin(); segment != segments.rend(); ++segment) {
-                std::string_view value;
-                if (plain.field == 0 || !PlainFieldValue(*segment, plain, scratch, value)) {
-                    FieldValueInto(values, *segment, designation, rules);
-                    value = values;
+    size_t chunk = RecordsPerMember * members;
+    for (int32_t first = 1; first <= recordCount && first <= store.RecordCount;) {
+        const auto last = static_cast<int32_t>(std::min<int64_t>(
+            {recordCount, store.RecordCount, int64_t{first} + static_cast<int64_t>(chunk) - 1}));
+        const auto began = Clock::now();
+        const auto n = static_cast<int64_t>(last - first + 1);
+        crew.Run([&](size_t m) {
+            Lane& lane = lanes[m];
+            const auto to = static_cast<int32_t>(first + n * static_cast<int64_t>(m + 1) / members);
+            for (auto i = static_cast<int32_t>(first + n * static_cast<int64_t>(m) / members);
+                 i < to; ++i)
+                lane.WalkRecord(store.Record(i), walk);
+        });
+        nextPart = 0;
+        crew.Run([&](size_t m) {
+            for (size_t p; (p = nextPart.fetch_add(1)) < parts.size();)
+                for (Lane& lane : lanes) {
+                    Batch& batch = lane.parts[p];
+                    parts[p].CountAll(batch, texts[m]);
+                    batch.found.clear();
+                    batch.text.clear();
                 }
-                countPieces(value, value.empty() || (value.data() >= record.data()
-                                                     && value.data() < record.data() + record.size()));
-            }
-        }
-        if ((i & 63) == 0 && !keepGoing(UniqueValuesPhase::Scanning, i)) {
+        });
+        const double took = std::chrono::duration<double>(Clock::now() - began).count();
+        chunk = std::clamp(static_cast<size_t>(static_cast<double>(chunk) * ChunkSeconds
+                                               / std::max(took, 1e-6)),
+                           RecordsPerMember, chunk * 4);
+        first = last + 1;
+        if (progress && !progress(UniqueValuesPhase::Scanning, last, recordCount)) {
             result.cancelled = true;
             return result;
         }
     }
-    counter.Flush();
     if (progress && !progress(UniqueValuesPhase::Sorting, recordCount, recordCount)) {
         result.cancelled = true;
         return result;
     }
-    const size_t count = counter.entries.size();
-    std::unique_ptr<SortKey[], FreeMemory> sorted;
-    SortByText(count, counter.shared, [&](size_t i) { return counter.entries[i].text; }, sorted);
+
+    // The partitions' values end to end, and the beginning all their texts share.
+    std::vector<size_t> offset(parts.size() + 1, 0);
+    size_t shared = 0;
+    const char* firstText = nullptr;
+    for (size_t p = 0; p < parts.size(); ++p) {
+        const PartCounter& part = parts[p];
+        offset[p + 1] = offset[p] + part.entries.size();
+        result.total += part.total;
+        if (part.entries.empty())
+            continue;
+        const std::string_view text = part.entries.front().text;
+        if (firstText == nullptr) {
+            firstText = text.data();
+            shared = part.shared;
+            continue;
+        }
+        size_t same = 0;
+        const size_t limit = std::min(shared, part.shared);
+        while (same < limit && text[same] == firstText[same])
+            ++same;
+        shared = same;
+    }
+    const size_t count = offset.back();
+    if (parts.size() == 1) {
+        result.values = std::move(parts[0].entries);
+    } else {
+        result.values.resize(count);
+        nextPart = 0;
+        crew.Run([&](size_t) {
+            for (size_t p; (p = nextPart.fetch_add(1)) < parts.size();)
+                std::copy(parts[p].entries.begin(), parts[p].entries.end(),
+                          result.values.begin() + static_cast<ptrdiff_t>(offset[p]));
+        });
+    }
     result.order.resize(count);
-    for (size_t k = 0; k < count; ++k)
-        result.order[k] = sorted[k].entry;
-    result.total = counter.total;
-    result.values = std::move(counter.entries);
-    result.storage = std::move(counter.blocks);  // moving the blocks leaves the texts in place
+    SortByText(count, shared, [&](size_t i) { return result.values[i].text; }, crew,
+               result.order.data());
+    for (TextBlocks& t : texts)  // moving the blocks leaves the texts in place
+        std::move(t.blocks.begin(), t.blocks.end(), std::back_inserter(result.storage));
     return result;
 }
 
@@ -918,7 +1112,7 @@ QString UniqueValuesReport::Text() const
     QChar* out = text.data();
     AdviseLargePages(out, static_cast<size_t>(size) * sizeof(QChar));
     for (qsizetype i = 0; i < LineCount(); ++i) {
-        // The values and their texts lie in the order first met, the lines go in sorted order:
+        // The values and their texts lie as they were counted, the lines go in sorted order:
         // each is fetched ahead, the value first and its text once the value has come.
         const auto at = static_cast<size_t>(i);
         if (at + 16 < result_.order.size())

@@ -58,7 +58,7 @@ struct UniqueValuesResult {
     UniqueValuesResult(const UniqueValuesResult&) = delete;
     UniqueValuesResult& operator=(const UniqueValuesResult&) = delete;
 
-    std::vector<UniqueValue> values;  // in the order first met
+    std::vector<UniqueValue> values;  // as counted: grouped by a hash of their texts
     // The values' indexes sorted by text, byte by byte, the empty value first. The values stay
     // as counted: putting a million of them in this order would fetch each from a random place.
     std::vector<uint32_t> order;
@@ -70,15 +70,18 @@ struct UniqueValuesResult {
 
 enum class UniqueValuesPhase { Scanning, Sorting };
 
-// Called about every 50 ms while scanning (record reached of the count when the run began) and
-// once as the sort starts; false stops the run (the result is then marked cancelled).
+// Called while scanning, between chunks of records a few tens of milliseconds long (record
+// reached of the count when the run began), and once as the sort starts; false stops the run
+// (the result is then marked cancelled).
 using UniqueValuesProgress =
     std::function<bool(UniqueValuesPhase phase, int32_t record, int32_t recordCount)>;
 
 // Counts the values of `designation` over every record: MSH-1 is each record's fourth
 // character; otherwise each segment named by the designation's first three characters, from the
 // record's last to its first, gives GetFieldValues split at every "|". Values that differ only
-// in letter case (Latin-1) count as one, under the text met first.
+// in letter case (Latin-1) count as one, under the text met first. Many records are walked on
+// several threads; progress runs on the caller's thread while none of them reads the store, so
+// it may let records be appended (they are not counted).
 UniqueValuesResult CountUniqueValues(const RecordStore& store, std::string_view designation,
                                      const FieldValueRules& rules,
                                      const UniqueValuesProgress& progress = {});
