@@ -91,6 +91,51 @@ TEST(MaxFieldWidths, WidthsAndFirstRecordPerLabel)
     EXPECT_EQ(MaxWidthRowLabel(rows[0].text), "PID-3");
 }
 
+TEST(MaxFieldWidths, ManyRecordsKeepTheFirstRecordAndStopOnCancel)
+{
+    // Enough records for several threads and several chunks of them.
+    const int32_t count = 100000;
+    RecordStore store;
+    for (int32_t i = 1; i <= count; ++i)
+        store.Append(std::string("PID|") + (i == 1 || i == 99000 ? "12" : "1") + "||"
+                     + (i == 5 ? "IDX" : i == 88888 ? "IDXYZ" : "ID") + "||"
+                     + (i == 30001 || i == 70000 || i == 99999 ? "ABC" : "A") + "\r");
+    const DescriptionDictionary dict = Dictionary({"PID-1", "PID-3", "PID-5"});
+    std::vector<int32_t> calls;
+    const MaxWidthsResult r = ScanMaxFieldWidths(store, Delimiters(), '\r', dict, [&](int32_t done) {
+        calls.push_back(done);
+        return true;
+    });
+    EXPECT_FALSE(r.cancelled);
+    EXPECT_GT(calls.size(), 1u);
+    const struct {
+        const char* label;
+        qsizetype width;
+        int32_t record;
+    } cases[] = {
+        {"PID-1", 2, 1},      // the first record against a tie far later
+        {"PID-3", 5, 88888},  // a wider value in a later chunk
+        {"PID-5", 3, 30001},  // ties in several ranges
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        const auto slot = static_cast<size_t>(SlotOf(dict, c.label));
+        EXPECT_EQ(r.widths[slot], c.width);
+        EXPECT_EQ(r.records[slot], c.record);
+    }
+    // Cancel between chunks ends the scan there.
+    calls.clear();
+    const MaxWidthsResult stopped =
+        ScanMaxFieldWidths(store, Delimiters(), '\r', dict, [&](int32_t done) {
+            calls.push_back(done);
+            return calls.size() < 2;
+        });
+    EXPECT_TRUE(stopped.cancelled);
+    ASSERT_EQ(calls.size(), 2u);
+    EXPECT_EQ(calls[0], 0);
+    EXPECT_LT(calls[1], count);
+}
+
 TEST(MaxFieldWidths, RowsInAlignedOrderShowingTheKeys)
 {
     const DescriptionDictionary dict =

@@ -1,9 +1,18 @@
 #include "analysis/MaxFieldWidths.h"
-#include "app/ProgressPacer.h"
 
 #include <algorithm>
+#include <array>
+#include <atomic>
+#include <chrono>
 #include <cstring>
+#include <memory>
 #include <unordered_map>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
+#include "platform/Background.h"
 
 namespace quillon {
 
@@ -26,13 +35,15 @@ public:
         uint32_t key = static_cast<uint32_t>(name.size()) << 24;
         for (size_t k = 0; k < name.size(); ++k)
             key |= static_cast<uint32_t>(static_cast<unsigned char>(name[k])) << (16 - 8 * k);
-        if (last_ && lastKey_ == key)
-            return *last_;
+        // A record's segments take turns, so each name keeps a place of its own in front of
+        // the map.
+        Recent& recent = recent_[(key * 0x9E3779B1u) >> 26];
+        if (recent.segment && recent.key == key)
+            return *recent.segment;
         auto [it, added] = segments_.try_emplace(key);
         if (added)
             it->second.name = std::string(name);
-        lastKey_ = key;
-        last_ = &it->second;
+        recent = {key, &it->second};
         return it->second;
     }
 
@@ -83,31 +94,43 @@ private:
         return static_cast<int32_t>(it - keys.begin()) + 1;
     }
 
+    struct Recent {
+        uint32_t key = 0;
+        Segment* segment = nullptr;
+    };
+
     const DescriptionDictionary& dictionary_;
-    std::unordered_map<uint32_t, Segment> segments_;
-    uint32_t lastKey_ = 0;
-    Segment* last_ = nullptr;
+    std::unordered_map<uint32_t, Segment> segments_;  // nodes never move
+    std::array<Recent, 64> recent_{};
 };
 
-// One walk over each record's bytes: every byte is classed once (end of segment, field,
-// repetition or component separator) and each value is measured as its end is reached.
-class Scanner {
+// One walk over each record's bytes: the bytes that end a value (end of segment, field,
+// repetition or component separator) are found sixteen at a time, and each value is measured
+// as its end is reached.
+class alignas(64) Scanner {  // one per thread; their states are written side by side
 public:
-    Scanner(const Delimiters& delimiters, char endOfBlock, const DescriptionDictionary& dictionary,
-            MaxWidthsResult& result)
-        : endOfBlock_(static_cast<unsigned char>(endOfBlock)), cache_(dictionary), result_(result)
+    Scanner(const Delimiters& delimiters, char endOfBlock, const DescriptionDictionary& dictionary)
+        : endOfBlock_(static_cast<unsigned char>(endOfBlock)), cache_(dictionary)
     {
         // Later assignments win where two delimiters are the same character: records are cut
         // into segments first, then into fields, repetitions and components.
+        std::array<unsigned char, 4> ends{endOfBlock_, endOfBlock_, endOfBlock_, endOfBlock_};
+        size_t k = 1;
         for (const auto& [sep, kind] : {std::pair{&delimiters.ComponentSeparator, Component},
                                         std::pair{&delimiters.RepetitionSeparator, Repetition},
                                         std::pair{&delimiters.FieldSeparator, Field}})
-            if (!sep->empty())
+            if (!sep->empty()) {
                 class_[static_cast<unsigned char>((*sep)[0])] = kind;
+                ends[k++] = static_cast<unsigned char>((*sep)[0]);
+            }
         class_[endOfBlock_] = End;
+#ifdef __SSE2__
+        for (size_t j = 0; j < ends.size(); ++j)
+            ends_[j] = _mm_set1_epi8(static_cast<char>(ends[j]));
+#endif
         const size_t slotCount = static_cast<size_t>(dictionary.DescriptionCount()) + 1;
-        result_.widths.assign(slotCount, 0);
-        result_.records.assign(slotCount, 0);
+        result.widths.assign(slotCount, 0);
+        result.records.assign(slotCount, 0);
     }
 
     void Record(std::string_view record, int32_t number)
@@ -120,92 +143,131 @@ public:
         const unsigned char* tail = last ? static_cast<const unsigned char*>(last) + 1 : p;
         if (std::all_of(tail, end, [](unsigned char ch) { return ch == ' '; }))
             end = tail;
-        while (p < end)
-            p = Segment(p, end);
+        Walk(p, end);
     }
+
+    MaxWidthsResult result;  // this scanner's records only
 
 private:
     enum Kind : uint8_t { Plain, Component, Repetition, Field, End };
+    // Where a segment's walk stands: before its first field separator, in MSH-2 (measured
+    // whole), or among its fields.
+    enum Place : uint8_t { Name, EncodingCharacters, Fields };
 
     void Measure(int32_t slot, const unsigned char* from, const unsigned char* to)
     {
         const qsizetype width = to - from;
-        if (slot > 0 && width > result_.widths[static_cast<size_t>(slot)]) {
-            result_.widths[static_cast<size_t>(slot)] = width;
-            result_.records[static_cast<size_t>(slot)] = number_;
+        if (slot > 0 && width > result.widths[static_cast<size_t>(slot)]) {
+            result.widths[static_cast<size_t>(slot)] = width;
+            result.records[static_cast<size_t>(slot)] = number_;
         }
     }
 
-    Kind At(const unsigned char* p, const unsigned char* end) const
+#ifdef __SSE2__
+    // Bit i set where p[i] ends a value, for the 32 bytes from p.
+    uint32_t Ends32(const unsigned char* p) const
     {
-        return p < end ? class_[*p] : End;
+        auto ends16 = [this](const unsigned char* q) {
+            const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(q));
+            const __m128i m = _mm_or_si128(
+                _mm_or_si128(_mm_cmpeq_epi8(b, ends_[0]), _mm_cmpeq_epi8(b, ends_[1])),
+                _mm_or_si128(_mm_cmpeq_epi8(b, ends_[2]), _mm_cmpeq_epi8(b, ends_[3])));
+            return static_cast<uint32_t>(_mm_movemask_epi8(m));
+        };
+        return ends16(p) | ends16(p + 16) << 16;
     }
+#endif
 
-    // Measures one segment; answers where the next one starts.
-    const unsigned char* Segment(const unsigned char* p, const unsigned char* end)
+    // Measures the segments in [begin, end).
+    void Walk(const unsigned char* const begin, const unsigned char* const end)
     {
-        const unsigned char* const start = p;
-        while (At(p, end) != Field && At(p, end) != End)
-            ++p;
-        if (At(p, end) == End)
-            return p < end ? p + 1 : end;  // no fields
-        size_t nameLength = 0;
-        while (nameLength < 3 && start + nameLength < end && start[nameLength] != endOfBlock_)
-            ++nameLength;
-        const std::string_view name(reinterpret_cast<const char*>(start), nameLength);
-        SlotCache::Segment& s = cache_.ForName(name);
-        size_t n = 1;
-        ++p;
-        if (name == "MSH") {
-            // MSH-1 is the separator itself; MSH-2, the encoding characters, is measured whole.
-            const unsigned char* q = p;
-            while (At(q, end) != Field && At(q, end) != End)
-                ++q;
-            if (q > p)
-                Measure(cache_.Field(s, 2), p, q);
-            if (At(q, end) == End)
-                return q < end ? q + 1 : end;
-            p = q + 1;
-            n = 3;
-        }
+        Place place = Name;
+        const unsigned char* segment = begin;
+        SlotCache::Segment* s = nullptr;
+        size_t n = 0, c = 1;
         // A repetition with components is measured component by component (SEG-n-c), one
         // without whole under the field's label (SEG-n); all repetitions count alike.
-        const unsigned char* repetition = p;
-        const unsigned char* component = p;
-        size_t c = 1;
-        for (;; ++p) {
-            const Kind kind = At(p, end);
-            if (kind == Plain)
-                continue;
-            if (kind == Component) {
-                if (p > component)
-                    Measure(cache_.Component(s, n, c), component, p);
-                ++c;
-                component = p + 1;
-                continue;
+        const unsigned char* repetition = begin;
+        const unsigned char* component = begin;
+        auto at = [&](const unsigned char* p, Kind kind) __attribute__((always_inline)) {
+            switch (place) {
+            case Name:
+                if (kind == End) {
+                    segment = p + 1;
+                } else if (kind == Field) {
+                    // The name is the segment's first three characters, whatever they hold.
+                    size_t length = std::min<size_t>(3, static_cast<size_t>(end - segment));
+                    for (size_t k = 0; k < length; ++k)
+                        if (segment[k] == endOfBlock_)
+                            length = k;
+                    const std::string_view name(reinterpret_cast<const char*>(segment), length);
+                    s = &cache_.ForName(name);
+                    // MSH-1 is the separator itself; MSH-2, the encoding characters, is
+                    // measured whole.
+                    place = name == "MSH" ? EncodingCharacters : Fields;
+                    n = 1;
+                    c = 1;
+                    repetition = component = p + 1;
+                }
+                return;
+            case EncodingCharacters:
+                if (kind == Field || kind == End) {
+                    if (p > repetition)
+                        Measure(cache_.Field(*s, 2), repetition, p);
+                    place = Fields;
+                    n = 3;
+                    repetition = component = p + 1;
+                    if (kind == End) {
+                        place = Name;
+                        segment = p + 1;
+                    }
+                }
+                return;
+            case Fields:
+                if (kind == Component) {
+                    if (p > component)
+                        Measure(cache_.Component(*s, n, c), component, p);
+                    ++c;
+                    component = p + 1;
+                    return;
+                }
+                if (c > 1) {
+                    if (p > component)
+                        Measure(cache_.Component(*s, n, c), component, p);
+                } else if (p > repetition) {
+                    Measure(cache_.Field(*s, n), repetition, p);
+                }
+                c = 1;
+                repetition = component = p + 1;
+                if (kind == Field) {
+                    ++n;
+                } else if (kind == End) {
+                    place = Name;
+                    segment = p + 1;
+                }
+                return;
             }
-            if (c > 1) {
-                if (p > component)
-                    Measure(cache_.Component(s, n, c), component, p);
-            } else if (p > repetition) {
-                Measure(cache_.Field(s, n), repetition, p);
+        };
+        const unsigned char* p = begin;
+#ifdef __SSE2__
+        for (; end - p >= 32; p += 32)
+            for (uint32_t m = Ends32(p); m != 0; m &= m - 1) {
+                const unsigned char* q = p + __builtin_ctz(m);
+                at(q, class_[*q]);
             }
-            c = 1;
-            repetition = component = p + 1;
-            if (kind == Repetition)
-                continue;
-            if (kind == Field) {
-                ++n;
-                continue;
-            }
-            return p < end ? p + 1 : end;
-        }
+#endif
+        for (; p < end; ++p)
+            if (class_[*p] != Plain)
+                at(p, class_[*p]);
+        at(end, End);  // the last segment needs no terminator
     }
 
     unsigned char endOfBlock_;
     Kind class_[256] = {};
+#ifdef __SSE2__
+    __m128i ends_[4];
+#endif
     SlotCache cache_;
-    MaxWidthsResult& result_;
     int32_t number_ = 0;
 };
 
@@ -216,6 +278,15 @@ std::string Fit(std::string_view s, size_t width)
     return out;
 }
 
+// Records one thread takes at least, for it to pay; the first chunk gives each thread that
+// many, and later chunks are sized by the time the last one took, so that progress is reported
+// about every 50 ms.
+constexpr size_t RecordsPerThread = 8192;
+constexpr double ChunkSeconds = 0.05;
+// Threads take the records of a chunk in blocks of this many, each the next block not yet taken:
+// a thread slowed by other work on its core holds up the others by one block at most.
+constexpr int64_t BlockRecords = 256;
+
 }  // namespace
 
 MaxWidthsResult ScanMaxFieldWidths(const RecordStore& store, const Delimiters& delimiters,
@@ -223,23 +294,61 @@ MaxWidthsResult ScanMaxFieldWidths(const RecordStore& store, const Delimiters& d
                                    const std::function<bool(int32_t done)>& progress)
 {
     MaxWidthsResult result;
-    Scanner scanner(delimiters, endOfBlock, dictionary, result);
-    ProgressPacer pacer(false);
+    const int32_t count = store.RecordCount;
+    // A small store is measured on this thread alone.
+    platform::Crew crew(std::min(
+        platform::CoreCount(),
+        std::max<size_t>(1, static_cast<size_t>(std::max(count, 0)) / RecordsPerThread)));
+    std::vector<std::unique_ptr<Scanner>> scanners;
+    for (size_t m = 0; m < crew.Size(); ++m)
+        scanners.push_back(std::make_unique<Scanner>(delimiters, endOfBlock, dictionary));
     if (progress && !progress(0)) {
         result.cancelled = true;
         return result;
     }
-    const int32_t count = store.RecordCount;
-    // A progress call lets window events run; the count is checked again after each.
-    for (int32_t i = 1; i <= count && i <= store.RecordCount; ++i) {
-        const std::string& record = store.Record(i);
-        scanner.Record(record, i);
-        if (!progress || !pacer.Due(record.size()))
-            continue;
-        if (!progress(i)) {
-            result.cancelled = i < count;
-            if (result.cancelled)
-                return result;
+
+    // A chunk of records is measured on every thread before progress is called: the call lets
+    // window events run, which may add records and move them all, and the count is checked
+    // again after each. Each thread takes its blocks in record order, so what it keeps for a
+    // width is the first of its records that reached it.
+    using Clock = std::chrono::steady_clock;
+    size_t chunk = RecordsPerThread * crew.Size();
+    std::atomic<int64_t> nextBlock{0};
+    for (int32_t first = 1; first <= count && first <= store.RecordCount;) {
+        const auto last = static_cast<int32_t>(std::min<int64_t>(
+            {count, store.RecordCount, int64_t{first} + static_cast<int64_t>(chunk) - 1}));
+        const auto began = Clock::now();
+        nextBlock = first;
+        crew.Run([&](size_t m) {
+            Scanner& scanner = *scanners[m];
+            for (int64_t from; (from = nextBlock.fetch_add(BlockRecords)) <= last;) {
+                const auto to = static_cast<int32_t>(std::min<int64_t>(last, from + BlockRecords - 1));
+                for (auto i = static_cast<int32_t>(from); i <= to; ++i)
+                    scanner.Record(store.Record(i), i);
+            }
+        });
+        const double took = std::chrono::duration<double>(Clock::now() - began).count();
+        chunk = std::clamp(static_cast<size_t>(static_cast<double>(chunk) * ChunkSeconds
+                                               / std::max(took, 1e-6)),
+                           RecordsPerThread, chunk * 4);
+        first = last + 1;
+        if (first <= count && progress && !progress(last)) {
+            result.cancelled = true;
+            return result;
+        }
+    }
+
+    // The widest value of each slot, and of the threads that reached it the lowest record.
+    result = std::move(scanners[0]->result);
+    for (size_t m = 1; m < scanners.size(); ++m) {
+        const MaxWidthsResult& other = scanners[m]->result;
+        for (size_t k = 1; k < result.widths.size(); ++k) {
+            const qsizetype w = other.widths[k];
+            if (w > result.widths[k]
+                || (w > 0 && w == result.widths[k] && other.records[k] < result.records[k])) {
+                result.widths[k] = w;
+                result.records[k] = other.records[k];
+            }
         }
     }
     return result;
@@ -248,10 +357,9 @@ MaxWidthsResult ScanMaxFieldWidths(const RecordStore& store, const Delimiters& d
 MaxWidthsResult MeasureOneRecord(std::string_view record, const Delimiters& delimiters,
                                  char endOfBlock, const DescriptionDictionary& dictionary)
 {
-    MaxWidthsResult result;
-    Scanner scanner(delimiters, endOfBlock, dictionary, result);
+    Scanner scanner(delimiters, endOfBlock, dictionary);
     scanner.Record(record, 1);
-    return result;
+    return std::move(scanner.result);
 }
 
 std::string MaxWidthSortKey(std::string_view key)
