@@ -291,6 +291,34 @@ TEST_F(MenusTest, FileAndToolsMenusFollowTheRecordsAndTheLog)
                   QStringLiteral("&View the Log  [ %1 KB ]").arg(QLatin1String(c.kb)));
 }
 
+TEST_F(MenusTest, FtpMenuFollowsTheRecordsAndSwitchesAsItOpens)
+{
+    QMenu* ftp = w.mnuFTP->menu();
+    const struct {
+        const char* name;
+        std::function<void()> before;
+        std::vector<AdminSwitch> on;
+        bool get, put;
+    } cases[] = {
+        {"start-up", [] {}, {}, true, false},
+        {"loaded", [&] { LoadRecords(1); }, {}, true, true},
+        {"put switched off", [] {}, {AdminFtpPut}, true, false},
+        {"get switched off", [] {}, {AdminFtpGet}, false, true},
+        {"records gone", [&] { w.lstRecords->clear(); }, {}, true, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        c.before();
+        w.st.session.AdminSwitches = {};
+        for (AdminSwitch s : c.on)
+            w.st.session.AdminSwitches[s] = true;
+        ftp->popup(QPoint(0, 0));
+        EXPECT_EQ(w.mnuFTPReceive->isEnabled(), c.get);
+        EXPECT_EQ(w.mnuFTPSend->isEnabled(), c.put);
+        ftp->hide();
+    }
+}
+
 TEST_F(MenusTest, SaveButtonAsksForANameForReceivedOrPastedRecords)
 {
     LoadRecords(1);

@@ -540,6 +540,7 @@ public slots:
     void mnuHelpAbout_Click();
     // Menus as they open, the z-segment file and the Options menu.
     void mnuFile_Click();
+    void mnuFTP_Click();
     void mnuTools_Click();
     void mnuToolsEditZSegments_Click();
     void mnuOptionsDisplayToolbar_Click();

@@ -1,5 +1,5 @@
-// Which menu items and toolbar buttons can be used: the administration switches, and the File
-// and Tools menus as they open.
+// Which menu items and toolbar buttons can be used: the administration switches, and the File,
+// FTP and Tools menus as they open.
 #include <QFileInfo>
 #include <QLocale>
 #include <cmath>
@@ -71,6 +71,13 @@ void frmMain::mnuFile_Click()
     mnuFilePrint->setEnabled(rows && !admin[AdminPrint]);
     mnuFileExit->setEnabled(true);
     mnuFileFTPSend->setEnabled(rows && !admin[AdminFtpPut]);
+}
+
+void frmMain::mnuFTP_Click()
+{
+    const auto& admin = st.session.AdminSwitches;
+    mnuFTPReceive->setEnabled(!admin[AdminFtpGet]);
+    mnuFTPSend->setEnabled(lstRecords->count() >= 1 && !admin[AdminFtpPut]);
 }
 
 QString frmMain::LogSizeCaption(qint64 bytes)

@@ -102,6 +102,7 @@ void frmMain::BuildMenus()
     mnuFTP = ftp->menuAction();
     mnuFTPReceive = AddItem(this, ftp, "&Open from FTP [get]...", &frmMain::mnuFTPReceive_Click);
     mnuFTPSend = AddItem(this, ftp, "Save &As to FTP [put]...", &frmMain::mnuFTPSend_Click);
+    connect(ftp, &QMenu::aboutToShow, this, &frmMain::mnuFTP_Click);
 
     QMenu* tools = menuBar()->addMenu(QStringLiteral("&Tools"));
     mnuViewRecordAsASCII =
