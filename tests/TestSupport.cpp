@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPointer>
 #include <QPushButton>
 #include <QTest>
@@ -96,6 +97,26 @@ void ChooseFromList(QComboBox* box, int row)
     QAbstractItemView* list = box->view();
     list->setCurrentIndex(list->model()->index(row, box->modelColumn()));
     QTest::keyClick(list, Qt::Key_Return);
+}
+
+void DragHeaderSection(QHeaderView* header, int from, int to)
+{
+    QWidget* viewport = header->viewport();
+    auto at = [&](int place, int x) {
+        return QPoint(header->sectionViewportPosition(header->logicalIndex(place)) + x,
+                      viewport->height() / 2);
+    };
+    const QPoint start = at(from, header->sectionSize(header->logicalIndex(from)) / 2);
+    // Past the middle of the section at the target place, on the side the section comes from.
+    const QPoint end = to > from ? at(to, header->sectionSize(header->logicalIndex(to)) - 2) : at(to, 2);
+    auto send = [&](QEvent::Type type, const QPoint& p, Qt::MouseButtons buttons) {
+        QMouseEvent e(type, p, viewport->mapToGlobal(p), Qt::LeftButton, buttons, Qt::NoModifier);
+        QApplication::sendEvent(viewport, &e);
+    };
+    send(QEvent::MouseButtonPress, start, Qt::LeftButton);
+    send(QEvent::MouseMove, (start + end) / 2, Qt::LeftButton);
+    send(QEvent::MouseMove, end, Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, end, Qt::NoButton);
 }
 
 void DriveFindDialog(AppState& state, std::vector<std::function<void(FindDialog&)>> steps)

@@ -1,4 +1,5 @@
 #pragma once
+#include <QHeaderView>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -65,6 +66,10 @@ std::unique_ptr<QTimer> AnswerModals(std::function<void(QWidget&)> answer);
 void ClickInto(QComboBox* box);
 // Opens the box's list, highlights line `row` and presses Return in it: a line chosen.
 void ChooseFromList(QComboBox* box, int row);
+
+// Drags the header section shown at place `from` to place `to` with the mouse, as a user does
+// (press on the section, move past its neighbours, release).
+void DragHeaderSection(QHeaderView* header, int from, int to);
 
 // Chooses `item` of the field list's pop-up menu for line `row` as the user does: a right click
 // on the line (the press selects it, the release opens the menu with the items that line allows),

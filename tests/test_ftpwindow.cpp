@@ -10,6 +10,7 @@
 
 #include "FtpTestServer.h"
 #include "TestSupport.h"
+#include "app/Settings.h"
 #include "ftp/frmFTP.h"
 
 using namespace quillon;
@@ -241,6 +242,30 @@ TEST(FtpWindowRules, OptionChoicesAreRememberedAcrossOpenings)
         EXPECT_FALSE(w.mnuOptionsSetCurrentDirAsDefaultDir->isEnabled());
         EXPECT_TRUE(cancelled);
     }
+}
+
+// The file list's columns, the first among them, can be dragged to any place; the order is
+// stored when the window closes and comes back with the next window.
+TEST(FtpWindowRules, DraggedColumnOrderIsStoredAndRestored)
+{
+    AppState state;
+    platform::ScriptedResponder responder;
+    bool cancelled = false;
+    {
+        frmFTP first(state, responder, cancelled);
+        first.show();
+        test::DragHeaderSection(first.lvFileList->header(), 2, 0);  // in front of the first
+        test::DragHeaderSection(first.lvFileList->header(), 1, 2);  // the first to the end
+        first.Form_Unload();
+    }
+    const int places[] = {3, 2, 1};  // of columns 1 to 3
+    for (int c = 0; c < 3; ++c)
+        EXPECT_EQ(state.settings.Get(kSettingsApp, QStringLiteral("FTP_Settings"),
+                                     QStringLiteral("Col%1").arg(c + 1)),
+                  QString::number(places[c]));
+    frmFTP again(state, responder, cancelled);
+    for (int c = 0; c < 3; ++c)
+        EXPECT_EQ(again.lvFileList->header()->visualIndex(c) + 1, places[c]) << c;
 }
 
 TEST_F(FtpWindowTest, RefusedLoginSaysSoAndKeepsTheLogin)

@@ -11,6 +11,7 @@
 #include "TestSupport.h"
 #include "records/FieldLines.h"
 #include "reports/ReportDefinitions.h"
+#include "reports/frmReport.h"
 #include "reports/frmViewsDelete.h"
 
 namespace quillon::test {
@@ -228,6 +229,40 @@ TEST_F(ViewsWindow, ReportsMenuRunsASavedDefinition)
     EXPECT_EQ(w.ReportFields, (std::vector<std::string>{"PID-5", "MSH-9"}));
     EXPECT_EQ(w.stsPanels[5]->text(), "Report: Daily");
     EXPECT_TRUE(w.lstRecords->item(0)->isSelected());
+}
+
+// Any column of the report, the first among them, can be dragged to any place; the definition
+// saved afterwards lists the columns as they are shown.
+TEST_F(ViewsWindow, SavedReportDefinitionKeepsTheDraggedColumnOrder)
+{
+    const struct {
+        int from, to;
+        std::vector<std::string> shown;
+    } drags[] = {
+        {2, 0, {"PID-3", "PID-5", "MSH-9"}},  // in front of the first column
+        {1, 2, {"PID-3", "MSH-9", "PID-5"}},  // the first column moved away
+    };
+    f.responder.QueueInput(QString("Dragged"));
+    bool shown = false;
+    QTimer timer;
+    timer.setInterval(5);
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        auto* r = qobject_cast<frmReport*>(QApplication::activeModalWidget());
+        if (!r)
+            return;  // the progress window before it
+        timer.stop();
+        shown = true;
+        for (const auto& d : drags) {
+            DragHeaderSection(r->lvReportList->header(), d.from, d.to);
+            EXPECT_EQ(r->DisplayedDesignations(), d.shown);
+        }
+        r->mnuFileSaveDefinition->trigger();
+        r->close();
+    });
+    timer.start();
+    w.ShowReport({"PID-5", "MSH-9", "PID-3"}, QString());
+    EXPECT_TRUE(shown);
+    EXPECT_EQ(ReadBytes(st.folders.ReportsFolder + "Dragged.report"), "PID-3\r\nMSH-9\r\nPID-5\r\n");
 }
 
 }  // namespace

@@ -219,6 +219,8 @@ frmFTP::frmFTP(AppState& state, platform::Dialogs& dialogs, bool& ftpCancelled,
     lvFileList->setUniformRowHeights(true);
     lvFileList->setSelectionMode(QAbstractItemView::ExtendedSelection);
     lvFileList->header()->setSectionsMovable(true);
+    // A tree view keeps its first column in place by default; every column here can move.
+    lvFileList->header()->setFirstSectionMovable(true);
     lvFileList->header()->setSectionsClickable(true);
     lvFileList->header()->setStretchLastSection(false);
     cboFilesOfType = new QComboBox(body_);

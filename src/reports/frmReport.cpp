@@ -65,6 +65,8 @@ frmReport::frmReport(QWidget* parent) : QDialog(parent)
     lvReportList->setSelectionMode(QAbstractItemView::ExtendedSelection);
     lvReportList->setColumnCount(0);
     lvReportList->header()->setSectionsMovable(true);
+    // A tree view keeps its first column in place by default; every column here can move.
+    lvReportList->header()->setFirstSectionMovable(true);
     lvReportList->header()->setSectionsClickable(true);
     lvReportList->header()->setStretchLastSection(false);
 
