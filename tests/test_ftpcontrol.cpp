@@ -333,6 +333,31 @@ TEST(FtpListParser, UnixAndDosLines)
     }
 }
 
+// A line break in a name reaches the parser as a line end: what follows it up to the next
+// listing line is the rest of that name, never an entry of its own.
+TEST(FtpListParser, NameWithALineBreakStaysWhole)
+{
+    const struct {
+        bool mlsd;
+        const char* data;
+        QStringList names;
+    } cases[] = {
+        {true, "type=cdir; /\ntype=file;size=1; big.dat\nold.dat\ntype=file;size=1; x y\nz.dat\n",
+         {"big.dat\nold.dat", "x y\nz.dat"}},
+        {true, "type=file;size=1; a.dat\n\ntype=pdir; ..\nb.dat\ntype=dir; c\n", {"a.dat\n", "c"}},
+        {false,
+         "total 8\n-rw-r--r-- 1 u g 3 Dec  8 09:05 big.dat\nold.dat\ndrwxr-xr-x 2 u g 4096 Dec  8 09:05 .\n"
+         "x.dat\n12-08-26  09:05AM  <DIR>  Sub\nDir\n",
+         {"big.dat\nold.dat", "Sub\nDir"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.data);
+        QStringList names;
+        for (const FtpEntry& e : ParseListing(c.data, c.mlsd, QDate(2026, 3, 10))) names << e.name;
+        EXPECT_EQ(names, c.names);
+    }
+}
+
 }  // namespace
 
 // The same control against vsftpd, which lists only with LIST in its own Unix form (numeric

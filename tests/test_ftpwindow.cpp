@@ -448,6 +448,78 @@ TEST_F(FtpWindowTest, RenameAndDeleteWorkOrShowTheRefusal)
     }
 }
 
+// A listed name holding a bare CR or LF is listed whole, not cut into pieces that stand for
+// other files, and is refused with a message before any command: the server's file or folder
+// stays as it was. (The listing comes with every line break as LF.)
+TEST_F(FtpWindowTest, NameWithALineBreakIsRefusedBeforeAnyCommand)
+{
+    const QString cr = QStringLiteral("big.dat\rold.dat"), lf = QStringLiteral("a\nb.dat");
+    const QString folder = QStringLiteral("c\rd");
+    const QString crListed = QStringLiteral("big.dat\nold.dat"), folderListed = QStringLiteral("c\nd");
+    server.WriteFile(cr, "x");
+    server.WriteFile(lf, "x");
+    server.MakeDir(folder);
+    Start();
+    Connect();
+    const QStringList files = x.Files();
+    ASSERT_TRUE(files.contains(crListed) && files.contains(lf)) << files.join('|').toStdString();
+    EXPECT_EQ(files.count(QStringLiteral("big.dat")), 1);
+    ASSERT_TRUE(x.Directories().contains(folderListed));
+    EXPECT_FALSE(x.Directories().contains(QStringLiteral("c")));
+    QTemporaryDir local;
+    const struct {
+        const char* name;
+        QString listed, entry;
+        std::function<void()> command;
+        const char* shown;
+    } cases[] = {
+        {"delete", crListed, cr, [&] { x.responder.QueueAnswer(MsgAnswer::Yes); x.w.cmdDelete_Click(); },
+         "big.dat<line break>old.dat"},
+        {"rename", lf, lf, [&] { x.responder.QueueInput(QStringLiteral("renamed.dat")); x.w.cmdRename_Click(); },
+         "a<line break>b.dat"},
+        {"get", lf, lf,
+         [&] { x.responder.QueueFiles({local.filePath(QStringLiteral("got.dat"))}); x.w.cmdGet_Click(); },
+         "a<line break>b.dat"},
+        {"change folder", folderListed, folder, [&] {
+             const auto lines = x.w.lstDirectoryList->findItems(folderListed, Qt::MatchExactly);
+             x.w.lstDirectoryList->setCurrentItem(lines[0]);
+             x.w.lstDirectoryList_DblClick();
+         }, "c<line break>d"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        x.responder.Clear();
+        if (c.entry != folder) x.Select(c.listed);
+        c.command();
+        ASSERT_EQ(x.Titles(), QStringList{QStringLiteral("Invalid File Name")});
+        EXPECT_TRUE(x.responder.shown()[0].text.contains(QString::fromUtf8(c.shown)))
+            << x.responder.shown()[0].text.toStdString();
+        EXPECT_TRUE(server.Exists(c.entry));
+        EXPECT_TRUE(server.Exists(QStringLiteral("big.dat")));
+        EXPECT_FALSE(server.Exists(QStringLiteral("renamed.dat")));
+        EXPECT_EQ(x.w.lblDirectory->text(), QStringLiteral("/"));
+        EXPECT_FALSE(QFileInfo::exists(local.filePath(QStringLiteral("got.dat"))));
+    }
+
+    // The control itself sends no such name either.
+    platform::FtpControl& control = x.w.FileTransfer1;
+    const QString path = QStringLiteral("/") + cr;
+    const QString put = local.filePath(QStringLiteral("put.dat"));
+    test::WriteBytes(put, "y");
+    EXPECT_EQ(control.Delete(path), platform::ftp_result::InvalidName);
+    EXPECT_EQ(control.Rename(path, QStringLiteral("/renamed.dat")), platform::ftp_result::InvalidName);
+    EXPECT_EQ(control.Rename(QStringLiteral("/a.dat"), QStringLiteral("/x\ny.dat")),
+              platform::ftp_result::InvalidName);
+    EXPECT_EQ(control.ChangeDirectory(QStringLiteral("/") + folder), platform::ftp_result::InvalidName);
+    EXPECT_EQ(control.Put(put, QStringLiteral("/new\r.dat")), platform::ftp_result::InvalidName);
+    EXPECT_EQ(control.Get(local.filePath(QStringLiteral("got.dat")), path), platform::ftp_result::InvalidName);
+    EXPECT_TRUE(server.Exists(cr));
+    EXPECT_TRUE(server.Exists(QStringLiteral("a.dat")));
+    EXPECT_FALSE(server.Exists(QStringLiteral("renamed.dat")));
+    EXPECT_FALSE(server.Exists(QStringLiteral("new\r.dat")));
+    EXPECT_EQ(control.CurrentDirectory(), QStringLiteral("/"));
+}
+
 TEST(FtpWindowMain, MenuCommandsOpenTheWindowInTheirMode)
 {
     const struct {

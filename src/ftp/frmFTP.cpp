@@ -727,6 +727,10 @@ void frmFTP::lstDirectoryList_DblClick()
     for (QPushButton* b : {cmdGet, cmdOpen, cmdViewInWP, cmdDelete, cmdRename}) b->setEnabled(false);
     const QListWidgetItem* line = lstDirectoryList->currentItem();
     if (!line) return;
+    if (!CheckCommandNames({line->text()})) {
+        SetButtonStatus();
+        return;
+    }
     const QString name = line->text().trimmed();
     // Each round is a reconnection the user asked for; a server that keeps dropping us ends it.
     for (int round = 0; round < 3; ++round) {
@@ -822,6 +826,7 @@ void frmFTP::cmdDelete_Click()
         return;
     }
     const QString name = CurrentFileName();
+    if (!CheckCommandNames({name})) return;
     if (dlg.MsgBox(QStringLiteral("Are you sure that you want to delete\r\n") + name + QStringLiteral(" ?"),
                    MsgButtons::YesNo, MsgIcon::Question, QStringLiteral("OK to Delete File"))
         != MsgAnswer::Yes)
@@ -849,11 +854,13 @@ void frmFTP::cmdRename_Click()
         return;
     }
     const QString oldName = CurrentFileName();
+    if (!CheckCommandNames({oldName})) return;
     const std::optional<QString> answer =
         dlg.InputBox(QStringLiteral("Enter the new filename:"), QStringLiteral("Rename File"), oldName);
     QString newName = answer.value_or(QString()).trimmed();
     if (newName.isEmpty()) return;
     newName.replace(QLatin1Char(' '), QLatin1Char('_'));
+    if (!CheckCommandNames({newName})) return;
     auto run = [&] {
         BusyCall busy(*this);
         return FileTransfer1.Rename(RemotePath(oldName), RemotePath(newName));
@@ -917,6 +924,23 @@ void frmFTP::FileTransfer1_Progress(qint64 first, qint64 second, qint64 /*third*
         // ASCII downloads start without a size from the server: the listing's size stands in.
         prStatus->setValue(static_cast<int>(std::min<qint64>(100, first * 100 / expectedSize_)));
     }
+}
+
+bool frmFTP::CheckCommandNames(const QStringList& names)
+{
+    for (const QString& name : names) {
+        if (!platform::HoldsLineBreak(name)) continue;
+        QString shown = name;
+        shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+        shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+        shown.replace(QLatin1Char('\n'), QStringLiteral("<line break>"));
+        dlg.MsgBox(QStringLiteral("The name \"%1\" on the server holds a line break, which cannot be sent in an "
+                                  "FTP command.  Please rename it on the server by other means.")
+                       .arg(shown),
+                   MsgButtons::OKOnly, MsgIcon::Exclamation, QStringLiteral("Invalid File Name"));
+        return false;
+    }
+    return true;
 }
 
 bool frmFTP::CheckLocalName(const QString& folder, const QString& name, QString* path)
@@ -989,6 +1013,7 @@ void frmFTP::GetMode()
         NoFileSelected();
         return;
     }
+    if (!CheckCommandNames(files)) return;
     const QString current = CurrentFileName();
     const QString name = files.contains(current) ? current : files.front();
     const bool appendChosen = mnuOptionsIfFileExistsAppend->isChecked();
@@ -1052,6 +1077,7 @@ void frmFTP::PutFile()
         NoFileSelected();
         return;
     }
+    if (!CheckCommandNames({remote})) return;
     const QString local = st.folders.TempFolder + QStringLiteral("ftp.dat");
     const QString question = QStringLiteral("OK to put file \"") + remote + QLatin1Char('"')
                              + (st.options.FtpUseEnvelope ? QStringLiteral(" with envelope characters around records.")
@@ -1103,6 +1129,7 @@ void frmFTP::cmdOpen_Click()
         return;
     }
     FtpCancelled = false;
+    if (!CheckCommandNames(files)) return;
     const QString& folder = st.folders.Files2LoadFolder;
     HandOverFile = folder + QStringLiteral("ftp.dat");
     // A folder written with square brackets (DISK1:[USER.HL7]) gives one hand-over file, the
@@ -1149,6 +1176,7 @@ void frmFTP::cmdViewInWP_Click()
     }
     FtpCancelled = false;
     const QString name = CurrentFileName();
+    if (!CheckCommandNames({name})) return;
     QString local;
     if (!CheckLocalName(st.folders.TempFolder, name, &local)) return;
     for (;;) {

@@ -231,6 +231,9 @@ private:
                  bool binaryForCompressed, qint64* total, QString* failed);
     // Tells which file failed and why; `partial` adds that the local file holds the ones before.
     void ShowTransferFailure(const QString& title, const QString& name, int result, const QString& partial = {});
+    // A listed name that cannot go into an FTP command (it holds a line break): says so and
+    // nothing is sent. True when every name is usable.
+    bool CheckCommandNames(const QStringList& names);
     // A remote name that cannot name a local file in `folder`: says so. True when usable.
     bool CheckLocalName(const QString& folder, const QString& name, QString* path);
     void ShowComplete(const QString& title, bool ascii, qint64 bytes, double seconds);

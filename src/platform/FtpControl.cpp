@@ -78,26 +78,27 @@ bool CommitReplacement(QTemporaryFile& scratch, const QString& target)
     return true;
 }
 
-}  // namespace
+// What one line of a listing is: an entry, a line of the listing that names no entry (the
+// folder itself, its parent, a total), or no listing line at all.
+enum class LineKind { Entry, NoEntry, Foreign };
 
-bool ParseMlsdLine(const QString& line, FtpEntry& entry)
+LineKind MlsdLineKind(const QString& line, FtpEntry& entry)
 {
     // The facts carry no blanks; the name is everything after the first blank.
     const qsizetype blank = line.indexOf(QLatin1Char(' '));
-    if (blank <= 0) return false;
+    if (blank <= 0) return LineKind::Foreign;
     const QString name = line.mid(blank + 1);
-    if (name.isEmpty()) return false;
     FtpEntry e;
     e.name = name;
     bool typed = false;
     for (const QString& fact : line.left(blank).split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
         const qsizetype eq = fact.indexOf(QLatin1Char('='));
-        if (eq <= 0) continue;
+        if (eq <= 0) return LineKind::Foreign;
         const QString key = fact.left(eq).toLower();
         const QString value = fact.mid(eq + 1);
         if (key == QLatin1String("type")) {
             const QString type = value.toLower();
-            if (type == QLatin1String("cdir") || type == QLatin1String("pdir")) return false;
+            if (type == QLatin1String("cdir") || type == QLatin1String("pdir")) return LineKind::NoEntry;
             e.isDirectory = type == QLatin1String("dir");
             typed = true;
         } else if (key == QLatin1String("size") || key == QLatin1String("sizd")) {
@@ -113,13 +114,11 @@ bool ParseMlsdLine(const QString& line, FtpEntry& entry)
             if (ok && t.isValid()) e.modified = t;
         }
     }
-    if (!typed) return false;
+    if (!typed || name.isEmpty()) return LineKind::NoEntry;
     if (e.isDirectory) e.size = 0;
     entry = e;
-    return true;
+    return LineKind::Entry;
 }
-
-namespace {
 
 // Splits off `count` blank-separated words; `rest` gets what follows the last word's blanks.
 bool Words(const QString& line, int count, QStringList& words, QString& rest)
@@ -140,24 +139,25 @@ bool Words(const QString& line, int count, QStringList& words, QString& rest)
     return !rest.isEmpty();
 }
 
-bool ParseUnixLine(const QString& line, FtpEntry& entry, const QDate& today)
+LineKind UnixLineKind(const QString& line, FtpEntry& entry, const QDate& today)
 {
+    if (line.startsWith(QLatin1String("total "))) return LineKind::NoEntry;
     const QChar kind = line[0];
-    if (QStringLiteral("-dlbcps").indexOf(kind) < 0 || line.size() < 10) return false;
+    if (QStringLiteral("-dlbcps").indexOf(kind) < 0 || line.size() < 10) return LineKind::Foreign;
     QStringList w;
     QString name;
     // Permissions, links, owner, group, size, month, day, time or year. Listings without a
     // group have one word less: recognised by the month standing one place earlier.
-    if (!Words(line, 7, w, name)) return false;
+    if (!Words(line, 7, w, name)) return LineKind::Foreign;
     int sizeAt = 3;
     if (MonthNumber(w[4]) == 0 || MonthNumber(w[5]) != 0) {
-        if (!Words(line, 8, w, name)) return false;
+        if (!Words(line, 8, w, name)) return LineKind::Foreign;
         sizeAt = 4;
     }
     const int month = MonthNumber(w[sizeAt + 1]);
     const int day = w[sizeAt + 2].toInt();
     const QString& timeOrYear = w[sizeAt + 3];
-    if (month == 0 || day == 0) return false;
+    if (month == 0 || day == 0) return LineKind::Foreign;
     QDateTime t;
     if (timeOrYear.contains(QLatin1Char(':'))) {
         // No year: within the last six months, so a date after today belongs to last year.
@@ -175,51 +175,88 @@ bool ParseUnixLine(const QString& line, FtpEntry& entry, const QDate& today)
         const qsizetype arrow = name.indexOf(QLatin1String(" -> "));
         if (arrow > 0) name.truncate(arrow);
     }
-    if (name == QLatin1String(".") || name == QLatin1String("..")) return false;
+    if (name == QLatin1String(".") || name == QLatin1String("..")) return LineKind::NoEntry;
     e.name = name;
     e.modified = t.isValid() ? t : QDateTime();
     entry = e;
-    return true;
+    return LineKind::Entry;
 }
 
-bool ParseDosLine(const QString& line, FtpEntry& entry)
+LineKind DosLineKind(const QString& line, FtpEntry& entry)
 {
     // MM-DD-YY  HH:MMAM  <DIR>|size  name
     QStringList w;
     QString name;
-    if (!Words(line, 3, w, name)) return false;
+    if (!Words(line, 3, w, name)) return LineKind::Foreign;
     const QStringList date = w[0].split(QLatin1Char('-'));
-    if (date.size() != 3) return false;
+    if (date.size() != 3) return LineKind::Foreign;
     int year = date[2].toInt();
     if (date[2].size() == 2) year += year < 70 ? 2000 : 1900;
     const QDate d(year, date[0].toInt(), date[1].toInt());
-    if (!d.isValid()) return false;
+    if (!d.isValid()) return LineKind::Foreign;
     QString clock = w[1].toUpper();
     QTime time = QTime::fromString(clock, QStringLiteral("hh:mmAP"));
     if (!time.isValid()) time = QTime::fromString(clock, QStringLiteral("HH:mm"));
-    if (!time.isValid()) return false;
+    if (!time.isValid()) return LineKind::Foreign;
     FtpEntry e;
     if (w[2].compare(QLatin1String("<DIR>"), Qt::CaseInsensitive) == 0) {
         e.isDirectory = true;
     } else {
         bool ok = false;
         e.size = w[2].toLongLong(&ok);
-        if (!ok) return false;
+        if (!ok) return LineKind::Foreign;
     }
-    if (name == QLatin1String(".") || name == QLatin1String("..")) return false;
+    if (name == QLatin1String(".") || name == QLatin1String("..")) return LineKind::NoEntry;
     e.name = name;
     e.modified = QDateTime(d, time, QTimeZone::utc());
     entry = e;
-    return true;
+    return LineKind::Entry;
+}
+
+LineKind ListLineKind(const QString& line, FtpEntry& entry, const QDate& today)
+{
+    if (line.isEmpty()) return LineKind::Foreign;
+    if (line[0].isDigit()) return DosLineKind(line, entry);
+    return UnixLineKind(line, entry, today);
 }
 
 }  // namespace
 
+bool ParseMlsdLine(const QString& line, FtpEntry& entry)
+{
+    return MlsdLineKind(line, entry) == LineKind::Entry;
+}
+
 bool ParseListLine(const QString& line, FtpEntry& entry, const QDate& today)
 {
-    if (line.isEmpty()) return false;
-    if (line[0].isDigit()) return ParseDosLine(line, entry);
-    return ParseUnixLine(line, entry, today);
+    return ListLineKind(line, entry, today) == LineKind::Entry;
+}
+
+std::vector<FtpEntry> ParseListing(const QByteArray& data, bool mlsd, const QDate& today)
+{
+    // libcurl hands a listing over with every line end as LF: CR LF, and also a bare CR or LF
+    // inside a name. A line that is no listing line, or an empty one, after an entry is
+    // therefore the rest of that entry's name after a line break: the name is kept whole with
+    // an LF there, so no piece of it stands for another file and the commands refuse it.
+    std::vector<FtpEntry> entries;
+    QList<QByteArray> lines = data.split('\n');
+    if (!lines.isEmpty() && lines.back().isEmpty()) lines.removeLast();  // after the last line end
+    bool continues = false;  // the line before was an entry or a piece of its name
+    for (QByteArray& line : lines) {
+        if (line.endsWith('\r')) line.chop(1);
+        const QString text = QString::fromUtf8(line);
+        FtpEntry e;
+        const LineKind kind = mlsd ? MlsdLineKind(text, e) : ListLineKind(text, e, today);
+        if (kind == LineKind::Entry) {
+            entries.push_back(std::move(e));
+            continues = true;
+        } else if (kind == LineKind::Foreign && continues) {
+            entries.back().name += QLatin1Char('\n') + text;
+        } else {
+            continues = false;
+        }
+    }
+    return entries;
 }
 
 // One libcurl call: what to send, where the data goes, and what came back.
@@ -321,6 +358,12 @@ int FtpControl::Fail(int code, const QString& text)
 {
     lastErrorText_ = text;
     return code;
+}
+
+int FtpControl::RefuseName()
+{
+    return Fail(ftp_result::InvalidName,
+                QStringLiteral("The name holds a line break, which cannot be sent in an FTP command."));
 }
 
 int FtpControl::Lost(const QString& text)
@@ -543,6 +586,7 @@ int FtpControl::Disconnect()
 
 int FtpControl::ChangeDirectory(const QString& path)
 {
+    if (HoldsLineBreak(path)) return RefuseName();
     if (int r = Begin(); r != ftp_result::Ok) return r;
     const QString target = path.trimmed();
     if (target.isEmpty()) return ftp_result::Ok;
@@ -559,6 +603,7 @@ int FtpControl::ChangeDirectory(const QString& path)
 int FtpControl::OpenListing(const QString& path)
 {
     CloseListing();
+    if (HoldsLineBreak(path)) return RefuseName();
     if (int r = Begin(); r != ftp_result::Ok) return r;
     const QString dir = path.trimmed().isEmpty() ? currentDirectory_ : AbsolutePath(path.trimmed());
     QByteArray data;
@@ -585,15 +630,7 @@ int FtpControl::OpenListing(const QString& path)
         r = Perform(rq);
         if (r != ftp_result::Ok) return r;
     }
-    const QDate today = QDate::currentDate();
-    for (QByteArray line : data.split('\n')) {
-        if (line.endsWith('\r')) line.chop(1);
-        if (line.isEmpty()) continue;
-        FtpEntry e;
-        const QString text = QString::fromUtf8(line);
-        if (listingByList_ ? ParseListLine(text, e, today) : ParseMlsdLine(text, e))
-            listing_.push_back(std::move(e));
-    }
+    listing_ = ParseListing(data, !listingByList_);
     return ftp_result::Ok;
 }
 
@@ -614,6 +651,7 @@ int FtpControl::Get(const QString& localPath, const QString& remotePath)
 {
     bytesTransferred_ = 0;
     transferRate_ = 0;
+    if (HoldsLineBreak(remotePath)) return RefuseName();
     if (int r = Begin(); r != ftp_result::Ok) return r;
     Request rq;
     rq.url = Url(AbsolutePath(remotePath), false);
@@ -663,6 +701,7 @@ int FtpControl::Put(const QString& localPath, const QString& remotePath)
 {
     bytesTransferred_ = 0;
     transferRate_ = 0;
+    if (HoldsLineBreak(remotePath)) return RefuseName();
     if (int r = Begin(); r != ftp_result::Ok) return r;
     QFile source(localPath);
     if (!source.open(QIODevice::ReadOnly))
@@ -687,6 +726,7 @@ int FtpControl::Put(const QString& localPath, const QString& remotePath)
 
 int FtpControl::Delete(const QString& name)
 {
+    if (HoldsLineBreak(name)) return RefuseName();
     if (int r = Begin(); r != ftp_result::Ok) return r;
     Request rq;
     rq.url = Url(QStringLiteral("/"), true);
@@ -696,6 +736,7 @@ int FtpControl::Delete(const QString& name)
 
 int FtpControl::Rename(const QString& oldName, const QString& newName)
 {
+    if (HoldsLineBreak(oldName) || HoldsLineBreak(newName)) return RefuseName();
     if (int r = Begin(); r != ftp_result::Ok) return r;
     Request rq;
     rq.url = Url(QStringLiteral("/"), true);

@@ -7,6 +7,7 @@
 // libcurl keeps no current directory and reconnects on its own: the control tracks the remote
 // directory itself (every command goes out with an absolute path) and reports a connection the
 // server dropped once as ConnectionLost, so the window can offer to reconnect.
+#include <QByteArray>
 #include <QDateTime>
 #include <QObject>
 #include <QString>
@@ -34,6 +35,7 @@ inline constexpr int ConnectionClosed = 12256;   // lost (the window tests it li
 inline constexpr int NoMoreEntries = 12263;      // the listing is read to its end
 inline constexpr int NoMoreEntriesOther = 12269; // (also "no more entries" for callers)
 inline constexpr int LocalFileError = 12260;     // the local file could not be opened or written
+inline constexpr int InvalidName = 123;           // a name holding a line break: nothing was sent
 }  // namespace ftp_result
 
 // True for the three results that mean the connection is gone.
@@ -41,6 +43,13 @@ inline bool IsConnectionLost(int result)
 {
     return result == ftp_result::ConnectionLost || result == ftp_result::ConnectionAborted ||
            result == ftp_result::ConnectionClosed;
+}
+
+// True for a name holding a CR or LF. Sent in a command, the break would end that command and
+// start another one with the rest of the name: the control refuses such names before sending.
+inline bool HoldsLineBreak(const QString& name)
+{
+    return name.contains(QLatin1Char('\r')) || name.contains(QLatin1Char('\n'));
 }
 
 namespace ftp_type {
@@ -63,6 +72,10 @@ struct FtpEntry {
 // ("12-08-26  09:05AM  <DIR>  name"). False for a line that is none of them (totals, ".", "..").
 bool ParseMlsdLine(const QString& line, FtpEntry& entry);
 bool ParseListLine(const QString& line, FtpEntry& entry, const QDate& today = QDate::currentDate());
+// The entries of a whole listing as libcurl hands it over (MLSD or LIST lines). A name that
+// held a line break is kept whole, with an LF for the break, rather than cut into pieces.
+std::vector<FtpEntry> ParseListing(const QByteArray& data, bool mlsd,
+                                   const QDate& today = QDate::currentDate());
 
 class FtpControl : public QObject {
     Q_OBJECT
@@ -157,6 +170,7 @@ private:
     void ApplyConnectionOptions();
     void ResetHandle();
     int Fail(int code, const QString& text);
+    int RefuseName();
     friend struct FtpCurlCallbacks;
 
     void* curl_ = nullptr;  // CURL*
