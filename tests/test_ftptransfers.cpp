@@ -4,9 +4,11 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QThread>
 #include <QTimer>
 
 #include "FtpTestServer.h"
@@ -186,17 +188,17 @@ TEST_F(FtpTransfers, GetModeSavesTheSelectedFilesIntoOneLocalFile)
          19},
         {"OddName", {QStringLiteral("a:b*c.dat")}, {}, "odd\r", "FTP Get Complete", 4},
         {"SecondGone",
-         {QStringLiteral("gone.dat"), QStringLiteral("one.dat"), QStringLiteral("two.dat")},
-         QStringLiteral("gone.dat"),
-         "",
+         {QStringLiteral("one.dat"), QStringLiteral("purged.dat"), QStringLiteral("two.dat")},
+         QStringLiteral("purged.dat"),
+         "first\r",  // what came before it
          "FTP Get Failed",
          0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         AppState state;
-        QTemporaryDir local;
-        state.options.LastFileSavePath = local.path() + QLatin1Char('/');
+        QTemporaryDir local, before;
+        state.options.LastFileSavePath = before.path() + QLatin1Char('/');
         platform::ScriptedResponder responder;
         bool cancelled = true;
         frmFTP w(state, responder, cancelled);
@@ -215,8 +217,8 @@ TEST_F(FtpTransfers, GetModeSavesTheSelectedFilesIntoOneLocalFile)
         EXPECT_EQ(request.title, QStringLiteral("Save FTP'd File To ..."));
         EXPECT_EQ(request.fileName, QString(c.select.front()).replace(QRegularExpression("[:*]"), "-"));
         EXPECT_EQ(request.selectedPattern, 2);
+        EXPECT_EQ(request.folder, before.path() + QLatin1Char('/'));
         EXPECT_EQ(QByteArray::fromStdString(test::ReadBytes(target)), c.local);
-        EXPECT_EQ(state.options.LastFileSavePath, local.path() + QLatin1Char('/'));
         const QStringList titles = Titles(responder);
         EXPECT_EQ(titles.contains(QStringLiteral("Illegal Windows Character in Filename")),
                   QString(c.select.front()).contains(QLatin1Char(':')));
@@ -224,10 +226,18 @@ TEST_F(FtpTransfers, GetModeSavesTheSelectedFilesIntoOneLocalFile)
         EXPECT_EQ(titles.back(), QString::fromLatin1(c.title));
         const QString last = responder.shown().back().text;
         if (c.bytes > 0) EXPECT_TRUE(last.contains(QStringLiteral("%1 bytes transferred.").arg(c.bytes))) << last.toStdString();
-        else EXPECT_TRUE(last.contains(QStringLiteral("gone.dat"))) << last.toStdString();
+        else EXPECT_TRUE(last.contains(c.remove) &&
+                         last.contains(target + " holds only what was transferred before it."))
+            << last.toStdString();
         EXPECT_TRUE(w.lstDirectoryList->isEnabled());
         EXPECT_TRUE(w.stsPanels[3]->text().isEmpty());
         EXPECT_TRUE(w.prStatus->isHidden());
+
+        // The next save dialog proposes the folder of the file just chosen.
+        responder.QueueFiles({});
+        w.cmdGet_Click();
+        ASSERT_EQ(responder.fileDialogs().size(), 2u);
+        EXPECT_EQ(responder.fileDialogs()[1].folder, local.path() + QLatin1Char('/'));
     }
 }
 
@@ -310,31 +320,39 @@ TEST_F(FtpTransfers, ViewAsHl7DownloadsIntoTheLoadFolderAndHides)
 }
 
 // View in Editor: the file in the temp folder, handed to the editor as one argument whatever
-// its name holds; nothing is opened when the download failed.
+// its name holds, and no shell sees it (a real editor, a script that notes its arguments, is
+// started once); nothing is opened when the download failed.
 TEST_F(FtpTransfers, ViewInEditorStartsTheViewerWithThePath)
 {
     const QString odd = QStringLiteral("$(touch pwned) `id` a b.dat");
     server.WriteFile(odd, "text\r\n");
+    QTemporaryDir scripts;
+    const QString editor = scripts.filePath(QStringLiteral("editor"));
+    test::WriteBytes(editor, "#!/bin/sh\nprintf '%s|' \"$#\" \"$@\" > \"$0.tmp\" && mv \"$0.tmp\" \"$0.args\"\n");
+    QFile::setPermissions(editor, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    QFile::remove(QStringLiteral("pwned"));
     const struct {
         const char* name;
         QString file;
-        const char* editor;
+        QString editor;
         bool startSucceeds;
         const char* title;  // of the one message; empty: none
+        bool realDesktop = false;
     } cases[] = {
         {"Editor", odd, "/usr/bin/mousepad", true, ""},
         {"Desktop", odd, "", true, ""},
         {"ViewerMissing", odd, "/usr/bin/mousepad", false, "Can't Find Viewer"},
         {"NotThere", QStringLiteral("gone.dat"), "/usr/bin/mousepad", true, "FTP Get Failed"},
+        {"RealEditor", odd, editor, true, "", true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         test::MainWindowFixture f;
-        f.state.session.TextEditorForViewer = QString::fromLatin1(c.editor);
+        f.state.session.TextEditorForViewer = c.editor;
         f.desktop.startSucceeds = c.startSucceeds;
         bool cancelled = true;
         frmFTP w(f.state, f.responder, cancelled);
-        w.desktop = &f.desktop;
+        if (!c.realDesktop) w.desktop = &f.desktop;
         Connect(w, server);
         SelectRows(w, {c.file});
         w.cmdViewInWP_Click();
@@ -344,15 +362,25 @@ TEST_F(FtpTransfers, ViewInEditorStartsTheViewerWithThePath)
             EXPECT_TRUE(f.desktop.started.empty() && f.desktop.opened.empty());
             continue;
         }
+        if (c.realDesktop) {
+            // The script notes its arguments as it runs.
+            const QString args = editor + QStringLiteral(".args");
+            QElapsedTimer waited;
+            waited.start();
+            while (test::ReadBytes(args).empty() && waited.elapsed() < 10000)
+                QThread::msleep(10);
+            EXPECT_EQ(QString::fromStdString(test::ReadBytes(args)), QStringLiteral("1|") + local + '|');
+            EXPECT_FALSE(QFileInfo::exists(QStringLiteral("pwned")));
+            continue;
+        }
         EXPECT_EQ(test::ReadBytes(local), "text\r\n");
-        if (*c.editor) {
+        if (!c.editor.isEmpty()) {
             ASSERT_EQ(f.desktop.started.size(), 1u);
-            EXPECT_EQ(f.desktop.started[0], (QStringList{QString::fromLatin1(c.editor), local}));
+            EXPECT_EQ(f.desktop.started[0], (QStringList{c.editor, local}));
         } else {
             ASSERT_EQ(f.desktop.opened.size(), 1u);
             EXPECT_EQ(f.desktop.opened[0][1], local);
         }
-        EXPECT_FALSE(QFileInfo::exists(QStringLiteral("pwned")));
     }
 }
 
