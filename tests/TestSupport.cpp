@@ -1,10 +1,14 @@
 #include "TestSupport.h"
 
+#include <gtest/gtest.h>
+
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPointer>
@@ -14,6 +18,7 @@
 #include <deque>
 #include <stdexcept>
 
+#include "BackgroundSupport.h"
 #include "editing/FindDialog.h"
 
 namespace quillon::test {
@@ -51,6 +56,19 @@ MainWindowFixture::MainWindowFixture(platform::Dialogs* dialogs)
 {
     InitDataFolders(state.folders, home.path(), QStringLiteral("quillon"));
     window = std::make_unique<frmMain>(state, dialogs ? *dialogs : responder, desktop);
+}
+
+void ExpectSaveStaysInTheTempFolder(MainWindowFixture& f)
+{
+    const QString current = f.state.session.CurrentFileName;
+    EXPECT_EQ(QFileInfo(QDir::cleanPath(current)).absolutePath().toStdString(),
+              QDir::cleanPath(f.state.folders.TempFolder).toStdString());
+    const size_t asked = f.responder.fileDialogs().size();
+    f.responder.QueueFiles({});  // Cancel
+    EXPECT_TRUE(ChooseMenuItem(f.window->mnuFileSaveNow));
+    EXPECT_EQ(f.responder.fileDialogs().size(), asked + 1);
+    EXPECT_FALSE(QFileInfo::exists(f.state.folders.DataRoot + QStringLiteral("../escaped.dat")));
+    EXPECT_FALSE(QFileInfo::exists(current));
 }
 
 QString MainWindowFixture::WriteFile(const QString& name, const std::string& bytes) const

@@ -50,6 +50,11 @@ struct MainWindowFixture {
     QString WriteFile(const QString& name, const std::string& bytes) const;
 };
 
+// Checks a load from a database under the interface name "../../escaped": the records' file
+// lies in the temp folder, so File > Save asks where to write them (and is cancelled), and
+// nothing is written beside the data folders.
+void ExpectSaveStaysInTheTempFolder(MainWindowFixture& f);
+
 // Works a find dialog while a find command waits for it: each step runs once the command waits
 // (a find dialog shows and SearchDialogDone is false); after the last step, or after 10 s at
 // the latest, Cancel ends the command. Call it before the command starts.

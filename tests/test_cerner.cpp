@@ -645,6 +645,22 @@ TEST_F(CernerLoad, LoadsTheChosenInterfaceAndRangeInOneStep)
     EXPECT_EQ(cerner::DesktopCernerPasswords(f.state.settings)->Read(db.Dsn()), QStringLiteral("pw"));
 }
 
+TEST_F(CernerLoad, AnInterfaceNameThatClimbsOutNamesAFileInTheTempFolder)
+{
+    ASSERT_TRUE(db.Run("insert into OEN_PROCINFO values ('../../escaped', 40, 1);"
+                       "insert into OEN_PERSONALITY values (40, 'TRANSACTION_LOG', 'Y');"
+                       "insert into OEN_TXLOG values (40, ' 004082549288000001', 'MSH|escaped');"))
+        << db.Error().toStdString();
+    CernerDriver driver({CernerDriver::LogIn(db.Dsn(), false),
+                         CernerDriver::Pick(QStringLiteral("40"), {"1/2/2026 00:00:00", "1/2/2026 23:59:59"})});
+    f.window->mnuFileOpenCerner_Click();
+    EXPECT_TRUE(driver.AllDone());
+    ASSERT_EQ(f.state.records.RecordCount, 1);
+    EXPECT_EQ(f.window->windowTitle(), QStringLiteral("Quillon - Data from ../../escaped"));
+    EXPECT_EQ(f.state.session.CurrentFileName, f.state.folders.TempFolder + QStringLiteral("..-..-escaped.dat"));
+    test::ExpectSaveStaysInTheTempFolder(f);
+}
+
 TEST_F(CernerLoad, FiveDigitInterfaceAfterAnEmptyRangeWithAnUnstorablePassword)
 {
     // The settings form cannot hold this password: it is not kept, and the load goes on.

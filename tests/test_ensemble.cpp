@@ -160,7 +160,7 @@ CREATE TABLE ens.messageheader (messagebodyid integer, sourceconfigname text,
 CREATE FUNCTION qm.listinterfaces() RETURNS TABLE (name text, description text, enabled integer,
                                                    businesstype integer) AS $$
   VALUES ('ADT_IN', 'a', 1, 1), ('ROUTER', 'b', 1, 2), ('LAB_OUT', 'c', 1, 3),
-         ('ODD', 'd', 1, 4), ('RAD_IN', 'e', 1, 1)
+         ('ODD', 'd', 1, 4), ('RAD_IN', 'e', 1, 1), ('../../escaped', 'f', 1, 3)
 $$ LANGUAGE sql;
 CREATE FUNCTION qm.gethl7msg_gethl7(msgid text) RETURNS text AS $$
   SELECT whole FROM enslib_hl7.message WHERE id = msgid::integer
@@ -176,14 +176,16 @@ INSERT INTO enslib_hl7.message VALUES
   (8, 'ADT_A01', 'MSH|' || repeat('8', 9995), ''),
   (9, 'ADT_A01', 'MSH|' || repeat('9', 9995), 'Z'),
   (10, 'ADT_A01', 'MSH|late', NULL),
-  (11, 'ADT_A01', 'MSH|routed', NULL);
+  (11, 'ADT_A01', 'MSH|routed', NULL),
+  (12, 'ADT_A01', 'MSH|escaped' || chr(13), NULL);
 INSERT INTO ens.messageheader VALUES
   (1, 'ADT_IN', 'ROUTER', '2024-02-01 07:05:09'), (2, 'ADT_IN', 'ROUTER', '2024-02-01 08:00:00'),
   (3, 'ADT_IN', 'ROUTER', '2024-02-01 09:00:00'), (3, 'ADT_IN', 'LAB_OUT', '2024-02-01 09:00:01'),
   (4, 'ADT_IN', 'ROUTER', '2024-02-02 00:00:00'), (5, 'ADT_IN', 'ROUTER', '2024-02-02 01:00:00'),
   (6, 'ADT_IN', 'ROUTER', '2024-02-02 02:00:00'), (7, 'ADT_IN', 'ROUTER', '2024-02-02 03:00:00'),
   (8, 'ADT_IN', 'ROUTER', '2024-02-02 04:00:00'), (9, 'ADT_IN', 'ROUTER', '2024-02-03 18:00:00'),
-  (10, 'ADT_IN', 'ROUTER', '2024-02-03 18:00:01'), (11, 'RAD_IN', 'ADT_IN', '2024-02-02 05:00:00');
+  (10, 'ADT_IN', 'ROUTER', '2024-02-03 18:00:01'), (11, 'RAD_IN', 'ADT_IN', '2024-02-02 05:00:00'),
+  (12, 'RAD_IN', '../../escaped', '2024-02-02 06:00:00');
 )";
 
 // The cluster, its database and the data sources, made once for the process.
@@ -314,7 +316,7 @@ TEST(EnsembleServer, PickerListsDataSourcesAndInterfaces)
         QRadioButton* option;
         QStringList names;
     } cases[] = {{picker.optBusinessProcesses, {"ROUTER"}},
-                 {picker.optBusinessOperations, {"LAB_OUT"}},
+                 {picker.optBusinessOperations, {"LAB_OUT", "../../escaped"}},
                  {picker.optBusinessServices, {"ADT_IN", "RAD_IN"}}};
     for (const auto& c : cases) {
         c.option->click();
@@ -349,12 +351,15 @@ TEST(EnsembleServer, LoadReadsEveryMessageOfTheInterface)
         bool target;  // an operation or process: matched on the target
         QString name;
         std::vector<std::string> records;  // in id order
+        QString file;  // the records' file in the temp folder
     } cases[] = {
         // Not the ACK, the late one nor RAD_IN's; message 3 once for its two headers; NULL and a
         // procedure result of 0 or 1 character give "".
-        {false, "ADT_IN", {"MSH|1\r", "MSH|two headers\r", "", m5, m6, m7, "", ""}},
-        {true, "ROUTER", {"MSH|1\r", "MSH|two headers\r", "", m5, m6, m7, "", ""}},
-        {true, "LAB_OUT", {"MSH|two headers\r"}},
+        {false, "ADT_IN", {"MSH|1\r", "MSH|two headers\r", "", m5, m6, m7, "", ""}, "ADT_IN.dat"},
+        {true, "ROUTER", {"MSH|1\r", "MSH|two headers\r", "", m5, m6, m7, "", ""}, "ROUTER.dat"},
+        {true, "LAB_OUT", {"MSH|two headers\r"}, "LAB_OUT.dat"},
+        // A name that would climb out of the temp folder is cleaned as a remote file name is.
+        {true, "../../escaped", {"MSH|escaped\r"}, "..-..-escaped.dat"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name.toStdString());
@@ -380,7 +385,8 @@ TEST(EnsembleServer, LoadReadsEveryMessageOfTheInterface)
         std::sort(expected.begin(), expected.end());
         EXPECT_EQ(loaded, expected);
         EXPECT_EQ(f.window->windowTitle(), "Quillon - Data from " + c.name);
-        EXPECT_EQ(f.state.session.CurrentFileName, f.state.folders.TempFolder + c.name + ".dat");
+        EXPECT_EQ(f.state.session.CurrentFileName, f.state.folders.TempFolder + c.file);
+        ExpectSaveStaysInTheTempFolder(f);
     }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
-// Local names for remote files. A name in a remote listing comes from the server and is never
-// trusted as a path: whatever it holds, the file it names is written inside the chosen folder.
+// Local names for remote files. A name in a remote listing comes from the server, an interface
+// name from a database, and neither is ever trusted as a path: whatever it holds, the file it
+// names lies inside the chosen folder.
 #include <QString>
 #include <optional>
 

@@ -1,6 +1,7 @@
 // What the database sources share in the main window: fetched messages replace the records in
 // one step and are shown like a loaded file.
 #include "app/frmMain.h"
+#include "ftp/FtpNames.h"
 
 namespace quillon {
 
@@ -15,7 +16,11 @@ void frmMain::ShowDatabaseRecords(std::vector<std::string>&& messages, const QSt
     std::move(messages.begin(), messages.end(), records.begin() + 1);
     st.records.Records = std::move(records);
     st.records.RecordCount = n;
-    sFileName = st.folders.TempFolder + interfaceName + QStringLiteral(".dat");
+    // The interface name comes from the database: like a name in a remote listing it is made a
+    // plain file name that stays inside the temp folder. A name that cannot be made one leaves
+    // the records without a file, so that File > Save asks where to write them.
+    sFileName = LocalDownloadPath(st.folders.TempFolder, interfaceName + QStringLiteral(".dat"))
+                    .value_or(QString());
     st.session.CurrentFileName = sFileName;
     SetButtonEnabledStatus();
     StartEmptyUndoRing();
