@@ -1,6 +1,8 @@
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
+#include <sched.h>
+#include <sys/mount.h>
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -15,6 +17,8 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <cerrno>
+#include <cstring>
 #include <deque>
 #include <stdexcept>
 
@@ -56,6 +60,34 @@ MainWindowFixture::MainWindowFixture(platform::Dialogs* dialogs)
 {
     InitDataFolders(state.folders, home.path(), QStringLiteral("quillon"));
     window = std::make_unique<frmMain>(state, dialogs ? *dialogs : responder, desktop);
+}
+
+FullFolder::FullFolder()
+{
+    if (!dir_.isValid()) {
+        error_ = QStringLiteral("no scratch folder");
+        return;
+    }
+    const QByteArray path = QFile::encodeName(dir_.path());
+    if (unshare(CLONE_NEWNS) != 0)
+        error_ = QStringLiteral("no mount namespace of its own");
+    // A mount made in the thread's own namespace must not reach the one it came from.
+    else if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
+        error_ = QStringLiteral("mounts not made private");
+    else if (mount("tmpfs", path.constData(), "tmpfs", MS_NOSUID | MS_NODEV, "size=64k,mode=0700")
+             != 0)
+        error_ = QStringLiteral("no small file system");
+    else {
+        mounted_ = true;
+        return;
+    }
+    error_ += QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(errno));
+}
+
+FullFolder::~FullFolder()
+{
+    if (mounted_)
+        umount2(QFile::encodeName(dir_.path()).constData(), MNT_DETACH);
 }
 
 void ExpectSaveStaysInTheTempFolder(MainWindowFixture& f)

@@ -50,6 +50,25 @@ struct MainWindowFixture {
     QString WriteFile(const QString& name, const std::string& bytes) const;
 };
 
+// A folder on a file system of its own that holds 64 KiB, for writes that run out of space.
+// The file system is mounted in a mount namespace that the calling thread takes for itself
+// (root only), so nothing outside the test sees it; it goes with the object. Check Ok().
+class FullFolder {
+public:
+    FullFolder();
+    ~FullFolder();
+    FullFolder(const FullFolder&) = delete;
+    FullFolder& operator=(const FullFolder&) = delete;
+    bool Ok() const { return error_.isEmpty(); }
+    QString Error() const { return error_; }
+    QString FilePath(const QString& name) const { return dir_.filePath(name); }
+
+private:
+    QTemporaryDir dir_;
+    QString error_;
+    bool mounted_ = false;
+};
+
 // Checks a load from a database under the interface name "../../escaped": the records' file
 // lies in the temp folder, so File > Save asks where to write them (and is cancelled), and
 // nothing is written beside the data folders.

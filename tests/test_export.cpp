@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDir>
 #include <QFile>
 #include <QHeaderView>
 #include <QJsonArray>
@@ -441,6 +442,28 @@ TEST_F(ExportWindow, FailuresSayWhyAndKeepWhatTheyMust)
     EXPECT_TRUE(responder.shown()[0].text.contains(missingFolder)) << qPrintable(responder.shown()[0].text);
     EXPECT_TRUE(responder.shown()[0].text.contains("No such file or directory", Qt::CaseInsensitive))
         << qPrintable(responder.shown()[0].text);
+
+    // A write that runs out of space partway, over an existing file: the old file stays whole
+    // and nothing is left beside it.
+    const FullFolder full;
+    if (!full.Ok())
+        GTEST_SKIP() << full.Error().toStdString();
+    const QString onFullDisk = full.FilePath("old.txt");
+    WriteBytes(onFullDisk, "old\r\n");
+    auto* bigRow = new QTreeWidgetItem({QString(100000, 'x'), "1", "2"});
+    report.lvReportList->addTopLevelItem(bigRow);
+    bigRow->setSelected(true);  // the window exports the selected rows
+    responder.Clear();
+    frmExportReport big(report);
+    big.ssTabExport->setCurrentIndex(0);  // delimited: the value is written whole
+    responder.QueueFiles({onFullDisk});
+    big.cmdExport->click();
+    ASSERT_EQ(responder.shown().size(), 1u);
+    EXPECT_EQ(responder.shown()[0].title, "Export Failed");
+    EXPECT_TRUE(responder.shown()[0].text.contains("No space left on device"))
+        << qPrintable(responder.shown()[0].text);
+    EXPECT_EQ(ReadBytes(onFullDisk), "old\r\n");
+    EXPECT_EQ(QDir(full.FilePath(".")).entryList(QDir::Files | QDir::Hidden), QStringList{"old.txt"});
 }
 
 }  // namespace

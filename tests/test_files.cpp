@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "BackgroundSupport.h"
 #include "TestSupport.h"
 
 namespace quillon::test {
@@ -420,6 +421,44 @@ TEST_F(FilesTest, SaveProblemsAreReportedAndChangeNothing)
         EXPECT_EQ(st.options.LastFileSavePath, user + "/");
         EXPECT_EQ(ReadBytes(current), "original");
         EXPECT_FALSE(QFileInfo::exists(c.target));
+    }
+}
+
+TEST_F(FilesTest, SavesThatRunOutOfSpaceGiveTheSystemsReasonAndKeepTheOldFile)
+{
+    const FullFolder full;
+    if (!full.Ok())
+        GTEST_SKIP() << full.Error().toStdString();
+    const QString old = full.FilePath("old.hl7");
+    const struct {
+        const char* name;
+        QAction* item;
+        QString text, title;
+    } cases[] = {
+        {"SaveAs", w.mnuFileSave,
+         "The records could not be saved to '" + old + "': No space left on device",
+         "Can't Save to Disk"},
+        {"Save", w.mnuFileSaveNow, "Can't save to that drive.\r\nNo space left on device",
+         "Can't Save to Disk"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        f.responder.Clear();
+        WriteBytes(old, "old\r\n");
+        // About 100 KiB: more than the folder's file system holds.
+        SetRecords(std::vector<std::string>(1000, "MSH|" + std::string(100, 'x') + "\r"));
+        int32_t page = 1;
+        w.DisplayPage(page);
+        w.setWindowTitle("Quillon - " + old);
+        st.session.CurrentFileName = old;
+        f.responder.QueueFiles({old});
+        ASSERT_TRUE(ChooseMenuItem(c.item));
+        ASSERT_EQ(f.responder.shown().size(), 1u);
+        EXPECT_EQ(f.responder.shown()[0].text.toStdString(), c.text.toStdString());
+        EXPECT_EQ(f.responder.shown()[0].title, c.title);
+        EXPECT_EQ(ReadBytes(old), "old\r\n");
+        EXPECT_EQ(QDir(QFileInfo(old).path()).entryList(QDir::Files | QDir::Hidden),
+                  QStringList{"old.hl7"});  // nothing left beside it
     }
 }
 

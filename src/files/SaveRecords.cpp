@@ -19,6 +19,17 @@ void AppendDiskRecord(std::string& out, std::string_view record, const EnvelopeC
     }
 }
 
+bool WriteWhole(QFileDevice& file, const char* data, qint64 size)
+{
+    for (qint64 done = 0; done < size;) {
+        const qint64 n = file.write(data + done, size - done);
+        if (n <= 0)
+            return false;
+        done += n;
+    }
+    return true;
+}
+
 WriteResult WriteRecordsFile(const QString& path, const std::vector<const std::string*>& records,
                              const EnvelopeChars& envelope, bool useEnvelope,
                              const std::function<void(size_t written)>& progress)
@@ -59,10 +70,11 @@ WriteResult WriteFramedTexts(const QString& path, size_t count,
                 file.cancelWriting();
                 return {false, QFileDevice::AbortError, QStringLiteral("stopped")};
             }
-            if (file.write(chunk.data(), static_cast<qint64>(chunk.size()))
-                != static_cast<qint64>(chunk.size())) {
+            if (!WriteWhole(file, chunk.data(), static_cast<qint64>(chunk.size()))) {
+                // Cancelling puts its own words in place of the system's reason.
+                const WriteResult failed{false, file.error(), file.errorString()};
                 file.cancelWriting();
-                return {false, file.error(), file.errorString()};
+                return failed;
             }
             chunk.clear();
         }
