@@ -6,8 +6,10 @@
 #include <QDir>
 #include <QFile>
 #include <QTimer>
+#include <QTreeWidget>
 #include <unistd.h>
 
+#include "BackgroundSupport.h"
 #include "TestSupport.h"
 #include "records/FieldLines.h"
 #include "reports/ReportDefinitions.h"
@@ -225,10 +227,51 @@ TEST_F(ViewsWindow, ReportsMenuRunsASavedDefinition)
     EXPECT_TRUE(w.mnuReportsDash1->isVisible() && w.mnuReportsDash2->isVisible());
 
     w.stsPanels[5]->setText("View: Mine");
-    WithModal([](QWidget*) {}, [&] { w.mnuReportsReport[0]->trigger(); });
+    QStringList headers;
+    std::vector<QStringList> rows;
+    // Chooses the saved report from the menu; the report window that opens is read and closed
+    // (the progress window that may show first is left to run).
+    const auto runReport = [&] {
+        QTimer timer;
+        timer.setInterval(5);
+        QObject::connect(&timer, &QTimer::timeout, [&] {
+            auto* report = qobject_cast<frmReport*>(QApplication::activeModalWidget());
+            if (!report)
+                return;
+            const QTreeWidget* list = report->lvReportList;
+            for (int c = 0; c < list->columnCount(); ++c)
+                headers << list->headerItem()->text(c);
+            for (int r = 0; r < list->topLevelItemCount(); ++r) {
+                QStringList row;
+                for (int c = 0; c < list->columnCount(); ++c)
+                    row << list->topLevelItem(r)->text(c);
+                rows.push_back(row);
+            }
+            report->close();
+        });
+        timer.start();
+        EXPECT_TRUE(ChooseMenuItem(w.mnuReportsReport[0]));
+    };
+    runReport();
+    EXPECT_EQ(headers, (QStringList{"PID-5", "MSH-9"}));
+    EXPECT_EQ(rows, (std::vector<QStringList>{{"DOE^JOHN", "ADT^A01"}}));
     EXPECT_EQ(w.ReportFields, (std::vector<std::string>{"PID-5", "MSH-9"}));
     EXPECT_EQ(w.stsPanels[5]->text(), "Report: Daily");
     EXPECT_TRUE(w.lstRecords->item(0)->isSelected());
+
+    // Its file removed from outside: a message and no report, and the menu no longer offers it.
+    ASSERT_TRUE(QFile::remove(st.folders.ReportsFolder + "Daily.report"));
+    f.responder.Clear();
+    headers.clear();
+    runReport();
+    EXPECT_TRUE(headers.isEmpty());
+    ASSERT_EQ(f.responder.shown().size(), 1u);
+    EXPECT_EQ(f.responder.shown()[0].title, "Can't Find Report");
+    EXPECT_EQ(f.responder.shown()[0].text, "The view definition file for 'Daily' does not appear to "
+                                           "exist anymore in:\r\n" + st.folders.ReportsFolder + "\r\n");
+    EXPECT_EQ(f.responder.shown()[0].icon, platform::MsgIcon::Critical);
+    EXPECT_FALSE(w.mnuReportsReport[0]->isVisible());
+    EXPECT_FALSE(w.mnuReportsDelete->isVisible());
 }
 
 // Any column of the report, the first among them, can be dragged to any place; the definition
