@@ -3,6 +3,7 @@
 // history in the settings and Repeat Last Search.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCloseEvent>
@@ -10,9 +11,11 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <QTimer>
 #include <QLabel>
 #include <functional>
 
+#include "BackgroundSupport.h"
 #include "TestSupport.h"
 #include "editing/FindDialog.h"
 #include "editing/frmMsgBox.h"
@@ -484,13 +487,28 @@ TEST(FindMessageWindow, ShowsItsTextsOnTopAndOKCloses)
 
 TEST_F(FindWindow, ExitWhileADialogWaitsEndsTheCommand)
 {
-    bool exited = false;
-    DriveFindDialog(st, {[&](FindDialog&) {
-        exited = true;
-        w.mnuFileExit_Click();
-    }});
-    w.mnuRecordListFind_Click();  // returns instead of waiting on
-    EXPECT_TRUE(exited);
+    // As the program runs: the command starts from the window's event loop, and File > Exit is
+    // chosen while the find dialog waits. The command and the loop end at once with nothing more
+    // shown; a command still waiting after 5 s is cancelled and the loop ended otherwise.
+    bool ended = false;
+    DriveFindDialog(st, {[&](FindDialog&) { EXPECT_TRUE(ChooseMenuItem(w.mnuFileExit)); }});
+    QTimer::singleShot(0, &w, [&] {
+        w.mnuRecordListFind_Click();
+        ended = true;
+    });
+    QTimer watchdog;
+    watchdog.setSingleShot(true);
+    QObject::connect(&watchdog, &QTimer::timeout, [] {
+        if (FindDialog* dialog = ShownFindDialog())
+            dialog->cmdCommand[1]->click();
+        QApplication::exit(1);
+    });
+    watchdog.start(5000);
+    EXPECT_EQ(QApplication::exec(), 0);
+    EXPECT_TRUE(watchdog.isActive());
+    EXPECT_TRUE(ended);
+    EXPECT_TRUE(f.responder.shown().empty());
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 }
 
 }  // namespace
