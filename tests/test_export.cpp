@@ -53,7 +53,8 @@ ExportTable Table(std::vector<std::string> headings, std::vector<std::vector<std
     return t;
 }
 
-// The Part's two examples' data.
+// Two rows of the usual kind: a name with its components beside a number, and a value holding
+// the comma that separates exported columns beside an empty one.
 ExportTable Example()
 {
     return Table({"PID-5", "OBX-5"}, {{"SMITH^JOHN", "120"}, {"O,BRIEN", ""}});
