@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QTextCursor>
+#include <QTest>
 #include <QTextEdit>
 
 #include "TestSupport.h"
@@ -107,7 +108,7 @@ TEST(CharacterCodesWindow, ClickMarksThePairAndArrowsMoveIt)
     EXPECT_EQ(view.Marked(), (AsciiCell{1, 7}));
     EXPECT_EQ(pairFormat({1, 7}).foreground().color(), QColor(Qt::red));
     EXPECT_TRUE(pairFormat({1, 7}).fontUnderline());
-    EXPECT_EQ(pairFormat({0, 0}).foreground().color(), QColor(Qt::black));
+    EXPECT_FALSE(pairFormat({0, 0}).fontUnderline());
     EXPECT_EQ(view.rtbASCII->textCursor().selectionStart(), 83 + 7);
     EXPECT_EQ(view.rtbASCII->textCursor().selectedText(), QStringLiteral("A"));
     // Left from the first character of the first line: the 20th character.
@@ -117,7 +118,7 @@ TEST(CharacterCodesWindow, ClickMarksThePairAndArrowsMoveIt)
     QKeyEvent left(QEvent::KeyPress, Qt::Key_Left, Qt::NoModifier);
     QApplication::sendEvent(view.rtbASCII, &left);
     EXPECT_EQ(view.Marked(), (AsciiCell{0, 19}));
-    EXPECT_EQ(pairFormat({1, 7}).foreground().color(), QColor(Qt::black));
+    EXPECT_FALSE(pairFormat({1, 7}).fontUnderline());
     // Typing changes nothing.
     QKeyEvent typed(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier, QStringLiteral("x"));
     QApplication::sendEvent(view.rtbASCII, &typed);
@@ -125,6 +126,68 @@ TEST(CharacterCodesWindow, ClickMarksThePairAndArrowsMoveIt)
     QApplication::sendEvent(view.rtbASCII, &del);
     EXPECT_EQ(view.rtbASCII->toPlainText().toLatin1().toStdString(),
               AsciiViewText(std::string(45, 'A')));
+}
+
+// On a dark palette a code pair that was marked and is back to normal draws in the palette's
+// text colour, as the codes never marked do.
+TEST(CharacterCodesWindow, CodesDrawInThePaletteTextColour)
+{
+    struct PaletteGuard {
+        QPalette saved = QApplication::palette();
+        ~PaletteGuard() { QApplication::setPalette(saved); }
+    } guard;
+    QPalette dark = guard.saved;
+    const QColor base(0x20, 0x28, 0x30), text(0xf0, 0xf0, 0xa0);
+    dark.setColor(QPalette::Base, base);
+    dark.setColor(QPalette::Text, text);
+    QApplication::setPalette(dark);
+
+    MainWindowFixture f;
+    ASSERT_TRUE(f.window->LoadHL7File(
+        f.WriteFile(QStringLiteral("r.hl7"), "MSH|^~\\&|" + std::string(40, 'B') + "\r")));
+    f.window->lstRecords->setCurrentRow(0);
+    // Ink lighter than the base, some of it the text colour itself; none darker than the base.
+    int lighter = 0, darker = 0, textColoured = 0;
+    bool shown = false;
+    auto answer = AnswerModals([&](QWidget& modal) {
+        auto* view = qobject_cast<frmShowRecordAsASCII*>(&modal);
+        if (!view)
+            return;
+        shown = true;
+        QTextEdit* box = view->rtbASCII;
+        auto rectAt = [box](int position) {
+            QTextCursor at(box->document());
+            at.setPosition(position);
+            return box->cursorRect(at);
+        };
+        const int pair = AsciiPairPosition({1, 7});
+        const QRect from = rectAt(pair), to = rectAt(pair + 2);
+        const QRect pairRect(from.left(), from.top(), to.left() - from.left(), from.height());
+        // Mark the pair with a click on it, then mark the first character's.
+        QTest::mouseClick(box->viewport(), Qt::LeftButton, {}, pairRect.center());
+        EXPECT_EQ(view->Marked(), (AsciiCell{1, 7}));
+        QTest::mouseClick(box->viewport(), Qt::LeftButton, {}, rectAt(0).center() + QPoint(2, 0));
+        EXPECT_EQ(view->Marked(), (AsciiCell{0, 0}));
+        const QImage drawn = box->viewport()->grab().toImage();
+        auto distance = [](QColor a, QColor b) {
+            return std::abs(a.red() - b.red()) + std::abs(a.green() - b.green())
+                   + std::abs(a.blue() - b.blue());
+        };
+        for (int y = pairRect.top(); y <= pairRect.bottom(); ++y)
+            for (int x = pairRect.left(); x <= pairRect.right(); ++x) {
+                const QColor pixel = drawn.pixelColor(x, y);
+                const int shade = distance(pixel, Qt::black) - distance(base, Qt::black);
+                lighter += shade > 60;
+                darker += shade < -30;
+                textColoured += distance(pixel, text) < 40;
+            }
+        view->reject();
+    });
+    f.window->mnuViewRecordAsASCII_Click();
+    ASSERT_TRUE(shown);
+    EXPECT_GT(lighter, 10);
+    EXPECT_GT(textColoured, 0);
+    EXPECT_EQ(darker, 0);
 }
 
 TEST(CharacterCodesWindow, NoCurrentRowGivesTheMessage)

@@ -71,12 +71,17 @@ void frmShowRecordAsASCII::HighlightChar()
         const int from = std::min(AsciiPairPosition(at), end);
         pair.setPosition(from);
         pair.setPosition(std::min(from + 2, end), QTextCursor::KeepAnchor);
-        QTextCharFormat f;
-        f.setForeground(marked ? Qt::red : Qt::black);
+        // A pair back to normal drops its colour and draws in the palette's text colour again,
+        // as the rest of the text does.
+        QTextCharFormat f = pair.charFormat();
+        if (marked)
+            f.setForeground(QColor(Qt::red));
+        else
+            f.clearForeground();
         f.setFontWeight(marked ? QFont::Bold : QFont::Normal);
         f.setFontItalic(marked);
         f.setFontUnderline(marked);
-        pair.mergeCharFormat(f);
+        pair.setCharFormat(f);
     };
     if (marked_ != *cell)
         format(marked_, false);
