@@ -5,9 +5,12 @@
 #include <QFocusEvent>
 #include <QFontMetricsF>
 #include <QHelpEvent>
+#include <QMenu>
 #include <QScrollBar>
 #include <QStyle>
 #include <QTest>
+#include <QToolBar>
+#include <QToolButton>
 
 #include "TestSupport.h"
 #include "editing/FindDialog.h"
@@ -357,6 +360,41 @@ TEST_F(MenusTest, ToolbarCaptionsAndToolbarToggle)
     w.mnuOptionsDisplayToolbar_Click();
     EXPECT_TRUE(w.tbarTools->isVisible());
     EXPECT_GE(PixelsToTwips(w.frameGeometry().width()), 8850 - TwipsPerPixel);
+}
+
+// Each button shows an image, with the captions on and off, and names its command in its tooltip;
+// the toolbar stays clear of the lists;
+// Print and Find, whose captions can both read "Rec(s)", have different images.
+TEST_F(MenusTest, ToolbarButtonsShowAnImageAndATooltip)
+{
+    w.show();
+    QAction* captions = w.mnuOptionsDisplayButtonCaptions;
+    auto* options = qobject_cast<QMenu*>(captions->parent());
+    ASSERT_TRUE(options);
+    for (bool shown : {false, true}) {
+        SCOPED_TRACE(shown ? "captions on" : "captions off");
+        options->popup(w.mapToGlobal(QPoint(0, 0)));
+        QTest::mouseClick(options, Qt::LeftButton, {}, options->actionGeometry(captions).center());
+        ASSERT_EQ(captions->isChecked(), shown);
+        QCoreApplication::processEvents();  // the window lays the toolbar out again
+        // The images leave the segment list wholly below the toolbar.
+        EXPECT_GT(w.lstSegments->mapTo(&w, QPoint(0, 0)).y(), w.tbarTools->geometry().bottom());
+        for (int b = 1; b <= 18; ++b) {
+            QAction* button = w.tbarButtons[static_cast<size_t>(b)];
+            if (!button)
+                continue;
+            SCOPED_TRACE(b);
+            EXPECT_FALSE(button->icon().isNull());
+            EXPECT_FALSE(button->toolTip().isEmpty());
+            auto* tool = qobject_cast<QToolButton*>(w.tbarTools->widgetForAction(button));
+            ASSERT_TRUE(tool);
+            EXPECT_NE(tool->toolButtonStyle(), Qt::ToolButtonTextOnly);
+            EXPECT_EQ(tool->text().isEmpty(), !shown && b != 18);
+        }
+    }
+    const QSize size = w.tbarTools->iconSize();
+    EXPECT_NE(w.tbarButtons[4]->icon().pixmap(size).toImage(),
+              w.tbarButtons[13]->icon().pixmap(size).toImage());
 }
 
 TEST_F(MenusTest, EnvelopeAndRecentFileOptionsAreStoredAtOnce)

@@ -7,6 +7,7 @@
 #include <QVBoxLayout>
 
 #include "app/ListBox.h"
+#include "app/ToolbarIcons.h"
 #include "editing/FindDialog.h"
 #include "platform/WinsockControl.h"
 
@@ -58,7 +59,8 @@ void frmMain::BuildControls()
     tbarTools = addToolBar(QStringLiteral("Tools"));
     tbarTools->setObjectName(QStringLiteral("tbarTools"));
     tbarTools->setMovable(false);
-    tbarTools->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    // Small images keep the captioned buttons within the toolbar's designed height.
+    tbarTools->setIconSize(QSize(16, 16));
     static const char* const buttons[19][2] = {
         {nullptr, nullptr},
         {"New", "New - blank HL7 panes"},
@@ -84,11 +86,13 @@ void frmMain::BuildControls()
             tbarTools->addSeparator();
             continue;
         }
-        QAction* button = tbarTools->addAction(QLatin1String(buttons[i][0]));
+        QAction* button =
+            tbarTools->addAction(ToolbarIcon(i, *style()), QLatin1String(buttons[i][0]));
         button->setToolTip(QLatin1String(buttons[i][1]));
         connect(button, &QAction::triggered, this, [this, i] { tbarTools_ButtonClick(i); });
         tbarButtons[static_cast<size_t>(i)] = button;
     }
+    SetToolbarCaptionStyle(*tbarTools, true, tbarButtons[18]);
 
     auto makeList = [this](const char* name) {
         auto* list = new ListBox(this);

@@ -7,6 +7,7 @@
 
 #include "app/Layout.h"
 #include "app/Settings.h"
+#include "app/ToolbarIcons.h"
 #include "app/frmMain.h"
 
 namespace quillon {
@@ -194,6 +195,8 @@ void frmMain::mnuOptionsDisplayButtonCaptions_Click()
         for (const auto& [b, caption] : captions)
             tbarButtons[static_cast<size_t>(b)]->setText(QLatin1String(caption));
     }
+    SetToolbarCaptionStyle(*tbarTools, mnuOptionsDisplayButtonCaptions->isChecked(),
+                           tbarButtons[18]);
     ResizeForm();
 }
 

@@ -5,6 +5,7 @@
 #include <QFile>
 
 #include "app/Settings.h"
+#include "app/ToolbarIcons.h"
 #include "app/frmMain.h"
 #include "files/Manual.h"
 #include "platform/Odbc.h"
@@ -44,6 +45,8 @@ void frmMain::Form_Load()
         for (int b = 1; b <= 16; ++b)
             if (QAction* button = tbarButtons[static_cast<size_t>(b)])
                 button->setText(QString());
+    SetToolbarCaptionStyle(*tbarTools, mnuOptionsDisplayButtonCaptions->isChecked(),
+                           tbarButtons[18]);
     tbarTools->setVisible(mnuOptionsDisplayToolbar->isChecked());
     tbarTools->setEnabled(mnuOptionsDisplayToolbar->isChecked());
     SetStartUpToolbarLayout(mnuOptionsDisplayToolbar->isChecked());

@@ -35,8 +35,8 @@ xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
   eval "$(xdotool getwindowgeometry --shell "$win")"
 
   # Records 1 and 2 of the record list, then Tools > Compare Two Records.
-  xdotool mousemove $((X + 100)) $((Y + 262)) click 1; sleep 0.3
-  xdotool keydown ctrl; xdotool mousemove $((X + 100)) $((Y + 279)) click 1; xdotool keyup ctrl
+  xdotool mousemove $((X + 100)) $((Y + 283)) click 1; sleep 0.3
+  xdotool keydown ctrl; xdotool mousemove $((X + 100)) $((Y + 300)) click 1; xdotool keyup ctrl
   sleep 0.3
   tools_item 8
   cmp=$(wait_window "^Compare Records/Segments\$")

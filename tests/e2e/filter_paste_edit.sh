@@ -56,10 +56,10 @@ xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
     fail "the window titled $1 stays"
   }
   copy_page() {  # name: the rows of the page, copied from the record list
-    at 100 262; xdotool click 1; sleep 0.3
+    at 100 283; xdotool click 1; sleep 0.3
     xdotool key shift+End; sleep 0.2; xdotool key ctrl+c; sleep 0.3
     xclip -o -selection clipboard > "$out/$1.txt" || fail "nothing on the clipboard for $1"
-    at 100 262; xdotool click 1; sleep 0.3
+    at 100 283; xdotool click 1; sleep 0.3
   }
   xdotool windowfocus --sync $win
 
@@ -87,9 +87,9 @@ xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
 
   # Edit a field: a click picks a line of the field list (Ctrl+C tells which), a double click
   # opens the input box, which takes the new value.
-  at 350 262; xdotool click 1; sleep 0.3; xdotool key ctrl+c; sleep 0.3
+  at 350 283; xdotool click 1; sleep 0.3; xdotool key ctrl+c; sleep 0.3
   xclip -o -selection clipboard > "$out/field-line.txt" || fail "no field line copied"
-  at 350 262; xdotool click --repeat 2 --delay 80 1
+  at 350 283; xdotool click --repeat 2 --delay 80 1
   dialog "Edit Field"
   sleep 0.3
   xdotool key ctrl+a; xdotool type --delay 20 NEWVALUE; xdotool key Return

@@ -54,13 +54,13 @@ xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
   import -window "$win" "$QUILLON_E2E_SHOTS/main-window.png"
   base=$(windows)
 
-  at 100 300; xdotool click 1; sleep 0.3; xdotool click 3
+  at 100 321; xdotool click 1; sleep 0.3; xdotool click 3
   shown popup-record-list
   at 100 100; xdotool click 1; sleep 0.3; xdotool click 3
   shown popup-segment-list
-  at 400 340; xdotool click 1; sleep 0.3; xdotool click 3
+  at 400 361; xdotool click 1; sleep 0.3; xdotool click 3
   shown popup-field-list
-  at 100 300; xdotool click 1; sleep 0.3; xdotool windowfocus --sync $win; xdotool key ctrl+shift+Home
+  at 100 321; xdotool click 1; sleep 0.3; xdotool windowfocus --sync $win; xdotool key ctrl+shift+Home
   shown popup-record-list-ctrl-shift-home
   at 347 8; xdotool click 1
   shown options-menu

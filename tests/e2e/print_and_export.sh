@@ -64,9 +64,9 @@ xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
   eval "$(xdotool getwindowgeometry --shell "$win")"
 
   # The field lines MSH-7, MSH-9 and MSH-10, then Reports > Create a Report Using Selected Fields...
-  xdotool mousemove $((X + 350)) $((Y + 321)) click 1; sleep 0.3
+  xdotool mousemove $((X + 350)) $((Y + 342)) click 1; sleep 0.3
   xdotool keydown ctrl
-  xdotool mousemove $((X + 350)) $((Y + 355)) click 1; xdotool mousemove $((X + 350)) $((Y + 406)) click 1
+  xdotool mousemove $((X + 350)) $((Y + 376)) click 1; xdotool mousemove $((X + 350)) $((Y + 427)) click 1
   xdotool keyup ctrl
   sleep 0.3
   xdotool mousemove $((X + 286)) $((Y + 8)) click 1; sleep 0.4; xdotool key Down Return
@@ -102,8 +102,8 @@ xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
 
   # Records 1 and 3 selected, then the toolbar'"'"'s Print button (the dialog opens on Selection).
   xdotool windowfocus --sync $win
-  xdotool mousemove $((X + 100)) $((Y + 262)) click 1; sleep 0.2
-  xdotool keydown ctrl; xdotool mousemove $((X + 100)) $((Y + 296)) click 1; xdotool keyup ctrl
+  xdotool mousemove $((X + 100)) $((Y + 283)) click 1; sleep 0.2
+  xdotool keydown ctrl; xdotool mousemove $((X + 100)) $((Y + 317)) click 1; xdotool keyup ctrl
   sleep 0.3
   xdotool mousemove $((X + 171)) $((Y + 33)) click 1
   print_to "$QUILLON_E2E_OUT/records.pdf"

@@ -57,7 +57,7 @@ xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
   xdotool windowfocus --sync $win
 
   # The record list pop-up: Find..., Replace...
-  at 100 262; xdotool click 1; sleep 0.3; xdotool click 3; sleep 0.4
+  at 100 283; xdotool click 1; sleep 0.3; xdotool click 3; sleep 0.4
   xdotool key Down Down Return
   dialog "Search/Replace in Record List"
   sleep 0.3

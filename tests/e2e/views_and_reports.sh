@@ -38,9 +38,9 @@ xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
   views=232 reports=286
 
   # The field lines MSH-7 and MSH-10 become the view "MyView" (saved and applied at once).
-  xdotool mousemove $((X + 350)) $((Y + 321)) click 1; sleep 0.3
+  xdotool mousemove $((X + 350)) $((Y + 342)) click 1; sleep 0.3
   xdotool keydown ctrl
-  xdotool mousemove $((X + 350)) $((Y + 355)) click 1; xdotool mousemove $((X + 350)) $((Y + 406)) click 1
+  xdotool mousemove $((X + 350)) $((Y + 376)) click 1; xdotool mousemove $((X + 350)) $((Y + 427)) click 1
   xdotool keyup ctrl
   sleep 0.3
   menu_item $views 1
@@ -54,9 +54,9 @@ xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
   import -window "$win" "$QUILLON_E2E_OUT/view.png"
 
   # The three lines the view leaves, then Reports > Create a Report Using Selected Fields...
-  xdotool mousemove $((X + 350)) $((Y + 219)) click 1; sleep 0.3
+  xdotool mousemove $((X + 350)) $((Y + 240)) click 1; sleep 0.3
   xdotool keydown ctrl
-  xdotool mousemove $((X + 350)) $((Y + 236)) click 1; xdotool mousemove $((X + 350)) $((Y + 253)) click 1
+  xdotool mousemove $((X + 350)) $((Y + 257)) click 1; xdotool mousemove $((X + 350)) $((Y + 274)) click 1
   xdotool keyup ctrl
   sleep 0.3
   xdotool key ctrl+c; sleep 0.3
