@@ -1,4 +1,6 @@
 #pragma once
+#include <QApplication>
+#include <QDialog>
 #include <QHeaderView>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -80,6 +82,26 @@ void ExpectSaveStaysInTheTempFolder(MainWindowFixture& f);
 void DriveFindDialog(AppState& state, std::vector<std::function<void(FindDialog&)>> steps);
 // The find dialog that shows, or null.
 FindDialog* ShownFindDialog();
+
+// Runs `act` on the next modal window to show (polling, so a window that is slow to appear is
+// still found); a window of another type is rejected so that nothing blocks.
+template <class W>
+void OnNextModal(std::function<void(W*)> act)
+{
+    auto* poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, act] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal)
+            return;
+        poll->deleteLater();
+        poll->stop();
+        if (auto* w = qobject_cast<W*>(modal))
+            act(w);
+        else if (auto* d = qobject_cast<QDialog*>(modal))
+            d->reject();
+    });
+    poll->start(10);
+}
 
 // Runs `answer` once on each modal window that shows (a real message box or dialog) while the
 // result lives; `answer` closes it.

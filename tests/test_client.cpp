@@ -325,11 +325,11 @@ struct Harness {
         return ms;
     }
 
-    // What the panel's Stop does to the engine: closes the socket and enables Start.
+    // What the panel's Stop does to the engine: closes the socket and asks the run to stop.
     void PressStop()
     {
         w->sock->Close();
-        w->cmdStart->setEnabled(true);
+        st.client.StopAsked = true;
     }
 
     std::vector<Box> Boxes() const

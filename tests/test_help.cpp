@@ -22,26 +22,6 @@ namespace {
 using platform::MsgButtons;
 using platform::MsgIcon;
 
-// Runs `act` on the next modal window to show (polling, so a window that is slow to appear is
-// still found); a window of another type is rejected so that nothing blocks.
-template <class W>
-void OnNextModal(std::function<void(W*)> act)
-{
-    auto* poll = new QTimer;
-    QObject::connect(poll, &QTimer::timeout, poll, [poll, act] {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (!modal)
-            return;
-        poll->deleteLater();
-        poll->stop();
-        if (auto* w = qobject_cast<W*>(modal))
-            act(w);
-        else if (auto* d = qobject_cast<QDialog*>(modal))
-            d->reject();
-    });
-    poll->start(10);
-}
-
 class HelpTest : public ::testing::Test {
 protected:
     void SetUp() override

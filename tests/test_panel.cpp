@@ -1,12 +1,18 @@
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
 #include <functional>
+#include <optional>
 #include <utility>
 #include <vector>
 
 #include "TestSupport.h"
+#include "files/frmAbout.h"
+#include "files/frmAdministration.h"
 #include "platform/WinsockControl.h"
 
 namespace quillon::test {
@@ -174,6 +180,141 @@ TEST(PanelAdminSwitches, EndingARoleKeepsADisabledRoleDisabled)
         w.Winsock1->Close();
         w.sock->Close();
     }
+}
+
+// Sets the two TCP/IP switches as the administrator does: Help > About, a double-click on the
+// picture, the password, the two boxes and OK.
+void SetRoleLocks(frmMain& w, bool client, bool server)
+{
+    bool done = false;
+    OnNextModal<frmAbout>([&](frmAbout* about) {
+        OnNextModal<frmAdministration>([&](frmAdministration* admin) {
+            admin->txtPassword->setText(frmAdministration::kPassword);
+            admin->chkDisable[AdminTcpClient]->setChecked(client);
+            admin->chkDisable[AdminTcpServer]->setChecked(server);
+            admin->cmdCommand[0]->click();
+            done = true;
+        });
+        QTest::mouseDClick(about->Image1, Qt::LeftButton);
+        about->accept();
+    });
+    w.mnuHelpAbout->trigger();
+    ASSERT_TRUE(done);
+    QCoreApplication::processEvents();  // a closed listener lets go of its port at the next turn
+}
+
+// Sends one framed record to 127.0.0.1:`port`, letting the window's events run meanwhile (its
+// server lives in this thread): nothing when the connection is refused, else what came back
+// within a second.
+std::optional<QByteArray> SendOneRecord(quint16 port)
+{
+    QTcpSocket s;
+    s.connectToHost(QHostAddress::LocalHost, port);
+    static_cast<void>(QTest::qWaitFor(
+        [&] {
+            return s.state() == QAbstractSocket::ConnectedState
+                   || s.state() == QAbstractSocket::UnconnectedState;
+        },
+        2000));
+    if (s.state() != QAbstractSocket::ConnectedState)
+        return std::nullopt;
+    s.write("\x0bMSH|^~\\&|A|B|C|D|||ADT^A01|1|P|2.3\r\x1c\r");
+    QByteArray reply;
+    static_cast<void>(QTest::qWaitFor(
+        [&] {
+            reply += s.readAll();
+            return reply.contains("MSA|AA");
+        },
+        1000));
+    return reply;
+}
+
+// The administrator's switches hold against a running or an idle panel: a role switched off
+// while it listens stops, and with both off nothing can be started; once switched on again the
+// server listens and answers.
+TEST(PanelAdminSwitches, LockingARoleStopsItAndKeepsItFromStarting)
+{
+    const struct {
+        const char* name;
+        bool listening;  // the server listens when the switches change
+        bool lockClient;
+        bool startEnabled;
+        int mode;  // the mode selected afterwards: 0 client, 1 server
+    } cases[] = {
+        {"server listening, server locked", true, false, true, 0},
+        {"server listening, both locked", true, true, false, 1},
+        {"panel idle in server mode, both locked", false, true, false, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        MainWindowFixture f;
+        frmMain& w = *f.window;
+        const quint16 port = FreePort();
+        UseTestPort(w, port);
+        w.optClientOrServer[1]->click();
+        if (c.listening) {
+            w.cmdStart->click();
+            ASSERT_EQ(w.Winsock1->State(), platform::winsock_state::Listening);
+            ASSERT_TRUE(SendOneRecord(port).value_or("").contains("MSA|AA"));
+        }
+
+        SetRoleLocks(w, c.lockClient, true);
+        EXPECT_EQ(w.Winsock1->State(), platform::winsock_state::Closed);
+        EXPECT_FALSE(w.cmdStop->isEnabled());
+        EXPECT_EQ(w.cmdStart->isEnabled(), c.startEnabled);
+        EXPECT_EQ(w.optClientOrServer[0]->isEnabled(), !c.lockClient);
+        EXPECT_FALSE(w.optClientOrServer[1]->isEnabled());
+        EXPECT_TRUE(w.optClientOrServer[static_cast<size_t>(c.mode)]->isChecked());
+        w.optClientOrServer[1]->click();
+        w.cmdStart->click();
+        EXPECT_EQ(w.Winsock1->State(), platform::winsock_state::Closed);
+        EXPECT_FALSE(SendOneRecord(port).has_value()) << "the port took the record";
+
+        SetRoleLocks(w, false, false);
+        EXPECT_TRUE(w.optClientOrServer[0]->isEnabled());
+        ASSERT_TRUE(w.optClientOrServer[1]->isEnabled());
+        w.optClientOrServer[1]->click();
+        ASSERT_TRUE(w.cmdStart->isEnabled());
+        w.cmdStart->click();
+        EXPECT_TRUE(SendOneRecord(port).value_or("").contains("MSA|AA"));
+        w.cmdStop->click();
+    }
+}
+
+// The client switched off while a run waits for an ACK: the run ends at once, as Stop ends it,
+// and the panel goes over to the server.
+TEST(PanelAdminSwitches, LockingTheClientStopsARun)
+{
+    MainWindowFixture f;
+    frmMain& w = *f.window;
+    QTcpServer silent;  // takes the records and never answers
+    ASSERT_TRUE(silent.listen(QHostAddress::LocalHost, 0));
+    UseTestPort(w, FreePort());
+    QFile client(w.st.folders.ClientsFolder + QStringLiteral("default.client"));
+    ASSERT_TRUE(client.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    client.write(QStringLiteral("127.0.0.1,127.0.0.1,%1,0,11,13,28,0,30,1,1,MSA|AA,0,1,0,0,"
+                                "0b 06 1c 0d")
+                     .arg(silent.serverPort())
+                     .toLatin1());
+    client.close();
+    w.st.records.Reset(1);
+    w.st.records.Append("MSH|^~\\&|A|1\r");
+    int32_t page = 1;
+    w.DisplayPage(page);
+    w.chkSendSelectedOnly->setChecked(false);
+    w.optClientOrServer[0]->click();
+
+    QTimer::singleShot(300, &w, [&] { SetRoleLocks(w, true, false); });
+    QElapsedTimer run;
+    run.start();
+    w.cmdStart->click();
+    EXPECT_LT(run.elapsed(), 10000);
+    EXPECT_FALSE(w.st.client.Sending);
+    EXPECT_EQ(w.sock->State(), platform::winsock_state::Closed);
+    EXPECT_TRUE(w.optClientOrServer[1]->isChecked());
+    EXPECT_FALSE(w.optClientOrServer[0]->isEnabled());
+    EXPECT_TRUE(w.cmdStart->isEnabled());
+    EXPECT_FALSE(w.cmdStop->isEnabled());
 }
 
 TEST_F(PanelTest, PauseTogglesItsCaptionAndTheFlag)

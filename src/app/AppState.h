@@ -123,6 +123,7 @@ struct ClientState {
     bool Sending = false;  // a run is active: commands that change the records wait for its end
     bool AckReceived = false;
     bool TCPIPPaused = false;
+    bool StopAsked = false;  // Stop, a lock of the role or a socket error ends the run
     bool ViewReceivedAcks = false;
 };
 

@@ -325,11 +325,14 @@ public:
     void LoadOptions();
     void SaveOptions();
     // Brings the administration switches into force on the menus, toolbar and the panel's
-    // client/server choice.
+    // client/server choice; a role switched off while it runs is stopped as its Stop does.
     void SetMenuAndToolbarState();
     // Enables the TCP/IP panel's `controls` as a role ends; a client or server option button
-    // among them stays disabled while the administration switches turn that role off.
+    // among them stays disabled while the administration switches turn that role off, and
+    // Start while they turn off the role the panel is set to.
     void EnablePanelControls(std::initializer_list<QWidget*> controls);
+    // The administration switches turn the client (or the server) role off.
+    bool RoleLocked(bool client) const;
     // The list the toolbar's Print and Find buttons and Ctrl+C act on.
     void SetFocusToList(const QString& listName);
     // The segment list's tooltip for a point of its viewport: the designation of the field

@@ -6,6 +6,7 @@
 
 #include "app/TraceLog.h"
 #include "app/frmMain.h"
+#include "platform/WinsockControl.h"
 
 namespace quillon {
 
@@ -31,13 +32,29 @@ void frmMain::SetMenuAndToolbarState()
         mnuFTPReceive->setEnabled(!admin[AdminFtpGet]);
         mnuFTPSend->setEnabled(rows() && !admin[AdminFtpPut]);
     }
-    if (admin[AdminTcpClient] && admin[AdminTcpServer]) {
+    // A role switched off while it runs stops first, as its Stop would (Stop acts on the mode
+    // the panel is set to, which is the running role's).
+    const auto serverRuns = [this] {
+        return Winsock1->State() != platform::winsock_state::Closed;
+    };
+    if ((RoleLocked(false) && serverRuns() && !ClientMode())
+        || (RoleLocked(true) && st.client.Sending && ClientMode()))
+        cmdStop_Click();
+    if (RoleLocked(true) && RoleLocked(false)) {
         mnuTCPIPShowFrame->setEnabled(false);
         tbarButtons[10]->setEnabled(false);
+        for (QWidget* w : {static_cast<QWidget*>(optClientOrServer[0]),
+                           static_cast<QWidget*>(optClientOrServer[1]),
+                           static_cast<QWidget*>(cmdStart)})
+            w->setEnabled(false);
         return;
     }
     mnuTCPIPShowFrame->setEnabled(true);
     tbarButtons[10]->setEnabled(true);
+    // While a role runs the panel keeps both options and Start disabled; its end enables them
+    // as the switches allow. (A client run stopped above ends once this returns.)
+    if (st.client.Sending || serverRuns())
+        return;
     optClientOrServer[0]->setEnabled(!admin[AdminTcpClient]);
     optClientOrServer[1]->setEnabled(!admin[AdminTcpServer]);
     // Selecting a mode runs its click handling, as the user's click would.
@@ -45,16 +62,23 @@ void frmMain::SetMenuAndToolbarState()
         optClientOrServer_Click(1);
     else if (!optClientOrServer[1]->isEnabled())
         optClientOrServer_Click(0);
+    cmdStart->setEnabled(!RoleLocked(ClientMode()));
+}
+
+bool frmMain::RoleLocked(bool client) const
+{
+    return st.session.AdminSwitches[client ? AdminTcpClient : AdminTcpServer];
 }
 
 void frmMain::EnablePanelControls(std::initializer_list<QWidget*> controls)
 {
-    const auto& admin = st.session.AdminSwitches;
     for (QWidget* w : controls) {
         if (w == optClientOrServer[0])
-            w->setEnabled(!admin[AdminTcpClient]);
+            w->setEnabled(!RoleLocked(true));
         else if (w == optClientOrServer[1])
-            w->setEnabled(!admin[AdminTcpServer]);
+            w->setEnabled(!RoleLocked(false));
+        else if (w == cmdStart)
+            w->setEnabled(!RoleLocked(ClientMode()));
         else
             w->setEnabled(true);
     }

@@ -2,8 +2,8 @@
 //
 // The engine runs inside the click handler that started it and keeps the window alive by
 // letting window events run at every wait (WaitWithEvents). Socket events, Pause and Stop talk
-// to it only through st.client.AckReceived, st.client.TCPIPPaused, the enabled state of cmdStart
-// (enabled again: the user stopped, or a socket error tidied the window) and the socket's state.
+// to it only through st.client.AckReceived, st.client.TCPIPPaused, st.client.StopAsked (the user
+// stopped, the role was locked, or a socket error tidied the window) and the socket's state.
 // Everything else the window does while a run waits must leave the records alone:
 // st.client.Sending says a run is active, and the engine copies each record before it sends it
 // and never reads beyond the record count.
@@ -222,6 +222,7 @@ void TidyAfterFailure(frmMain& w)
         + (c.ClientServerHost.isEmpty() ? c.ClientServerAddress : c.ClientServerHost)
         + QStringLiteral(", port ") + QString::number(c.ClientServerPort));
     w.sock->Close();
+    w.st.client.StopAsked = true;
     w.stsPanels[3]->setText(QStringLiteral("Not Sending"));
     w.mnuClientSelectClientConfiguration->setEnabled(true);
     w.EnablePanelControls({w.cmdStart, w.cmdEditConfig, w.cmdNewConfig});
@@ -323,7 +324,7 @@ private:
     // What a record's try loop ends in.
     enum class Outcome { NextRecord, Summary, EndRun };
 
-    bool StopRequested() const { return w.cmdStart->isEnabled(); }
+    bool StopRequested() const { return c.StopAsked; }
     bool Connected() const { return w.sock->State() == wst::Connected; }
     // The connection attempt is over once the socket is connected, or closed or failed again.
     bool ConnectAttemptOver() const
@@ -689,6 +690,7 @@ void frmMain::SendRecordsToServer()
     if (property(kRunActive).toBool())
         return;
     ReplyAccumulator& replies = ConnectSocketEvents(*this);
+    st.client.StopAsked = false;
     const RunScope scope(*this);
     ClientSendRun(*this, replies).Run();
 }

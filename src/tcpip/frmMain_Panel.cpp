@@ -339,6 +339,9 @@ void frmMain::LockForRun(bool running)
 
 void frmMain::cmdStart_Click()
 {
+    // A role the administrator switched off is not started (Start is disabled then).
+    if (RoleLocked(ClientMode()))
+        return;
     st.ftp.FtpSourceDescription.clear();
     cboTCPIPNames_Click();
     st.client.ViewReceivedAcks = chkViewRcvdACKs->isChecked();
@@ -446,6 +449,10 @@ void frmMain::cmdStart_Click()
     cmdStop->setEnabled(false);
     cmdPause->setEnabled(false);
     DisplayClientWinsockState();
+    // The client role was switched off during the run (which stopped it): the panel now goes
+    // over to what the switches leave.
+    if (RoleLocked(true))
+        SetMenuAndToolbarState();
     // A close or exit asked for during the run goes ahead now that the run is over.
     if (pendingExit_) {
         pendingExit_ = false;
@@ -487,6 +494,7 @@ void frmMain::cmdStop_Click()
                 .arg(c.ClientServerHost.isEmpty() ? c.ClientServerAddress : c.ClientServerHost)
                 .arg(c.ClientServerPort));
         sock->Close();
+        st.client.StopAsked = true;
         if (trace)
             WriteLog(st, "TCPIP", "CLIENT: Stopped sending to " + target);
         stsPanels[3]->setText(QStringLiteral("Not Sending"));
