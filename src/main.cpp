@@ -31,9 +31,10 @@ int main(int argc, char* argv[])
     quillon::frmMain window(state, dialogs, desktop);
     dialogs.setParent(&window);
     window.Form_Load();
-    window.show();
-    // The stored place is the outer one; the frame is known once the window is shown.
+    // Placed before it is shown, the window is put by the window manager with its frame at the
+    // stored place; the outer size is set again once the frame is known.
     window.GetlastFormpos(&window, QStringLiteral("frmMain"), true);
+    window.show();
     if (!failed.isEmpty())
         dialogs.MsgBox(QStringLiteral("These data folders could not be created:\r\n")
                            + failed.join(QStringLiteral("\r\n")),

@@ -159,8 +159,9 @@ const char* const FramePlacerName = "framePlacer";
 
 // Until the window manager has framed a newly shown window Qt knows no frame: the outer size
 // would be taken for the inside and the frame's place for the inside's, so the window would
-// grow and creep at every start. The place is set again once the frame is known; a window
-// with no manager (or none that frames it) keeps the first placing.
+// grow and creep at every start. The place is set again once the frame is known, however late
+// a busy manager frames the window (checked often at first, then seldom); a window with no
+// manager (or none that frames it) keeps the first placing.
 void PlaceFrameOnceKnown(QWidget* window, QPoint topLeft, std::optional<QSize> outer)
 {
     delete window->findChild<QTimer*>(QLatin1String(FramePlacerName),
@@ -168,8 +169,10 @@ void PlaceFrameOnceKnown(QWidget* window, QPoint topLeft, std::optional<QSize> o
     PlaceFrame(window, topLeft, outer);
     if (FrameKnown(window))
         return;
-    constexpr int IntervalMs = 20;
-    constexpr int MaxTicks = 150;  // three seconds
+    constexpr int FastIntervalMs = 20;
+    constexpr int FastTicks = 150;  // three seconds
+    constexpr int SlowIntervalMs = 250;
+    constexpr int MaxTicks = FastTicks + 240;  // another minute
     auto* timer = new QTimer(window);
     timer->setObjectName(QLatin1String(FramePlacerName));
     auto ticks = std::make_shared<int>(0);
@@ -179,8 +182,10 @@ void PlaceFrameOnceKnown(QWidget* window, QPoint topLeft, std::optional<QSize> o
             PlaceFrame(window, topLeft, outer);
         if (known || ++*ticks >= MaxTicks)
             timer->deleteLater();
+        else if (*ticks == FastTicks)
+            timer->setInterval(SlowIntervalMs);
     });
-    timer->start(IntervalMs);
+    timer->start(FastIntervalMs);
 }
 
 }  // namespace
