@@ -8,15 +8,20 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 build="$here/build"
 
-packages=(cmake g++ make pkg-config qt6-base-dev libqt6sql6-odbc libqt6sql6-sqlite libqt6sql6-psql
-  libgtest-dev libcurl4-openssl-dev libzip-dev zip unzip gzip ncompress python3-pyftpdlib
-  unixodbc unixodbc-dev odbc-postgresql libsqliteodbc postgresql sqlite3 xvfb xauth xdotool openbox
-  x11-utils xclip imagemagick poppler-utils fonts-dejavu-core xdg-utils iputils-ping
-  libreoffice-writer-nogui qtkeychain-qt6-dev)
+# What building and running need: the compiler and the libraries Quillon links, and the
+# programs it starts (gzip for compressed files, ping, the desktop's opener).
+run_packages=(cmake g++ make pkg-config qt6-base-dev libcurl4-openssl-dev libzip-dev unixodbc-dev
+  qtkeychain-qt6-dev gzip iputils-ping xdg-utils file fonts-dejavu-core)
+# Running without a display: Xvfb.
+headless_packages=(xvfb xauth)
+# What the tests add: GoogleTest, the archivers that make their inputs, an FTP server, the ODBC
+# drivers and databases, the X tools of the end-to-end runs, pdftotext and an RTF reader.
+test_packages=(libgtest-dev zip ncompress python3-pyftpdlib odbc-postgresql libsqliteodbc
+  postgresql sqlite3 xvfb xauth xdotool openbox x11-utils xclip imagemagick poppler-utils unrtf)
 
 install_missing() {
   local missing=()
-  for p in "${packages[@]}"; do
+  for p in "$@"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
   done
   [ ${#missing[@]} -eq 0 ] && return 0
@@ -27,8 +32,9 @@ install_missing() {
   DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
+# build_all ON|OFF: with or without the tests.
 build_all() {
-  cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLON_TESTS="$1" >/dev/null
   cmake --build "$build" -j"$(nproc)"
 }
 
@@ -36,17 +42,24 @@ cmd=${1:-run}
 [ $# -gt 0 ] && shift
 case "$cmd" in
   build)
-    install_missing; build_all ;;
+    install_missing "${run_packages[@]}"; build_all OFF ;;
   run)
-    install_missing; build_all
+    headless=
+    [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && headless=1
+    if [ -n "$headless" ]; then
+      install_missing "${run_packages[@]}" "${headless_packages[@]}"
+    else
+      install_missing "${run_packages[@]}"
+    fi
+    build_all OFF
     file=${1:-"$here/samples/sample.hl7"}
-    if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+    if [ -n "$headless" ]; then
       echo "No display: starting Quillon under Xvfb (xvfb-run)."
       exec xvfb-run -a "$build/quillon" "$file"
     fi
     exec "$build/quillon" "$file" ;;
   test)
-    install_missing; build_all
+    install_missing "${run_packages[@]}" "${test_packages[@]}"; build_all ON
     cd "$build"
     QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j"$(nproc)" --timeout 300 ;;
   *)
