@@ -16,13 +16,14 @@ class Desktop {
 public:
     virtual ~Desktop() = default;
     // Opens a document with the program the desktop associates with it ("Open" and "Edit"
-    // verbs both open it). False when no opener could be started.
+    // verbs both open it). False when no program opens it or none could be started.
     virtual bool OpenDocument(const QString& verb, const QString& path) = 0;
     // Starts a program on its own (not waited for). False when it cannot start.
     virtual bool StartProgram(const QString& program, const QStringList& arguments) = 0;
 };
 
-// The desktop of this machine: xdg-open for documents, the program itself otherwise.
+// The desktop of this machine: xdg-open for documents, the program itself otherwise. A document
+// or address goes to xdg-open only when the desktop names an installed program for its type.
 class SystemDesktop : public Desktop {
 public:
     bool OpenDocument(const QString& verb, const QString& path) override;
