@@ -182,6 +182,31 @@ TEST(PanelAdminSwitches, EndingARoleKeepsADisabledRoleDisabled)
     }
 }
 
+// A client run that ends gives back only what the administrator left on: Open and FTP Get stay
+// off when they are switched off.
+TEST(PanelAdminSwitches, EndOfARunKeepsOpenAndFtpGetLocked)
+{
+    for (const bool locked : {false, true}) {
+        SCOPED_TRACE(locked ? "locked" : "not locked");
+        MainWindowFixture f;
+        frmMain& w = *f.window;
+        UseTestPort(w, FreePort());
+        w.st.session.AdminSwitches[AdminFileOpen] = locked;
+        w.st.session.AdminSwitches[AdminFtpGet] = locked;
+        w.SetMenuAndToolbarState();
+        w.st.records.Reset(1);
+        w.st.records.Append("MSH|^~\\&|A|1\r");
+        int32_t page = 1;
+        w.DisplayPage(page);
+        w.optClientOrServer[0]->click();
+        w.cmdStart->click();  // no server: the run ends at once
+        ASSERT_FALSE(w.st.client.Sending);
+        for (QAction* a : {w.mnuFileOpen, w.tbarButtons[2], w.mnuFileFTPReceive, w.tbarButtons[8]})
+            EXPECT_EQ(a->isEnabled(), !locked) << a->text().toStdString();
+        w.sock->Close();
+    }
+}
+
 // Sets the two TCP/IP switches as the administrator does: Help > About, a double-click on the
 // picture, the password, the two boxes and OK.
 void SetRoleLocks(frmMain& w, bool client, bool server)

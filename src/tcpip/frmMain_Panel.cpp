@@ -333,8 +333,15 @@ void frmMain::LockForRun(bool running)
         a->setEnabled(!running);
     for (int b : {1, 2, 6, 8})
         tbarButtons[static_cast<size_t>(b)]->setEnabled(!running);
-    if (!running)
+    if (!running) {
         tbarButtons[6]->setEnabled(mnuEditUndo->isEnabled());
+        // What the administrator switched off stays off after the run.
+        const auto& admin = st.session.AdminSwitches;
+        for (QAction* a : {mnuFileOpen, tbarButtons[2]})
+            a->setEnabled(!admin[AdminFileOpen]);
+        for (QAction* a : {mnuFileFTPReceive, tbarButtons[8]})
+            a->setEnabled(!admin[AdminFtpGet]);
+    }
 }
 
 void frmMain::cmdStart_Click()
