@@ -14,6 +14,7 @@
 #include <QThread>
 #include <QTimer>
 
+#include <algorithm>
 #include <chrono>
 #include <ctime>
 #include <deque>
@@ -115,7 +116,8 @@ TEST(WaitWithEvents, BlocksInsteadOfSpinning)
 // ---------------------------------------------------------------------------------------------
 // A server that answers each frame as scripted
 
-const std::string kAckReply = "\x0bMSA|AA|1\r\x1c\r";
+// "{id}" becomes the control ID (MSH-10) of the frame answered.
+const std::string kAckReply = "\x0bMSA|AA|{id}\r\x1c\r";
 const std::string kNakReply = "\x0bMSA|AE|1\r\x1c\r";
 
 struct Reply {
@@ -146,9 +148,9 @@ Reply SplitAck(int at)
 {
     return {Reply::Send, kAckReply, at};
 }
-Reply LateAck(int ms)
+Reply LateAck(int ms, std::string bytes = kAckReply)
 {
-    return {Reply::Send, kAckReply, -1, ms};
+    return {Reply::Send, std::move(bytes), -1, ms};
 }
 // The ACK, and the same ACK again `ms` later (before the client's next record when below 50).
 Reply RepeatedAck(int ms)
@@ -158,6 +160,20 @@ Reply RepeatedAck(int ms)
 Reply Drop()
 {
     return {Reply::Drop, {}};
+}
+
+// The control ID of a frame: the tenth field of its first segment, "" when it has none.
+std::string ControlId(const std::string& frame)
+{
+    const std::string header = frame.substr(1, frame.find('\r') - 1);
+    size_t at = 0;
+    for (int field = 0; field < 9; ++field) {
+        at = header.find('|', at);
+        if (at == std::string::npos)
+            return {};
+        ++at;
+    }
+    return header.substr(at, header.find('|', at) - at);
 }
 
 // (connection number from 1, frame bytes)
@@ -201,20 +217,22 @@ private:
             buffer.erase(0, end + 2);
             if (onFrame)
                 onFrame(frames.size() - 1);
-            if (!Answer(s))
+            if (!Answer(s, ControlId(frames.back().second)))
                 return;
         }
     }
 
     // False once the connection is dropped.
-    bool Answer(QTcpSocket* s)
+    bool Answer(QTcpSocket* s, const std::string& id)
     {
         Reply r = fallback;
         if (!script.empty()) {
             r = script.front();
             script.pop_front();
         }
-        auto write = [s](const std::string& bytes) {
+        auto write = [s, id](std::string bytes) {
+            if (const size_t at = bytes.find("{id}"); at != std::string::npos)
+                bytes.replace(at, 4, id);
             s->write(bytes.data(), static_cast<qint64>(bytes.size()));
         };
         switch (r.kind) {
@@ -384,6 +402,7 @@ TEST(ClientEngine, RunsAgainstScriptedServer)
         QString count;   // lblTCPIPcount afterwards
         QString panel3;  // "%T" stands for the target
         std::vector<Box> boxes = {};
+        std::string traced = {};  // when given, the run is traced and this line is in the trace
     };
     auto none = [](ClientState&, frmMain&, ScriptedServer&) {};
     auto noWait = [](int tries, int nak, int maxNak) {
@@ -453,6 +472,29 @@ TEST(ClientEngine, RunsAgainstScriptedServer)
         {"late ACK of the first try counts for the second", {r1, r2}, none,
          {LateAck(1300), Silence()},
          {{1, Frame(r1)}, {1, Frame(r1)}, {1, Frame(r2)}}, "Count: 2", "Sent 2 records to %T"},
+        // Every ACK 1.5 s late, waits of 1 s: the ACK of record 1's second try comes while
+        // record 2 waits, and must not count for it.
+        {"late ACK naming an earlier record is skipped, every record still delivered", {r1, r2},
+         [](ClientState&, frmMain&, ScriptedServer& s) { s.fallback = LateAck(1500); }, {},
+         {{1, Frame(r1)}, {1, Frame(r1)}, {1, Frame(r2)}, {1, Frame(r2)}}, "Count: 2",
+         "Sent 2 records to %T", {},
+         "CLIENT: Late ACK received for control ID 1, an earlier record; still waiting for "
+         "control ID 2."},
+        {"late replies with an empty or unknown control ID count for the record waiting",
+         {r1, r2, r3}, none,
+         {LateAck(1500, "MSA|AA|999\r"), LateAck(1500, "MSA|AA|\r"),
+          LateAck(1500, "MSA|AA|998\r")},
+         {{1, Frame(r1)}, {1, Frame(r1)}, {1, Frame(r2)}, {1, Frame(r3)}}, "Count: 3", sent3},
+        {"an ACK text with nothing after it counts when the wait ends", {r1, r2}, none,
+         {Ack(), Raw("MSA|AA")}, {{1, Frame(r1)}, {1, Frame(r2)}}, "Count: 2",
+         "Sent 2 records to %T"},
+        {"late ACK bytes count for the record waiting", {r1, r2},
+         [](ClientState&, frmMain& w, ScriptedServer& s) {
+             w.st.ack.UseAckBytes = 1;
+             w.st.ack.AckBytes = "0b 06 1c 0d";
+             s.fallback = LateAck(1500, "\x0b\x06\x1c\x0d");
+         }, {}, {{1, Frame(r1)}, {1, Frame(r1)}, {1, Frame(r2)}}, "Count: 2",
+         "Sent 2 records to %T"},
         {"no ACK wanted: every record counts", {r1, r2, r3},
          [](ClientState& c, frmMain&, ScriptedServer& s) {
              c.ClientWaitForAck = 0;
@@ -500,8 +542,15 @@ TEST(ClientEngine, RunsAgainstScriptedServer)
         ASSERT_TRUE(h.listening);
         h.Load(c.records);
         c.setup(h.st.client, *h.w, h.server);
+        h.st.trace.LogTCPIP = !c.traced.empty();
         h.server.script.assign(c.script.begin(), c.script.end());
         h.Run(c.frames.size());
+        if (!c.traced.empty()) {
+            const auto trace = h.Trace();
+            EXPECT_NE(std::find(trace.begin(), trace.end(),
+                                std::pair<std::string, std::string>("TCPIP", c.traced)),
+                      trace.end());
+        }
 
         EXPECT_EQ(h.server.frames, c.frames);
         EXPECT_EQ(h.w->lblTCPIPcount->text(), c.count);
@@ -704,6 +753,22 @@ TEST(ClientEngine, RecordsChangedDuringARun)
     }
 }
 
+// A server that answers with megabytes of garbage while the trace dumps every byte it sends:
+// the ACK wait still ends when its time is up, not when the dump is done.
+TEST(ClientEngine, TracedFloodDoesNotStretchTheAckWait)
+{
+    Harness h;
+    ASSERT_TRUE(h.listening);
+    h.st.trace.LogTCPIP = true;
+    h.st.client.ClientMaxTriesResend = 1;
+    h.Load({Rec(1)});
+    h.server.script = {Raw(std::string(size_t{6} << 20, 'x'))};
+    const qint64 ms = h.Run(1, 30000);
+    EXPECT_GE(ms, 1000);
+    EXPECT_LT(ms, 2500) << "the trace held up the 1 s wait";
+    EXPECT_EQ(h.w->lblTCPIPcount->text(), QStringLiteral("Count:"));
+}
+
 TEST(ClientEngine, TracesTheRun)
 {
     Harness h;
@@ -711,6 +776,8 @@ TEST(ClientEngine, TracesTheRun)
     h.st.trace.LogTCPIP = true;
     h.st.trace.LogMessageASCII = true;
     h.Load({"MSH|123456789012\r"});  // 17 characters: a packet of 20
+    const std::string ack = "\x0bMSA|AA|1\r\x1c\r";
+    h.server.fallback = Raw(ack);
     h.Run(1);
     const std::string port = std::to_string(h.server.Port());
     using Lines = std::vector<std::pair<std::string, std::string>>;
@@ -730,8 +797,7 @@ TEST(ClientEngine, TracesTheRun)
         {"TCPIP", "CLIENT: Data Arriving"},
         {"TCPIP", "CLIENT: ACK received from external system."},
         {"TCPIP", "CLIENT: Received ACK message is as follows:"},
-        {"TCPIP", kAckReply + std::string(20 - kAckReply.size(), ' ')
-                      + "0B 4D 53 41 7C 41 41 7C 31 0D 1C 0D "},
+        {"TCPIP", ack + std::string(20 - ack.size(), ' ') + "0B 4D 53 41 7C 41 41 7C 31 0D 1C 0D "},
         {"TCPIP", "CLIENT: Waiting 0 seconds before sending next record (if any)."},
         {"TCPIP", "CLIENT: No more records to send."},
     };

@@ -619,9 +619,12 @@ TEST_F(ServerEngine, LogsRecordsToDisk)
     EXPECT_EQ(ReadBytes(st.server.ServerLogFile), before);
 }
 
+// The trace as written, each time stamp masked: the entries, their order and every byte of the
+// character-code dumps.
 TEST_F(ServerEngine, TracesArrivalsAndAcks)
 {
     st.trace.LogTCPIP = true;
+    st.trace.LogMessageASCII = true;
     QTcpSocket& client = Connect();
     const std::string frame = Frame(Rec("5"));
     Send(client, frame.substr(0, 10));
@@ -629,15 +632,49 @@ TEST_F(ServerEngine, TracesArrivalsAndAcks)
     Send(client, frame.substr(10));
     ASSERT_TRUE(WaitForRecords(1));
     EXPECT_EQ(Reply(client, AckFor("5").size()), AckFor("5"));
-    const QString log = LogText();
-    for (const char* line :
-         {"SERVER: Received following 10 characters of data in _DataArrival:",
-          "SERVER: EndOfDataChar/EndOfBlockChar NOT found. Incomplete record received.  "
-          "Waiting for more data.",
-          "SERVER: EndOfDataChar/EndOfBlockChar found. Complete record received.",
-          "SERVER: Sent ACK 'MSA|AA' to external system.",
-          "SERVER: ACK message sent is as follows:"})
-        EXPECT_TRUE(log.contains(QLatin1String(line))) << line << "\n" << log.toStdString();
+    std::string log = LogText().toStdString();
+    for (size_t at = 0; (at = log.find("\r\n", at)) != std::string::npos; at += 2)
+        if (at + 13 <= log.size() && log[at + 4] == ':' && log[at + 10] == '.')
+            log.replace(at + 2, 11, "hh:mm:ss.cc");
+    const std::vector<std::string> lines = {
+        " ",
+        "hh:mm:ss.cc  TCPIP  SERVER: Received _ConnectionRequest",
+        "hh:mm:ss.cc  TCPIP  SERVER: Connection already exists.  Closing existing connection.",
+        "hh:mm:ss.cc  TCPIP  SERVER: Accepting new _ConnectionRequest.",
+        "hh:mm:ss.cc  TCPIP  SERVER: Received following 10 characters of data in _DataArrival:",
+        "hh:mm:ss.cc  TCPIP  \x0bMSH|^~\\&|          0B 4D 53 48 7C 5E 7E 5C 26 7C ",
+        "hh:mm:ss.cc  TCPIP  SERVER: EndOfDataChar/EndOfBlockChar NOT found. Incomplete record "
+        "received.  Waiting for more data.",
+        "hh:mm:ss.cc  TCPIP  SERVER: Received following 28 characters of data in _DataArrival:",
+        "hh:mm:ss.cc  TCPIP  A|B|C|D|||ADT^A01|5 41 7C 42 7C 43 7C 44 7C 7C 7C 41 44 54 5E 41 30 "
+        "31 "
+        "7C 35 ",
+        "hh:mm:ss.cc         |P|2.3\r\x1c\r           7C 50 7C 32 2E 33 0D 1C 0D ",
+        "hh:mm:ss.cc  TCPIP  SERVER: EndOfDataChar/EndOfBlockChar found. Complete record received.",
+        "hh:mm:ss.cc  ASCSV  MSH|^~\\&|A|B|C|D||| 4D 53 48 7C 5E 7E 5C 26 7C 41 7C 42 7C 43 7C 44 "
+        "7C "
+        "7C 7C ",
+        "hh:mm:ss.cc         ADT^A01|5|P|2.3\r\x1c\r  41 44 54 5E 41 30 31 7C 35 7C 50 7C 32 2E 33 "
+        "0D "
+        "1C 0D ",
+        "hh:mm:ss.cc  TCPIP  CLIENT: _SendComplete",
+        "hh:mm:ss.cc  TCPIP  SERVER: Sent ACK 'MSA|AA' to external system.",
+        "hh:mm:ss.cc  TCPIP  SERVER: ACK message sent is as follows:",
+        "hh:mm:ss.cc  TCPIP  \x0bMSH|^~\\&|A|B|C|D|| 0B 4D 53 48 7C 5E 7E 5C 26 7C 41 7C 42 7C 43 "
+        "7C "
+        "44 7C 7C ",
+        "hh:mm:ss.cc         |ACK|5|P|2.3\rMSA|AA 7C 41 43 4B 7C 35 7C 50 7C 32 2E 33 0D 4D 53 41 "
+        "7C "
+        "41 41 ",
+        "hh:mm:ss.cc         |5|ACK Created by Q 7C 35 7C 41 43 4B 20 43 72 65 61 74 65 64 20 62 "
+        "79 "
+        "20 51 ",
+        "hh:mm:ss.cc         N\r\x1c\r                4E 0D 1C 0D ",
+    };
+    std::string expected;
+    for (const std::string& line : lines)
+        expected += line + "\r\n";
+    EXPECT_EQ(log, expected);
 }
 
 }  // namespace

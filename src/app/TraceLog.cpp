@@ -4,6 +4,7 @@
 #include <QLocale>
 #include <cstdio>
 #include <exception>
+#include <functional>
 
 #include "app/AppState.h"
 
@@ -25,16 +26,70 @@ bool IsPlainFileName(const QString& name)
            !name.contains(QChar(u'\0'));
 }
 
-bool TryWriteLog(AppState& st, std::string_view category, std::string_view text, QString& path)
+QChar DecimalPoint()
+{
+    const QString decimal = QLocale().decimalPoint();
+    return decimal.isEmpty() ? QLatin1Char('.') : decimal.front();
+}
+
+// "HH:MM:SS.ss". Hundredths are cut, not rounded, so 59.999 seconds stays 59.99.
+std::string Stamp(const QTime& time, QChar decimalPoint)
+{
+    const QTime t = time.isValid() ? time : QTime(0, 0);
+    char clock[16];
+    std::snprintf(clock, sizeof clock, "%02d:%02d:%02d", t.hour(), t.minute(), t.second());
+    char hundredths[16];
+    std::snprintf(hundredths, sizeof hundredths, "%02d", t.msec() / 10);
+    return clock + QString(decimalPoint).toStdString() + hundredths;
+}
+
+void AppendEntry(std::string& out, std::string_view stamp, std::string_view category,
+                 std::string_view text)
+{
+    const size_t chunks = text.empty() ? 1 : (text.size() + kChunkLength - 1) / kChunkLength;
+    out += stamp;
+    out += "  ";
+    const std::string_view shortCategory = category.substr(0, kCategoryWidth);
+    out += shortCategory;
+    out.append(kCategoryWidth - shortCategory.size(), ' ');
+    out += "  ";
+    for (size_t i = 0; i < chunks; ++i) {
+        if (i > 0)
+            out += kContinuation;
+        out += text.substr(i * kChunkLength, kChunkLength);
+        out += kLineEnd;
+    }
+}
+
+bool TryWriteEntries(AppState& st, const std::string& entries, QString& path)
 {
     const QString nameForN = st.trace.ConfigurationName ? st.trace.ConfigurationName() : QString();
     const QString name = GetLogFileName(st.trace.LogFilename, nameForN, QDate::currentDate());
     path = st.folders.LogsFolder + name;
     if (st.folders.LogsFolder.isEmpty() || !IsPlainFileName(name))
         return false;
-    const QString decimal = QLocale().decimalPoint();
-    const QChar point = decimal.isEmpty() ? QLatin1Char('.') : decimal.front();
-    return AppendLogEntry(path, FormatLogEntry(category, text, QTime::currentTime(), point));
+    return AppendLogEntry(path, entries);
+}
+
+// Writes entries already formatted; a failure is told once, until a write succeeds again.
+void WriteEntries(AppState& st, const std::function<std::string()>& entries)
+{
+    QString path;
+    bool written = false;
+    try {
+        written = TryWriteEntries(st, entries(), path);
+    } catch (const std::exception&) {
+        written = false;
+    }
+    if (written) {
+        st.trace.WriteFailureReported = false;
+        return;
+    }
+    if (st.trace.WriteFailureReported)
+        return;
+    st.trace.WriteFailureReported = true;
+    if (st.trace.WriteFailed)
+        st.trace.WriteFailed(path);
 }
 
 }  // namespace
@@ -59,30 +114,10 @@ QString GetLogFileName(const QString& pattern, const QString& nameForN, const QD
 std::string FormatLogEntry(std::string_view category, std::string_view text, const QTime& time,
                            QChar decimalPoint)
 {
-    // Hundredths are cut, not rounded, so 59.999 seconds stays 59.99.
-    const QTime t = time.isValid() ? time : QTime(0, 0);
-    char clock[16];
-    std::snprintf(clock, sizeof clock, "%02d:%02d:%02d", t.hour(), t.minute(), t.second());
-    char hundredths[16];
-    std::snprintf(hundredths, sizeof hundredths, "%02d", t.msec() / 10);
-
     const size_t chunks = text.empty() ? 1 : (text.size() + kChunkLength - 1) / kChunkLength;
     std::string entry;
     entry.reserve(32 + text.size() + chunks * (kContinuation.size() + kLineEnd.size()));
-    entry += clock;
-    entry += QString(decimalPoint).toStdString();
-    entry += hundredths;
-    entry += "  ";
-    const std::string_view shortCategory = category.substr(0, kCategoryWidth);
-    entry += shortCategory;
-    entry.append(kCategoryWidth - shortCategory.size(), ' ');
-    entry += "  ";
-    for (size_t i = 0; i < chunks; ++i) {
-        if (i > 0)
-            entry += kContinuation;
-        entry += text.substr(i * kChunkLength, kChunkLength);
-        entry += kLineEnd;
-    }
+    AppendEntry(entry, Stamp(time, decimalPoint), category, text);
     return entry;
 }
 
@@ -111,22 +146,23 @@ bool AppendLogEntry(const QString& path, const std::string& entry)
 
 void WriteLog(AppState& st, std::string_view category, std::string_view text)
 {
-    QString path;
-    bool written = false;
-    try {
-        written = TryWriteLog(st, category, text, path);
-    } catch (const std::exception&) {
-        written = false;
-    }
-    if (written) {
-        st.trace.WriteFailureReported = false;
+    WriteEntries(
+        st, [&] { return FormatLogEntry(category, text, QTime::currentTime(), DecimalPoint()); });
+}
+
+LogBatch::LogBatch(AppState& st) : st_(st), stamp_(Stamp(QTime::currentTime(), DecimalPoint())) {}
+
+void LogBatch::Add(std::string_view category, std::string_view text)
+{
+    AppendEntry(bytes_, stamp_, category, text);
+}
+
+void LogBatch::Write()
+{
+    if (bytes_.empty())
         return;
-    }
-    if (st.trace.WriteFailureReported)
-        return;
-    st.trace.WriteFailureReported = true;
-    if (st.trace.WriteFailed)
-        st.trace.WriteFailed(path);
+    WriteEntries(st_, [this] { return std::move(bytes_); });
+    bytes_.clear();
 }
 
 }  // namespace quillon

@@ -34,4 +34,19 @@ bool AppendLogEntry(const QString& path, const std::string& entry);
 // st.trace.WriteFailed once, until a write succeeds again.
 void WriteLog(AppState& st, std::string_view category, std::string_view text);
 
+// Entries gathered in one buffer and written to the trace log of `st` at once, each formatted as
+// WriteLog formats it and all stamped with the time the batch began: many lines (a dump) cost
+// one file write, and time in proportion to their bytes. Write reports failures as WriteLog.
+class LogBatch {
+public:
+    explicit LogBatch(AppState& st);
+    void Add(std::string_view category, std::string_view text);
+    void Write();
+
+private:
+    AppState& st_;
+    std::string stamp_;  // "HH:MM:SS.ss"
+    std::string bytes_;
+};
+
 }  // namespace quillon

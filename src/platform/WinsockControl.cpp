@@ -454,6 +454,12 @@ void WinsockControl::GetData(std::string& data)
     data.assign(bytes.constData(), static_cast<size_t>(bytes.size()));
 }
 
+void WinsockControl::GetData(std::string& data, qint64 maxBytes)
+{
+    const QByteArray bytes = conn_ != nullptr ? conn_->read(maxBytes) : QByteArray();
+    data.assign(bytes.constData(), static_cast<size_t>(bytes.size()));
+}
+
 // Qt 6.4 leaks the functor of a lookup that is aborted or outlives its receiver; a slot named by
 // its signature does not.
 void WinsockControl::onPeerNameFound(const QHostInfo& info)

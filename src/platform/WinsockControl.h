@@ -111,6 +111,8 @@ public:
     bool SendData(const std::string& data);
     // Takes every byte waiting.
     void GetData(std::string& data);
+    // Takes the bytes waiting, at most `maxBytes` of them; the rest stays for the next call.
+    void GetData(std::string& data, qint64 maxBytes);
     QByteArray GetData();
     // Back to state 0: the connection is closed after what was sent has gone out, listening
     // stops, requests not accepted are dropped. Never emits the Close event.

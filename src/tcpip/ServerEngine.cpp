@@ -122,23 +122,22 @@ void RecordCutter::DropUnfinished()
     skipToEnd_ = true;
 }
 
-std::vector<std::pair<std::string, std::string>> HexDumpLines(std::string_view text,
-                                                              std::string_view firstCategory)
+void AddHexDump(LogBatch& batch, std::string_view text, std::string_view firstCategory)
 {
     static const char* hex = "0123456789ABCDEF";
-    std::vector<std::pair<std::string, std::string>> lines;
+    std::string line;
+    line.reserve(20 + 3 * 19);
     for (size_t at = 0; at < text.size(); at += 19) {
         const std::string_view chunk = text.substr(at, 19);
-        std::string line(chunk);
+        line.assign(chunk);
         line.resize(20, ' ');
         for (unsigned char c : chunk) {
             line.push_back(hex[c >> 4]);
             line.push_back(hex[c & 15]);
             line.push_back(' ');
         }
-        lines.emplace_back(at == 0 ? std::string(firstCategory) : std::string(), std::move(line));
+        batch.Add(at == 0 ? firstCategory : std::string_view(), line);
     }
-    return lines;
 }
 
 }  // namespace quillon

@@ -16,6 +16,7 @@
 #include "records/Pages.h"
 #include "tcpip/Framing.h"
 #include "tcpip/NumberBase.h"
+#include "tcpip/ServerEngine.h"
 
 namespace quillon {
 
@@ -145,16 +146,16 @@ void frmMain::ReceiveData(const std::string& data)
     ServerState& server = st.server;
     server.RecordComplete = server.ReceiveBuffer.Append(data, st.envelope);
     if (trace) {
-        WriteLog(st, "TCPIP",
-                 "SERVER: Received following " + std::to_string(data.size())
-                     + " characters of data in _DataArrival:");
-        for (const auto& [category, line] : HexDumpLines(data, "TCPIP"))
-            WriteLog(st, category, line);
-        WriteLog(st, "TCPIP",
-                 server.RecordComplete
-                     ? "SERVER: EndOfDataChar/EndOfBlockChar found. Complete record received."
-                     : "SERVER: EndOfDataChar/EndOfBlockChar NOT found. Incomplete record "
-                       "received.  Waiting for more data.");
+        LogBatch batch(st);
+        batch.Add("TCPIP", "SERVER: Received following " + std::to_string(data.size())
+                               + " characters of data in _DataArrival:");
+        AddHexDump(batch, data, "TCPIP");
+        batch.Add("TCPIP",
+                  server.RecordComplete
+                      ? "SERVER: EndOfDataChar/EndOfBlockChar found. Complete record received."
+                      : "SERVER: EndOfDataChar/EndOfBlockChar NOT found. Incomplete record "
+                        "received.  Waiting for more data.");
+        batch.Write();
     }
     const std::vector<ReceivedRecord> received =
         server.ReceiveBuffer.CutRecords(st.envelope, st.delimiters);
@@ -172,9 +173,11 @@ void frmMain::ReceiveData(const std::string& data)
             LogReceivedRecordToDisk(r.record);
         if (st.trace.LogMessage)
             WriteLog(st, "MSG", "SERVER: The following record has been received: " + r.record);
-        if (st.trace.LogMessageASCII)
-            for (const auto& [category, line] : HexDumpLines(r.piece, "ASCSV"))
-                WriteLog(st, category, line);
+        if (st.trace.LogMessageASCII) {
+            LogBatch batch(st);
+            AddHexDump(batch, r.piece, "ASCSV");
+            batch.Write();
+        }
         if (server.SendAck)
             AcknowledgeRecord(r);
         ShowReceivedRecord();
@@ -223,12 +226,13 @@ void frmMain::AcknowledgeRecord(const ReceivedRecord& received)
         return;
     }
     if (trace) {
-        WriteLog(st, "TCPIP",
-                 "SERVER: Sent ACK '" + (ack.UseAckBytes == 0 ? ack.AckText : ack.AckBytes)
-                     + "' to external system.");
-        WriteLog(st, "TCPIP", "SERVER: ACK message sent is as follows:");
-        for (const auto& [category, line] : HexDumpLines(reply, "TCPIP"))
-            WriteLog(st, category, line);
+        LogBatch batch(st);
+        batch.Add("TCPIP", "SERVER: Sent ACK '"
+                               + (ack.UseAckBytes == 0 ? ack.AckText : ack.AckBytes)
+                               + "' to external system.");
+        batch.Add("TCPIP", "SERVER: ACK message sent is as follows:");
+        AddHexDump(batch, reply, "TCPIP");
+        batch.Write();
     }
 }
 
