@@ -2,7 +2,9 @@
 
 #include <QFile>
 #include <QLocale>
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <functional>
 
@@ -43,16 +45,24 @@ std::string Stamp(const QTime& time, QChar decimalPoint)
     return clock + QString(decimalPoint).toStdString() + hundredths;
 }
 
+// What an entry begins with: the stamp, two blanks, the category cut or padded to five
+// characters, two blanks.
+std::string EntryPrefix(std::string_view stamp, std::string_view category)
+{
+    std::string prefix(stamp);
+    prefix += "  ";
+    const std::string_view shortCategory = category.substr(0, kCategoryWidth);
+    prefix += shortCategory;
+    prefix.append(kCategoryWidth - shortCategory.size(), ' ');
+    prefix += "  ";
+    return prefix;
+}
+
 void AppendEntry(std::string& out, std::string_view stamp, std::string_view category,
                  std::string_view text)
 {
     const size_t chunks = text.empty() ? 1 : (text.size() + kChunkLength - 1) / kChunkLength;
-    out += stamp;
-    out += "  ";
-    const std::string_view shortCategory = category.substr(0, kCategoryWidth);
-    out += shortCategory;
-    out.append(kCategoryWidth - shortCategory.size(), ' ');
-    out += "  ";
+    out += EntryPrefix(stamp, category);
     for (size_t i = 0; i < chunks; ++i) {
         if (i > 0)
             out += kContinuation;
@@ -126,14 +136,17 @@ bool AppendLogEntry(const QString& path, const std::string& entry)
     std::string bytes;
     QFile file(path);
     // Creating with NewOnly tells a new file from an existing one without a race between
-    // two instances writing the same log.
-    if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+    // two instances writing the same log. Unbuffered: the entries go to the file in one write,
+    // not copied through the device's buffer first (which made a large dump cost ten times as
+    // much).
+    if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered)) {
         bytes.reserve(kNewFileLine.size() + entry.size());
         bytes += kNewFileLine;
         bytes += entry;
     } else {
         file.setFileName(path);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::ExistingOnly))
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::ExistingOnly
+                       | QIODevice::Unbuffered))
             return false;
     }
     const std::string& out = bytes.empty() ? entry : bytes;
@@ -155,6 +168,43 @@ LogBatch::LogBatch(AppState& st) : st_(st), stamp_(Stamp(QTime::currentTime(), D
 void LogBatch::Add(std::string_view category, std::string_view text)
 {
     AppendEntry(bytes_, stamp_, category, text);
+}
+
+void LogBatch::AddHexDump(std::string_view text, std::string_view firstCategory)
+{
+    // Each line is one entry of 20 + 3 x 19 characters at most, below the 100 that would need a
+    // continuation line; the lines are written straight into the buffer, sized first.
+    constexpr size_t kPiece = 19;
+    constexpr size_t kPadded = 20;
+    static_assert(kPadded + 3 * kPiece < kChunkLength);
+    if (text.empty())
+        return;
+    static const char* hex = "0123456789ABCDEF";
+    const std::string first = EntryPrefix(stamp_, firstCategory);
+    const std::string rest = EntryPrefix(stamp_, {});
+    const size_t lines = (text.size() + kPiece - 1) / kPiece;
+    const size_t start = bytes_.size();
+    bytes_.resize(start + first.size() + (lines - 1) * rest.size()
+                  + lines * (kPadded + kLineEnd.size()) + 3 * text.size());
+    char* out = bytes_.data() + start;
+    for (size_t at = 0; at < text.size(); at += kPiece) {
+        const std::string& prefix = at == 0 ? first : rest;
+        std::memcpy(out, prefix.data(), prefix.size());
+        out += prefix.size();
+        const size_t n = std::min(kPiece, text.size() - at);
+        std::memcpy(out, text.data() + at, n);
+        std::memset(out + n, ' ', kPadded - n);
+        out += kPadded;
+        for (size_t i = 0; i < n; ++i) {
+            const auto c = static_cast<unsigned char>(text[at + i]);
+            out[0] = hex[c >> 4];
+            out[1] = hex[c & 15];
+            out[2] = ' ';
+            out += 3;
+        }
+        std::memcpy(out, kLineEnd.data(), kLineEnd.size());
+        out += kLineEnd.size();
+    }
 }
 
 void LogBatch::Write()

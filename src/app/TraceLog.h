@@ -41,6 +41,10 @@ class LogBatch {
 public:
     explicit LogBatch(AppState& st);
     void Add(std::string_view category, std::string_view text);
+    // The character-code dump of received or sent bytes: chunks of 19 characters, each padded
+    // with blanks to 20 and followed by its codes as two hex digits and a blank, one entry each;
+    // the first under `firstCategory`, the rest under an empty category.
+    void AddHexDump(std::string_view text, std::string_view firstCategory);
     void Write();
 
 private:

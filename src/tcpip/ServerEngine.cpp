@@ -122,22 +122,4 @@ void RecordCutter::DropUnfinished()
     skipToEnd_ = true;
 }
 
-void AddHexDump(LogBatch& batch, std::string_view text, std::string_view firstCategory)
-{
-    static const char* hex = "0123456789ABCDEF";
-    std::string line;
-    line.reserve(20 + 3 * 19);
-    for (size_t at = 0; at < text.size(); at += 19) {
-        const std::string_view chunk = text.substr(at, 19);
-        line.assign(chunk);
-        line.resize(20, ' ');
-        for (unsigned char c : chunk) {
-            line.push_back(hex[c >> 4]);
-            line.push_back(hex[c & 15]);
-            line.push_back(' ');
-        }
-        batch.Add(at == 0 ? firstCategory : std::string_view(), line);
-    }
-}
-
 }  // namespace quillon

@@ -7,7 +7,6 @@
 #include <utility>
 #include <vector>
 
-#include "app/TraceLog.h"
 #include "records/RecordStore.h"
 
 namespace quillon {
@@ -46,10 +45,5 @@ private:
     size_t scanFrom_ = 0;  // no complete pair starts before this position
     bool skipToEnd_ = false;  // the front of the current record was dropped
 };
-
-// Trace dump of received or sent bytes, added to `batch`: chunks of 19 characters, each padded
-// with blanks to 20 and followed by its codes as two hex digits and a blank; the first line
-// under `firstCategory`, the rest under an empty category.
-void AddHexDump(LogBatch& batch, std::string_view text, std::string_view firstCategory);
 
 }  // namespace quillon

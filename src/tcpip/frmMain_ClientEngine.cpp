@@ -330,7 +330,7 @@ private:
 void Dump(AppState& st, std::string_view text, std::string_view category)
 {
     LogBatch batch(st);
-    AddHexDump(batch, text, category);
+    batch.AddHexDump(text, category);
     batch.Write();
 }
 
@@ -393,7 +393,7 @@ void SockDataArrival(frmMain& w, ReplyAccumulator& replies)
         if (ack || verdict.late.empty())
             batch.Add("TCPIP", std::string("CLIENT: ") + kind + " received from external system.");
         batch.Add("TCPIP", std::string("CLIENT: Received ") + kind + " message is as follows:");
-        AddHexDump(batch, text, "TCPIP");
+        batch.AddHexDump(text, "TCPIP");
         batch.Write();
     }
     if (st.client.ViewReceivedAcks) {

@@ -16,7 +16,6 @@
 #include "records/Pages.h"
 #include "tcpip/Framing.h"
 #include "tcpip/NumberBase.h"
-#include "tcpip/ServerEngine.h"
 
 namespace quillon {
 
@@ -149,7 +148,7 @@ void frmMain::ReceiveData(const std::string& data)
         LogBatch batch(st);
         batch.Add("TCPIP", "SERVER: Received following " + std::to_string(data.size())
                                + " characters of data in _DataArrival:");
-        AddHexDump(batch, data, "TCPIP");
+        batch.AddHexDump(data, "TCPIP");
         batch.Add("TCPIP",
                   server.RecordComplete
                       ? "SERVER: EndOfDataChar/EndOfBlockChar found. Complete record received."
@@ -175,7 +174,7 @@ void frmMain::ReceiveData(const std::string& data)
             WriteLog(st, "MSG", "SERVER: The following record has been received: " + r.record);
         if (st.trace.LogMessageASCII) {
             LogBatch batch(st);
-            AddHexDump(batch, r.piece, "ASCSV");
+            batch.AddHexDump(r.piece, "ASCSV");
             batch.Write();
         }
         if (server.SendAck)
@@ -231,7 +230,7 @@ void frmMain::AcknowledgeRecord(const ReceivedRecord& received)
                                + (ack.UseAckBytes == 0 ? ack.AckText : ack.AckBytes)
                                + "' to external system.");
         batch.Add("TCPIP", "SERVER: ACK message sent is as follows:");
-        AddHexDump(batch, reply, "TCPIP");
+        batch.AddHexDump(reply, "TCPIP");
         batch.Write();
     }
 }
