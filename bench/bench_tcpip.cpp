@@ -7,9 +7,17 @@
 //     (run time - records x 0.05 s) / records, next to its goal of 0.5 ms.
 //  2. server alone: a raw QTcpSocket pushes 100,000 pre-framed records to a listening window as
 //     fast as the window takes them (the window acknowledges, stores, lists and counts each).
-// Prints records per second for both and their ratio.
+//  3. a 20 MB frame and a small one after it, sent by a raw socket to a fresh listening window,
+//     timed from the first byte to the small frame's ACK: once with the TCP/IP trace off and once
+//     with it on (every byte dumped into the trace log); goal: on / off at most 2x.
+// Prints records per second for 1 and 2 and their ratio, and the times and ratio of 3. A count
+// that does not match what was sent (frames, records, ACKs) prints WRONG RESULT and the run
+// exits with 1.
 //   bench_tcpip [client records] [server records]     (defaults 400 and 100000)
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QLocale>
 #include <QElapsedTimer>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -34,6 +42,14 @@ using namespace quillon::bench;
 
 namespace {
 
+bool wrongResult = false;
+
+void Wrong(const char* what, long long got, long long wanted)
+{
+    std::printf("WRONG RESULT: %s: %lld, expected %lld\n", what, got, wanted);
+    wrongResult = true;
+}
+
 bool Listen(BenchWindow& server)
 {
     server.state.server.LocalPort = 0;  // the system picks a free port
@@ -44,6 +60,66 @@ bool Listen(BenchWindow& server)
         return false;
     }
     return true;
+}
+
+// One 20 MB frame and a small frame after it into a fresh server window, from the first byte
+// written to the small frame's ACK; answers seconds, or a negative number when it failed.
+double BigFrameSeconds(bool trace)
+{
+    BenchWindow server;
+    server.state.trace.LogTCPIP = trace;
+    if (!Listen(server))
+        return -1;
+    const EnvelopeChars envelope;
+    std::string big =
+        "MSH|^~\\&|SENDER|FACILITY|RECEIVER|LAB|20261208||ORU^R01|BIG00001|P|2.4\r"
+        "OBX|1|ED|PDF^Report^L||^AP^PDF^Base64^";
+    constexpr size_t kBig = size_t{20} << 20;
+    static const char* base64 = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    while (big.size() < kBig)
+        big += base64[(big.size() * 7) % 64];
+    big += "||||||F\r";
+    const std::string wire = FrameRecord(big, envelope) + FrameRecord(GeneratedRecord(1), envelope);
+
+    QTcpSocket raw;
+    std::string acks;
+    QObject::connect(&raw, &QTcpSocket::readyRead, [&] { acks += raw.readAll().toStdString(); });
+    raw.connectToHost(QStringLiteral("127.0.0.1"),
+                      static_cast<quint16>(server.window->Winsock1->LocalPort()));
+    if (WaitWithEvents(5000ms, [&] { return raw.state() == QAbstractSocket::ConnectedState; })
+        != WaitEnd::Done) {
+        std::fprintf(stderr, "cannot connect to the server window\n");
+        return -1;
+    }
+    auto ackCount = [&] {
+        int n = 0;
+        for (size_t at = 0; (at = acks.find("MSA|AA|", at)) != std::string::npos; ++at)
+            ++n;
+        return n;
+    };
+    QElapsedTimer t;
+    t.start();
+    raw.write(wire.data(), static_cast<qint64>(wire.size()));
+    const bool both = WaitWithEvents(300s, [&] { return ackCount() >= 2; }) == WaitEnd::Done;
+    const double s = Seconds(t);
+    WaitWithEvents(100ms);  // anything more that comes would be wrong
+    const std::string mode = trace ? "20 MB frame, trace on" : "20 MB frame, trace off";
+    if (!both || ackCount() != 2)
+        Wrong((mode + ": ACKs received").c_str(), ackCount(), 2);
+    const RecordStore& records = server.state.records;
+    if (records.RecordCount != 2)
+        Wrong((mode + ": records stored").c_str(), records.RecordCount, 2);
+    else if (records.Record(1).size() != big.size())
+        Wrong((mode + ": size of the stored 20 MB record").c_str(),
+              static_cast<long long>(records.Record(1).size()), static_cast<long long>(big.size()));
+    qint64 traced = 0;
+    const QDir logs(server.state.folders.LogsFolder);
+    for (const QFileInfo& file : logs.entryInfoList(QDir::Files))
+        traced += file.size();
+    std::printf("%s: %.3f s to the next frame's ACK, %.1f MB of trace written\n", mode.c_str(), s,
+                static_cast<double>(traced) / 1e6);
+    raw.abort();
+    return s;
 }
 
 }  // namespace
@@ -109,8 +185,13 @@ int main(int argc, char* argv[])
         w.SendRecordsToServer();
         const double s = Seconds(t);
         if (framesSeen != clientRecords)
-            std::fprintf(stderr, "the responder received %d of %d records\n", framesSeen,
-                         clientRecords);
+            Wrong("client: frames the responder received", framesSeen, clientRecords);
+        if (w.lblTCPIPcount->text()
+            != QStringLiteral("Count: ") + QLocale::c().toString(clientRecords))
+            Wrong(("client: records acknowledged (" + w.lblTCPIPcount->text().toStdString() + ")")
+                      .c_str(),
+                  w.lblTCPIPcount->text().mid(7).remove(QLatin1Char(',')).toLongLong(),
+                  clientRecords);
         clientRate = clientRecords / s;
         constexpr double kGoalMs = 0.5;
         const double ownMs = 1000.0 * (s - 0.05 * clientRecords) / clientRecords;
@@ -178,8 +259,9 @@ int main(int argc, char* argv[])
             WaitWithEvents(600s, [&] { return count >= serverRecords; }) == WaitEnd::Done;
         const double s = Seconds(t);
         if (!all)
-            std::fprintf(stderr, "gave up after %.0f s with %d of %d records\n", s, count,
-                         serverRecords);
+            std::fprintf(stderr, "gave up after %.0f s\n", s);
+        if (count != serverRecords)
+            Wrong("server: records stored", count, serverRecords);
         serverRate = count / s;
         std::printf(
             "raw socket -> server window: %d records (%.1f MB) in %.2f s, %.0f "
@@ -190,5 +272,11 @@ int main(int argc, char* argv[])
 
     std::printf("server window / client engine: %.0fx the records per second\n",
                 serverRate / clientRate);
-    return 0;
+
+    // 3. The trace's cost on a 20 MB frame.
+    const double off = BigFrameSeconds(false);
+    const double on = BigFrameSeconds(true);
+    if (off > 0 && on > 0)
+        std::printf("20 MB frame, trace on / trace off: %.2fx (goal at most 2x)\n", on / off);
+    return wrongResult ? 1 : 0;
 }
