@@ -2,12 +2,13 @@
 // the same run: listing a folder of 10,000 files (login included on both sides) and downloading
 // a 100 MB file; then the main window's FTP Get of a gzip file of 180,000 records, from the
 // command until the first page shows, against curl's download plus gzip's decompression of the
-// same file. Best of three runs each.
+// same file. Best of three runs each; every run is printed too, so that a stall in one shows.
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
@@ -29,6 +30,17 @@ constexpr int kRecords = 180000;
 constexpr size_t kRecordBytes = 555;
 
 double Seconds(const QElapsedTimer& t) { return static_cast<double>(t.nsecsElapsed()) / 1e9; }
+
+// The first figure of /proc/loadavg, or -1.
+double LoadAverage()
+{
+    double load = -1;
+    if (FILE* f = std::fopen("/proc/loadavg", "r")) {
+        if (std::fscanf(f, "%lf", &load) != 1) load = -1;
+        std::fclose(f);
+    }
+    return load;
+}
 
 // Runs curl with these arguments; the seconds it took, or a huge figure when it failed.
 double RunCurl(const QStringList& args)
@@ -186,10 +198,12 @@ int main(int argc, char** argv)
     const QString ourFile = local.filePath(QStringLiteral("ours.bin"));
     const QString curlFile = local.filePath(QStringLiteral("curl.bin"));
 
+    std::printf("nproc %d, load average %.1f\n", QThread::idealThreadCount(), LoadAverage());
     double listOurs = 1e9, listCurl = 1e9, getOurs = 1e9, getCurl = 1e9;
     int entries = 0;
     bool right = true;
     for (int run = 0; run < 3; ++run) {
+        double listRun = 1e9, getRun = 1e9;
         {
             QElapsedTimer t;
             t.start();
@@ -202,18 +216,24 @@ int main(int argc, char** argv)
             FtpEntry e;
             entries = 0;
             while (ftp.ReadNextEntry(e) == ftp_result::Ok) ++entries;
-            listOurs = std::min(listOurs, Seconds(t));
+            listRun = Seconds(t);
             ftp.CloseListing();
 
             t.restart();
             ftp.setTransferType(ftp_type::Binary);
             right = right && ftp.Get(ourFile, QStringLiteral("/big.bin")) == ftp_result::Ok;
-            getOurs = std::min(getOurs, Seconds(t));
+            getRun = Seconds(t);
             ftp.Disconnect();
         }
-        listCurl = std::min(listCurl, RunCurl({QStringLiteral("-s"), base + QStringLiteral("/many/")}));
-        getCurl = std::min(getCurl, RunCurl({QStringLiteral("-s"), QStringLiteral("-o"), curlFile,
-                                              base + QStringLiteral("/big.bin")}));
+        const double listCurlRun = RunCurl({QStringLiteral("-s"), base + QStringLiteral("/many/")});
+        const double getCurlRun = RunCurl({QStringLiteral("-s"), QStringLiteral("-o"), curlFile,
+                                           base + QStringLiteral("/big.bin")});
+        std::printf("run %d: list %.3f s (curl %.3f s), get 100 MB %.3f s (curl %.3f s), load average %.1f\n",
+                    run + 1, listRun, listCurlRun, getRun, getCurlRun, LoadAverage());
+        listOurs = std::min(listOurs, listRun);
+        listCurl = std::min(listCurl, listCurlRun);
+        getOurs = std::min(getOurs, getRun);
+        getCurl = std::min(getCurl, getCurlRun);
     }
     right = right && entries == kFiles && QFile(ourFile).size() == kBigBytes &&
             QFile(curlFile).size() == kBigBytes;
@@ -242,6 +262,8 @@ int main(int argc, char** argv)
         const double fetch = RunCurl({QStringLiteral("-s"), QStringLiteral("-o"), curlGz,
                                       base + QStringLiteral("/big.dat.gz")});
         const double unzip = RunTo(QStringLiteral("gzip"), {QStringLiteral("-dc"), curlGz}, curlPlain);
+        std::printf("run %d: FTP Get into the window %.3f s (curl + gzip -dc %.3f s), load average %.1f\n",
+                    run + 1, g.seconds, fetch + unzip, LoadAverage());
         if (fetch + unzip < loadRef) loadRef = fetch + unzip, refFetch = fetch, refUnzip = unzip;
     }
     loaded = loaded && QFile(curlPlain).size() == plainBytes;
