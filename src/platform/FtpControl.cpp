@@ -24,8 +24,40 @@ void InitCurlOnce()
 }
 
 CURL* Handle(void* p) { return static_cast<CURL*>(p); }
+CURLM* Multi(void* p) { return static_cast<CURLM*>(p); }
 
 constexpr qint64 kEventIntervalMs = 50;
+
+// Runs the transfer of `c`, already added to `m`, to its end. curl_easy_perform would do the
+// same, but it waits up to a second whenever libcurl has no socket to wait on, and in passive
+// mode there is such a moment: when the server's EPSV or PASV reply comes late (as it does on a
+// busy machine), libcurl reads it but opens the data connection only on its next step, and the
+// wait before that step took a whole second of every such transfer. curl_multi_wait returns at
+// once when there is nothing to wait on, so the next step follows directly.
+CURLcode RunTransfer(CURLM* m, CURL* c)
+{
+    for (;;) {
+        int running = 0;
+        if (curl_multi_perform(m, &running) != CURLM_OK) return CURLE_OUT_OF_MEMORY;
+        if (running == 0) break;
+        long timeout = -1;
+        curl_multi_timeout(m, &timeout);
+        const int wait = timeout < 0 || timeout > kEventIntervalMs ? static_cast<int>(kEventIntervalMs)
+                                                                  : static_cast<int>(timeout);
+        QElapsedTimer waited;
+        waited.start();
+        int ready = 0;
+        if (curl_multi_wait(m, nullptr, 0, wait, &ready) != CURLM_OK) return CURLE_OUT_OF_MEMORY;
+        // Back early with nothing ready: libcurl had nothing to wait on. A millisecond's pause
+        // keeps a longer such state (a name lookup) from spinning.
+        if (ready == 0 && waited.elapsed() + 1 < wait) poll(nullptr, 0, 1);
+    }
+    CURLcode result = CURLE_GOT_NOTHING;
+    int left = 0;
+    while (CURLMsg* message = curl_multi_info_read(m, &left))
+        if (message->msg == CURLMSG_DONE && message->easy_handle == c) result = message->data.result;
+    return result;
+}
 
 int MonthNumber(const QString& name)
 {
@@ -349,8 +381,12 @@ FtpControl::~FtpControl() { ResetHandle(); }
 
 void FtpControl::ResetHandle()
 {
+    if (curl_ && multi_) curl_multi_remove_handle(Multi(multi_), Handle(curl_));
     if (curl_) curl_easy_cleanup(Handle(curl_));
     curl_ = nullptr;
+    // The multi handle keeps the connection: its cleanup closes it (with QUIT when it is alive).
+    if (multi_) curl_multi_cleanup(Multi(multi_));
+    multi_ = nullptr;
     socketMayBeGone_ = false;
 }
 
@@ -418,8 +454,12 @@ void FtpControl::ApplyConnectionOptions()
 int FtpControl::Perform(Request& rq)
 {
     if (!curl_) curl_ = curl_easy_init();
+    if (!multi_) multi_ = curl_multi_init();
     CURL* c = Handle(curl_);
-    // Reset keeps the cached connection; only the options go.
+    CURLM* m = Multi(multi_);
+    // The last call's handle stays in the multi handle until now, so that its connection can
+    // be asked for (CheckAlive). Reset keeps the cached connection; only the options go.
+    curl_multi_remove_handle(m, c);
     curl_easy_reset(c);
     ApplyConnectionOptions();
     FtpCurlCallbacks::Context ctx{this, &rq};
@@ -465,7 +505,8 @@ int FtpControl::Perform(Request& rq)
     busy_ = true;
     cancelRequested_ = false;
     rq.clock.start();
-    rq.code = curl_easy_perform(c);
+    rq.code = curl_multi_add_handle(m, c) == CURLM_OK ? RunTransfer(m, c) : CURLE_OUT_OF_MEMORY;
+    curl_easy_setopt(c, CURLOPT_ERRORBUFFER, nullptr);  // the buffer ends with this call
     busy_ = false;
     curl_slist_free_all(quote);
     curl_slist_free_all(prequote);

@@ -173,7 +173,8 @@ private:
     int RefuseName();
     friend struct FtpCurlCallbacks;
 
-    void* curl_ = nullptr;  // CURL*
+    void* curl_ = nullptr;   // CURL*
+    void* multi_ = nullptr;  // CURLM*, which runs the transfers and keeps the connection
     QString host_;
     int port_ = DefaultPort;
     bool portGiven_ = false;
