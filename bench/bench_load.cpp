@@ -3,6 +3,9 @@
 // one-liner that reads the file and splits it into records at every line starting with MSH.
 // Also the peak memory of a first load, measured in a child process: its VmHWM (reset just
 // before the load) divided by the file's size.
+// The generated file holds realistic records (gzip shrinks them about 6:1, as real traffic; the
+// ratio is printed). Every load must find the right number of records (the generated count,
+// or for a given file the Python split's): a wrong count prints WRONG RESULT and fails the run.
 //   bench_load [records]            a generated file of `records` records (default 100000)
 //   bench_load --file PATH          the file at PATH
 //   --peak-only                     only the first load in a child process (for profiling)
@@ -41,9 +44,10 @@ const char* const kPythonSplit =
 std::string MakeFile(int records)
 {
     std::string out;
-    out.reserve(static_cast<size_t>(records) * 700);
-    for (int i = 0; i < records; ++i)
-        out += GeneratedRecord(i, "\r\n");
+    out.reserve(static_cast<size_t>(records) * 800);
+    RealisticRecords generator;
+    for (int i = 1; i <= records; ++i)
+        generator.Append(out, i, "\r\n");
     return out;
 }
 
@@ -103,6 +107,7 @@ struct Peak {
     long baselineKb = -1;  // resident before the load
     long peakKb = -1;      // the high-water mark during the load
     double seconds = 0;    // the load's time in a fresh process
+    long records = -1;     // what that load found
 };
 
 // The core load in a child process: the peak is that load's alone.
@@ -129,6 +134,7 @@ Peak MeasurePeak(const QString& path)
         int32_t count = 0;
         p.seconds = CoreLoad(path, &count);
         p.peakKb = StatusKb("VmHWM:");
+        p.records = count;
         if (::write(fds[1], &p, sizeof p) != sizeof p)
             ::_exit(1);
         ::_exit(0);
@@ -175,9 +181,12 @@ int main(int argc, char* argv[])
     }
 
     QTemporaryDir dir;
-    if (path.isEmpty()) {
+    const bool generated = path.isEmpty();
+    double gzipRatio = 0;
+    if (generated) {
         path = dir.filePath(QStringLiteral("bench.hl7"));
         const std::string data = MakeFile(records);
+        gzipRatio = GzipRatio(data);
         FILE* f = std::fopen(path.toLocal8Bit().constData(), "wb");
         std::fwrite(data.data(), 1, data.size(), f);
         std::fclose(f);
@@ -190,10 +199,12 @@ int main(int argc, char* argv[])
     // Before any window exists, so the child holds nothing but the load.
     // Three children: the median time, the highest peak.
     Peak peak;
+    std::vector<Peak> children;
     {
         std::vector<double> times;
         for (int i = 0; i < 3; ++i) {
             const Peak p = MeasurePeak(path);
+            children.push_back(p);
             times.push_back(p.seconds);
             if (p.peakKb > peak.peakKb)
                 peak = p;
@@ -219,27 +230,46 @@ int main(int argc, char* argv[])
     std::vector<double> plain, core, python, gui;
     int32_t coreCount = 0;
     long pythonCount = 0;
+    // Every run's counts: {what, run, count}.
+    struct Count {
+        const char* what;
+        int run;
+        long count;
+    };
+    std::vector<Count> counts;
+    for (const Peak& p : children)
+        counts.push_back({"core load in a fresh process",
+                          static_cast<int>(&p - children.data()) + 1, p.records});
     for (int r = 0; r < runs; ++r) {
         plain.push_back(PlainRead(file));
         core.push_back(CoreLoad(path, &coreCount));
-        if (r < 3)
+        counts.push_back({"core load", r + 1, coreCount});
+        if (r < 3) {
             python.push_back(PythonSplit(file, &pythonCount));
+            counts.push_back({"python split", r + 1, pythonCount});
+        }
         QElapsedTimer t;
         t.start();
         window.LoadHL7File(path);
         gui.push_back(Seconds(t));
+        counts.push_back({"main window load", r + 1, state.records.RecordCount});
     }
-    if (state.records.RecordCount != coreCount)
-        std::fprintf(stderr, "window load: %d records, core load %d\n",
-                     state.records.RecordCount, coreCount);
-    if (pythonCount != coreCount)
-        std::fprintf(stderr, "python split: %ld pieces, core load %d records\n", pythonCount,
-                     coreCount);
+    // The right count: the generated one, or the Python split's for a given file.
+    const long expected = generated ? records : pythonCount;
+    bool right = true;
+    for (const Count& c : counts) {
+        if (c.count == expected)
+            continue;
+        std::printf("%s, run %d: %ld records, not %ld\n", c.what, c.run, c.count, expected);
+        right = false;
+    }
 
     const double p = Median(plain), c = Median(core), py = Median(python), g = Median(gui);
     std::printf("file: %s\n      %d records, %.1f MB; median of %d runs (python %d); nproc %d\n",
                 file.c_str(), coreCount, mb, runs, static_cast<int>(python.size()),
                 QThread::idealThreadCount());
+    if (generated)
+        std::printf("      realistic records, gzip shrinks them %.1f:1\n", gzipRatio);
     std::printf("%-28s %8.3f s %9.1f MB/s\n", "plain read (reference)", p, mb / p);
     std::printf("%-28s %8.3f s %9.1f MB/s  %5.2fx the plain read\n", "python read+split (ref.)",
                 py, mb / py, py / p);
@@ -256,5 +286,7 @@ int main(int argc, char* argv[])
                     peak.peakKb / 1024.0 * 1.048576, peak.peakKb * 1024.0 / bytes,
                     peak.baselineKb / 1024.0 * 1.048576,
                     (peak.peakKb - peak.baselineKb) * 1024.0 / bytes);
-    return 0;
+    std::printf("%s\n",
+                right ? "results checked: every load has the right record count" : "WRONG RESULT");
+    return right ? 0 : 1;
 }

@@ -3,7 +3,9 @@
 // wrapper, loading), next to `gzip -dc FILE > /dev/null` and `unzip -p FILE > /dev/null` of the
 // same files in the same run. The steps of the road are also timed one after the other with
 // the pipeline's functions (copy, the decompression loop, the core load); the window's Open of
-// a single .gz loads while gzip writes, so it can take less than their sum.
+// a single .gz loads while gzip writes, so it can take less than their sum. The records are
+// realistic ones, which gzip shrinks about 6:1 as it does real traffic (the ratio is printed),
+// and every load must hold all of them: a wrong count prints WRONG RESULT and fails the run.
 //   bench_open [megabytes]          (default 100)
 //   BENCH_OPEN_VERBOSE=1            also each run, the emptying of Files2Load and a reload
 #include <QApplication>
@@ -32,28 +34,15 @@ using namespace quillon::bench;
 
 namespace {
 
-std::string MakeContent(size_t bytes)
+// At least `bytes` of realistic records (segments ended by CR LF); `records` gets their count.
+std::string MakeContent(size_t bytes, int32_t& records)
 {
     std::string out;
     out.reserve(bytes + 4096);
-    char buf[256];
-    for (int i = 0; out.size() < bytes; ++i) {
-        std::snprintf(buf, sizeof buf,
-                      "MSH|^~\\&|SENDER|FACILITY|RECEIVER|LAB|20261208%06d||ORU^R01|MSG%08d|P|2.4\r\n",
-                      i % 240000, i);
-        out += buf;
-        std::snprintf(buf, sizeof buf,
-                      "PID|1||%08d^^^MAIN^MR||PATIENT^NUMBER^%d||19700101|F|||%d MAIN ST^^SPRINGFIELD^IL^62701\r\n",
-                      i, i, i % 997);
-        out += buf;
-        out += "PV1|1|I|W2^201^A||||1234^WELBY^MARCUS^J^^DR|||MED\r\n";
-        for (int k = 1; k <= 12; ++k) {
-            std::snprintf(buf, sizeof buf,
-                          "OBX|%d|NM|CODE%d^Observation %d^L||%d.%d|g/dL|12.0-16.0|N|||F|||2026120808%04d\r\n",
-                          k, k, k, 10 + (i * 7 + k) % 13, (i + k) % 10, (i * 31 + k) % 6000);
-            out += buf;
-        }
-    }
+    RealisticRecords generator;
+    records = 0;
+    while (out.size() < bytes)
+        generator.Append(out, ++records, "\r\n");
     return out;
 }
 
@@ -79,6 +68,7 @@ public:
 
 struct Steps {
     double copy = 0, decompress = 0, load = 0;
+    int32_t records = -1;
 };
 
 // The road of File > Open step by step, with the functions the command uses.
@@ -115,6 +105,7 @@ Steps Road(const QString& archive, const QString& working, platform::Dialogs& di
     platform::ReadResult error;
     LoadHL7FromFile(outcome.files.front(), store, delimiters, '\r', host, error);
     s.load = Seconds(t);
+    s.records = store.RecordCount;
     return s;
 }
 
@@ -128,8 +119,11 @@ int main(int argc, char* argv[])
 
     QTemporaryDir dir;
     const QString plain = dir.filePath(QStringLiteral("data.hl7"));
+    int32_t expected = 0;
+    qint64 plainBytes = 0;
     {
-        const std::string content = MakeContent(megabytes * 1000 * 1000);
+        const std::string content = MakeContent(megabytes * 1000 * 1000, expected);
+        plainBytes = static_cast<qint64>(content.size());
         QFile f(plain);
         f.open(QIODevice::WriteOnly);
         f.write(content.data(), static_cast<qint64>(content.size()));
@@ -149,9 +143,13 @@ int main(int argc, char* argv[])
     window.show();
     const QString working = state.folders.Files2LoadFolder;
 
-    std::printf("%zu MB of HL7; .gz %.1f MB, .zip %.1f MB; median of 3 runs; nproc %d\n",
-                megabytes, static_cast<double>(QFileInfo(gz).size()) / 1e6,
-                static_cast<double>(QFileInfo(zip).size()) / 1e6, QThread::idealThreadCount());
+    const double gzBytes = static_cast<double>(QFileInfo(gz).size());
+    std::printf(
+        "%zu MB of HL7, %d records; .gz %.1f MB (%.1f:1), .zip %.1f MB; median of 3 runs; "
+        "nproc %d\n",
+        megabytes, expected, gzBytes / 1e6, static_cast<double>(plainBytes) / gzBytes,
+        static_cast<double>(QFileInfo(zip).size()) / 1e6, QThread::idealThreadCount());
+    bool right = true;
     struct Kind {
         const char* name;
         QString archive;
@@ -179,12 +177,22 @@ int main(int argc, char* argv[])
             if (std::getenv("BENCH_OPEN_VERBOSE"))
                 std::fprintf(stderr, "%s open run %d: %.3f s\n", k.name, r, open.back());
             records = state.records.RecordCount;
+            if (records != expected) {
+                std::printf("%s File > Open run %d: %d records, not %d\n", k.name, r + 1, records,
+                            expected);
+                right = false;
+            }
             if (std::getenv("BENCH_OPEN_VERBOSE")) {
                 t.start();
                 window.LoadHL7File(window.sFileName);
                 std::fprintf(stderr, "window reload %.3f s\n", Seconds(t));
             }
             const Steps s = Road(k.archive, working, dialogs);
+            if (s.records != expected) {
+                std::printf("%s step-by-step load run %d: %d records, not %d\n", k.name, r + 1,
+                            s.records, expected);
+                right = false;
+            }
             copy.push_back(s.copy);
             decompress.push_back(s.decompress);
             load.push_back(s.load);
@@ -202,5 +210,6 @@ int main(int argc, char* argv[])
                     Median(decompress), Median(decompress) / ref);
         std::printf("  %-34s %7.3f s\n", "  core load of the result", Median(load));
     }
-    return 0;
+    std::printf("%s\n", right ? "results checked: every load has all records" : "WRONG RESULT");
+    return right ? 0 : 1;
 }
