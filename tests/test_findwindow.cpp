@@ -255,7 +255,8 @@ TEST_F(FindWindow, HistoryComesFromTheSettingsAndFiveLinesGoBack)
 
 // The history box shows and completes only the find text of each line; Return presses Find
 // Next with the text as it stands, and only a line chosen from the list brings back its field
-// and options.
+// and options: a text that differs from a line in letter case alone stays as typed when the
+// user goes on to Match case and Find Next with the mouse.
 TEST_F(FindWindow, HistoryCompletesTheFindTextAndReturnFindsNext)
 {
     st.settings.Save("Quillon", "cboFindRecords", "0", QStringLiteral("needle\tPID-5\tMATCH CASE"));
@@ -265,10 +266,12 @@ TEST_F(FindWindow, HistoryCompletesTheFindTextAndReturnFindsNext)
         int chosen;  // line chosen from the list, -1 none
         std::string findText, field;
         bool matchCase;
+        bool byMouse;  // Match case and Find Next clicked, not Return
     } cases[] = {
-        {"a whole text typed", "needle", -1, "needle", "", false},
-        {"the start typed: the completion is taken", "nee", -1, "needle", "", false},
-        {"a line chosen", "", 1, "needle", "PID-5", true},
+        {"a whole text typed", "needle", -1, "needle", "", false, false},
+        {"the start typed: the completion is taken", "nee", -1, "needle", "", false, false},
+        {"a line chosen", "", 1, "needle", "PID-5", true, false},
+        {"another letter case typed", "NEEDLE", -1, "NEEDLE", "", true, true},
     };
     std::vector<std::function<void(FindDialog&)>> steps;
     for (const auto& c : cases)
@@ -282,13 +285,19 @@ TEST_F(FindWindow, HistoryCompletesTheFindTextAndReturnFindsNext)
             QTest::keyClicks(d.cboFindRecords, c.typed);
             if (c.chosen >= 0)
                 ChooseFromList(d.cboFindRecords, c.chosen);
-            QTest::keyClick(d.cboFindRecords, Qt::Key_Return);
+            if (c.byMouse) {
+                QTest::mouseClick(d.chkMatchCase, Qt::LeftButton, {},
+                                  QPoint(6, d.chkMatchCase->height() / 2));  // on its box
+                QTest::mouseClick(d.cmdCommand[0], Qt::LeftButton);
+            } else {
+                QTest::keyClick(d.cboFindRecords, Qt::Key_Return);
+            }
             ASSERT_TRUE(st.search.SearchDialogDone);
             EXPECT_EQ(st.search.FindText, c.findText);
             EXPECT_EQ(st.search.FindFieldName, c.field);
             EXPECT_EQ(st.search.MatchCase, c.matchCase);
             for (int i = 0; i < d.cboFindRecords->count(); ++i)
-                EXPECT_EQ(d.cboFindRecords->itemText(i).toStdString(), "needle") << i;
+                EXPECT_EQ(d.cboFindRecords->itemText(i).toLower().toStdString(), "needle") << i;
         });
     DriveFindDialog(st, steps);
     w.mnuRecordListFind_Click();
@@ -296,8 +305,10 @@ TEST_F(FindWindow, HistoryCompletesTheFindTextAndReturnFindsNext)
         EXPECT_FALSE(shown.text.contains('\t')) << shown.text.toStdString();
     // The settings keep whole lines.
     EXPECT_EQ(st.settings.Get("Quillon", "cboFindRecords", "0"),
+              QStringLiteral("NEEDLE\tall\tMATCH CASE"));
+    EXPECT_EQ(st.settings.Get("Quillon", "cboFindRecords", "1"),
               QStringLiteral("needle\tPID-5\tMATCH CASE"));
-    EXPECT_EQ(st.settings.Get("Quillon", "cboFindRecords", "1"), QStringLiteral("needle\tall"));
+    EXPECT_EQ(st.settings.Get("Quillon", "cboFindRecords", "2"), QStringLiteral("needle\tall"));
 }
 
 TEST_F(FindWindow, FieldListFindSelectsOneLineAtATime)

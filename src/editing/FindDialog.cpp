@@ -133,6 +133,13 @@ public:
     {
         box->installEventFilter(this);
         box->lineEdit()->installEventFilter(this);
+        // When its text loses the focus, a combo box makes the first line that equals the text,
+        // letter case ignored as its completion ignores it, the current one, and reports it as
+        // chosen: "ADT" typed over a history line "adt" became "adt", with that line's field
+        // and options, as soon as the user clicked Match case or Find Next. Only a line chosen
+        // from the list is taken.
+        QObject::disconnect(box->lineEdit(), SIGNAL(editingFinished()), box,
+                            SLOT(_q_editingFinished()));
     }
 
 protected:

@@ -65,7 +65,8 @@ void LoadHistory(QComboBox* box, platform::SettingsStore& settings, const QStrin
 // The whole history line of item `index`.
 QString HistoryLine(const QComboBox* box, int index);
 // Return in `box` takes an inline completion that shows and presses `button`, the dialog's
-// default; it never picks a history line (choosing one from the list does).
+// default; neither Return nor leaving the box picks a history line (choosing one from the list
+// does), so a typed text stays as typed, letter case included.
 void PressOnReturn(QComboBox* box, QPushButton* button);
 // Puts `entry` (none when empty) at the top of the box's list, five lines kept, and writes keys
 // "0" to "4" from the list (an empty string where it has no line). The box's text stays.
