@@ -188,7 +188,9 @@ TEST(QtDialogs, EnterGivesTheDefaultAnswer)
 }
 
 // Every box shows the text it is given as typed ("&" and "<b>" are no shortcut mark or markup)
-// and fits its screen, and a 1024-pixel-wide one, however long the text or its words.
+// and fits its screen, and a 1024-pixel-wide one, however long the text or its words; a word
+// longer than a line wraps where the line ends instead of running past the box's edge (the label
+// may hold zero-width spaces for that).
 TEST(QtDialogs, BoxesShowTextAsTypedAndFitTheScreen)
 {
     const QString text = QStringLiteral("<b>PID|1||X&Y</b> ") + QString(300, QLatin1Char('Z'))
@@ -209,14 +211,17 @@ TEST(QtDialogs, BoxesShowTextAsTypedAndFitTheScreen)
         Qt::TextFormat format = Qt::AutoText;
         const QWidget* buddy = nullptr;
         bool tall = false;
+        bool wordsFit = false;
         auto answer = AnswerModals([&](QWidget& box) {
             width = box.frameGeometry().width();
             for (const QLabel* l : box.findChildren<QLabel*>())
-                if (l->text() == text) {
+                if (QString(l->text()).remove(QChar(0x200B)) == text) {
                     found = true;
                     format = l->textFormat();
                     buddy = l->buddy();  // a buddy makes "&" a shortcut mark
                     tall = l->height() >= l->heightForWidth(l->width());  // no line cut off
+                    // The widest piece the label cannot break is that wide.
+                    wordsFit = l->minimumSizeHint().width() <= l->width();
                 }
             box.close();
         });
@@ -225,6 +230,7 @@ TEST(QtDialogs, BoxesShowTextAsTypedAndFitTheScreen)
         EXPECT_EQ(format, Qt::PlainText);
         EXPECT_EQ(buddy, nullptr);
         EXPECT_TRUE(tall);
+        EXPECT_TRUE(wordsFit);
         EXPECT_GT(width, 0);
         const int screen = QApplication::primaryScreen()->availableGeometry().width();
         EXPECT_LE(width, std::min(1024, screen));

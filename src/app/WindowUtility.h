@@ -18,8 +18,8 @@ void UnlockWindowRedraw();
 void CenterForm(QWidget* window);
 
 // A label of a box that shows text as it was given, user data and delimiters included: plain
-// text ("&" and "<" as typed, never a shortcut mark or markup), wrapped, and never wider than
-// fits the screen, so that its box fits too.
+// text ("&" and "<" as typed, never a shortcut mark or markup), wrapped (a word too long for a
+// line too, where the line ends), and never wider than fits the screen, so that its box fits too.
 void ShowTextAsGiven(QLabel* label);
 
 }  // namespace quillon
