@@ -6,6 +6,8 @@
 #include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QMenu>
+#include <QMenuBar>
 #include <QProcess>
 
 #include <algorithm>
@@ -248,6 +250,27 @@ TEST_F(FilesTest, RecentFilesKeepFourNewestFirstAndTakeTheNewCase)
     const QString upper = Put("F3.HL7", FileOf("F3"));
     Open({upper});
     EXPECT_EQ(Mru(), QStringList({upper, paths[4], paths[3], paths[1]}));
+}
+
+// A name holding "&" shows as it is in the File menu (no shortcut mark), is stored as it is and
+// opens its file when chosen.
+TEST_F(FilesTest, RecentFileWithAnAmpersandShowsAndOpensAsNamed)
+{
+    const QString rd = Put("R&D.hl7", FileOf("rd"));
+    Open({rd});
+    Open({Put("other.hl7", FileOf("other"))});
+    QMenu* file = w.menuBar()->actions().at(0)->menu();
+    ASSERT_EQ(file->title(), "&File");
+    file->popup(QPoint(0, 0));  // as the user opens it
+    QAction* item = w.mnuMRU[1];
+    ASSERT_TRUE(item->isVisible());
+    EXPECT_EQ(item->text(), QString(rd).replace("&", "&&"));
+    w.SaveMRUList();
+    EXPECT_EQ(st.settings.Get("Quillon", "MRUFiles", "1"), rd);
+    item->trigger();
+    file->hide();
+    EXPECT_EQ(Records(), std::vector<std::string>{Rec("rd")});
+    EXPECT_EQ(st.session.CurrentFileName, rd);
 }
 
 TEST_F(FilesTest, RecentFilesLoadAndSaveThroughTheSettings)

@@ -1,5 +1,6 @@
 #include "app/WindowUtility.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QLabel>
 #include <QPointer>
@@ -102,6 +103,17 @@ void ShowTextAsGiven(QLabel* label)
     const QScreen* screen = label->screen();
     const int available = screen ? screen->availableGeometry().width() : 1024;
     label->setMaximumWidth(std::min(kWidest, available * 2 / 3 - kBesideText));
+}
+
+void SetItemName(QAction* item, const QString& name)
+{
+    item->setData(name);
+    item->setText(QString(name).replace(QLatin1Char('&'), QLatin1String("&&")));
+}
+
+QString NameOfItem(const QAction* item)
+{
+    return item->data().toString();
 }
 
 }  // namespace quillon

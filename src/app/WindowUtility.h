@@ -2,6 +2,8 @@
 #include <QWidget>
 #include <cstdint>
 
+class QAction;
+class QAction;
 class QLabel;
 
 namespace quillon {
@@ -21,5 +23,10 @@ void CenterForm(QWidget* window);
 // text ("&" and "<" as typed, never a shortcut mark or markup), wrapped (a word too long for a
 // line too, where the line ends), and never wider than fits the screen, so that its box fits too.
 void ShowTextAsGiven(QLabel* label);
+
+// A menu item that names a file, a view or a report: the name shows as it is ("R&D.hl7" with
+// its "&", not as a shortcut mark) and NameOfItem gives it back unchanged.
+void SetItemName(QAction* item, const QString& name);
+QString NameOfItem(const QAction* item);
 
 }  // namespace quillon

@@ -8,6 +8,7 @@
 #include "app/Layout.h"
 #include "app/Settings.h"
 #include "app/ToolbarIcons.h"
+#include "app/WindowUtility.h"
 #include "app/frmMain.h"
 
 namespace quillon {
@@ -224,7 +225,7 @@ void frmMain::mnuOptionsUseMFU_Click()
     // Either way the list is emptied; an emptied entry never opens anything, so it stays hidden
     // (with its separator) until a file takes it again.
     for (int i = 0; i <= MRUCount && i < static_cast<int>(mnuMRU.size()); ++i) {
-        mnuMRU[static_cast<size_t>(i)]->setText(QString());
+        SetItemName(mnuMRU[static_cast<size_t>(i)], QString());
         mnuMRU[static_cast<size_t>(i)]->setVisible(false);
     }
     mnuDash2->setVisible(false);

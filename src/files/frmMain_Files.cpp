@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include "app/WindowUtility.h"
 #include "app/frmMain.h"
 #include "files/OpenPipeline.h"
 #include "files/SaveRecords.h"
@@ -261,7 +262,7 @@ void frmMain::FinishOpen(bool loaded, const QString& path, const QString& rememb
 int frmMain::FindInMRUList(const QString& path) const
 {
     for (int i = 0; i <= MRUCount; ++i)
-        if (mnuMRU[static_cast<size_t>(i)]->text().toUpper() == path.toUpper())
+        if (NameOfItem(mnuMRU[static_cast<size_t>(i)]).toUpper() == path.toUpper())
             return i;
     return -1;
 }
@@ -288,8 +289,8 @@ void frmMain::InsertMRUItem(const QString& path)
 void frmMain::MoveMRUItemToTop(const QString& path, int index)
 {
     for (int i = index; i >= 1; --i)
-        mnuMRU[static_cast<size_t>(i)]->setText(mnuMRU[static_cast<size_t>(i - 1)]->text());
-    mnuMRU[0]->setText(path);
+        SetItemName(mnuMRU[static_cast<size_t>(i)], NameOfItem(mnuMRU[static_cast<size_t>(i - 1)]));
+    SetItemName(mnuMRU[0], path);
 }
 
 void frmMain::LoadMRUList()
@@ -306,7 +307,7 @@ void frmMain::SaveMRUList()
 {
     for (int i = 0; i <= MRUCount; ++i)
         st.settings.Save(QStringLiteral("Quillon"), kMruSection, QString::number(i),
-                         mnuMRU[static_cast<size_t>(i)]->text());
+                         NameOfItem(mnuMRU[static_cast<size_t>(i)]));
 }
 
 void frmMain::mnuMRU_Click(int index)
@@ -314,7 +315,7 @@ void frmMain::mnuMRU_Click(int index)
     if (index < 0 || index > MRUCount)
         return;
     mnuViewsDisable_Click();
-    const QString path = mnuMRU[static_cast<size_t>(index)]->text();
+    const QString path = NameOfItem(mnuMRU[static_cast<size_t>(index)]);
     MoveMRUItemToTop(path, index);
     stsPanels[4]->clear();
     if (!IsCompressedName(path)) {

@@ -2,6 +2,7 @@
 // window.
 #include <QDir>
 
+#include "app/WindowUtility.h"
 #include "app/frmMain.h"
 #include "reports/ReportDefinitions.h"
 #include "reports/frmReportsDelete.h"
@@ -17,7 +18,7 @@ void frmMain::FillReportsMenu()
     const size_t n = std::min(names.size(), static_cast<qsizetype>(mnuReportsReport.size()));
     for (size_t i = 0; i < mnuReportsReport.size(); ++i) {
         if (i < n)
-            mnuReportsReport[i]->setText(names[static_cast<qsizetype>(i)]);
+            SetItemName(mnuReportsReport[i], names[static_cast<qsizetype>(i)]);
         mnuReportsReport[i]->setVisible(i < n);
     }
     mnuReportsDash1->setVisible(n > 0);
@@ -28,7 +29,7 @@ void frmMain::FillReportsMenu()
 
 void frmMain::mnuReportsReport_Click(int index)
 {
-    const QString name = mnuReportsReport[static_cast<size_t>(index)]->text();
+    const QString name = NameOfItem(mnuReportsReport[static_cast<size_t>(index)]);
     bool missing = false;
     QString error;
     const auto fields =

@@ -2,6 +2,7 @@
 #include <QDir>
 #include <QSignalBlocker>
 
+#include "app/WindowUtility.h"
 #include "app/frmMain.h"
 #include "reports/ViewFiles.h"
 #include "reports/frmViewsDelete.h"
@@ -45,7 +46,7 @@ void frmMain::FillViewsMenu()
     const size_t n = std::min(names.size(), static_cast<qsizetype>(mnuViewsView.size()));
     for (size_t i = 0; i < mnuViewsView.size(); ++i) {
         if (i < n)
-            mnuViewsView[i]->setText(names[static_cast<qsizetype>(i)]);
+            SetItemName(mnuViewsView[i], names[static_cast<qsizetype>(i)]);
         mnuViewsView[i]->setVisible(i < n);
     }
     mnuViewsDash1->setVisible(n > 0);
@@ -96,7 +97,7 @@ void frmMain::mnuFieldListCreateView_Click()
 
 void frmMain::mnuViewsView_Click(int index)
 {
-    const QString name = mnuViewsView[static_cast<size_t>(index)]->text();
+    const QString name = NameOfItem(mnuViewsView[static_cast<size_t>(index)]);
     bool missing = false;
     QString error;
     const auto entries =
