@@ -29,6 +29,7 @@
 #include <vector>
 
 #include "BenchSupport.h"
+#include "app/TraceLog.h"
 #include "app/frmMain.h"
 #include "platform/Dialogs.h"
 #include "platform/WinsockControl.h"
@@ -112,6 +113,9 @@ double BigFrameSeconds(bool trace)
     else if (records.Record(1).size() != big.size())
         Wrong((mode + ": size of the stored 20 MB record").c_str(),
               static_cast<long long>(records.Record(1).size()), static_cast<long long>(big.size()));
+    // The trace goes on being written beside the window after the ACK; it is sized once all of it
+    // is in the file.
+    FlushTraceWrites(server.state);
     qint64 traced = 0;
     const QDir logs(server.state.folders.LogsFolder);
     for (const QFileInfo& file : logs.entryInfoList(QDir::Files))

@@ -264,3 +264,73 @@ TEST_F(WriteLogTest, NamesThatLeaveTheLogsFolderAreRefused)
 
 }  // namespace
 }  // namespace quillon
+
+namespace quillon {
+namespace {
+
+// A large batch is written beside the caller; what follows it waits behind it, so after the
+// flush the file holds every entry in the order of the calls.
+TEST_F(WriteLogTest, LargeBatchesAreWrittenBesideTheCallerInOrder)
+{
+    // Each step: the bytes of one dump, or 0 for one small WriteLog entry.
+    const std::vector<std::vector<size_t>> cases = {
+        {2u << 20, 0, 0},
+        {0, 3u << 20, 0, 1000, 0},
+    };
+    static const char* hex = "0123456789ABCDEF";
+    for (size_t c = 0; c < cases.size(); ++c) {
+        SCOPED_TRACE(c);
+        st.trace.LogFilename = QStringLiteral("order%1.txt").arg(c);
+        const QString path = logs + st.trace.LogFilename;
+        HoldTraceWritesForTest(true);
+        std::string expected = " \r\n";
+        qint64 beforeLarge = -1;
+        for (size_t i = 0; i < cases[c].size(); ++i) {
+            const size_t n = cases[c][i];
+            if (n == 0) {
+                const std::string text = "entry " + std::to_string(i);
+                WriteLog(st, "MSG", text);
+                expected += FormatLogEntry("MSG", text, QTime(0, 0), QLatin1Char('.'));
+                continue;
+            }
+            std::string data(n, '\0');
+            for (size_t k = 0; k < n; ++k)
+                data[k] = static_cast<char>((k * 31 + i) & 0xFF);
+            if (beforeLarge < 0)
+                beforeLarge = QFileInfo(path).size();
+            LogBatch batch(st);
+            batch.AddHexDump(data, "RECV");
+            batch.Write();
+            // The dump's bytes, line by line as WriteLog would format them.
+            for (size_t at = 0; at < n; at += 19) {
+                const std::string_view piece(data.data() + at, std::min<size_t>(19, n - at));
+                std::string line(piece);
+                line.append(20 - piece.size(), ' ');
+                for (unsigned char ch : piece) {
+                    line += hex[ch >> 4];
+                    line += hex[ch & 15];
+                    line += ' ';
+                }
+                expected += FormatLogEntry(at == 0 ? "RECV" : "", line, QTime(0, 0),
+                                           QLatin1Char('.'));
+            }
+        }
+        // While the writer is held nothing from the large batch on has reached the file.
+        EXPECT_EQ(QFileInfo(path).size(), beforeLarge);
+        HoldTraceWritesForTest(false);
+        FlushTraceWrites(st);
+        std::string content = ReadBytes(path);
+        // The clock varies: every stamp is compared as 00:00:00.00.
+        for (size_t at = 0; (at = content.find("\r\n", at)) != std::string::npos;) {
+            at += 2;
+            if (at + 11 <= content.size() && content[at + 2] == ':' && content[at + 5] == ':')
+                content.replace(at, 11, "00:00:00.00");
+        }
+        EXPECT_EQ(content.size(), expected.size());
+        EXPECT_TRUE(content == expected);
+        EXPECT_TRUE(failures.empty());
+    }
+}
+
+}  // namespace
+}  // namespace quillon

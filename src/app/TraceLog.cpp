@@ -3,10 +3,15 @@
 #include <QFile>
 #include <QLocale>
 #include <algorithm>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
+#include <deque>
 #include <exception>
 #include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
 
 #include "app/AppState.h"
 
@@ -71,26 +76,134 @@ void AppendEntry(std::string& out, std::string_view stamp, std::string_view cate
     }
 }
 
-bool TryWriteEntries(AppState& st, const std::string& entries, QString& path)
+// Large batches are appended by one writer thread beside the window, in the order they were
+// handed over; while any is waiting there, later entries queue behind it so the file keeps the
+// order of the calls. Outcomes come back to the thread that writes the log and are told there.
+constexpr size_t kQueuedFrom = size_t{1} << 20;
+constexpr size_t kMostQueued = size_t{256} << 20;
+
+class TraceWriter {
+public:
+    struct Outcome {
+        const AppState* owner;  // compared only, never followed
+        QString path;
+        bool written;
+    };
+
+    ~TraceWriter()
+    {
+        {
+            std::unique_lock lock(mutex_);
+            held_ = false;
+            stopping_ = true;
+        }
+        changed_.notify_all();
+        if (thread_.joinable())
+            thread_.join();
+    }
+
+    // True when entries of `size` bytes must queue: large, or behind entries still queued.
+    bool MustQueue(size_t size)
+    {
+        std::lock_guard lock(mutex_);
+        return size >= kQueuedFrom || pending_ > 0;
+    }
+
+    void Enqueue(const AppState& owner, QString path, std::string bytes)
+    {
+        std::unique_lock lock(mutex_);
+        if (!thread_.joinable())
+            thread_ = std::thread([this] { Run(); });
+        // Memory stays bounded: the caller waits while much is still to be written.
+        changed_.wait(lock, [&] { return queuedBytes_ <= kMostQueued || held_; });
+        queuedBytes_ += bytes.size();
+        ++pending_;
+        jobs_.push_back({&owner, std::move(path), std::move(bytes)});
+        changed_.notify_all();
+    }
+
+    void Flush()
+    {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return pending_ == 0; });
+    }
+
+    // The outcomes of `owner`'s queued writes that ended since the last call, in order.
+    std::vector<Outcome> TakeOutcomes(const AppState& owner)
+    {
+        std::lock_guard lock(mutex_);
+        std::vector<Outcome> mine;
+        for (auto it = outcomes_.begin(); it != outcomes_.end();) {
+            if (it->owner == &owner) {
+                mine.push_back(std::move(*it));
+                it = outcomes_.erase(it);
+            } else {
+                ++it;
+            }
+        }
+        return mine;
+    }
+
+    void Hold(bool held)
+    {
+        {
+            std::lock_guard lock(mutex_);
+            held_ = held;
+        }
+        changed_.notify_all();
+    }
+
+private:
+    struct Job {
+        const AppState* owner;
+        QString path;
+        std::string bytes;
+    };
+
+    void Run()
+    {
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            changed_.wait(lock, [&] { return stopping_ || (!held_ && !jobs_.empty()); });
+            if (jobs_.empty())
+                return;
+            Job job = std::move(jobs_.front());
+            jobs_.pop_front();
+            lock.unlock();
+            bool written = false;
+            try {
+                written = AppendLogEntry(job.path, job.bytes);
+            } catch (const std::exception&) {
+                written = false;
+            }
+            lock.lock();
+            queuedBytes_ -= job.bytes.size();
+            --pending_;
+            outcomes_.push_back({job.owner, std::move(job.path), written});
+            changed_.notify_all();
+        }
+    }
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<Job> jobs_;
+    std::deque<Outcome> outcomes_;
+    size_t queuedBytes_ = 0;
+    size_t pending_ = 0;  // queued or being written
+    bool held_ = false;
+    bool stopping_ = false;
+    std::thread thread_;
+};
+
+TraceWriter& Writer()
 {
-    const QString nameForN = st.trace.ConfigurationName ? st.trace.ConfigurationName() : QString();
-    const QString name = GetLogFileName(st.trace.LogFilename, nameForN, QDate::currentDate());
-    path = st.folders.LogsFolder + name;
-    if (st.folders.LogsFolder.isEmpty() || !IsPlainFileName(name))
-        return false;
-    return AppendLogEntry(path, entries);
+    static TraceWriter writer;
+    return writer;
 }
 
-// Writes entries already formatted; a failure is told once, until a write succeeds again.
-void WriteEntries(AppState& st, const std::function<std::string()>& entries)
+// A write's outcome: a failure is told once, until a write succeeds again.
+void Report(AppState& st, bool written, const QString& path)
 {
-    QString path;
-    bool written = false;
-    try {
-        written = TryWriteEntries(st, entries(), path);
-    } catch (const std::exception&) {
-        written = false;
-    }
     if (written) {
         st.trace.WriteFailureReported = false;
         return;
@@ -102,7 +215,49 @@ void WriteEntries(AppState& st, const std::function<std::string()>& entries)
         st.trace.WriteFailed(path);
 }
 
+void ReportQueuedOutcomes(AppState& st)
+{
+    for (const TraceWriter::Outcome& o : Writer().TakeOutcomes(st))
+        Report(st, o.written, o.path);
+}
+
+// Writes entries already formatted, now or through the writer thread.
+void WriteEntries(AppState& st, const std::function<std::string()>& entries)
+{
+    ReportQueuedOutcomes(st);
+    QString path;
+    bool written = false;
+    try {
+        const QString nameForN =
+            st.trace.ConfigurationName ? st.trace.ConfigurationName() : QString();
+        const QString name = GetLogFileName(st.trace.LogFilename, nameForN, QDate::currentDate());
+        path = st.folders.LogsFolder + name;
+        if (!st.folders.LogsFolder.isEmpty() && IsPlainFileName(name)) {
+            std::string bytes = entries();
+            if (Writer().MustQueue(bytes.size())) {
+                Writer().Enqueue(st, path, std::move(bytes));
+                return;
+            }
+            written = AppendLogEntry(path, bytes);
+        }
+    } catch (const std::exception&) {
+        written = false;
+    }
+    Report(st, written, path);
+}
+
 }  // namespace
+
+void FlushTraceWrites(AppState& st)
+{
+    Writer().Flush();
+    ReportQueuedOutcomes(st);
+}
+
+void HoldTraceWritesForTest(bool held)
+{
+    Writer().Hold(held);
+}
 
 QString CurrentLogFilePath(const AppState& st)
 {

@@ -29,6 +29,13 @@ std::string FormatLogEntry(std::string_view category, std::string_view text, con
 // False when the file cannot be created, opened or written.
 bool AppendLogEntry(const QString& path, const std::string& entry);
 
+// Waits until every write handed to the writer thread has reached the file and tells st's
+// failures among them. Call it before reading, sizing or deleting the log.
+void FlushTraceWrites(AppState& st);
+
+// Tests only: while held, the writer thread takes no queued write (Flush would wait).
+void HoldTraceWritesForTest(bool held);
+
 // Writes one entry to the trace log of `st` with the current time and the locale's decimal
 // point. Never throws: a log that cannot be written drops the entry and tells
 // st.trace.WriteFailed once, until a write succeeds again.
@@ -37,6 +44,8 @@ void WriteLog(AppState& st, std::string_view category, std::string_view text);
 // Entries gathered in one buffer and written to the trace log of `st` at once, each formatted as
 // WriteLog formats it and all stamped with the time the batch began: many lines (a dump) cost
 // one file write, and time in proportion to their bytes. Write reports failures as WriteLog.
+// A batch of 1 MiB or more is written by a thread beside the caller (see FlushTraceWrites), and
+// so is anything written while such a batch is still under way, keeping the order of the calls.
 class LogBatch {
 public:
     explicit LogBatch(AppState& st);

@@ -8,6 +8,7 @@
 
 #include "app/ListBox.h"
 #include "app/ToolbarIcons.h"
+#include "app/TraceLog.h"
 #include "editing/FindDialog.h"
 #include "platform/WinsockControl.h"
 
@@ -48,6 +49,8 @@ frmMain::~frmMain()
     // The find dialogs have no owner window: they go with this one.
     delete frmFindInRecordList.data();
     delete frmFindInFieldList.data();
+    // The trace reaches its file before the program goes.
+    FlushTraceWrites(st);
     st.trace.WriteFailed = nullptr;
     st.trace.ConfigurationName = nullptr;
 }

@@ -122,6 +122,7 @@ void frmMain::mnuTools_Click()
                        mnuToolsDetermineUniqueFieldValues, mnuToolsSortMSH7,
                        mnuToolsDetermineWhatFieldsAreUsed})
         a->setEnabled(rows);
+    FlushTraceWrites(st);
     const QString path = CurrentLogFilePath(st);
     const QFileInfo log(path);
     const bool exists = !path.isEmpty() && log.isFile();

@@ -99,6 +99,7 @@ void frmLogging::Form_Load()
     txtLogFilename->setText(pattern);
     st.trace.LogFilename = pattern;
 
+    FlushTraceWrites(st);
     const QString path = CurrentLogFilePath(st);
     cmdDeleteLog->setEnabled(!path.isEmpty() && QFileInfo::exists(path));
     lblLogFileName->setText(QStringLiteral("The log file is stored in ") + st.folders.LogsFolder);
@@ -116,6 +117,7 @@ void frmLogging::chkDebugFlags_Click(int index)
 void frmLogging::cmdDeleteLog_Click()
 {
     // The file of the pattern in force, not of the one being typed.
+    FlushTraceWrites(st);
     const QString path = CurrentLogFilePath(st);
     if (!path.isEmpty() && QFileInfo::exists(path) && !QFile::remove(path)) {
         dlg.MsgBox(QStringLiteral("The log file '%1' could not be deleted.").arg(path),

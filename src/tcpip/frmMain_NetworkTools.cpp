@@ -145,6 +145,7 @@ void frmMain::mnuToolsLoggingLevel_Click()
 
 void frmMain::mnuToolsViewTheLog_Click()
 {
+    FlushTraceWrites(st);
     const QString path = CurrentLogFilePath(st);
     if (path.isEmpty() || !QFileInfo::exists(path)) {
         dlg.MsgBox(QStringLiteral("There is no log file."), MsgButtons::OKOnly, MsgIcon::None,
@@ -171,6 +172,7 @@ void frmMain::mnuToolsViewTheLog_Click()
 
 void frmMain::mnuToolsDeleteTheLog_Click()
 {
+    FlushTraceWrites(st);
     const QString path = CurrentLogFilePath(st);
     if (!path.isEmpty() && QFileInfo::exists(path))
         QFile::remove(path);
