@@ -2,6 +2,8 @@
 
 #include <QSaveFile>
 
+#include "platform/FileIO.h"
+
 namespace quillon {
 
 void AppendDiskRecord(std::string& out, std::string_view record, const EnvelopeChars& envelope,
@@ -17,17 +19,6 @@ void AppendDiskRecord(std::string& out, std::string_view record, const EnvelopeC
         out.append(record);
         out.append("\r\n");
     }
-}
-
-bool WriteWhole(QFileDevice& file, const char* data, qint64 size)
-{
-    for (qint64 done = 0; done < size;) {
-        const qint64 n = file.write(data + done, size - done);
-        if (n <= 0)
-            return false;
-        done += n;
-    }
-    return true;
 }
 
 WriteResult WriteRecordsFile(const QString& path, const std::vector<const std::string*>& records,
@@ -70,7 +61,7 @@ WriteResult WriteFramedTexts(const QString& path, size_t count,
                 file.cancelWriting();
                 return {false, QFileDevice::AbortError, QStringLiteral("stopped")};
             }
-            if (!WriteWhole(file, chunk.data(), static_cast<qint64>(chunk.size()))) {
+            if (!platform::WriteWhole(file, chunk.data(), static_cast<qint64>(chunk.size()))) {
                 // Cancelling puts its own words in place of the system's reason.
                 const WriteResult failed{false, file.error(), file.errorString()};
                 file.cancelWriting();

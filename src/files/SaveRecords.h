@@ -23,11 +23,6 @@ struct WriteResult {
     QString message;
 };
 
-// Writes all `size` bytes to `file`, going on after a write that took only part of them: a
-// write that fails (a full disk after a partial write, above all) leaves the system's reason
-// in file.errorString(). Take it before cancelling the file, which replaces it.
-bool WriteWhole(QFileDevice& file, const char* data, qint64 size);
-
 // Writes the records to `path`, each in the form `append` gives it, replacing the file only once
 // everything is written, so a failure leaves an existing file as it was. `progress` hears each
 // record's number (from 1).

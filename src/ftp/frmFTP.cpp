@@ -10,6 +10,7 @@
 #include <QKeyEvent>
 #include <QTimer>
 #include <QMouseEvent>
+#include <QRegularExpression>
 #include <QVBoxLayout>
 
 #include "app/AppState.h"
@@ -930,10 +931,8 @@ bool frmFTP::CheckCommandNames(const QStringList& names)
 {
     for (const QString& name : names) {
         if (!platform::HoldsLineBreak(name)) continue;
-        QString shown = name;
-        shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-        shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-        shown.replace(QLatin1Char('\n'), QStringLiteral("<line break>"));
+        static const QRegularExpression lineBreak(QStringLiteral("\r\n|\r|\n"));
+        const QString shown = QString(name).replace(lineBreak, QStringLiteral("<line break>"));
         dlg.MsgBox(QStringLiteral("The name \"%1\" on the server holds a line break, which cannot be sent in an "
                                   "FTP command.  Please rename it on the server by other means.")
                        .arg(shown),

@@ -97,4 +97,15 @@ std::string GetText(const QString& fileName)
     return content;
 }
 
+bool WriteWhole(QFileDevice& file, const char* data, qint64 size)
+{
+    for (qint64 done = 0; done < size;) {
+        const qint64 n = file.write(data + done, size - done);
+        if (n <= 0)
+            return false;
+        done += n;
+    }
+    return true;
+}
+
 }  // namespace quillon::platform

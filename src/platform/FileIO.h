@@ -22,6 +22,11 @@ struct ReadResult {
 // size the system does not know in advance.
 ReadResult ReadWholeFile(const QString& path, std::string& content);
 
+// Writes all `size` bytes to `file`, going on after a write that took only part of them: a
+// write that fails (a full disk after a partial write, above all) leaves the system's reason
+// in file.errorString(). Take it before cancelling the file, which replaces it.
+bool WriteWhole(QFileDevice& file, const char* data, qint64 size);
+
 // A file read from start to end in pieces of the caller's size, for files too big to be held
 // twice in memory. Nothing is read ahead; bytes go straight into the caller's buffer.
 class ChunkReader {

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "files/SaveRecords.h"
+#include "platform/FileIO.h"
 #include "records/Dictionary.h"
 
 namespace quillon {
@@ -148,7 +148,7 @@ bool WriteExportFile(const QString& path, const std::string& bytes, QString* err
 {
     QSaveFile file(path);
     const bool written = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) &&
-                         WriteWhole(file, bytes.data(), static_cast<qint64>(bytes.size())) &&
+                         platform::WriteWhole(file, bytes.data(), static_cast<qint64>(bytes.size())) &&
                          file.commit();
     if (!written && error != nullptr)
         *error = file.errorString();
