@@ -93,25 +93,6 @@ bool IsAcknowledgement(std::string_view reply, int16_t useAckBytes, std::string_
     return reply.find(HexListToString(ackBytes)) != std::string_view::npos;
 }
 
-std::string HeaderControlId(std::string_view record, char endOfBlock)
-{
-    const std::string_view name = record.substr(0, 3);
-    if (record.size() < 4 || (name != "MSH" && name != "FHS" && name != "BHS"))
-        return {};
-    const std::string_view segment = record.substr(0, record.find(endOfBlock));
-    const char separator = record[3];
-    // The separator after the name is the header's first field; the tenth begins after the ninth.
-    size_t at = 3;
-    for (int field = 1; field < 9; ++field) {
-        at = segment.find(separator, at + 1);
-        if (at == std::string_view::npos)
-            return {};
-    }
-    const size_t begin = at + 1;
-    const size_t end = std::min(segment.find(separator, begin), segment.size());
-    return std::string(segment.substr(begin, end - begin));
-}
-
 std::string ReadFirstItem(std::string_view text)
 {
     const std::vector<std::string> items = ReadConfigItems(text, 1);
