@@ -1,6 +1,7 @@
 // The TCP/IP client's send engine, through the main window over loopback sockets: a test server
 // on 127.0.0.1 answers each frame as the case tells it (ACK, NAK, silence, an ACK in two parts,
-// a late ACK, a dropped connection), and the frames it receives are compared byte for byte.
+// a late ACK, a dropped connection), and the frames it receives, with the connection each came
+// on, are compared byte for byte.
 // Also the wait helper the engine is built on. Every wait is bounded: a watchdog stops any run
 // that outlives its case.
 #include <gtest/gtest.h>
@@ -21,6 +22,9 @@
 #include <functional>
 #include <limits>
 #include <map>
+#include <memory>
+#include <random>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -124,7 +128,7 @@ struct Reply {
     enum Kind { Send, Silence, Drop } kind = Send;
     std::string bytes = kAckReply;
     int splitAt = -1;     // the bytes after this many follow restAfterMs later
-    int delayMs = 0;      // the whole reply comes this late
+    int delayMs = 0;      // the reply (its first part when split) comes this late
     int restAfterMs = 150;
 };
 
@@ -156,6 +160,12 @@ Reply LateAck(int ms, std::string bytes = kAckReply)
 Reply RepeatedAck(int ms)
 {
     return {Reply::Send, kAckReply + kAckReply, static_cast<int>(kAckReply.size()), 0, ms};
+}
+// `bytes` cut after `at` characters: the first part `firstMs` after the frame, the rest
+// `restMs` after the frame.
+Reply SplitLate(std::string bytes, int at, int firstMs, int restMs)
+{
+    return {Reply::Send, std::move(bytes), at, firstMs, restMs - firstMs};
 }
 Reply Drop()
 {
@@ -200,9 +210,13 @@ public:
     std::deque<Reply> script;
     Reply fallback = Ack();  // once the script is used up
     std::function<void(size_t frame)> onFrame;
+    std::string ackText = "MSA|AA";  // what ackAfter looks for
 
     Frames frames;
     std::vector<qint64> frameTimes;  // ms since the server started
+    // Per frame, ms from its arrival until the reply written to its connection held ackText
+    // whole; -1 when that never happened.
+    std::vector<qint64> ackAfter;
     int connections = 0;
 
 private:
@@ -214,26 +228,44 @@ private:
         while ((end = FindRecordEnd(buffer, envelope)) != std::string::npos) {
             frames.emplace_back(number, buffer.substr(0, end + 2));
             frameTimes.push_back(clock_.elapsed());
+            ackAfter.push_back(-1);
             buffer.erase(0, end + 2);
             if (onFrame)
                 onFrame(frames.size() - 1);
-            if (!Answer(s, ControlId(frames.back().second)))
+            if (!Answer(s, frames.size() - 1))
                 return;
         }
     }
 
     // False once the connection is dropped.
-    bool Answer(QTcpSocket* s, const std::string& id)
+    bool Answer(QTcpSocket* s, size_t frame)
     {
         Reply r = fallback;
         if (!script.empty()) {
             r = script.front();
             script.pop_front();
         }
-        auto write = [s, id](std::string bytes) {
-            if (const size_t at = bytes.find("{id}"); at != std::string::npos)
+        const std::string id = ControlId(frames[frame].second);
+        auto fill = [&id](std::string bytes) {
+            for (size_t at; (at = bytes.find("{id}")) != std::string::npos;)
                 bytes.replace(at, 4, id);
+            return bytes;
+        };
+        auto written = std::make_shared<std::string>();
+        auto write = [this, s, frame, written](const std::string& bytes) {
+            if (s->state() != QAbstractSocket::ConnectedState)
+                return;
             s->write(bytes.data(), static_cast<qint64>(bytes.size()));
+            s->flush();
+            *written += bytes;
+            if (ackAfter[frame] < 0 && written->find(ackText) != std::string::npos)
+                ackAfter[frame] = clock_.elapsed() - frameTimes[frame];
+        };
+        auto at = [s, write](int ms, std::string bytes) {
+            if (ms <= 0)
+                write(bytes);
+            else
+                QTimer::singleShot(ms, Qt::PreciseTimer, s, [write, bytes] { write(bytes); });
         };
         switch (r.kind) {
         case Reply::Silence:
@@ -244,16 +276,12 @@ private:
         case Reply::Send:
             break;
         }
-        if (r.delayMs > 0) {
-            QTimer::singleShot(r.delayMs, s, [write, bytes = r.bytes] { write(bytes); });
-        } else if (r.splitAt >= 0) {
-            write(r.bytes.substr(0, static_cast<size_t>(r.splitAt)));
-            s->flush();
-            QTimer::singleShot(
-                r.restAfterMs, s,
-                [write, rest = r.bytes.substr(static_cast<size_t>(r.splitAt))] { write(rest); });
+        if (r.splitAt < 0) {
+            at(r.delayMs, fill(r.bytes));
         } else {
-            write(r.bytes);
+            const auto cut = static_cast<size_t>(r.splitAt);
+            at(r.delayMs, fill(r.bytes.substr(0, cut)));
+            at(r.delayMs + r.restAfterMs, fill(r.bytes.substr(cut)));
         }
         return true;
     }
@@ -343,6 +371,53 @@ struct Harness {
         return ms;
     }
 
+    // A client configuration as the configuration window writes it.
+    struct Settings {
+        int wait = 1;  // seconds
+        int tries = 3;
+        int nakAction = 0;
+        int maxNakAction = 1;
+        int ackType = 0;
+    };
+
+    // Runs the engine as the user does: the configuration "acks" is chosen in the TCP/IP panel
+    // and Start is clicked; Stop is clicked should the run still go on after `stopAfterMs`.
+    // Then lets the server read what is still on its way (up to `frames` frames, 1 s at most).
+    // Answers whether Stop was needed; `ms` gets the run's length.
+    bool StartFromPanel(const Settings& s, size_t frames, int stopAfterMs, qint64* ms = nullptr)
+    {
+        const QString line =
+            QStringLiteral("127.0.0.1,127.0.0.1,%1,0,11,13,28,0,%2,%3,1,MSA|AA,%4,%5,0,%6,"
+                           "0b 06 1c 0d")
+                .arg(server.Port())
+                .arg(s.wait)
+                .arg(s.tries)
+                .arg(s.nakAction)
+                .arg(s.maxNakAction)
+                .arg(s.ackType);
+        WriteBytes(st.folders.ClientsFolder + QStringLiteral("acks.client"), line.toStdString());
+        w->optClientOrServer[0]->click();
+        w->cboTCPIPNames->setCurrentIndex(w->cboTCPIPNames->findText(QStringLiteral("acks")));
+        bool stopped = false;
+        QTimer stop;
+        stop.setSingleShot(true);
+        QObject::connect(&stop, &QTimer::timeout, [&] {
+            stopped = true;
+            w->cmdStop->click();
+        });
+        stop.start(stopAfterMs);
+        QElapsedTimer t;
+        t.start();
+        w->cmdStart->click();
+        if (ms != nullptr)
+            *ms = t.elapsed();
+        stop.stop();
+        EXPECT_FALSE(st.client.Sending);
+        static_cast<void>(QTest::qWaitFor([&] { return server.frames.size() >= frames; }, 1000));
+        QTest::qWait(20);
+        return stopped;
+    }
+
     // What the panel's Stop does to the engine: closes the socket and asks the run to stop.
     void PressStop()
     {
@@ -402,7 +477,6 @@ TEST(ClientEngine, RunsAgainstScriptedServer)
         QString count;   // lblTCPIPcount afterwards
         QString panel3;  // "%T" stands for the target
         std::vector<Box> boxes = {};
-        std::string traced = {};  // when given, the run is traced and this line is in the trace
     };
     auto none = [](ClientState&, frmMain&, ScriptedServer&) {};
     auto noWait = [](int tries, int nak, int maxNak) {
@@ -459,8 +533,8 @@ TEST(ClientEngine, RunsAgainstScriptedServer)
         {"empty host name: connects to the address", {r1},
          [](ClientState& c, frmMain&, ScriptedServer&) { c.ClientServerHost.clear(); }, {},
          {{1, Frame(r1)}}, "Count: 1", "Sent 1 records to  127.0.0.1 on port %P"},
-        {"NAK: the record is sent again", {r1, r2}, none, {Nak()},
-         {{1, Frame(r1)}, {1, Frame(r1)}, {1, Frame(r2)}}, "Count: 2", "Sent 2 records to %T"},
+        {"NAK: the record is sent again on a new connection", {r1, r2}, none, {Nak()},
+         {{1, Frame(r1)}, {2, Frame(r1)}, {2, Frame(r2)}}, "Count: 2", "Sent 2 records to %T"},
         {"ACK cut inside its text counts once whole", {r1}, none, {SplitAck(6)},
          {{1, Frame(r1)}}, "Count: 1", "Sent 1 records to %T"},
         {"a repeated ACK of record 1 does not acknowledge record 2", {r1, r2},
@@ -469,49 +543,24 @@ TEST(ClientEngine, RunsAgainstScriptedServer)
          "Sent 1 records to %T"},
         {"ACK cut after its text counts", {r1, r2}, none, {Ack(), SplitAck(8)},
          {{1, Frame(r1)}, {1, Frame(r2)}}, "Count: 2", "Sent 2 records to %T"},
-        {"late ACK of the first try counts for the second", {r1, r2}, none,
-         {LateAck(1300), Silence()},
-         {{1, Frame(r1)}, {1, Frame(r1)}, {1, Frame(r2)}}, "Count: 2", "Sent 2 records to %T"},
-        // Every ACK 1.5 s late, waits of 1 s: the ACK of record 1's second try comes while
-        // record 2 waits, and must not count for it.
-        {"late ACK naming an earlier record is skipped, every record still delivered", {r1, r2},
-         [](ClientState&, frmMain&, ScriptedServer& s) { s.fallback = LateAck(1500); }, {},
-         {{1, Frame(r1)}, {1, Frame(r1)}, {1, Frame(r2)}, {1, Frame(r2)}}, "Count: 2",
-         "Sent 2 records to %T", {},
-         "CLIENT: Late ACK received for control ID 1, an earlier record; still waiting for "
-         "control ID 2."},
-        {"late replies with an empty or unknown control ID count for the record waiting",
-         {r1, r2, r3}, none,
-         {LateAck(1500, "MSA|AA|999\r"), LateAck(1500, "MSA|AA|\r"),
-          LateAck(1500, "MSA|AA|998\r")},
-         {{1, Frame(r1)}, {1, Frame(r1)}, {1, Frame(r2)}, {1, Frame(r3)}}, "Count: 3", sent3},
-        {"an ACK text with nothing after it counts when the wait ends", {r1, r2}, none,
-         {Ack(), Raw("MSA|AA")}, {{1, Frame(r1)}, {1, Frame(r2)}}, "Count: 2",
-         "Sent 2 records to %T"},
-        {"late ACK bytes count for the record waiting", {r1, r2},
-         [](ClientState&, frmMain& w, ScriptedServer& s) {
-             w.st.ack.UseAckBytes = 1;
-             w.st.ack.AckBytes = "0b 06 1c 0d";
-             s.fallback = LateAck(1500, "\x0b\x06\x1c\x0d");
-         }, {}, {{1, Frame(r1)}, {1, Frame(r1)}, {1, Frame(r2)}}, "Count: 2",
-         "Sent 2 records to %T"},
         {"no ACK wanted: every record counts", {r1, r2, r3},
          [](ClientState& c, frmMain&, ScriptedServer& s) {
              c.ClientWaitForAck = 0;
              s.fallback = Silence();
          }, {}, {{1, Frame(r1)}, {1, Frame(r2)}, {1, Frame(r3)}}, "Count: 3", sent3},
+        // Every frame not answered in time goes with its connection.
         {"no reply: two tries, then the next record", {r1, r2}, noWait(2, 0, 1),
          {Silence(), Silence(), Silence(), Silence()},
-         {{1, Frame(r1)}, {1, Frame(r1)}, {1, Frame(r2)}, {1, Frame(r2)}}, "Count:", sent0},
+         {{1, Frame(r1)}, {2, Frame(r1)}, {3, Frame(r2)}, {4, Frame(r2)}}, "Count:", sent0},
         {"giving-up action 0 is the same as 1", {r1, r2}, noWait(2, 0, 0),
          {Silence(), Silence(), Silence(), Silence()},
-         {{1, Frame(r1)}, {1, Frame(r1)}, {1, Frame(r2)}, {1, Frame(r2)}}, "Count:", sent0},
+         {{1, Frame(r1)}, {2, Frame(r1)}, {3, Frame(r2)}, {4, Frame(r2)}}, "Count:", sent0},
         {"one try: each record sent once", {r1, r2}, noWait(1, 0, 1), {Silence(), Silence()},
-         {{1, Frame(r1)}, {1, Frame(r2)}}, "Count:", sent0},
+         {{1, Frame(r1)}, {2, Frame(r2)}}, "Count:", sent0},
         {"no tries configured: each record sent once", {r1, r2}, noWait(0, 0, 1),
-         {Silence(), Silence()}, {{1, Frame(r1)}, {1, Frame(r2)}}, "Count:", sent0},
+         {Silence(), Silence()}, {{1, Frame(r1)}, {2, Frame(r2)}}, "Count:", sent0},
         {"skip action: no resend", {r1, r2}, noWait(3, 2, 1), {Silence(), Silence()},
-         {{1, Frame(r1)}, {1, Frame(r2)}}, "Count:", sent0},
+         {{1, Frame(r1)}, {2, Frame(r2)}}, "Count:", sent0},
         {"giving-up action 2 stops the run", {r1, r2}, noWait(1, 0, 2), {Silence()},
          {{1, Frame(r1)}}, "Count:", sent0,
          {{"Server Not ACKing Records",
@@ -530,7 +579,7 @@ TEST(ClientEngine, RunsAgainstScriptedServer)
              w.st.ack.UseAckBytes = 1;
              w.st.ack.AckBytes = "0b 06 1c 0d";
          }, {Raw("\x0b\x06\x1c\x0d"), Nak(), Raw("\x0b\x06\x1c\x0d")},
-         {{1, Frame(r1)}, {1, Frame(r2)}, {1, Frame(r2)}}, "Count: 2", "Sent 2 records to %T",
+         {{1, Frame(r1)}, {1, Frame(r2)}, {2, Frame(r2)}}, "Count: 2", "Sent 2 records to %T",
          {{"Received ACK Message from External", "", MsgIcon::Information},
           {"Received NAK Message from External", "MSA|AE|1", MsgIcon::Exclamation},
           {"Received ACK Message from External", "", MsgIcon::Information}}},
@@ -542,15 +591,8 @@ TEST(ClientEngine, RunsAgainstScriptedServer)
         ASSERT_TRUE(h.listening);
         h.Load(c.records);
         c.setup(h.st.client, *h.w, h.server);
-        h.st.trace.LogTCPIP = !c.traced.empty();
         h.server.script.assign(c.script.begin(), c.script.end());
         h.Run(c.frames.size());
-        if (!c.traced.empty()) {
-            const auto trace = h.Trace();
-            EXPECT_NE(std::find(trace.begin(), trace.end(),
-                                std::pair<std::string, std::string>("TCPIP", c.traced)),
-                      trace.end());
-        }
 
         EXPECT_EQ(h.server.frames, c.frames);
         EXPECT_EQ(h.w->lblTCPIPcount->text(), c.count);
@@ -566,6 +608,153 @@ TEST(ClientEngine, RunsAgainstScriptedServer)
             EXPECT_FALSE(h.w->cmdStop->isEnabled());
             EXPECT_EQ(h.w->sock->State(), wstate::Closed);
         }
+    }
+}
+
+// A record whose PID is `n` and whose control ID (MSH-10) is `id`.
+std::string RecWithId(int n, const std::string& id)
+{
+    return "MSH|^~\\&|A|B|C|D|||ADT^A01|" + id + "|P|2.3\rPID|1||" + std::to_string(n) + "\r";
+}
+
+// Started from the panel with 1 s waits: a record counts only when a reply to its own frame
+// holds the ACK within that frame's wait, whatever the control IDs say.
+TEST(ClientEngine, CountsARecordOnlyOnAReplyToItsOwnFrame)
+{
+    struct Case {
+        const char* name;
+        std::vector<std::string> records;
+        Harness::Settings settings;
+        std::vector<Reply> script;
+        Reply fallback;
+        Frames frames;
+        QString count;
+        qint64 maxMs = 9000;
+    };
+    const std::string a1 = RecWithId(1, "1"), b1 = RecWithId(2, "1");
+    const std::string a0 = RecWithId(1, ""), b0 = RecWithId(2, "");
+    const std::string r1 = Rec(1), r2 = Rec(2), r3 = Rec(3), r10 = RecWithId(1, "10");
+    const std::string ack10 = "\x0bMSA|AA|10\r\x1c\r";
+    // clang-format off
+    const std::vector<Case> cases = {
+        {"shared control IDs: the late ACK of record 1 does not count for record 2", {a1, b1},
+         {1, 1}, {}, LateAck(1500), {{1, Frame(a1)}, {2, Frame(b1)}}, "Count:"},
+        {"empty control IDs: the same", {a0, b0}, {1, 1}, {}, LateAck(1500),
+         {{1, Frame(a0)}, {2, Frame(b0)}}, "Count:"},
+        {"the late ACK of a first try does not count for the resend", {r1, r2}, {1, 2},
+         {LateAck(1300), Silence()}, Ack(), {{1, Frame(r1)}, {2, Frame(r1)}, {3, Frame(r2)}},
+         "Count: 1"},
+        // Each try of record 1 is answered 1.3 s late, the second one's reply cut after
+        // "MSA|AA|1" with "0" and the rest 1.5 s later: no reply came within a wait of record 1.
+        {"a reply cut across the end of a wait", {r10, r2}, {1, 2},
+         {LateAck(1300, ack10), SplitLate(ack10, 9, 1300, 2800), Silence()}, Ack(),
+         {{1, Frame(r10)}, {2, Frame(r10)}, {3, Frame(r2)}, {4, Frame(r2)}}, "Count: 1"},
+        {"late ACK bytes do not count for the next record", {r1, r2}, {1, 1, 0, 1, 1}, {},
+         LateAck(1500, "\x0b\x06\x1c\x0d"), {{1, Frame(r1)}, {2, Frame(r2)}}, "Count:"},
+        {"the bare ACK text counts at once", {r1, r2, r3}, {1, 1}, {Ack(), Raw("MSA|AA")}, Ack(),
+         {{1, Frame(r1)}, {1, Frame(r2)}, {1, Frame(r3)}}, "Count: 3", 900},
+    };
+    // clang-format on
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Harness h;
+        ASSERT_TRUE(h.listening);
+        h.Load(c.records);
+        h.server.script.assign(c.script.begin(), c.script.end());
+        h.server.fallback = c.fallback;
+        qint64 ms = 0;
+        EXPECT_FALSE(h.StartFromPanel(c.settings, c.frames.size(), 9000, &ms));
+        EXPECT_EQ(h.server.frames, c.frames);
+        EXPECT_EQ(h.w->lblTCPIPcount->text().toStdString(), c.count.toStdString());
+        EXPECT_LT(ms, c.maxMs);
+        EXPECT_TRUE(h.Boxes().empty());
+    }
+}
+
+// Seeded random runs started from the panel, 1 s waits: replies in time, late, cut across the
+// end of a wait or within it, NAKs and silence, to records with shared, empty and own control
+// IDs. After every run, read from the trace try by try: each record counted rests on a frame of
+// its own that the server acknowledged within that frame's wait, and none is counted twice.
+// Each run is stopped after 2.5 s.
+TEST(ClientEngine, RandomRepliesCountOnlyRecordsAcknowledgedInTime)
+{
+    std::mt19937 rng(7);
+    auto pick = [&rng](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    constexpr int kWaitMs = 1000;
+    constexpr int kSlackMs = 50;  // the round of events that ends a wait may end just after it
+    const std::string nak = "\x0bMSA|AE|{id}\r\x1c\r";
+    for (int run = 0; run < 2; ++run) {
+        SCOPED_TRACE("run " + std::to_string(run));
+        Harness h;
+        ASSERT_TRUE(h.listening);
+        std::vector<std::string> records;
+        for (int n = 1; n <= 8; ++n) {
+            const char* shared[] = {"1", "", "7"};
+            const int k = pick(0, 3);
+            records.push_back(RecWithId(n, k < 3 ? shared[k] : "own" + std::to_string(n)));
+        }
+        h.Load(records);
+        for (int i = 0; i < 20; ++i) {
+            // Cuts outside "{id}" of "\x0bMSA|AA|{id}\r\x1c\r".
+            const int cut = std::vector<int>{1, 3, 5, 6, 7, 8, 12, 13, 14}[pick(0, 8)];
+            const int first = pick(0, 400);
+            const int kind = pick(0, 9);
+            h.server.script.push_back(
+                kind < 4    ? LateAck(pick(0, kWaitMs - 100))
+                : kind < 6  ? LateAck(pick(kWaitMs + 100, 1900))
+                : kind == 6 ? SplitLate(kAckReply, cut, pick(400, 900), pick(1100, 1700))
+                : kind == 7 ? SplitLate(kAckReply, cut, first, first + pick(50, 400))
+                : kind == 8 ? Silence()
+                            : LateAck(pick(0, kWaitMs - 100), nak));
+        }
+        h.server.fallback = Silence();
+        h.st.trace.LogTCPIP = true;
+        Harness::Settings settings;
+        settings.tries = pick(1, 2);
+        settings.nakAction = pick(0, 1) * 2;  // resend or skip
+        h.StartFromPanel(settings, 0, 2500);
+
+        std::vector<bool> counted;  // per try, in the order sent
+        bool open = false;
+        for (const auto& [category, text] : h.Trace()) {
+            if (text.starts_with("CLIENT: Record has been sent to the server - try # ")) {
+                counted.push_back(false);
+                open = true;
+            } else if (text.ends_with("' not received from Server.")) {
+                open = false;
+            } else if (open && text.ends_with(" seconds before sending next record (if any).")) {
+                counted.back() = true;
+                open = false;
+            }
+        }
+        ASSERT_TRUE(QTest::qWaitFor([&] { return h.server.frames.size() >= counted.size(); }));
+        ASSERT_EQ(h.server.frames.size(), counted.size());
+        std::vector<size_t> recordOf;
+        std::string tries;
+        for (size_t i = 0; i < counted.size(); ++i) {
+            const Frames& f = h.server.frames;
+            recordOf.push_back(static_cast<size_t>(
+                std::find_if(records.begin(), records.end(),
+                             [&](const std::string& r) { return Frame(r) == f[i].second; })
+                - records.begin()));
+            tries += " [record " + std::to_string(recordOf[i] + 1) + ", connection "
+                     + std::to_string(f[i].first) + ", ACK after "
+                     + std::to_string(h.server.ackAfter[i]) + " ms"
+                     + (counted[i] ? ", counted]" : "]");
+        }
+        SCOPED_TRACE(tries);
+        std::set<size_t> delivered;
+        for (size_t i = 0; i < counted.size(); ++i) {
+            if (!counted[i])
+                continue;
+            const qint64 ackMs = h.server.ackAfter[i];
+            EXPECT_TRUE(ackMs >= 0 && ackMs <= kWaitMs + kSlackMs) << "try " << i + 1;
+            EXPECT_TRUE(delivered.insert(recordOf[i]).second) << "counted twice: try " << i + 1;
+        }
+        EXPECT_GE(counted.size(), 2u);
+        const auto n = std::count(counted.begin(), counted.end(), true);
+        EXPECT_EQ(h.w->lblTCPIPcount->text().toStdString(),
+                  n == 0 ? std::string("Count:") : "Count: " + std::to_string(n));
     }
 }
 
@@ -730,7 +919,7 @@ TEST(ClientEngine, RecordsChangedDuringARun)
         {"record replaced: the resend carries the bytes first sent",
          [](RecordStore& r) { r.Records[1] = "MSH|changed\r"; },
          {Nak()},
-         {{1, Frame(r1)}, {1, Frame(r1)}, {1, Frame(r2)}, {1, Frame(r3)}},
+         {{1, Frame(r1)}, {2, Frame(r1)}, {2, Frame(r2)}, {2, Frame(r3)}},
          "Sent 3 records to %T"},
     };
     for (const Case& c : cases) {

@@ -74,6 +74,7 @@ TEST(Framing, GeneratedAck)
          "\x0b" "FHS|^~\\&|A|B|C|D|||ACK|F1\rMSA|AA|F1|ACK Created by QN" + kEnd},
         // No MSH-9, also when a later segment has that many fields: nothing to send.
         {"MSH|^~\\&|A|B|C|D||\rPID|1|2|3|4|5|6|7|8|9|10\r\x1c", "MSH", "MSA|AA", ""},
+        {"MSH|^~\\&|A|B|C|D||\nPID|1|2|3|4|5|6|7|8|9|10\n\x1c", "MSH", "MSA|AA", ""},
         {"\x1c", "MSH", "MSA|AA", ""},
     };
     for (const Case& c : cases)

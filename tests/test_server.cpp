@@ -348,6 +348,28 @@ TEST_F(ServerEngine, RepliesStoresAndLists)
     }
 }
 
+// Whatever ends the segments of a message, its ACK holds the received header and nothing of
+// the segments after it.
+TEST_F(ServerEngine, AckHoldsTheHeaderAloneWhateverEndsTheSegments)
+{
+    const std::string ack =
+        "\x0bMSH|^~\\&|A|B|C|D|||ACK|X4|P|2.5\rMSA|AA|X4|ACK Created by QN\r\x1c\r";
+    for (const std::string end : {"\r", "\n", "\r\n"}) {
+        SCOPED_TRACE(end == "\r" ? "CR" : end == "\n" ? "LF" : "CR LF");
+        const std::string message = "MSH|^~\\&|A|B|C|D|||ADT^A01|X4|P|2.5" + end
+                                    + "PID|1||123^^^H||DOE^JANE" + end
+                                    + "OBX|1|TX|NOTE||private text" + end;
+        st.records.Reset(1);
+        QTcpSocket& client = Connect();
+        Send(client, Frame(message));
+        ASSERT_TRUE(WaitForRecords(1));
+        EXPECT_EQ(Reply(client, ack.size()), ack);
+        EXPECT_EQ(st.records.Record(1), message);
+        client.disconnectFromHost();
+        ASSERT_TRUE(WaitFor([&] { return w->Winsock1->State() == wstate::Listening; }));
+    }
+}
+
 TEST_F(ServerEngine, UnfinishedRecordOfAnEarlierClientIsNotContinued)
 {
     const std::string partial = "\x0bMSH|^~\\&|A|B|C|D|||ADT^A01|1|P|2.3\rPID|";

@@ -27,8 +27,10 @@ size_t FindRecordEnd(std::string_view buffer, const EnvelopeChars& envelope)
 
 // The copy of MSH-10 and the fields after it stops at the end of the MSH segment or, for a
 // record whose only segment is not terminated, at the end of the record text (the closing
-// end-of-data character is not part of it). A header without MSH-10 gives an ACK whose MSH ends
-// with "ACK" and its field separator, and an MSA with an empty control ID.
+// end-of-data character is not part of it). Segments may end in CR, LF or CR LF whatever the
+// end-of-block character is, so the header also ends at the first CR or LF: nothing of a later
+// segment goes back to the sender. A header without MSH-10 gives an ACK whose MSH ends with
+// "ACK" and its field separator, and an MSA with an empty control ID.
 std::string GenerateAck(std::string_view record, std::string_view headerName,
                         const Delimiters& delimiters, const EnvelopeChars& envelope,
                         std::string_view ackText)
@@ -39,6 +41,10 @@ std::string GenerateAck(std::string_view record, std::string_view headerName,
     const std::string header(headerName);
     const std::string& fieldSeparator = delimiters.FieldSeparator;
     const char endOfBlock = envelope.EndOfBlockChar;
+    // Segments ended by line breaks instead: the header is the text before the first one.
+    if (const size_t lineEnd = text.find_first_of("\r\n"); lineEnd < text.find(endOfBlock))
+        text = text.substr(0, lineEnd);
+    const char segmentEnds[] = {endOfBlock, '\r', '\n'};
 
     int32_t messageTypeStart = 0;
     int32_t length = 0;
@@ -58,7 +64,7 @@ std::string GenerateAck(std::string_view record, std::string_view headerName,
         WhatIsInField(text, header + "-10", controlIdStart, length, delimiters, endOfBlock);
     if (controlIdStart > 0) {
         const size_t from = static_cast<size_t>(controlIdStart - 1);
-        size_t to = text.find(endOfBlock, from);
+        size_t to = text.find_first_of(std::string_view(segmentEnds, 3), from);
         if (to == std::string_view::npos)
             to = text.size();
         ack += text.substr(from, to - from);
@@ -85,25 +91,6 @@ bool IsAcknowledgement(std::string_view reply, int16_t useAckBytes, std::string_
     if (useAckBytes == 0)
         return reply.find(ackText) != std::string_view::npos;
     return reply.find(HexListToString(ackBytes)) != std::string_view::npos;
-}
-
-std::string HeaderControlId(std::string_view record, char endOfBlock)
-{
-    const std::string_view name = record.substr(0, 3);
-    if (record.size() < 4 || (name != "MSH" && name != "FHS" && name != "BHS"))
-        return {};
-    const std::string_view segment = record.substr(0, record.find(endOfBlock));
-    const char separator = record[3];
-    // The separator after the name is the header's first field; the tenth begins after the ninth.
-    size_t at = 3;
-    for (int field = 1; field < 9; ++field) {
-        at = segment.find(separator, at + 1);
-        if (at == std::string_view::npos)
-            return {};
-    }
-    const size_t begin = at + 1;
-    const size_t end = std::min(segment.find(separator, begin), segment.size());
-    return std::string(segment.substr(begin, end - begin));
 }
 
 std::string ReadFirstItem(std::string_view text)

@@ -28,11 +28,6 @@ std::string GenerateAck(std::string_view record, std::string_view headerName,
 bool IsAcknowledgement(std::string_view reply, int16_t useAckBytes, std::string_view ackText,
                        std::string ackBytes);
 
-// The control ID of a record as a server's ACK names it: the tenth field of the header segment
-// (MSH, FHS or BHS) that starts the record, cut by the field separator the header itself
-// names, up to the segment's end at `endOfBlock`; "" when the record has none.
-std::string HeaderControlId(std::string_view record, char endOfBlock);
-
 // The first item of a configuration line or ACK file: leading blanks skipped; a quoted item runs
 // to the next quote (taken without the quotes); any other to the next comma or line end.
 std::string ReadFirstItem(std::string_view text);

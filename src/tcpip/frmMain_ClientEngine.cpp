@@ -20,7 +20,6 @@
 #include <chrono>
 #include <limits>
 #include <optional>
-#include <set>
 #include <vector>
 
 #include "app/TraceLog.h"
@@ -115,22 +114,13 @@ void TraceLazy(AppState& st, MakeText&& make)
         WriteLog(st, "TCPIP", make());
 }
 
-// What the replies since the last send say about the record waiting for its ACK.
-struct ReplyVerdict {
-    bool acknowledged = false;
-    std::vector<std::string> late;  // control IDs of earlier records this arrival acknowledged
-};
-
 // The replies since the last send, so that an acknowledgement cut across two reads still
 // counts. Only the tail that could begin a cut acknowledgement is kept (and nothing once one
 // was found), so a server that talks a lot costs no memory.
 //
-// An ACK text of the form "MSA|AA" is followed in a generated ACK by MSA-2, the control ID of
-// the record acknowledged. One that names a record sent earlier in the run (and not the record
-// waiting) is a late ACK of that record and acknowledges nothing; every other one counts, an
-// empty MSA-2 or a control ID the run never sent included. An MSA-2 whose end has not come yet
-// is judged when it comes, or with the text it has when the wait ends, and only when it could
-// still turn out to be an earlier record's.
+// Every reply on the connection while a record waits answers that record's frame: a wait that
+// ends without an ACK closes the connection before anything else is sent, so a late reply never
+// reaches the connection that carries the next frame.
 class ReplyAccumulator : public QObject {
 public:
     explicit ReplyAccumulator(QObject* parent) : QObject(parent) {}
@@ -140,148 +130,35 @@ public:
     static constexpr qint64 kPiece = qint64{256} << 10;
     bool morePosted = false;
 
-    void StartRun()
+    // A send: the replies start afresh.
+    void Sending()
     {
-        earlier_.clear();
-        waiting_.clear();
-        Clear();
+        tail_.clear();
+        acknowledged_ = false;
     }
 
-    // A send of the record whose control ID is `controlId`: the replies start afresh.
-    void Sending(const std::string& controlId)
+    bool Add(std::string_view data, const AckSettings& ack)
     {
-        if (controlId != waiting_) {
-            if (!waiting_.empty())
-                earlier_.insert(waiting_);
-            waiting_ = controlId;
-        }
-        Clear();
-    }
-
-    const std::string& Waiting() const { return waiting_; }
-
-    ReplyVerdict Add(std::string_view data, const AckSettings& ack)
-    {
-        ReplyVerdict verdict;
-        if (acknowledged_) {
-            verdict.acknowledged = true;
-            return verdict;
-        }
-        tail_.append(data);
-        const char separator = ControlIdSeparator(ack);
-        if (separator == 0) {
-            acknowledged_ = IsAcknowledgement(tail_, ack.UseAckBytes, ack.AckText, ack.AckBytes);
-            if (!acknowledged_) {
-                std::string bytes = ack.AckBytes;
-                const size_t wanted =
-                    ack.UseAckBytes != 0 ? HexListToString(bytes).size() : ack.AckText.size();
-                KeepLast(wanted > 0 ? wanted - 1 : 0);
-            }
-            verdict.acknowledged = acknowledged_;
-            return verdict;
-        }
-        const std::string_view text = ack.AckText;
-        pending_ = false;
-        size_t from = 0;
-        for (;;) {
-            const size_t at = tail_.find(text, from);
-            if (at == std::string::npos) {
-                KeepLast(std::min(text.size() - 1, tail_.size() - from));
-                break;
-            }
-            const size_t after = at + text.size();
-            if (after < tail_.size() && tail_[after] != separator) {
-                acknowledged_ = true;  // no MSA-2 follows
-                break;
-            }
-            size_t end = after + 1;
-            while (end < tail_.size() && tail_[end] != separator
-                   && static_cast<unsigned char>(tail_[end]) >= 32)
-                ++end;
-            const std::string_view id =
-                after < tail_.size() ? std::string_view(tail_).substr(after + 1, end - after - 1)
-                                     : std::string_view();
-            if (end >= tail_.size()) {
-                // The control ID may go on in the next arrival.
-                if (!MayBecomeEarlier(id)) {
-                    acknowledged_ = true;
-                    break;
-                }
-                pending_ = true;
-                tail_.erase(0, at);
-                break;
-            }
-            if (!IsEarlier(id)) {
-                acknowledged_ = true;
-                break;
-            }
-            verdict.late.emplace_back(id);
-            from = end;
-        }
         if (acknowledged_)
+            return true;
+        tail_.append(data);
+        acknowledged_ = IsAcknowledgement(tail_, ack.UseAckBytes, ack.AckText, ack.AckBytes);
+        if (acknowledged_) {
             tail_.clear();
-        verdict.acknowledged = acknowledged_;
-        return verdict;
-    }
-
-    // At the end of a wait: an ACK whose control ID was still coming is judged on what came.
-    bool Settle(const AckSettings& ack)
-    {
-        if (pending_ && !acknowledged_) {
-            const size_t after = ack.AckText.size();
-            const std::string_view id = after < tail_.size()
-                                            ? std::string_view(tail_).substr(after + 1)
-                                            : std::string_view();
-            acknowledged_ = !IsEarlier(id);
+        } else {
+            std::string bytes = ack.AckBytes;
+            const size_t wanted =
+                ack.UseAckBytes != 0 ? HexListToString(bytes).size() : ack.AckText.size();
+            const size_t keep = wanted > 0 ? wanted - 1 : 0;
+            if (tail_.size() > keep)
+                tail_.erase(0, tail_.size() - keep);
         }
-        pending_ = false;
         return acknowledged_;
     }
 
 private:
-    void Clear()
-    {
-        tail_.clear();
-        acknowledged_ = false;
-        pending_ = false;
-    }
-
-    void KeepLast(size_t keep)
-    {
-        if (tail_.size() > keep)
-            tail_.erase(0, tail_.size() - keep);
-    }
-
-    // The field separator between the ACK text and MSA-2, or 0 when the ACK text is not the start
-    // of an MSA segment ("MSA", the separator, MSA-1).
-    static char ControlIdSeparator(const AckSettings& ack)
-    {
-        const std::string& text = ack.AckText;
-        if (ack.UseAckBytes != 0 || text.size() < 5 || !text.starts_with("MSA"))
-            return 0;
-        const char separator = text[3];
-        return text.find(separator, 4) == std::string::npos ? separator : 0;
-    }
-
-    bool IsEarlier(std::string_view id) const
-    {
-        return !id.empty() && id != waiting_ && earlier_.find(id) != earlier_.end();
-    }
-
-    // Whether some earlier record's control ID, other than the waiting record's, begins with `id`.
-    bool MayBecomeEarlier(std::string_view id) const
-    {
-        for (auto it = earlier_.lower_bound(id); it != earlier_.end() && it->starts_with(id); ++it)
-            if (*it != waiting_)
-                return true;
-        return false;
-    }
-
     std::string tail_;
     bool acknowledged_ = false;
-    bool pending_ = false;  // tail_ begins with an ACK text whose control ID may go on
-    std::set<std::string, std::less<>> earlier_;  // control IDs sent before the waiting record
-    std::string waiting_;                         // control ID of the record waiting
 };
 
 // A label the engine writes once per record. The text is shown when the engine calls Show (as
@@ -378,27 +255,19 @@ void SockDataArrival(frmMain& w, ReplyAccumulator& replies)
     Trace(st, "CLIENT: Data Arriving");
     std::string text;
     w.sock->GetData(text, ReplyAccumulator::kPiece);
-    const ReplyVerdict verdict = replies.Add(text, st.ack);
-    const bool ack = verdict.acknowledged;
+    const bool ack = replies.Add(text, st.ack);
     st.client.AckReceived = ack;
     if (trace) {
         LogBatch batch(st);
-        for (const std::string& id : verdict.late)
-            batch.Add("TCPIP",
-                      "CLIENT: Late ACK received for control ID " + id
-                          + ", an earlier record; still waiting for "
-                          + (replies.Waiting().empty() ? std::string("this record's ACK.")
-                                                       : "control ID " + replies.Waiting() + "."));
-        const char* kind = ack ? "ACK" : verdict.late.empty() ? "NAK" : "late ACK";
-        if (ack || verdict.late.empty())
-            batch.Add("TCPIP", std::string("CLIENT: ") + kind + " received from external system.");
+        const char* kind = ack ? "ACK" : "NAK";
+        batch.Add("TCPIP", std::string("CLIENT: ") + kind + " received from external system.");
         batch.Add("TCPIP", std::string("CLIENT: Received ") + kind + " message is as follows:");
         batch.AddHexDump(text, "TCPIP");
         batch.Write();
     }
     if (st.client.ViewReceivedAcks) {
         const QString shown = Latin1(BoundedQuote(ViewableReply(text)));
-        if (ack || !verdict.late.empty())
+        if (ack)
             w.dlg.MsgBox(shown, MsgButtons::OKOnly, MsgIcon::Information,
                          QStringLiteral("Received ACK Message from External"));
         else
@@ -490,7 +359,10 @@ private:
     }
     void Connect(bool again);
     bool Reset();
-    Outcome SendRecord(int32_t n, const QByteArray& packet, const std::string& controlId);
+    bool Reconnected();
+    void DropUnanswered();
+    bool ReopenIfDropped();
+    Outcome SendRecord(int32_t n, const QByteArray& packet);
     std::optional<Outcome> LastTryCheck(int32_t tryNumber);
     void StopSending();
     void Summary();
@@ -505,12 +377,12 @@ private:
     DeferredLabel count;   // "Count: n"
     EnvelopeChars client;
     int32_t acknowledged = 0;
+    bool dropped = false;  // the engine closed the connection after a wait without an ACK
 };
 
 void ClientSendRun::Run()
 {
     c.AckReceived = false;
-    replies.StartRun();
     w.sock->Close();
     Trace(st, "CLIENT: Began socket initialization by closing socket.");
     if (w.sock->State() == wst::Closed)
@@ -583,8 +455,9 @@ void ClientSendRun::Run()
         }
         const std::string& record = st.records.Record(n);
         const QByteArray packet = Packet(record, mapping ? &program : nullptr);
-        const std::string controlId = HeaderControlId(record, program.EndOfBlockChar);
 
+        if (!ReopenIfDropped())
+            return;
         if (!Connected()) {
             Trace(st,
                   "CLIENT: There is data to send, but the socket is not connected.  Socket "
@@ -594,7 +467,7 @@ void ClientSendRun::Run()
         }
         Trace(st, "CLIENT: The socket is connected.  Ready to send record to the server.");
 
-        const Outcome outcome = SendRecord(n, packet, controlId);
+        const Outcome outcome = SendRecord(n, packet);
         // The delay follows the record: it counts from here, the bookkeeping below included.
         const auto recordDone = std::chrono::steady_clock::now();
         if (outcome == Outcome::EndRun)
@@ -642,8 +515,17 @@ bool ClientSendRun::Reset()
     if (w.sock->State() != wst::Closed)
         return true;
     Trace(st, "CLIENT: Socket closed.");
+    return Reconnected();
+}
+
+// Connects again after a close; false when that fails (after its message) or a stop came.
+bool ClientSendRun::Reconnected()
+{
     Connect(true);
-    WaitWithEvents(kConnectTimeout, [this] { return ConnectAttemptOver(); });
+    const auto stop = [this] { return StopRequested(); };
+    if (WaitWithEvents(kConnectTimeout, [this] { return ConnectAttemptOver(); }, stop)
+        == WaitEnd::Stopped)
+        return false;
     if (!Connected()) {
         const QString where = w.sock->RemoteHost() + QStringLiteral(" on port ")
                               + QString::number(w.sock->RemotePort());
@@ -656,6 +538,28 @@ bool ClientSendRun::Reset()
     }
     Trace(st, "CLIENT: Connection successful.");
     return true;
+}
+
+// A wait ended without an ACK: whatever the server still sends for that frame must not reach
+// the frame sent next, so the connection goes now and a new one carries the next frame. A
+// connection the server closed is left to the send, which reports it broken.
+void ClientSendRun::DropUnanswered()
+{
+    if (!Connected())
+        return;
+    Trace(st, "CLIENT: Closing the connection so that a late reply cannot answer the next frame.");
+    w.sock->Close();
+    dropped = true;
+}
+
+// Before a send: a connection the engine dropped is opened again. False when the run must end
+// (the reconnect failed, or a stop came meanwhile).
+bool ClientSendRun::ReopenIfDropped()
+{
+    if (!dropped)
+        return true;
+    dropped = false;
+    return !StopRequested() && Reconnected();
 }
 
 // The record as it goes on the wire: the client's start-of-block character, the record (the
@@ -688,18 +592,19 @@ QByteArray ClientSendRun::Packet(const std::string& record, const EnvelopeChars*
     return packet;
 }
 
-ClientSendRun::Outcome ClientSendRun::SendRecord(int32_t n, const QByteArray& packet,
-                                                 const std::string& controlId)
+ClientSendRun::Outcome ClientSendRun::SendRecord(int32_t n, const QByteArray& packet)
 {
     // Past ClientMaxTriesResend (at most 32767) the last-try check always decides, so the try
     // number never runs beyond 32768.
     for (int32_t tryNumber = 1;; ++tryNumber) {
         panel3.Set(QStringLiteral("Sending record ") + QString::number(n) + QStringLiteral(" to ")
                    + TargetForPanel(c));
+        if (tryNumber > 1 && !ReopenIfDropped())
+            return Outcome::EndRun;
         // Only replies to this sending count for it: a repeated ACK of an earlier one that came
-        // before must not acknowledge it (one that comes later is told by its control ID).
+        // before must not acknowledge it.
         c.AckReceived = false;
-        replies.Sending(controlId);
+        replies.Sending();
         if (!w.sock->SendData(packet)) {
             Fail(w.sock->LastError(), w.sock->LastErrorDescription());
             return Outcome::EndRun;
@@ -724,8 +629,6 @@ ClientSendRun::Outcome ClientSendRun::SendRecord(int32_t n, const QByteArray& pa
             [this] { return c.AckReceived; }, [this] { return StopRequested(); });
         if (wait == WaitEnd::Stopped)
             return Outcome::EndRun;
-        if (!c.AckReceived && replies.Settle(st.ack))
-            c.AckReceived = true;
 
         if (c.AckReceived) {
             ++acknowledged;
@@ -742,6 +645,7 @@ ClientSendRun::Outcome ClientSendRun::SendRecord(int32_t n, const QByteArray& pa
                 continue;
             return LastTryCheck(tryNumber + 1).value_or(Outcome::NextRecord);
         }
+        DropUnanswered();
         if (c.ClientNakAction == 2) {
             Trace(st, "CLIENT: ACK not received. Moving on to next record.");
             return Outcome::NextRecord;
