@@ -331,8 +331,7 @@ TEST_F(FilterWindow, HistoryBoxesKeepTheTypedTextAndOfferTheLinesToPick)
         {"a start typed", false, "ADT", {"ADTX", "adtx"}, Pick::None, "", "ADT", "", false},
         {"a start in another letter case", false, "adt", {}, Pick::None, "", "adt", "", false},
         {"with Match case", true, "ADT", {}, Pick::None, "", "ADT", "", true},
-        {"a line picked with the keys", false, "adt", {}, Pick::Keys, "adtx", "adtx", "PID-3",
-         true},
+        {"a line picked with keys", false, "adt", {}, Pick::Keys, "adtx", "adtx", "PID-3", true},
         {"a line picked with the mouse", false, "a", {}, Pick::Mouse, "ADTX", "ADTX", "", false},
     };
     // Works the dialog through its box, Match case and window; `asked` reads the request.
@@ -363,7 +362,8 @@ TEST_F(FilterWindow, HistoryBoxesKeepTheTypedTextAndOfferTheLinesToPick)
                 QTest::keyClick(window, Qt::Key_Return);
             } else {
                 const QModelIndex item = list->model()->index(row, 0);
-                QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(item).center());
+                QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                                  list->visualRect(item).center());
             }
             EXPECT_FALSE(list->isVisible());
             EXPECT_EQ(box->currentText(), c.picked);

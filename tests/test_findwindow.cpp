@@ -18,6 +18,7 @@
 #include "BackgroundSupport.h"
 #include "TestSupport.h"
 #include "editing/FindDialog.h"
+#include "app/TextAsGiven.h"
 #include "editing/frmMsgBox.h"
 #include "records/Pages.h"
 

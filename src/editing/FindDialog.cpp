@@ -1,9 +1,9 @@
 #include "editing/FindDialog.h"
 
+#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QAbstractItemView>
 #include <QCompleter>
 #include <QGridLayout>
 #include <QGroupBox>
