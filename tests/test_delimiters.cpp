@@ -2,12 +2,12 @@
 // refusals, count message and undo.
 #include <gtest/gtest.h>
 
-#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QTest>
 
 #include "TestSupport.h"
+#include "TextShown.h"
 #include "editing/ChangeDelimiters.h"
 #include "platform/QtDialogs.h"
 
@@ -197,8 +197,8 @@ TEST_F(DelimiterWindow, UndoRestoresDelimitersOnlyForTheChangeItself)
 }
 
 // The real prompt, reached through the Tools menu: every delimiter shows as typed (the "&" is no
-// shortcut mark), the warning wraps so that the box fits a 1024-pixel-wide screen, and five
-// characters typed and Return change the delimiters.
+// shortcut mark), the warning wraps so that the box fits a 1024 by 768 screen with the whole text
+// in view, and five characters typed and Return change the delimiters.
 TEST(DelimiterPrompt, ShowsTheDelimitersAsTypedAndFitsTheScreen)
 {
     platform::QtDialogs dialogs;
@@ -214,16 +214,16 @@ TEST(DelimiterPrompt, ShowsTheDelimitersAsTypedAndFitsTheScreen)
         }
         EXPECT_LE(box.frameGeometry().width(), 1024);
         EXPECT_LE(box.frameGeometry().height(), 768);
-        auto* prompt = box.findChild<QLabel*>();
+        auto* prompt = box.findChild<TextAsGiven*>();
         auto* edit = box.findChild<QLineEdit*>();
         if (!prompt || !edit) {
             ADD_FAILURE() << "no prompt or no text box";
             box.close();
             return;
         }
-        EXPECT_EQ(prompt->textFormat(), Qt::PlainText);
-        EXPECT_EQ(prompt->buddy(), nullptr);  // a buddy makes "&" a shortcut mark
-        EXPECT_TRUE(prompt->text().contains("\n&  Subcomponent Separator"));
+        // Plain text, "&" no shortcut mark, and every line of it in view.
+        EXPECT_TRUE(prompt->toPlainText().contains("\n&  Subcomponent Separator"));
+        EXPECT_TRUE(ShowsWholeText(*prompt));
         QTest::keyClicks(edit, QStringLiteral("#^~\\%"));
         QTest::keyClick(edit, Qt::Key_Return);
     });

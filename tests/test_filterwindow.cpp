@@ -2,15 +2,19 @@
 // records left and how they are shown, the three reports and the undo point.
 #include <gtest/gtest.h>
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCompleter>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 #include <functional>
 #include <memory>
 
@@ -302,49 +306,121 @@ TEST_F(FilterWindow, DialogRefusesAndKeepsItsHistory)
               QStringLiteral("old\tPID- 5      Patient Name\tWHOLE WORD"));  // never written
 }
 
-// The history box shows and completes only the search text of each line; Return applies the
-// filter with the text as it stands, and a line chosen from the list brings back its field and
-// options.
-TEST_F(FilterWindow, HistoryCompletesTheSearchTextAndReturnApplies)
+// The history boxes of Filter and Find, typed into as a user does (keys go where a user's go:
+// into the pop-up list while it shows). The text stays exactly as typed, however a history line
+// begins; the lines that start with it are offered in a pop-up list, and a line picked there with
+// the keys or the mouse brings back its field and options. Return presses the dialog's button.
+TEST_F(FilterWindow, HistoryBoxesKeepTheTypedTextAndOfferTheLinesToPick)
 {
-    st.settings.Save("Quillon", "cboFilterRecords", "0",
-                     QStringLiteral("R3\tPID- 3      PATIENT ID\tMATCH CASE"));
-    st.settings.Save("Quillon", "cboFilterRecords", "1", QStringLiteral("r3\tall"));
+    const QString lines[] = {QStringLiteral("ADTX\tall"),
+                             QStringLiteral("adtx\tPID- 3      PATIENT ID\tMATCH CASE")};
+    for (const QString section : {"cboFilterRecords", "cboFindRecords"})
+        for (int k = 0; k < 2; ++k)
+            st.settings.Save("Quillon", section, QString::number(k), lines[k]);
+    enum class Pick { None, Keys, Mouse };
     const struct {
         const char* what;
+        bool matchCase;  // clicked on before typing
         QString typed;
-        int chosen;  // line chosen from the list, -1 none
-        std::string field;
-        bool matchCase;
-        QStringList shown;  // the box's lines as it opens
+        QStringList offered;  // the lines listed as typing ends (not looked at when empty)
+        Pick pick;
+        QString picked;  // the find text of the line picked
+        std::string text, field;
+        bool matchCaseAsked;
     } cases[] = {
-        {"the whole text typed", "r3", -1, "", false, {"R3", "r3"}},
-        {"a line chosen", "", 1, "PID-3", true, {"r3", "R3"}},
+        {"a start typed", false, "ADT", {"ADTX", "adtx"}, Pick::None, "", "ADT", "", false},
+        {"a start in another letter case", false, "adt", {}, Pick::None, "", "adt", "", false},
+        {"with Match case", true, "ADT", {}, Pick::None, "", "ADT", "", true},
+        {"a line picked with keys", false, "adt", {}, Pick::Keys, "adtx", "adtx", "PID-3", true},
+        {"a line picked with the mouse", false, "a", {}, Pick::Mouse, "ADTX", "ADTX", "", false},
+    };
+    // Works the dialog through its box, Match case and window; `asked` reads the request.
+    auto work = [&](const auto& c, QComboBox* box, QCheckBox* matchCase,
+                    std::function<void(std::string&, std::string&, bool&)> asked) {
+        QWindow* window = box->window()->windowHandle();
+        if (c.matchCase)
+            QTest::mouseClick(matchCase, Qt::LeftButton, {}, QPoint(6, matchCase->height() / 2));
+        ClickInto(box);
+        ASSERT_TRUE(box->lineEdit()->hasFocus());
+        for (const QChar ch : c.typed)
+            QTest::keyClick(window, ch.toLatin1());
+        EXPECT_EQ(box->currentText(), c.typed);
+        QAbstractItemView* list = box->completer()->popup();
+        ASSERT_TRUE(list->isVisible());
+        QStringList offered;
+        for (int row = 0; row < list->model()->rowCount(); ++row)
+            offered << list->model()->index(row, 0).data().toString();
+        if (!c.offered.isEmpty()) {
+            EXPECT_EQ(offered, c.offered);
+        }
+        if (c.pick != Pick::None) {
+            const int row = static_cast<int>(offered.indexOf(c.picked));
+            ASSERT_GE(row, 0);
+            if (c.pick == Pick::Keys) {
+                for (int i = 0; i <= row; ++i)
+                    QTest::keyClick(window, Qt::Key_Down);
+                QTest::keyClick(window, Qt::Key_Return);
+            } else {
+                const QModelIndex item = list->model()->index(row, 0);
+                QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                                  list->visualRect(item).center());
+            }
+            EXPECT_FALSE(list->isVisible());
+            EXPECT_EQ(box->currentText(), c.picked);
+            EXPECT_EQ(matchCase->isChecked(), c.matchCaseAsked);
+        }
+        QTest::keyClick(window, Qt::Key_Return);
+        std::string text, field;
+        bool matchCaseAsked = false;
+        asked(text, field, matchCaseAsked);
+        EXPECT_EQ(text, c.text);
+        EXPECT_EQ(field, c.field);
+        EXPECT_EQ(matchCaseAsked, c.matchCaseAsked);
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        QStringList shownLines;
-        auto drive = DriveFilterDialog([&](frmFilterRecords& d) {
-            for (int i = 0; i < d.cboFilterRecords->count(); ++i)
-                shownLines << d.cboFilterRecords->itemText(i);
-            ClickInto(d.cboFilterRecords);
-            ASSERT_TRUE(d.cboFilterRecords->hasFocus());
-            QTest::keyClicks(d.cboFilterRecords, c.typed);
-            if (c.chosen >= 0)
-                ChooseFromList(d.cboFilterRecords, c.chosen);
-            QTest::keyClick(d.cboFilterRecords, Qt::Key_Return);
-        });
-        w.mnuEditFilterRecordList_Click();
-        EXPECT_EQ(shownLines, c.shown);
-        EXPECT_EQ(QString::fromStdString(st.editing.filter.FilterText).toUpper(), "R3");
-        EXPECT_EQ(st.editing.filter.FilterFieldName, c.field);
-        EXPECT_EQ(st.search.MatchCase, c.matchCase);
-        EXPECT_EQ(st.records.RecordCount, 100);
-        w.mnuEditUndo_Click();
+        {
+            SCOPED_TRACE("Filter");
+            bool applied = false;
+            auto drive = DriveFilterDialog([&](frmFilterRecords& d) {
+                work(c, d.cboFilterRecords, d.chkMatchCase,
+                     [&](std::string& text, std::string& field, bool& matchCase) {
+                         applied = !d.isVisible();
+                         text = st.editing.filter.FilterText;
+                         field = st.editing.filter.FilterFieldName;
+                         matchCase = st.search.MatchCase;
+                     });
+            });
+            w.mnuEditFilterRecordList_Click();
+            EXPECT_TRUE(applied);
+        }
+        {
+            SCOPED_TRACE("Find");
+            bool found = false;
+            DriveFindDialog(st, {[&](FindDialog& d) {
+                                d.cboFindRecords->setEditText(QString());
+                                d.cboSegmentFind->setEditText(QStringLiteral("all"));
+                                d.chkMatchCase->setChecked(false);
+                                st.search.FindText = "unchanged";
+                                work(c, d.cboFindRecords, d.chkMatchCase,
+                                     [&](std::string& text, std::string& field, bool& matchCase) {
+                                         found = st.search.SearchDialogDone;
+                                         text = st.search.FindText;
+                                         field = st.search.FindFieldName;
+                                         matchCase = st.search.MatchCase;
+                                     });
+                            }});
+            w.mnuRecordListFind_Click();
+            EXPECT_TRUE(found);
+        }
     }
-    EXPECT_EQ(st.settings.Get("Quillon", "cboFilterRecords", "0"),
-              QStringLiteral("R3\tPID- 3      PATIENT ID\tMATCH CASE"));
-    EXPECT_EQ(st.settings.Get("Quillon", "cboFilterRecords", "1"), QStringLiteral("r3\tall"));
+    EXPECT_EQ(st.records.RecordCount, 500);
+    // The lines are kept whole, in the settings' format.
+    for (const QString section : {"cboFilterRecords", "cboFindRecords"}) {
+        EXPECT_EQ(st.settings.Get("Quillon", section, "0"), QStringLiteral("ADTX\tall"));
+        EXPECT_EQ(st.settings.Get("Quillon", section, "1"), lines[1]);
+        EXPECT_EQ(st.settings.Get("Quillon", section, "2"), QStringLiteral("ADT\tall\tMATCH CASE"));
+    }
 }
 
 TEST_F(FilterWindow, FilterByThisFieldPresetsTheDialogAndReadsTheRepetition)

@@ -18,6 +18,7 @@
 #include "BackgroundSupport.h"
 #include "TestSupport.h"
 #include "editing/FindDialog.h"
+#include "app/TextAsGiven.h"
 #include "editing/frmMsgBox.h"
 #include "records/Pages.h"
 
@@ -253,11 +254,11 @@ TEST_F(FindWindow, HistoryComesFromTheSettingsAndFiveLinesGoBack)
     EXPECT_FALSE(w.frmFindInRecordList->cboFindRecords->currentText().contains('|'));
 }
 
-// The history box shows and completes only the find text of each line; Return presses Find
-// Next with the text as it stands, and only a line chosen from the list brings back its field
-// and options: a text that differs from a line in letter case alone stays as typed when the
-// user goes on to Match case and Find Next with the mouse.
-TEST_F(FindWindow, HistoryCompletesTheFindTextAndReturnFindsNext)
+// The history box lists only the find text of each line and keeps a typed text as typed; Return
+// presses Find Next with the text as it stands, and only a line chosen from the list brings back
+// its field and options: a text that differs from a line in letter case alone stays as typed
+// when the user goes on to Match case and Find Next with the mouse.
+TEST_F(FindWindow, HistoryListsTheFindTextAndReturnFindsNext)
 {
     st.settings.Save("Quillon", "cboFindRecords", "0", QStringLiteral("needle\tPID-5\tMATCH CASE"));
     const struct {
@@ -269,8 +270,8 @@ TEST_F(FindWindow, HistoryCompletesTheFindTextAndReturnFindsNext)
         bool byMouse;  // Match case and Find Next clicked, not Return
     } cases[] = {
         {"a whole text typed", "needle", -1, "needle", "", false, false},
-        {"the start typed: the completion is taken", "nee", -1, "needle", "", false, false},
-        {"a line chosen", "", 1, "needle", "PID-5", true, false},
+        {"the start typed stays as typed", "nee", -1, "nee", "", false, false},
+        {"a line chosen", "", 2, "needle", "PID-5", true, false},
         {"another letter case typed", "NEEDLE", -1, "NEEDLE", "", true, true},
     };
     std::vector<std::function<void(FindDialog&)>> steps;
@@ -297,7 +298,7 @@ TEST_F(FindWindow, HistoryCompletesTheFindTextAndReturnFindsNext)
             EXPECT_EQ(st.search.FindFieldName, c.field);
             EXPECT_EQ(st.search.MatchCase, c.matchCase);
             for (int i = 0; i < d.cboFindRecords->count(); ++i)
-                EXPECT_EQ(d.cboFindRecords->itemText(i).toLower().toStdString(), "needle") << i;
+                EXPECT_FALSE(d.cboFindRecords->itemText(i).contains('\t')) << i;
         });
     DriveFindDialog(st, steps);
     w.mnuRecordListFind_Click();
@@ -308,7 +309,8 @@ TEST_F(FindWindow, HistoryCompletesTheFindTextAndReturnFindsNext)
               QStringLiteral("NEEDLE\tall\tMATCH CASE"));
     EXPECT_EQ(st.settings.Get("Quillon", "cboFindRecords", "1"),
               QStringLiteral("needle\tPID-5\tMATCH CASE"));
-    EXPECT_EQ(st.settings.Get("Quillon", "cboFindRecords", "2"), QStringLiteral("needle\tall"));
+    EXPECT_EQ(st.settings.Get("Quillon", "cboFindRecords", "2"), QStringLiteral("nee\tall"));
+    EXPECT_EQ(st.settings.Get("Quillon", "cboFindRecords", "3"), QStringLiteral("needle\tall"));
 }
 
 TEST_F(FindWindow, FieldListFindSelectsOneLineAtATime)

@@ -3,8 +3,6 @@
 #include <cstdint>
 
 class QAction;
-class QAction;
-class QLabel;
 
 namespace quillon {
 
@@ -18,11 +16,6 @@ void UnlockWindowRedraw();
 // Centres the window on its screen without changing its size; a window larger than the screen
 // gets negative edges.
 void CenterForm(QWidget* window);
-
-// A label of a box that shows text as it was given, user data and delimiters included: plain
-// text ("&" and "<" as typed, never a shortcut mark or markup), wrapped (a word too long for a
-// line too, where the line ends), and never wider than fits the screen, so that its box fits too.
-void ShowTextAsGiven(QLabel* label);
 
 // A menu item that names a file, a view or a report: the name shows as it is ("R&D.hl7" with
 // its "&", not as a shortcut mark) and NameOfItem gives it back unchanged.

@@ -1,5 +1,6 @@
 #include "editing/FindDialog.h"
 
+#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -105,8 +106,8 @@ std::vector<std::string> Lines(const QComboBox* box)
     return lines;
 }
 
-// A record-find or filter history line shows as its find text, so that neither the list nor the
-// inline completion ever puts the field and options into the search text.
+// A record-find or filter history line shows as its find text, so that neither list ever puts
+// the field and options into the search text.
 void AddHistoryLine(QComboBox* box, const QString& line)
 {
     box->addItem(line.section(QLatin1Char('\t'), 0, 0), line);
@@ -127,43 +128,52 @@ void SetLines(QComboBox* box, const std::vector<std::string>& lines, bool histor
     box->setEditText(text);
 }
 
-class ReturnPresses : public QObject {
+class HistoryKeys : public QObject {
 public:
-    ReturnPresses(QComboBox* box, QPushButton* button) : QObject(box), box_(box), button_(button)
+    HistoryKeys(QComboBox* box, QPushButton* button) : QObject(box), button_(button)
     {
+        // Typing offers the lines that start with the text in a pop-up list and leaves the text
+        // as typed: an inline completion ran a longer line ("ADT" became "ADTX") and Return
+        // took its letter case.
+        QCompleter* completer = box->completer();
+        completer->setCompletionMode(QCompleter::PopupCompletion);
+        completer->setCaseSensitivity(Qt::CaseInsensitive);
+        list_ = completer->popup();
+        // Installed after the completer's own filter, so this one sees the list's keys first.
+        list_->installEventFilter(this);
         box->installEventFilter(this);
         box->lineEdit()->installEventFilter(this);
         // When its text loses the focus, a combo box makes the first line that equals the text,
-        // letter case ignored as its completion ignores it, the current one, and reports it as
-        // chosen: "ADT" typed over a history line "adt" became "adt", with that line's field
-        // and options, as soon as the user clicked Match case or Find Next. Only a line chosen
-        // from the list is taken.
+        // letter case ignored, the current one, and reports it as chosen: "ADT" typed over a
+        // history line "adt" became "adt", with that line's field and options, as soon as the
+        // user clicked Match case or Find Next. Only a line picked from a list is taken.
         QObject::disconnect(box->lineEdit(), SIGNAL(editingFinished()), box,
                             SLOT(_q_editingFinished()));
     }
 
 protected:
-    bool eventFilter(QObject*, QEvent* event) override
+    bool eventFilter(QObject* watched, QEvent* event) override
     {
         if (event->type() != QEvent::KeyPress)
             return false;
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key != Qt::Key_Return && key != Qt::Key_Enter)
             return false;
-        // The completion shows as the selected rest of the text, as the line edit would take it.
-        QLineEdit* edit = box_->lineEdit();
-        const QCompleter* completer = edit->completer();
-        if (completer && !completer->currentCompletion().isEmpty() && edit->hasSelectedText()
-            && edit->selectionEnd() == edit->text().size())
-            edit->setText(completer->currentCompletion());
+        if (watched == list_) {
+            // A line highlighted in the list is picked by the completer; the box reports it
+            // as activated, which brings back its field and options.
+            if (list_->currentIndex().isValid())
+                return false;
+            list_->hide();
+        }
         if (button_->isEnabled())
             button_->click();
         return true;
     }
 
 private:
-    QComboBox* box_;
     QPushButton* button_;
+    QAbstractItemView* list_;
 };
 
 }  // namespace
@@ -174,9 +184,9 @@ QString HistoryLine(const QComboBox* box, int index)
     return line.isValid() ? line.toString() : box->itemText(index);
 }
 
-void PressOnReturn(QComboBox* box, QPushButton* button)
+void MakeHistoryBox(QComboBox* box, QPushButton* button)
 {
-    new ReturnPresses(box, button);
+    new HistoryKeys(box, button);
 }
 
 FieldPicker::FieldPicker(QWidget* dialog, const DescriptionDictionary& dictionary,
@@ -322,8 +332,8 @@ FindDialog::FindDialog(Kind kind_, AppState& state, platform::Dialogs& dialogs)
     for (int i = 0; i < 2; ++i)
         connect(cmdCommand[static_cast<size_t>(i)], &QPushButton::clicked, this,
                 [this, i] { cmdCommand_Click(i); });
-    PressOnReturn(cboFindRecords, cmdCommand[0]);
-    PressOnReturn(cboFindFields, cmdCommand[0]);
+    MakeHistoryBox(cboFindRecords, cmdCommand[0]);
+    MakeHistoryBox(cboFindFields, cmdCommand[0]);
 
     if (records) {
         connect(cboFindRecords, &QComboBox::activated, this, &FindDialog::cboFindRecords_Click);

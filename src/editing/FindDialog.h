@@ -60,14 +60,15 @@ private:
 };
 
 // A settings-backed search history box: keys "0" to "9" read, in key order, empty ones left out.
-// Each line is kept whole as its item's data; the box shows and completes only its find text.
+// Each line is kept whole as its item's data; the box shows only its find text.
 void LoadHistory(QComboBox* box, platform::SettingsStore& settings, const QString& section);
 // The whole history line of item `index`.
 QString HistoryLine(const QComboBox* box, int index);
-// Return in `box` takes an inline completion that shows and presses `button`, the dialog's
-// default; neither Return nor leaving the box picks a history line (choosing one from the list
-// does), so a typed text stays as typed, letter case included.
-void PressOnReturn(QComboBox* box, QPushButton* button);
+// Makes `box` a history box whose text stays as typed: typing offers the lines that start with
+// it, letter case ignored, in a pop-up list. Return picks the line highlighted there (the box
+// reports it as activated); otherwise it presses `button`, the dialog's default, with the text
+// as typed. Leaving the box picks no line either.
+void MakeHistoryBox(QComboBox* box, QPushButton* button);
 // Puts `entry` (none when empty) at the top of the box's list, five lines kept, and writes keys
 // "0" to "4" from the list (an empty string where it has no line). The box's text stays.
 void SaveHistory(QComboBox* box, const std::string& entry, platform::SettingsStore& settings,

@@ -98,7 +98,7 @@ frmFilterRecords::frmFilterRecords(AppState& state, platform::Dialogs& dialogs, 
                 [this, i] { optInclude_Click(i); });
     connect(cboFilterRecords, &QComboBox::activated, this,
             [this](int index) { cboFilterRecords_Click(HistoryLine(cboFilterRecords, index)); });
-    PressOnReturn(cboFilterRecords, cmdApplyFilter);
+    MakeHistoryBox(cboFilterRecords, cmdApplyFilter);
     cboFilterRecords->lineEdit()->installEventFilter(this);
 
     st.editing.filter.FilterKeepMatches = true;

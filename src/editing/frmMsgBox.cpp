@@ -1,11 +1,10 @@
 #include "editing/frmMsgBox.h"
 
 #include <QHBoxLayout>
-#include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/WindowUtility.h"
+#include "app/TextAsGiven.h"
 
 namespace quillon {
 
@@ -14,10 +13,9 @@ frmMsgBox::frmMsgBox(const QString& msgBoxText, const QString& msgBoxCaption)
 {
     setObjectName(QStringLiteral("frmMsgBox"));
     setWindowTitle(msgBoxCaption);
-    lblMessageBox = new QLabel(QString(msgBoxText).replace(QStringLiteral("\r\n"), QStringLiteral("\n")), this);
+    lblMessageBox = new TextAsGiven(
+        QString(msgBoxText).replace(QStringLiteral("\r\n"), QStringLiteral("\n")), this);
     lblMessageBox->setObjectName(QStringLiteral("lblMessageBox"));
-    ShowTextAsGiven(lblMessageBox);
-    lblMessageBox->setTextInteractionFlags(Qt::TextSelectableByMouse);
     cmdOK = new QPushButton(QStringLiteral("OK"), this);
     cmdOK->setObjectName(QStringLiteral("cmdOK"));
     cmdOK->setDefault(true);

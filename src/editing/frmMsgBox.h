@@ -3,17 +3,18 @@
 // other window of the program, the top-most find dialogs included.
 #include <QDialog>
 
-class QLabel;
 class QPushButton;
 
 namespace quillon {
+
+class TextAsGiven;
 
 class frmMsgBox : public QDialog {
     Q_OBJECT
 public:
     frmMsgBox(const QString& msgBoxText, const QString& msgBoxCaption);
 
-    QLabel* lblMessageBox;
+    TextAsGiven* lblMessageBox;
     QPushButton* cmdOK;
 
     // Shows a fresh window modally until OK (or Esc, or its close box).

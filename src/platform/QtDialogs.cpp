@@ -5,13 +5,14 @@
 #include <QFileDialog>
 #include <QFontDialog>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QVBoxLayout>
 
-#include "app/WindowUtility.h"
+#include "app/TextAsGiven.h"
 #include "editing/frmMsgBox.h"
 
 namespace quillon::platform {
@@ -28,6 +29,33 @@ QWidget* Owner(QWidget* parent)
         return active;
     return parent;
 }
+
+// A message box whose text shows as given (TextAsGiven) in place of its label.
+class MessageBox : public QMessageBox {
+public:
+    MessageBox(QWidget* parent, const QString& text) : QMessageBox(parent)
+    {
+        setTextFormat(Qt::PlainText);
+        setText(text);
+        text_ = new TextAsGiven(text, this);
+        text_->setFont(QApplication::font("QMessageBoxLabel"));
+    }
+
+protected:
+    void showEvent(QShowEvent* event) override
+    {
+        // The box lays its label out afresh whenever its icon changes, so the text takes the
+        // label's place as the box shows, before the box sizes itself to its contents.
+        if (auto* label = findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))) {
+            layout()->replaceWidget(label, text_);
+            label->hide();
+        }
+        QMessageBox::showEvent(event);
+    }
+
+private:
+    TextAsGiven* text_;
+};
 
 }  // namespace
 
@@ -51,15 +79,10 @@ MsgAnswer QtDialogs::MsgBoxDefault(const QString& text, MsgButtons buttons, MsgI
 MsgAnswer QtDialogs::Box(const QString& text, MsgButtons buttons, MsgIcon icon,
                          const QString& title, std::optional<MsgAnswer> defaultAnswer)
 {
-    QMessageBox box(Owner(parent_));
-    box.setWindowTitle(title);
-    // Record text and delimiters show as typed, never as markup, and a long text or word never
-    // makes the box as wide as the screen.
-    box.setTextFormat(Qt::PlainText);
     // Texts are written with CR LF line breaks; the box wants plain new lines.
-    box.setText(QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
-    if (auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label")))
-        ShowTextAsGiven(label);
+    MessageBox box(Owner(parent_),
+                   QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+    box.setWindowTitle(title);
     switch (icon) {
     case MsgIcon::None: box.setIcon(QMessageBox::NoIcon); break;
     case MsgIcon::Critical: box.setIcon(QMessageBox::Critical); break;
@@ -115,9 +138,8 @@ std::optional<QString> QtDialogs::InputBox(const QString& prompt, const QString&
     // into a shortcut mark, and it does not wrap a long prompt.
     QDialog box(parent_);
     box.setWindowTitle(title);
-    auto* label = new QLabel(QString(prompt).replace(QStringLiteral("\r\n"), QStringLiteral("\n")),
-                             &box);
-    ShowTextAsGiven(label);
+    auto* label = new TextAsGiven(
+        QString(prompt).replace(QStringLiteral("\r\n"), QStringLiteral("\n")), &box);
     auto* edit = new QLineEdit(defaultText, &box);
     edit->selectAll();
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &box);
