@@ -20,6 +20,7 @@
 #include <QTimeEdit>
 #include <QTreeWidget>
 
+#include <array>
 #include <condition_variable>
 #include <functional>
 #include <memory>
@@ -47,15 +48,17 @@ namespace wstate = platform::winsock_state;
 
 const std::string kArrived = "MSH|^~\\&|SRV|X|||20200101||ADT^A01|ARRIVED|P|2.3\rPID|1||A9\r";
 
-std::string Frame(const std::string& record) { return "\x0b" + record + "\x1c\r"; }
+std::string Frame(const std::string& record)
+{
+    return "\x0b" + record + "\x1c\r";
+}
 
 std::string Records(int n)
 {
     std::string bytes;
     for (int i = 1; i <= n; ++i)
         bytes += "MSH|^~\\&|A|B|||202601" + std::to_string(10 + (i * 7) % 20) + "||ADT^A01|"
-                 + std::to_string(i) + "|P|2.3\r\nPID|1||ID" + std::to_string(i)
-                 + "||DOE^JOHN\r\n";
+                 + std::to_string(i) + "|P|2.3\r\nPID|1||ID" + std::to_string(i) + "||DOE^JOHN\r\n";
     return bytes;
 }
 
@@ -118,7 +121,10 @@ struct Scene {
     QString dsn;
     std::string replies;
 
-    bool LoadRecords(int n) { return w.LoadHL7File(f.WriteFile(QStringLiteral("in.hl7"), Records(n))); }
+    bool LoadRecords(int n)
+    {
+        return w.LoadHL7File(f.WriteFile(QStringLiteral("in.hl7"), Records(n)));
+    }
     // Undo points are written beside the window, behind a write that waits for the client: one
     // that passes for the next undo point's own, or one of its own.
     void UndoOnASlowDisk(bool asTheNextPoint)
@@ -189,17 +195,18 @@ struct Scene {
     }
 };
 
-// Acts on the windows a command opens: each step is tried every 10 ms until it reports that it
-// acted; whatever window besides the main one is still open after 20 s is closed, so that
-// nothing hangs.
+using Step = std::function<bool(Scene&)>;  // true once it found its window and acted
+
+// Works the windows a command waits for: each step is tried every 10 ms until it acted, never
+// while the client writes; whatever besides the main window is still open after 20 s is closed,
+// so that nothing hangs.
 class Steps : public QObject {
 public:
-    using Step = std::function<bool()>;
-    explicit Steps(std::vector<Step> steps, const bool* paused) : steps_(std::move(steps)), paused_(paused)
+    Steps(Scene& s, std::vector<Step> steps, const bool& paused)
     {
         clock_.start();
-        connect(&timer_, &QTimer::timeout, this, [this] {
-            if (!*paused_ && next_ < steps_.size() && steps_[next_]())
+        connect(&timer_, &QTimer::timeout, this, [this, &s, steps = std::move(steps), &paused] {
+            if (!paused && next_ < steps.size() && steps[next_](s))
                 ++next_;
             if (clock_.elapsed() > 20000)
                 for (QWidget* w : QApplication::topLevelWidgets())
@@ -210,8 +217,6 @@ public:
     }
 
 private:
-    std::vector<Step> steps_;
-    const bool* paused_;
     size_t next_ = 0;
     QTimer timer_;
     QElapsedTimer clock_;
@@ -220,12 +225,28 @@ private:
 template <class W>
 W* Shown()
 {
-    if (auto* modal = qobject_cast<W*>(QApplication::activeModalWidget()))
-        return modal;
     for (QWidget* w : QApplication::topLevelWidgets())
         if (auto* found = qobject_cast<W*>(w); found && found->isVisible())
             return found;
     return nullptr;
+}
+
+// Fills the replace (or assign) dialog once the command waits for it, and presses its button.
+Step ReplaceInAll(const char* segment, const char* find, const char* replacement)
+{
+    return [=](Scene& s) {
+        auto* d = Shown<ReplaceDialog>();
+        if (!d || s.st.search.SearchDialogDone)
+            return false;
+        if (*segment)
+            d->cboSegmentReplace->setEditText(QString::fromLatin1(segment));
+        if (*find)
+            d->txtFind->setText(QString::fromLatin1(find));
+        d->txtReplace->setText(QString::fromLatin1(replacement));
+        d->optScope[0]->setChecked(true);
+        d->cmdCommand[0]->click();
+        return true;
+    };
 }
 
 const char* const kCernerTables = R"sql(
@@ -255,242 +276,206 @@ INSERT INTO enslib_hl7.message VALUES (1, 'ADT_A01', 'MSH|1' || chr(13), NULL);
 INSERT INTO ens.messageheader VALUES (1, 'ADT_IN', 'ROUTER', '2024-02-01 08:00:00');
 )";
 
-// The command at work shows the wait cursor; a command that waits for a dialog the user keeps
-// working in first is met there.
-bool AtWork() { return QApplication::overrideCursor() != nullptr; }
+QString Loaded(Scene& s, int records)
+{
+    return s.LoadRecords(records) ? QString() : QStringLiteral("no load");
+}
+
+std::function<QAction*(frmMain&)> Item(QAction* frmMain::*item)
+{
+    return [item](frmMain& w) { return w.*item; };
+}
 
 TEST(ServerArrivals, ARecordAcknowledgedDuringACommandIsInTheStoreAfterIt)
 {
     struct Command {
         const char* name;
         int32_t leaves;  // records the command leaves
-        // Makes the scene ready (before the server listens); a message when it cannot here.
+        // Readies the scene before the server listens; a message when it cannot be readied here.
         std::function<QString(Scene&)> prepare;
-        std::function<void(Scene&, const bool* paused)> run;  // as the user does it
-        bool waitForWork = false;  // write only once the command is at work
+        std::function<QAction*(frmMain&)> item;  // chosen from its menu
+        std::vector<Step> steps = {};            // the dialogs it waits for, answered
+        // The client writes at the command's first turn of window events, or, for a command
+        // waiting for a dialog while the window stays in use, once it is at work (wait cursor).
+        bool atWork = false;
     };
     const std::vector<Command> commands = {
         {"Edit > Undo", 300,
          [](Scene& s) {
              // The undo point's copy goes to a slow disk: its write is under way when Undo
              // stops it, and ends only at its next block, once the client has written.
-             if (!s.LoadRecords(300))
-                 return QStringLiteral("no load");
              s.UndoOnASlowDisk(true);
-             return s.DeleteRow(3) ? QString() : QStringLiteral("no delete");
+             return s.LoadRecords(300) && s.DeleteRow(3) ? QString() : QStringLiteral("no edit");
          },
-         [](Scene& s, const bool*) { ASSERT_TRUE(ChooseMenuItem(s.w.mnuEditUndo)); }},
-        {"Tools > Sort on MSH-7", 300,
-         [](Scene& s) { return s.LoadRecords(300) ? QString() : QStringLiteral("no load"); },
-         [](Scene& s, const bool*) { ASSERT_TRUE(ChooseMenuItem(s.w.mnuToolsSortMSH7)); }},
-        {"Edit > Filter Record List", 300,
-         [](Scene& s) { return s.LoadRecords(300) ? QString() : QStringLiteral("no load"); },
-         [](Scene& s, const bool* paused) {
-             Steps steps({[] {
-                             auto* d = qobject_cast<frmFilterRecords*>(QApplication::activeModalWidget());
-                             if (!d)
-                                 return false;
-                             d->cboFilterRecords->setEditText(QStringLiteral("DOE"));
-                             d->optInclude[0]->setChecked(true);
-                             d->cmdApplyFilter->click();
-                             return true;
-                         }},
-                         paused);
-             ASSERT_TRUE(ChooseMenuItem(s.w.mnuEditFilterRecordList));
-         }},
-        {"Record list > Replace", 300,
-         [](Scene& s) { return s.LoadRecords(300) ? QString() : QStringLiteral("no load"); },
-         [](Scene& s, const bool* paused) {
-             Steps steps({[&s] {
-                             auto* d = Shown<ReplaceDialog>();
-                             if (!d || s.st.search.SearchDialogDone)
-                                 return false;
-                             d->txtFind->setText(QStringLiteral("DOE"));
-                             d->txtReplace->setText(QStringLiteral("ROE"));
-                             d->optScope[0]->setChecked(true);
-                             d->cmdCommand[0]->click();
-                             return true;
-                         }},
-                         paused);
-             ASSERT_TRUE(ChooseMenuItem(s.w.mnuRecordListReplace));
-         },
+         Item(&frmMain::mnuEditUndo)},
+        {"Tools > Sort on MSH-7", 300, [](Scene& s) { return Loaded(s, 300); },
+         Item(&frmMain::mnuToolsSortMSH7)},
+        {"Edit > Filter Record List",
+         300,
+         [](Scene& s) { return Loaded(s, 300); },
+         Item(&frmMain::mnuEditFilterRecordList),
+         {[](Scene&) {
+             auto* d = qobject_cast<frmFilterRecords*>(QApplication::activeModalWidget());
+             if (!d)
+                 return false;
+             d->cboFilterRecords->setEditText(QStringLiteral("DOE"));  // not in the new record
+             d->optInclude[0]->setChecked(true);
+             d->cmdApplyFilter->click();
+             return true;
+         }}},
+        {"Record list > Replace",
+         300,
+         [](Scene& s) { return Loaded(s, 300); },
+         Item(&frmMain::mnuRecordListReplace),
+         {ReplaceInAll("", "DOE", "ROE")},
          true},
-        {"Record list > Assign Value to Field", 300,
+        {"Record list > Assign Value to Field",
+         300,
          [](Scene& s) {
              s.st.dictionary.DescriptionKeys = {"PID-3", "PID-5"};
              s.st.dictionary.Descriptions = {"Patient ID", "Patient Name"};
              s.st.dictionary.SegmentNames = {"MSH", "PID"};
-             return s.LoadRecords(300) ? QString() : QStringLiteral("no load");
+             return Loaded(s, 300);
          },
-         [](Scene& s, const bool* paused) {
-             Steps steps({[&s] {
-                             auto* d = Shown<ReplaceDialog>();
-                             if (!d || s.st.search.SearchDialogDone)
-                                 return false;
-                             d->cboSegmentReplace->setEditText(QStringLiteral("PID"));
-                             d->txtReplace->setText(QStringLiteral("X"));
-                             d->optScope[0]->setChecked(true);
-                             d->cmdCommand[0]->click();
-                             return true;
-                         }},
-                         paused);
-             ASSERT_TRUE(ChooseMenuItem(s.w.mnuRecordListAssignValueToField));
-         },
+         Item(&frmMain::mnuRecordListAssignValueToField),
+         {ReplaceInAll("PID", "", "X")},
          true},
         {"Record list > Delete this Record thru Last", 5,
          [](Scene& s) {
-             if (!s.LoadRecords(300))
-                 return QStringLiteral("no load");
-             s.w.lstRecords->setCurrentRow(5, QItemSelectionModel::ClearAndSelect);
              s.w.mnuOptionsPromptBeforeDeleting->setChecked(true);
              s.f.responder.QueueAnswer(platform::MsgAnswer::Yes);
-             return QString();
+             const QString loaded = Loaded(s, 300);
+             s.w.lstRecords->setCurrentRow(5, QItemSelectionModel::ClearAndSelect);
+             return loaded;
          },
-         [](Scene& s, const bool*) { ASSERT_TRUE(ChooseMenuItem(s.w.mnuRecordListDeleteThisThruLast)); }},
+         Item(&frmMain::mnuRecordListDeleteThisThruLast)},
         {"Edit > Paste Records from Clipboard", 6,
          [](Scene& s) {
              // Two undo copies still on their way to a slow disk: the paste's own undo point
              // waits for one of them.
-             if (!s.LoadRecords(300))
-                 return QStringLiteral("no load");
              s.UndoOnASlowDisk(false);
-             if (!s.DeleteRow(3) || !s.DeleteRow(3))
-                 return QStringLiteral("no delete");
              QGuiApplication::clipboard()->setText(QString::fromLatin1(Records(3)));
-             return QString();
+             return s.LoadRecords(300) && s.DeleteRow(3) && s.DeleteRow(3)
+                        ? QString()
+                        : QStringLiteral("no edit");
          },
-         [](Scene& s, const bool*) { ASSERT_TRUE(ChooseMenuItem(s.w.mnuClipboardPaste)); }},
+         Item(&frmMain::mnuClipboardPaste)},
         {"Tools > Change Message Delimiters", 300,
          [](Scene& s) {
              s.f.responder.QueueInput(QStringLiteral("#^~\\&"));
-             return s.LoadRecords(300) ? QString() : QStringLiteral("no load");
+             return Loaded(s, 300);
          },
-         [](Scene& s, const bool*) { ASSERT_TRUE(ChooseMenuItem(s.w.mnuToolsChangeDelimiters)); }},
+         Item(&frmMain::mnuToolsChangeDelimiters)},
         {"File > Open", 300,
          [](Scene& s) {
              s.f.responder.QueueFiles({s.f.WriteFile(QStringLiteral("other.hl7"), Records(300))});
-             return s.LoadRecords(3) ? QString() : QStringLiteral("no load");
+             return Loaded(s, 3);
          },
-         [](Scene& s, const bool*) { ASSERT_TRUE(ChooseMenuItem(s.w.mnuFileOpen)); }},
+         Item(&frmMain::mnuFileOpen)},
         {"File > a recent file", 300,
          [](Scene& s) {
              s.w.AddToMRUList(s.f.WriteFile(QStringLiteral("recent.hl7"), Records(300)));
-             return s.LoadRecords(3) ? QString() : QStringLiteral("no load");
+             return Loaded(s, 3);
          },
-         [](Scene& s, const bool*) { ASSERT_TRUE(ChooseMenuItem(s.w.mnuMRU[0])); }},
-        {"File > Open from FTP", 300,
+         [](frmMain& w) { return w.mnuMRU[0]; }},
+        {"File > Open from FTP",
+         300,
          [](Scene& s) {
              s.ftp = std::make_unique<FtpTestServer>();
              if (!s.ftp->Start())
                  return s.ftp->Error();
              s.ftp->WriteFile(QStringLiteral("got.dat"), QByteArray::fromStdString(Records(300)));
-             return s.LoadRecords(3) ? QString() : QStringLiteral("no load");
+             return Loaded(s, 3);
          },
-         [](Scene& s, const bool* paused) {
-             Steps steps({[&s] {
-                             auto* w = qobject_cast<frmFTP*>(QApplication::activeModalWidget());
-                             if (!w)
-                                 return false;
-                             w->cboHostNames->setEditText(QStringLiteral("127.0.0.1:%1").arg(s.ftp->Port()));
-                             w->txtUserName->setText(QStringLiteral("user"));
-                             w->txtPassword->setText(QStringLiteral("secret"));
-                             w->cmdConnect_Click();
-                             const auto found = w->lvFileList->findItems(QStringLiteral("got.dat"), Qt::MatchExactly, 0);
-                             if (found.isEmpty()) {
-                                 w->cmdCancel_Click();
-                                 return true;
-                             }
-                             w->lvFileList->clearSelection();
-                             found[0]->setSelected(true);
-                             w->lvFileList->setCurrentItem(found[0], 0, QItemSelectionModel::NoUpdate);
-                             w->cmdOpen_Click();
-                             return true;
-                         }},
-                         paused);
-             ASSERT_TRUE(ChooseMenuItem(s.w.mnuFileFTPReceive));
-         }},
-        {"File > Open from Cerner", 1,
+         Item(&frmMain::mnuFileFTPReceive),
+         {[](Scene& s) {
+             auto* w = qobject_cast<frmFTP*>(QApplication::activeModalWidget());
+             if (!w)
+                 return false;
+             w->cboHostNames->setEditText(QStringLiteral("127.0.0.1:%1").arg(s.ftp->Port()));
+             w->txtUserName->setText(QStringLiteral("user"));
+             w->txtPassword->setText(QStringLiteral("secret"));
+             w->cmdConnect_Click();
+             const auto found =
+                 w->lvFileList->findItems(QStringLiteral("got.dat"), Qt::MatchExactly);
+             if (found.isEmpty()) {
+                 w->cmdCancel_Click();
+                 return true;
+             }
+             w->lvFileList->setCurrentItem(found[0]);
+             w->cmdOpen_Click();
+             return true;
+         }}},
+        {"File > Open from Cerner",
+         1,
          [](Scene& s) {
              s.odbc = std::make_unique<ScratchOdbc>();
              s.sqlite = std::make_unique<SqliteTestDatabase>(*s.odbc, kCernerTables,
-                                                              QStringLiteral("ArrivalsCerner"));
-             if (!s.sqlite->Ok())
-                 return s.sqlite->Error();
-             return s.LoadRecords(300) ? QString() : QStringLiteral("no load");
+                                                             QStringLiteral("ArrivalsCerner"));
+             return s.sqlite->Ok() ? Loaded(s, 300) : s.sqlite->Error();
          },
-         [](Scene& s, const bool* paused) {
-             const QString dsn = s.sqlite->Dsn();
-             Steps steps({[dsn] {
-                              auto* w = qobject_cast<frmCernerLogin*>(QApplication::activeModalWidget());
-                              if (!w || w->Timer1->isActive())
-                                  return false;
-                              w->cboDataSource->setEditText(dsn);
-                              w->txtUserID->setText(QStringLiteral("clerk"));
-                              w->txtPassword->setText(QStringLiteral("pw"));
-                              w->chkSavePassword->setChecked(false);
-                              w->cmdCommand[0]->click();
-                              return true;
-                          },
-                          [] {
-                              auto* w = Shown<frmCernerInterfaces>();
-                              if (!w || w->lstInterfaceName->count() == 0)
-                                  return false;
-                              w->lstInterfaceName->setCurrentRow(0);
-                              const char* parts[4][3] = {
-                                  {"1", "2", "2026"}, {"07", "05", "09"}, {"1", "3", "2026"}, {"18", "00", "00"}};
-                              frmCernerInterfaces::PartBoxes* boxes[] = {&w->txtStartDate, &w->txtStartTime,
-                                                                         &w->txtEndDate, &w->txtEndTime};
-                              for (int b = 0; b < 4; ++b)
-                                  for (int i = 0; i < 3; ++i)
-                                      (*boxes[b])[static_cast<size_t>(i)]->setText(QString::fromLatin1(parts[b][i]));
-                              w->cmdCommand[0]->click();
-                              return true;
-                          }},
-                         paused);
-             ASSERT_TRUE(ChooseMenuItem(s.w.mnuFileOpenCerner));
-         }},
-        {"File > Open from Ensemble", 1,
+         Item(&frmMain::mnuFileOpenCerner),
+         {[](Scene& s) {
+              auto* w = qobject_cast<frmCernerLogin*>(QApplication::activeModalWidget());
+              if (!w || w->Timer1->isActive())
+                  return false;
+              w->cboDataSource->setEditText(s.sqlite->Dsn());
+              w->txtUserID->setText(QStringLiteral("clerk"));
+              w->txtPassword->setText(QStringLiteral("pw"));
+              w->chkSavePassword->setChecked(false);
+              w->cmdCommand[0]->click();
+              return true;
+          },
+          [](Scene&) {
+              auto* w = Shown<frmCernerInterfaces>();
+              if (!w || w->lstInterfaceName->count() == 0)
+                  return false;
+              w->lstInterfaceName->setCurrentRow(0);
+              const std::array<const char*, 12> range = {"1", "2", "2026", "07", "05", "09",
+                                                         "1", "3", "2026", "18", "00", "00"};
+              const std::array<frmCernerInterfaces::PartBoxes*, 4> boxes = {
+                  &w->txtStartDate, &w->txtStartTime, &w->txtEndDate, &w->txtEndTime};
+              for (size_t k = 0; k < range.size(); ++k)
+                  (*boxes[k / 3])[k % 3]->setText(QString::fromLatin1(range[k]));
+              w->cmdCommand[0]->click();
+              return true;
+          }}},
+        {"File > Open from Ensemble",
+         1,
          [](Scene& s) {
              auto& cluster = PostgresTestCluster::Instance();
              if (!cluster.Running())
                  return cluster.Error();
-             static const bool created = cluster.CreateUserAndDatabase("arrivals", "arr-pw", "arrdb")
-                                         && cluster.RunSql(kEnsembleSql, "arrdb");
-             if (!created)
+             static const bool made = cluster.CreateUserAndDatabase("arrivals", "arr-pw", "arrdb")
+                                      && cluster.RunSql(kEnsembleSql, "arrdb");
+             if (!made)
                  return QStringLiteral("cannot set up the database");
              s.odbc = std::make_unique<ScratchOdbc>();
              s.dialect = std::make_unique<EnsembleDialectFilter>();
              s.dsn = cluster.AddDataSource(*s.odbc, "ArrivalsEns", "arrdb", "InterSystems ODBC",
                                            {{"Username", "arrivals"}, {"Password", "arr-pw"}});
              s.w.Form_Load();  // offers the command once such a data source exists
-             return s.LoadRecords(300) ? QString() : QStringLiteral("no load");
+             return Loaded(s, 300);
          },
-         [](Scene& s, const bool* paused) {
-             Steps steps({[&s] {
-                             frmEnsembleInterfaces* p = s.w.EnsemblePicker;
-                             if (!p || !p->isVisible())
-                                 return false;
-                             const auto dsns = p->lstDSNs->findItems(s.dsn, Qt::MatchExactly);
-                             if (dsns.isEmpty())
-                                 return false;
-                             p->lstDSNs->setCurrentItem(dsns[0]);
-                             p->lstDSNs_Click();
-                             p->optBusinessServices->click();
-                             if (p->lstInterfaceName->count() == 0) {
-                                 p->cmdCommand_Click(1);
-                                 return true;
-                             }
-                             p->lstInterfaceName->setCurrentRow(0);
-                             p->dateStartDate->setDate(QDate(2024, 2, 1));
-                             p->dateStartTime->setTime(QTime(0, 0, 0));
-                             p->dateStopDate->setDate(QDate(2024, 2, 3));
-                             p->DateStopTime->setTime(QTime(18, 0, 0));
-                             p->cmdCommand_Click(0);
-                             return true;
-                         }},
-                         paused);
-             ASSERT_TRUE(ChooseMenuItem(s.w.mnuOpenFromEnsemble));
-         }},
+         Item(&frmMain::mnuOpenFromEnsemble),
+         {[](Scene& s) {
+             frmEnsembleInterfaces* p = s.w.EnsemblePicker;
+             if (!p || !p->isVisible())
+                 return false;
+             const auto dsns = p->lstDSNs->findItems(s.dsn, Qt::MatchExactly);
+             if (dsns.isEmpty())
+                 return false;
+             p->lstDSNs->setCurrentItem(dsns[0]);
+             p->lstDSNs_Click();
+             p->optBusinessServices->click();
+             p->lstInterfaceName->setCurrentRow(0);
+             p->dateStartDate->setDate(QDate(2024, 2, 1));
+             p->dateStartTime->setTime(QTime(0, 0, 0));
+             p->dateStopDate->setDate(QDate(2024, 2, 3));
+             p->DateStopTime->setTime(QTime(18, 0, 0));
+             p->cmdCommand_Click(0);
+             return true;
+         }}},
     };
     for (const Command& c : commands) {
         SCOPED_TRACE(c.name);
@@ -505,11 +490,9 @@ TEST(ServerArrivals, ARecordAcknowledgedDuringACommandIsInTheStoreAfterIt)
         ASSERT_TRUE(s.Connect(s.client));
         ASSERT_EQ(s.st.records.RecordCount, before);
 
-        // The client writes at the command's first turn of window events (or, for a command that
-        // waits for a dialog the window stays usable beside, once it is at work).
         bool inCommand = false, writing = false, written = false;
         auto write = [&] {
-            if (!inCommand || written || (c.waitForWork && !AtWork()))
+            if (!inCommand || written || (c.atWork && QApplication::overrideCursor() == nullptr))
                 return;
             written = writing = true;
             s.Write(s.client);
@@ -525,9 +508,12 @@ TEST(ServerArrivals, ARecordAcknowledgedDuringACommandIsInTheStoreAfterIt)
         });
         turn.start(0);
         s.f.responder.whileShown = [&](const platform::ScriptedResponder::Shown&) { write(); };
-        inCommand = true;
-        c.run(s, &writing);
-        inCommand = false;
+        {
+            const Steps steps(s, c.steps, writing);
+            inCommand = true;
+            EXPECT_TRUE(ChooseMenuItem(c.item(s.w)));
+            inCommand = false;
+        }
         turn.stop();
         s.f.responder.whileShown = nullptr;
         EXPECT_TRUE(written) << "the command let no window events run";
@@ -537,8 +523,9 @@ TEST(ServerArrivals, ARecordAcknowledgedDuringACommandIsInTheStoreAfterIt)
         EXPECT_EQ(Occurrences(s.replies, "\x1c\r"), 1u);
         EXPECT_EQ(s.Stored(), 1u);
         EXPECT_EQ(s.st.records.RecordCount, c.leaves + 1);
-        if (s.st.records.RecordCount > 0)
+        if (s.st.records.RecordCount > 0) {
             EXPECT_EQ(s.st.records.Record(s.st.records.RecordCount), kArrived);
+        }
         s.client.abort();
         s.w.StopListening();
     }
@@ -578,9 +565,11 @@ TEST(ServerArrivals, WhatWaitedIsTakenUpWhenTheLastHoldEnds)
         EXPECT_GT(s.w.Winsock1->BytesReceived(), 0);
         if (c.meanwhile == Meanwhile::ClientCloses) {
             s.client.disconnectFromHost();
-            EXPECT_TRUE(QTest::qWaitFor([&] { return s.w.Winsock1->State() == wstate::PeerClosing; }));
+            EXPECT_TRUE(
+                QTest::qWaitFor([&] { return s.w.Winsock1->State() == wstate::PeerClosing; }));
         } else if (c.meanwhile == Meanwhile::NewClientComes) {
-            second.connectToHost(QHostAddress::LocalHost, static_cast<quint16>(s.st.server.LocalPort));
+            second.connectToHost(QHostAddress::LocalHost,
+                                 static_cast<quint16>(s.st.server.LocalPort));
             EXPECT_TRUE(QTest::qWaitFor([&] { return s.w.Winsock1->PendingRequests() > 0; }));
         } else if (c.meanwhile == Meanwhile::ListeningStops) {
             s.w.StopListening();
@@ -599,14 +588,17 @@ TEST(ServerArrivals, WhatWaitedIsTakenUpWhenTheLastHoldEnds)
         s.AwaitReplies(s.client, 2 * c.acks);
         EXPECT_EQ(s.Stored(), 2 * c.stored);
         EXPECT_EQ(Occurrences(s.replies, "MSA|AA|ARRIVED"), 2 * c.acks);
-        EXPECT_EQ(Occurrences(LogText(s.st), "Data arrived while a command changes the records"), 1u);
+        EXPECT_EQ(Occurrences(LogText(s.st), "Data arrived while a command changes the records"),
+                  1u);
         if (c.meanwhile == Meanwhile::NewClientComes) {
-            ASSERT_TRUE(QTest::qWaitFor([&] { return s.w.Winsock1->RemotePort() == second.localPort(); }));
+            ASSERT_TRUE(
+                QTest::qWaitFor([&] { return s.w.Winsock1->RemotePort() == second.localPort(); }));
             s.Write(second);
             EXPECT_TRUE(QTest::qWaitFor([&] { return s.Stored() == 3; }));
         }
         if (c.meanwhile == Meanwhile::ClientCloses) {
-            EXPECT_TRUE(QTest::qWaitFor([&] { return s.w.Winsock1->State() == wstate::Listening; }));
+            EXPECT_TRUE(
+                QTest::qWaitFor([&] { return s.w.Winsock1->State() == wstate::Listening; }));
         }
         second.abort();
         s.client.abort();
