@@ -16,6 +16,7 @@
 #include <QStatusBar>
 #include <QToolBar>
 #include <array>
+#include <deque>
 #include <functional>
 #include <optional>
 
@@ -424,6 +425,21 @@ public:
     // Adds the received records the shown page lacks and brings the labels up to date; runs
     // at most every 50 ms while records arrive, and before user input reaches the window.
     void FlushReceivedRows();
+    // Held by every command that lets window events run and then replaces or rewrites the
+    // records: while one lives the server takes nothing from its connection and sends no ACK
+    // (the bytes wait in the socket), so no record it acknowledged can be dropped or changed by
+    // the command. When the last one ends, what waited is taken up at the next turn of the
+    // event loop, after the records the command left.
+    class ArrivalsHold {
+    public:
+        explicit ArrivalsHold(frmMain& w);
+        ~ArrivalsHold();
+        ArrivalsHold(const ArrivalsHold&) = delete;
+        ArrivalsHold& operator=(const ArrivalsHold&) = delete;
+
+    private:
+        frmMain& w_;
+    };
 
     // TCP/IP client (tcpip/frmMain_Client*.cpp).
     void LoadClientConfiguration(QString& path);
@@ -667,6 +683,17 @@ private:
     void ShowReceivedRecord();
     void ReceiveData(const std::string& data);
     void CloseServerLog();
+    // Arrivals held by commands: the connection's events that would take, drop or replace what
+    // waits in it are put off in their order (true) and run again by the take-up.
+    bool PutOffWhileHeld(std::function<void()> event);
+    void ScheduleTakeUp();
+    void TakeUpHeldArrivals();
+    void ForgetHeldArrivals();
+    int arrivalHolds_ = 0;
+    bool arrivalsWaiting_ = false;     // data came while held
+    bool takeUpScheduled_ = false;
+    bool takingUpEvent_ = false;       // the next event to ask is the one being taken up
+    std::deque<std::function<void()>> heldServerEvents_;
     QTimer* receivedShowTimer_ = nullptr;
     QObject* receivedInputFlush_ = nullptr;
     bool receivedPending_ = false;

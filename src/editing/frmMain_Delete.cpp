@@ -71,6 +71,7 @@ int FirstSelected(const ListBox* list)
 
 void frmMain::mnuRecordListDelete_Click()
 {
+    const ArrivalsHold arrivals(*this);
     const QList<ListItem> selected = lstRecords->selectedItems();
     if (lstRecords->count() == 0 || selected.isEmpty()) {
         dlg.MsgBox(QStringLiteral("There are no records selected to delete."), MsgButtons::OKOnly,
@@ -108,6 +109,7 @@ void frmMain::mnuRecordListDeleteThisThruLast_Click()
 
 void frmMain::mnuCtrlShiftHomeDelete_Click()
 {
+    const ArrivalsHold arrivals(*this);
     // No selection: the records of the pages before this one.
     const int32_t last = RecordAt(CurrentPage, LastSelected(lstRecords));
     const int row = RowToSelect(lstRecords);
@@ -126,6 +128,7 @@ void frmMain::mnuCtrlShiftHomeDelete_Click()
 
 void frmMain::mnuCtrlShiftHomeDeleteEnd_Click()
 {
+    const ArrivalsHold arrivals(*this);
     // No selection: the records of the pages after this one.
     const int32_t first = RecordAt(CurrentPage, FirstSelected(lstRecords));
     const int row = RowToSelect(lstRecords);
@@ -143,6 +146,7 @@ void frmMain::mnuCtrlShiftHomeDeleteEnd_Click()
 
 void frmMain::mnuSegmentListDelete_Click()
 {
+    const ArrivalsHold arrivals(*this);
     const QModelIndexList chosen = lstSegments->selectionModel()->selectedRows();
     if (chosen.isEmpty()) {
         dlg.MsgBox(QStringLiteral("There are no segments selected to delete."),

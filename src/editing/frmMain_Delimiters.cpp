@@ -13,6 +13,7 @@ using platform::MsgIcon;
 
 void frmMain::mnuToolsChangeDelimiters_Click()
 {
+    const ArrivalsHold arrivals(*this);
     if (lstRecords->count() == 0) {
         dlg.MsgBox(QStringLiteral("There are no records loaded.  Please load the file whose "
                                   "delimiters you with to change."),

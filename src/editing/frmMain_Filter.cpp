@@ -136,6 +136,7 @@ void frmMain::mnuRecordListFilter_Click()
 
 void frmMain::mnuEditFilterRecordList_Click()
 {
+    const ArrivalsHold arrivals(*this);
     if (FindDialogShown(*this))
         return;
     if (lstRecords->count() == 0) {
@@ -149,6 +150,7 @@ void frmMain::mnuEditFilterRecordList_Click()
 
 void frmMain::mnuFieldListFilterByThisField_Click()
 {
+    const ArrivalsHold arrivals(*this);
     if (lstRecords->count() == 0) {
         dlg.MsgBox(Text(NoRecordsToFilterMessage), MsgButtons::OKOnly, MsgIcon::None, kSettingsApp);
         return;

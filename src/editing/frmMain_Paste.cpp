@@ -40,6 +40,7 @@ void frmMain::mnuClipboardPasteAppend_Click()
 
 void frmMain::PasteRecords(bool append)
 {
+    const ArrivalsHold arrivals(*this);
     const QString clipText = QGuiApplication::clipboard()->text();
     const QByteArray clip = clipText.toLatin1();
     const std::string_view text = View(clip);

@@ -56,7 +56,11 @@ int32_t frmMain::WaitAndReplace(ReplaceDialog* dialog, const std::function<int32
     while (WaitForSearchDialog(watched)) {
         if (st.search.FindText.empty())
             break;
-        result = run();
+        {
+            // Held for the run alone: the window stays in use while the dialog waits.
+            const ArrivalsHold arrivals(*this);
+            result = run();
+        }
         if (result != 0)
             break;
         QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);

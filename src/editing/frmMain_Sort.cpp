@@ -18,6 +18,7 @@ using platform::MsgIcon;
 
 void frmMain::mnuToolsSortMSH7_Click()
 {
+    const ArrivalsHold arrivals(*this);
     const int32_t count = st.records.RecordCount;
     if (count == 0)
         return;

@@ -60,6 +60,7 @@ void frmMain::mnuFileNew_Click()
 
 void frmMain::mnuFileOpen_Click()
 {
+    const ArrivalsHold arrivals(*this);
     AwaitWrites();  // the file chosen may be one still being written
     const QString& working = st.folders.Files2LoadFolder;
     EmptyFolder(working);
@@ -312,6 +313,7 @@ void frmMain::SaveMRUList()
 
 void frmMain::mnuMRU_Click(int index)
 {
+    const ArrivalsHold arrivals(*this);
     if (index < 0 || index > MRUCount)
         return;
     mnuViewsDisable_Click();

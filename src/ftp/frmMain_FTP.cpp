@@ -41,6 +41,7 @@ void frmMain::ShowFtpWindow(bool put)
 
 void frmMain::FtpGet()
 {
+    const ArrivalsHold arrivals(*this);
     mnuViewsDisable_Click();
     EmptyFolder(st.folders.Files2LoadFolder);
     EmptyFolder(st.folders.FTPFolder);

@@ -63,6 +63,10 @@ std::optional<QString> ScriptedResponder::InputBox(const QString& prompt, const 
 {
     shown_.push_back({Shown::Kind::Input, prompt, title, MsgButtons::OKCancel, MsgIcon::None,
                       defaultText, std::nullopt});
+    if (whileShown) {
+        const Shown open = shown_.back();
+        whileShown(open);
+    }
     if (inputs_.empty()) {
         ++unanswered_;
         return std::nullopt;

@@ -90,7 +90,8 @@ public:
     };
 
     void QueueAnswer(MsgAnswer a) { answers_.push_back(a); }
-    // Runs while a message box is "open", before it is answered (what a user could do meanwhile).
+    // Runs while a message or input box is "open", before it is answered (what a user could do
+    // meanwhile).
     std::function<void(const Shown&)> whileShown;
     void QueueInput(std::optional<QString> text) { inputs_.push_back(std::move(text)); }
     // An empty list answers Cancel.

@@ -104,6 +104,7 @@ void frmMain::ShowLoadError(const QString& text, const QString& title)
 
 bool frmMain::LoadHL7File(const QString& pathIn, LoadSource* source)
 {
+    const ArrivalsHold arrivals(*this);
     // A load runs inside one event; window events it lets through must not start another.
     if (loading_)
         return false;

@@ -233,6 +233,7 @@ bool frmMain::RestoreUndoLevel()
 
 void frmMain::mnuEditUndo_Click()
 {
+    const ArrivalsHold arrivals(*this);
     if (!st.undo.UndoEnabled)
         return;
     if (st.view.ViewFieldCount() > 0) {

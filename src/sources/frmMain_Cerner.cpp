@@ -42,6 +42,7 @@ void ReportFailure(platform::Dialogs& dlg, const platform::OdbcError& e)
 
 void frmMain::mnuFileOpenCerner_Click()
 {
+    const ArrivalsHold arrivals(*this);
     CernerSession s;
     const std::unique_ptr<FtpPasswordStore> passwords = cerner::DesktopCernerPasswords(st.settings);
     platform::OdbcConnection db;

@@ -17,6 +17,7 @@ using platform::OdbcOutcome;
 
 void frmMain::mnuOpenFromEnsemble_Click()
 {
+    const ArrivalsHold arrivals(*this);
     if (waitingForEnsemble_) {
         // A load already waits for the picker: bring it forward.
         if (EnsemblePicker) {

@@ -8,6 +8,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <functional>
+#include <utility>
 
 #include "app/TraceLog.h"
 #include "app/frmMain.h"
@@ -90,6 +91,7 @@ bool frmMain::StartListening(QString* error)
 {
     // Nothing of an earlier run is continued or still waiting to be listed.
     st.server.ReceiveBuffer.Clear();
+    ForgetHeldArrivals();
     receivedPending_ = false;
     receivedShowTimer_->stop();
     Winsock1->setLocalPort(st.server.LocalPort);
@@ -103,13 +105,73 @@ bool frmMain::StartListening(QString* error)
 void frmMain::StopListening()
 {
     Winsock1->Close();
+    ForgetHeldArrivals();  // what waited went with the connection, unacknowledged
     FlushReceivedRows();
     CloseServerLog();
     DisplayServerWinsockState();
 }
 
+frmMain::ArrivalsHold::ArrivalsHold(frmMain& w) : w_(w)
+{
+    ++w_.arrivalHolds_;
+}
+
+frmMain::ArrivalsHold::~ArrivalsHold()
+{
+    if (--w_.arrivalHolds_ == 0 && (w_.arrivalsWaiting_ || !w_.heldServerEvents_.empty()))
+        w_.ScheduleTakeUp();
+}
+
+bool frmMain::PutOffWhileHeld(std::function<void()> event)
+{
+    if (std::exchange(takingUpEvent_, false))
+        return false;
+    // Behind events already put off, a later one waits too, so that they keep their order.
+    if (arrivalHolds_ == 0 && heldServerEvents_.empty())
+        return false;
+    heldServerEvents_.push_back(std::move(event));
+    ScheduleTakeUp();
+    return true;
+}
+
+void frmMain::ScheduleTakeUp()
+{
+    // Run from the event loop, never from the end of a command (an error path or an
+    // exception may be ending it).
+    if (arrivalHolds_ > 0 || std::exchange(takeUpScheduled_, true))
+        return;
+    QMetaObject::invokeMethod(this, &frmMain::TakeUpHeldArrivals, Qt::QueuedConnection);
+}
+
+void frmMain::TakeUpHeldArrivals()
+{
+    takeUpScheduled_ = false;
+    if (arrivalHolds_ > 0)
+        return;  // a command holds them again; its end takes them up
+    arrivalsWaiting_ = false;
+    // The bytes waiting came before the close or the new client that was put off after them.
+    if (Winsock1->BytesReceived() > 0)
+        Winsock1_DataArrival(Winsock1->BytesReceived());
+    while (arrivalHolds_ == 0 && !heldServerEvents_.empty()) {
+        const std::function<void()> event = std::move(heldServerEvents_.front());
+        heldServerEvents_.pop_front();
+        takingUpEvent_ = true;
+        event();
+        takingUpEvent_ = false;
+    }
+}
+
+void frmMain::ForgetHeldArrivals()
+{
+    heldServerEvents_.clear();
+    arrivalsWaiting_ = false;
+}
+
 void frmMain::Winsock1_ConnectionRequest(int requestId)
 {
+    // Accepting closes the connection, and with it what waits there.
+    if (PutOffWhileHeld([this, requestId] { Winsock1_ConnectionRequest(requestId); }))
+        return;
     const bool trace = st.trace.LogTCPIP;
     DisplayServerWinsockState();
     if (trace)
@@ -129,6 +191,13 @@ void frmMain::Winsock1_ConnectionRequest(int requestId)
 
 void frmMain::Winsock1_DataArrival(int)
 {
+    if (arrivalHolds_ > 0) {
+        if (!std::exchange(arrivalsWaiting_, true) && st.trace.LogTCPIP)
+            WriteLog(st, "TCPIP",
+                     "SERVER: Data arrived while a command changes the records; it is taken "
+                     "when the command ends.");
+        return;
+    }
     // The socket reports data once: what came in while a message box of this handler was open
     // is taken here too, or it would wait for the next arrival.
     do {
@@ -359,6 +428,8 @@ void frmMain::FlushReceivedRows()
 
 void frmMain::Winsock1_Close()
 {
+    if (PutOffWhileHeld([this] { Winsock1_Close(); }))
+        return;
     if (st.trace.LogTCPIP)
         WriteLog(st, "TCPIP", "SERVER: Closing Winsock1 Connection");
     Winsock1->Close();
@@ -368,6 +439,8 @@ void frmMain::Winsock1_Close()
 
 void frmMain::Winsock1_Error(int number, const QString& description)
 {
+    if (PutOffWhileHeld([this, number, description] { Winsock1_Error(number, description); }))
+        return;
     const bool trace = st.trace.LogTCPIP;
     DisplayServerWinsockState();
     if (number == 10053) {
@@ -391,6 +464,7 @@ void frmMain::Winsock1_Error(int number, const QString& description)
         QStringLiteral("Start Listening for Records on TCP/IP Port #")
         + QString::fromStdString(port));
     Winsock1->Close();
+    ForgetHeldArrivals();
     FlushReceivedRows();
     CloseServerLog();
     if (trace)
