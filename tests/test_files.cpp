@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QProcess>
 
 #include <algorithm>
@@ -18,11 +19,29 @@
 
 #include "BackgroundSupport.h"
 #include "TestSupport.h"
+#include "platform/QtDialogs.h"
 
 namespace quillon::test {
 namespace {
 
+using platform::MsgAnswer;
+using platform::MsgButtons;
 using platform::MsgIcon;
+
+// Message boxes are the real ones; file dialogs answer as queued.
+class RealBoxes : public platform::ScriptedResponder {
+public:
+    MsgAnswer MsgBox(const QString& text, MsgButtons buttons, MsgIcon icon, const QString& title) override
+    {
+        return real.MsgBox(text, buttons, icon, title);
+    }
+    MsgAnswer MsgBoxDefault(const QString& text, MsgButtons buttons, MsgIcon icon, const QString& title,
+                            MsgAnswer defaultAnswer) override
+    {
+        return real.MsgBoxDefault(text, buttons, icon, title, defaultAnswer);
+    }
+    platform::QtDialogs real;
+};
 
 std::string Rec(const std::string& tag) { return "MSH|^~\\&|" + tag + "\r"; }
 std::string FileOf(const std::string& tag) { return Rec(tag) + "\n"; }
@@ -482,6 +501,104 @@ TEST_F(FilesTest, SavesThatRunOutOfSpaceGiveTheSystemsReasonAndKeepTheOldFile)
         EXPECT_EQ(ReadBytes(old), "old\r\n");
         EXPECT_EQ(QDir(QFileInfo(old).path()).entryList(QDir::Files | QDir::Hidden),
                   QStringList{"old.hl7"});  // nothing left beside it
+    }
+}
+
+// A file that changed after the records were read from it or written to it (grew, or was
+// rewritten at the same size) is replaced by Save only when the user says so; a file gone
+// meanwhile is written again without asking. Loaded by File > Open, a recent-files entry, the
+// command line, or written by Save As.
+TEST_F(FilesTest, SaveAsksBeforeReplacingAFileThatChangedSinceItWasRead)
+{
+    RealBoxes boxes;
+    MainWindowFixture real(&boxes);
+    frmMain& rw = *real.window;
+    AppState& rs = real.state;
+    const QString path = U("log.hl7");
+    const std::string first = FileOf("A") + FileOf("B");
+    const std::string grown = first + FileOf("C");
+    const std::string saved = Rec("A") + "\r\n" + Rec("B") + "\r\n";
+    const auto grow = [&] { WriteBytes(path, grown); };
+    const auto rewrite = [&] {  // same size, later time
+        WriteBytes(path, FileOf("X") + FileOf("Y"));
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        file.setFileTime(QDateTime::currentDateTime().addSecs(5), QFileDevice::FileModificationTime);
+    };
+    const auto remove = [&] { QFile::remove(path); };
+    const auto keep = [] {};
+    const std::map<std::string, std::function<void()>> loads = {
+        {"open", [&] { boxes.QueueFiles({path}); rw.mnuFileOpen_Click(); }},
+        {"recent", [&] {
+             rw.AddToMRUList(path);
+             ASSERT_TRUE(ChooseMenuItem(rw.mnuMRU[0]));
+         }},
+        {"command line", [&] { rs.session.CommandLineFile = path; rw.Form_Activate(); }},
+        {"save as", [&] {
+             boxes.QueueFiles({U("other.hl7")});
+             rw.mnuFileOpen_Click();
+             boxes.QueueFiles({path});
+             rw.mnuFileSave_Click();
+         }},
+    };
+    const struct {
+        const char* load;
+        std::function<void()> change;
+        std::optional<MsgAnswer> answer;  // none: no box
+        std::string after;
+        bool saveAs = false;  // File > Save As onto the same file instead of File > Save
+    } cases[] = {
+        {"open", keep, {}, saved},
+        {"open", grow, MsgAnswer::No, grown},
+        {"open", grow, MsgAnswer::Yes, saved},
+        {"open", rewrite, MsgAnswer::No, FileOf("X") + FileOf("Y")},
+        {"open", remove, {}, saved},
+        {"recent", grow, MsgAnswer::No, grown},
+        {"command line", grow, MsgAnswer::Yes, saved},
+        {"save as", keep, {}, saved},
+        {"save as", grow, MsgAnswer::No, grown},
+        {"open", grow, MsgAnswer::No, grown, true},
+    };
+    WriteBytes(U("other.hl7"), first);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.load) + (c.answer ? (*c.answer == MsgAnswer::Yes ? " yes" : " no") : "")
+                     + (c.saveAs ? " save as" : ""));
+        QStringList shown;
+        auto answer = AnswerModals([&](QWidget& box) {
+            // As read: without the breaks the box may put into long words or lines.
+            auto* message = qobject_cast<QMessageBox*>(&box);
+            shown << (message ? message->windowTitle() + ": " + message->text().remove(QChar(0x200B)).simplified()
+                              : box.windowTitle());
+            if (QAbstractButton* button =
+                    message ? message->button(c.answer == MsgAnswer::Yes ? QMessageBox::Yes : QMessageBox::No)
+                            : nullptr)
+                button->click();
+            else
+                box.close();
+        });
+        WriteBytes(path, first);
+        loads.at(c.load)();
+        ASSERT_EQ(rs.session.CurrentFileName, path);
+        ASSERT_TRUE(shown.isEmpty()) << shown.join("|").toStdString();
+        c.change();
+        if (c.saveAs)
+            boxes.QueueFiles({path});
+        ASSERT_TRUE(ChooseMenuItem(c.saveAs ? rw.mnuFileSave : rw.mnuFileSaveNow));
+        if (c.answer)
+            EXPECT_EQ(shown, QStringList{"File Changed: The file '" + path + "' has changed since it was "
+                                         "loaded or saved. Saving now replaces those changes. "
+                                         "Do you want to save anyway?"});
+        else
+            EXPECT_TRUE(shown.isEmpty()) << shown.join("|").toStdString();
+        EXPECT_EQ(ReadBytes(path), c.after);
+        EXPECT_EQ(rs.records.RecordCount, 2);
+        // A save that wrote the file is what a later one compares with.
+        if (c.after == saved) {
+            shown.clear();
+            ASSERT_TRUE(ChooseMenuItem(rw.mnuFileSaveNow));
+            EXPECT_TRUE(shown.isEmpty());
+            EXPECT_EQ(ReadBytes(path), saved);
+        }
     }
 }
 
