@@ -10,6 +10,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QProcess>
+#include <QTest>
 
 #include <algorithm>
 #include <functional>
@@ -320,6 +321,40 @@ TEST_F(FilesTest, RecentCompressedFileIsDecompressedInTheWorkingFolder)
     EXPECT_EQ(Snapshot(), before);
     EXPECT_EQ(ReadBytes(st.folders.Files2LoadFolder + "r.hl7"), FileOf("r"));
     EXPECT_EQ(Mru(), QStringList({gz, plain}));
+}
+
+// With the administrator's File Open switch on, the recent-files entries are disabled when the
+// File menu opens and open nothing, however chosen: the reproduction is a restart with a listed
+// file and the switch set in the settings.
+TEST_F(FilesTest, RecentFilesFollowTheFileOpenSwitch)
+{
+    const QString path = Put("listed.hl7", FileOf("L"));
+    QMenu* file = w.menuBar()->actions().at(0)->menu();
+    const std::map<std::string, std::function<void()>> routes = {
+        {"click", [&] { QTest::mouseClick(file, Qt::LeftButton, {}, file->actionGeometry(w.mnuMRU[0]).center()); }},
+        {"keyboard", [&] {
+             file->setActiveAction(w.mnuMRU[0]);
+             QTest::keyClick(file, Qt::Key_Return);
+         }},
+        {"handler", [&] { w.mnuMRU_Click(0); }},
+    };
+    for (const bool locked : {false, true})
+        for (const auto& [route, choose] : routes) {
+            SCOPED_TRACE(route + (locked ? " locked" : ""));
+            w.mnuFileNew_Click();
+            st.session.CurrentFileName.clear();
+            st.settings.Save("Quillon", "MRUFiles", "0", path);
+            st.settings.Save("Quillon", "AdminFileOpen", "0", locked ? "True" : "False");
+            w.Form_Load();
+            ASSERT_EQ(Mru(), QStringList{path});
+            file->popup(QPoint(0, 0));
+            EXPECT_EQ(w.mnuMRU[0]->isEnabled(), !locked);
+            EXPECT_NE(w.mnuFileOpen->isEnabled(), locked);
+            choose();
+            file->hide();
+            EXPECT_EQ(st.session.CurrentFileName, locked ? QString() : path);
+            EXPECT_EQ(Records(), locked ? std::vector<std::string>{} : std::vector<std::string>{Rec("L")});
+        }
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -182,8 +182,8 @@ TEST(PanelAdminSwitches, EndingARoleKeepsADisabledRoleDisabled)
     }
 }
 
-// A client run that ends gives back only what the administrator left on: Open and FTP Get stay
-// off when they are switched off.
+// A client run that ends gives back only what the administrator left on: Open (with the
+// recent files) and FTP Get stay off when they are switched off.
 TEST(PanelAdminSwitches, EndOfARunKeepsOpenAndFtpGetLocked)
 {
     for (const bool locked : {false, true}) {
@@ -193,6 +193,7 @@ TEST(PanelAdminSwitches, EndOfARunKeepsOpenAndFtpGetLocked)
         UseTestPort(w, FreePort());
         w.st.session.AdminSwitches[AdminFileOpen] = locked;
         w.st.session.AdminSwitches[AdminFtpGet] = locked;
+        w.AddToMRUList(QStringLiteral("/data/listed.hl7"));
         w.SetMenuAndToolbarState();
         w.st.records.Reset(1);
         w.st.records.Append("MSH|^~\\&|A|1\r");
@@ -201,7 +202,7 @@ TEST(PanelAdminSwitches, EndOfARunKeepsOpenAndFtpGetLocked)
         w.optClientOrServer[0]->click();
         w.cmdStart->click();  // no server: the run ends at once
         ASSERT_FALSE(w.st.client.Sending);
-        for (QAction* a : {w.mnuFileOpen, w.tbarButtons[2], w.mnuFileFTPReceive, w.tbarButtons[8]})
+        for (QAction* a : {w.mnuFileOpen, w.tbarButtons[2], w.mnuMRU[0], w.mnuFileFTPReceive, w.tbarButtons[8]})
             EXPECT_EQ(a->isEnabled(), !locked) << a->text().toStdString();
         w.sock->Close();
     }

@@ -16,6 +16,8 @@ void frmMain::SetMenuAndToolbarState()
     auto rows = [this] { return lstRecords->count() >= 1; };
     mnuFileOpen->setEnabled(!admin[AdminFileOpen]);
     tbarButtons[2]->setEnabled(!admin[AdminFileOpen]);
+    for (QAction* a : mnuMRU)  // a recent file is opened like any other
+        a->setEnabled(!admin[AdminFileOpen]);
     mnuFileSave->setEnabled(rows() && !admin[AdminFileSave]);
     mnuFileSaveNow->setEnabled(rows() && !admin[AdminFileSave]);
     tbarButtons[3]->setEnabled(rows() && !admin[AdminFileSave]);
@@ -90,6 +92,8 @@ void frmMain::mnuFile_Click()
     const auto& admin = st.session.AdminSwitches;
     mnuFileNew->setEnabled(true);
     mnuFileOpen->setEnabled(!admin[AdminFileOpen]);
+    for (QAction* a : mnuMRU)
+        a->setEnabled(!admin[AdminFileOpen]);
     mnuFileSave->setEnabled(rows && !admin[AdminFileSave]);
     mnuFileSaveNow->setEnabled(rows && !admin[AdminFileSave]);
     mnuFilePrint->setEnabled(rows && !admin[AdminPrint]);

@@ -316,7 +316,7 @@ void frmMain::SaveMRUList()
 
 void frmMain::mnuMRU_Click(int index)
 {
-    if (index < 0 || index > MRUCount)
+    if (index < 0 || index > MRUCount || st.session.AdminSwitches[AdminFileOpen])
         return;
     mnuViewsDisable_Click();
     const QString path = NameOfItem(mnuMRU[static_cast<size_t>(index)]);
