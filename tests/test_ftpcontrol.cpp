@@ -382,6 +382,9 @@ TEST(FtpListParser, NameWithALineBreakStaysWhole)
          {"a.dat", "a.dat\ntype=file;size=9; x.dat", "b\rc"}},
         {false, "-rw-r--r-- 1 u g 3 Dec  8 09:05 \nk.dat\n-rw-r--r-- 1 u g 3 Dec  8 09:05 o\r\nx.dat\r\n",
          {"\nk.dat\n-rw-r--r-- 1 u g 3 Dec  8 09:05 o\r\nx.dat"}},
+        // A name holding CR LF itself reads as two entries; one named like another file hides both.
+        {true, "type=file;size=1; a.dat\r\ntype=file;size=2; a.dat\r\ntype=file;size=9; b.dat\r\ntype=dir; c\r\n",
+         {"b.dat", "c"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.data);

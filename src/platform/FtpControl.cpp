@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QTemporaryFile>
 #include <QStringList>
 #include <QTimeZone>
@@ -296,6 +297,11 @@ std::vector<FtpEntry> ParseListing(const QByteArray& data, bool mlsd, const QDat
             continues = false;
         }
     }
+    // A folder holds each name once. A name listed twice is a piece of a name that held the
+    // line end itself, and which of the two is the real file cannot be told: neither is listed.
+    QHash<QString, int> seen;
+    for (const FtpEntry& e : entries) ++seen[e.name];
+    std::erase_if(entries, [&](const FtpEntry& e) { return seen.value(e.name) > 1; });
     return entries;
 }
 

@@ -74,7 +74,7 @@ bool ParseMlsdLine(const QString& line, FtpEntry& entry);
 bool ParseListLine(const QString& line, FtpEntry& entry, const QDate& today = QDate::currentDate());
 // The entries of a whole listing (MLSD or LIST lines) as the server sent it. Lines end with CR
 // LF; a bare CR or LF is part of a name, kept whole rather than cut into pieces that could
-// name other files.
+// name other files. A name listed twice (a piece of a name that held CR LF) is left out.
 std::vector<FtpEntry> ParseListing(const QByteArray& data, bool mlsd,
                                    const QDate& today = QDate::currentDate());
 
