@@ -32,12 +32,13 @@ using platform::MsgIcon;
 // Message boxes are the real ones; file dialogs answer as queued.
 class RealBoxes : public platform::ScriptedResponder {
 public:
-    MsgAnswer MsgBox(const QString& text, MsgButtons buttons, MsgIcon icon, const QString& title) override
+    MsgAnswer MsgBox(const QString& text, MsgButtons buttons, MsgIcon icon,
+                     const QString& title) override
     {
         return real.MsgBox(text, buttons, icon, title);
     }
-    MsgAnswer MsgBoxDefault(const QString& text, MsgButtons buttons, MsgIcon icon, const QString& title,
-                            MsgAnswer defaultAnswer) override
+    MsgAnswer MsgBoxDefault(const QString& text, MsgButtons buttons, MsgIcon icon,
+                            const QString& title, MsgAnswer defaultAnswer) override
     {
         return real.MsgBoxDefault(text, buttons, icon, title, defaultAnswer);
     }
@@ -331,8 +332,13 @@ TEST_F(FilesTest, RecentFilesFollowTheFileOpenSwitch)
     const QString path = Put("listed.hl7", FileOf("L"));
     QMenu* file = w.menuBar()->actions().at(0)->menu();
     const std::map<std::string, std::function<void()>> routes = {
-        {"click", [&] { QTest::mouseClick(file, Qt::LeftButton, {}, file->actionGeometry(w.mnuMRU[0]).center()); }},
-        {"keyboard", [&] {
+        {"click",
+         [&] {
+             QTest::mouseClick(file, Qt::LeftButton, {},
+                               file->actionGeometry(w.mnuMRU[0]).center());
+         }},
+        {"keyboard",
+         [&] {
              file->setActiveAction(w.mnuMRU[0]);
              QTest::keyClick(file, Qt::Key_Return);
          }},
@@ -353,7 +359,8 @@ TEST_F(FilesTest, RecentFilesFollowTheFileOpenSwitch)
             choose();
             file->hide();
             EXPECT_EQ(st.session.CurrentFileName, locked ? QString() : path);
-            EXPECT_EQ(Records(), locked ? std::vector<std::string>{} : std::vector<std::string>{Rec("L")});
+            EXPECT_EQ(Records(),
+                      locked ? std::vector<std::string>{} : std::vector<std::string>{Rec("L")});
         }
 }
 
@@ -558,18 +565,36 @@ TEST_F(FilesTest, SaveAsksBeforeReplacingAFileThatChangedSinceItWasRead)
         WriteBytes(path, FileOf("X") + FileOf("Y"));
         QFile file(path);
         ASSERT_TRUE(file.open(QIODevice::ReadWrite));
-        file.setFileTime(QDateTime::currentDateTime().addSecs(5), QFileDevice::FileModificationTime);
+        file.setFileTime(QDateTime::currentDateTime().addSecs(5),
+                         QFileDevice::FileModificationTime);
     };
     const auto remove = [&] { QFile::remove(path); };
     const auto keep = [] {};
     const std::map<std::string, std::function<void()>> loads = {
-        {"open", [&] { boxes.QueueFiles({path}); rw.mnuFileOpen_Click(); }},
-        {"recent", [&] {
+        {"open",
+         [&] {
+             boxes.QueueFiles({path});
+             rw.mnuFileOpen_Click();
+         }},
+        {"recent",
+         [&] {
              rw.AddToMRUList(path);
              ASSERT_TRUE(ChooseMenuItem(rw.mnuMRU[0]));
          }},
-        {"command line", [&] { rs.session.CommandLineFile = path; rw.Form_Activate(); }},
-        {"save as", [&] {
+        {"command line",
+         [&] {
+             rs.session.CommandLineFile = path;
+             rw.Form_Activate();
+         }},
+        {"sorted",
+         [&] {  // the sorted file becomes the current one; Save then asks for a name
+             boxes.QueueFiles({path});
+             rw.mnuFileOpen_Click();
+             rw.mnuToolsSortMSH7_Click();
+             boxes.QueueFiles({path});
+         }},
+        {"save as",
+         [&] {
              boxes.QueueFiles({U("other.hl7")});
              rw.mnuFileOpen_Click();
              boxes.QueueFiles({path});
@@ -593,19 +618,23 @@ TEST_F(FilesTest, SaveAsksBeforeReplacingAFileThatChangedSinceItWasRead)
         {"save as", keep, {}, saved},
         {"save as", grow, MsgAnswer::No, grown},
         {"open", grow, MsgAnswer::No, grown, true},
+        {"sorted", grow, MsgAnswer::No, grown},
     };
     WriteBytes(U("other.hl7"), first);
     for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.load) + (c.answer ? (*c.answer == MsgAnswer::Yes ? " yes" : " no") : "")
+        SCOPED_TRACE(std::string(c.load)
+                     + (c.answer ? (*c.answer == MsgAnswer::Yes ? " yes" : " no") : "")
                      + (c.saveAs ? " save as" : ""));
         QStringList shown;
         auto answer = AnswerModals([&](QWidget& box) {
             // As read: without the breaks the box may put into long words or lines.
             auto* message = qobject_cast<QMessageBox*>(&box);
-            shown << (message ? message->windowTitle() + ": " + message->text().remove(QChar(0x200B)).simplified()
+            shown << (message ? message->windowTitle() + ": "
+                                    + message->text().remove(QChar(0x200B)).simplified()
                               : box.windowTitle());
             if (QAbstractButton* button =
-                    message ? message->button(c.answer == MsgAnswer::Yes ? QMessageBox::Yes : QMessageBox::No)
+                    message ? message->button(c.answer == MsgAnswer::Yes ? QMessageBox::Yes
+                                                                         : QMessageBox::No)
                             : nullptr)
                 button->click();
             else
@@ -613,16 +642,19 @@ TEST_F(FilesTest, SaveAsksBeforeReplacingAFileThatChangedSinceItWasRead)
         });
         WriteBytes(path, first);
         loads.at(c.load)();
-        ASSERT_EQ(rs.session.CurrentFileName, path);
+        const bool sorted = c.load == std::string("sorted");
+        ASSERT_EQ(rs.session.CurrentFileName,
+                  sorted ? rs.folders.TempFolder + "SortedFile.dat" : path);
         ASSERT_TRUE(shown.isEmpty()) << shown.join("|").toStdString();
         c.change();
         if (c.saveAs)
             boxes.QueueFiles({path});
         ASSERT_TRUE(ChooseMenuItem(c.saveAs ? rw.mnuFileSave : rw.mnuFileSaveNow));
         if (c.answer)
-            EXPECT_EQ(shown, QStringList{"File Changed: The file '" + path + "' has changed since it was "
-                                         "loaded or saved. Saving now replaces those changes. "
-                                         "Do you want to save anyway?"});
+            EXPECT_EQ(shown, QStringList{"File Changed: The file '" + path
+                                         + "' has changed since it was "
+                                           "loaded or saved. Saving now replaces those changes. "
+                                           "Do you want to save anyway?"});
         else
             EXPECT_TRUE(shown.isEmpty()) << shown.join("|").toStdString();
         EXPECT_EQ(ReadBytes(path), c.after);

@@ -133,7 +133,8 @@ TEST_F(FtpControlTest, NameWithALineBreakNamesNoOtherFile)
 {
     const QStringList names = {
         QStringLiteral("report.hl7"), QStringLiteral("report.hl7\ntype=file;size=9; x.hl7"),
-        QStringLiteral("keep.hl7"), QStringLiteral("keep.hl7\n-rw-r--r-- 1 u g 3 Dec  8 09:05 other"),
+        QStringLiteral("keep.hl7"),
+        QStringLiteral("keep.hl7\n-rw-r--r-- 1 u g 3 Dec  8 09:05 other"),
         QStringLiteral("a\rb.hl7"), QStringLiteral("\nlead.hl7"),
     };
     for (const QString& name : names) server.WriteFile(name, "x");
@@ -377,13 +378,16 @@ TEST(FtpListParser, NameWithALineBreakStaysWhole)
          "total 8\n-rw-r--r-- 1 u g 3 Dec  8 09:05 big.dat\nold.dat\ndrwxr-xr-x 2 u g 4096 Dec  8 09:05 .\n"
          "x.dat\n12-08-26  09:05AM  <DIR>  Sub\nDir\n",
          {"big.dat\nold.dat", "Sub\nDir"}},
-        // Lines ending in CR LF: a bare break is part of the name even where a listing line follows.
-        {true, "type=file;size=1; a.dat\r\ntype=file;size=1; a.dat\ntype=file;size=9; x.dat\r\ntype=dir; b\rc\r\n",
+        // Lines ending in CR LF: a bare break is part of the name, even before a listing line.
+        {true, "type=file;size=1; a.dat\r\ntype=file;size=1; a.dat\ntype=file;size=9; x.dat\r\n"
+               "type=dir; b\rc\r\n",
          {"a.dat", "a.dat\ntype=file;size=9; x.dat", "b\rc"}},
-        {false, "-rw-r--r-- 1 u g 3 Dec  8 09:05 \nk.dat\n-rw-r--r-- 1 u g 3 Dec  8 09:05 o\r\nx.dat\r\n",
+        {false,
+         "-rw-r--r-- 1 u g 3 Dec  8 09:05 \nk.dat\n-rw-r--r-- 1 u g 3 Dec  8 09:05 o\r\nx.dat\r\n",
          {"\nk.dat\n-rw-r--r-- 1 u g 3 Dec  8 09:05 o\r\nx.dat"}},
         // A name holding CR LF itself reads as two entries; one named like another file hides both.
-        {true, "type=file;size=1; a.dat\r\ntype=file;size=2; a.dat\r\ntype=file;size=9; b.dat\r\ntype=dir; c\r\n",
+        {true, "type=file;size=1; a.dat\r\ntype=file;size=2; a.dat\r\ntype=file;size=9; b.dat\r\n"
+               "type=dir; c\r\n",
          {"b.dat", "c"}},
     };
     for (const auto& c : cases) {

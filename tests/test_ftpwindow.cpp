@@ -476,7 +476,8 @@ TEST_F(FtpWindowTest, NameWithALineBreakIsRefusedBeforeAnyCommand)
     } cases[] = {
         {"delete", cr, [&] { x.responder.QueueAnswer(MsgAnswer::Yes); x.w.cmdDelete_Click(); },
          "big.dat<line break>old.dat"},
-        {"rename", lf, [&] { x.responder.QueueInput(QStringLiteral("renamed.dat")); x.w.cmdRename_Click(); },
+        {"rename", lf,
+         [&] { x.responder.QueueInput(QStringLiteral("renamed.dat")); x.w.cmdRename_Click(); },
          "a<line break>b.dat"},
         {"get", lf,
          [&] { x.responder.QueueFiles({local.filePath(QStringLiteral("got.dat"))}); x.w.cmdGet_Click(); },

@@ -202,7 +202,8 @@ TEST(PanelAdminSwitches, EndOfARunKeepsOpenAndFtpGetLocked)
         w.optClientOrServer[0]->click();
         w.cmdStart->click();  // no server: the run ends at once
         ASSERT_FALSE(w.st.client.Sending);
-        for (QAction* a : {w.mnuFileOpen, w.tbarButtons[2], w.mnuMRU[0], w.mnuFileFTPReceive, w.tbarButtons[8]})
+        for (QAction* a :
+             {w.mnuFileOpen, w.tbarButtons[2], w.mnuMRU[0], w.mnuFileFTPReceive, w.tbarButtons[8]})
             EXPECT_EQ(a->isEnabled(), !locked) << a->text().toStdString();
         w.sock->Close();
     }

@@ -682,8 +682,8 @@ private:
     bool LoadAndRemember(const QString& path, const QString& rememberedName, bool remember = true);
     // What follows the load of an Open: the recent-files entry, the undo ring, the counter;
     // `stamp` is the loaded file as it was before it was read.
-    void FinishOpen(bool loaded, const QString& path, const QString& rememberedName, bool remember = true,
-                    const FileStamp& stamp = {});
+    void FinishOpen(bool loaded, const QString& path, const QString& rememberedName,
+                    bool remember = true, const FileStamp& stamp = {});
     // The file the records were last loaded from or saved to, as it was then.
     FileStamp recordsFile_;
     // Before a save writes over `path`: when that is the file of recordsFile_ and something

@@ -245,8 +245,8 @@ bool frmMain::LoadAndRemember(const QString& path, const QString& rememberedName
     return loaded;
 }
 
-void frmMain::FinishOpen(bool loaded, const QString& path, const QString& rememberedName, bool remember,
-                         const FileStamp& stamp)
+void frmMain::FinishOpen(bool loaded, const QString& path, const QString& rememberedName,
+                         bool remember, const FileStamp& stamp)
 {
     if (loaded) {
         st.session.CurrentFileName = path;
@@ -354,12 +354,13 @@ bool frmMain::MayOverwrite(const QString& path)
     // gone without a word.
     if (!ChangedSince(recordsFile_, path))
         return true;
-    return dlg.MsgBoxDefault(QStringLiteral("The file '%1' has changed since it was loaded or saved. "
-                                            "Saving now replaces those changes.\r\n\r\n"
-                                            "Do you want to save anyway?")
-                                 .arg(path),
-                             MsgButtons::YesNo, MsgIcon::Exclamation, QStringLiteral("File Changed"),
-                             platform::MsgAnswer::No)
+    return dlg.MsgBoxDefault(
+               QStringLiteral("The file '%1' has changed since it was loaded or saved. "
+                              "Saving now replaces those changes.\r\n\r\n"
+                              "Do you want to save anyway?")
+                   .arg(path),
+               MsgButtons::YesNo, MsgIcon::Exclamation, QStringLiteral("File Changed"),
+               platform::MsgAnswer::No)
            == platform::MsgAnswer::Yes;
 }
 

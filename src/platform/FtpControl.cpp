@@ -160,7 +160,9 @@ bool Words(const QString& line, int count, QStringList& words, QString& rest)
     const qsizetype n = line.size();
     words.clear();
     // Only blanks separate: a line break after them belongs to the name and must stay in it.
-    const auto blank = [&](qsizetype at) { return line[at] == QLatin1Char(' ') || line[at] == QLatin1Char('\t'); };
+    const auto blank = [&](qsizetype at) {
+        return line[at] == QLatin1Char(' ') || line[at] == QLatin1Char('\t');
+    };
     while (static_cast<int>(words.size()) < count) {
         while (i < n && blank(i)) ++i;
         if (i >= n) return false;
@@ -274,7 +276,8 @@ std::vector<FtpEntry> ParseListing(const QByteArray& data, bool mlsd, const QDat
     // it. A server that ends its lines with LF alone leaves no way to tell a break inside a
     // name; there a line that is no listing line after an entry is taken for the rest of that
     // entry's name, as is such a line after a CR LF held by a name.
-    const QByteArray end = data.contains("\r\n") ? QByteArrayLiteral("\r\n") : QByteArrayLiteral("\n");
+    const QByteArray end =
+        data.contains("\r\n") ? QByteArrayLiteral("\r\n") : QByteArrayLiteral("\n");
     QList<QByteArray> lines;
     for (qsizetype at = 0; at < data.size();) {
         qsizetype next = data.indexOf(end, at);
@@ -372,7 +375,8 @@ struct FtpCurlCallbacks {
     static int Debug(CURL*, curl_infotype type, char* data, size_t size, void* user)
     {
         auto* rq = static_cast<Context*>(user)->request;
-        if (type == CURLINFO_DATA_IN && rq->raw) rq->raw->append(data, static_cast<qsizetype>(size));
+        if (type == CURLINFO_DATA_IN && rq->raw)
+            rq->raw->append(data, static_cast<qsizetype>(size));
         return 0;
     }
 
