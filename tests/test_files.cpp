@@ -627,18 +627,18 @@ TEST_F(FilesTest, SaveAsksBeforeReplacingAFileThatChangedSinceItWasRead)
                      + (c.saveAs ? " save as" : ""));
         QStringList shown;
         auto answer = AnswerModals([&](QWidget& box) {
-            // As read: without the breaks the box may put into long words or lines.
             auto* message = qobject_cast<QMessageBox*>(&box);
-            shown << (message ? message->windowTitle() + ": "
-                                    + message->text().remove(QChar(0x200B)).simplified()
-                              : box.windowTitle());
-            if (QAbstractButton* button =
-                    message ? message->button(c.answer == MsgAnswer::Yes ? QMessageBox::Yes
-                                                                         : QMessageBox::No)
-                            : nullptr)
+            if (!message)
+                return;  // the sort's progress window
+            // As read: without the breaks the box may put into long words or lines.
+            shown << message->windowTitle() + ": "
+                         + message->text().remove(QChar(0x200B)).simplified();
+            QAbstractButton* button =
+                message->button(c.answer == MsgAnswer::Yes ? QMessageBox::Yes : QMessageBox::No);
+            if (button)
                 button->click();
             else
-                box.close();
+                message->close();
         });
         WriteBytes(path, first);
         loads.at(c.load)();
