@@ -5,6 +5,9 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
+#include <QTimer>
+#include <QMenuBar>
+#include <QMenu>
 #include <functional>
 #include <optional>
 #include <utility>
@@ -207,6 +210,47 @@ TEST(PanelAdminSwitches, EndOfARunKeepsOpenAndFtpGetLocked)
             EXPECT_EQ(a->isEnabled(), !locked) << a->text().toStdString();
         w.sock->Close();
     }
+}
+
+// Nothing replaces the records under a client run: while it runs, the File menu as it opens and
+// the switches applied meanwhile keep New, Open and the recent files off; they come back after.
+TEST(PanelAdminSwitches, FileMenuOpensNothingDuringARun)
+{
+    MainWindowFixture f;
+    frmMain& w = *f.window;
+    QTcpServer peer;  // takes the record and never answers
+    ASSERT_TRUE(peer.listen(QHostAddress::LocalHost));
+    UseTestPort(w, peer.serverPort());
+    w.AddToMRUList(QStringLiteral("/data/listed.hl7"));
+    w.st.records.Reset(1);
+    w.st.records.Append("MSH|^~\\&|A|1\r");
+    int32_t page = 1;
+    w.DisplayPage(page);
+    QMenu* file = w.menuBar()->actions().at(0)->menu();
+    const std::vector<std::pair<QString, std::function<void()>>> routes = {
+        {QStringLiteral("menu"), [&] { emit file->aboutToShow(); }},
+        {QStringLiteral("switches"), [&] { w.SetMenuAndToolbarState(); }},
+    };
+    QStringList enabled;
+    bool ran = false;
+    QTimer::singleShot(200, &w, [&] {
+        ran = w.st.client.Sending;
+        for (const auto& [name, route] : routes) {
+            route();
+            for (QAction* a : {w.mnuFileNew, w.mnuFileOpen, w.mnuMRU[0]})
+                if (a->isEnabled())
+                    enabled << name + QStringLiteral(": ") + a->text();
+        }
+        w.cmdStop->click();
+    });
+    w.optClientOrServer[0]->click();
+    w.cmdStart->click();
+    ASSERT_TRUE(ran);
+    EXPECT_TRUE(enabled.isEmpty()) << enabled.join(QStringLiteral(", ")).toStdString();
+    emit file->aboutToShow();
+    for (QAction* a : {w.mnuFileNew, w.mnuFileOpen, w.mnuMRU[0]})
+        EXPECT_TRUE(a->isEnabled()) << a->text().toStdString();
+    w.sock->Close();
 }
 
 // Sets the two TCP/IP switches as the administrator does: Help > About, a double-click on the
