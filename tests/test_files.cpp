@@ -8,7 +8,9 @@
 #include <QFileInfo>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QProcess>
+#include <QTest>
 
 #include <algorithm>
 #include <functional>
@@ -18,11 +20,30 @@
 
 #include "BackgroundSupport.h"
 #include "TestSupport.h"
+#include "platform/QtDialogs.h"
 
 namespace quillon::test {
 namespace {
 
+using platform::MsgAnswer;
+using platform::MsgButtons;
 using platform::MsgIcon;
+
+// Message boxes are the real ones; file dialogs answer as queued.
+class RealBoxes : public platform::ScriptedResponder {
+public:
+    MsgAnswer MsgBox(const QString& text, MsgButtons buttons, MsgIcon icon,
+                     const QString& title) override
+    {
+        return real.MsgBox(text, buttons, icon, title);
+    }
+    MsgAnswer MsgBoxDefault(const QString& text, MsgButtons buttons, MsgIcon icon,
+                            const QString& title, MsgAnswer defaultAnswer) override
+    {
+        return real.MsgBoxDefault(text, buttons, icon, title, defaultAnswer);
+    }
+    platform::QtDialogs real;
+};
 
 std::string Rec(const std::string& tag) { return "MSH|^~\\&|" + tag + "\r"; }
 std::string FileOf(const std::string& tag) { return Rec(tag) + "\n"; }
@@ -303,6 +324,46 @@ TEST_F(FilesTest, RecentCompressedFileIsDecompressedInTheWorkingFolder)
     EXPECT_EQ(Mru(), QStringList({gz, plain}));
 }
 
+// With the administrator's File Open switch on, the recent-files entries are disabled when the
+// File menu opens and open nothing, however chosen: the reproduction is a restart with a listed
+// file and the switch set in the settings.
+TEST_F(FilesTest, RecentFilesFollowTheFileOpenSwitch)
+{
+    const QString path = Put("listed.hl7", FileOf("L"));
+    QMenu* file = w.menuBar()->actions().at(0)->menu();
+    const std::map<std::string, std::function<void()>> routes = {
+        {"click",
+         [&] {
+             QTest::mouseClick(file, Qt::LeftButton, {},
+                               file->actionGeometry(w.mnuMRU[0]).center());
+         }},
+        {"keyboard",
+         [&] {
+             file->setActiveAction(w.mnuMRU[0]);
+             QTest::keyClick(file, Qt::Key_Return);
+         }},
+        {"handler", [&] { w.mnuMRU_Click(0); }},
+    };
+    for (const bool locked : {false, true})
+        for (const auto& [route, choose] : routes) {
+            SCOPED_TRACE(route + (locked ? " locked" : ""));
+            w.mnuFileNew_Click();
+            st.session.CurrentFileName.clear();
+            st.settings.Save("Quillon", "MRUFiles", "0", path);
+            st.settings.Save("Quillon", "AdminFileOpen", "0", locked ? "True" : "False");
+            w.Form_Load();
+            ASSERT_EQ(Mru(), QStringList{path});
+            file->popup(QPoint(0, 0));
+            EXPECT_EQ(w.mnuMRU[0]->isEnabled(), !locked);
+            EXPECT_NE(w.mnuFileOpen->isEnabled(), locked);
+            choose();
+            file->hide();
+            EXPECT_EQ(st.session.CurrentFileName, locked ? QString() : path);
+            EXPECT_EQ(Records(),
+                      locked ? std::vector<std::string>{} : std::vector<std::string>{Rec("L")});
+        }
+}
+
 // ---------------------------------------------------------------------------------------------
 // Saving
 
@@ -482,6 +543,129 @@ TEST_F(FilesTest, SavesThatRunOutOfSpaceGiveTheSystemsReasonAndKeepTheOldFile)
         EXPECT_EQ(ReadBytes(old), "old\r\n");
         EXPECT_EQ(QDir(QFileInfo(old).path()).entryList(QDir::Files | QDir::Hidden),
                   QStringList{"old.hl7"});  // nothing left beside it
+    }
+}
+
+// A file that changed after the records were read from it or written to it (grew, or was
+// rewritten at the same size) is replaced by Save only when the user says so; a file gone
+// meanwhile is written again without asking. Loaded by File > Open, a recent-files entry, the
+// command line, or written by Save As.
+TEST_F(FilesTest, SaveAsksBeforeReplacingAFileThatChangedSinceItWasRead)
+{
+    RealBoxes boxes;
+    MainWindowFixture real(&boxes);
+    frmMain& rw = *real.window;
+    AppState& rs = real.state;
+    const QString path = U("log.hl7");
+    const std::string first = FileOf("A") + FileOf("B");
+    const std::string grown = first + FileOf("C");
+    const std::string saved = Rec("A") + "\r\n" + Rec("B") + "\r\n";
+    const auto grow = [&] { WriteBytes(path, grown); };
+    const auto rewrite = [&] {  // same size, later time
+        WriteBytes(path, FileOf("X") + FileOf("Y"));
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        file.setFileTime(QDateTime::currentDateTime().addSecs(5),
+                         QFileDevice::FileModificationTime);
+    };
+    const auto remove = [&] { QFile::remove(path); };
+    const auto keep = [] {};
+    const std::map<std::string, std::function<void()>> loads = {
+        {"open",
+         [&] {
+             boxes.QueueFiles({path});
+             rw.mnuFileOpen_Click();
+         }},
+        {"recent",
+         [&] {
+             rw.AddToMRUList(path);
+             ASSERT_TRUE(ChooseMenuItem(rw.mnuMRU[0]));
+         }},
+        {"command line",
+         [&] {
+             rs.session.CommandLineFile = path;
+             rw.Form_Activate();
+         }},
+        {"sorted",
+         [&] {  // the sorted file becomes the current one; Save then asks for a name
+             boxes.QueueFiles({path});
+             rw.mnuFileOpen_Click();
+             rw.mnuToolsSortMSH7_Click();
+             boxes.QueueFiles({path});
+         }},
+        {"save as",
+         [&] {
+             boxes.QueueFiles({U("other.hl7")});
+             rw.mnuFileOpen_Click();
+             boxes.QueueFiles({path});
+             rw.mnuFileSave_Click();
+         }},
+    };
+    const struct {
+        const char* load;
+        std::function<void()> change;
+        std::optional<MsgAnswer> answer;  // none: no box
+        std::string after;
+        bool saveAs = false;  // File > Save As onto the same file instead of File > Save
+    } cases[] = {
+        {"open", keep, {}, saved},
+        {"open", grow, MsgAnswer::No, grown},
+        {"open", grow, MsgAnswer::Yes, saved},
+        {"open", rewrite, MsgAnswer::No, FileOf("X") + FileOf("Y")},
+        {"open", remove, {}, saved},
+        {"recent", grow, MsgAnswer::No, grown},
+        {"command line", grow, MsgAnswer::Yes, saved},
+        {"save as", keep, {}, saved},
+        {"save as", grow, MsgAnswer::No, grown},
+        {"open", grow, MsgAnswer::No, grown, true},
+        {"sorted", grow, MsgAnswer::No, grown},
+    };
+    WriteBytes(U("other.hl7"), first);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.load)
+                     + (c.answer ? (*c.answer == MsgAnswer::Yes ? " yes" : " no") : "")
+                     + (c.saveAs ? " save as" : ""));
+        QStringList shown;
+        auto answer = AnswerModals([&](QWidget& box) {
+            auto* message = qobject_cast<QMessageBox*>(&box);
+            if (!message)
+                return;  // the sort's progress window
+            // As read: without the breaks the box may put into long words or lines.
+            shown << message->windowTitle() + ": "
+                         + message->text().remove(QChar(0x200B)).simplified();
+            QAbstractButton* button =
+                message->button(c.answer == MsgAnswer::Yes ? QMessageBox::Yes : QMessageBox::No);
+            if (button)
+                button->click();
+            else
+                message->close();
+        });
+        WriteBytes(path, first);
+        loads.at(c.load)();
+        const bool sorted = c.load == std::string("sorted");
+        ASSERT_EQ(rs.session.CurrentFileName,
+                  sorted ? rs.folders.TempFolder + "SortedFile.dat" : path);
+        ASSERT_TRUE(shown.isEmpty()) << shown.join("|").toStdString();
+        c.change();
+        if (c.saveAs)
+            boxes.QueueFiles({path});
+        ASSERT_TRUE(ChooseMenuItem(c.saveAs ? rw.mnuFileSave : rw.mnuFileSaveNow));
+        if (c.answer)
+            EXPECT_EQ(shown, QStringList{"File Changed: The file '" + path
+                                         + "' has changed since it was "
+                                           "loaded or saved. Saving now replaces those changes. "
+                                           "Do you want to save anyway?"});
+        else
+            EXPECT_TRUE(shown.isEmpty()) << shown.join("|").toStdString();
+        EXPECT_EQ(ReadBytes(path), c.after);
+        EXPECT_EQ(rs.records.RecordCount, 2);
+        // A save that wrote the file is what a later one compares with.
+        if (c.after == saved) {
+            shown.clear();
+            ASSERT_TRUE(ChooseMenuItem(rw.mnuFileSaveNow));
+            EXPECT_TRUE(shown.isEmpty());
+            EXPECT_EQ(ReadBytes(path), saved);
+        }
     }
 }
 

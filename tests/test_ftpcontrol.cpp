@@ -126,6 +126,35 @@ TEST_F(FtpControlTest, ListingGivesFoldersFilesSizesAndTimes)
     }
 }
 
+// A name holding a line break followed by what reads as a listing line of another file: the
+// listing names every file once and whole, in either listing form, and the broken name is
+// refused rather than sent, so no command reaches the file its pieces would name.
+TEST_F(FtpControlTest, NameWithALineBreakNamesNoOtherFile)
+{
+    const QStringList names = {
+        QStringLiteral("report.hl7"), QStringLiteral("report.hl7\ntype=file;size=9; x.hl7"),
+        QStringLiteral("keep.hl7"),
+        QStringLiteral("keep.hl7\n-rw-r--r-- 1 u g 3 Dec  8 09:05 other"),
+        QStringLiteral("a\rb.hl7"), QStringLiteral("\nlead.hl7"),
+    };
+    for (const QString& name : names) server.WriteFile(name, "x");
+    for (bool mlsd : {true, false}) {
+        SCOPED_TRACE(mlsd ? "MLSD" : "LIST");
+        server.Stop();
+        server.mlsd = mlsd;
+        ASSERT_TRUE(server.Restart());
+        ASSERT_EQ(ConnectAs(), ftp_result::Ok);
+        QStringList listed;
+        for (const auto& [name, entry] : List()) listed << name;
+        QStringList expected = names;
+        expected.sort();
+        EXPECT_EQ(listed, expected) << listed.join(QStringLiteral(" | ")).toStdString();
+        EXPECT_EQ(ftp.Delete(names[1]), ftp_result::InvalidName);
+        for (const QString& name : names) EXPECT_TRUE(server.Exists(name)) << name.toStdString();
+        ftp.Disconnect();
+    }
+}
+
 TEST_F(FtpControlTest, ChangeDirectoryFollowsServerAndRefusesMissing)
 {
     server.MakeDir(QStringLiteral("one/two words"));
@@ -333,8 +362,8 @@ TEST(FtpListParser, UnixAndDosLines)
     }
 }
 
-// A line break in a name reaches the parser as a line end: what follows it up to the next
-// listing line is the rest of that name, never an entry of its own.
+// A line break in a name is kept in the name: within a line ending in CR LF, or, where lines
+// end in LF alone, as the lines up to the next listing line.
 TEST(FtpListParser, NameWithALineBreakStaysWhole)
 {
     const struct {
@@ -349,6 +378,17 @@ TEST(FtpListParser, NameWithALineBreakStaysWhole)
          "total 8\n-rw-r--r-- 1 u g 3 Dec  8 09:05 big.dat\nold.dat\ndrwxr-xr-x 2 u g 4096 Dec  8 09:05 .\n"
          "x.dat\n12-08-26  09:05AM  <DIR>  Sub\nDir\n",
          {"big.dat\nold.dat", "Sub\nDir"}},
+        // Lines ending in CR LF: a bare break is part of the name, even before a listing line.
+        {true, "type=file;size=1; a.dat\r\ntype=file;size=1; a.dat\ntype=file;size=9; x.dat\r\n"
+               "type=dir; b\rc\r\n",
+         {"a.dat", "a.dat\ntype=file;size=9; x.dat", "b\rc"}},
+        {false,
+         "-rw-r--r-- 1 u g 3 Dec  8 09:05 \nk.dat\n-rw-r--r-- 1 u g 3 Dec  8 09:05 o\r\nx.dat\r\n",
+         {"\nk.dat\n-rw-r--r-- 1 u g 3 Dec  8 09:05 o\r\nx.dat"}},
+        // A name holding CR LF itself reads as two entries; one named like another file hides both.
+        {true, "type=file;size=1; a.dat\r\ntype=file;size=2; a.dat\r\ntype=file;size=9; b.dat\r\n"
+               "type=dir; c\r\n",
+         {"b.dat", "c"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.data);

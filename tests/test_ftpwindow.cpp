@@ -449,39 +449,41 @@ TEST_F(FtpWindowTest, RenameAndDeleteWorkOrShowTheRefusal)
 }
 
 // A listed name holding a bare CR or LF is listed whole, not cut into pieces that stand for
-// other files, and is refused with a message before any command: the server's file or folder
-// stays as it was. (The listing comes with every line break as LF.)
+// other files (here "big.dat", after which the rest reads as a listing line), and is refused
+// with a message before any command: the server's file or folder stays as it was.
 TEST_F(FtpWindowTest, NameWithALineBreakIsRefusedBeforeAnyCommand)
 {
     const QString cr = QStringLiteral("big.dat\rold.dat"), lf = QStringLiteral("a\nb.dat");
     const QString folder = QStringLiteral("c\rd");
-    const QString crListed = QStringLiteral("big.dat\nold.dat"), folderListed = QStringLiteral("c\nd");
+    server.WriteFile(QStringLiteral("big.dat\ntype=file;size=1; z.dat"), "x");
     server.WriteFile(cr, "x");
     server.WriteFile(lf, "x");
     server.MakeDir(folder);
     Start();
     Connect();
     const QStringList files = x.Files();
-    ASSERT_TRUE(files.contains(crListed) && files.contains(lf)) << files.join('|').toStdString();
+    ASSERT_TRUE(files.contains(cr) && files.contains(lf)) << files.join('|').toStdString();
     EXPECT_EQ(files.count(QStringLiteral("big.dat")), 1);
-    ASSERT_TRUE(x.Directories().contains(folderListed));
+    EXPECT_FALSE(files.contains(QStringLiteral("z.dat")));
+    ASSERT_TRUE(x.Directories().contains(folder));
     EXPECT_FALSE(x.Directories().contains(QStringLiteral("c")));
     QTemporaryDir local;
     const struct {
         const char* name;
-        QString listed, entry;
+        QString entry;
         std::function<void()> command;
         const char* shown;
     } cases[] = {
-        {"delete", crListed, cr, [&] { x.responder.QueueAnswer(MsgAnswer::Yes); x.w.cmdDelete_Click(); },
+        {"delete", cr, [&] { x.responder.QueueAnswer(MsgAnswer::Yes); x.w.cmdDelete_Click(); },
          "big.dat<line break>old.dat"},
-        {"rename", lf, lf, [&] { x.responder.QueueInput(QStringLiteral("renamed.dat")); x.w.cmdRename_Click(); },
+        {"rename", lf,
+         [&] { x.responder.QueueInput(QStringLiteral("renamed.dat")); x.w.cmdRename_Click(); },
          "a<line break>b.dat"},
-        {"get", lf, lf,
+        {"get", lf,
          [&] { x.responder.QueueFiles({local.filePath(QStringLiteral("got.dat"))}); x.w.cmdGet_Click(); },
          "a<line break>b.dat"},
-        {"change folder", folderListed, folder, [&] {
-             const auto lines = x.w.lstDirectoryList->findItems(folderListed, Qt::MatchExactly);
+        {"change folder", folder, [&] {
+             const auto lines = x.w.lstDirectoryList->findItems(folder, Qt::MatchExactly);
              x.w.lstDirectoryList->setCurrentItem(lines[0]);
              x.w.lstDirectoryList_DblClick();
          }, "c<line break>d"},
@@ -489,7 +491,7 @@ TEST_F(FtpWindowTest, NameWithALineBreakIsRefusedBeforeAnyCommand)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         x.responder.Clear();
-        if (c.entry != folder) x.Select(c.listed);
+        if (c.entry != folder) x.Select(c.entry);
         c.command();
         ASSERT_EQ(x.Titles(), QStringList{QStringLiteral("Invalid File Name")});
         EXPECT_TRUE(x.responder.shown()[0].text.contains(QString::fromUtf8(c.shown)))

@@ -5,6 +5,9 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
+#include <QTimer>
+#include <QMenuBar>
+#include <QMenu>
 #include <functional>
 #include <optional>
 #include <utility>
@@ -182,8 +185,8 @@ TEST(PanelAdminSwitches, EndingARoleKeepsADisabledRoleDisabled)
     }
 }
 
-// A client run that ends gives back only what the administrator left on: Open and FTP Get stay
-// off when they are switched off.
+// A client run that ends gives back only what the administrator left on: Open (with the
+// recent files) and FTP Get stay off when they are switched off.
 TEST(PanelAdminSwitches, EndOfARunKeepsOpenAndFtpGetLocked)
 {
     for (const bool locked : {false, true}) {
@@ -193,6 +196,7 @@ TEST(PanelAdminSwitches, EndOfARunKeepsOpenAndFtpGetLocked)
         UseTestPort(w, FreePort());
         w.st.session.AdminSwitches[AdminFileOpen] = locked;
         w.st.session.AdminSwitches[AdminFtpGet] = locked;
+        w.AddToMRUList(QStringLiteral("/data/listed.hl7"));
         w.SetMenuAndToolbarState();
         w.st.records.Reset(1);
         w.st.records.Append("MSH|^~\\&|A|1\r");
@@ -201,10 +205,52 @@ TEST(PanelAdminSwitches, EndOfARunKeepsOpenAndFtpGetLocked)
         w.optClientOrServer[0]->click();
         w.cmdStart->click();  // no server: the run ends at once
         ASSERT_FALSE(w.st.client.Sending);
-        for (QAction* a : {w.mnuFileOpen, w.tbarButtons[2], w.mnuFileFTPReceive, w.tbarButtons[8]})
+        for (QAction* a :
+             {w.mnuFileOpen, w.tbarButtons[2], w.mnuMRU[0], w.mnuFileFTPReceive, w.tbarButtons[8]})
             EXPECT_EQ(a->isEnabled(), !locked) << a->text().toStdString();
         w.sock->Close();
     }
+}
+
+// Nothing replaces the records under a client run: while it runs, the File menu as it opens and
+// the switches applied meanwhile keep New, Open and the recent files off; they come back after.
+TEST(PanelAdminSwitches, FileMenuOpensNothingDuringARun)
+{
+    MainWindowFixture f;
+    frmMain& w = *f.window;
+    QTcpServer peer;  // takes the record and never answers
+    ASSERT_TRUE(peer.listen(QHostAddress::LocalHost));
+    UseTestPort(w, peer.serverPort());
+    w.AddToMRUList(QStringLiteral("/data/listed.hl7"));
+    w.st.records.Reset(1);
+    w.st.records.Append("MSH|^~\\&|A|1\r");
+    int32_t page = 1;
+    w.DisplayPage(page);
+    QMenu* file = w.menuBar()->actions().at(0)->menu();
+    const std::vector<std::pair<QString, std::function<void()>>> routes = {
+        {QStringLiteral("menu"), [&] { emit file->aboutToShow(); }},
+        {QStringLiteral("switches"), [&] { w.SetMenuAndToolbarState(); }},
+    };
+    QStringList enabled;
+    bool ran = false;
+    QTimer::singleShot(200, &w, [&] {
+        ran = w.st.client.Sending;
+        for (const auto& [name, route] : routes) {
+            route();
+            for (QAction* a : {w.mnuFileNew, w.mnuFileOpen, w.mnuMRU[0]})
+                if (a->isEnabled())
+                    enabled << name + QStringLiteral(": ") + a->text();
+        }
+        w.cmdStop->click();
+    });
+    w.optClientOrServer[0]->click();
+    w.cmdStart->click();
+    ASSERT_TRUE(ran);
+    EXPECT_TRUE(enabled.isEmpty()) << enabled.join(QStringLiteral(", ")).toStdString();
+    emit file->aboutToShow();
+    for (QAction* a : {w.mnuFileNew, w.mnuFileOpen, w.mnuMRU[0]})
+        EXPECT_TRUE(a->isEnabled()) << a->text().toStdString();
+    w.sock->Close();
 }
 
 // Sets the two TCP/IP switches as the administrator does: Help > About, a double-click on the

@@ -22,6 +22,7 @@
 
 #include "app/AppState.h"
 #include "app/ListBox.h"
+#include "files/FileStamp.h"
 #include "records/BackgroundWrites.h"
 #include "records/FieldLines.h"
 #include "records/UndoRing.h"
@@ -706,8 +707,15 @@ private:
     // recent-files list (FTP Get's downloads are working copies).
     bool LoadFromWorkingFolder(const QString& rememberedName = {}, bool remember = true);
     bool LoadAndRemember(const QString& path, const QString& rememberedName, bool remember = true);
-    // What follows the load of an Open: the recent-files entry, the undo ring, the counter.
-    void FinishOpen(bool loaded, const QString& path, const QString& rememberedName, bool remember = true);
+    // What follows the load of an Open: the recent-files entry, the undo ring, the counter;
+    // `stamp` is the loaded file as it was before it was read.
+    void FinishOpen(bool loaded, const QString& path, const QString& rememberedName,
+                    bool remember = true, const FileStamp& stamp = {});
+    // The file the records were last loaded from or saved to, as it was then.
+    FileStamp recordsFile_;
+    // Before a save writes over `path`: when that is the file of recordsFile_ and something
+    // changed it since, the user is asked. False when the file is to be kept.
+    bool MayOverwrite(const QString& path);
     bool WriteRecordsTo(const QString& path, const std::vector<const std::string*>& records,
                         bool progress, QString* error, int* errorCode);
     QElapsedTimer loadEventsTimer_;

@@ -14,8 +14,12 @@ void frmMain::SetMenuAndToolbarState()
 {
     const auto& admin = st.session.AdminSwitches;
     auto rows = [this] { return lstRecords->count() >= 1; };
-    mnuFileOpen->setEnabled(!admin[AdminFileOpen]);
-    tbarButtons[2]->setEnabled(!admin[AdminFileOpen]);
+    // A recent file is opened like any other; nothing is opened under a client run.
+    const bool open = !admin[AdminFileOpen] && !st.client.Sending;
+    for (QAction* a : {mnuFileOpen, tbarButtons[2]})
+        a->setEnabled(open);
+    for (QAction* a : mnuMRU)
+        a->setEnabled(open);
     mnuFileSave->setEnabled(rows() && !admin[AdminFileSave]);
     mnuFileSaveNow->setEnabled(rows() && !admin[AdminFileSave]);
     tbarButtons[3]->setEnabled(rows() && !admin[AdminFileSave]);
@@ -88,8 +92,12 @@ void frmMain::mnuFile_Click()
 {
     const bool rows = lstRecords->count() >= 1;
     const auto& admin = st.session.AdminSwitches;
-    mnuFileNew->setEnabled(true);
-    mnuFileOpen->setEnabled(!admin[AdminFileOpen]);
+    // A client run's records are not replaced under it (LockForRun).
+    const bool running = st.client.Sending;
+    mnuFileNew->setEnabled(!running);
+    mnuFileOpen->setEnabled(!running && !admin[AdminFileOpen]);
+    for (QAction* a : mnuMRU)
+        a->setEnabled(mnuFileOpen->isEnabled());
     mnuFileSave->setEnabled(rows && !admin[AdminFileSave]);
     mnuFileSaveNow->setEnabled(rows && !admin[AdminFileSave]);
     mnuFilePrint->setEnabled(rows && !admin[AdminPrint]);

@@ -77,10 +77,12 @@ void frmMain::Form_Activate()
     const QString sFileName = QString(st.session.CommandLineFile).remove(QLatin1Char('"'));
     // The file is tried once: a load that fails has shown its message and is not retried at
     // the next activation.
+    const FileStamp stamp = TakeFileStamp(sFileName);  // before the read, as File > Open does
     const bool loaded = LoadHL7File(sFileName);
     st.session.CommandLineFile.clear();
     if (loaded) {
         st.session.CurrentFileName = sFileName;
+        recordsFile_ = stamp;
         if (mnuOptionsUseMFU->isChecked())
             AddToMRUList(sFileName);
         StartEmptyUndoRing();

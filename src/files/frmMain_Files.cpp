@@ -239,15 +239,19 @@ bool frmMain::LoadFromWorkingFolder(const QString& rememberedName, bool remember
 
 bool frmMain::LoadAndRemember(const QString& path, const QString& rememberedName, bool remember)
 {
+    // Taken before the read: a file that grows while it is read counts as changed since.
+    const FileStamp stamp = TakeFileStamp(path);
     const bool loaded = LoadHL7File(path);
-    FinishOpen(loaded, path, rememberedName, remember);
+    FinishOpen(loaded, path, rememberedName, remember, stamp);
     return loaded;
 }
 
-void frmMain::FinishOpen(bool loaded, const QString& path, const QString& rememberedName, bool remember)
+void frmMain::FinishOpen(bool loaded, const QString& path, const QString& rememberedName,
+                         bool remember, const FileStamp& stamp)
 {
     if (loaded) {
         st.session.CurrentFileName = path;
+        recordsFile_ = stamp;
         if (remember && mnuOptionsUseMFU->isChecked())
             AddToMRUList(rememberedName);
         StartEmptyUndoRing();
@@ -314,7 +318,7 @@ void frmMain::SaveMRUList()
 void frmMain::mnuMRU_Click(int index)
 {
     const ArrivalsHold arrivals(*this);
-    if (index < 0 || index > MRUCount)
+    if (index < 0 || index > MRUCount || st.session.AdminSwitches[AdminFileOpen])
         return;
     mnuViewsDisable_Click();
     const QString path = NameOfItem(mnuMRU[static_cast<size_t>(index)]);
@@ -345,6 +349,22 @@ void frmMain::mnuMRU_Click(int index)
 
 // ---------------------------------------------------------------------------------------------
 // Saving
+
+bool frmMain::MayOverwrite(const QString& path)
+{
+    // Records added to the file by someone else since (a log, an interface's output) would be
+    // gone without a word.
+    if (!ChangedSince(recordsFile_, path))
+        return true;
+    return dlg.MsgBoxDefault(
+               QStringLiteral("The file '%1' has changed since it was loaded or saved. "
+                              "Saving now replaces those changes.\r\n\r\n"
+                              "Do you want to save anyway?")
+                   .arg(path),
+               MsgButtons::YesNo, MsgIcon::Exclamation, QStringLiteral("File Changed"),
+               platform::MsgAnswer::No)
+           == platform::MsgAnswer::Yes;
+}
 
 bool frmMain::WriteRecordsTo(const QString& path, const std::vector<const std::string*>& records,
                              bool progress, QString* error, int* errorCode)
@@ -412,6 +432,8 @@ void frmMain::SaveRecords(bool all)
     const QString path = chosen.front();
 
     AwaitWrites();  // a file still being written must not replace this one afterwards
+    if (!MayOverwrite(path))
+        return;
     const std::vector<const std::string*> records = recordsToSave();
     if (records.empty())
         return;
@@ -424,6 +446,7 @@ void frmMain::SaveRecords(bool all)
                    MsgButtons::OKOnly, MsgIcon::Exclamation, QStringLiteral("Can't Save to Disk"));
         return;
     }
+    recordsFile_ = TakeFileStamp(path);
     st.options.LastFileSavePath = FolderOf(path) + QLatin1Char('/');
     st.session.CurrentFileName = path;
     setWindowTitle(QStringLiteral("Quillon - ") + path);
@@ -461,11 +484,15 @@ void frmMain::mnuFileSaveNow_Click()
     }
     sFileName = current;
     AwaitWrites();  // a file still being written must not replace this one afterwards
+    if (!MayOverwrite(current))
+        return;
     const std::vector<const std::string*> records = st.records.AllRecords();
     QString error;
     int code = 0;
-    if (WriteRecordsTo(current, records, true, &error, &code))
+    if (WriteRecordsTo(current, records, true, &error, &code)) {
+        recordsFile_ = TakeFileStamp(current);
         return;
+    }
     const auto fileError = static_cast<QFileDevice::FileError>(code);
     if (fileError == QFileDevice::PermissionsError)
         dlg.MsgBox(QStringLiteral("Can't save to that drive because it is write protected."),

@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QTemporaryFile>
 #include <QStringList>
 #include <QTimeZone>
@@ -158,15 +159,19 @@ bool Words(const QString& line, int count, QStringList& words, QString& rest)
     qsizetype i = 0;
     const qsizetype n = line.size();
     words.clear();
+    // Only blanks separate: a line break after them belongs to the name and must stay in it.
+    const auto blank = [&](qsizetype at) {
+        return line[at] == QLatin1Char(' ') || line[at] == QLatin1Char('\t');
+    };
     while (static_cast<int>(words.size()) < count) {
-        while (i < n && line[i].isSpace()) ++i;
+        while (i < n && blank(i)) ++i;
         if (i >= n) return false;
         const qsizetype start = i;
-        while (i < n && !line[i].isSpace()) ++i;
+        while (i < n && !blank(i)) ++i;
         words << line.mid(start, i - start);
     }
     // Exactly the separating blanks go; a name may hold blanks of its own.
-    while (i < n && line[i].isSpace()) ++i;
+    while (i < n && blank(i)) ++i;
     rest = line.mid(i);
     return !rest.isEmpty();
 }
@@ -266,16 +271,23 @@ bool ParseListLine(const QString& line, FtpEntry& entry, const QDate& today)
 
 std::vector<FtpEntry> ParseListing(const QByteArray& data, bool mlsd, const QDate& today)
 {
-    // libcurl hands a listing over with every line end as LF: CR LF, and also a bare CR or LF
-    // inside a name. A line that is no listing line, or an empty one, after an entry is
-    // therefore the rest of that entry's name after a line break: the name is kept whole with
-    // an LF there, so no piece of it stands for another file and the commands refuse it.
+    // Entries end with CR LF, so a bare CR or LF in a line is part of the name it ends in and
+    // stays there: no piece of such a name stands for another file, and the commands refuse
+    // it. A server that ends its lines with LF alone leaves no way to tell a break inside a
+    // name; there a line that is no listing line after an entry is taken for the rest of that
+    // entry's name, as is such a line after a CR LF held by a name.
+    const QByteArray end =
+        data.contains("\r\n") ? QByteArrayLiteral("\r\n") : QByteArrayLiteral("\n");
+    QList<QByteArray> lines;
+    for (qsizetype at = 0; at < data.size();) {
+        qsizetype next = data.indexOf(end, at);
+        if (next < 0) next = data.size();
+        lines << data.mid(at, next - at);
+        at = next + end.size();
+    }
     std::vector<FtpEntry> entries;
-    QList<QByteArray> lines = data.split('\n');
-    if (!lines.isEmpty() && lines.back().isEmpty()) lines.removeLast();  // after the last line end
     bool continues = false;  // the line before was an entry or a piece of its name
-    for (QByteArray& line : lines) {
-        if (line.endsWith('\r')) line.chop(1);
+    for (const QByteArray& line : lines) {
         const QString text = QString::fromUtf8(line);
         FtpEntry e;
         const LineKind kind = mlsd ? MlsdLineKind(text, e) : ListLineKind(text, e, today);
@@ -283,13 +295,29 @@ std::vector<FtpEntry> ParseListing(const QByteArray& data, bool mlsd, const QDat
             entries.push_back(std::move(e));
             continues = true;
         } else if (kind == LineKind::Foreign && continues) {
-            entries.back().name += QLatin1Char('\n') + text;
+            entries.back().name += QString::fromLatin1(end) + text;
         } else {
             continues = false;
         }
     }
+    // A folder holds each name once. A name listed twice is a piece of a name that held the
+    // line end itself, and which of the two is the real file cannot be told: neither is listed.
+    QHash<QString, int> seen;
+    for (const FtpEntry& e : entries) ++seen[e.name];
+    std::erase_if(entries, [&](const FtpEntry& e) { return seen.value(e.name) > 1; });
     return entries;
 }
+
+namespace {
+// The listing as the server sent it, when what the debug function saw is what libcurl turned
+// into `delivered`; otherwise what was delivered, in which every line break reads as LF.
+QByteArray ListingAsSent(const QByteArray& delivered, const QByteArray& raw)
+{
+    QByteArray converted = raw;
+    converted.replace("\r\n", "\n").replace('\r', '\n');
+    return converted == delivered ? raw : delivered;
+}
+}  // namespace
 
 // One libcurl call: what to send, where the data goes, and what came back.
 struct FtpControl::Request {
@@ -298,7 +326,8 @@ struct FtpControl::Request {
     QByteArray customRequest;     // "MLSD" instead of LIST
     bool body = false;            // a transfer (listing or Get) or an upload
     bool freshConnection = false;
-    QByteArray* memory = nullptr;  // listing data
+    QByteArray* memory = nullptr;  // listing data, line ends turned into LF by libcurl
+    QByteArray* raw = nullptr;     // listing data as the server sent it
     QIODevice* sink = nullptr;     // Get data
     QIODevice* source = nullptr;   // Put data
     qint64 sourceSize = 0;
@@ -338,6 +367,16 @@ struct FtpCurlCallbacks {
         }
         if (rq->sink && rq->sink->write(data, n) == n) return size * count;
         rq->localFailed = true;
+        return 0;
+    }
+
+    // libcurl hands incoming data to the debug function before it turns the line ends of an
+    // ASCII transfer (and a listing is always one) into LF.
+    static int Debug(CURL*, curl_infotype type, char* data, size_t size, void* user)
+    {
+        auto* rq = static_cast<Context*>(user)->request;
+        if (type == CURLINFO_DATA_IN && rq->raw)
+            rq->raw->append(data, static_cast<qsizetype>(size));
         return 0;
     }
 
@@ -473,6 +512,11 @@ int FtpControl::Perform(Request& rq)
     curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, &FtpCurlCallbacks::XferInfo);
     curl_easy_setopt(c, CURLOPT_XFERINFODATA, &ctx);
+    if (rq.raw) {
+        curl_easy_setopt(c, CURLOPT_DEBUGFUNCTION, &FtpCurlCallbacks::Debug);
+        curl_easy_setopt(c, CURLOPT_DEBUGDATA, &ctx);
+        curl_easy_setopt(c, CURLOPT_VERBOSE, 1L);
+    }
     curl_easy_setopt(c, CURLOPT_FRESH_CONNECT, rq.freshConnection ? 1L : 0L);
     // Large reads: fewer callbacks and writes on big files, as the curl program does.
     curl_easy_setopt(c, CURLOPT_BUFFERSIZE, 512L * 1024);
@@ -647,7 +691,7 @@ int FtpControl::OpenListing(const QString& path)
     if (HoldsLineBreak(path)) return RefuseName();
     if (int r = Begin(); r != ftp_result::Ok) return r;
     const QString dir = path.trimmed().isEmpty() ? currentDirectory_ : AbsolutePath(path.trimmed());
-    QByteArray data;
+    QByteArray data, raw;
     int r = ftp_result::ExtendedError;
     if (!listingByList_) {
         Request rq;
@@ -655,6 +699,7 @@ int FtpControl::OpenListing(const QString& path)
         rq.customRequest = "MLSD";
         rq.body = true;
         rq.memory = &data;
+        rq.raw = &raw;
         r = Perform(rq);
         // 500-504: the server does not know MLSD; anything else is the answer.
         if (r == ftp_result::ExtendedError && lastReplyCode_ >= 500 && lastReplyCode_ <= 504)
@@ -664,14 +709,16 @@ int FtpControl::OpenListing(const QString& path)
     }
     if (listingByList_) {
         data.clear();
+        raw.clear();
         Request rq;
         rq.url = Url(dir, true);
         rq.body = true;
         rq.memory = &data;
+        rq.raw = &raw;
         r = Perform(rq);
         if (r != ftp_result::Ok) return r;
     }
-    listing_ = ParseListing(data, !listingByList_);
+    listing_ = ParseListing(ListingAsSent(data, raw), !listingByList_);
     return ftp_result::Ok;
 }
 

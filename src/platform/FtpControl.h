@@ -72,8 +72,9 @@ struct FtpEntry {
 // ("12-08-26  09:05AM  <DIR>  name"). False for a line that is none of them (totals, ".", "..").
 bool ParseMlsdLine(const QString& line, FtpEntry& entry);
 bool ParseListLine(const QString& line, FtpEntry& entry, const QDate& today = QDate::currentDate());
-// The entries of a whole listing as libcurl hands it over (MLSD or LIST lines). A name that
-// held a line break is kept whole, with an LF for the break, rather than cut into pieces.
+// The entries of a whole listing (MLSD or LIST lines) as the server sent it. Lines end with CR
+// LF; a bare CR or LF is part of a name, kept whole rather than cut into pieces that could
+// name other files. A name listed twice (a piece of a name that held CR LF) is left out.
 std::vector<FtpEntry> ParseListing(const QByteArray& data, bool mlsd,
                                    const QDate& today = QDate::currentDate());
 

@@ -339,6 +339,8 @@ void frmMain::LockForRun(bool running)
         const auto& admin = st.session.AdminSwitches;
         for (QAction* a : {mnuFileOpen, tbarButtons[2]})
             a->setEnabled(!admin[AdminFileOpen]);
+        for (QAction* a : mnuMRU)
+            a->setEnabled(!admin[AdminFileOpen]);
         for (QAction* a : {mnuFileFTPReceive, tbarButtons[8]})
             a->setEnabled(!admin[AdminFtpGet]);
     }
