@@ -688,6 +688,14 @@ TEST_F(FilesTest, SavesThatRunOutOfSpaceGiveTheSystemsReasonAndKeepTheOldFile)
              return boxes();
          },
          {"The file 'p.hl7.gz' could not be decompressed.", full}, {"p.hl7.gz"}},
+        {"GzipPairIntoFiles2Load", "p.hl7", std::nullopt, 8192, 64,
+         [&](const QString& path) {
+             st.folders.Files2LoadFolder = QFileInfo(path).path() + "/";
+             f.responder.QueueFiles({Pack("p.hl7", plain, "gzip"), Pack("q.hl7", plain, "gzip")});
+             EXPECT_TRUE(ChooseMenuItem(w.mnuFileOpen));
+             return boxes();
+         },
+         {"The file 'p.hl7.gz' could not be decompressed.", full}, {"p.hl7.gz", "q.hl7.gz"}},
         {"ZipIntoFiles2Load", "z.hl7", std::nullopt, 4096, 64,
          [&](const QString& path) {
              st.folders.Files2LoadFolder = QFileInfo(path).path() + "/";
