@@ -467,8 +467,8 @@ TEST_F(FilesTest, SaveProblemsAreReportedAndChangeNothing)
 // Every file the program writes, over a file already there on a disk that runs out of space:
 // the failure is told (a box, the status bar or the caller's result, with the system's reason
 // where the writer has one) and the old bytes stay as they were, with nothing left beside them.
-// Small writes fail only when the buffered tail is flushed; large ones end within the last
-// 16 KiB of the disk.
+// Writes smaller than a write buffer, and those that end within the last 16 KiB of the disk,
+// are the ones whose failure a buffered writer let pass unseen.
 TEST_F(FilesTest, SavesThatRunOutOfSpaceGiveTheSystemsReasonAndKeepTheOldFile)
 {
     const QString full = QStringLiteral("No space left on device");
@@ -511,6 +511,20 @@ TEST_F(FilesTest, SavesThatRunOutOfSpaceGiveTheSystemsReasonAndKeepTheOldFile)
     for (int i = 0; i < 2000; ++i)
         plain += "MSH|^~\\&|A|B|||20260101||ADT^A01|1|P|2.3\r\n";
     FtpTestServer ftpServer;
+    const auto ftpGet = [&](bool append) {
+        return [&, append](const QString& path) {
+            platform::FtpControl ftp;
+            ftp.setHost(QStringLiteral("127.0.0.1"));
+            ftp.setPort(ftpServer.Port());
+            ftp.setUserName(QStringLiteral("user"));
+            ftp.setPassword(QStringLiteral("secret"));
+            EXPECT_EQ(ftp.Connect(), platform::ftp_result::Ok);
+            ftp.setTransferType(platform::ftp_type::Binary);
+            ftp.setLocalAppend(append);
+            EXPECT_EQ(ftp.Get(path, QStringLiteral("get.hl7")), platform::ftp_result::LocalFileError);
+            return ftp.LastErrorText();
+        };
+    };
     // Texts that what was told must hold, each.
     struct Parts : QStringList {
         Parts(const QString& one) : QStringList{one} {}
@@ -652,33 +666,8 @@ TEST_F(FilesTest, SavesThatRunOutOfSpaceGiveTheSystemsReasonAndKeepTheOldFile)
              return told;
          },
          "Received records cannot be logged to %1"},
-        {"FtpGet", "old.hl7", "old\r\n", 0, 64,
-         [&](const QString& path) {
-             platform::FtpControl ftp;
-             ftp.setHost(QStringLiteral("127.0.0.1"));
-             ftp.setPort(ftpServer.Port());
-             ftp.setUserName(QStringLiteral("user"));
-             ftp.setPassword(QStringLiteral("secret"));
-             EXPECT_EQ(ftp.Connect(), platform::ftp_result::Ok);
-             ftp.setTransferType(platform::ftp_type::Binary);
-             EXPECT_EQ(ftp.Get(path, QStringLiteral("get.hl7")), platform::ftp_result::LocalFileError);
-             return ftp.LastErrorText();
-         },
-         full},
-        {"FtpGetAppending", "old.hl7", "old\r\n", 0, 64,
-         [&](const QString& path) {
-             platform::FtpControl ftp;
-             ftp.setHost(QStringLiteral("127.0.0.1"));
-             ftp.setPort(ftpServer.Port());
-             ftp.setUserName(QStringLiteral("user"));
-             ftp.setPassword(QStringLiteral("secret"));
-             EXPECT_EQ(ftp.Connect(), platform::ftp_result::Ok);
-             ftp.setTransferType(platform::ftp_type::Binary);
-             ftp.setLocalAppend(true);
-             EXPECT_EQ(ftp.Get(path, QStringLiteral("get.hl7")), platform::ftp_result::LocalFileError);
-             return ftp.LastErrorText();
-         },
-         full},
+        {"FtpGet", "old.hl7", "old\r\n", 0, 64, ftpGet(false), full},
+        {"FtpGetAppending", "old.hl7", "old\r\n", 0, 64, ftpGet(true), full},
         // Into the working folder: room for the compressed copy, not for what it holds.
         {"GzipIntoFiles2Load", "p.hl7", std::nullopt, 4096, 64,
          [&](const QString& path) {
