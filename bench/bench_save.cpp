@@ -62,10 +62,11 @@ void Measure(int count, const QTemporaryDir& dir)
     QFile written(path);
     right = right && written.open(QIODevice::ReadOnly)
             && written.readAll() == QByteArray::fromStdString(expected);
-    std::printf("save %7d records (%6.2f MB): %7.2f ms; one fwrite %7.2f ms, ratio %5.2f; "
-                "fwrite + fdatasync %7.2f ms, ratio %4.2f%s\n",
-                count, static_cast<double>(expected.size()) / 1e6, saved * 1e3, plain * 1e3,
-                saved / plain, synced * 1e3, saved / synced, right ? "" : "  WRONG RESULT");
+    std::printf(
+        "save %7d records (%6.2f MB): %7.2f ms; one fwrite %7.2f ms, ratio %5.2f; "
+        "fwrite + fdatasync %7.2f ms, ratio %4.2f%s\n",
+        count, static_cast<double>(expected.size()) / 1e6, saved * 1e3, plain * 1e3, saved / plain,
+        synced * 1e3, saved / synced, right ? "" : "  WRONG RESULT");
     if (!right)
         std::exit(1);
 }

@@ -432,7 +432,8 @@ bool FileAppender::Append(std::string_view bytes)
         bytes = joined;
     }
     for (size_t done = 0; done < bytes.size();) {
-        const ssize_t n = ::write(fd_, bytes.data() + done, std::min(bytes.size() - done, kMostAtOnce));
+        const ssize_t n =
+            ::write(fd_, bytes.data() + done, std::min(bytes.size() - done, kMostAtOnce));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0) {

@@ -85,8 +85,8 @@ private:
     bool PutInPlace();
     void Drop();
 
-    QString path_;  // the file replaced (a link's target)
-    QString side_;  // the new file's name until it takes the file's place
+    QString path_;          // the file replaced (a link's target)
+    QString side_;          // the new file's name until it takes the file's place
     bool unnamed_ = false;  // written without a name (given at Commit)
     bool placed_ = false;   // given the file's own name at Commit
     Options options_;
@@ -134,7 +134,7 @@ private:
     bool Fail(int code);
 
     QString path_;
-    std::string start_;  // still to be written at the head of a file this created
+    std::string start_;     // still to be written at the head of a file this created
     bool created_ = false;  // made by Open, nothing appended yet
     bool made_ = false;     // made by Open
     qint64 openedSize_ = 0;
