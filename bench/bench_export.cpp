@@ -1,7 +1,7 @@
 // A report of 100,000 rows and 5 columns exported as a delimited and as a fixed-width file
-// through the export writer and QSaveFile, each next to writing the same bytes with one fwrite
-// in the same run. QSaveFile puts the file on the disk (fdatasync) before it renames it into
-// place, so the same fwrite followed by fdatasync is shown as a second reference.
+// through the export writer and the program's one file writer, each next to writing the same
+// bytes with one fwrite in the same run. The writer puts the file on the disk (fdatasync) before
+// it puts it in place, so the same fwrite followed by fdatasync is shown as a second reference.
 #include <QFile>
 #include <QTemporaryDir>
 #include <algorithm>
@@ -47,7 +47,7 @@ bool Export(const ExportTable& table, const ExportOptions& options, const QStrin
     return WriteExportFile(path, out, nullptr);
 }
 
-// The reference: the same bytes with one fwrite; with `sync`, also put on the disk as QSaveFile
+// The reference: the same bytes with one fwrite; with `sync`, also put on the disk as the writer
 // does before it renames its copy into place.
 bool Fwrite(const std::string& bytes, const QString& path, bool sync)
 {

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 #include <sched.h>
+#include <fcntl.h>
 #include <sys/mount.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -62,7 +65,7 @@ MainWindowFixture::MainWindowFixture(platform::Dialogs* dialogs)
     window = std::make_unique<frmMain>(state, dialogs ? *dialogs : responder, desktop);
 }
 
-FullFolder::FullFolder()
+FullFolder::FullFolder(int kib)
 {
     if (!dir_.isValid()) {
         error_ = QStringLiteral("no scratch folder");
@@ -74,7 +77,8 @@ FullFolder::FullFolder()
     // A mount made in the thread's own namespace must not reach the one it came from.
     else if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
         error_ = QStringLiteral("mounts not made private");
-    else if (mount("tmpfs", path.constData(), "tmpfs", MS_NOSUID | MS_NODEV, "size=64k,mode=0700")
+    else if (mount("tmpfs", path.constData(), "tmpfs", MS_NOSUID | MS_NODEV,
+                   QByteArray("size=" + QByteArray::number(kib) + "k,mode=0700").constData())
              != 0)
         error_ = QStringLiteral("no small file system");
     else {
@@ -88,6 +92,26 @@ FullFolder::~FullFolder()
 {
     if (mounted_)
         umount2(QFile::encodeName(dir_.path()).constData(), MNT_DETACH);
+}
+
+void FullFolder::Fill(qint64 room)
+{
+    const QString folder = FilePath(QStringLiteral(".fill"));
+    QDir().mkpath(folder);
+    const QByteArray path = QFile::encodeName(folder + "/" + QString::number(++fills_));
+    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return;
+    static const std::string zeros(4096, '\0');
+    for (;;) {
+        struct statvfs fs {};
+        if (fstatvfs(fd, &fs) != 0
+            || static_cast<qint64>(fs.f_bavail) * static_cast<qint64>(fs.f_frsize) <= room)
+            break;
+        if (::write(fd, zeros.data(), zeros.size()) <= 0)
+            break;
+    }
+    ::close(fd);
 }
 
 void ExpectSaveStaysInTheTempFolder(MainWindowFixture& f)

@@ -52,23 +52,29 @@ struct MainWindowFixture {
     QString WriteFile(const QString& name, const std::string& bytes) const;
 };
 
-// A folder on a file system of its own that holds 64 KiB, for writes that run out of space.
-// The file system is mounted in a mount namespace that the calling thread takes for itself
-// (root only), so nothing outside the test sees it; it goes with the object. Check Ok().
+// A folder on a file system of its own that holds `kib` KiB (64 unless said), for writes that
+// run out of space. The file system is mounted in a mount namespace that the calling thread
+// takes for itself (root only), so nothing outside the test sees it; it goes with the object.
+// Threads started before it do not see it. Check Ok().
 class FullFolder {
 public:
-    FullFolder();
+    explicit FullFolder(int kib = 64);
     ~FullFolder();
     FullFolder(const FullFolder&) = delete;
     FullFolder& operator=(const FullFolder&) = delete;
     bool Ok() const { return error_.isEmpty(); }
     QString Error() const { return error_; }
     QString FilePath(const QString& name) const { return dir_.filePath(name); }
+    // Fills the file system with a file in a folder of its own until at most `room` bytes are
+    // left (the file system counts whole pages of 4 KiB); the folder's own files stay the only
+    // files in it. Fill again after files were removed.
+    void Fill(qint64 room = 0);
 
 private:
     QTemporaryDir dir_;
     QString error_;
     bool mounted_ = false;
+    int fills_ = 0;
 };
 
 // Checks a load from a database under the interface name "../../escaped": the records' file

@@ -15,12 +15,29 @@
 #include <algorithm>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTreeWidget>
+
 #include "BackgroundSupport.h"
+#include "FtpTestServer.h"
 #include "TestSupport.h"
+#include "app/TraceLog.h"
+#include "files/Manual.h"
+#include "platform/FtpControl.h"
 #include "platform/QtDialogs.h"
+#include "platform/WinsockControl.h"
+#include "platform/SettingsStore.h"
+#include "records/UndoRing.h"
+#include "reports/frmExportReport.h"
+#include "reports/frmReport.h"
+#include "tcpip/ClientConfig.h"
+#include "tcpip/frmClientConfig.h"
+#include "tcpip/frmServerConfig.h"
 
 namespace quillon::test {
 namespace {
@@ -508,42 +525,316 @@ TEST_F(FilesTest, SaveProblemsAreReportedAndChangeNothing)
     }
 }
 
+// Every file the program writes, over a file already there on a disk that runs out of space:
+// the failure is told (a box, the status bar or the caller's result, with the system's reason
+// where the writer has one) and the old bytes stay as they were, with nothing left beside them.
+// Writes smaller than a write buffer, and those that end within the last 16 KiB of the disk,
+// are the ones whose failure a buffered writer let pass unseen.
 TEST_F(FilesTest, SavesThatRunOutOfSpaceGiveTheSystemsReasonAndKeepTheOldFile)
 {
-    const FullFolder full;
-    if (!full.Ok())
-        GTEST_SKIP() << full.Error().toStdString();
-    const QString old = full.FilePath("old.hl7");
-    const struct {
-        const char* name;
-        QAction* item;
-        QString text, title;
-    } cases[] = {
-        {"SaveAs", w.mnuFileSave,
-         "The records could not be saved to '" + old + "': No space left on device",
-         "Can't Save to Disk"},
-        {"Save", w.mnuFileSaveNow, "Can't save to that drive.\r\nNo space left on device",
-         "Can't Save to Disk"},
+    const QString full = QStringLiteral("No space left on device");
+    const auto records = [](int count, size_t size) {
+        return std::vector<std::string>(static_cast<size_t>(count),
+                                        "MSH|" + std::string(size - 5, 'x') + "\r");
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        f.responder.Clear();
-        WriteBytes(old, "old\r\n");
-        // About 100 KiB: more than the folder's file system holds.
-        SetRecords(std::vector<std::string>(1000, "MSH|" + std::string(100, 'x') + "\r"));
+    // Every box's text since the writer began.
+    const auto boxes = [this] {
+        QStringList texts;
+        for (const auto& shown : f.responder.shown())
+            texts << shown.text;
+        return texts.join("\n\n");
+    };
+    const auto show = [this](const std::vector<std::string>& recs, const QString& current) {
+        SetRecords(recs);
         int32_t page = 1;
         w.DisplayPage(page);
-        w.setWindowTitle("Quillon - " + old);
-        st.session.CurrentFileName = old;
-        f.responder.QueueFiles({old});
-        ASSERT_TRUE(ChooseMenuItem(c.item));
-        ASSERT_EQ(f.responder.shown().size(), 1u);
-        EXPECT_EQ(f.responder.shown()[0].text.toStdString(), c.text.toStdString());
-        EXPECT_EQ(f.responder.shown()[0].title, c.title);
-        EXPECT_EQ(ReadBytes(old), "old\r\n");
-        EXPECT_EQ(QDir(QFileInfo(old).path()).entryList(QDir::Files | QDir::Hidden),
-                  QStringList{"old.hl7"});  // nothing left beside it
+        w.setWindowTitle("Quillon - " + current);
+        st.session.CurrentFileName = current;
+    };
+    const auto menuSave = [&](QAction* item, std::vector<std::string> recs) {
+        return [&, item, recs](const QString& path) {
+            show(recs, path);
+            f.responder.QueueFiles({path});
+            EXPECT_TRUE(ChooseMenuItem(item));
+            return boxes();
+        };
+    };
+    const auto waitFor = [](const std::function<bool()>& done) {
+        QElapsedTimer t;
+        t.start();
+        while (!done() && t.elapsed() < 5000)
+            QApplication::processEvents(QEventLoop::AllEvents, 20);
+        return done();
+    };
+    const std::string configLine = "3000,0,11,13,28,1,MSA|AA,0b 06 1c 0d,0,\"\",\"\"\r\n";
+    // A file that gzip and zip shrink below one page of the file system.
+    std::string plain;
+    for (int i = 0; i < 2000; ++i)
+        plain += "MSH|^~\\&|A|B|||20260101||ADT^A01|1|P|2.3\r\n";
+    FtpTestServer ftpServer;
+    const auto ftpGet = [&](bool append) {
+        return [&, append](const QString& path) {
+            platform::FtpControl ftp;
+            ftp.setHost(QStringLiteral("127.0.0.1"));
+            ftp.setPort(ftpServer.Port());
+            ftp.setUserName(QStringLiteral("user"));
+            ftp.setPassword(QStringLiteral("secret"));
+            EXPECT_EQ(ftp.Connect(), platform::ftp_result::Ok);
+            ftp.setTransferType(platform::ftp_type::Binary);
+            ftp.setLocalAppend(append);
+            EXPECT_EQ(ftp.Get(path, QStringLiteral("get.hl7")), platform::ftp_result::LocalFileError);
+            return ftp.LastErrorText();
+        };
+    };
+    // Texts that what was told must hold, each.
+    struct Parts : QStringList {
+        Parts(const QString& one) : QStringList{one} {}
+        Parts(const char* one) : QStringList{QString(one)} {}
+        Parts(std::initializer_list<QString> all) : QStringList(all) {}
+    };
+
+    const struct Writer {
+        const char* name;
+        QString file;                    // written in the full folder
+        std::optional<std::string> old;  // the bytes there before, none: no file
+        qint64 room;                     // left by filling the disk; -1: not filled
+        int kib;                         // the disk's size
+        std::function<QString(const QString& path)> write;  // answers what was told
+        Parts told;                      // what that must hold
+        QStringList left = {};           // files the folder holds afterwards besides `file`
+    } writers[] = {
+        {"SaveAsSmall", "old.hl7", "old\r\n", 0, 64, menuSave(w.mnuFileSave, records(2, 150)),
+         "The records could not be saved to '%1': " + full},
+        {"SaveSmall", "old.hl7", "old\r\n", 0, 64, menuSave(w.mnuFileSaveNow, records(20, 150)),
+         "Can't save to that drive.\r\n" + full},
+        {"SaveLarge", "old.hl7", "old\r\n", -1, 64,
+         menuSave(w.mnuFileSaveNow, records(1000, 105)), "Can't save to that drive.\r\n" + full},
+        {"SaveAsEndingInTheLast16KiB", "old.hl7", "old\r\n", -1, 1028,
+         menuSave(w.mnuFileSave, records(1052, 1000)),
+         "The records could not be saved to '%1': " + full},
+        {"SortedFile", "SortedFile.dat", "old\r\n", 0, 64,
+         [&](const QString& path) {
+             st.folders.TempFolder = QFileInfo(path).path() + "/";
+             show({Rec("B|||20260102"), Rec("A|||20260101")}, "sorted.hl7");
+             EXPECT_TRUE(ChooseMenuItem(w.mnuToolsSortMSH7));
+             return boxes();
+         },
+         "The sorted records could not be written to '%1': " + full},
+        {"UndoPoint", "undo.dat", "old\r\n", 0, 64,
+         [&](const QString& path) {
+             QString error;
+             EXPECT_FALSE(WriteUndoFile(path, {Rec("A"), Rec("B")}, &error));
+             return error;
+         },
+         full},
+        {"FtpPutHandOver", "ftp.dat", "old\r\n", 0, 64,
+         [&](const QString& path) {
+             SetRecords({Rec("A")});
+             EXPECT_FALSE(w.WriteFtpPutFile(path));
+             return boxes();
+         },
+         full},
+        {"ExportThroughItsWindow", "old.txt", "old\r\n", 0, 64,
+         [&](const QString& path) {
+             frmReport report;
+             report.lvReportList->setHeaderLabels({"PID-5"});
+             report.lvReportList->addTopLevelItem(new QTreeWidgetItem({"SMITH^JOHN"}));
+             report.dictionary = &st.dictionary;
+             report.dialogs = &f.responder;
+             report.settings = &st.settings;
+             report.mainWindow = &w;
+             frmExportReport window(report);
+             f.responder.QueueFiles({path});
+             window.cmdExport->click();
+             return boxes();
+         },
+         full},
+        {"ReportDefinition", "old.report", "PID-5\r\n", 0, 64,
+         [&](const QString& path) {
+             st.folders.ReportsFolder = QFileInfo(path).path() + "/";
+             f.responder.QueueInput(QStringLiteral("old"));
+             EXPECT_FALSE(w.SaveReportAs({"PID-3", "PID-5"}));
+             return boxes();
+         },
+         full},
+        {"View", "old.view", "PID-5\r\n", 0, 64,
+         [&](const QString& path) {
+             st.folders.ViewsFolder = QFileInfo(path).path() + "/";
+             EXPECT_TRUE(w.LoadHL7File(Put("view.hl7", "MSH|^~\\&|A\rPID|1||ID1||DOE\r")));
+             w.lstFields->item(0)->setSelected(true);
+             f.responder.QueueInput(QStringLiteral("old"));
+             w.mnuFieldListCreateView_Click();
+             return boxes();
+         },
+         full},
+        {"Settings", "old.settings", "[Quillon\\Options]\r\nKept=1\r\n", 0, 64,
+         [&](const QString& path) {
+             platform::SettingsStore store;
+             EXPECT_TRUE(store.Open(path));
+             return store.Save("Quillon", "Options", "New", "2") ? QString("saved")
+                                                                  : QString("not saved");
+         },
+         "not saved"},
+        {"ServerConfiguration", "old.server", configLine, 0, 64,
+         [&](const QString& path) {
+             frmServerConfig window(st, f.responder, path);
+             f.responder.QueueFiles({path});
+             window.mnuFileSaveAs->trigger();
+             return boxes();
+         },
+         "Unanticipated error 75"},
+        {"ClientConfiguration", "old.client", std::string(kDefaultClientConfigLine) + "\r\n", 0,
+         64,
+         [&](const QString& path) {
+             frmClientConfig window(st, f.responder, path);
+             f.responder.QueueFiles({path});
+             window.mnuFileSaveAs->trigger();
+             return boxes();
+         },
+         "Unanticipated error 75"},
+        // Appends: more than the page the old bytes lie in still holds, so part of it fits.
+        {"TraceLog", "old.log", "old\r\n", 0, 64,
+         [&](const QString& path) {
+             st.folders.LogsFolder = QFileInfo(path).path() + "/";
+             st.trace.LogFilename = QStringLiteral("old.log");
+             st.trace.WriteFailureReported = false;
+             WriteLog(st, "TEST", std::string(10000, 'x'));
+             return w.stsBar->currentMessage();
+         },
+         "The trace log cannot be written: %1"},
+        {"ReceivedMessagesLog", "old.dat", "old\r\n", 0, 64,
+         [&](const QString& path) {
+             SetRecords({Rec("A")});  // the record arriving is not the first shown
+             QString error;
+             QTcpServer probe;
+             EXPECT_TRUE(probe.listen(QHostAddress::LocalHost, 0));
+             st.server.LocalPort = probe.serverPort();
+             probe.close();
+             w.Winsock1->setListenAddress(QStringLiteral("127.0.0.1"));
+             EXPECT_TRUE(w.StartListening(&error)) << error.toStdString();
+             st.server.ServerLogFile = path;
+             if (!w.chkLogToDisk->isChecked())
+                 w.chkLogToDisk->click();
+             QTcpSocket client;
+             client.connectToHost(QHostAddress::LocalHost, static_cast<quint16>(st.server.LocalPort));
+             const std::string frame = "\x0b" + Rec(std::string(10000, 'x')) + "\x1c\r";
+             EXPECT_TRUE(waitFor([&] { return client.state() == QAbstractSocket::ConnectedState; }));
+             client.write(frame.data(), static_cast<qint64>(frame.size()));
+             EXPECT_TRUE(waitFor([&] { return st.records.RecordCount == 2; }));
+             const QString told = w.stsPanels[4]->text();
+             client.abort();
+             w.StopListening();
+             return told;
+         },
+         "Received records cannot be logged to %1"},
+        {"FtpGet", "old.hl7", "old\r\n", 0, 64, ftpGet(false), full},
+        {"FtpGetAppending", "old.hl7", "old\r\n", 0, 64, ftpGet(true), full},
+        // Into the working folder: room for the compressed copy, not for what it holds.
+        {"GzipIntoFiles2Load", "p.hl7", std::nullopt, 4096, 64,
+         [&](const QString& path) {
+             st.folders.Files2LoadFolder = QFileInfo(path).path() + "/";
+             f.responder.QueueFiles({Pack("p.hl7", plain, "gzip")});
+             EXPECT_TRUE(ChooseMenuItem(w.mnuFileOpen));
+             return boxes();
+         },
+         {"The file 'p.hl7.gz' could not be decompressed.", full}, {"p.hl7.gz"}},
+        {"GzipPairIntoFiles2Load", "p.hl7", std::nullopt, 8192, 64,
+         [&](const QString& path) {
+             st.folders.Files2LoadFolder = QFileInfo(path).path() + "/";
+             f.responder.QueueFiles({Pack("p.hl7", plain, "gzip"), Pack("q.hl7", plain, "gzip")});
+             EXPECT_TRUE(ChooseMenuItem(w.mnuFileOpen));
+             return boxes();
+         },
+         {"The file 'p.hl7.gz' could not be decompressed.", full}, {"p.hl7.gz", "q.hl7.gz"}},
+        {"ZipIntoFiles2Load", "z.hl7", std::nullopt, 4096, 64,
+         [&](const QString& path) {
+             st.folders.Files2LoadFolder = QFileInfo(path).path() + "/";
+             Put("z.hl7", plain);
+             Run(user, "zip", {"-q", "z.zip", "z.hl7"});
+             f.responder.QueueFiles({U("z.zip")});
+             EXPECT_TRUE(ChooseMenuItem(w.mnuFileOpen));
+             return boxes();
+         },
+         full},
+        {"CopyIntoFiles2Load", "p.hl7.gz", std::nullopt, 0, 64,
+         [&](const QString& path) {
+             st.folders.Files2LoadFolder = QFileInfo(path).path() + "/";
+             f.responder.QueueFiles({Pack("p.hl7", plain, "gzip")});
+             EXPECT_TRUE(ChooseMenuItem(w.mnuFileOpen));
+             return boxes();
+         },
+         full},
+        {"JoinIntoFiles2Load", "MultipleFiles.dat", std::nullopt, 0, 64,
+         [&](const QString& path) {
+             st.folders.Files2LoadFolder = QFileInfo(path).path() + "/";
+             f.responder.QueueFiles({Put("j1.hl7", FileOf("J1")), Put("j2.hl7", FileOf("J2"))});
+             EXPECT_TRUE(ChooseMenuItem(w.mnuFileOpen));
+             return boxes();
+         },
+         "The chosen files could not be joined: " + full},
+        {"DescriptionFile", "fsa.dat", std::nullopt, 0, 64,
+         [&](const QString& path) {
+             st.folders.DataRoot = QFileInfo(path).path() + "/";
+             w.LoadDescriptionFiles();
+             return boxes();
+         },
+         "The description file '%1' could not be installed."},
+        {"ZSegmentsFile", "z-segments.dat", std::nullopt, 0, 64,
+         [&](const QString& path) {
+             st.folders.DataRoot = QFileInfo(path).path() + "/";
+             w.mnuToolsEditZSegments_Click();
+             return boxes();
+         },
+         "The file '%1' could not be created: " + full},
+        {"Manual", "Manual.pdf", std::nullopt, 0, 64,
+         [&](const QString& path) {
+             return InstallManual(QFileInfo(path).path() + "/") ? QString("installed")
+                                                                : QString("not installed");
+         },
+         "not installed"},
+        {"PrintToPdf", "old.pdf", "old\r\n", 0, 64,
+         [&](const QString& path) {
+             EXPECT_TRUE(w.LoadHL7File(Put("print.hl7", "MSH|^~\\&|A\rPID|1||ID1||DOE\r")));
+             f.responder.QueuePrint(platform::PrintChoice{1, 1, false, {}, path});
+             w.mnuRecordListPrint_Click();
+             return boxes();
+         },
+         full},
+    };
+    ASSERT_TRUE(ftpServer.Start()) << ftpServer.Error().toStdString();
+    ftpServer.WriteFile(QStringLiteral("get.hl7"), QByteArray(20000, 'g'));
+    const DataFolders folders = st.folders;
+    for (const Writer& c : writers) {
+        SCOPED_TRACE(c.name);
+        st.folders = folders;
+        FullFolder folder(c.kib);
+        if (!folder.Ok())
+            GTEST_SKIP() << folder.Error().toStdString();
+        const QString path = folder.FilePath(c.file);
+        if (c.old)
+            WriteBytes(path, *c.old);
+        if (c.room >= 0)
+            folder.Fill(c.room);
+        f.responder.Clear();
+        const QString told = c.write(path);
+        for (const QString& part : c.told)
+            EXPECT_TRUE(told.contains(part.contains("%1") ? part.arg(path) : part))
+                << told.toStdString();
+        const std::string now = ReadBytes(path);
+        if (c.old)
+            EXPECT_TRUE(now == *c.old) << "now " << now.size() << " bytes: " << now.substr(0, 40);
+        else
+            EXPECT_FALSE(QFileInfo::exists(path));
+        QStringList expected = c.left;
+        if (c.old)
+            expected << c.file;
+        expected.sort();
+        EXPECT_EQ(QDir(folder.FilePath(".")).entryList(QDir::Files | QDir::Hidden, QDir::Name)
+                      .join(" ")
+                      .toStdString(),
+                  expected.join(" ").toStdString());  // nothing left beside it
     }
+    ftpServer.Stop();
 }
 
 // A file that changed after the records were read from it or written to it (grew, or was

@@ -336,6 +336,111 @@ TEST(ReadWholeFile, ReadsFilesOfUnknownSize)
 }
 
 // ---------------------------------------------------------------------------------------------
+// WholeFile and FileAppender
+
+// What a write leaves: the bytes under the name, its permissions, a link still a link, and no
+// other file in the folder.
+TEST(WholeFile, ReplacesWholeOrNotAtAllAndKeepsWhatTheOldFileWas)
+{
+    using Options = platform::WholeFile::Options;
+    const struct {
+        const char* name;
+        const char* old;  // nullptr: no file there
+        QFileDevice::Permissions permissions;
+        Options options;
+        bool link;     // written through a link to the file
+        bool cancel;   // cancelled after the write
+        const char* error;  // nullptr: written
+    } cases[] = {
+        {"NewFile", nullptr, {}, Options{}, false, false, nullptr},
+        {"OverAnOldFile", "old", QFile::ReadOwner | QFile::WriteOwner, Options{}, false, false,
+         nullptr},
+        {"NotSyncedOverAnOldFile", "old", QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther,
+         Options::NotSynced(), false, false, nullptr},
+        {"NamedSide", "old", QFile::ReadOwner | QFile::WriteOwner,
+         Options::NotSynced("side.tmp"), false, false, nullptr},
+        {"ThroughALink", "old", QFile::ReadOwner | QFile::WriteOwner, Options{}, true, false,
+         nullptr},
+        {"Cancelled", "old", QFile::ReadOwner | QFile::WriteOwner, Options{}, false, true,
+         "stopped"},
+        {"NeverReplacing", "old", QFile::ReadOwner | QFile::WriteOwner, Options::NeverReplacing(),
+         false, false, "File exists"},
+        {"NeverReplacingANewFile", nullptr, {}, Options::NeverReplacing(), false, false, nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir dir;
+        const QString file = dir.filePath("file.txt");
+        QStringList expected{"file.txt"};
+        if (c.old) {
+            WriteBytes(file, c.old);
+            QFile::setPermissions(file, c.permissions);
+        }
+        if (c.link) {
+            ASSERT_TRUE(QFile::link(file, dir.filePath("link.txt")));
+            expected << "link.txt";
+        }
+        Options options = c.options;
+        if (!options.side.isEmpty())
+            options.side = dir.filePath(options.side);
+        platform::WholeFile w(c.link ? dir.filePath("link.txt") : file, options);
+        bool written = w.Open() && w.Write("new");
+        if (c.cancel) {
+            w.Cancel();
+            written = false;
+        } else {
+            written = written && w.Commit();
+        }
+        EXPECT_EQ(written, c.error == nullptr);
+        EXPECT_EQ(w.ErrorString().toStdString(), c.error ? c.error : "");
+        EXPECT_EQ(ReadBytes(file), c.error ? (c.old ? c.old : "") : "new");
+        const auto user = QFile::ReadUser | QFile::WriteUser | QFile::ExeUser;
+        if (c.old) {
+            EXPECT_EQ(QFileInfo(file).permissions() & ~user, c.permissions);
+        }
+        if (c.link) {
+            EXPECT_TRUE(QFileInfo(dir.filePath("link.txt")).isSymLink());
+        }
+        if (!c.old && c.error)
+            expected.removeAll("file.txt");
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name),
+                  expected);
+    }
+}
+
+TEST(FileAppender, StartsANewFileOnceAndTakesBackWhatItAdded)
+{
+    QTemporaryDir dir;
+    const QString log = dir.filePath("log.txt");
+    platform::FileAppender a;
+    ASSERT_TRUE(a.Open(log, "head\n"));
+    EXPECT_TRUE(a.Append("1\n"));
+    EXPECT_TRUE(a.Append("2\n"));
+    EXPECT_TRUE(a.Close());
+    EXPECT_EQ(ReadBytes(log), "head\n1\n2\n");
+    // An existing file gets no head; what one opening appended can be taken back.
+    ASSERT_TRUE(a.Open(log, "head\n"));
+    EXPECT_TRUE(a.Append("3\n"));
+    a.TakeBack();
+    EXPECT_TRUE(a.Close());
+    EXPECT_EQ(ReadBytes(log), "head\n1\n2\n");
+    // A file the opening made goes with what was taken back; one opened but never written
+    // goes too, so that the next opening starts it with its head.
+    const QString fresh = dir.filePath("fresh.txt");
+    for (const bool append : {true, false}) {
+        ASSERT_TRUE(a.Open(fresh, "head\n"));
+        if (append) {
+            EXPECT_TRUE(a.Append("x\n"));
+            a.TakeBack();
+        }
+        a.Close();
+        EXPECT_FALSE(QFileInfo::exists(fresh)) << append;
+    }
+    EXPECT_FALSE(a.Open(dir.path()));  // a folder
+    EXPECT_FALSE(a.ErrorString().isEmpty());
+}
+
+// ---------------------------------------------------------------------------------------------
 // LocalAppDataFolder
 
 class QuillonHomeGuard

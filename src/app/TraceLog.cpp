@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "app/AppState.h"
+#include "platform/FileIO.h"
 
 namespace quillon {
 
@@ -288,28 +289,8 @@ std::string FormatLogEntry(std::string_view category, std::string_view text, con
 
 bool AppendLogEntry(const QString& path, const std::string& entry)
 {
-    std::string bytes;
-    QFile file(path);
-    // Creating with NewOnly tells a new file from an existing one without a race between
-    // two instances writing the same log. Unbuffered: the entries go to the file in one write,
-    // not copied through the device's buffer first (which made a large dump cost ten times as
-    // much).
-    if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered)) {
-        bytes.reserve(kNewFileLine.size() + entry.size());
-        bytes += kNewFileLine;
-        bytes += entry;
-    } else {
-        file.setFileName(path);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::ExistingOnly
-                       | QIODevice::Unbuffered))
-            return false;
-    }
-    const std::string& out = bytes.empty() ? entry : bytes;
-    const qint64 size = static_cast<qint64>(out.size());
-    if (file.write(out.data(), size) != size || !file.flush())
-        return false;
-    file.close();
-    return file.error() == QFileDevice::NoError;
+    // In one write, the head of a new file with it; an entry that does not fit is taken back.
+    return platform::AppendToFile(path, entry, nullptr, kNewFileLine);
 }
 
 void WriteLog(AppState& st, std::string_view category, std::string_view text)

@@ -27,6 +27,7 @@
 #include "records/FieldLines.h"
 #include "records/UndoRing.h"
 #include "platform/Dialogs.h"
+#include "platform/FileIO.h"
 #include "platform/Process.h"
 #include "sources/EnsembleSource.h"
 
@@ -698,7 +699,7 @@ private:
     QTimer* receivedShowTimer_ = nullptr;
     QObject* receivedInputFlush_ = nullptr;
     bool receivedPending_ = false;
-    QFile* serverLog_ = nullptr;  // kept open between records while logging to disk
+    platform::FileAppender serverLog_;  // kept open between records while logging to disk
     bool serverLogFailed_ = false;
     QString serverLogFailure_;
     // Decompresses and joins what lies in Files2LoadFolder and loads the result; the recent-files

@@ -2,7 +2,6 @@
 // found and applied in memory; the sorted records are also written to SortedFile.dat, which
 // becomes the current file.
 #include <QApplication>
-#include <QSaveFile>
 
 #include "app/frmMain.h"
 #include "app/frmProgressIndicator.h"
@@ -10,6 +9,7 @@
 #include "files/SaveRecords.h"
 #include "editing/WindowText.h"
 #include "platform/Background.h"
+#include "platform/FileIO.h"
 
 namespace quillon {
 
@@ -62,11 +62,10 @@ void frmMain::mnuToolsSortMSH7_Click()
         const WaitCursor wait;
         if (beside) {
             // What stops the file at its start is told before anything changes.
-            QSaveFile probe(path);
-            written = probe.open(QIODevice::WriteOnly)
-                          ? WriteResult{true, QFileDevice::NoError, {}}
-                          : WriteResult{false, probe.error(), probe.errorString()};
-            probe.cancelWriting();
+            platform::WholeFile probe(path);
+            written = probe.Open() ? WriteResult{true, QFileDevice::NoError, {}}
+                                   : WriteResult{false, probe.Error(), probe.ErrorString()};
+            probe.Cancel();
         } else {
             std::vector<const std::string*> sorted;
             sorted.reserve(order.size());

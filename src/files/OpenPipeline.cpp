@@ -5,7 +5,9 @@
 #include <QFileInfo>
 #include <algorithm>
 #include <array>
+#include <vector>
 
+#include "platform/FileIO.h"
 #include "platform/Process.h"
 
 namespace quillon {
@@ -43,49 +45,45 @@ FileTypeList BuildFileTypeList(const std::array<QString, 10>& extensions, const 
 
 bool JoinFiles(const QStringList& paths, const QString& destination, QString* error)
 {
-    QFile out(destination);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+    const auto fail = [error](const QString& why) {
         if (error)
-            *error = out.errorString();
+            *error = why;
         return false;
-    }
-    std::array<char, 1 << 16> buffer{};
+    };
+    // A working file, not flushed to disk: the files it joins stay where they are.
+    platform::WholeFile out(destination, platform::WholeFile::Options::NotSynced());
+    if (!out.Open())
+        return fail(out.ErrorString());
+    std::vector<char> buffer(size_t{1} << 20);
     char last = '\n';  // the last byte written; nothing written counts as a line end
     for (const QString& path : paths) {
-        QFile in(path);
-        if (!in.open(QIODevice::ReadOnly)) {
-            if (error)
-                *error = path + QStringLiteral(": ") + in.errorString();
-            return false;
-        }
+        platform::ChunkReader in;
+        if (const platform::ReadResult opened = in.Open(path);
+            opened.error != platform::ReadError::None)
+            return fail(path + QStringLiteral(": ")
+                        + (opened.detail.isEmpty() ? QStringLiteral("No such file or directory")
+                                                   : opened.detail));
         for (bool first = true;; first = false) {
-            const qint64 n = in.read(buffer.data(), static_cast<qint64>(buffer.size()));
-            if (n < 0) {
-                if (error)
-                    *error = path + QStringLiteral(": ") + in.errorString();
-                return false;
-            }
+            const qint64 n = in.Read(buffer.data(), static_cast<qint64>(buffer.size()));
+            if (n < 0)
+                return fail(path + QStringLiteral(": ") + in.ErrorString());
             if (n == 0)
                 break;
-            if (first && last != '\r' && last != '\n' && out.write("\r\n", 2) != 2) {
-                if (error)
-                    *error = out.errorString();
-                return false;
-            }
+            if (first && last != '\r' && last != '\n' && !out.Write("\r\n", 2))
+                return fail(out.ErrorString());
             last = buffer[static_cast<size_t>(n - 1)];
-            if (out.write(buffer.data(), n) != n) {
-                if (error)
-                    *error = out.errorString();
-                return false;
-            }
+            if (!out.Write(buffer.data(), static_cast<size_t>(n)))
+                return fail(out.ErrorString());
         }
     }
-    if (!out.flush()) {
-        if (error)
-            *error = out.errorString();
-        return false;
-    }
+    if (!out.Commit())
+        return fail(out.ErrorString());
     return true;
+}
+
+bool CopyToWorkingFolder(const QString& from, const QString& to, QString* error)
+{
+    return platform::CopyFileWhole(from, to, error, platform::WholeFile::Options::NotSynced());
 }
 
 QStringList ListFolderFiles(const QString& folder)
@@ -146,9 +144,12 @@ DecompressOutcome DecompressFolder(const QString& folder, const Decompressors& t
             // Any complaint of gzip ends the load: exit 2 means it kept the compressed file
             // (its output name was taken) or warned about the data.
             if (gzipRan && outcome.exitCode != 0) {
-                outcome.kind = outcome.exitCode == -1  ? DecompressOutcome::Kind::GzipMissing
-                               : outcome.exitCode == 1 ? DecompressOutcome::Kind::NotCompressed
-                                                       : DecompressOutcome::Kind::Failed;
+                if (outcome.exitCode == 1 && tools.whyNotWritten)
+                    outcome.reason = tools.whyNotWritten(path);
+                outcome.kind = outcome.exitCode == -1 ? DecompressOutcome::Kind::GzipMissing
+                               : outcome.exitCode == 1 && outcome.reason.isEmpty()
+                                   ? DecompressOutcome::Kind::NotCompressed
+                                   : DecompressOutcome::Kind::Failed;
                 outcome.failedFile = path;
                 return outcome;
             }
@@ -160,9 +161,18 @@ DecompressOutcome DecompressFolder(const QString& folder, const Decompressors& t
     return outcome;
 }
 
-int RunGunzip(const QString& path, int timeoutMs)
+int RunGunzip(const QString& path, int timeoutMs, QString* said)
 {
-    return platform::ExecCmd(QStringLiteral("gzip"), {QStringLiteral("-d"), path}, timeoutMs);
+    return platform::ExecCmd(QStringLiteral("gzip"), {QStringLiteral("-d"), path}, timeoutMs,
+                             said);
+}
+
+QString GunzipWriteFailure(const QString& path, const QString& gzipSaid)
+{
+    if (!QFileInfo::exists(path)
+        || platform::ExecCmd(QStringLiteral("gzip"), {QStringLiteral("-t"), path}, 120000) != 0)
+        return {};
+    return gzipSaid.isEmpty() ? QStringLiteral("gzip could not write the plain file.") : gzipSaid;
 }
 
 QString GunzipOutputName(const QString& path)
@@ -189,7 +199,6 @@ bool GunzipStream::Start(const QString& path)
     }
     process_.setStandardInputFile(QProcess::nullDevice());
     process_.setStandardOutputFile(QProcess::nullDevice());
-    process_.setStandardErrorFile(QProcess::nullDevice());
     process_.start(QStringLiteral("gzip"), {QStringLiteral("-d"), path});
     return process_.waitForStarted(-1);
 }
@@ -230,6 +239,12 @@ int64_t GunzipStream::Read(char* into, size_t room)
 bool GunzipStream::Rewind()
 {
     return output_.isOpen() ? output_.seek(0) : true;
+}
+
+QString GunzipStream::Said()
+{
+    Ended(-1);
+    return QString::fromLocal8Bit(process_.readAllStandardError()).trimmed();
 }
 
 int GunzipStream::ExitCode()

@@ -31,8 +31,12 @@ FileTypeList BuildFileTypeList(const std::array<QString, 10>& extensions, const 
 // Writes the bytes of every file in order into `destination`. A file that does not end in CR
 // or LF is followed by CR LF when more bytes follow, so its last line cannot swallow the next
 // file's first message; files that end in a line break are joined byte for byte. Streams in
-// chunks. False with `error` set when a file cannot be read or the result cannot be written.
+// chunks. False with `error` set when a file cannot be read or the result cannot be written;
+// `destination` then stays as it was. A part may be `destination` itself.
 bool JoinFiles(const QStringList& paths, const QString& destination, QString* error);
+
+// A chosen file copied into the working folder as `to`; false with the reason in `error`.
+bool CopyToWorkingFolder(const QString& from, const QString& to, QString* error);
 
 // Every file of `folder` as full paths, in ordinal order.
 QStringList ListFolderFiles(const QString& folder);
@@ -46,12 +50,14 @@ struct DecompressOutcome {
         Empty,             // the folder holds nothing: end silently
         GzipMissing,       // "gzip" could not be started (exit code -1)
         NotCompressed,     // gzip found no compressed data (exit code 1)
-        Failed,            // gzip ended with another nonzero code (a warning, a refusal)
+        Failed,            // gzip ended with another nonzero code (a warning, a refusal), or
+                           // could not write the plain file (see `reason`)
         Stuck,             // a pass left the same compressed files as the pass before
     } kind = Kind::Done;
     QStringList files;      // Done: the files left, ordinal order
     QString failedFile;     // GzipMissing / NotCompressed / Stuck: the file being handled
     int exitCode = 0;       // the last gzip exit code
+    QString reason;         // Failed: why the plain file could not be written, when known
 };
 
 struct Decompressors {
@@ -63,13 +69,22 @@ struct Decompressors {
     std::function<void(const QString& message)> zipFailed;
     // The file being handled, for the caller's current-file name.
     std::function<void(const QString& path)> handling;
+    // Asked when gzip ended with 1: why, when it could not write the plain file (see
+    // GunzipWriteFailure); empty when the data was refused. None: the data was refused.
+    std::function<QString(const QString& path)> whyNotWritten;
 };
 
 // Decompresses everything in `folder` until nothing compressed is left.
 DecompressOutcome DecompressFolder(const QString& folder, const Decompressors& tools);
 
-// "gzip -d <path>" with standard input closed and a time limit.
-int RunGunzip(const QString& path, int timeoutMs = 120000);
+// "gzip -d <path>" with standard input closed and a time limit; `said`, when given, receives
+// what gzip wrote to its standard error.
+int RunGunzip(const QString& path, int timeoutMs = 120000, QString* said = nullptr);
+
+// Why gzip, having ended with 1 on `path`, did not leave the plain file although the data is
+// sound compressed data (it tests whole): it could not write it, a full disk say. `gzipSaid`
+// is what gzip wrote to its standard error. Empty when gzip refused the data itself.
+QString GunzipWriteFailure(const QString& path, const QString& gzipSaid);
 
 // The name "gzip -d" gives the plain file: `path` without ".gz" or ".Z".
 QString GunzipOutputName(const QString& path);
@@ -90,6 +105,8 @@ public:
     bool Rewind() override;
     // Waits for gzip's end: its exit code, -1 when it could not run or did not end normally.
     int ExitCode();
+    // What gzip wrote to its standard error, once it has ended.
+    QString Said();
     // The plain size a gzip file records in its last four bytes (modulo 4 GB).
     int64_t SizeHint() const override { return sizeHint_; }
     void Complete() override { Ended(-1); }

@@ -1,7 +1,5 @@
 #include "files/SaveRecords.h"
 
-#include <QSaveFile>
-
 #include "platform/FileIO.h"
 
 namespace quillon {
@@ -48,32 +46,27 @@ WriteResult WriteFramedTexts(const QString& path, size_t count,
                              const std::function<void(size_t written)>& progress,
                              const std::atomic<bool>* stop)
 {
-    QSaveFile file(path);
-    // QSaveFile writes beside the file and replaces it only once the whole content is there.
-    if (!file.open(QIODevice::WriteOnly))
-        return {false, file.error(), file.errorString()};
+    platform::WholeFile file(path);
+    if (!file.Open())
+        return {false, file.Error(), file.ErrorString()};
     std::string chunk;
     constexpr size_t flushAt = 1 << 20;
     for (size_t i = 0; i < count; ++i) {
         append(chunk, text(i));
         if (chunk.size() >= flushAt || i + 1 == count) {
             if (stop && stop->load()) {
-                file.cancelWriting();
+                file.Cancel();
                 return {false, QFileDevice::AbortError, QStringLiteral("stopped")};
             }
-            if (!platform::WriteWhole(file, chunk.data(), static_cast<qint64>(chunk.size()))) {
-                // Cancelling puts its own words in place of the system's reason.
-                const WriteResult failed{false, file.error(), file.errorString()};
-                file.cancelWriting();
-                return failed;
-            }
+            if (!file.Write(chunk))
+                return {false, file.Error(), file.ErrorString()};
             chunk.clear();
         }
         if (progress)
             progress(i + 1);
     }
-    if (!file.commit())
-        return {false, file.error(), file.errorString()};
+    if (!file.Commit())
+        return {false, file.Error(), file.ErrorString()};
     return {true, QFileDevice::NoError, {}};
 }
 

@@ -94,10 +94,10 @@ void frmMain::mnuFileOpen_Click()
         for (const QString& file : chosen) {
             const QString copy = working + QFileInfo(file).fileName();
             QFile::remove(copy);
-            if (!QFile::copy(file, copy)) {
+            if (QString error; !CopyToWorkingFolder(file, copy, &error)) {
                 dlg.MsgBox(QStringLiteral("The file '%1' could not be copied into the working "
-                                          "folder '%2'.")
-                               .arg(file, working),
+                                          "folder '%2': %3")
+                               .arg(file, working, error),
                            MsgButtons::OKOnly, MsgIcon::Exclamation,
                            QStringLiteral("Can't Copy File"));
                 return;
@@ -126,12 +126,16 @@ bool frmMain::LoadFromWorkingFolder(const QString& rememberedName, bool remember
 {
     const QString& working = st.folders.Files2LoadFolder;
     Decompressors tools;
-    tools.gunzip = [](const QString& path) {
+    QString gzipSaid;
+    tools.gunzip = [&gzipSaid](const QString& path) {
         if (QStandardPaths::findExecutable(QStringLiteral("gzip")).isEmpty())
             return -1;
-        const int code = RunGunzip(path);
+        const int code = RunGunzip(path, 120000, &gzipSaid);
         // A gzip that hung or crashed leaves its file compressed; the next pass names it.
         return code == -1 ? 124 : code;
+    };
+    tools.whyNotWritten = [&gzipSaid](const QString& path) {
+        return GunzipWriteFailure(path, gzipSaid);
     };
     tools.unzip = [this](const QString& path, const QString& folder, QString* message) {
         platform::CGUnzipFiles unzip(dlg);
@@ -159,11 +163,12 @@ bool frmMain::LoadFromWorkingFolder(const QString& rememberedName, bool remember
                    MsgButtons::OKOnly, MsgIcon::Critical,
                    QStringLiteral("Can't Unzip/Uncompress File"));
     };
-    auto notDecompressed = [this](const QString& file, int code) {
+    auto notDecompressed = [this](const QString& file, int code, const QString& reason) {
         dlg.MsgBox(QStringLiteral("The file '%1' could not be decompressed.  Therefor, the HL7 "
                                   "messages can not be displayed.  ")
                            .arg(QFileInfo(file).fileName())
-                       + QStringLiteral("(retval=%1)").arg(code),
+                       + QStringLiteral("(retval=%1)").arg(code)
+                       + (reason.isEmpty() ? QString() : QStringLiteral("\r\n\r\n") + reason),
                    MsgButtons::OKOnly, MsgIcon::Critical,
                    QStringLiteral("Can't Unzip/Uncompress File"));
     };
@@ -183,11 +188,14 @@ bool frmMain::LoadFromWorkingFolder(const QString& rememberedName, bool remember
                 // Whatever gzip complained of, what it wrote is not trusted as the records.
                 if (loaded)
                     ShowNothingLoaded();
-                if (code == 1)
+                // Out of space is not bad data: gzip says 1 for both.
+                const QString reason =
+                    code == 1 ? GunzipWriteFailure(files.front(), gunzip.Said()) : QString();
+                if (code == 1 && reason.isEmpty())
                     notCompressed(code);
                 else
                     // A gzip that crashed leaves its file compressed, like the loop's timeout.
-                    notDecompressed(files.front(), code == -1 ? 124 : code);
+                    notDecompressed(files.front(), code == -1 ? 124 : code, reason);
                 return false;
             }
             sFileName = plain;
@@ -210,7 +218,7 @@ bool frmMain::LoadFromWorkingFolder(const QString& rememberedName, bool remember
         return false;
     case DecompressOutcome::Kind::Failed:
     case DecompressOutcome::Kind::Stuck:
-        notDecompressed(outcome.failedFile, outcome.exitCode);
+        notDecompressed(outcome.failedFile, outcome.exitCode, outcome.reason);
         return false;
     case DecompressOutcome::Kind::Done:
         break;
@@ -218,16 +226,10 @@ bool frmMain::LoadFromWorkingFolder(const QString& rememberedName, bool remember
     if (outcome.files.size() == 1) {
         sFileName = outcome.files.front();
     } else {
-        // Joined beside the result first: one of the parts may itself be named like it.
+        // Joined beside the result, which it replaces once whole: one of the parts may itself be
+        // named like it.
         sFileName = working + kMultipleFiles;
-        const QString joined = working + QStringLiteral("MultipleFiles.part");
-        QString error;
-        bool ok = JoinFiles(outcome.files, joined, &error);
-        if (ok) {
-            QFile::remove(sFileName);
-            ok = QFile::rename(joined, sFileName);
-        }
-        if (!ok) {
+        if (QString error; !JoinFiles(outcome.files, sFileName, &error)) {
             dlg.MsgBox(QStringLiteral("The files could not be joined: ") + error,
                        MsgButtons::OKOnly, MsgIcon::Exclamation,
                        QStringLiteral("Can't Join Files"));
@@ -336,10 +338,11 @@ void frmMain::mnuMRU_Click(int index)
         return;
     }
     EmptyFolder(working);
-    if (!QFile::copy(path, working + QFileInfo(path).fileName())) {
+    if (QString error;
+        !CopyToWorkingFolder(path, working + QFileInfo(path).fileName(), &error)) {
         dlg.MsgBox(QStringLiteral("The file '%1' could not be copied into the working folder "
-                                  "'%2'.")
-                       .arg(path, working),
+                                  "'%2': %3")
+                       .arg(path, working, error),
                    MsgButtons::OKOnly, MsgIcon::Exclamation, QStringLiteral("Can't Copy File"));
         return;
     }

@@ -5,6 +5,7 @@
 #include "files/Manual.h"
 #include "files/frmAbout.h"
 #include "files/frmTechSupport.h"
+#include "platform/FileIO.h"
 
 namespace quillon {
 
@@ -19,9 +20,9 @@ bool InstallManual(const QString& documentationFolder)
     const QString target = documentationFolder + kManualName;
     if (QFile::exists(target))
         return true;
-    if (!QFile::copy(kBuiltInManual, target))
+    if (!platform::CopyFileWhole(kBuiltInManual, target))
         return false;
-    // A copy out of the resources is read-only; the user may replace it.
+    // Readable by all, as documentation is; the user may replace it.
     QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
                                       QFile::ReadOther);
     return true;

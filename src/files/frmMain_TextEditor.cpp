@@ -41,13 +41,9 @@ void ToggleEditorItem(QAction* clicked, std::initializer_list<QAction*> items)
 }
 
 // Writes a new description file holding only its format comment; never replaces a file.
-bool CreateZSegmentsFile(const QString& path)
+bool CreateZSegmentsFile(const QString& path, QString* error)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
-        return false;
-    const qint64 size = static_cast<qint64>(sizeof kZSegmentsHeader - 1);
-    return file.write(kZSegmentsHeader, size) == size;
+    return platform::WriteFileWhole(path, kZSegmentsHeader, error, platform::WholeFile::Options::NeverReplacing());
 }
 
 }  // namespace
@@ -145,8 +141,8 @@ void frmMain::mnuToolsEditZSegments_Click()
                                   "\r\nbut please see the manual for the proper format."),
                    MsgButtons::OKOnly, MsgIcon::Information, QStringLiteral("No Z-Segment File"));
         // The editor still opens: it can make the file when the user saves.
-        if (!CreateZSegmentsFile(path))
-            dlg.MsgBox(QStringLiteral("The file '%1' could not be created.").arg(path),
+        if (QString error; !CreateZSegmentsFile(path, &error))
+            dlg.MsgBox(QStringLiteral("The file '%1' could not be created: %2").arg(path, error),
                        MsgButtons::OKOnly, MsgIcon::Exclamation,
                        QStringLiteral("No Z-Segment File"));
     }

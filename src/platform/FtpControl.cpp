@@ -8,11 +8,13 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QTemporaryFile>
 #include <QStringList>
 #include <QTimeZone>
 #include <QUrl>
 #include <cerrno>
+#include <string_view>
+
+#include "platform/FileIO.h"
 
 namespace quillon::platform {
 
@@ -89,26 +91,6 @@ bool ParsePwdReply(const QString& line, QString& path)
         }
     }
     return false;
-}
-
-// Puts the complete scratch file in the target's place, with the target's permissions (or the
-// usual ones for a new file). The old file is removed first rather than renamed over: on ext4 a
-// rename over an existing file forces the new data to disk at once, which tripled the time of
-// a large Get; the data is complete here, so nothing is at stake in between.
-bool CommitReplacement(QTemporaryFile& scratch, const QString& target)
-{
-    if (!scratch.flush()) return false;
-    const QFileInfo old(target);
-    const QFileDevice::Permissions permissions =
-        old.exists() ? old.permissions()
-                     : QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser |
-                           QFileDevice::WriteUser | QFileDevice::ReadGroup | QFileDevice::ReadOther;
-    scratch.close();
-    if (old.exists() && !QFile::remove(target)) return false;
-    if (!scratch.rename(target)) return false;
-    scratch.setAutoRemove(false);
-    QFile::setPermissions(target, permissions);
-    return true;
 }
 
 // What one line of a listing is: an entry, a line of the listing that names no entry (the
@@ -328,7 +310,7 @@ struct FtpControl::Request {
     bool freshConnection = false;
     QByteArray* memory = nullptr;  // listing data, line ends turned into LF by libcurl
     QByteArray* raw = nullptr;     // listing data as the server sent it
-    QIODevice* sink = nullptr;     // Get data
+    std::function<bool(const char* data, size_t size)> sink;  // Get data: whole or false
     QIODevice* source = nullptr;   // Put data
     qint64 sourceSize = 0;
     bool progress = false;         // emit Progress
@@ -365,7 +347,7 @@ struct FtpCurlCallbacks {
             rq->memory->append(data, n);
             return size * count;
         }
-        if (rq->sink && rq->sink->write(data, n) == n) return size * count;
+        if (rq->sink && rq->sink(data, static_cast<size_t>(n))) return size * count;
         rq->localFailed = true;
         return 0;
     }
@@ -748,35 +730,33 @@ int FtpControl::Get(const QString& localPath, const QString& remotePath)
     rq.ascii = transferType_ == ftp_type::Ascii;
     rq.typed = true;
 
-    // Replacing downloads into a scratch file beside the target, which takes the target's
-    // place only once complete: a failed Get leaves the old file untouched. Appending cuts the
-    // file back to its old length on failure.
-    QTemporaryFile replace(localPath + QStringLiteral(".XXXXXX"));
-    QFile append(localPath);
-    qint64 oldSize = 0;
-    if (localAppend_) {
-        if (!append.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
-            return Fail(ftp_result::LocalFileError, append.errorString());
-        oldSize = append.size();
-        rq.sink = &append;
-    } else {
-        if (!replace.open())
-            return Fail(ftp_result::LocalFileError, replace.errorString());
-        rq.sink = &replace;
-    }
+    // Replacing downloads into a file beside the target, which takes the target's place only
+    // once complete: a failed Get leaves the old file untouched. Appending takes back what it
+    // added on failure. A download is not flushed to disk: that would double a large Get's time.
+    WholeFile replace(localPath, WholeFile::Options::NotSynced());
+    FileAppender append;
+    if (localAppend_ ? !append.Open(localPath) : !replace.Open())
+        return Fail(ftp_result::LocalFileError,
+                    localAppend_ ? append.ErrorString() : replace.ErrorString());
+    if (localAppend_)
+        rq.sink = [&append](const char* data, size_t size) {
+            return append.Append(std::string_view(data, size));
+        };
+    else
+        rq.sink = [&replace](const char* data, size_t size) { return replace.Write(data, size); };
     int r = Perform(rq);
     curl_off_t bytes = 0;
     curl_easy_getinfo(Handle(curl_), CURLINFO_SIZE_DOWNLOAD_T, &bytes);
-    if (r == ftp_result::Ok) {
-        const bool written = localAppend_ ? append.flush() : CommitReplacement(replace, localPath);
-        if (!written) r = Fail(ftp_result::LocalFileError, rq.sink->errorString());
+    if (r == ftp_result::Ok && !(localAppend_ ? append.Close() : replace.Commit()))
+        r = ftp_result::LocalFileError;
+    if (r == ftp_result::LocalFileError) {
+        // The system's reason, not the transfer library's "failure writing".
+        const QString why = localAppend_ ? append.ErrorString() : replace.ErrorString();
+        if (!why.isEmpty()) Fail(r, why);
     }
     if (r != ftp_result::Ok) {
-        if (localAppend_) {
-            append.close();
-            append.resize(oldSize);
-        }
-        return r;  // the scratch file removes itself
+        if (localAppend_) append.TakeBack();
+        return r;  // the new file goes with `replace`
     }
     bytesTransferred_ = bytes;
     const qint64 ms = rq.clock.elapsed();

@@ -5,9 +5,14 @@
 #include <QFontInfo>
 #include <QFontMetricsF>
 #include <QPageLayout>
+#include <QBuffer>
 #include <QPainter>
+#include <QPdfWriter>
 #include <QPrinter>
 #include <algorithm>
+#include <string_view>
+
+#include "platform/FileIO.h"
 
 namespace quillon::platform {
 namespace {
@@ -50,14 +55,23 @@ bool PrintPages(const PrintedPages& pages, const PrintChoice& choice, QString* e
                                                        : QPageLayout::Portrait);
     printer.setFullPage(true);
 
+    // A PDF is made in memory on the printer's page and written as every file is, so that a
+    // full disk is told and an old file stays whole (the printer would write it in place).
+    const bool toPdf = !choice.outputPdf.isEmpty();
+    QBuffer pdfBytes;
+    pdfBytes.open(QIODevice::WriteOnly);
+    QPdfWriter pdf(&pdfBytes);
+    pdf.setResolution(printer.resolution());
+    pdf.setPageLayout(printer.pageLayout());
+    QPagedPaintDevice& device = toPdf ? static_cast<QPagedPaintDevice&>(pdf) : printer;
+
     QPainter painter;
-    if (!painter.begin(&printer))
-        return fail(choice.outputPdf.isEmpty()
-                        ? QStringLiteral("The printer could not be started.")
-                        : QStringLiteral("The file %1 could not be written.").arg(choice.outputPdf));
+    if (!painter.begin(&device))
+        return fail(toPdf ? QStringLiteral("The file %1 could not be written.").arg(choice.outputPdf)
+                          : QStringLiteral("The printer could not be started."));
     const QFont font = PrinterFont(pages);
     painter.setFont(font);
-    const QFontMetricsF metrics(font, &printer);
+    const QFontMetricsF metrics(font, &device);
     const double dpi = printer.resolution();
     const QRectF paper = printer.paperRect(QPrinter::DevicePixel);
     const QRectF printable = printer.pageRect(QPrinter::DevicePixel);
@@ -69,7 +83,7 @@ bool PrintPages(const PrintedPages& pages, const PrintChoice& choice, QString* e
     bool first = true;
     for (int run = 0; run < runs; ++run) {
         for (const PrintedPage& page : pages.pages) {
-            if (!first && !printer.newPage()) {
+            if (!first && !device.newPage()) {
                 painter.end();
                 return fail(QStringLiteral("The printer could not start a new page."));
             }
@@ -86,9 +100,18 @@ bool PrintPages(const PrintedPages& pages, const PrintChoice& choice, QString* e
             }
         }
     }
-    if (!painter.end() || printer.printerState() == QPrinter::Aborted ||
-        printer.printerState() == QPrinter::Error)
+    if (!painter.end()
+        || (!toPdf
+            && (printer.printerState() == QPrinter::Aborted
+                || printer.printerState() == QPrinter::Error)))
         return fail(QStringLiteral("The printer gave up before the job was done."));
+    QString why;
+    if (toPdf
+        && !WriteFileWhole(choice.outputPdf,
+                           std::string_view(pdfBytes.data().constData(),
+                                            static_cast<size_t>(pdfBytes.data().size())),
+                           &why))
+        return fail(QStringLiteral("The file %1 could not be written: %2").arg(choice.outputPdf, why));
     return true;
 }
 

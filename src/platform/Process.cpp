@@ -108,12 +108,15 @@ bool DesktopHasOpener(const QString& target)
 
 }  // namespace
 
-int ExecCmd(const QString& program, const QStringList& arguments, int timeoutMs)
+int ExecCmd(const QString& program, const QStringList& arguments, int timeoutMs, QString* said)
 {
     QProcess process;
     process.setStandardInputFile(QProcess::nullDevice());
     process.setStandardOutputFile(QProcess::nullDevice());
-    process.setStandardErrorFile(QProcess::nullDevice());
+    if (said)
+        said->clear();
+    else
+        process.setStandardErrorFile(QProcess::nullDevice());
     process.start(program, arguments);
     if (!process.waitForStarted(-1))
         return -1;
@@ -122,6 +125,8 @@ int ExecCmd(const QString& program, const QStringList& arguments, int timeoutMs)
         process.waitForFinished(5000);
         return -1;
     }
+    if (said)
+        *said = QString::fromLocal8Bit(process.readAllStandardError()).trimmed();
     if (process.exitStatus() != QProcess::NormalExit)
         return -1;
     return process.exitCode();

@@ -8,8 +8,10 @@ namespace quillon::platform {
 
 // Runs `program` with no window and standard input closed, waits for it and answers its exit
 // code; -1 when it cannot start, crashes, or outlives `timeoutMs` (it is then killed).
-// A negative timeout waits without limit.
-int ExecCmd(const QString& program, const QStringList& arguments, int timeoutMs = -1);
+// A negative timeout waits without limit. `said`, when given, receives what it wrote to its
+// standard error.
+int ExecCmd(const QString& program, const QStringList& arguments, int timeoutMs = -1,
+            QString* said = nullptr);
 
 // What the program asks of the desktop; tests put a recording fake in its place.
 class Desktop {

@@ -3,10 +3,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <QStringDecoder>
 #include <optional>
+
+#include "platform/FileIO.h"
 
 namespace quillon::platform {
 
@@ -279,8 +280,7 @@ bool SettingsStore::Commit()
     if (!QDir().mkpath(info.absolutePath()))
         return false;
     const QByteArray data = Serialize();
-    QSaveFile file(path_);
-    if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.commit())
+    if (!WriteFileWhole(path_, std::string_view(data.constData(), static_cast<size_t>(data.size()))))
         return false;
     fileBytes_ = data;
     unwritten_ = false;

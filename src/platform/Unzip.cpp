@@ -3,7 +3,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStringList>
 
 #include <sys/stat.h>
@@ -16,6 +15,7 @@
 #include <vector>
 
 #include "platform/Dialogs.h"
+#include "platform/FileIO.h"
 
 namespace quillon::platform {
 
@@ -90,7 +90,7 @@ struct CGUnzipFiles::Run {
     ZipFilePtr Open(zip_uint64_t index, const QString& name, bool encrypted);
     ZipFilePtr TryPassword(zip_uint64_t index, const QByteArray& candidate, bool& wrong,
                            bool verify);
-    bool Copy(zip_file_t* file, QSaveFile* out, const QString& name);
+    bool Copy(zip_file_t* file, WholeFile* out, const QString& name);
 };
 
 CGUnzipFiles::CGUnzipFiles(Dialogs& dialogs) : dialogs_(dialogs) {}
@@ -271,17 +271,17 @@ void CGUnzipFiles::Run::Entry(zip_uint64_t index)
     if (!file)
         return;
     self.PrintLine(QStringLiteral("Extracting ") + relative);
-    QSaveFile out(target);
-    if (!out.open(QIODevice::WriteOnly)) {
+    WholeFile out(target);
+    if (!out.Open()) {
         Fail(r::DiskError,
-             QStringLiteral("Cannot write ") + relative + QStringLiteral(": ") + out.errorString());
+             QStringLiteral("Cannot write ") + relative + QStringLiteral(": ") + out.ErrorString());
         return;
     }
     if (!Copy(file.get(), &out, name))
         return;  // the unfinished copy is dropped; a file already there stays as it was
-    if (!out.commit())
+    if (!out.Commit())
         Fail(r::DiskError,
-             QStringLiteral("Cannot write ") + relative + QStringLiteral(": ") + out.errorString());
+             QStringLiteral("Cannot write ") + relative + QStringLiteral(": ") + out.ErrorString());
 }
 
 ZipFilePtr CGUnzipFiles::Run::TryPassword(zip_uint64_t index, const QByteArray& candidate,
@@ -358,7 +358,7 @@ ZipFilePtr CGUnzipFiles::Run::Open(zip_uint64_t index, const QString& name, bool
     return nullptr;
 }
 
-bool CGUnzipFiles::Run::Copy(zip_file_t* file, QSaveFile* out, const QString& name)
+bool CGUnzipFiles::Run::Copy(zip_file_t* file, WholeFile* out, const QString& name)
 {
     for (;;) {
         const zip_int64_t n = zip_fread(file, buffer.data(), buffer.size());
@@ -369,9 +369,9 @@ bool CGUnzipFiles::Run::Copy(zip_file_t* file, QSaveFile* out, const QString& na
         }
         if (n == 0)
             return true;
-        if (out && out->write(buffer.data(), n) != n) {
+        if (out && !out->Write(buffer.data(), static_cast<size_t>(n))) {
             Fail(r::DiskError, QStringLiteral("Cannot write ") + name + QStringLiteral(": ")
-                                   + out->errorString());
+                                   + out->ErrorString());
             return false;
         }
     }

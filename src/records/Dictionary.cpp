@@ -2,7 +2,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <algorithm>
 #include <numeric>
 #include <utility>
@@ -425,14 +424,8 @@ bool InstallDefaultFsa(const QString& dataRoot)
         return false;
     const QByteArray content = builtIn.readAll();
     // Written whole or not at all, so a half-written copy never passes for the user's file.
-    QSaveFile out(target);
-    if (!out.open(QIODevice::WriteOnly))
-        return false;
-    if (out.write(content) != content.size()) {
-        out.cancelWriting();
-        return false;
-    }
-    return out.commit();
+    return platform::WriteFileWhole(
+        target, std::string_view(content.constData(), static_cast<size_t>(content.size())));
 }
 
 }  // namespace quillon

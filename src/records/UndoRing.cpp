@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "platform/Background.h"
+#include "platform/FileIO.h"
 
 namespace quillon {
 
@@ -161,37 +162,21 @@ std::vector<std::string> RecordsFromImage(const UndoImage& image)
 bool WriteUndoImage(const QString& path, const UndoImage& image, QString* error,
                     const std::atomic<bool>* stop)
 {
-    const QString side = SideFileName(path);
-    QFile file(side);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
-        SetError(error, file.errorString());
-        return false;
-    }
-    bool written = true;
+    // A working copy: not flushed to disk, which would cost the command its speed.
+    platform::WholeFile file(path, platform::WholeFile::Options::NotSynced(SideFileName(path)));
+    bool written = file.Open();
     for (size_t done = 0; written && done < image.size;) {
         if (stop && stop->load()) {
-            file.close();
-            QFile::remove(side);
+            file.Cancel();
             SetError(error, QStringLiteral("stopped"));
             return false;
         }
         const size_t size = std::min(kBlock, image.size - done);
-        const qint64 put = file.write(image.bytes.get() + done, static_cast<qint64>(size));
-        written = put > 0;
-        done += written ? static_cast<size_t>(put) : 0;
+        written = file.Write(image.bytes.get() + done, size);
+        done += size;
     }
-    const QString writeError = file.errorString();
-    file.close();
-    if (!written || file.error() != QFileDevice::NoError) {
-        SetError(error, written ? file.errorString() : writeError);
-        QFile::remove(side);
-        return false;
-    }
-    // rename() replaces an older copy in one step; QFile::rename would refuse to.
-    if (std::rename(QFile::encodeName(side).constData(), QFile::encodeName(path).constData())
-        != 0) {
-        SetError(error, QString::fromLocal8Bit(std::strerror(errno)));
-        QFile::remove(side);
+    if (!written || !file.Commit()) {
+        SetError(error, file.ErrorString());
         return false;
     }
     return true;

@@ -1,6 +1,5 @@
 #include "reports/ReportExport.h"
 
-#include <QSaveFile>
 #include <algorithm>
 #include <cstring>
 
@@ -146,13 +145,7 @@ std::string ExportBytes(const ExportTable& table, const ExportOptions& options,
 
 bool WriteExportFile(const QString& path, const std::string& bytes, QString* error)
 {
-    QSaveFile file(path);
-    const bool written = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) &&
-                         platform::WriteWhole(file, bytes.data(), static_cast<qint64>(bytes.size())) &&
-                         file.commit();
-    if (!written && error != nullptr)
-        *error = file.errorString();
-    return written;
+    return platform::WriteFileWhole(path, bytes, error);
 }
 
 std::vector<int> DefaultWidths(const ExportTable& table)

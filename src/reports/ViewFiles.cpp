@@ -2,8 +2,8 @@
 
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
 
+#include "platform/FileIO.h"
 #include "records/FieldLines.h"
 
 namespace quillon {
@@ -117,18 +117,12 @@ bool WriteDefinitionFile(const QString& folder, const QString& name, const QStri
             *error = QStringLiteral("'%1' cannot be used as a file name.").arg(name.trimmed());
         return false;
     }
-    QByteArray bytes;
+    std::string bytes;
     for (const std::string& entry : entries) {
-        bytes.append(entry.data(), static_cast<qsizetype>(entry.size()));
-        bytes.append("\r\n");
+        bytes += entry;
+        bytes += "\r\n";
     }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        if (error)
-            *error = file.errorString();
-        return false;
-    }
-    return true;
+    return platform::WriteFileWhole(path, bytes, error);
 }
 
 bool DeleteDefinitionFile(const QString& folder, const QString& name, const QString& suffix)

@@ -203,15 +203,7 @@ std::string DefaultServerConfigLine(const QString& dataFolder, const QString& da
 
 bool WriteServerConfigFile(const QString& path, const std::string& line)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return false;
-    const std::string bytes = line + "\r\n";
-    const qint64 size = static_cast<qint64>(bytes.size());
-    if (file.write(bytes.data(), size) != size || !file.flush())
-        return false;
-    file.close();
-    return file.error() == QFileDevice::NoError;
+    return platform::WriteFileWhole(path, line + "\r\n");
 }
 
 void SetConfigReadError(platform::ReadError error, int& number, QString& description)

@@ -307,35 +307,22 @@ void frmMain::AcknowledgeRecord(const ReceivedRecord& received)
 void frmMain::LogReceivedRecordToDisk(const std::string& record)
 {
     QString target = st.server.ServerLogFile;
-    const bool reuse = serverLog_ != nullptr && serverLog_->isOpen()
-                       && serverLog_->fileName() == target && QFile::exists(target);
+    const bool reuse =
+        serverLog_.IsOpen() && serverLog_.Path() == target && QFileInfo::exists(target);
     if (!reuse) {
         CloseServerLog();
-        if (!QFileInfo::exists(target)) {
-            // The configured file is started when its folder exists; otherwise the records go
-            // to the default log, which begins with a line holding one blank.
-            QFile fresh(target);
-            if (!QFileInfo(target).absoluteDir().exists() || !fresh.open(QIODevice::WriteOnly)) {
-                target = st.folders.DataFolder + QStringLiteral("LoggedMessages.dat");
-                if (!QFileInfo::exists(target)) {
-                    QFile start(target);
-                    if (start.open(QIODevice::WriteOnly))
-                        start.write(" \r\n");
-                }
-            }
+        // The configured file is started when its folder exists; otherwise the records go to
+        // the default log, which begins with a line holding one blank.
+        if (!serverLog_.Open(target) && !QFileInfo::exists(target)) {
+            target = st.folders.DataFolder + QStringLiteral("LoggedMessages.dat");
+            serverLog_.Open(target, " \r\n");
         }
-        serverLog_ = new QFile(target, this);
-        if (!serverLog_->open(QIODevice::Append))
-            CloseServerLog();
     }
     std::string bytes;
     AppendDiskRecord(bytes, record, st.envelope, st.options.DiskUseEnvelope);
     // Each record reaches the file before it is acknowledged; the file stays open for the next.
-    const bool written = serverLog_ != nullptr
-                         && serverLog_->write(bytes.data(), static_cast<qint64>(bytes.size()))
-                                == static_cast<qint64>(bytes.size())
-                         && serverLog_->flush();
-    if (written) {
+    // A record that does not fit is taken back whole.
+    if (serverLog_.IsOpen() && serverLog_.Append(bytes)) {
         if (serverLogFailed_) {
             serverLogFailed_ = false;
             stsPanels[4]->setText(QStringLiteral("Logging to: ") + st.server.ServerLogFile);
@@ -352,11 +339,7 @@ void frmMain::LogReceivedRecordToDisk(const std::string& record)
 
 void frmMain::CloseServerLog()
 {
-    if (serverLog_ == nullptr)
-        return;
-    serverLog_->close();
-    delete serverLog_;
-    serverLog_ = nullptr;
+    serverLog_.Close();
 }
 
 void frmMain::ShowReceivedRecord()
