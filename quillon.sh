@@ -8,10 +8,11 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 build="$here/build"
 
-# What building and running need: the compiler and the libraries Quillon links, and the
-# programs it starts (gzip for compressed files, ping, the desktop's opener).
+# What building and running need: the compiler and the libraries Quillon links (GIO for the
+# desktop's default programs, with the file types it knows them by), and the programs it starts
+# (gzip for compressed files, ping).
 run_packages=(cmake g++ make pkg-config qt6-base-dev libcurl4-openssl-dev libzip-dev unixodbc-dev
-  qtkeychain-qt6-dev gzip iputils-ping xdg-utils file fonts-dejavu-core)
+  qtkeychain-qt6-dev libglib2.0-dev shared-mime-info gzip iputils-ping fonts-dejavu-core)
 # Running without a display: Xvfb.
 headless_packages=(xvfb xauth)
 # What the tests add: GoogleTest, the archivers that make their inputs, an FTP server, the ODBC

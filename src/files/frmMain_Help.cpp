@@ -1,10 +1,12 @@
 // The Help menu: the manual, technical support and the About window.
 #include <QFile>
+#include <QSaveFile>
 
 #include "app/frmMain.h"
 #include "files/Manual.h"
 #include "files/frmAbout.h"
 #include "files/frmTechSupport.h"
+#include "platform/FileIO.h"
 
 namespace quillon {
 
@@ -16,15 +18,25 @@ const QString kBuiltInManual = QStringLiteral(":/doc/Manual.pdf");
 
 bool InstallManual(const QString& documentationFolder)
 {
-    const QString target = documentationFolder + kManualName;
-    if (QFile::exists(target))
-        return true;
-    if (!QFile::copy(kBuiltInManual, target))
+    QFile builtIn(kBuiltInManual);
+    if (!builtIn.open(QIODevice::ReadOnly))
         return false;
-    // A copy out of the resources is read-only; the user may replace it.
-    QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
-                                      QFile::ReadOther);
-    return true;
+    const QByteArray shipped = builtIn.readAll();
+    const QString target = documentationFolder + kManualName;
+    QFile installed(target);
+    if (installed.size() == shipped.size() && installed.open(QIODevice::ReadOnly)
+        && installed.readAll() == shipped)
+        return true;
+    installed.close();
+    // Put in place whole or not at all, so a failed update leaves the manual that was there.
+    QSaveFile out(target);
+    if (!out.open(QIODevice::WriteOnly))
+        return false;
+    if (!platform::WriteWhole(out, shipped.constData(), shipped.size()) || !out.flush()) {
+        out.cancelWriting();
+        return false;
+    }
+    return out.commit();
 }
 
 void frmMain::mnuHelpContents_Click()
