@@ -46,20 +46,32 @@ struct DecompressOutcome {
         Empty,             // the folder holds nothing: end silently
         GzipMissing,       // "gzip" could not be started (exit code -1)
         NotCompressed,     // gzip found no compressed data (exit code 1)
+        Damaged,           // gzip found compressed data it cannot decompress (exit code 1)
+        ZipDamaged,        // an archive could not be read whole; the user has been told
         Failed,            // gzip ended with another nonzero code (a warning, a refusal)
         Stuck,             // a pass left the same compressed files as the pass before
     } kind = Kind::Done;
     QStringList files;      // Done: the files left, ordinal order
-    QString failedFile;     // GzipMissing / NotCompressed / Stuck: the file being handled
+    QString failedFile;     // all but Done and Empty: the file being handled
     int exitCode = 0;       // the last gzip exit code
+    QString reason;         // Damaged: gzip's own words for the damage
 };
 
+// gzip's complaint about a file (its error output), without the "gzip: <file>: " before it.
+QString GzipReason(const QString& errorOutput);
+
+// Whether gzip's exit code 1 and complaint mean the file holds no compressed data at all,
+// rather than compressed data that is damaged (cut short, a failed check).
+bool GzipFoundNoCompressedData(const QString& reason);
+
 struct Decompressors {
-    // Runs "gzip -d" on one file; answers its exit code (-1 when gzip cannot run).
-    std::function<int(const QString& path)> gunzip;
+    // Runs "gzip -d" on one file; answers its exit code (-1 when gzip cannot run) and what it
+    // complained of.
+    std::function<int(const QString& path, QString* errorOutput)> gunzip;
     // Extracts a zip archive flat into `folder`; answers the library's result and message.
     std::function<int(const QString& path, const QString& folder, QString* message)> unzip;
-    // Tells the user what an archive that failed said (then the loop goes on).
+    // Tells the user what an archive that failed said. The loop goes on, unless the archive
+    // was damaged or no archive: then nothing is loaded.
     std::function<void(const QString& message)> zipFailed;
     // The file being handled, for the caller's current-file name.
     std::function<void(const QString& path)> handling;
@@ -68,8 +80,9 @@ struct Decompressors {
 // Decompresses everything in `folder` until nothing compressed is left.
 DecompressOutcome DecompressFolder(const QString& folder, const Decompressors& tools);
 
-// "gzip -d <path>" with standard input closed and a time limit.
-int RunGunzip(const QString& path, int timeoutMs = 120000);
+// "gzip -d <path>" with standard input closed and a time limit; `errorOutput` gets what it
+// complained of.
+int RunGunzip(const QString& path, int timeoutMs = 120000, QString* errorOutput = nullptr);
 
 // The name "gzip -d" gives the plain file: `path` without ".gz" or ".Z".
 QString GunzipOutputName(const QString& path);
@@ -90,6 +103,8 @@ public:
     bool Rewind() override;
     // Waits for gzip's end: its exit code, -1 when it could not run or did not end normally.
     int ExitCode();
+    // What gzip complained of, once it has ended.
+    QString ErrorOutput();
     // The plain size a gzip file records in its last four bytes (modulo 4 GB).
     int64_t SizeHint() const override { return sizeHint_; }
     void Complete() override { Ended(-1); }
@@ -103,6 +118,7 @@ private:
     QString outputPath_;
     int64_t sizeHint_ = 0;
     bool ended_ = false;
+    QString errorOutput_;
 };
 
 }  // namespace quillon

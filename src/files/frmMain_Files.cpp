@@ -11,6 +11,7 @@
 #include "app/frmMain.h"
 #include "files/OpenPipeline.h"
 #include "files/SaveRecords.h"
+#include "platform/FileIO.h"
 #include "platform/Unzip.h"
 #include "records/Pages.h"
 
@@ -27,6 +28,21 @@ const QString kMruSection = QStringLiteral("MRUFiles");
 QString FolderOf(const QString& path)
 {
     return QFileInfo(path).absolutePath();
+}
+
+// Says so when one of `paths` is no file whose bytes can be read (a named pipe would keep the
+// window waiting for a writer for good), before any of them is read or copied.
+bool RefusedAsNoFile(platform::Dialogs& dlg, const QStringList& paths)
+{
+    for (const QString& path : paths) {
+        const QString reason = platform::NotAFileReason(path);
+        if (reason.isEmpty())
+            continue;
+        dlg.MsgBox(QStringLiteral("The file '%1' cannot be read: %2").arg(path, reason),
+                   MsgButtons::OKOnly, MsgIcon::Exclamation, QStringLiteral("Can't Read File"));
+        return true;
+    }
+    return false;
 }
 
 }  // namespace
@@ -81,6 +97,8 @@ void frmMain::mnuFileOpen_Click()
     st.session.LockedFieldName.clear();
     stsPanels[5]->clear();
     stsPanels[4]->clear();
+    if (RefusedAsNoFile(dlg, chosen))
+        return;
 
     const bool anyCompressed =
         std::any_of(chosen.begin(), chosen.end(), [](const QString& f) { return IsCompressedName(f); });
@@ -125,10 +143,10 @@ bool frmMain::LoadFromWorkingFolder(const QString& rememberedName, bool remember
 {
     const QString& working = st.folders.Files2LoadFolder;
     Decompressors tools;
-    tools.gunzip = [](const QString& path) {
+    tools.gunzip = [](const QString& path, QString* errorOutput) {
         if (QStandardPaths::findExecutable(QStringLiteral("gzip")).isEmpty())
             return -1;
-        const int code = RunGunzip(path);
+        const int code = RunGunzip(path, 120000, errorOutput);
         // A gzip that hung or crashed leaves its file compressed; the next pass names it.
         return code == -1 ? 124 : code;
     };
@@ -158,6 +176,14 @@ bool frmMain::LoadFromWorkingFolder(const QString& rememberedName, bool remember
                    MsgButtons::OKOnly, MsgIcon::Critical,
                    QStringLiteral("Can't Unzip/Uncompress File"));
     };
+    auto damaged = [this](const QString& file, const QString& reason, int code) {
+        dlg.MsgBox(QStringLiteral("The compressed file '%1' is damaged: %2.  Therefor, the HL7 "
+                                  "messages can not be displayed.  ")
+                           .arg(QFileInfo(file).fileName(), reason)
+                       + QStringLiteral("(retval=%1)").arg(code),
+                   MsgButtons::OKOnly, MsgIcon::Critical,
+                   QStringLiteral("Can't Unzip/Uncompress File"));
+    };
     auto notDecompressed = [this](const QString& file, int code) {
         dlg.MsgBox(QStringLiteral("The file '%1' could not be decompressed.  Therefor, the HL7 "
                                   "messages can not be displayed.  ")
@@ -182,8 +208,11 @@ bool frmMain::LoadFromWorkingFolder(const QString& rememberedName, bool remember
                 // Whatever gzip complained of, what it wrote is not trusted as the records.
                 if (loaded)
                     ShowNothingLoaded();
-                if (code == 1)
+                const QString reason = GzipReason(gunzip.ErrorOutput());
+                if (code == 1 && GzipFoundNoCompressedData(reason))
                     notCompressed(code);
+                else if (code == 1)
+                    damaged(files.front(), reason, code);
                 else
                     // A gzip that crashed leaves its file compressed, like the loop's timeout.
                     notDecompressed(files.front(), code == -1 ? 124 : code);
@@ -206,6 +235,11 @@ bool frmMain::LoadFromWorkingFolder(const QString& rememberedName, bool remember
         return false;
     case DecompressOutcome::Kind::NotCompressed:
         notCompressed(outcome.exitCode);
+        return false;
+    case DecompressOutcome::Kind::Damaged:
+        damaged(outcome.failedFile, outcome.reason, outcome.exitCode);
+        return false;
+    case DecompressOutcome::Kind::ZipDamaged:  // the archive's own message has been shown
         return false;
     case DecompressOutcome::Kind::Failed:
     case DecompressOutcome::Kind::Stuck:
@@ -325,6 +359,8 @@ void frmMain::mnuMRU_Click(int index)
     // A compressed file is decompressed in the working folder like any Open; nothing in the
     // user's own folder is deleted or decompressed in place.
     const QString& working = st.folders.Files2LoadFolder;
+    if (RefusedAsNoFile(dlg, {path}))
+        return;
     if (!QFileInfo::exists(path)) {
         LoadHL7File(path);  // says the file does not exist
         return;
