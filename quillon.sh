@@ -2,16 +2,20 @@
 # Set-up, build, run and test Quillon on Debian 12.
 #   ./quillon.sh run [file.hl7]   install what is missing, build, start Quillon on the file
 #                                 (the shipped samples/sample.hl7 when none is named)
-#   ./quillon.sh test             install what is missing, build, run every test
+#   ./quillon.sh test             install what is missing, build (with the tests and the
+#                                 benchmark programs), run every test
 #   ./quillon.sh build            install what is missing and build
+#   ./quillon.sh bench [name...]  install what is missing, build the benchmark programs and run
+#                                 the named ones (bench_load, bench_sources, ...)
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 build="$here/build"
 
-# What building and running need: the compiler and the libraries Quillon links, and the
-# programs it starts (gzip for compressed files, ping, the desktop's opener).
+# What building and running need: the compiler and the libraries Quillon links (GIO for the
+# desktop's default programs, with the file types it knows them by), and the programs it starts
+# (gzip for compressed files, ping).
 run_packages=(cmake g++ make pkg-config qt6-base-dev libcurl4-openssl-dev libzip-dev unixodbc-dev
-  qtkeychain-qt6-dev gzip iputils-ping xdg-utils file fonts-dejavu-core)
+  qtkeychain-qt6-dev libglib2.0-dev shared-mime-info gzip iputils-ping fonts-dejavu-core)
 # Running without a display: Xvfb.
 headless_packages=(xvfb xauth)
 # What the tests add: GoogleTest, the archivers that make their inputs, an FTP server, the ODBC
@@ -32,9 +36,10 @@ install_missing() {
   DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
-# build_all ON|OFF: with or without the tests.
+# build_all TESTS BENCHMARKS, each ON or OFF: with or without the tests and the benchmark programs.
 build_all() {
-  cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLON_TESTS="$1" >/dev/null
+  cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLON_TESTS="$1" \
+    -DQUILLON_BENCHMARKS="$2" >/dev/null
   cmake --build "$build" -j"$(nproc)"
 }
 
@@ -42,7 +47,7 @@ cmd=${1:-run}
 [ $# -gt 0 ] && shift
 case "$cmd" in
   build)
-    install_missing "${run_packages[@]}"; build_all OFF ;;
+    install_missing "${run_packages[@]}"; build_all OFF OFF ;;
   run)
     headless=
     [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && headless=1
@@ -51,7 +56,7 @@ case "$cmd" in
     else
       install_missing "${run_packages[@]}"
     fi
-    build_all OFF
+    build_all OFF OFF
     file=${1:-"$here/samples/sample.hl7"}
     if [ -n "$headless" ]; then
       echo "No display: starting Quillon under Xvfb (xvfb-run)."
@@ -59,9 +64,16 @@ case "$cmd" in
     fi
     exec "$build/quillon" "$file" ;;
   test)
-    install_missing "${run_packages[@]}" "${test_packages[@]}"; build_all ON
+    install_missing "${run_packages[@]}" "${test_packages[@]}"; build_all ON ON
     cd "$build"
     QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j"$(nproc)" --timeout 300 ;;
+  bench)
+    # The benchmarks' references and sources are the tests' programs and databases.
+    install_missing "${run_packages[@]}" "${test_packages[@]}"; build_all OFF ON
+    for name in "$@"; do
+      echo "== $name"
+      QT_QPA_PLATFORM=offscreen "$build/bench/$name"
+    done ;;
   *)
-    echo "usage: $0 run [file.hl7] | test | build" >&2; exit 2 ;;
+    echo "usage: $0 run [file.hl7] | test | build | bench [name...]" >&2; exit 2 ;;
 esac

@@ -81,7 +81,7 @@ Steps Road(const QString& archive, const QString& working, platform::Dialogs& di
     QFile::copy(archive, working + QFileInfo(archive).fileName());
     s.copy = Seconds(t);
     Decompressors tools;
-    tools.gunzip = [](const QString& path) { return RunGunzip(path); };
+    tools.gunzip = [](const QString& path, QString* errorOutput) { return RunGunzip(path, 120000, errorOutput); };
     tools.unzip = [&dialogs](const QString& path, const QString& folder, QString* message) {
         platform::CGUnzipFiles unzip(dialogs);
         unzip.setZipFileName(path);

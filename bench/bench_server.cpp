@@ -4,12 +4,15 @@
 // disk log off and on, and, as the reference, a single-threaded Python asyncio MLLP server that
 // cuts records at FS CR and answers each with a small ACK, storing nothing. Prints messages per
 // second and the 50th and 99th percentile round trip of each, and the window's figures as a
-// ratio of the reference's. Checks that the store and the disk log hold every record once.
+// ratio of the reference's, and each server's own CPU time per message (the window's process less
+// the load generator's thread; the reference's process), which does not hang on the round trip
+// that both servers wait on. Checks that the store and the disk log hold every record once.
 //   bench_server [records]     (default 100000)
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/socket.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <QApplication>
@@ -45,14 +48,39 @@ std::string ControlId(int i)
     return buf;
 }
 
+double CpuSeconds(clockid_t clock)
+{
+    timespec t{};
+    clock_gettime(clock, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+// User and system time of another process so far; -1 when it cannot be read.
+double ProcessCpuSeconds(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray line = stat.readAll();
+    // The fields after the program's name, which ends with the last ')': utime and stime are the
+    // 12th and 13th of them.
+    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+    if (fields.size() < 13)
+        return -1;
+    return static_cast<double>(fields[11].toLongLong() + fields[12].toLongLong())
+           / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
 struct Run {
     int sent = 0;
     double seconds = 0;
+    double serverCpuSeconds = -1;  // the server's own CPU time over the run
     std::vector<double> rttMs;
     std::string lastAck;
     std::string error;
 
     double Rate() const { return seconds > 0 ? sent / seconds : 0; }
+    double CpuPerMessageUs() const { return sent > 0 && serverCpuSeconds >= 0 ? serverCpuSeconds / sent * 1e6 : -1; }
     double Percentile(double p) const
     {
         if (rttMs.empty())
@@ -148,13 +176,18 @@ Run DriveWindow(const std::vector<std::string>& frames, bool logToDisk, bool& ok
     const int port = w.Winsock1->LocalPort();
     QEventLoop loop;
     Run run;
+    double generatorCpu = 0;
+    const double processCpuBefore = CpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
     std::thread generator([&] {
+        const double before = CpuSeconds(CLOCK_THREAD_CPUTIME_ID);
         run = Generate(port, frames);
+        generatorCpu = CpuSeconds(CLOCK_THREAD_CPUTIME_ID) - before;
         QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
     });
     loop.exec();
     generator.join();
     w.FlushReceivedRows();
+    run.serverCpuSeconds = CpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - processCpuBefore - generatorCpu;
 
     const int n = static_cast<int>(frames.size());
     const std::string last = ControlId(n - 1);
@@ -217,7 +250,11 @@ Run DrivePython(const std::vector<std::string>& frames, bool& ok)
         return {};
     }
     const int port = python.readLine().trimmed().toInt();
+    const double cpuBefore = ProcessCpuSeconds(python.processId());
     Run run = Generate(port, frames);
+    const double cpuAfter = ProcessCpuSeconds(python.processId());
+    if (cpuBefore >= 0 && cpuAfter >= 0)
+        run.serverCpuSeconds = cpuAfter - cpuBefore;
     ok = run.error.empty() && run.sent == static_cast<int>(frames.size());
     if (!ok)
         std::fprintf(stderr, "python: %s; %d sent\n", run.error.c_str(), run.sent);
@@ -228,11 +265,13 @@ Run DrivePython(const std::vector<std::string>& frames, bool& ok)
 
 void Print(const char* name, const Run& run, const Run* reference)
 {
-    std::printf("%-40s %7d msgs in %6.2f s: %8.0f msgs/s, p50 %6.3f ms, p99 %6.3f ms", name,
-                run.sent, run.seconds, run.Rate(), run.Percentile(0.50), run.Percentile(0.99));
+    std::printf("%-40s %7d msgs in %6.2f s: %8.0f msgs/s, p50 %6.3f ms, p99 %6.3f ms, CPU %5.1f us/msg",
+                name, run.sent, run.seconds, run.Rate(), run.Percentile(0.50), run.Percentile(0.99),
+                run.CpuPerMessageUs());
     if (reference != nullptr && reference->Rate() > 0)
-        std::printf("  | %.2fx the reference's rate, p99 %.2fx", run.Rate() / reference->Rate(),
-                    run.Percentile(0.99) / reference->Percentile(0.99));
+        std::printf("  | %.2fx the reference's rate, p99 %.2fx, CPU per message %.2fx",
+                    run.Rate() / reference->Rate(), run.Percentile(0.99) / reference->Percentile(0.99),
+                    run.CpuPerMessageUs() / reference->CpuPerMessageUs());
     std::printf("\n");
 }
 

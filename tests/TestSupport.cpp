@@ -1,3 +1,9 @@
+// GLib names a struct member "signals", which Qt defines as a keyword.
+#pragma push_macro("signals")
+#undef signals
+#include <gio/gio.h>
+#pragma pop_macro("signals")
+
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -45,6 +51,96 @@ std::string ReadBytes(const QString& path)
         return {};
     const QByteArray data = f.readAll();
     return std::string(data.constData(), static_cast<size_t>(data.size()));
+}
+
+ScopedEnvironment::~ScopedEnvironment()
+{
+    for (auto it = saved_.rbegin(); it != saved_.rend(); ++it)
+        it->had ? qputenv(it->name, it->value) : qunsetenv(it->name);
+}
+
+void ScopedEnvironment::Set(const char* name, const QString& value)
+{
+    Save(name);
+    qputenv(name, value.toLocal8Bit());
+}
+
+void ScopedEnvironment::Unset(const char* name)
+{
+    Save(name);
+    qunsetenv(name);
+}
+
+void ScopedEnvironment::Save(const char* name)
+{
+    saved_.push_back({name, qEnvironmentVariableIsSet(name), qgetenv(name)});
+}
+
+ScratchDesktop::ScratchDesktop()
+{
+    for (const char* folder : {"bin", "config", "data/applications", "data-dirs"})
+        QDir().mkpath(dir_.filePath(QLatin1String(folder)));
+    // The system's file types, but none of its programs.
+    QFile::link(QStringLiteral("/usr/share/mime"), dir_.filePath(QStringLiteral("data-dirs/mime")));
+    const QString recorder = dir_.filePath(QStringLiteral("bin/recorder"));
+    // Only the shell's own commands: the search path holds nothing else. The mark says the
+    // argument is written whole.
+    const std::string record = dir_.filePath(QStringLiteral("recorded")).toStdString();
+    WriteBytes(recorder, "#!/bin/sh\nprintf '%s' \"$1\" > '" + record + "'\n: > '" + record + ".done'\n");
+    QFile::setPermissions(recorder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    env_.Set("XDG_CONFIG_HOME", dir_.filePath(QStringLiteral("config")));
+    env_.Set("XDG_CONFIG_DIRS", dir_.filePath(QStringLiteral("config-dirs")));
+    env_.Set("XDG_DATA_HOME", dir_.filePath(QStringLiteral("data")));
+    env_.Set("XDG_DATA_DIRS", dir_.filePath(QStringLiteral("data-dirs")));
+    env_.Set("PATH", dir_.filePath(QStringLiteral("bin")));
+    env_.Set("DBUS_SESSION_BUS_ADDRESS", QStringLiteral("unix:path=/nonexistent/quillon-test-bus"));
+    for (const char* name : {"XDG_CURRENT_DESKTOP", "DESKTOP_SESSION", "KDE_FULL_SESSION",
+                             "GNOME_DESKTOP_SESSION_ID", "BROWSER"})
+        env_.Unset(name);
+}
+
+void ScratchDesktop::AddDefault(const QString& id, bool terminal, const QStringList& types)
+{
+    WriteBytes(dir_.filePath(QStringLiteral("data/applications/") + id),
+               "[Desktop Entry]\nType=Application\nName=Recorder\nExec="
+                   + dir_.filePath(QStringLiteral("bin/recorder")).toStdString() + " %u\nTerminal="
+                   + (terminal ? "true" : "false") + "\n");
+    for (const QString& type : types)
+        defaults_ += type + QLatin1Char('=') + id + QLatin1Char('\n');
+    WriteBytes(dir_.filePath(QStringLiteral("config/mimeapps.list")),
+               "[Default Applications]\n" + defaults_.toStdString());
+    // The program sees a changed association once its event loop has passed the change on.
+    const auto isDefault = [&id](const QString& type) {
+        GAppInfo* app = type.startsWith(QLatin1String("x-scheme-handler/"))
+                            ? g_app_info_get_default_for_uri_scheme(type.mid(17).toUtf8().constData())
+                            : g_app_info_get_default_for_type(type.toUtf8().constData(), FALSE);
+        const bool is = app && QString::fromUtf8(g_app_info_get_id(app)) == id;
+        if (app)
+            g_object_unref(app);
+        return is;
+    };
+    EXPECT_TRUE(QTest::qWaitFor([&] { return std::all_of(types.begin(), types.end(), isDefault); }, 5000));
+}
+
+void ScratchDesktop::AddTerminal()
+{
+    const QString terminal = dir_.filePath(QStringLiteral("bin/xterm"));
+    WriteBytes(terminal, "#!/bin/sh\n[ \"$1\" = -e ] && shift\nexec \"$@\"\n");
+    QFile::setPermissions(terminal, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+std::string ScratchDesktop::Recorded(int waitMs)
+{
+    const QString record = dir_.filePath(QStringLiteral("recorded"));
+    const QString done = record + QStringLiteral(".done");
+    QElapsedTimer waited;
+    waited.start();
+    while (!QFile::exists(done) && waited.elapsed() < waitMs)
+        QTest::qWait(20);
+    std::string got = QFile::exists(done) ? ReadBytes(record) : std::string("(nothing)");
+    QFile::remove(record);
+    QFile::remove(done);
+    return got;
 }
 
 bool FakeDesktop::OpenDocument(const QString& verb, const QString& path)

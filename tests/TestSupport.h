@@ -113,6 +113,49 @@ void OnNextModal(std::function<void(W*)> act)
 // result lives; `answer` closes it.
 std::unique_ptr<QTimer> AnswerModals(std::function<void(QWidget&)> answer);
 
+// Sets environment variables while it lives, then puts back what was there.
+class ScopedEnvironment {
+public:
+    ScopedEnvironment() = default;
+    ScopedEnvironment(const ScopedEnvironment&) = delete;
+    ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
+    ~ScopedEnvironment();
+    void Set(const char* name, const QString& value);
+    void Unset(const char* name);
+
+private:
+    struct Saved {
+        const char* name;
+        bool had;
+        QByteArray value;
+    };
+    void Save(const char* name);
+    std::vector<Saved> saved_;
+};
+
+// A desktop of the process's own while it lives: the XDG folders lie in a scratch folder, no
+// desktop session or D-Bus is named, and the search path holds only the scratch "bin" folder.
+// Its one program records the argument it gets.
+class ScratchDesktop {
+public:
+    ScratchDesktop();
+    QString Folder() const { return dir_.path(); }
+    // Adds the entry `id` (.desktop) that runs the recorder, in a terminal when `terminal`,
+    // and makes it the default program for each of `types` ("text/plain",
+    // "x-scheme-handler/mailto").
+    void AddDefault(const QString& id, bool terminal, const QStringList& types);
+    // Puts a terminal emulator in the search path: it runs the command it is given.
+    void AddTerminal();
+    // The argument the recorder got (waiting up to `waitMs` for it), then forgotten;
+    // "(nothing)" when it did not run.
+    std::string Recorded(int waitMs = 10000);
+
+private:
+    QTemporaryDir dir_;
+    ScopedEnvironment env_;
+    QString defaults_;
+};
+
 // Clicks into the box's text, its window brought to the front first, as a user does before
 // typing: the box completes only while it has the focus.
 void ClickInto(QComboBox* box);

@@ -8,9 +8,18 @@
 #include <QFileInfo>
 #include <QMenu>
 #include <QMenuBar>
+#include <QFileDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QProcess>
 #include <QTest>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 
 #include <algorithm>
 #include <functional>
@@ -202,11 +211,23 @@ TEST_F(FilesTest, SeveralPlainFilesAreJoinedInOrdinalOrder)
 
 TEST_F(FilesTest, FailedOpenKeepsTheRecordsShownBefore)
 {
+    const auto many = [] {
+        std::string text;
+        for (int i = 0; text.size() < 400000; ++i)
+            text += "MSH|^~\\&|" + std::to_string(i * 7919 % 100003) + "\r";
+        return text;
+    };
+    const auto cutInHalf = [](const QString& path) {
+        WriteBytes(path, ReadBytes(path).substr(0, QFileInfo(path).size() / 2));
+        return QStringList{path};
+    };
+    const QString kUnzip = QStringLiteral("Can't Unzip/Uncompress File");
     struct Case {
         const char* name;
         std::function<QStringList(FilesTest&)> prepare;
         const char* text;  // the box's text starts with it ("" no box)
         const char* ends;
+        QString title;
     };
     const Case cases[] = {
         {"GzipWillNotOverwrite",
@@ -214,27 +235,53 @@ TEST_F(FilesTest, FailedOpenKeepsTheRecordsShownBefore)
              const QString gz = t.Pack("x.hl7", FileOf("gz"), "gzip");
              return QStringList{t.Put("x.hl7", FileOf("plain")), gz};
          },
-         "The file 'x.hl7.gz' could not be decompressed.", ""},
+         "The file 'x.hl7.gz' could not be decompressed.", "", kUnzip},
         {"NotGzipData", [](FilesTest& t) { return QStringList{t.Put("bad.gz", "plain text")}; },
-         "The file does not appear to be a zipped/compressed file.", "(retval=1)"},
+         "The file does not appear to be a zipped/compressed file.", "(retval=1)", kUnzip},
         // gzip writes part of the file before it finds the damage: none of it is loaded.
-        {"TruncatedGzip",
-         [](FilesTest& t) {
-             std::string many;
-             for (int i = 0; many.size() < 400000; ++i)
-                 many += "MSH|^~\\&|" + std::to_string(i * 7919 % 100003) + "\r";
-             const QString gz = t.Pack("cut.hl7", many, "gzip");
-             WriteBytes(gz, ReadBytes(gz).substr(0, QFileInfo(gz).size() / 2));
-             return QStringList{gz};
+        {"TruncatedGzip", [&](FilesTest& t) { return cutInHalf(t.Pack("cut.hl7", many(), "gzip")); },
+         "The compressed file 'cut.hl7.gz' is damaged: unexpected end of file.  Therefor, the HL7 "
+         "messages can not be displayed.",
+         "(retval=1)", kUnzip},
+        // The same, with another file beside it: nothing is loaded.
+        {"DamagedGzipAmongOthers",
+         [&](FilesTest& t) {
+             const QString gz = t.Pack("bad.hl7", many(), "gzip");
+             std::string bytes = ReadBytes(gz);
+             bytes[bytes.size() - 6] ^= 0x55;
+             WriteBytes(gz, bytes);
+             return QStringList{t.Put("a.hl7", FileOf("a")), gz};
          },
-         "The file does not appear to be a zipped/compressed file.", "(retval=1)"},
-        {"Cancel", [](FilesTest&) { return QStringList{}; }, "", ""},
+         "The compressed file 'bad.hl7.gz' is damaged: invalid compressed data--crc error.", "(retval=1)",
+         kUnzip},
+        {"DamagedCompress",
+         [&](FilesTest& t) {
+             const QString z = t.Pack("bad.hl7", many(), "compress");
+             std::string bytes = ReadBytes(z);
+             bytes.replace(1000, 100, std::string(100, '\xff'));
+             WriteBytes(z, bytes);
+             return QStringList{z};
+         },
+         "The compressed file 'bad.hl7.Z' is damaged: corrupt input.", "(retval=1)", kUnzip},
+        // The archive's own message names the damage; what it let out is not loaded.
+        {"DamagedZip",
+         [](FilesTest& t) {
+             t.Put("a.hl7", FileOf("a"));
+             t.Put("b.hl7", FileOf("b-entry"));
+             Run(t.user, "zip", {"-q0", "c.zip", "a.hl7", "b.hl7"});
+             std::string bytes = ReadBytes(t.U("c.zip"));
+             bytes.replace(bytes.find("b-entry"), 7, "B-ENTRY");
+             WriteBytes(t.U("c.zip"), bytes);
+             return QStringList{t.U("c.zip")};
+         },
+         "Archive:", "", QStringLiteral("Quillon")},
+        {"Cancel", [](FilesTest&) { return QStringList{}; }, "", "", ""},
         // The end-of-central-directory record alone: a valid archive without entries.
         {"EmptyZip",
          [](FilesTest& t) {
              return QStringList{t.Put("e.zip", std::string("PK\x05\x06", 4) + std::string(18, 0))};
          },
-         "", ""},
+         "", "", ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -256,8 +303,8 @@ TEST_F(FilesTest, FailedOpenKeepsTheRecordsShownBefore)
             const auto& box = f.responder.shown().front();
             EXPECT_TRUE(box.text.startsWith(c.text)) << box.text.toStdString();
             EXPECT_TRUE(box.text.endsWith(c.ends)) << box.text.toStdString();
-            EXPECT_EQ(box.title, "Can't Unzip/Uncompress File");
-            EXPECT_EQ(box.icon, MsgIcon::Critical);
+            EXPECT_EQ(box.title, c.title);
+            EXPECT_EQ(box.icon, c.title == kUnzip ? MsgIcon::Critical : MsgIcon::None);
         } else {
             EXPECT_TRUE(f.responder.shown().empty());
         }
@@ -266,6 +313,126 @@ TEST_F(FilesTest, FailedOpenKeepsTheRecordsShownBefore)
         EXPECT_EQ(w.windowTitle(), "Quillon - " + first);
         EXPECT_EQ(st.session.CurrentFileName, first);
         EXPECT_EQ(Mru(), mruBefore);
+    }
+}
+
+// A named pipe no one writes to. Should a reader ever wait on it, a writer comes within 10 s and
+// goes, so a test of that fault fails instead of hanging.
+class PipeWithoutWriter {
+public:
+    explicit PipeWithoutWriter(const QString& path) : path_(QFile::encodeName(path))
+    {
+        ok_ = mkfifo(path_.constData(), 0600) == 0;
+        rescuer_ = std::thread([this] {
+            std::unique_lock lock(mutex_);
+            while (!done_.wait_for(lock, std::chrono::seconds(10), [this] { return finished_; }))
+                if (const int fd = ::open(path_.constData(), O_WRONLY | O_NONBLOCK); fd >= 0)
+                    ::close(fd);
+        });
+    }
+    ~PipeWithoutWriter()
+    {
+        {
+            std::lock_guard lock(mutex_);
+            finished_ = true;
+        }
+        done_.notify_all();
+        rescuer_.join();
+    }
+    bool Ok() const { return ok_; }
+
+private:
+    QByteArray path_;
+    bool ok_ = false;
+    std::mutex mutex_;
+    std::condition_variable done_;
+    bool finished_ = false;
+    std::thread rescuer_;
+};
+
+// Whatever way a user's file is read, a named pipe is refused before it is read, and the records
+// shown stay. One name goes through the real dialog and boxes; several names go through the
+// scripted dialog, since Qt's own dialog lists no pipes to pick beside other files (a desktop's
+// dialog may).
+TEST(FilesThatAreNoFiles, NamedPipeIsRefusedOnEveryWayIn)
+{
+    platform::QtDialogs dialogs;
+    MainWindowFixture real(&dialogs), scripted;
+    const QString user = real.home.filePath(QStringLiteral("user"));
+    ASSERT_TRUE(QDir().mkpath(user));
+    const auto U = [&user](const QString& name) { return user + QLatin1Char('/') + name; };
+    WriteBytes(U("first.hl7"), FileOf("first"));
+    WriteBytes(U("a.hl7"), FileOf("a"));
+    WriteBytes(U("b.hl7"), FileOf("b"));
+    ASSERT_EQ(QProcess::execute(QStringLiteral("gzip"), {QStringLiteral("-f"), U("b.hl7")}), 0);
+    PipeWithoutWriter pipe(U("pipe.hl7")), gzPipe(U("pipe.gz"));
+    ASSERT_TRUE(pipe.Ok() && gzPipe.Ok());
+    real.state.options.LastFileOpenPath = user;
+
+    enum class Way { Open, Recent, CommandLine };
+    const struct {
+        const char* name;
+        Way way;
+        QStringList chosen;
+        const char* refused;
+    } cases[] = {
+        {"a pipe", Way::Open, {"pipe.hl7"}, "pipe.hl7"},
+        {"named as compressed", Way::Open, {"pipe.gz"}, "pipe.gz"},
+        {"among several files", Way::Open, {"a.hl7", "pipe.hl7"}, "pipe.hl7"},
+        {"beside a compressed file", Way::Open, {"b.hl7.gz", "pipe.hl7"}, "pipe.hl7"},
+        {"a recent file", Way::Recent, {"pipe.hl7"}, "pipe.hl7"},
+        {"a recent compressed file", Way::Recent, {"pipe.gz"}, "pipe.gz"},
+        {"the command line", Way::CommandLine, {"pipe.hl7"}, "pipe.hl7"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const bool several = c.chosen.size() > 1;
+        MainWindowFixture& f = several ? scripted : real;
+        frmMain& w = *f.window;
+        f.state.session.CommandLineFile = U("first.hl7");
+        w.Form_Activate();
+        ASSERT_EQ(f.state.records.RecordCount, 1);
+        f.responder.Clear();
+
+        QStringList boxes;
+        auto answer = AnswerModals([&](QWidget& modal) {
+            if (auto* dialog = qobject_cast<QFileDialog*>(&modal)) {
+                auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+                name->setText(c.chosen.front());
+                QTest::keyClick(name, Qt::Key_Return);
+            } else if (auto* box = qobject_cast<QMessageBox*>(&modal)) {
+                // Without the breaks a long word gets for wrapping.
+                boxes << box->windowTitle() + QStringLiteral(": ") + box->text().remove(QChar(0x200B));
+                box->accept();
+            } else {
+                modal.close();
+            }
+        });
+        QStringList paths;
+        for (const QString& name : c.chosen)
+            paths << U(name);
+        QElapsedTimer clock;
+        clock.start();
+        if (c.way == Way::Open) {
+            f.responder.QueueFiles(paths);
+            ASSERT_TRUE(ChooseMenuItem(w.mnuFileOpen));
+        } else if (c.way == Way::Recent) {
+            w.AddToMRUList(paths.front());
+            w.mnuMRU[0]->trigger();
+        } else {
+            f.state.session.CommandLineFile = paths.front();
+            w.Form_Activate();
+        }
+        answer.reset();
+        EXPECT_LT(clock.elapsed(), 10000);
+        for (const auto& box : f.responder.shown())
+            boxes << box.title + QStringLiteral(": ") + box.text;
+        EXPECT_EQ(boxes.join(QLatin1Char('|')).toStdString(),
+                  QStringLiteral("Can't Read File: The file '%1' cannot be read: It is a named pipe, not a file.")
+                      .arg(U(QLatin1String(c.refused)))
+                      .toStdString());
+        EXPECT_EQ(f.state.records.RecordCount, 1);
+        EXPECT_EQ(w.windowTitle().toStdString(), ("Quillon - " + U("first.hl7")).toStdString());
     }
 }
 

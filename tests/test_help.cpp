@@ -11,6 +11,7 @@
 #include <QTest>
 #include <QTimer>
 #include <functional>
+#include <optional>
 
 #include "BackgroundSupport.h"
 #include "TestSupport.h"
@@ -63,74 +64,12 @@ TEST_F(HelpTest, ManualOpensThroughTheDesktopAndSaysSoWhenNoViewerCanOpenIt)
     }
 }
 
-// Sets environment variables while it lives, then puts back what was there.
-class ScopedEnvironment {
-public:
-    ScopedEnvironment() = default;
-    ScopedEnvironment(const ScopedEnvironment&) = delete;
-    ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
-    ~ScopedEnvironment()
-    {
-        for (auto it = saved_.rbegin(); it != saved_.rend(); ++it)
-            it->had ? qputenv(it->name, it->value) : qunsetenv(it->name);
-    }
-    void Set(const char* name, const QString& value)
-    {
-        Save(name);
-        qputenv(name, value.toLocal8Bit());
-    }
-    void Unset(const char* name)
-    {
-        Save(name);
-        qunsetenv(name);
-    }
-
-private:
-    struct Saved {
-        const char* name;
-        bool had;
-        QByteArray value;
-    };
-    void Save(const char* name)
-    {
-        saved_.push_back({name, qEnvironmentVariableIsSet(name), qgetenv(name)});
-    }
-    std::vector<Saved> saved_;
-};
-
-// Help > Manual on this machine's desktop (xdg-utils), pointed at a scratch desktop whose only
-// program records what it is given: with no program for PDF files the box says so; with one,
-// that program gets the manual and no box shows, and an address goes to its scheme's program.
+// Help > Manual on a scratch desktop whose only program records what it is given: with no
+// program for PDF files the box says so; with one, that program gets the manual and no box
+// shows, and an address goes to its scheme's program.
 TEST(HelpOnTheSystemDesktop, ManualOpensWithTheDesktopsProgramOrSaysThereIsNone)
 {
-    if (QStandardPaths::findExecutable(QStringLiteral("xdg-open")).isEmpty()
-        || QStandardPaths::findExecutable(QStringLiteral("xdg-mime")).isEmpty())
-        GTEST_SKIP() << "xdg-utils is not installed";
-    QTemporaryDir scratch;
-    ASSERT_TRUE(scratch.isValid());
-    const QString record = scratch.filePath(QStringLiteral("opened.txt"));
-    const QString program = scratch.filePath(QStringLiteral("viewer.sh"));
-    WriteBytes(program, "#!/bin/sh\nprintf '%s' \"$1\" > '" + record.toStdString() + "'\n");
-    QFile::setPermissions(program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    ASSERT_TRUE(QDir().mkpath(scratch.filePath(QStringLiteral("data/applications"))));
-    ASSERT_TRUE(QDir().mkpath(scratch.filePath(QStringLiteral("config"))));
-    WriteBytes(scratch.filePath(QStringLiteral("data/applications/viewer.desktop")),
-               "[Desktop Entry]\nType=Application\nName=Viewer\nExec=" + program.toStdString()
-                   + " %u\n");
-
-    ScopedEnvironment env;
-    env.Set("XDG_CONFIG_HOME", scratch.filePath(QStringLiteral("config")));
-    env.Set("XDG_CONFIG_DIRS", scratch.filePath(QStringLiteral("config-dirs")));
-    env.Set("XDG_DATA_HOME", scratch.filePath(QStringLiteral("data")));
-    env.Set("XDG_DATA_DIRS", scratch.filePath(QStringLiteral("data-dirs")));
-    env.Set("DBUS_SESSION_BUS_ADDRESS", QStringLiteral("unix:path=/nonexistent/quillon-test-bus"));
-    for (const char* name : {"XDG_CURRENT_DESKTOP", "DESKTOP_SESSION", "KDE_FULL_SESSION",
-                             "GNOME_DESKTOP_SESSION_ID", "BROWSER"})
-        env.Unset(name);
-    // xdg-open asks the desktop's associations only where there is a display.
-    if (qEnvironmentVariableIsEmpty("DISPLAY"))
-        env.Set("DISPLAY", QStringLiteral(":0"));
-
+    ScratchDesktop scratch;
     QTemporaryDir home;
     AppState state;
     InitDataFolders(state.folders, home.path(), QStringLiteral("quillon"));
@@ -138,43 +77,46 @@ TEST(HelpOnTheSystemDesktop, ManualOpensWithTheDesktopsProgramOrSaysThereIsNone)
     platform::ScriptedResponder responder;
     platform::SystemDesktop desktop;
     frmMain window(state, responder, desktop);
-    auto recorded = [&record] {
-        const QDeadlineTimer limit(10000);
-        while (!QFile::exists(record) && !limit.hasExpired())
-            QTest::qWait(20);
-        std::string got = QFile::exists(record) ? ReadBytes(record) : std::string("(nothing)");
-        QFile::remove(record);
-        return got;
-    };
 
     ASSERT_TRUE(ChooseMenuItem(window.mnuHelpContents));
     ASSERT_EQ(responder.shown().size(), 1u);
     EXPECT_EQ(responder.shown()[0].title, "Can't Find PDF Viewer");
 
-    WriteBytes(scratch.filePath(QStringLiteral("config/mimeapps.list")),
-               "[Default Applications]\napplication/pdf=viewer.desktop\n"
-               "x-scheme-handler/mailto=viewer.desktop\n");
+    scratch.AddDefault(QStringLiteral("viewer.desktop"), false,
+                       {QStringLiteral("application/pdf"), QStringLiteral("x-scheme-handler/mailto")});
     responder.Clear();
     ASSERT_TRUE(ChooseMenuItem(window.mnuHelpContents));
     EXPECT_TRUE(responder.shown().empty());
-    EXPECT_EQ(recorded(), (state.folders.DocumentationFolder + "Manual.pdf").toStdString());
+    EXPECT_EQ(scratch.Recorded(), (state.folders.DocumentationFolder + "Manual.pdf").toStdString());
     frmTechSupport support(desktop);
     QTest::mouseClick(support.lblEmail, Qt::LeftButton);
-    EXPECT_EQ(recorded(), std::string("mailto:") + kSupportAddress);
+    EXPECT_EQ(scratch.Recorded(), std::string("mailto:") + kSupportAddress);
 }
 
-TEST_F(HelpTest, StartUpInstallsTheBuiltManualWhenMissingAndKeepsTheUsersOwn)
+TEST_F(HelpTest, StartUpInstallsTheShippedManualWhenMissingOrDifferent)
 {
-    ASSERT_FALSE(QFile::exists(ManualPath()));
-    w.Form_Load();
-    const std::string built = ReadBytes(QStringLiteral(":/doc/Manual.pdf"));
-    ASSERT_GT(built.size(), 1000u);
-    EXPECT_EQ(ReadBytes(ManualPath()), built);
-    EXPECT_TRUE(QFileInfo(ManualPath()).isWritable());
-
-    WriteBytes(ManualPath(), "%PDF-1.4 the user's own manual");
-    w.Form_Load();
-    EXPECT_EQ(ReadBytes(ManualPath()), "%PDF-1.4 the user's own manual");
+    const std::string shipped = ReadBytes(QStringLiteral(":/doc/Manual.pdf"));
+    ASSERT_GT(shipped.size(), 1000u);
+    const std::vector<std::pair<const char*, std::optional<std::string>>> cases = {
+        {"missing", std::nullopt},
+        {"an earlier manual", "%PDF-1.4 the manual of an earlier version"},
+        {"same size, other bytes", std::string(shipped.size(), 'x')},
+        {"empty", ""},
+        {"the same manual", shipped},
+    };
+    for (const auto& [name, installed] : cases) {
+        SCOPED_TRACE(name);
+        QFile::remove(ManualPath());
+        if (installed)
+            WriteBytes(ManualPath(), *installed);
+        const QDateTime before = QFileInfo(ManualPath()).lastModified();
+        w.Form_Load();
+        EXPECT_TRUE(ReadBytes(ManualPath()) == shipped) << "not the shipped manual";
+        EXPECT_TRUE(QFileInfo(ManualPath()).isWritable());
+        if (installed == shipped) {
+            EXPECT_EQ(QFileInfo(ManualPath()).lastModified(), before);  // left as it was
+        }
+    }
     // A folder that cannot be written is reported, not fatal.
     EXPECT_FALSE(InstallManual(f.home.filePath("no/such/folder/")));
 }

@@ -20,9 +20,27 @@ std::string LongValue()
     return text;
 }
 
+// Sizes read in one go, each row after a row of another size: around the first piece read
+// (1 KiB), around the piece a row of 2000 bytes leaves for the next, around 64 KiB, far larger,
+// NULL and empty between them.
+const std::vector<int> kSizes = {1024, 1025, 3, 70000, -1, 0, 2000, 2565, 2000, 2564, 65536, 65537, 200000, 1, 1023};
+
+std::string Sized(int size)
+{
+    std::string text;
+    for (int i = 0; static_cast<int>(text.size()) < size; ++i)
+        text += "OBX|" + std::to_string(i) + "|TX|line " + std::to_string(i * 7) + "\r";
+    text.resize(static_cast<size_t>(std::max(size, 0)));
+    return text;
+}
+
 std::string TableScript()
 {
-    return "CREATE TABLE t (k TEXT, v TEXT);\n"
+    std::string sizes = "CREATE TABLE sizes (id INTEGER, v TEXT);\n";
+    for (size_t i = 0; i < kSizes.size(); ++i)
+        sizes += "INSERT INTO sizes VALUES (" + std::to_string(i) + ", "
+                 + (kSizes[i] < 0 ? std::string("NULL") : "'" + Sized(kSizes[i]) + "'") + ");\n";
+    return sizes + "CREATE TABLE t (k TEXT, v TEXT);\n"
            "INSERT INTO t VALUES ('it''s \\ odd', 'match');\n"
            "INSERT INTO t VALUES ('it', 'no match');\n"
            "INSERT INTO t VALUES ('null', NULL);\n"
@@ -36,7 +54,7 @@ PostgresTestCluster& Cluster()
     static const bool prepared = cluster.Running()
         && cluster.CreateUserAndDatabase(QStringLiteral("quill"), QStringLiteral("pa'ss\\word"), QStringLiteral("quilldb"))
         && cluster.RunSql(TableScript(), QStringLiteral("quilldb"))
-        && cluster.RunSql("ALTER TABLE t OWNER TO quill;\n"
+        && cluster.RunSql("ALTER TABLE t OWNER TO quill;\nALTER TABLE sizes OWNER TO quill;\n"
                           "CREATE FUNCTION repeated(n text) RETURNS text AS $$ SELECT repeat('y', n::int) $$ "
                           "LANGUAGE sql;\n",
                           QStringLiteral("quilldb"));
@@ -133,6 +151,37 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) {
         return std::string(std::get<0>(info.param)) + std::get<1>(info.param).name;
     });
+
+class SizesTest : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(SizesTest, RowsOfChangingSizesComeWhole)
+{
+    ScratchOdbc odbc;
+    std::unique_ptr<SqliteTestDatabase> lite;
+    QString dsn;
+    if (std::string(GetParam()) == "SQLite") {
+        lite = std::make_unique<SqliteTestDatabase>(odbc, TableScript());
+        ASSERT_TRUE(lite->Ok()) << lite->Error().toStdString();
+        dsn = lite->Dsn();
+    } else {
+        dsn = Cluster().AddDataSource(odbc, QStringLiteral("pg"), QStringLiteral("quilldb"));
+    }
+    OdbcConnection connection;
+    ASSERT_TRUE(connection.Connect(dsn, QStringLiteral("quill"), QStringLiteral("pa'ss\\word")));
+    size_t row = 0;
+    ASSERT_TRUE(connection.Query(QStringLiteral("SELECT v, id FROM sizes ORDER BY id"), {}, [&](OdbcRow& values) {
+        const int size = row < kSizes.size() ? kSizes[row] : 0;
+        EXPECT_TRUE(values[0] == Sized(size)) << "row " << row << " of " << size << " bytes read as "
+                                              << values[0].size();
+        EXPECT_EQ(values[1], std::to_string(row));
+        ++row;
+        return true;
+    })) << connection.LastError().text.toStdString();
+    EXPECT_EQ(row, kSizes.size());
+}
+
+INSTANTIATE_TEST_SUITE_P(Databases, SizesTest, ::testing::Values("SQLite", "PostgreSQL"),
+                         [](const auto& info) { return std::string(info.param); });
 
 TEST(OdbcQuery, FailuresAreReported)
 {

@@ -50,7 +50,7 @@ public:
     Decompressors Tools()
     {
         Decompressors t;
-        t.gunzip = [](const QString& p) { return RunGunzip(p, 20000); };
+        t.gunzip = [](const QString& p, QString* errorOutput) { return RunGunzip(p, 20000, errorOutput); };
         t.unzip = [this](const QString& p, const QString& folder, QString* message) {
             platform::CGUnzipFiles unzip(responder);
             unzip.setZipFileName(p);
@@ -86,34 +86,94 @@ TEST_F(PipelineFolder, GzipAndCompressFilesAreDecompressedInPasses)
     EXPECT_EQ(ReadBytes(Path("z.hl7")), "MSH|z\r");
 }
 
+// A gzip file of `size` bytes made of many distinct records, so it is not all one repeat.
+std::string Records(size_t size)
+{
+    std::string many;
+    for (int i = 0; many.size() < size; ++i)
+        many += "MSH|^~\\&|" + std::to_string(i * 7919 % 100003) + "\r";
+    return many;
+}
+
 TEST_F(PipelineFolder, ProblemsEndTheLoopWithTheFileNamed)
 {
+    const auto cut = [](PipelineFolder& f, const QString& name) {
+        const std::string whole = ReadBytes(f.Path(name));
+        WriteBytes(f.Path(name), whole.substr(0, whole.size() / 2));
+    };
     const struct {
         const char* name;
         std::function<void(PipelineFolder&)> prepare;
-        std::function<int(const QString&)> gunzip;
+        std::function<int(const QString&, QString*)> gunzip;
         DecompressOutcome::Kind kind;
         const char* failed;
+        const char* reason;  // of Damaged
     } cases[] = {
         {"NotGzipData", [](PipelineFolder& f) { WriteBytes(f.Path("a.gz"), "plain text"); },
-         nullptr, DecompressOutcome::Kind::NotCompressed, "a.gz"},
+         nullptr, DecompressOutcome::Kind::NotCompressed, "a.gz", ""},
+        {"NotCompressData", [](PipelineFolder& f) { WriteBytes(f.Path("a.Z"), "plain text"); },
+         nullptr, DecompressOutcome::Kind::NotCompressed, "a.Z", ""},
+        {"TruncatedGzip",
+         [&cut](PipelineFolder& f) {
+             f.Gzip("a.hl7", Records(200000));
+             cut(f, "a.hl7.gz");
+         },
+         nullptr, DecompressOutcome::Kind::Damaged, "a.hl7.gz", "unexpected end of file"},
+        {"GzipFailsItsCheck",
+         [](PipelineFolder& f) {
+             f.Gzip("a.hl7", Records(200000));
+             std::string bytes = ReadBytes(f.Path("a.hl7.gz"));
+             bytes[bytes.size() - 6] ^= 0x55;  // the stored check of the data
+             WriteBytes(f.Path("a.hl7.gz"), bytes);
+         },
+         nullptr, DecompressOutcome::Kind::Damaged, "a.hl7.gz", "invalid compressed data--crc error"},
+        {"DamagedCompress",
+         [](PipelineFolder& f) {
+             f.Gzip("a.hl7", Records(200000), "compress");
+             std::string bytes = ReadBytes(f.Path("a.hl7.Z"));
+             bytes.replace(1000, 100, std::string(100, '\xff'));
+             WriteBytes(f.Path("a.hl7.Z"), bytes);
+         },
+         nullptr, DecompressOutcome::Kind::Damaged, "a.hl7.Z", "corrupt input"},
         {"NoGzipProgram", [](PipelineFolder& f) { f.Gzip("a.hl7", "MSH|\r"); },
-         [](const QString&) { return -1; }, DecompressOutcome::Kind::GzipMissing, "a.hl7.gz"},
+         [](const QString&, QString*) { return -1; }, DecompressOutcome::Kind::GzipMissing, "a.hl7.gz", ""},
         // gzip will not overwrite a.hl7, keeps a.hl7.gz and exits 2: a failure, not a retry.
         {"GzipRefusesToOverwrite",
          [](PipelineFolder& f) {
              f.Gzip("a.hl7", "MSH|gz\r");
              WriteBytes(f.Path("a.hl7"), "MSH|plain\r");
          },
-         nullptr, DecompressOutcome::Kind::Failed, "a.hl7.gz"},
+         nullptr, DecompressOutcome::Kind::Failed, "a.hl7.gz", ""},
         // A decompressor that says it worked but leaves the file: the next pass stops.
         {"SameFileAfterAPass", [](PipelineFolder& f) { f.Gzip("a.hl7", "MSH|gz\r"); },
-         [](const QString&) { return 0; }, DecompressOutcome::Kind::Stuck, "a.hl7.gz"},
-        {"EmptyFolder", [](PipelineFolder&) {}, nullptr, DecompressOutcome::Kind::Empty, ""},
+         [](const QString&, QString*) { return 0; }, DecompressOutcome::Kind::Stuck, "a.hl7.gz", ""},
+        // An archive whose second entry fails its check: the first one alone is not loaded.
+        {"DamagedZip",
+         [](PipelineFolder& f) {
+             WriteBytes(f.Path("a.hl7"), Records(1000));
+             WriteBytes(f.Path("b.hl7"), "MSH|b-entry\r");
+             ASSERT_EQ(QProcess::execute("zip", {"-q0j", f.Path("c.zip"), f.Path("a.hl7"), f.Path("b.hl7")}), 0);
+             QFile::remove(f.Path("a.hl7"));
+             QFile::remove(f.Path("b.hl7"));
+             std::string bytes = ReadBytes(f.Path("c.zip"));
+             bytes.replace(bytes.find("b-entry"), 7, "B-ENTRY");  // stored, so its bytes show
+             WriteBytes(f.Path("c.zip"), bytes);
+         },
+         nullptr, DecompressOutcome::Kind::ZipDamaged, "c.zip", ""},
+        {"TruncatedZip",
+         [&cut](PipelineFolder& f) {
+             WriteBytes(f.Path("a.hl7"), Records(100000));
+             ASSERT_EQ(QProcess::execute("zip", {"-qj", f.Path("c.zip"), f.Path("a.hl7")}), 0);
+             QFile::remove(f.Path("a.hl7"));
+             cut(f, "c.zip");
+         },
+         nullptr, DecompressOutcome::Kind::ZipDamaged, "c.zip", ""},
+        {"EmptyFolder", [](PipelineFolder&) {}, nullptr, DecompressOutcome::Kind::Empty, "", ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         EmptyFolder(dir.path());
+        zipMessages.clear();
         c.prepare(*this);
         Decompressors tools = Tools();
         if (c.gunzip)
@@ -121,6 +181,8 @@ TEST_F(PipelineFolder, ProblemsEndTheLoopWithTheFileNamed)
         const DecompressOutcome out = DecompressFolder(dir.path(), tools);
         EXPECT_EQ(out.kind, c.kind);
         EXPECT_EQ(QFileInfo(out.failedFile).fileName(), QLatin1String(c.failed));
+        EXPECT_EQ(out.reason.toStdString(), c.reason);
+        EXPECT_EQ(zipMessages.size(), out.kind == DecompressOutcome::Kind::ZipDamaged ? 1 : 0);
     }
 }
 
@@ -171,6 +233,7 @@ TEST_F(PipelineFolder, GunzipStreamGivesTheBytesGzipWritesAndItsFailure)
         if (damaged) {
             EXPECT_EQ(last, -1);
             EXPECT_EQ(gz.ExitCode(), 1);
+            EXPECT_EQ(GzipReason(gz.ErrorOutput()).toStdString(), "unexpected end of file");
             continue;
         }
         EXPECT_EQ(gz.SizeHint(), static_cast<int64_t>(content.size()));

@@ -185,7 +185,7 @@ TEST(ReportSort, DialogSortsOnThreeKeysInDisplayOrder)
         EXPECT_EQ(dialog.cboFieldList[2]->itemText(2), "PID-5 - ");
         EXPECT_EQ(dialog.cboFieldList[0]->currentIndex(), -1);
         dialog.cboFieldList[0]->setCurrentIndex(2);  // PID-5
-        dialog.cboFieldList[1]->setCurrentIndex(0);  // MSH-9, "Decending" (not applied)
+        dialog.cboFieldList[1]->setCurrentIndex(0);  // MSH-9, "Decending"
         dialog.optSortOrder[2]->setChecked(true);
         dialog.cboFieldList[2]->setCurrentIndex(1);  // PID-3
         dialog.cmdButtons_Click(1);
@@ -193,8 +193,8 @@ TEST(ReportSort, DialogSortsOnThreeKeysInDisplayOrder)
         dialog.cmdButtons_Click(0);
         EXPECT_EQ(dialog.result(), QDialog::Accepted);
     }
-    EXPECT_EQ(names(), Texts({"3", "1", "2", "1", "4"}));
-    EXPECT_EQ(ColumnTexts(&report, 2), Texts({"ADT", "ORU", "ORU", "ADT", "ADT"}));
+    EXPECT_EQ(names(), Texts({"1", "2", "3", "1", "4"}));
+    EXPECT_EQ(ColumnTexts(&report, 2), Texts({"ORU", "ORU", "ADT", "ADT", "ADT"}));
     EXPECT_EQ(report.columnCount(), 3);
     // The dialog leaves the list sorted ascending, so the next header click sorts descending.
     EXPECT_EQ(GetListSortState(&report).SortOrder, 0);
@@ -230,6 +230,57 @@ TEST(ReportSort, ReportWindowSortsOnHeaderClickAndSortMenu)
     window.mnuSort->trigger();
     EXPECT_EQ(entry, "PID-5 - Patient Name");
     EXPECT_EQ(ColumnTexts(window.lvReportList, 1), Texts({"A", "B", "C"}));
+}
+
+TEST(ReportSort, SortMenuAppliesEachKeysOwnOrder)
+{
+    ReportTable table;
+    table.columns = {"MSH-10", "MSH-9", "PID-5"};
+    const char* rows[][3] = {{"3", "ORU", "A"}, {"1", "ADT", "AB"}, {"4", "ADT", "A"},
+                             {"2", "ORU", "AB"}, {"5", "ADT", "A"}};
+    for (const auto& row : rows) {
+        table.AddRow(row[0]);
+        table.SetLastRowCell(1, row[1]);
+        table.SetLastRowCell(2, row[2]);
+    }
+    struct Key {
+        int entry;  // -1: none chosen
+        bool descending;
+    };
+    const struct {
+        const char* name;
+        Key keys[3];
+        std::vector<QString> ids;  // MSH-10 after the sort
+    } cases[] = {
+        {"one key, Decending", {{0, true}, {-1, false}, {-1, false}}, Texts({"5", "4", "3", "2", "1"})},
+        {"one key, Ascending", {{0, false}, {-1, false}, {-1, false}}, Texts({"1", "2", "3", "4", "5"})},
+        {"desc then asc", {{1, true}, {0, false}, {-1, false}}, Texts({"2", "3", "1", "4", "5"})},
+        {"asc then desc", {{1, false}, {0, true}, {-1, false}}, Texts({"5", "4", "1", "3", "2"})},
+        // A padded "A " sorts before "AB", so descending puts AB first.
+        {"three keys mixed", {{1, false}, {2, true}, {0, true}}, Texts({"1", "5", "4", "2", "3"})},
+        {"then-by keys only", {{-1, false}, {2, true}, {1, true}}, Texts({"2", "1", "3", "4", "5"})},
+    };
+    for (const auto& c : cases) {
+        frmReport window;
+        window.Fill(table);
+        bool answered = false;
+        QTimer::singleShot(0, [&] {
+            auto* dialog = qobject_cast<frmSortReport*>(QApplication::activeModalWidget());
+            if (!dialog)
+                return;
+            // "Ascending" of the keys is optSortOrder 0, 3, 4; "Decending" 1, 2, 5.
+            const int ascending[3] = {0, 3, 4}, descending[3] = {1, 2, 5};
+            for (int k = 0; k < 3; ++k) {
+                dialog->cboFieldList[k]->setCurrentIndex(c.keys[k].entry);
+                dialog->optSortOrder[c.keys[k].descending ? descending[k] : ascending[k]]->click();
+            }
+            answered = true;
+            dialog->cmdButtons[0]->click();
+        });
+        window.mnuSort->trigger();
+        ASSERT_TRUE(answered) << c.name;
+        EXPECT_EQ(ColumnTexts(window.lvReportList, 0), c.ids) << c.name;
+    }
 }
 
 }  // namespace

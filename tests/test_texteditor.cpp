@@ -8,7 +8,9 @@
 #include <set>
 #include <string>
 
+#include "BackgroundSupport.h"
 #include "TestSupport.h"
+#include "app/DataFolders.h"
 #include "app/Settings.h"
 #include "files/TextEditor.h"
 #include "records/Dictionary.h"
@@ -317,6 +319,44 @@ INSTANTIATE_TEST_SUITE_P(
               {kNoFile, kNoEditor}},
         ZCase{"DesktopFails", true, "", true, false, {kNoEditor}}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// Tools > Edit Z-Segment Definition File with the desktop deciding, on a scratch desktop: a
+// default program that runs in a terminal opens the file only where a terminal emulator is
+// installed; otherwise it counts as no program and the box says so.
+TEST(ZSegmentsOnTheSystemDesktop, TerminalProgramOpensOnlyWithATerminal)
+{
+    ScratchDesktop scratch;
+    const struct {
+        const char* name;
+        const char* handler;
+        bool terminalHandler, terminalInstalled, opens;
+    } cases[] = {
+        // In this order: the terminal, once there, stays for the later cases.
+        {"terminal program, no terminal", "term.desktop", true, false, false},
+        {"plain program", "plain.desktop", false, false, true},
+        {"terminal program and a terminal", "term.desktop", true, true, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        scratch.AddDefault(QString::fromLatin1(c.handler), c.terminalHandler, {QStringLiteral("text/plain")});
+        if (c.terminalInstalled)
+            scratch.AddTerminal();
+        QTemporaryDir home;
+        AppState state;
+        InitDataFolders(state.folders, home.path(), QStringLiteral("quillon"));
+        platform::ScriptedResponder responder;
+        platform::SystemDesktop desktop;
+        frmMain window(state, responder, desktop);
+        ASSERT_TRUE(ChooseMenuItem(window.mnuToolsEditZSegments));
+
+        QStringList titles;
+        for (const auto& box : responder.shown())
+            titles << box.title;
+        EXPECT_EQ(titles, c.opens ? QStringList{kNoFile} : (QStringList{kNoFile, kNoEditor}));
+        const QString path = state.folders.DataRoot + QStringLiteral("z-segments.dat");
+        EXPECT_EQ(scratch.Recorded(c.opens ? 10000 : 300), c.opens ? path.toStdString() : "(nothing)");
+    }
+}
 
 }  // namespace
 }  // namespace quillon::test

@@ -4,8 +4,9 @@
 
 namespace quillon {
 
-// Puts the program's own Manual.pdf into `documentationFolder` (ending with "/") when the folder
-// has none; a Manual.pdf already there is kept. False when a needed copy failed.
+// Puts the program's own Manual.pdf into `documentationFolder` (ending with "/") unless the
+// same manual is there already, so an update of the program updates the manual. False when a
+// needed copy failed.
 bool InstallManual(const QString& documentationFolder);
 
 }  // namespace quillon

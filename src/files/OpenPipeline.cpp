@@ -9,6 +9,7 @@
 
 #include "platform/FileIO.h"
 #include "platform/Process.h"
+#include "platform/Unzip.h"
 
 namespace quillon {
 
@@ -101,6 +102,39 @@ void EmptyFolder(const QString& folder)
         QFile::remove(path);
 }
 
+QString GzipReason(const QString& errorOutput)
+{
+    // "gzip: <file>: <reason>", a line per complaint; the first says what stopped it.
+    QString line = errorOutput.trimmed().section(QLatin1Char('\n'), 0, 0).trimmed();
+    if (line.startsWith(QLatin1String("gzip: ")))
+        line = line.mid(6);
+    const qsizetype colon = line.lastIndexOf(QLatin1String(": "));
+    if (colon >= 0)
+        line = line.mid(colon + 2);
+    // Its first sentence: advice after it ("Use zcat to recover some data.") is gzip's own.
+    line = line.section(QLatin1String(". "), 0, 0);
+    while (line.endsWith(QLatin1Char('.')))
+        line.chop(1);
+    return line.trimmed();
+}
+
+bool GzipFoundNoCompressedData(const QString& reason)
+{
+    return reason.isEmpty() || reason.contains(QLatin1String("not in gzip format"));
+}
+
+namespace {
+
+// Environment under which gzip's complaints come in the words GzipFoundNoCompressedData knows.
+QProcessEnvironment GzipEnvironment()
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C"));
+    return environment;
+}
+
+}  // namespace
+
 DecompressOutcome DecompressFolder(const QString& folder, const Decompressors& tools)
 {
     DecompressOutcome outcome;
@@ -129,27 +163,42 @@ DecompressOutcome DecompressFolder(const QString& folder, const Decompressors& t
         for (const QString& path : files) {
             if (tools.handling)
                 tools.handling(path);
+            QString errorOutput;
             if (IsGzipName(path)) {
-                outcome.exitCode = tools.gunzip(path);
+                outcome.exitCode = tools.gunzip(path, &errorOutput);
                 gzipRan = true;
                 decompressed = true;
             } else if (IsZipName(path)) {
                 QFile::remove(path.left(path.size() - 4));
                 QString message;
-                if (tools.unzip(path, folder, &message) != 0 && tools.zipFailed)
+                const int rc = tools.unzip(path, folder, &message);
+                if (rc != 0 && tools.zipFailed)
                     tools.zipFailed(message);
                 QFile::remove(path);
                 decompressed = true;
+                // What an archive that cannot be read whole let out is not all it holds.
+                if (rc == platform::unzip_result::EntryError || rc == platform::unzip_result::ArchiveError
+                    || rc == platform::unzip_result::NoZip) {
+                    outcome.kind = DecompressOutcome::Kind::ZipDamaged;
+                    outcome.failedFile = path;
+                    return outcome;
+                }
             }
             // Any complaint of gzip ends the load: exit 2 means it kept the compressed file
             // (its output name was taken) or warned about the data.
             if (gzipRan && outcome.exitCode != 0) {
-                if (outcome.exitCode == 1 && tools.whyNotWritten)
-                    outcome.reason = tools.whyNotWritten(path);
+                const QString reason = GzipReason(errorOutput);
+                if (outcome.exitCode == 1 && !GzipFoundNoCompressedData(reason)
+                    && tools.whyNotWritten)
+                    outcome.reason = tools.whyNotWritten(path, errorOutput.trimmed());
+                // Out of space is not bad data: gzip says 1 for both.
                 outcome.kind = outcome.exitCode == -1 ? DecompressOutcome::Kind::GzipMissing
-                               : outcome.exitCode == 1 && outcome.reason.isEmpty()
-                                   ? DecompressOutcome::Kind::NotCompressed
-                                   : DecompressOutcome::Kind::Failed;
+                               : outcome.exitCode != 1 || !outcome.reason.isEmpty()
+                                   ? DecompressOutcome::Kind::Failed
+                               : GzipFoundNoCompressedData(reason) ? DecompressOutcome::Kind::NotCompressed
+                                                                    : DecompressOutcome::Kind::Damaged;
+                if (outcome.kind == DecompressOutcome::Kind::Damaged)
+                    outcome.reason = reason;
                 outcome.failedFile = path;
                 return outcome;
             }
@@ -161,10 +210,25 @@ DecompressOutcome DecompressFolder(const QString& folder, const Decompressors& t
     return outcome;
 }
 
-int RunGunzip(const QString& path, int timeoutMs, QString* said)
+int RunGunzip(const QString& path, int timeoutMs, QString* errorOutput)
 {
-    return platform::ExecCmd(QStringLiteral("gzip"), {QStringLiteral("-d"), path}, timeoutMs,
-                             said);
+    QProcess process;
+    process.setProcessEnvironment(GzipEnvironment());
+    process.setStandardInputFile(QProcess::nullDevice());
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.start(QStringLiteral("gzip"), {QStringLiteral("-d"), path});
+    if (!process.waitForStarted(-1))
+        return -1;
+    if (!process.waitForFinished(timeoutMs < 0 ? -1 : timeoutMs)) {
+        process.kill();
+        process.waitForFinished(5000);
+        return -1;
+    }
+    if (errorOutput)
+        *errorOutput = QString::fromLocal8Bit(process.readAllStandardError());
+    if (process.exitStatus() != QProcess::NormalExit)
+        return -1;
+    return process.exitCode();
 }
 
 QString GunzipWriteFailure(const QString& path, const QString& gzipSaid)
@@ -197,6 +261,7 @@ bool GunzipStream::Start(const QString& path)
         for (int i = 3; i >= 0 && size.size() == 4; --i)
             sizeHint_ = (sizeHint_ << 8) | static_cast<unsigned char>(size[i]);
     }
+    process_.setProcessEnvironment(GzipEnvironment());
     process_.setStandardInputFile(QProcess::nullDevice());
     process_.setStandardOutputFile(QProcess::nullDevice());
     process_.start(QStringLiteral("gzip"), {QStringLiteral("-d"), path});
@@ -241,10 +306,11 @@ bool GunzipStream::Rewind()
     return output_.isOpen() ? output_.seek(0) : true;
 }
 
-QString GunzipStream::Said()
+QString GunzipStream::ErrorOutput()
 {
     Ended(-1);
-    return QString::fromLocal8Bit(process_.readAllStandardError()).trimmed();
+    errorOutput_ += QString::fromLocal8Bit(process_.readAllStandardError());
+    return errorOutput_;
 }
 
 int GunzipStream::ExitCode()

@@ -50,36 +50,48 @@ struct DecompressOutcome {
         Empty,             // the folder holds nothing: end silently
         GzipMissing,       // "gzip" could not be started (exit code -1)
         NotCompressed,     // gzip found no compressed data (exit code 1)
+        Damaged,           // gzip found compressed data it cannot decompress (exit code 1)
+        ZipDamaged,        // an archive could not be read whole; the user has been told
         Failed,            // gzip ended with another nonzero code (a warning, a refusal), or
                            // could not write the plain file (see `reason`)
         Stuck,             // a pass left the same compressed files as the pass before
     } kind = Kind::Done;
     QStringList files;      // Done: the files left, ordinal order
-    QString failedFile;     // GzipMissing / NotCompressed / Stuck: the file being handled
+    QString failedFile;     // all but Done and Empty: the file being handled
     int exitCode = 0;       // the last gzip exit code
-    QString reason;         // Failed: why the plain file could not be written, when known
+    QString reason;         // Damaged: gzip's own words for the damage; Failed: why the plain
+                            // file could not be written, when known
 };
 
+// gzip's complaint about a file (its error output), without the "gzip: <file>: " before it.
+QString GzipReason(const QString& errorOutput);
+
+// Whether gzip's exit code 1 and complaint mean the file holds no compressed data at all,
+// rather than compressed data that is damaged (cut short, a failed check).
+bool GzipFoundNoCompressedData(const QString& reason);
+
 struct Decompressors {
-    // Runs "gzip -d" on one file; answers its exit code (-1 when gzip cannot run).
-    std::function<int(const QString& path)> gunzip;
+    // Runs "gzip -d" on one file; answers its exit code (-1 when gzip cannot run) and what it
+    // complained of.
+    std::function<int(const QString& path, QString* errorOutput)> gunzip;
     // Extracts a zip archive flat into `folder`; answers the library's result and message.
     std::function<int(const QString& path, const QString& folder, QString* message)> unzip;
-    // Tells the user what an archive that failed said (then the loop goes on).
+    // Tells the user what an archive that failed said. The loop goes on, unless the archive
+    // was damaged or no archive: then nothing is loaded.
     std::function<void(const QString& message)> zipFailed;
     // The file being handled, for the caller's current-file name.
     std::function<void(const QString& path)> handling;
     // Asked when gzip ended with 1: why, when it could not write the plain file (see
     // GunzipWriteFailure); empty when the data was refused. None: the data was refused.
-    std::function<QString(const QString& path)> whyNotWritten;
+    std::function<QString(const QString& path, const QString& gzipSaid)> whyNotWritten;
 };
 
 // Decompresses everything in `folder` until nothing compressed is left.
 DecompressOutcome DecompressFolder(const QString& folder, const Decompressors& tools);
 
-// "gzip -d <path>" with standard input closed and a time limit; `said`, when given, receives
-// what gzip wrote to its standard error.
-int RunGunzip(const QString& path, int timeoutMs = 120000, QString* said = nullptr);
+// "gzip -d <path>" with standard input closed and a time limit; `errorOutput` gets what it
+// complained of.
+int RunGunzip(const QString& path, int timeoutMs = 120000, QString* errorOutput = nullptr);
 
 // Why gzip, having ended with 1 on `path`, did not leave the plain file although the data is
 // sound compressed data (it tests whole): it could not write it, a full disk say. `gzipSaid`
@@ -105,8 +117,8 @@ public:
     bool Rewind() override;
     // Waits for gzip's end: its exit code, -1 when it could not run or did not end normally.
     int ExitCode();
-    // What gzip wrote to its standard error, once it has ended.
-    QString Said();
+    // What gzip complained of, once it has ended.
+    QString ErrorOutput();
     // The plain size a gzip file records in its last four bytes (modulo 4 GB).
     int64_t SizeHint() const override { return sizeHint_; }
     void Complete() override { Ended(-1); }
@@ -120,6 +132,7 @@ private:
     QString outputPath_;
     int64_t sizeHint_ = 0;
     bool ended_ = false;
+    QString errorOutput_;
 };
 
 }  // namespace quillon

@@ -11,6 +11,7 @@
 #include "app/frmMain.h"
 #include "files/OpenPipeline.h"
 #include "files/SaveRecords.h"
+#include "platform/FileIO.h"
 #include "platform/Unzip.h"
 #include "records/Pages.h"
 
@@ -27,6 +28,21 @@ const QString kMruSection = QStringLiteral("MRUFiles");
 QString FolderOf(const QString& path)
 {
     return QFileInfo(path).absolutePath();
+}
+
+// Says so when one of `paths` is no file whose bytes can be read (a named pipe would keep the
+// window waiting for a writer for good), before any of them is read or copied.
+bool RefusedAsNoFile(platform::Dialogs& dlg, const QStringList& paths)
+{
+    for (const QString& path : paths) {
+        const QString reason = platform::NotAFileReason(path);
+        if (reason.isEmpty())
+            continue;
+        dlg.MsgBox(QStringLiteral("The file '%1' cannot be read: %2").arg(path, reason),
+                   MsgButtons::OKOnly, MsgIcon::Exclamation, QStringLiteral("Can't Read File"));
+        return true;
+    }
+    return false;
 }
 
 }  // namespace
@@ -82,6 +98,8 @@ void frmMain::mnuFileOpen_Click()
     st.session.LockedFieldName.clear();
     stsPanels[5]->clear();
     stsPanels[4]->clear();
+    if (RefusedAsNoFile(dlg, chosen))
+        return;
 
     const bool anyCompressed =
         std::any_of(chosen.begin(), chosen.end(), [](const QString& f) { return IsCompressedName(f); });
@@ -126,15 +144,14 @@ bool frmMain::LoadFromWorkingFolder(const QString& rememberedName, bool remember
 {
     const QString& working = st.folders.Files2LoadFolder;
     Decompressors tools;
-    QString gzipSaid;
-    tools.gunzip = [&gzipSaid](const QString& path) {
+    tools.gunzip = [](const QString& path, QString* errorOutput) {
         if (QStandardPaths::findExecutable(QStringLiteral("gzip")).isEmpty())
             return -1;
-        const int code = RunGunzip(path, 120000, &gzipSaid);
+        const int code = RunGunzip(path, 120000, errorOutput);
         // A gzip that hung or crashed leaves its file compressed; the next pass names it.
         return code == -1 ? 124 : code;
     };
-    tools.whyNotWritten = [&gzipSaid](const QString& path) {
+    tools.whyNotWritten = [](const QString& path, const QString& gzipSaid) {
         return GunzipWriteFailure(path, gzipSaid);
     };
     tools.unzip = [this](const QString& path, const QString& folder, QString* message) {
@@ -159,6 +176,14 @@ bool frmMain::LoadFromWorkingFolder(const QString& rememberedName, bool remember
     auto notCompressed = [this](int code) {
         dlg.MsgBox(QStringLiteral("The file does not appear to be a zipped/compressed file.  "
                                   "Therefor, the HL7 messages can not be displayed.  ")
+                       + QStringLiteral("(retval=%1)").arg(code),
+                   MsgButtons::OKOnly, MsgIcon::Critical,
+                   QStringLiteral("Can't Unzip/Uncompress File"));
+    };
+    auto damaged = [this](const QString& file, const QString& reason, int code) {
+        dlg.MsgBox(QStringLiteral("The compressed file '%1' is damaged: %2.  Therefor, the HL7 "
+                                  "messages can not be displayed.  ")
+                           .arg(QFileInfo(file).fileName(), reason)
                        + QStringLiteral("(retval=%1)").arg(code),
                    MsgButtons::OKOnly, MsgIcon::Critical,
                    QStringLiteral("Can't Unzip/Uncompress File"));
@@ -188,11 +213,16 @@ bool frmMain::LoadFromWorkingFolder(const QString& rememberedName, bool remember
                 // Whatever gzip complained of, what it wrote is not trusted as the records.
                 if (loaded)
                     ShowNothingLoaded();
+                const QString said = gunzip.ErrorOutput();
+                const QString damage = GzipReason(said);
                 // Out of space is not bad data: gzip says 1 for both.
-                const QString reason =
-                    code == 1 ? GunzipWriteFailure(files.front(), gunzip.Said()) : QString();
-                if (code == 1 && reason.isEmpty())
+                const QString reason = code == 1 && !GzipFoundNoCompressedData(damage)
+                                           ? GunzipWriteFailure(files.front(), said.trimmed())
+                                           : QString();
+                if (code == 1 && GzipFoundNoCompressedData(damage))
                     notCompressed(code);
+                else if (code == 1 && reason.isEmpty())
+                    damaged(files.front(), damage, code);
                 else
                     // A gzip that crashed leaves its file compressed, like the loop's timeout.
                     notDecompressed(files.front(), code == -1 ? 124 : code, reason);
@@ -215,6 +245,11 @@ bool frmMain::LoadFromWorkingFolder(const QString& rememberedName, bool remember
         return false;
     case DecompressOutcome::Kind::NotCompressed:
         notCompressed(outcome.exitCode);
+        return false;
+    case DecompressOutcome::Kind::Damaged:
+        damaged(outcome.failedFile, outcome.reason, outcome.exitCode);
+        return false;
+    case DecompressOutcome::Kind::ZipDamaged:  // the archive's own message has been shown
         return false;
     case DecompressOutcome::Kind::Failed:
     case DecompressOutcome::Kind::Stuck:
@@ -333,6 +368,8 @@ void frmMain::mnuMRU_Click(int index)
     // A compressed file is decompressed in the working folder like any Open; nothing in the
     // user's own folder is deleted or decompressed in place.
     const QString& working = st.folders.Files2LoadFolder;
+    if (RefusedAsNoFile(dlg, {path}))
+        return;
     if (!QFileInfo::exists(path)) {
         LoadHL7File(path);  // says the file does not exist
         return;

@@ -17,12 +17,21 @@ const QString kBuiltInManual = QStringLiteral(":/doc/Manual.pdf");
 
 bool InstallManual(const QString& documentationFolder)
 {
-    const QString target = documentationFolder + kManualName;
-    if (QFile::exists(target))
-        return true;
-    if (!platform::CopyFileWhole(kBuiltInManual, target))
+    QFile builtIn(kBuiltInManual);
+    if (!builtIn.open(QIODevice::ReadOnly))
         return false;
-    // Readable by all, as documentation is; the user may replace it.
+    const QByteArray shipped = builtIn.readAll();
+    const QString target = documentationFolder + kManualName;
+    QFile installed(target);
+    if (installed.size() == shipped.size() && installed.open(QIODevice::ReadOnly)
+        && installed.readAll() == shipped)
+        return true;
+    installed.close();
+    // Put in place whole or not at all, so a failed update leaves the manual that was there.
+    if (!platform::WriteFileWhole(target, std::string_view(shipped.constData(),
+                                                           static_cast<size_t>(shipped.size()))))
+        return false;
+    // Readable by all, as documentation is.
     QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
                                       QFile::ReadOther);
     return true;

@@ -15,6 +15,8 @@
 #include <utility>
 #include <vector>
 
+#include <sys/stat.h>
+
 namespace quillon::platform {
 
 namespace {
@@ -27,8 +29,9 @@ ReadResult OpenForReading(const QString& path, QFile& file, QIODevice::OpenMode 
             return {ReadError::DirectoryNotFound, {}};
         return {ReadError::FileNotFound, {}};
     }
-    if (info.isDir())
-        return {ReadError::NotReadable, QStringLiteral("It is a folder.")};
+    // Refused before opening: opening a named pipe waits for a writer that may never come.
+    if (const QString reason = NotAFileReason(path); !reason.isEmpty())
+        return {ReadError::NotReadable, reason};
     file.setFileName(path);
     if (!file.open(mode))
         return {ReadError::NotReadable, file.errorString()};
@@ -36,6 +39,20 @@ ReadResult OpenForReading(const QString& path, QFile& file, QIODevice::OpenMode 
 }
 
 }  // namespace
+
+QString NotAFileReason(const QString& path)
+{
+    struct stat st {};
+    if (path.isEmpty() || ::stat(QFile::encodeName(path).constData(), &st) != 0 || S_ISREG(st.st_mode))
+        return {};
+    if (S_ISDIR(st.st_mode))
+        return QStringLiteral("It is a folder.");
+    if (S_ISFIFO(st.st_mode))
+        return QStringLiteral("It is a named pipe, not a file.");
+    if (S_ISSOCK(st.st_mode))
+        return QStringLiteral("It is a socket, not a file.");
+    return QStringLiteral("It is a device, not a file.");
+}
 
 ReadResult ReadWholeFile(const QString& path, std::string& content)
 {

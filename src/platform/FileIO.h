@@ -10,7 +10,7 @@ enum class ReadError {
     None,
     FileNotFound,       // the folder exists, the file does not
     DirectoryNotFound,  // the folder the file should be in does not exist
-    NotReadable,        // exists but cannot be read (permissions, a folder, an I/O error)
+    NotReadable,        // exists but cannot be read (permissions, no regular file, an I/O error)
     OutOfMemory,
 };
 
@@ -18,6 +18,11 @@ struct ReadResult {
     ReadError error = ReadError::None;
     QString detail;  // the system's own words for NotReadable
 };
+
+// Why `path` cannot be read as a file of bytes: it is a folder, a named pipe (whose reading
+// waits for a writer), a device or a socket. Empty for a regular file (or a link to one) and
+// for a path that does not exist. Asks the system about the path without opening it.
+QString NotAFileReason(const QString& path);
 
 // Reads a whole file as bytes into `content` (left empty on failure). Works for files whose
 // size the system does not know in advance.

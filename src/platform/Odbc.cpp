@@ -129,35 +129,80 @@ struct BoundText {
     }
 };
 
-// Reads one column of the current row whole into `out` ("" for NULL) through `buffer`, which
-// is reused from row to row so each value gets a string of its own size only. A value longer
-// than the buffer is read on in further pieces.
-SQLRETURN ReadColumn(SQLHSTMT stmt, SQLUSMALLINT column, std::vector<char>& buffer, std::string& out)
-{
-    out.clear();
-    for (;;) {
+// Reads the columns of the current row whole ("" for NULL). Some drivers fill the whole
+// buffer they are given, terminator and padding, whatever the value's size, so a value is read
+// first into a piece sized from that column's last value, and a longer one goes on straight
+// into its string at the size the driver reports.
+class ColumnReader {
+public:
+    explicit ColumnReader(size_t columns) : hints_(columns, kFirstHint) {}
+
+    SQLRETURN Read(SQLHSTMT stmt, SQLUSMALLINT column, std::string& out)
+    {
+        size_t& hint = hints_[column - 1u];
+        if (piece_.size() < hint + 1)
+            piece_.resize(hint + 1);
+        out.clear();
         SQLLEN indicator = 0;
-        const SQLRETURN rc = SQLGetData(stmt, column, SQL_C_CHAR, buffer.data(),
-                                        static_cast<SQLLEN>(buffer.size()), &indicator);
-        if (rc == SQL_NO_DATA)  // nothing left after an exact fill
+        SQLRETURN rc = SQLGetData(stmt, column, SQL_C_CHAR, piece_.data(), static_cast<SQLLEN>(hint + 1),
+                                  &indicator);
+        if (rc == SQL_NO_DATA)
             return SQL_SUCCESS;
         if (!SQL_SUCCEEDED(rc))
             return rc;
-        if (indicator == SQL_NULL_DATA) {
-            out.clear();
+        if (indicator == SQL_NULL_DATA)
+            return SQL_SUCCESS;
+        size_t got = 0;
+        if (Whole(rc, indicator, piece_.data(), hint, got)) {
+            out.assign(piece_.data(), got);
+            hint = NextHint(got);
             return SQL_SUCCESS;
         }
-        const size_t room = buffer.size() - 1;  // the driver ends each piece with a terminator
-        if (indicator != SQL_NO_TOTAL && static_cast<size_t>(indicator) <= room) {
-            out.append(buffer.data(), static_cast<size_t>(indicator));
-            return SQL_SUCCESS;
+        // Longer than the piece: the rest follows, at its reported size where there is one.
+        size_t have = got;
+        size_t next = indicator == SQL_NO_TOTAL ? have : static_cast<size_t>(indicator) - have;
+        out.reserve(have + next + 1);
+        out.assign(piece_.data(), have);
+        for (;;) {
+            out.resize(have + next + 1);  // room for the terminator the driver adds
+            rc = SQLGetData(stmt, column, SQL_C_CHAR, out.data() + have, static_cast<SQLLEN>(next + 1),
+                            &indicator);
+            if (rc == SQL_NO_DATA)  // nothing left after an exact fill
+                break;
+            if (!SQL_SUCCEEDED(rc))
+                return rc;
+            const bool whole = Whole(rc, indicator, out.data() + have, next, got);
+            have += got;
+            if (whole)
+                break;
+            next = indicator == SQL_NO_TOTAL ? have : static_cast<size_t>(indicator) - got;
         }
-        // Cut: a full piece, and the rest still to come.
-        if (indicator != SQL_NO_TOTAL && out.empty())
-            out.reserve(static_cast<size_t>(indicator));
-        out.append(buffer.data(), room);
+        out.resize(have);
+        hint = NextHint(have);
+        return SQL_SUCCESS;
     }
-}
+
+private:
+    static constexpr size_t kFirstHint = 1024;
+    // Room for a value a little longer than the last; a long one is read in two pieces rather
+    // than have every later value padded to its size.
+    static size_t NextHint(size_t last) { return std::min<size_t>(last + last / 4 + 64, 64 * 1024); }
+
+    // Whether a piece of `room` bytes (and a terminator) ended the value; `got` is what it holds.
+    static bool Whole(SQLRETURN rc, SQLLEN indicator, const char* piece, size_t room, size_t& got)
+    {
+        if (indicator == SQL_NO_TOTAL) {  // a warning says the piece was cut
+            const bool whole = rc == SQL_SUCCESS;
+            got = whole ? strnlen(piece, room) : room;
+            return whole;
+        }
+        got = std::min(static_cast<size_t>(indicator), room);
+        return static_cast<size_t>(indicator) <= room;
+    }
+
+    std::vector<size_t> hints_;
+    std::vector<char> piece_;
+};
 
 QByteArray StatementText(const QString& sql)
 {
@@ -232,7 +277,7 @@ bool OdbcConnection::Query(const QString& sql, const std::vector<std::string>& p
     if (columns <= 0)
         return true;
     OdbcRow values;
-    std::vector<char> buffer(64 * 1024);
+    ColumnReader reader(static_cast<size_t>(columns));
     for (;;) {
         rc = SQLFetch(stmt.handle);
         if (rc == SQL_NO_DATA)
@@ -241,8 +286,8 @@ bool OdbcConnection::Query(const QString& sql, const std::vector<std::string>& p
             return Fail(SQL_HANDLE_STMT, stmt.handle, OdbcOutcome::Failed);
         values.resize(static_cast<size_t>(columns));
         for (SQLSMALLINT c = 0; c < columns; ++c) {
-            if (!SQL_SUCCEEDED(ReadColumn(stmt.handle, static_cast<SQLUSMALLINT>(c + 1), buffer,
-                                          values[static_cast<size_t>(c)])))
+            if (!SQL_SUCCEEDED(reader.Read(stmt.handle, static_cast<SQLUSMALLINT>(c + 1),
+                                           values[static_cast<size_t>(c)])))
                 return Fail(SQL_HANDLE_STMT, stmt.handle, OdbcOutcome::Failed);
         }
         if (!row(values)) {

@@ -1,109 +1,69 @@
+// GLib names a struct member "signals", which Qt defines as a keyword.
+#pragma push_macro("signals")
+#undef signals
+#include <gio/gio.h>
+#pragma pop_macro("signals")
+
 #include "platform/Process.h"
 
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QStandardPaths>
 #include <QUrl>
 
 namespace quillon::platform {
 
 namespace {
 
-// How long one question to the desktop's tools may take.
-constexpr int kQueryLimitMs = 5000;
-
-// What `program` prints when it ends well within the limit; empty otherwise.
-QString OutputOf(const QString& program, const QStringList& arguments)
-{
-    QProcess process;
-    process.setStandardInputFile(QProcess::nullDevice());
-    process.setStandardErrorFile(QProcess::nullDevice());
-    process.start(program, arguments);
-    if (!process.waitForFinished(kQueryLimitMs)) {
-        process.kill();
-        process.waitForFinished(1000);
-        return {};
+// Frees a GLib object on every way out.
+template <typename T>
+struct GObjectPtr {
+    T* p = nullptr;
+    explicit GObjectPtr(T* object) : p(object) {}
+    ~GObjectPtr()
+    {
+        if (p)
+            g_object_unref(p);
     }
-    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
-        return {};
-    return QString::fromLocal8Bit(process.readAllStandardOutput()).trimmed();
-}
+    GObjectPtr(const GObjectPtr&) = delete;
+    GObjectPtr& operator=(const GObjectPtr&) = delete;
+};
 
-// The type xdg-open chooses the program by: x-scheme-handler/<scheme> for an address such as
-// mailto: or https:, the content type for a file.
-QString DesktopTypeOf(const QString& xdgMime, const QString& target)
+// Starts the desktop's default program for `target`: the handler of its scheme for an address
+// such as mailto: or https:, the handler of its content type for a file. The program is the
+// one GIO names and starts, so the question and the start agree. A handler that runs in a
+// terminal (Terminal=true) fails to start when no terminal emulator is installed, and counts
+// as none, so the caller's message shows instead of nothing happening.
+bool LaunchDefaultHandler(const QString& target)
 {
     static const QRegularExpression scheme(QStringLiteral("^([A-Za-z][A-Za-z0-9+.-]*):"));
     const QRegularExpressionMatch m = scheme.match(target);
     QString path = target;
     if (m.hasMatch()) {
-        if (m.captured(1).compare(QLatin1String("file"), Qt::CaseInsensitive) != 0)
-            return QStringLiteral("x-scheme-handler/") + m.captured(1).toLower();
+        if (m.captured(1).compare(QLatin1String("file"), Qt::CaseInsensitive) != 0) {
+            const QByteArray name = m.captured(1).toLower().toUtf8();
+            GObjectPtr<GAppInfo> app(g_app_info_get_default_for_uri_scheme(name.constData()));
+            if (!app.p)
+                return false;
+            const QByteArray uri = target.toUtf8();
+            GList uris{const_cast<char*>(uri.constData()), nullptr, nullptr};
+            return g_app_info_launch_uris(app.p, &uris, nullptr, nullptr);
+        }
         path = QUrl(target).toLocalFile();
     }
     if (!QFile::exists(path))
-        return {};
-    return OutputOf(xdgMime, {QStringLiteral("query"), QStringLiteral("filetype"), path})
-        .section(QLatin1Char(';'), 0, 0)
-        .trimmed();
-}
-
-// The program named first on the Exec line of a desktop entry file.
-QString ExecProgram(const QString& desktopFile)
-{
-    QFile file(desktopFile);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-        return {};
-    bool inEntry = false;
-    while (!file.atEnd()) {
-        const QString line = QString::fromUtf8(file.readLine()).trimmed();
-        if (line.startsWith(QLatin1Char('[')))
-            inEntry = line == QLatin1String("[Desktop Entry]");
-        else if (inEntry && line.startsWith(QLatin1String("Exec="))) {
-            const QString exec = line.mid(5).trimmed();
-            if (exec.startsWith(QLatin1Char('"')))
-                return exec.mid(1).section(QLatin1Char('"'), 0, 0);
-            return exec.section(QLatin1Char(' '), 0, 0);
-        }
-    }
-    return {};
-}
-
-// True when the desktop entry `id` is installed in an applications folder (as vendor-app.desktop
-// or vendor/app.desktop) and the program it starts is there.
-bool DesktopEntryRuns(const QString& id)
-{
-    QStringList names{id};
-    if (const qsizetype dash = id.indexOf(QLatin1Char('-')); dash > 0)
-        names << QString(id).replace(dash, 1, QLatin1Char('/'));
-    for (const QString& name : names) {
-        const QString file = QStandardPaths::locate(QStandardPaths::ApplicationsLocation, name);
-        if (file.isEmpty())
-            continue;
-        const QString program = ExecProgram(file);
-        if (!program.isEmpty() && !QStandardPaths::findExecutable(program).isEmpty())
-            return true;
-    }
-    return false;
-}
-
-// True when the desktop names a program for the document or address that is there to start:
-// the question xdg-open itself asks (xdg-mime), so that a document no program opens is told
-// to the user rather than handed to an opener whose failure nobody sees.
-bool DesktopHasOpener(const QString& target)
-{
-    const QString xdgMime = QStandardPaths::findExecutable(QStringLiteral("xdg-mime"));
-    if (xdgMime.isEmpty())
         return false;
-    const QString type = DesktopTypeOf(xdgMime, target);
-    if (type.isEmpty())
+    GObjectPtr<GFile> file(g_file_new_for_path(QFile::encodeName(path).constData()));
+    GObjectPtr<GFileInfo> info(g_file_query_info(file.p, G_FILE_ATTRIBUTE_STANDARD_CONTENT_TYPE,
+                                                 G_FILE_QUERY_INFO_NONE, nullptr, nullptr));
+    const char* type = info.p ? g_file_info_get_content_type(info.p) : nullptr;
+    if (!type)
         return false;
-    const QString id =
-        OutputOf(xdgMime, {QStringLiteral("query"), QStringLiteral("default"), type})
-            .section(QLatin1Char(';'), 0, 0)
-            .trimmed();
-    return !id.isEmpty() && DesktopEntryRuns(id);
+    GObjectPtr<GAppInfo> app(g_app_info_get_default_for_type(type, FALSE));
+    if (!app.p)
+        return false;
+    GList files{file.p, nullptr, nullptr};
+    return g_app_info_launch(app.p, &files, nullptr, nullptr);
 }
 
 }  // namespace
@@ -135,10 +95,7 @@ int ExecCmd(const QString& program, const QStringList& arguments, int timeoutMs,
 bool SystemDesktop::OpenDocument(const QString& verb, const QString& path)
 {
     (void)verb;  // the desktop has one way to open a document for both verbs
-    const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
-    if (opener.isEmpty() || !DesktopHasOpener(path))
-        return false;
-    return QProcess::startDetached(opener, {path});
+    return LaunchDefaultHandler(path);
 }
 
 bool SystemDesktop::StartProgram(const QString& program, const QStringList& arguments)

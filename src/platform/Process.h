@@ -24,8 +24,8 @@ public:
     virtual bool StartProgram(const QString& program, const QStringList& arguments) = 0;
 };
 
-// The desktop of this machine: xdg-open for documents, the program itself otherwise. A document
-// or address goes to xdg-open only when the desktop names an installed program for its type.
+// The desktop of this machine: a document or address opens with the desktop's default program
+// for its type (as GIO finds and starts it), a program starts on its own.
 class SystemDesktop : public Desktop {
 public:
     bool OpenDocument(const QString& verb, const QString& path) override;

@@ -88,9 +88,8 @@ void frmSortReport::cmdButtons_Click(int index)
                 continue;
             SortKeyColumn key;
             key.keys = PaddedSortKeys(ColumnTexts(lvReportList, header->logicalIndex(entry)));
-            // The combined key sorts ascending whatever order option is chosen, as the dialog
-            // always has: "Decending" is offered and not applied.
-            key.descending = false;
+            // Each key sorts in its own order, so keys of mixed orders work together.
+            key.descending = optSortOrder[kDescending[k]]->isChecked();
             keys.push_back(std::move(key));
         }
         if (!keys.empty())
