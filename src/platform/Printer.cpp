@@ -9,6 +9,8 @@
 #include <QPrinter>
 #include <algorithm>
 
+#include "records/TextEncoding.h"
+
 namespace quillon::platform {
 namespace {
 
@@ -80,8 +82,8 @@ bool PrintPages(const PrintedPages& pages, const PrintChoice& choice, QString* e
                 const std::string_view text = page.Text(line);
                 if (!text.empty())
                     painter.drawText(QPointF(origin.x() + line.x * dpi, y),
-                                     QString::fromLatin1(text.data(),
-                                                         static_cast<qsizetype>(text.size())));
+                                     DecodeText(text, line.utf8 ? TextEncoding::Utf8
+                                                                : TextEncoding::Latin1));
                 y += step;
             }
         }

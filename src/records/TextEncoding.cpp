@@ -213,6 +213,14 @@ bool FitsLatin1(QStringView text)
     return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() <= 0xFF; });
 }
 
+int Utf8CharLength(std::string_view bytes, size_t at)
+{
+    if (at >= bytes.size())
+        return 0;
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    return WellFormed(p + at, p + bytes.size());
+}
+
 qsizetype TextLength(std::string_view bytes, TextEncoding encoding)
 {
     if (encoding == TextEncoding::Latin1)

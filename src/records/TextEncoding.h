@@ -39,6 +39,10 @@ std::string EncodeText(QStringView text, TextEncoding encoding);
 // Whether Latin-1 has every character of the text.
 bool FitsLatin1(QStringView text);
 
+// The length of the well-formed UTF-8 character that begins at byte `at` (1 to 4), or 0 when the
+// bytes there begin none.
+int Utf8CharLength(std::string_view bytes, size_t at);
+
 // The length in UTF-16 units of the text the bytes stand for (DecodeText(...).size()).
 qsizetype TextLength(std::string_view bytes, TextEncoding encoding);
 // The byte where text unit `unit` begins; a unit past the end gives the size. A unit inside a
