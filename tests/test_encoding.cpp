@@ -6,12 +6,14 @@
 #include <QByteArrayView>
 #include <QString>
 #include <functional>
+#include <random>
 #include <string>
 
 #include "app/frmMain.h"
 #include "editing/FilterRecords.h"
 #include "editing/FindRecords.h"
 #include "editing/ReplaceRecords.h"
+#include "records/TextEncoding.h"
 
 namespace quillon {
 namespace {
@@ -163,6 +165,128 @@ TEST(RecordEncoding, EachRecordShownAndMatchedInItsOwnEncoding)
         // A record of valid UTF-8 stays so.
         if (QByteArrayView(c.record).isValidUtf8()) {
             EXPECT_TRUE(QByteArrayView(record).isValidUtf8());
+        }
+    }
+}
+
+TEST(RecordEncoding, RuleReadsMsh18FirstThenTheBytes)
+{
+    const std::string utf8 = "PID|1||M\xc3\xbcller\r";
+    const std::string latin1 = "PID|1||M\xfcller\r";
+    struct Case {
+        const char* what;
+        std::string record;
+        std::string declared;
+        TextEncoding expected;
+    };
+    const Case cases[] = {
+        {"plain ASCII, whatever MSH-18 says", Msh("UNICODE UTF-8") + "PID|1||X\r", "UNICODE UTF-8",
+         TextEncoding::Latin1},
+        {"declared", Msh("UNICODE UTF-8") + utf8, "UNICODE UTF-8", TextEncoding::Utf8},
+        {"declared in small letters, with blanks", Msh(" unicode utf-8 ") + utf8, "unicode utf-8",
+         TextEncoding::Utf8},
+        {"UTF-8 alone", Msh("UTF-8") + utf8, "UTF-8", TextEncoding::Utf8},
+        {"first repetition only", Msh("8859/1~UNICODE UTF-8") + utf8, "8859/1", TextEncoding::Latin1},
+        {"first repetition declares", Msh("UNICODE UTF-8~8859/1") + latin1, "UNICODE UTF-8",
+         TextEncoding::Utf8},
+        {"another character set outweighs valid UTF-8", Msh("8859/1") + utf8, "8859/1",
+         TextEncoding::Latin1},
+        {"empty: valid UTF-8 detected", Msh("") + utf8, "", TextEncoding::Utf8},
+        {"empty: invalid bytes stay Latin-1", Msh("") + latin1, "", TextEncoding::Latin1},
+        {"empty: an encoded surrogate is no UTF-8", Msh("") + "PID|\xed\xa0\x80\r", "",
+         TextEncoding::Latin1},
+        {"empty: an overlong form is no UTF-8", Msh("") + "PID|\xc0\xaf\r", "", TextEncoding::Latin1},
+        {"MSH-18 of a short MSH is not read from the next segment",
+         "MSH|^~\\&|A\rZZZ|1|2|3|4|5|6|7|8|9|10|11|12|13|14|15|16|UNICODE UTF-8|" + latin1, "",
+         TextEncoding::Latin1},
+        {"no MSH: the bytes decide", utf8, "", TextEncoding::Utf8},
+        {"other delimiters", "MSH#@*/%#A#B#C#D#1##ADT#1#P#2.5######UTF-8*8859/1\r" + latin1,
+         "UTF-8", TextEncoding::Utf8},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(DeclaredCharacterSet(c.record), c.declared);
+        EXPECT_EQ(RecordEncoding(c.record), c.expected);
+    }
+}
+
+TEST(RecordEncoding, InvalidBytesShowOneReplacementEachAndEditsKeepUntouchedBytes)
+{
+    // Text and byte positions agree, a unit at a time, valid or not.
+    const std::string bytes = "A\xc3\xbc\xfc\xe3\x81" "B\xf0\x9f\x98\x80\xc3";
+    const QString text = DecodeText(bytes, TextEncoding::Utf8);
+    EXPECT_EQ(text, QString::fromUtf8("Aü\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd" "B😀\xef\xbf\xbd"));
+    EXPECT_EQ(TextLength(bytes, TextEncoding::Utf8), text.size());
+    const size_t offsets[] = {0, 1, 3, 4, 5, 6, 7, 7, 11, 12};
+    for (qsizetype unit = 0; unit <= text.size(); ++unit)
+        EXPECT_EQ(ByteOffset(bytes, TextEncoding::Utf8, unit), offsets[unit]) << unit;
+
+    struct Case {
+        const char* what;
+        std::string original;
+        QString text;
+        std::string expected;
+    };
+    const std::string head = Msh("UNICODE UTF-8") + "PID|";
+    const Case cases[] = {
+        {"nothing changed keeps invalid bytes", head + "\xfc|M\xc3\xbcller\r",
+         QString::fromUtf8(head) + QChar(0xFFFD) + "|Müller\r", head + "\xfc|M\xc3\xbcller\r"},
+        {"a change before them keeps them too", head + "M\xc3\xbcller|\xfc\r",
+         QString::fromUtf8(head + "Möller|") + QChar(0xFFFD) + "\r", head + "M\xc3\xb6ller|\xfc\r"},
+        {"Latin-1 stays Latin-1", Msh("") + "PID|M\xfcller\r", QString::fromUtf8(Msh("") + "PID|Jörg\r"),
+         Msh("") + "PID|J\xf6rg\r"},
+        {"a new record that Latin-1 holds", "", QString::fromUtf8(Msh("") + "PID|Jörg\r"),
+         Msh("") + "PID|J\xf6rg\r"},
+        {"a new record that needs UTF-8", "", QString::fromUtf8(Msh("") + "PID|Пётр\r"),
+         Msh("") + "PID|\xd0\x9f\xd1\x91\xd1\x82\xd1\x80\r"},
+        {"a new record declared UTF-8", "", QString::fromUtf8(Msh("UNICODE UTF-8") + "PID|Jörg\r"),
+         Msh("UNICODE UTF-8") + "PID|J\xc3\xb6rg\r"},
+        {"declaring UTF-8 writes the whole text anew", Msh("") + "PID|J\xf6rg\r",
+         QString::fromUtf8(Msh("UNICODE UTF-8") + "PID|Jörg\r"), Msh("UNICODE UTF-8") + "PID|J\xc3\xb6rg\r"},
+        {"what neither holds becomes ? as before", Msh("8859/1") + "PID|X\r",
+         QString::fromUtf8(Msh("8859/1") + "PID|П\r"), Msh("8859/1") + "PID|?\r"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(TypedRecordBytes(c.text, c.original), c.expected) << c.what;
+}
+
+// Upper case of a character as the fold pairs them: a Latin-1 letter's Latin-1 capital, any
+// other character itself.
+char32_t Folded(char32_t c)
+{
+    const char32_t upper = c <= 0xFF ? QChar::toUpper(c) : c;
+    return upper <= 0xFF ? upper : c;
+}
+
+TEST(RecordEncoding, Utf8FindAgreesWithTheFoldOfItsCharacters)
+{
+    // Texts over letters with and without a Latin-1 pair, characters of two, three and four
+    // bytes whose bytes differ from the others' in the case bit alone (Ă and Ģ, め and ァ), and
+    // delimiters; each search against a plain scan of the characters, in UTF-8 bytes.
+    const std::u32string alphabet = U"aAüÜéÉßÿãÃ\u0102\u0122Пп\u3081\u30A1\U0001F600|^ ";
+    std::mt19937 random(11);
+    auto text = [&](size_t n) {
+        std::u32string s;
+        for (size_t i = 0; i < n; ++i)
+            s += alphabet[random() % alphabet.size()];
+        return s;
+    };
+    auto utf8 = [](const std::u32string& s) {
+        return QString::fromUcs4(s.data(), static_cast<qsizetype>(s.size())).toStdString();
+    };
+    for (int round = 0; round < 3000; ++round) {
+        const std::u32string hay = text(random() % 40), needle = text(1 + random() % 3);
+        for (const bool matchCase : {false, true}) {
+            size_t expected = std::string::npos;
+            for (size_t i = 0; i + needle.size() <= hay.size() && expected == std::string::npos; ++i) {
+                bool same = true;
+                for (size_t k = 0; k < needle.size() && same; ++k)
+                    same = matchCase ? hay[i + k] == needle[k] : Folded(hay[i + k]) == Folded(needle[k]);
+                if (same)
+                    expected = utf8(hay.substr(0, i)).size();
+            }
+            ASSERT_EQ(Needle(utf8(needle), TextEncoding::Utf8, matchCase).Find(utf8(hay)), expected)
+                << utf8(hay) << " / " << utf8(needle) << " / " << matchCase;
         }
     }
 }
