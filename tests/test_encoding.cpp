@@ -9,11 +9,19 @@
 #include <random>
 #include <string>
 
+#include "analysis/CharacterCodes.h"
+#include "analysis/CompareRecords.h"
+#include "analysis/UniqueValues.h"
+#include "app/Utility.h"
 #include "app/frmMain.h"
+#include "editing/ChangeDelimiters.h"
 #include "editing/FilterRecords.h"
 #include "editing/FindRecords.h"
 #include "editing/ReplaceRecords.h"
 #include "records/TextEncoding.h"
+#include "reports/ListPrint.h"
+#include "reports/ReportExport.h"
+#include "reports/ReportPrint.h"
 
 namespace quillon {
 namespace {
@@ -289,6 +297,103 @@ TEST(RecordEncoding, Utf8FindAgreesWithTheFoldOfItsCharacters)
                 << utf8(hay) << " / " << utf8(needle) << " / " << matchCase;
         }
     }
+}
+
+TEST(RecordEncoding, AnalysisShowsCharactersAndCountsTextsOnce)
+{
+    // Character codes: a cell a byte, the character in its first byte's cell, the further
+    // bytes' cells blank, a stray byte U+FFFD; a character of two units not cut by the line end.
+    const struct {
+        std::string source;
+        QString line;
+    } views[] = {
+        {"M\xc3\xbc\xfc\xe3\x81\x82",
+         QString::fromUtf8("Mü \xef\xbf\xbdあ  ") + QString(15, ' ') + "4D C3 BC FC E3 81 82 "},
+        {"\xf0\x9f\x98\x80", QString::fromUtf8("😀  ") + QString(18, ' ') + "F0 9F 98 80 "},
+        {std::string(19, 'x') + "\xf0\x9f\x98\x80",
+         QString(19, 'x') + QChar(0xFFFD) + "  " + QString("78 ").repeated(19) + "F0 "},
+    };
+    for (const auto& v : views)
+        EXPECT_EQ(AsciiViewText(v.source, TextEncoding::Utf8).split('\n').front(), v.line);
+
+    // The comparison's RTF pads by characters and writes those beyond Latin-1 as their values.
+    const std::string rtf = CompareRowsToRtf(
+        {{"PID-5", "M\xc3\xbcller", "\xe3\x81\x82", true, true, true}}, TextEncoding::Utf8);
+    EXPECT_NE(rtf.find("PID-5     \\cell M\\'fcller     \\cell \\u12354?\\cell"), std::string::npos)
+        << rtf;
+
+    // Unique values: one text is one value whichever record holds it, in either case.
+    RecordStore store;
+    for (const std::string pid : {"M\xfcller", "M\xc3\xbcller", "M\xc3\x9cLLER", "\xd0\x9f"})
+        store.Append(Msh(pid == "M\xc3\xbcller" ? "UNICODE UTF-8" : "") + "PID|1||" + pid + "\r");
+    const Delimiters delimiters;
+    UniqueValuesReport report(CountUniqueValues(store, "PID-3", {delimiters, '\r', true, {}}), ",", ".");
+    ASSERT_EQ(report.LineCount(), 2);
+    EXPECT_TRUE(report.Line(0).endsWith(QString::fromUtf8("\"Müller\""))) << report.Line(0).toStdString();
+    EXPECT_TRUE(report.Line(0).startsWith("      3")) << report.Line(0).toStdString();
+    EXPECT_TRUE(report.Line(1).endsWith(QString::fromUtf8("\"П\""))) << report.Line(1).toStdString();
+}
+
+TEST(RecordEncoding, PrintedAndExportedPiecesNeverCutACharacter)
+{
+    // A record printed 80 characters a line: the ninth character of three bytes on the second.
+    const std::string record = std::string(79, 'a') + "\xe3\x81\x82" "b";
+    MainListPrinter printer(MainList::Records, *MainListPageLayout(MainList::Records, 1), "x",
+                            "d", "t");
+    printer.AddRecord(1, record, '\r', '\x1c', TextEncoding::Utf8);
+    const PrintedPages pages = printer.Finish();
+    const PrintedPage& page = pages.pages.front();
+    EXPECT_EQ(pages.Texts(0)[3], "# 1      " + record.substr(0, 82));
+    EXPECT_EQ(pages.Texts(0)[4], "b");
+    EXPECT_TRUE(page.lines[3].utf8);
+
+    // A report row of a UTF-8 record pads its cells by characters.
+    ReportPrintJob job;
+    job.captions = {"PID-5", "PID-7"};
+    job.rows = {{"M\xc3\xbcller", "1"}, {"Mueller", "2"}};
+    job.utf8 = {true, false};
+    const PrintedPages report = PaginateReport(job, *ReportLayout(PortraitOrientation, 10));
+    EXPECT_EQ(report.Texts(0)[4], "M\xc3\xbcller   1      ");
+    EXPECT_EQ(report.Texts(0)[5], "Mueller  2      ");
+
+    // A fixed-width export cuts a UTF-8 cell only between characters, and fills with blanks.
+    const struct {
+        ColumnFormat format;
+        std::string bytes;
+    } cuts[] = {{{3, true, false}, "\xc3\xbc \r\n"}, {{3, false, false}, " \xc3\xbc\r\n"},
+                {{4, true, false}, "\xc3\xbc\xc3\xbc\r\n"}};
+    for (const auto& c : cuts) {
+        ExportTable table;
+        table.headings = {"PID-5"};
+        table.AddRow({"\xc3\xbc\xc3\xbc\xc3\xbc"}, false);
+        table.utf8 = {1};
+        ExportOptions options;
+        options.kind = ExportKind::FixedWidth;
+        options.columnHeader = false;
+        options.order = {0};
+        options.formats = {c.format};
+        EXPECT_EQ(ExportBytes(table, options, nullptr), c.bytes) << c.format.width;
+    }
+}
+
+TEST(RecordEncoding, DelimitersAndQuotesLeaveCharactersWhole)
+{
+    // A delimiter byte above 127 is part of a character in a UTF-8 record: never swapped there.
+    RecordStore store;
+    store.Append(Msh("UNICODE UTF-8") + "PID|1||M\xc3\xbc\r");
+    store.Append(Msh("") + "PID|1||M\xbc\r");
+    Delimiters old;
+    old.ComponentSeparator = "\xbc";
+    old.AllDelimiters = "|\xbc~\\&";
+    ChangeDelimiters(store, old, "|^~\\&");
+    EXPECT_EQ(store.Record(1), Msh("UNICODE UTF-8") + "PID|1||M\xc3\xbc\r");
+    EXPECT_EQ(store.Record(2), Msh("") + "PID|1||M^\r");
+
+    // A message quoting a long typed text cuts it between characters, and counts characters.
+    std::string typed;
+    for (int i = 0; i < 302; ++i)
+        typed += "\xc3\xbc";
+    EXPECT_EQ(BoundedQuote(typed), typed.substr(0, 600) + " ... (2 more characters not shown)");
 }
 
 }  // namespace
