@@ -4,11 +4,18 @@
 #include <gtest/gtest.h>
 
 #include <QByteArrayView>
+#include <QClipboard>
+#include <QComboBox>
+#include <QCheckBox>
+#include <QGuiApplication>
+#include <QPlainTextEdit>
+#include <QPushButton>
 #include <QString>
 #include <functional>
 #include <random>
 #include <string>
 
+#include "TestSupport.h"
 #include "analysis/CharacterCodes.h"
 #include "analysis/CompareRecords.h"
 #include "analysis/UniqueValues.h"
@@ -16,6 +23,9 @@
 #include "app/frmMain.h"
 #include "editing/ChangeDelimiters.h"
 #include "editing/FilterRecords.h"
+#include "editing/FindDialog.h"
+#include "editing/frmEditRecord.h"
+#include "editing/frmFilterRecords.h"
 #include "editing/FindRecords.h"
 #include "editing/ReplaceRecords.h"
 #include "records/TextEncoding.h"
@@ -394,6 +404,134 @@ TEST(RecordEncoding, DelimitersAndQuotesLeaveCharactersWhole)
     for (int i = 0; i < 302; ++i)
         typed += "\xc3\xbc";
     EXPECT_EQ(BoundedQuote(typed), typed.substr(0, 600) + " ... (2 more characters not shown)");
+}
+
+// The main window over a declared UTF-8 record with a stray byte in PID-3, a Latin-1 record and
+// a record detected as UTF-8.
+class EncodingWindow : public ::testing::Test {
+protected:
+    test::MainWindowFixture f;
+    frmMain& w = *f.window;
+    AppState& st = f.state;
+    const std::vector<std::string> records = {
+        Msh("UNICODE UTF-8") + "PID|1||\xfc||M\xc3\xbcller^\xe3\x81\x82\r",
+        Msh("") + "PID|1||2||M\xfcller^J\xf6rg\r",
+        Msh("") + "PID|1||3||Schmidt^\xd0\x9f\xd1\x91\xd1\x82\xd1\x80\r",
+    };
+
+    void SetUp() override
+    {
+        st.undo.UndoEnabled = true;
+        std::string bytes;
+        for (const std::string& record : records)
+            bytes += record;
+        ASSERT_TRUE(w.LoadHL7File(f.WriteFile("mixed.hl7", bytes)));
+        w.mnuOptionsDisplayFieldDescriptions->setChecked(false);
+        SelectRecord(0);
+    }
+    void SelectRecord(int row)
+    {
+        w.lstRecords->setCurrentRow(row, QItemSelectionModel::ClearAndSelect);
+        w.lstRecords_Click();
+    }
+    int FieldRow(const QString& designation) const
+    {
+        for (int i = 0; i < w.lstFields->count(); ++i)
+            if (w.lstFields->item(i)->text().section(' ', 0, 0) == designation)
+                return i;
+        return -1;
+    }
+};
+
+TEST_F(EncodingWindow, ListsShowEachRecordInItsEncodingWithLengthsInBytes)
+{
+    EXPECT_EQ(w.lstRecords->item(0)->text(),
+              QString::fromUtf8(Msh("UNICODE UTF-8") + "PID|1||\xef\xbf\xbd||Müller^あ\r"));
+    EXPECT_EQ(w.lstRecords->item(1)->text(), QString::fromUtf8(Msh("") + "PID|1||2||Müller^Jörg\r"));
+    w.lstSegments->setCurrentRow(1, QItemSelectionModel::ClearAndSelect);
+    w.lstSegments_Click();
+    EXPECT_EQ(w.lstSegments->item(1)->text(), QString::fromUtf8("PID|1||\xef\xbf\xbd||Müller^あ"));
+    EXPECT_EQ(w.SegLen, 21);
+    const struct {
+        int record;
+        QString designation;
+        std::string value;
+        int fieldLen;
+    } cases[] = {
+        {0, "PID-3", "\xef\xbf\xbd", 1}, {0, "PID-5-1", "Müller", 7}, {0, "PID-5-2", "あ", 3},
+        {1, "PID-5-1", "Müller", 6},     {2, "PID-5-2", "Пётр", 8},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.designation.toStdString() + " of " + std::to_string(c.record));
+        SelectRecord(c.record);
+        const int row = FieldRow(c.designation);
+        ASSERT_GE(row, 0);
+        EXPECT_TRUE(w.lstFields->item(row)->text().endsWith(QString::fromUtf8(c.value)));
+        w.lstFields->setCurrentRow(row, QItemSelectionModel::ClearAndSelect);
+        w.lstFields_Click();
+        EXPECT_EQ(w.FieldLen, c.fieldLen);
+    }
+}
+
+TEST_F(EncodingWindow, FieldListFindAndFilterByThisFieldReadTheRecordsText)
+{
+    test::DriveFindDialog(st, {[](FindDialog& d) {
+                                   d.cboFindFields->setEditText(QStringLiteral("MÜLLER"));
+                                   d.chkMatchCase->setChecked(false);
+                                   d.cmdCommand[0]->click();
+                               },
+                               [](FindDialog&) {}});
+    w.mnuFieldListFind_Click();
+    EXPECT_EQ(w.lstFields->currentRow(), FieldRow("PID-5"));  // "Müller^あ" holds it first
+
+    // The filter is preset with the line's text and keeps both records of that name.
+    QString preset;
+    test::OnNextModal<frmFilterRecords>([&](frmFilterRecords* d) {
+        preset = d->cboFilterRecords->currentText();
+        d->cmdApplyFilter->click();
+    });
+    ASSERT_TRUE(test::ChooseFieldListMenuItem(w, FieldRow("PID-5-1"), w.mnuFieldListFilterByThisField));
+    EXPECT_EQ(preset, QStringLiteral("Müller"));
+    ASSERT_EQ(st.records.RecordCount, 2);
+    EXPECT_EQ(st.records.Record(1), records[0]);
+    EXPECT_EQ(st.records.Record(2), records[1]);
+}
+
+TEST_F(EncodingWindow, EditsKeepTheBytesTheyDoNotTouch)
+{
+    // The field edit writes the value typed in UTF-8; the stray byte stays.
+    f.responder.QueueInput(QStringLiteral("Möller"));
+    ASSERT_TRUE(test::ChooseFieldListMenuItem(w, FieldRow("PID-5-1"), w.mnuFieldListEdit));
+    EXPECT_EQ(st.records.Record(1), Msh("UNICODE UTF-8") + "PID|1||\xfc||M\xc3\xb6ller^\xe3\x81\x82");
+
+    // The record editor: one character changed, every other byte kept.
+    test::OnNextModal<frmEditRecord>([](frmEditRecord* d) {
+        d->txtRecord->setPlainText(d->txtRecord->toPlainText().replace(QStringLiteral("あ"),
+                                                                      QStringLiteral("い")));
+        d->cmdOK->click();
+    });
+    w.mnuRecordListEdit_Click();
+    EXPECT_EQ(st.records.Record(1), Msh("UNICODE UTF-8") + "PID|1||\xfc||M\xc3\xb6ller^\xe3\x81\x84");
+    EXPECT_EQ(st.records.Record(2), records[1]);
+}
+
+TEST_F(EncodingWindow, PasteWritesEachRecordInItsOwnEncodingAndCopyGivesTheTextBack)
+{
+    const std::vector<std::string> pasted = {
+        Msh("UNICODE UTF-8") + "PID|1||Jörg\r", Msh("") + "PID|1||Jörg\r", Msh("") + "PID|1||Пётр\r"};
+    QString text;
+    for (const std::string& record : pasted)
+        text += QString::fromUtf8(record) + "\r\n";
+    QGuiApplication::clipboard()->setText(text);
+    w.mnuClipboardPaste_Click();
+    ASSERT_EQ(st.records.RecordCount, 3);
+    EXPECT_EQ(st.records.Record(1), pasted[0]);
+    EXPECT_EQ(st.records.Record(2), Msh("") + "PID|1||J\xf6rg\r");
+    EXPECT_EQ(st.records.Record(3), pasted[2]);
+
+    QGuiApplication::clipboard()->clear();
+    w.mnuCtrlShiftHomeCopyEnd_Click();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), text);
 }
 
 }  // namespace
