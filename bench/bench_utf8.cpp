@@ -59,8 +59,8 @@ RecordStore Store(int count, bool halfUtf8, size_t& bytes)
     return store;
 }
 
-// The typed text as the dialogs hand it to the commands: the bytes of a Latin-1 text.
-std::string Typed(const char* latin1) { return latin1; }
+// The typed text as the dialogs hand it to the commands: UTF-8 (written here in Latin-1).
+std::string Typed(const char* latin1) { return QString::fromLatin1(latin1).toStdString(); }
 
 template <typename Fn>
 double Best(Fn&& fn, int runs = 3)

@@ -208,8 +208,21 @@ TextFinder::TextFinder(std::string_view typed, bool matchCase)
     inLatin1_ = text.In(TextEncoding::Latin1) != nullptr;
     if (inLatin1_)
         latin1_ = Needle(*text.In(TextEncoding::Latin1), TextEncoding::Latin1, matchCase);
-    if (!ascii_)
-        utf8_ = Needle(*text.In(TextEncoding::Utf8), TextEncoding::Utf8, matchCase);
+    if (ascii_)
+        return;
+    const std::string& utf8 = *text.In(TextEncoding::Utf8);
+    utf8_ = Needle(utf8, TextEncoding::Utf8, matchCase);
+    std::string_view longest;
+    for (size_t at = 0; at < utf8.size();) {
+        size_t end = at;
+        while (end < utf8.size() && static_cast<unsigned char>(utf8[end]) < 0x80)
+            ++end;
+        if (end - at > longest.size())
+            longest = std::string_view(utf8).substr(at, end - at);
+        at = end + 1;
+    }
+    if (longest.size() >= 2)
+        anchor_ = Needle(std::string(longest), TextEncoding::Latin1, matchCase);
 }
 
 const Needle* TextFinder::For(TextEncoding encoding) const
@@ -220,9 +233,19 @@ const Needle* TextFinder::For(TextEncoding encoding) const
     return &utf8_;
 }
 
-const Needle* TextFinder::For(std::string_view record, char endOfBlock) const
+const Needle* TextFinder::For(std::string_view record, char endOfBlock,
+                              TextEncoding* decided) const
 {
-    return For(ascii_ ? TextEncoding::Latin1 : RecordEncoding(record, endOfBlock));
+    TextEncoding encoding = TextEncoding::Latin1;
+    if (!ascii_) {
+        // Most records cannot hold the text at all: they need no decision.
+        if (anchor_.empty() ? IsAscii(record) : anchor_.Find(record) == npos)
+            return nullptr;
+        encoding = RecordEncoding(record, endOfBlock);
+    }
+    if (decided != nullptr)
+        *decided = encoding;
+    return For(encoding);
 }
 
 std::optional<RecordRange> RecordListFindRange(const SearchRequest& request, int32_t start,

@@ -78,20 +78,26 @@ private:
     bool folded_ = false;
 };
 
-// A typed text as each record holds it: the encoding is decided, once per record, only when the
-// text is not plain ASCII.
+// A typed text as each record holds it. The encoding is decided, once per record, only when the
+// text is not plain ASCII, and only for a record that may hold the text: one that holds the
+// longest run of ASCII in it (which is the same in either encoding), or any byte above 127 when
+// it has no such run.
 class TextFinder {
 public:
     TextFinder(std::string_view typed, bool matchCase);
     bool Ascii() const { return ascii_; }
     // The needle for records of `encoding`; null when they cannot hold the text.
     const Needle* For(TextEncoding encoding) const;
-    const Needle* For(std::string_view record, char endOfBlock) const;
+    // The needle for this record; null when it does not hold the text. `decided` (optional) gets
+    // the encoding the needle is for.
+    const Needle* For(std::string_view record, char endOfBlock,
+                      TextEncoding* decided = nullptr) const;
 
 private:
     bool ascii_;
     bool inLatin1_;
     Needle latin1_, utf8_;
+    Needle anchor_;  // the longest ASCII run of the text (two characters or more), or none
 };
 
 // Records `first` to `last` by `step` (+1 or -1), from 1.

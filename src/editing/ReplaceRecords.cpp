@@ -40,24 +40,34 @@ void TakeRebuilt(std::string& record, std::string& rebuilt)
 class Replacement {
 public:
     explicit Replacement(const SearchRequest& request)
-        : finder_(request.FindText, request.MatchCase), with_(request.ReplaceText)
+        : finder_(request.FindText, request.MatchCase),
+          with_(request.ReplaceText),
+          anything_(request.FindText == AnythingFindText)
     {
     }
-    // Both for one record; false when the record cannot hold the find text.
+    // Both for one record; false when the record does not hold the find text.
     bool For(std::string_view record, char endOfBlock, const Needle*& find,
              const std::string*& with) const
     {
         TextEncoding encoding = TextEncoding::Latin1;
-        if (!finder_.Ascii() || !with_.Ascii())
+        find = finder_.For(record, endOfBlock, &encoding);
+        if (find == nullptr)
+            return false;
+        // A plain ASCII find text needs the encoding only for a replacement in a record that
+        // holds it ("[*ANYTHING*]" stands for every value, and is never looked for).
+        if (finder_.Ascii() && !with_.Ascii()) {
+            if (!anything_ && find->Find(record) == std::string_view::npos)
+                return false;
             encoding = RecordEncoding(record, endOfBlock);
-        find = finder_.For(encoding);
+        }
         with = &with_.Written(encoding);
-        return find != nullptr;
+        return true;
     }
 
 private:
     TextFinder finder_;
     TypedText with_;
+    bool anything_;
 };
 
 int32_t ReplaceWholeRecord(std::string& record, const SearchRequest& request,
