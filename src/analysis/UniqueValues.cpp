@@ -155,15 +155,20 @@ uint64_t Load8(const char* p)
 
 // A hash that agrees with the folding: a capital and its small letter differ only in bit 0x20,
 // so every byte is hashed with that bit set, eight bytes at a time and without a folded copy.
-uint64_t FoldedHash(std::string_view s)
+// `high` tells whether a byte is above 127, read on the way.
+uint64_t FoldedHash(std::string_view s, bool& high)
 {
     constexpr uint64_t caseBit = 0x2020202020202020ull;
+    constexpr uint64_t highBits = 0x8080808080808080ull;
     constexpr uint64_t k = 0x9E3779B97F4A7C15ull;
     const char* p = s.data();
     size_t n = s.size();
     uint64_t h = (n + 1) * k;
+    uint64_t seen = 0;
     for (; n >= 8; p += 8, n -= 8) {
-        h = (h ^ (Load8(p) | caseBit)) * 0xBF58476D1CE4E5B9ull;
+        const uint64_t word = Load8(p);
+        seen |= word;
+        h = (h ^ (word | caseBit)) * 0xBF58476D1CE4E5B9ull;
         h ^= h >> 29;
     }
     if (n > 0) {
@@ -181,8 +186,10 @@ uint64_t FoldedHash(std::string_view s)
             };
             tail = byte(0) | byte(n / 2) | byte(n - 1);
         }
+        seen |= tail;
         h = (h ^ (tail | caseBit)) * 0xBF58476D1CE4E5B9ull;
     }
+    high = (seen & highBits) != 0;
     h ^= h >> 32;
     h *= 0x94D049BB133111EBull;
     return h ^ (h >> 29);
@@ -220,17 +227,18 @@ constexpr uint64_t Utf8HashMark = 0x5555555555555555ull;
 // and where its text lies among `text`. The texts are copied rather than pointed at: they are
 // read again only when the partition is counted, by then long gone from the cache in the records.
 struct alignas(64) Batch {  // a cache line of its own: batches are emptied on several threads
+    // A value written in UTF-8 (see UniqueValue::utf8) has the top bit of its size set.
+    static constexpr size_t Utf8Flag = ~(~size_t{0} >> 1);
     struct Found {
         uint64_t hash;
         size_t at, size;
-        bool utf8;
     };
     std::vector<Found> found;
     std::string text;
 
     void Add(uint64_t hash, std::string_view value, bool utf8)
     {
-        found.push_back({hash, text.size(), value.size(), utf8});
+        found.push_back({hash, text.size(), value.size() | (utf8 ? Utf8Flag : 0)});
         text.append(value);
     }
 };
@@ -295,7 +303,8 @@ public:
             if (i + Ahead < n)
                 __builtin_prefetch(&slots_[batch.found[i + Ahead].hash & (slots_.size() - 1)]);
             const Batch::Found& f = batch.found[i];
-            Count(f.hash, {batch.text.data() + f.at, f.size}, f.utf8, texts);
+            Count(f.hash, {batch.text.data() + f.at, f.size & ~Batch::Utf8Flag},
+                  (f.size & Batch::Utf8Flag) != 0, texts);
         }
     }
 
@@ -898,7 +907,9 @@ struct alignas(64) Lane {
             const char* bar = Find(p, end, '|');
             std::string_view piece(p, static_cast<size_t>(bar - p));
             bool utf8 = false;
-            if (!IsAscii(piece)) {
+            bool high = false;
+            uint64_t hash = FoldedHash(piece, high);
+            if (high) {
                 if (!encoding)
                     encoding = RecordEncoding(record, endOfBlock);
                 if (*encoding == TextEncoding::Utf8) {
@@ -907,10 +918,12 @@ struct alignas(64) Lane {
                     if (!utf8) {
                         latin1 = EncodeText(text, TextEncoding::Latin1);
                         piece = latin1;
+                        hash = FoldedHash(piece, high);
+                    } else {
+                        hash ^= Utf8HashMark;
                     }
                 }
             }
-            const uint64_t hash = FoldedHash(piece) ^ (utf8 ? Utf8HashMark : 0);
             parts[hash >> 32 >> shift].Add(hash, piece, utf8);
             if (bar == end)
                 break;

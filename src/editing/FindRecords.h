@@ -157,6 +157,8 @@ class FieldLineMatcher {
 public:
     FieldLineMatcher(const SearchRequest& request, bool descriptionsShown,
                      TextEncoding encoding = TextEncoding::Latin1);
+    FieldLineMatcher(const FieldLineMatcher&) = delete;
+    FieldLineMatcher& operator=(const FieldLineMatcher&) = delete;
     // After a record was found: whether a line of it is one to select (its designation is
     // `FindFieldName`, or any without one, and its value holds the find text; whole word: the
     // first occurrence stands between blanks or the value's ends).
