@@ -13,6 +13,7 @@
 #include <functional>
 
 #include "TestSupport.h"
+#include "editing/FindDialog.h"
 #include "editing/frmReplaceInRecordList.h"
 
 namespace quillon::test {
@@ -194,6 +195,63 @@ TEST_F(ReplaceWindow, SelectedRecordsOfThePageShown)
     const auto rows = w.lstRecords->selectionModel()->selectedRows();
     ASSERT_EQ(rows.size(), 1);
     EXPECT_EQ(rows.front().row(), 5);
+}
+
+TEST_F(ReplaceWindow, Latin1AndUtf8RecordsFoundAndReplacedEachInItsOwnBytes)
+{
+    // A Latin-1 record, one declared UTF-8, one detected as UTF-8, and one without the name.
+    const auto msh = [](int i, const std::string& charset) {
+        return "MSH|^~\\&|A|B|||20260101||ADT^A01|" + std::to_string(i) + "|P|2.5||||||" + charset
+               + "\r";
+    };
+    const std::vector<std::string> records = {
+        msh(1, "") + "PID|1||ID1||M\xfcller^J\xfcrgen\r",
+        msh(2, "UNICODE UTF-8") + "PID|1||ID2||M\xc3\xbcller^J\xc3\xbcrgen\r",
+        msh(3, "") + "PID|1||ID3||M\xc3\x9cLLER^\xe3\x81\x82\r",
+        msh(4, "") + "PID|1||ID4||DOE^JOHN\r",
+    };
+    std::string bytes;
+    for (const std::string& record : records)
+        bytes += record;
+    const QString path = f.WriteFile("mixed.hl7", bytes);
+    ASSERT_TRUE(w.LoadHL7File(path));
+    EXPECT_TRUE(w.lstRecords->item(1)->text().endsWith(QStringLiteral("||Müller^Jürgen\r")));
+    w.lstRecords->setCurrentRow(0, QItemSelectionModel::ClearAndSelect);
+    w.lstRecords_Click();
+
+    // Find Next, Match case off, goes from record to record and then says it found no more.
+    std::vector<int> found;
+    const auto next = [&](FindDialog& d) {
+        found.push_back(w.lstRecords->currentRow() + 1);
+        d.cmdCommand[0]->click();
+    };
+    DriveFindDialog(st, {[](FindDialog& d) {
+                             d.cboFindRecords->setEditText(QStringLiteral("MÜLLER"));
+                             d.cboSegmentFind->setEditText(QStringLiteral("all"));
+                             d.chkMatchCase->setChecked(false);
+                             d.cmdCommand[0]->click();
+                         },
+                         next, next, next, [](FindDialog&) {}});
+    w.mnuRecordListFind_Click();
+    EXPECT_EQ(found, (std::vector<int>{1, 2, 3}));
+    EXPECT_EQ(Messages(Kind::Window),
+              (std::vector<QString>{"Record List Find:No further occurances of 'MÜLLER' were found."}));
+
+    DriveReplaceDialog(st, {[](ReplaceDialog& d) {
+                               d.txtFind->setText(QStringLiteral("MÜLLER"));
+                               d.txtReplace->setText(QStringLiteral("Schäfer"));
+                               d.optScope[0]->setChecked(true);
+                               d.cmdCommand[0]->click();
+                           }});
+    w.mnuRecordListReplace_Click();
+    EXPECT_EQ(Messages(Kind::Window).back(), QStringLiteral("Report: 3 replacements were made."));
+    const QString saved = path + QStringLiteral(".saved");
+    f.responder.QueueFiles({saved});
+    w.mnuFileSave_Click();
+    EXPECT_EQ(ReadBytes(saved), msh(1, "") + "PID|1||ID1||Sch\xe4" "fer^J\xfcrgen\r\r\n"
+                                   + msh(2, "UNICODE UTF-8") + "PID|1||ID2||Sch\xc3\xa4" "fer^J\xc3\xbcrgen\r\r\n"
+                                   + msh(3, "") + "PID|1||ID3||Sch\xc3\xa4" "fer^\xe3\x81\x82\r\r\n"
+                                   + records[3] + "\r\n");
 }
 
 TEST_F(ReplaceWindow, AssignValueScopeFollowsTheListLastFocused)

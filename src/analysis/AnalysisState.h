@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "records/TextEncoding.h"
+
 namespace quillon {
 
 struct AnalysisState {
@@ -11,6 +13,9 @@ struct AnalysisState {
     // terminator. The comparison window empties both when it closes.
     std::string CompareRecord1;
     std::string CompareRecord2;
+    // The encoding of the record each was taken from.
+    TextEncoding CompareEncoding1 = TextEncoding::Latin1;
+    TextEncoding CompareEncoding2 = TextEncoding::Latin1;
 
     // Maximum field widths: slot k (dictionary entry k, 0 for labels the dictionary lacks) holds
     // the first record that reached the widest value of the last run.

@@ -1,6 +1,7 @@
 #include "analysis/CharacterCodes.h"
 
 #include <algorithm>
+#include <vector>
 
 namespace quillon {
 
@@ -23,6 +24,43 @@ std::string AsciiViewText(std::string_view source)
         text += '\n';
     }
     return text;
+}
+
+QString AsciiViewText(std::string_view source, TextEncoding encoding)
+{
+    if (encoding == TextEncoding::Latin1) {
+        const std::string text = AsciiViewText(source);
+        return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+    }
+    // The cells of the character column, a byte each.
+    std::vector<QChar> cells(source.size(), QChar(u' '));
+    for (size_t i = 0; i < source.size();) {
+        const auto b = static_cast<unsigned char>(source[i]);
+        if (b < 0x80) {
+            cells[i] = QChar(b < 31 ? char16_t{31} : char16_t{b});
+            ++i;
+            continue;
+        }
+        const int length = Utf8CharLength(source, i);
+        if (length == 0) {
+            cells[i++] = QChar(QChar::ReplacementCharacter);
+            continue;
+        }
+        const QString c = DecodeText(source.substr(i, static_cast<size_t>(length)), encoding);
+        if (c.size() == 1)
+            cells[i] = c[0];
+        else if (i % AsciiCharsPerLine < AsciiCharsPerLine - 1)
+            cells[i] = c[0], cells[i + 1] = c[1];
+        else
+            cells[i] = QChar(QChar::ReplacementCharacter);
+        i += static_cast<size_t>(length);
+    }
+    const std::string codes = AsciiViewText(source);
+    QString view = QString::fromLatin1(codes.data(), static_cast<qsizetype>(codes.size()));
+    for (size_t i = 0; i < source.size(); ++i)
+        view[static_cast<qsizetype>(i / AsciiCharsPerLine * AsciiLinePitch + i % AsciiCharsPerLine)] =
+            cells[i];
+    return view;
 }
 
 AsciiCell AsciiCaretCell(int position)

@@ -1,9 +1,12 @@
 #pragma once
 // The character-code view without any window: the text (20 characters a line, then their codes)
 // and the caret arithmetic that finds the marked character and its code pair.
+#include <QString>
 #include <optional>
 #include <string>
 #include <string_view>
+
+#include "records/TextEncoding.h"
 
 namespace quillon {
 
@@ -16,6 +19,11 @@ inline constexpr int AsciiLinePitch = 83;
 // 31) padded with blanks to 22, then each byte's code as two upper-case hex digits and a blank;
 // each line ends with "\n".
 std::string AsciiViewText(std::string_view source);
+// The same for the bytes of a record in `encoding`, still a cell a byte: in UTF-8 a character
+// stands in the cell of its first byte (one outside the basic plane in its first two, unless the
+// line ends before them: then U+FFFD), its further bytes' cells are blank, and a byte that begins
+// no character shows U+FFFD.
+QString AsciiViewText(std::string_view source, TextEncoding encoding);
 
 struct AsciiCell {
     int line = 0;

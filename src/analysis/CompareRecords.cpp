@@ -4,8 +4,12 @@
 #include <cstdio>
 #include <map>
 
+#include <QChar>
+#include <QString>
+
 #include "records/Dictionary.h"
 #include "records/FieldDesignations.h"
+#include "records/TextEncoding.h"
 
 namespace quillon {
 
@@ -228,41 +232,67 @@ std::vector<CompareRow> CompareTexts(std::string_view text1, std::string_view te
 
 namespace {
 
-void AppendRtfText(std::string& rtf, std::string_view text)
+// Characters up to 255 stand for themselves, as Latin-1 (the table's code page); one above 255
+// is written as its Unicode value, in UTF-16 units, each followed by "?" for readers without it.
+void AppendRtfText(std::string& rtf, std::u32string_view text)
 {
-    for (const char ch : text) {
-        const auto c = static_cast<unsigned char>(ch);
+    for (const char32_t c : text) {
         if (c == '\\' || c == '{' || c == '}') {
             rtf += '\\';
-            rtf += ch;
+            rtf += static_cast<char>(c);
+        } else if (c > 255) {
+            const char16_t units[2] = {QChar::highSurrogate(c), QChar::lowSurrogate(c)};
+            const bool pair = QChar::requiresSurrogates(c);
+            for (int k = 0; k < (pair ? 2 : 1); ++k) {
+                const int unit = pair ? units[k] : static_cast<int>(c);
+                rtf += "\\u" + std::to_string(static_cast<int16_t>(unit)) + "?";
+            }
         } else if (c < 32 || c > 127) {
             char hex[8];
-            std::snprintf(hex, sizeof hex, "\\'%02x", c);
+            std::snprintf(hex, sizeof hex, "\\'%02x", static_cast<unsigned>(c));
             rtf += hex;
         } else {
-            rtf += ch;
+            rtf += static_cast<char>(c);
         }
     }
 }
 
-std::string Padded(std::string_view text, size_t width)
+std::u32string Padded(std::u32string_view text, size_t width)
 {
-    std::string out(text.substr(0, width));
-    out.resize(width, ' ');
+    std::u32string out(text.substr(0, width));
+    out.resize(width, U' ');
     return out;
 }
 
 }  // namespace
 
-std::string CompareRowsToRtf(const std::vector<CompareRow>& rows)
+std::string CompareRowsToRtf(const std::vector<CompareRow>& rows, TextEncoding encoding)
 {
+    // In UTF-8 the columns count characters, and a character outside ASCII is written as its
+    // Unicode value. Texts are kept as UTF-32 so that a character is one element.
+    const bool utf8 = encoding == TextEncoding::Utf8;
+    struct Texts {
+        std::u32string name, value1, value2;
+    };
+    std::vector<Texts> texts;
+    auto wide = [&](const std::string& bytes) {
+        if (!utf8) {
+            std::u32string latin1(bytes.size(), U' ');
+            std::transform(bytes.begin(), bytes.end(), latin1.begin(),
+                           [](char c) { return char32_t{static_cast<unsigned char>(c)}; });
+            return latin1;
+        }
+        const QList<uint> ucs4 = DecodeText(bytes, encoding).toUcs4();
+        return std::u32string(ucs4.begin(), ucs4.end());
+    };
     size_t w1 = 0;
     size_t w2 = 0;
     size_t w3 = 0;
     for (const CompareRow& row : rows) {
-        w1 = std::max(w1, row.name.size());
-        w2 = std::max(w2, row.value1.size());
-        w3 = std::max(w3, row.value2.size());
+        texts.push_back({wide(row.name), wide(row.value1), wide(row.value2)});
+        w1 = std::max(w1, texts.back().name.size());
+        w2 = std::max(w2, texts.back().value1.size());
+        w3 = std::max(w3, texts.back().value2.size());
     }
     // Courier New at 10 points is 120 twips a character.
     constexpr size_t twipsPerChar = 120;
@@ -275,14 +305,15 @@ std::string CompareRowsToRtf(const std::vector<CompareRow>& rows)
     std::string rtf =
         "{\\rtf1\\ansi\\ansicpg1252\\deff0{\\fonttbl{\\f0\\fmodern\\fcharset0 Courier New;}}\n"
         "{\\colortbl;\\red0\\green0\\blue0;\\red255\\green0\\blue0;}\n";
-    for (const CompareRow& row : rows) {
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const CompareRow& row = rows[i];
         rtf += rowStart;
         rtf += row.marked ? "\\pard\\intbl\\plain\\f0\\fs20\\cf2 " : "\\pard\\intbl\\plain\\f0\\fs20\\cf1 ";
-        AppendRtfText(rtf, Padded(row.name, w1 + 5));
+        AppendRtfText(rtf, Padded(texts[i].name, w1 + 5));
         rtf += "\\cell ";
-        AppendRtfText(rtf, Padded(row.value1, w2 + 5));
+        AppendRtfText(rtf, Padded(texts[i].value1, w2 + 5));
         rtf += "\\cell ";
-        AppendRtfText(rtf, row.value2);
+        AppendRtfText(rtf, texts[i].value2);
         rtf += "\\cell\\row\n";
     }
     rtf += "\\pard\n}\n";

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "records/RecordStore.h"
+#include "records/TextEncoding.h"
 
 namespace quillon {
 
@@ -45,7 +46,9 @@ std::vector<CompareRow> CompareTexts(std::string_view text1, std::string_view te
 
 // The rows as an RTF table of three cells a row in a fixed-pitch font, marked rows in red; each
 // cell holds its column padded as the plain lines would be (name to the longest name + 5,
-// value 1 to the longest value 1 + 5).
-std::string CompareRowsToRtf(const std::vector<CompareRow>& rows);
+// value 1 to the longest value 1 + 5). The rows' texts are in `encoding`; a UTF-8 text is
+// padded by characters and writes those above 255 as Unicode values.
+std::string CompareRowsToRtf(const std::vector<CompareRow>& rows,
+                             TextEncoding encoding = TextEncoding::Latin1);
 
 }  // namespace quillon

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <limits>
 #include <numeric>
+#include <optional>
 
 #include <sys/mman.h>
 
@@ -18,6 +19,7 @@
 
 #include "platform/Background.h"
 #include "records/LetterCase.h"
+#include "records/TextEncoding.h"
 #include "reports/ReportBuilder.h"
 
 namespace quillon {
@@ -153,15 +155,20 @@ uint64_t Load8(const char* p)
 
 // A hash that agrees with the folding: a capital and its small letter differ only in bit 0x20,
 // so every byte is hashed with that bit set, eight bytes at a time and without a folded copy.
-uint64_t FoldedHash(std::string_view s)
+// `high` tells whether a byte is above 127, read on the way.
+uint64_t FoldedHash(std::string_view s, bool& high)
 {
     constexpr uint64_t caseBit = 0x2020202020202020ull;
+    constexpr uint64_t highBits = 0x8080808080808080ull;
     constexpr uint64_t k = 0x9E3779B97F4A7C15ull;
     const char* p = s.data();
     size_t n = s.size();
     uint64_t h = (n + 1) * k;
+    uint64_t seen = 0;
     for (; n >= 8; p += 8, n -= 8) {
-        h = (h ^ (Load8(p) | caseBit)) * 0xBF58476D1CE4E5B9ull;
+        const uint64_t word = Load8(p);
+        seen |= word;
+        h = (h ^ (word | caseBit)) * 0xBF58476D1CE4E5B9ull;
         h ^= h >> 29;
     }
     if (n > 0) {
@@ -179,29 +186,49 @@ uint64_t FoldedHash(std::string_view s)
             };
             tail = byte(0) | byte(n / 2) | byte(n - 1);
         }
+        seen |= tail;
         h = (h ^ (tail | caseBit)) * 0xBF58476D1CE4E5B9ull;
     }
+    high = (seen & highBits) != 0;
     h ^= h >> 32;
     h *= 0x94D049BB133111EBull;
     return h ^ (h >> 29);
 }
 
-bool FoldedEqual(std::string_view a, std::string_view b)
+bool FoldedEqual(std::string_view a, std::string_view b, bool utf8)
 {
     if (a.size() != b.size())
         return false;
     if (std::memcmp(a.data(), b.data(), a.size()) == 0)
         return true;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (FoldCase(static_cast<unsigned char>(a[i])) != FoldCase(static_cast<unsigned char>(b[i])))
+    for (size_t i = 0; i < a.size(); ++i) {
+        const auto x = static_cast<unsigned char>(a[i]);
+        const auto y = static_cast<unsigned char>(b[i]);
+        if (x == y)
+            continue;
+        if (!utf8 || x < 0x80) {
+            if (FoldCase(x) != FoldCase(y))
+                return false;
+            continue;
+        }
+        // In UTF-8 a Latin-1 letter is C3 and a byte whose case is its bit 0x20.
+        if ((x ^ y) != 0x20 || i == 0 || static_cast<unsigned char>(a[i - 1]) != 0xC3
+            || !HasOtherCaseAfterC3(x))
             return false;
+    }
     return true;
 }
+
+// A hash for a value written in UTF-8 (one with a character beyond Latin-1): never that of the
+// same bytes read as Latin-1, which are another text.
+constexpr uint64_t Utf8HashMark = 0x5555555555555555ull;
 
 // The values one walker found for one partition, waiting to be counted: each value's folded hash
 // and where its text lies among `text`. The texts are copied rather than pointed at: they are
 // read again only when the partition is counted, by then long gone from the cache in the records.
 struct alignas(64) Batch {  // a cache line of its own: batches are emptied on several threads
+    // A value written in UTF-8 (see UniqueValue::utf8) has the top bit of its size set.
+    static constexpr size_t Utf8Flag = ~(~size_t{0} >> 1);
     struct Found {
         uint64_t hash;
         size_t at, size;
@@ -209,9 +236,9 @@ struct alignas(64) Batch {  // a cache line of its own: batches are emptied on s
     std::vector<Found> found;
     std::string text;
 
-    void Add(uint64_t hash, std::string_view value)
+    void Add(uint64_t hash, std::string_view value, bool utf8)
     {
-        found.push_back({hash, text.size(), value.size()});
+        found.push_back({hash, text.size(), value.size() | (utf8 ? Utf8Flag : 0)});
         text.append(value);
     }
 };
@@ -276,11 +303,12 @@ public:
             if (i + Ahead < n)
                 __builtin_prefetch(&slots_[batch.found[i + Ahead].hash & (slots_.size() - 1)]);
             const Batch::Found& f = batch.found[i];
-            Count(f.hash, {batch.text.data() + f.at, f.size}, texts);
+            Count(f.hash, {batch.text.data() + f.at, f.size & ~Batch::Utf8Flag},
+                  (f.size & Batch::Utf8Flag) != 0, texts);
         }
     }
 
-    void Count(uint64_t hash, std::string_view value, TextBlocks& texts)
+    void Count(uint64_t hash, std::string_view value, bool utf8, TextBlocks& texts)
     {
         ++total;
         // The hash's top bits chose the partition; the tag is taken below them.
@@ -291,7 +319,7 @@ public:
         for (size_t at = hash & mask;; at = (at + 1) & mask) {
             const uint64_t slot = slots_[at];
             if (slot == 0) {
-                entries.push_back({{texts.Copy(value), value.size()}, 1});
+                entries.push_back({{texts.Copy(value), value.size()}, 1, utf8});
                 hashes_.push_back(hash);
                 Share(value);
                 slots_[at] = uint64_t{tag} << 32 | entries.size();
@@ -302,7 +330,7 @@ public:
             if (static_cast<uint32_t>(slot >> 32) != tag)
                 continue;
             UniqueValue& entry = entries[static_cast<uint32_t>(slot) - 1];
-            if (FoldedEqual(entry.text, value)) {
+            if (entry.utf8 == utf8 && FoldedEqual(entry.text, value, utf8)) {
                 ++entry.count;
                 return;
             }
@@ -862,18 +890,41 @@ struct Walk {
 struct alignas(64) Lane {
     std::vector<Batch> parts;
     std::vector<std::string_view> segments;
-    std::string values, scratch;
+    std::string values, scratch, latin1;
+    // The record walked, and its encoding once a value needed it.
+    std::string_view record;
+    std::optional<TextEncoding> encoding;
+    char endOfBlock = '\r';
 
-    // Values are split at every "|", whatever the field separator.
+    // Values are split at every "|", whatever the field separator. A value of a UTF-8 record is
+    // counted as the same text in Latin-1 when Latin-1 has all its characters, so that one text
+    // is one value whichever kind of record holds it.
     void Add(std::string_view value, unsigned shift)
     {
         const char* p = value.data();
         const char* const end = p + value.size();
         for (;;) {
             const char* bar = Find(p, end, '|');
-            const std::string_view piece(p, static_cast<size_t>(bar - p));
-            const uint64_t hash = FoldedHash(piece);
-            parts[hash >> 32 >> shift].Add(hash, piece);
+            std::string_view piece(p, static_cast<size_t>(bar - p));
+            bool utf8 = false;
+            bool high = false;
+            uint64_t hash = FoldedHash(piece, high);
+            if (high) {
+                if (!encoding)
+                    encoding = RecordEncoding(record, endOfBlock);
+                if (*encoding == TextEncoding::Utf8) {
+                    const QString text = DecodeText(piece, TextEncoding::Utf8);
+                    utf8 = !FitsLatin1(text) || text.contains(QChar(QChar::ReplacementCharacter));
+                    if (!utf8) {
+                        latin1 = EncodeText(text, TextEncoding::Latin1);
+                        piece = latin1;
+                        hash = FoldedHash(piece, high);
+                    } else {
+                        hash ^= Utf8HashMark;
+                    }
+                }
+            }
+            parts[hash >> 32 >> shift].Add(hash, piece, utf8);
             if (bar == end)
                 break;
             p = bar + 1;
@@ -882,6 +933,9 @@ struct alignas(64) Lane {
 
     void WalkRecord(std::string_view record, const Walk& walk)
     {
+        this->record = record;
+        encoding.reset();
+        endOfBlock = walk.rules.endOfBlock;
         if (walk.fieldSeparator) {
             Add(record.size() >= 4 ? record.substr(3, 1) : std::string_view(), walk.partitionShift);
             return;
@@ -1052,7 +1106,8 @@ qsizetype UniqueValuesReport::LineLength(const UniqueValue& v) const
     const qsizetype share = (hundredths >= 10000 ? 3 : hundredths >= 1000 ? 2 : 1)
                             + decimalPoint_.size() + 4;
     return countWidth_ + 3 + std::max<qsizetype>(8, share) + 6
-           + static_cast<qsizetype>(v.text.size()) + 1;
+           + (v.utf8 ? TextLength(v.text, TextEncoding::Utf8) : static_cast<qsizetype>(v.text.size()))
+           + 1;
 }
 
 QChar* UniqueValuesReport::WriteLine(qsizetype i, QChar* out) const
@@ -1089,8 +1144,11 @@ QChar* UniqueValuesReport::WriteLine(qsizetype i, QChar* out) const
     put(static_cast<char>('0' + hundredths % 10));
     for (const char c : std::string_view("%)     \""))
         put(c);
-    for (const char c : v.text)
-        *out++ = QChar(static_cast<char16_t>(static_cast<unsigned char>(c)));
+    if (v.utf8)
+        putText(DecodeText(v.text, TextEncoding::Utf8));
+    else
+        for (const char c : v.text)
+            *out++ = QChar(static_cast<char16_t>(static_cast<unsigned char>(c)));
     put('"');
     return out;
 }

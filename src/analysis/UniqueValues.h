@@ -46,8 +46,11 @@ int64_t RepetitionNumber(std::string_view filterRepetition);
 std::string CleanUniqueValuesDesignation(std::string_view fieldBoxText);
 
 struct UniqueValue {
-    std::string_view text;  // as first met
+    std::string_view text;  // as first met: Latin-1, or UTF-8 when `utf8`
     qsizetype count = 0;
+    // A value of a UTF-8 record with a character Latin-1 lacks (or bytes that are no
+    // character); other values of UTF-8 records are counted in Latin-1, as the same texts.
+    bool utf8 = false;
 };
 
 // The values' texts live in `storage`, so a result can be moved but not copied.
@@ -79,9 +82,9 @@ using UniqueValuesProgress =
 // Counts the values of `designation` over every record: MSH-1 is each record's fourth
 // character; otherwise each segment named by the designation's first three characters, from the
 // record's last to its first, gives GetFieldValues split at every "|". Values that differ only
-// in letter case (Latin-1) count as one, under the text met first. Many records are walked on
-// several threads; progress runs on the caller's thread while none of them reads the store, so
-// it may let records be appended (they are not counted).
+// in the case of Latin-1 letters count as one, under the text met first. Many records are
+// walked on several threads; progress runs on the caller's thread while none of them reads the
+// store, so it may let records be appended (they are not counted).
 UniqueValuesResult CountUniqueValues(const RecordStore& store, std::string_view designation,
                                      const FieldValueRules& rules,
                                      const UniqueValuesProgress& progress = {});

@@ -32,9 +32,9 @@ void Place(QWidget* w, double left, double top, double width, double height)
 }
 
 // Each segment on a line of its own: CR LF and CR alike become one line break.
-QString BoxText(const std::string& bytes)
+QString BoxText(const std::string& bytes, TextEncoding encoding)
 {
-    QString text = frmMain::DisplayText(bytes);
+    QString text = DecodeText(bytes, encoding);
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     return text;
@@ -118,8 +118,10 @@ void frmCompareRecords::Form_Activate()
 {
     const AnalysisState& a = main_.st.analysis;
     const bool firstLonger = a.CompareRecord1.size() > a.CompareRecord2.size();
-    txtRecord[0]->setPlainText(BoxText(firstLonger ? a.CompareRecord1 : a.CompareRecord2));
-    txtRecord[1]->setPlainText(BoxText(firstLonger ? a.CompareRecord2 : a.CompareRecord1));
+    txtRecord[0]->setPlainText(firstLonger ? BoxText(a.CompareRecord1, a.CompareEncoding1)
+                                           : BoxText(a.CompareRecord2, a.CompareEncoding2));
+    txtRecord[1]->setPlainText(firstLonger ? BoxText(a.CompareRecord2, a.CompareEncoding2)
+                                           : BoxText(a.CompareRecord1, a.CompareEncoding1));
     const QString one = QStringLiteral("Record #1");
     const QString two = QStringLiteral("Record #2");
     lvRecords->setColumnCount(3);
@@ -133,12 +135,20 @@ void frmCompareRecords::Form_Activate()
         cmdCompare_Click();
 }
 
+TextEncoding frmCompareRecords::BoxEncoding() const
+{
+    // The texts are compared as Latin-1 while both fit it, else both as UTF-8.
+    for (const QPlainTextEdit* box : txtRecord)
+        if (!FitsLatin1(box->toPlainText()))
+            return TextEncoding::Utf8;
+    return TextEncoding::Latin1;
+}
+
 std::string frmCompareRecords::BoxBytes(int index) const
 {
     QString text = txtRecord[static_cast<size_t>(index)]->toPlainText();
     text.replace(QLatin1Char('\n'), QLatin1Char('\r'));
-    const QByteArray bytes = text.toLatin1();
-    return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
+    return EncodeText(text, BoxEncoding());
 }
 
 void frmCompareRecords::cmdCompare_Click()
@@ -151,6 +161,7 @@ void frmCompareRecords::cmdCompare_Click()
     if (main_.mnuOptionsDisplayFieldDescriptions->isChecked())
         options.descriptions = &main_.st.dictionary;
     rows_ = CompareTexts(BoxBytes(0), BoxBytes(1), options);
+    rowsEncoding_ = BoxEncoding();
 
     lvRecords->setUpdatesEnabled(false);
     lvRecords->clear();
@@ -160,9 +171,9 @@ void frmCompareRecords::cmdCompare_Click()
     bold.setBold(true);
     const QBrush red(QColor(255, 0, 0));
     for (const CompareRow& row : rows_) {
-        auto* item = new QTreeWidgetItem(QStringList{frmMain::DisplayText(row.name),
-                                                     frmMain::DisplayText(row.value1),
-                                                     frmMain::DisplayText(row.value2)});
+        auto* item = new QTreeWidgetItem(QStringList{DecodeText(row.name, rowsEncoding_),
+                                                     DecodeText(row.value1, rowsEncoding_),
+                                                     DecodeText(row.value2, rowsEncoding_)});
         const bool marks[] = {row.marked, row.value1Marked, row.value2Marked};
         for (int column = 0; column < 3; ++column)
             if (marks[column]) {
@@ -177,7 +188,7 @@ void frmCompareRecords::cmdCompare_Click()
 
 void frmCompareRecords::cmdCopyToClipboard_Click()
 {
-    const std::string rtf = CompareRowsToRtf(rows_);
+    const std::string rtf = CompareRowsToRtf(rows_, rowsEncoding_);
     auto* data = new QMimeData;
     data->setData(QStringLiteral("text/rtf"),
                   QByteArray(rtf.data(), static_cast<qsizetype>(rtf.size())));

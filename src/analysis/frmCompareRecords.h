@@ -37,8 +37,10 @@ public:
     // columns in that order and compares when both boxes hold text. Once per opening.
     void Form_Activate();
 
-    // A box's text as bytes: each line break read as CR.
+    // A box's text as bytes: each line break read as CR; in Latin-1 while both boxes' texts fit
+    // it, else in UTF-8.
     std::string BoxBytes(int index) const;
+    TextEncoding BoxEncoding() const;
     const std::vector<CompareRow>& Rows() const { return rows_; }
 
     void done(int result) override;
@@ -52,6 +54,7 @@ private:
     void Form_Resize();
     frmMain& main_;
     std::vector<CompareRow> rows_;
+    TextEncoding rowsEncoding_ = TextEncoding::Latin1;
     bool activated_ = false;
 };
 

@@ -16,7 +16,9 @@ void frmMain::mnuRecordListViewRecordAsASCII_Click()
                    MsgButtons::OKOnly, MsgIcon::Information, QStringLiteral("No Record Selected"));
         return;
     }
-    frmShowRecordAsASCII view(RecordRowBytes(row), st.analysis.ASCIIViewMode, this);
+    const std::string record = RecordRowBytes(row);
+    frmShowRecordAsASCII view(record, st.analysis.ASCIIViewMode, this,
+                              RecordEncoding(record, st.envelope.EndOfBlockChar));
     view.exec();
 }
 
@@ -34,7 +36,8 @@ void frmMain::mnuSegmentListViewSegmentAsASCII_Click()
                    MsgButtons::OKOnly, MsgIcon::Information, QStringLiteral("No segment Selected"));
         return;
     }
-    frmShowRecordAsASCII view(SegmentRowBytes(row), st.analysis.ASCIIViewMode, this);
+    frmShowRecordAsASCII view(SegmentRowBytes(row), st.analysis.ASCIIViewMode, this,
+                              ShownRecordEncoding());
     view.exec();
 }
 

@@ -1,5 +1,5 @@
 // The compare commands of the record list, the segment list and the Tools menu. The texts are
-// taken as bytes from the store, not from the lists' Latin-1 rows.
+// taken as bytes from the store, not from the lists' rows, with their record's encoding.
 #include <QItemSelectionModel>
 #include <algorithm>
 
@@ -25,6 +25,19 @@ bool HasCurrentRow(const ListBox* list)
     return row >= 0 && list->item(row)->Length() > 0;
 }
 
+// The record of a record-list row, or a segment of the record shown, with its record's encoding.
+void TakeRecord(frmMain& w, std::string& text, TextEncoding& encoding, int row)
+{
+    text = w.RecordRowBytes(row);
+    encoding = RecordEncoding(text, w.st.envelope.EndOfBlockChar);
+}
+
+void TakeSegment(frmMain& w, std::string& text, TextEncoding& encoding, int row)
+{
+    text = w.SegmentRowBytes(row);
+    encoding = w.ShownRecordEncoding();
+}
+
 void ShowComparison(frmMain& w)
 {
     frmCompareRecords form(w);
@@ -44,14 +57,14 @@ void frmMain::mnuRecordListCompare_Click()
 void frmMain::mnuRecordListCompareSet1_Click()
 {
     if (lstRecords->currentRow() >= 0)
-        st.analysis.CompareRecord1 = RecordRowBytes(lstRecords->currentRow());
+        TakeRecord(*this, st.analysis.CompareRecord1, st.analysis.CompareEncoding1, lstRecords->currentRow());
 }
 
 void frmMain::mnuRecordListCompareSet2_Click()
 {
     if (lstRecords->currentRow() < 0)
         return;
-    st.analysis.CompareRecord2 = RecordRowBytes(lstRecords->currentRow());
+    TakeRecord(*this, st.analysis.CompareRecord2, st.analysis.CompareEncoding2, lstRecords->currentRow());
     ShowComparison(*this);
 }
 
@@ -61,9 +74,9 @@ void frmMain::mnuRecordListCompareBoth_Click()
     st.analysis.CompareRecord2.clear();
     const std::vector<int> rows = SelectedRows(lstRecords);
     if (!rows.empty())
-        st.analysis.CompareRecord1 = RecordRowBytes(rows[0]);
+        TakeRecord(*this, st.analysis.CompareRecord1, st.analysis.CompareEncoding1, rows[0]);
     if (rows.size() > 1)
-        st.analysis.CompareRecord2 = RecordRowBytes(rows[1]);
+        TakeRecord(*this, st.analysis.CompareRecord2, st.analysis.CompareEncoding2, rows[1]);
     ShowComparison(*this);
 }
 
@@ -83,14 +96,14 @@ void frmMain::mnuSegmentListCompare_Click()
 void frmMain::mnuSegmentListCompareSet1_Click()
 {
     if (lstSegments->currentRow() >= 0)
-        st.analysis.CompareRecord1 = SegmentRowBytes(lstSegments->currentRow());
+        TakeSegment(*this, st.analysis.CompareRecord1, st.analysis.CompareEncoding1, lstSegments->currentRow());
 }
 
 void frmMain::mnuSegmentListCompareSet2_Click()
 {
     if (lstSegments->currentRow() < 0)
         return;
-    st.analysis.CompareRecord2 = SegmentRowBytes(lstSegments->currentRow());
+    TakeSegment(*this, st.analysis.CompareRecord2, st.analysis.CompareEncoding2, lstSegments->currentRow());
     ShowComparison(*this);
 }
 
@@ -105,11 +118,11 @@ void frmMain::mnuToolsCompareTwoRecords_Click()
     st.analysis.CompareRecord1.clear();
     st.analysis.CompareRecord2.clear();
     if (const std::vector<int> segments = SelectedRows(lstSegments); segments.size() == 2) {
-        st.analysis.CompareRecord1 = SegmentRowBytes(segments[0]);
-        st.analysis.CompareRecord2 = SegmentRowBytes(segments[1]);
+        TakeSegment(*this, st.analysis.CompareRecord1, st.analysis.CompareEncoding1, segments[0]);
+        TakeSegment(*this, st.analysis.CompareRecord2, st.analysis.CompareEncoding2, segments[1]);
     } else if (const std::vector<int> records = SelectedRows(lstRecords); records.size() == 2) {
-        st.analysis.CompareRecord1 = RecordRowBytes(records[0]);
-        st.analysis.CompareRecord2 = RecordRowBytes(records[1]);
+        TakeRecord(*this, st.analysis.CompareRecord1, st.analysis.CompareEncoding1, records[0]);
+        TakeRecord(*this, st.analysis.CompareRecord2, st.analysis.CompareEncoding2, records[1]);
     }
     ShowComparison(*this);
 }

@@ -11,7 +11,7 @@
 namespace quillon {
 
 frmShowRecordAsASCII::frmShowRecordAsASCII(const std::string& source, const std::string& mode,
-                                           QWidget* parent)
+                                           QWidget* parent, TextEncoding encoding)
     : QDialog(parent), sourceLength_(static_cast<int>(std::min<size_t>(source.size(), INT32_MAX)))
 {
     setObjectName(QStringLiteral("frmShowRecordAsASCII"));
@@ -28,8 +28,7 @@ frmShowRecordAsASCII::frmShowRecordAsASCII(const std::string& source, const std:
     // Read-only, yet the caret can be placed and moved to point at a character.
     rtbASCII->setReadOnly(true);
     rtbASCII->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-    const std::string text = AsciiViewText(source);
-    rtbASCII->setPlainText(Text(text));
+    rtbASCII->setPlainText(AsciiViewText(source, encoding));
     rtbASCII->installEventFilter(this);
     rtbASCII->viewport()->installEventFilter(this);
 

@@ -13,9 +13,10 @@ namespace quillon {
 class frmShowRecordAsASCII : public QDialog {
     Q_OBJECT
 public:
-    // `mode` "RECORD" shows a record, anything else a segment; `source` is its bytes.
+    // `mode` "RECORD" shows a record, anything else a segment; `source` is its bytes, of a
+    // record in `encoding`.
     frmShowRecordAsASCII(const std::string& source, const std::string& mode,
-                         QWidget* parent = nullptr);
+                         QWidget* parent = nullptr, TextEncoding encoding = TextEncoding::Latin1);
 
     QTextEdit* rtbASCII;
 

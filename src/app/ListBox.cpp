@@ -172,6 +172,13 @@ QString ListModel::Slice(int row, qsizetype from, qsizetype n) const
     return rows_[static_cast<size_t>(row - sourceCount_)].mid(from, n);
 }
 
+std::optional<std::string> ListModel::Bytes(int row) const
+{
+    if (row < 0 || row >= sourceCount_)
+        return std::nullopt;
+    return source_->Bytes(row);
+}
+
 void ListModel::Append(const QString& text, const QVariant& userData)
 {
     const int row = Count();

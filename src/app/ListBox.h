@@ -7,6 +7,8 @@
 #include <QAbstractListModel>
 #include <QListView>
 #include <memory>
+#include <optional>
+#include <string>
 #include <vector>
 
 namespace quillon {
@@ -25,6 +27,9 @@ public:
     QString Text(int row) const { return Slice(row, 0, Length(row)); }
     // What the row carries besides its text (the list's Qt::UserRole); none by default.
     virtual QVariant UserData(int) const { return {}; }
+    // The record bytes the row shows, for rows made from them (its text may hold U+FFFD where
+    // they are not valid UTF-8, so it cannot give them back); none by default.
+    virtual std::optional<std::string> Bytes(int) const { return std::nullopt; }
 };
 
 // A row of a ListBox, as a handle: `list->item(i)->text()` reads row i.
@@ -61,6 +66,8 @@ public:
     QString Text(int row) const;
     qsizetype Length(int row) const;
     QString Slice(int row, qsizetype from, qsizetype n) const;
+    // The record bytes behind a row given by a ListRows source that keeps them.
+    std::optional<std::string> Bytes(int row) const;
     void Append(const QString& text, const QVariant& userData);
     // Gives the row a new text in place; its data stays.
     void SetText(int row, const QString& text);

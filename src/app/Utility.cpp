@@ -1,5 +1,6 @@
 #include "app/Utility.h"
 
+#include <QByteArrayView>
 #include <algorithm>
 
 namespace quillon {
@@ -24,8 +25,24 @@ std::string BoundedQuote(std::string_view text)
 {
     if (text.size() <= QuotedTextLimit)
         return std::string(text);
-    return std::string(text.substr(0, QuotedTextLimit))
-           + LeftOutNote(text.size() - QuotedTextLimit);
+    if (!QByteArrayView(text).isValidUtf8())
+        return std::string(text.substr(0, QuotedTextLimit))
+               + LeftOutNote(text.size() - QuotedTextLimit);
+    // A typed text is UTF-8: characters are counted, and none is cut.
+    auto starts = [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; };
+    size_t kept = 0;
+    size_t characters = 0;
+    while (kept < text.size() && characters < QuotedTextLimit) {
+        ++kept;
+        while (kept < text.size() && !starts(text[kept]))
+            ++kept;
+        ++characters;
+    }
+    const auto left = static_cast<size_t>(std::count_if(text.begin() + static_cast<ptrdiff_t>(kept),
+                                                        text.end(), starts));
+    if (left == 0)
+        return std::string(text);
+    return std::string(text.substr(0, kept)) + LeftOutNote(left);
 }
 
 QString BoundedQuote(const QString& text)

@@ -14,7 +14,8 @@ int16_t CountChar(std::string_view text, std::string_view character);
 inline constexpr size_t QuotedTextLimit = 300;
 
 // `text` as a message quotes it: whole up to QuotedTextLimit characters; a longer one is cut
-// there and followed by a note of how many characters were left out.
+// there and followed by a note of how many characters were left out. Bytes that are valid UTF-8
+// (a typed text) count a character each; others a byte each.
 std::string BoundedQuote(std::string_view text);
 QString BoundedQuote(const QString& text);
 

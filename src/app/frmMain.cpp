@@ -9,6 +9,7 @@
 #include "app/ListBox.h"
 #include "app/ToolbarIcons.h"
 #include "app/TraceLog.h"
+#include "records/TextEncoding.h"
 #include "editing/FindDialog.h"
 #include "platform/WinsockControl.h"
 
@@ -202,9 +203,9 @@ void frmMain::mnuFTPReceive_Click()
         FtpGetCommand();
 }
 
-QString frmMain::DisplayText(const std::string& bytes)
+QString frmMain::DisplayText(const std::string& record, char endOfBlock)
 {
-    return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    return DecodeText(record, RecordEncoding(record, endOfBlock));
 }
 
 }  // namespace quillon

@@ -25,6 +25,7 @@
 #include "files/FileStamp.h"
 #include "records/BackgroundWrites.h"
 #include "records/FieldLines.h"
+#include "records/TextEncoding.h"
 #include "records/UndoRing.h"
 #include "platform/Dialogs.h"
 #include "platform/FileIO.h"
@@ -465,13 +466,18 @@ public:
     // Runs a program hidden and answers its exit code (-1 when it could not run).
     int ExecCmd(const QString& program, const QStringList& arguments, int timeoutMs = -1);
 
-    // Record text as the lists show it: one Latin-1 character a byte.
-    static QString DisplayText(const std::string& bytes);
+    // A record's text as the lists show it, in the encoding the record's bytes call for.
+    static QString DisplayText(const std::string& record, char endOfBlock = '\r');
     // The bytes behind a row of the record list (the record as stored) and of the segment list
     // (the shown record's segment, without its terminator); the row's own text when the store
     // no longer holds what the list shows, "" for no row.
     std::string RecordRowBytes(int row) const;
     std::string SegmentRowBytes(int row) const;
+    // The bytes behind a row of the segment or field list, as the record holds them; the row's
+    // text in the shown record's encoding when the list keeps none.
+    std::string RowBytes(const ListBox* list, int row) const;
+    // The encoding of the record the segment and field lists show (Latin-1 when none).
+    TextEncoding ShownRecordEncoding() const;
 
 public slots:
     void cmdFirstPage_Click();

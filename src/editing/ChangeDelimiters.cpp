@@ -14,7 +14,7 @@ typedef unsigned char Bytes16 __attribute__((vector_size(16)));
 
 }  // namespace
 
-DelimiterSwap::DelimiterSwap(const Delimiters& old, std::string_view replacement)
+DelimiterSwap::DelimiterSwap(const Delimiters& old, std::string_view replacement, bool asciiOnly)
 {
     const std::string* five[] = {&old.FieldSeparator, &old.ComponentSeparator,
                                  &old.RepetitionSeparator, &old.EscapeCharacter,
@@ -35,6 +35,25 @@ DelimiterSwap::DelimiterSwap(const Delimiters& old, std::string_view replacement
         add(from, to);
         add(OtherCase(from), to);
     }
+    if (!asciiOnly)
+        return;
+    int kept = 0;
+    for (int k = 0; k < count_; ++k) {
+        if (from_[k] >= 0x80 || to_[k] >= 0x80)
+            continue;
+        from_[kept] = from_[k];
+        to_[kept] = to_[k];
+        ++kept;
+    }
+    count_ = kept;
+}
+
+bool DelimiterSwap::TouchesNonAscii() const
+{
+    for (int k = 0; k < count_; ++k)
+        if (from_[k] >= 0x80 || to_[k] >= 0x80)
+            return true;
+    return false;
 }
 
 int64_t DelimiterSwap::Apply(std::string& record) const
@@ -80,12 +99,19 @@ int64_t DelimiterSwap::Apply(std::string& record) const
     return replaced;
 }
 
-int64_t ChangeDelimiters(RecordStore& store, const Delimiters& old, std::string_view replacement)
+int64_t ChangeDelimiters(RecordStore& store, const Delimiters& old, std::string_view replacement,
+                         char endOfBlock)
 {
     const DelimiterSwap swap(old, replacement);
+    const DelimiterSwap asciiSwap(old, replacement, true);
+    // Only a swap of a byte above 127 needs each record's encoding.
+    const bool decide = swap.TouchesNonAscii();
     int64_t replaced = 0;
-    for (int32_t i = 1; i <= store.RecordCount; ++i)
-        replaced += swap.Apply(store.Records[static_cast<size_t>(i)]);
+    for (int32_t i = 1; i <= store.RecordCount; ++i) {
+        std::string& record = store.Records[static_cast<size_t>(i)];
+        const bool utf8 = decide && RecordEncoding(record, endOfBlock) == TextEncoding::Utf8;
+        replaced += (utf8 ? asciiSwap : swap).Apply(record);
+    }
     return replaced;
 }
 

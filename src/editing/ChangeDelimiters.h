@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "records/RecordStore.h"
+#include "records/TextEncoding.h"
 
 namespace quillon {
 
@@ -13,8 +14,11 @@ namespace quillon {
 class DelimiterSwap {
 public:
     // `replacement`: five characters, in the order field, component, repetition, escape,
-    // subcomponent.
-    DelimiterSwap(const Delimiters& old, std::string_view replacement);
+    // subcomponent, one byte each. `asciiOnly` (for UTF-8 records, where a byte above 127 is
+    // part of a character) leaves out every swap from or to such a byte.
+    DelimiterSwap(const Delimiters& old, std::string_view replacement, bool asciiOnly = false);
+    // Whether a swap is from or to a byte above 127.
+    bool TouchesNonAscii() const;
 
     // Replaces every old delimiter of `record` in one pass, so a byte written by the swap is
     // never looked at again. Answers how many characters were replaced.
@@ -26,8 +30,10 @@ private:
     unsigned char to_[10]{};
 };
 
-// Applies the swap to records 1 to RecordCount in place; answers the characters replaced.
-int64_t ChangeDelimiters(RecordStore& store, const Delimiters& old, std::string_view replacement);
+// Applies the swap to records 1 to RecordCount in place, in a UTF-8 record only the swaps of
+// ASCII bytes; answers the characters replaced.
+int64_t ChangeDelimiters(RecordStore& store, const Delimiters& old, std::string_view replacement,
+                         char endOfBlock = '\r');
 
 // The input box's prompt, listing the current delimiters.
 std::string ChangeDelimitersPrompt(const Delimiters& current);

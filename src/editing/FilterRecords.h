@@ -17,7 +17,7 @@ namespace quillon {
 
 // What the filter dialog leaves for the filter commands.
 struct FilterRequest {
-    std::string FilterText;       // CancelTheFilter: the dialog was cancelled or refused
+    std::string FilterText;       // as typed, in UTF-8; CancelTheFilter: cancelled or refused
     std::string FilterFieldName;  // PID-3, PID-5-1 ...; empty: anywhere in the record
     std::string FilterSegment;    // the segment box's text: the segment the presence test seeks
     bool FilterKeepMatches = true;

@@ -417,10 +417,10 @@ void FindDialog::FindNext()
     SearchRequest& request = st.search;
     const bool recordsTarget = request.FindTarget != FindTargetFields;
     if (kind == Kind::RecordList && recordsTarget) {
-        request.FindText = cboFindRecords->currentText().toLatin1().toStdString();
+        request.FindText = Bytes(cboFindRecords->currentText());  // typed text: UTF-8
         PushRecordHistory();
     } else {
-        request.FindText = cboFindFields->currentText().toLatin1().toStdString();
+        request.FindText = Bytes(cboFindFields->currentText());
         PushFieldHistory();
     }
     if (kind == Kind::RecordList) {

@@ -1,5 +1,7 @@
 #include "editing/FindRecords.h"
 
+#include <QByteArrayView>
+#include <QString>
 #include <chrono>
 #include <cstring>
 
@@ -28,43 +30,54 @@ bool EqualFolded(const char* a, const char* b, size_t n)
 
 // Case-folded search without a folded copy: 16 candidate starts at a time are sieved on the
 // needle's first and last bytes (a letter compared with its 0x20 bit set, the one bit in which
-// its two cases differ), then checked whole.
-size_t FindFolded(std::string_view hay, std::string_view needle)
+// its two cases differ), then `same(at)` checks the candidate whole.
+template <typename Same>
+size_t SieveFind(std::string_view hay, size_t m, unsigned char first, bool foldFirst,
+                 unsigned char last, bool foldLast, Same&& same)
 {
-    const size_t m = needle.size();
     if (m == 0)
         return 0;
     if (hay.size() < m)
         return npos;
     const char* h = hay.data();
-    const char* n = needle.data();
     const size_t lastStart = hay.size() - m;
-    const auto first = static_cast<unsigned char>(n[0]);
-    const auto last = static_cast<unsigned char>(n[m - 1]);
     size_t i = 0;
 #if defined(__SSE2__)
-    const __m128i wantFirst = _mm_set1_epi8(static_cast<char>(FoldCase(first)));
-    const __m128i wantLast = _mm_set1_epi8(static_cast<char>(FoldCase(last)));
-    const __m128i foldFirst = _mm_set1_epi8(HasOtherCase(first) ? 0x20 : 0);
-    const __m128i foldLast = _mm_set1_epi8(HasOtherCase(last) ? 0x20 : 0);
+    const __m128i wantFirst = _mm_set1_epi8(static_cast<char>(foldFirst ? first | 0x20 : first));
+    const __m128i wantLast = _mm_set1_epi8(static_cast<char>(foldLast ? last | 0x20 : last));
+    const __m128i orFirst = _mm_set1_epi8(foldFirst ? 0x20 : 0);
+    const __m128i orLast = _mm_set1_epi8(foldLast ? 0x20 : 0);
     for (; i + 16 <= lastStart + 1; i += 16) {
-        const __m128i a = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(h + i)), foldFirst);
+        const __m128i a = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(h + i)), orFirst);
         const __m128i b =
-            _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(h + i + m - 1)), foldLast);
+            _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(h + i + m - 1)), orLast);
         auto bits = static_cast<unsigned>(
             _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, wantFirst), _mm_cmpeq_epi8(b, wantLast))));
         while (bits != 0) {
             const size_t at = i + static_cast<size_t>(__builtin_ctz(bits));
-            if (EqualFolded(h + at, n, m))
+            if (same(at))
                 return at;
             bits &= bits - 1;
         }
     }
+#else
+    (void)first, (void)foldFirst, (void)last, (void)foldLast;
 #endif
     for (; i <= lastStart; ++i)
-        if (EqualFolded(h + i, n, m))
+        if (same(i))
             return i;
     return npos;
+}
+
+size_t FindFolded(std::string_view hay, std::string_view needle)
+{
+    const size_t m = needle.size();
+    if (m == 0)
+        return 0;
+    const auto first = static_cast<unsigned char>(needle[0]);
+    const auto last = static_cast<unsigned char>(needle[m - 1]);
+    return SieveFind(hay, m, first, HasOtherCase(first), last, HasOtherCase(last),
+                     [&](size_t at) { return EqualFolded(hay.data() + at, needle.data(), m); });
 }
 
 size_t FindExact(std::string_view hay, std::string_view needle)
@@ -110,6 +123,131 @@ bool EqualBytes(std::string_view a, std::string_view b, bool matchCase)
     return matchCase ? a == b : EqualFolded(a.data(), b.data(), a.size());
 }
 
+TypedText::TypedText(std::string_view text) : ascii_(IsAscii(text))
+{
+    if (ascii_) {
+        latin1_ = utf8_ = std::string(text);
+        return;
+    }
+    if (QByteArrayView(text).isValidUtf8()) {
+        utf8_ = std::string(text);
+        const QString typed = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+        fitsLatin1_ = FitsLatin1(typed);
+        latin1_ = EncodeText(typed, TextEncoding::Latin1);
+    } else {
+        latin1_ = std::string(text);
+        utf8_ = EncodeText(DecodeText(text, TextEncoding::Latin1), TextEncoding::Utf8);
+    }
+}
+
+const std::string* TypedText::In(TextEncoding encoding) const
+{
+    if (encoding == TextEncoding::Utf8)
+        return &utf8_;
+    return fitsLatin1_ ? &latin1_ : nullptr;
+}
+
+const std::string& TypedText::Written(TextEncoding encoding) const
+{
+    return encoding == TextEncoding::Utf8 ? utf8_ : latin1_;
+}
+
+Needle::Needle(std::string bytes, TextEncoding encoding, bool matchCase)
+    : bytes_(std::move(bytes)), other_(bytes_)
+{
+    if (matchCase)
+        return;
+    for (size_t j = 0; j < bytes_.size(); ++j) {
+        const auto c = static_cast<unsigned char>(bytes_[j]);
+        if (encoding == TextEncoding::Latin1 || c < 0x80)
+            other_[j] = static_cast<char>(OtherCase(c));
+        else if (j > 0 && static_cast<unsigned char>(bytes_[j - 1]) == 0xC3 && HasOtherCaseAfterC3(c))
+            other_[j] = static_cast<char>(c ^ 0x20u);
+    }
+    folded_ = other_ != bytes_;
+}
+
+size_t Needle::Find(std::string_view haystack, size_t from) const
+{
+    if (from > haystack.size())
+        return npos;
+    const std::string_view hay = haystack.substr(from);
+    size_t at = npos;
+    if (!folded_) {
+        at = FindExact(hay, bytes_);
+    } else {
+        const size_t m = bytes_.size();
+        const char* n = bytes_.data();
+        const char* o = other_.data();
+        at = SieveFind(hay, m, static_cast<unsigned char>(n[0]), n[0] != o[0],
+                       static_cast<unsigned char>(n[m - 1]), n[m - 1] != o[m - 1], [&](size_t i) {
+                           const char* h = hay.data() + i;
+                           for (size_t k = 0; k < m; ++k)
+                               if (h[k] != n[k] && h[k] != o[k])
+                                   return false;
+                           return true;
+                       });
+    }
+    return at == npos ? npos : from + at;
+}
+
+bool Needle::Equals(std::string_view text) const
+{
+    if (text.size() != bytes_.size())
+        return false;
+    for (size_t k = 0; k < text.size(); ++k)
+        if (text[k] != bytes_[k] && text[k] != other_[k])
+            return false;
+    return true;
+}
+
+TextFinder::TextFinder(std::string_view typed, bool matchCase)
+{
+    const TypedText text(typed);
+    ascii_ = text.Ascii();
+    inLatin1_ = text.In(TextEncoding::Latin1) != nullptr;
+    if (inLatin1_)
+        latin1_ = Needle(*text.In(TextEncoding::Latin1), TextEncoding::Latin1, matchCase);
+    if (ascii_)
+        return;
+    const std::string& utf8 = *text.In(TextEncoding::Utf8);
+    utf8_ = Needle(utf8, TextEncoding::Utf8, matchCase);
+    std::string_view longest;
+    for (size_t at = 0; at < utf8.size();) {
+        size_t end = at;
+        while (end < utf8.size() && static_cast<unsigned char>(utf8[end]) < 0x80)
+            ++end;
+        if (end - at > longest.size())
+            longest = std::string_view(utf8).substr(at, end - at);
+        at = end + 1;
+    }
+    if (longest.size() >= 2)
+        anchor_ = Needle(std::string(longest), TextEncoding::Latin1, matchCase);
+}
+
+const Needle* TextFinder::For(TextEncoding encoding) const
+{
+    // Plain ASCII is the same bytes, and folds the same, in either encoding.
+    if (ascii_ || encoding == TextEncoding::Latin1)
+        return inLatin1_ ? &latin1_ : nullptr;
+    return &utf8_;
+}
+
+const Needle* TextFinder::For(std::string_view record, char endOfBlock,
+                              TextEncoding* decided) const
+{
+    TextEncoding encoding = TextEncoding::Latin1;
+    if (!ascii_) {
+        // Most records cannot hold the text at all: they need no decision.
+        if (anchor_.empty() ? IsAscii(record) : anchor_.Find(record) == npos)
+            return nullptr;
+        encoding = RecordEncoding(record, endOfBlock);
+    }
+    if (decided != nullptr)
+        *decided = encoding;
+    return For(encoding);
+}
+
 std::optional<RecordRange> RecordListFindRange(const SearchRequest& request, int32_t start,
                                                int32_t selectedRow, int32_t currentPage,
                                                int32_t recordCount)
@@ -136,7 +274,10 @@ std::optional<RecordRange> RecordListFindRange(const SearchRequest& request, int
 
 RecordMatcher::RecordMatcher(const SearchRequest& request, const Delimiters& delimiters,
                              char endOfBlock)
-    : request_(request), delimiters_(delimiters), endOfBlock_(endOfBlock)
+    : request_(request)
+    , finder_(request.FindText, request.MatchCase)
+    , delimiters_(delimiters)
+    , endOfBlock_(endOfBlock)
 {
     boundary_[static_cast<unsigned char>(' ')] = true;
     for (char c : delimiters.AllDelimiters)
@@ -147,16 +288,20 @@ RecordMatcher::RecordMatcher(const SearchRequest& request, const Delimiters& del
 
 bool RecordMatcher::Matches(std::string_view record, RecordMatch& match) const
 {
-    return request_.FindFieldName.empty() ? MatchesWholeRecord(record, match)
-                                          : MatchesField(record, match);
+    // Each record is matched in its own encoding; one that cannot hold the text has no match.
+    const Needle* text = finder_.For(record, endOfBlock_);
+    if (text == nullptr)
+        return false;
+    return request_.FindFieldName.empty() ? MatchesWholeRecord(record, *text, match)
+                                          : MatchesField(record, *text, match);
 }
 
-bool RecordMatcher::MatchesWholeRecord(std::string_view record, RecordMatch& match) const
+bool RecordMatcher::MatchesWholeRecord(std::string_view record, const Needle& text,
+                                       RecordMatch& match) const
 {
-    const std::string_view text = request_.FindText;
     if (text.empty())
         return false;
-    const size_t at = FindBytes(record, text, request_.MatchCase);
+    const size_t at = text.Find(record);
     if (at == npos)
         return false;
     if (request_.MatchWholeWordOnly) {
@@ -173,9 +318,9 @@ bool RecordMatcher::MatchesWholeRecord(std::string_view record, RecordMatch& mat
     return true;
 }
 
-bool RecordMatcher::MatchesField(std::string_view record, RecordMatch& match) const
+bool RecordMatcher::MatchesField(std::string_view record, const Needle& text,
+                                 RecordMatch& match) const
 {
-    const std::string_view text = request_.FindText;
     size_t begin = 0;
     if (!record.starts_with(segmentId_)) {
         begin = FindExact(record, segmentMarker_);
@@ -195,11 +340,11 @@ bool RecordMatcher::MatchesField(std::string_view record, RecordMatch& match) co
         if (start > 0) {
             size_t at = npos;
             if (request_.MatchWholeWordOnly)
-                at = EqualBytes(value, text, request_.MatchCase) ? 0 : npos;
+                at = text.Equals(value) ? 0 : npos;
             else if (text.empty())
                 at = value.empty() ? 0 : npos;
             else
-                at = FindBytes(value, text, request_.MatchCase);
+                at = text.Find(value);
             if (at != npos) {
                 match.position = begin + static_cast<size_t>(start - 1) + at;
                 match.length = text.size();
@@ -253,38 +398,42 @@ std::string_view FieldLineValue(std::string_view line, bool descriptionsShown)
     return line.size() <= column ? std::string_view() : TrimBlanks(line.substr(column));
 }
 
-bool FoundFieldLineMatches(std::string_view line, const SearchRequest& request,
-                           bool descriptionsShown)
+FieldLineMatcher::FieldLineMatcher(const SearchRequest& request, bool descriptionsShown,
+                                   TextEncoding encoding)
+    : request_(request)
+    , descriptionsShown_(descriptionsShown)
+    , finder_(request.FindText, request.MatchCase)
+    , text_(finder_.For(encoding))
 {
-    if (line.empty())
+}
+
+bool FieldLineMatcher::Found(std::string_view line) const
+{
+    if (line.empty() || text_ == nullptr || text_->empty())
         return false;
-    if (!request.FindFieldName.empty() && LineDesignation(line) != request.FindFieldName)
+    if (!request_.FindFieldName.empty() && LineDesignation(line) != request_.FindFieldName)
         return false;
-    const std::string_view value = FieldLineValue(line, descriptionsShown);
-    const std::string_view text = request.FindText;
-    if (text.empty())
-        return false;
-    const size_t at = FindBytes(value, text, request.MatchCase);
+    const std::string_view value = FieldLineValue(line, descriptionsShown_);
+    const size_t at = text_->Find(value);
     if (at == npos)
         return false;
-    if (!request.MatchWholeWordOnly)
+    if (!request_.MatchWholeWordOnly)
         return true;
-    const size_t end = at + text.size();
+    const size_t end = at + text_->size();
     return (at == 0 || value[at - 1] == ' ') && (end == value.size() || value[end] == ' ');
 }
 
-bool FieldListLineMatches(std::string_view line, const SearchRequest& request,
-                          bool descriptionsShown)
+bool FieldLineMatcher::Matches(std::string_view line) const
 {
-    const std::string_view value = FieldLineValue(line, descriptionsShown);
-    const std::string_view text = request.FindText;
-    if (text.empty())
+    if (text_ == nullptr || text_->empty())
         return false;
-    if (request.MatchWholeWordOnly)
-        return EqualBytes(value, text, request.MatchCase);
+    const std::string_view value = FieldLineValue(line, descriptionsShown_);
+    const std::string_view text = request_.FindText;
+    if (request_.MatchWholeWordOnly)
+        return text_->Equals(value);
     // The value is taken with one blank on each side, so a text with an edge blank can match
     // at the value's edge.
-    if (FindBytes(value, text, request.MatchCase) != npos)
+    if (text_->Find(value) != npos)
         return true;
     const bool leading = text.front() == ' ';
     const bool trailing = text.back() == ' ';
@@ -295,12 +444,26 @@ bool FieldListLineMatches(std::string_view line, const SearchRequest& request,
     padded += ' ';
     padded += value;
     padded += ' ';
-    return FindBytes(padded, text, request.MatchCase) != npos;
+    return text_->Find(padded) != npos;
+}
+
+bool FoundFieldLineMatches(std::string_view line, const SearchRequest& request,
+                           bool descriptionsShown)
+{
+    return FieldLineMatcher(request, descriptionsShown).Found(line);
+}
+
+bool FieldListLineMatches(std::string_view line, const SearchRequest& request,
+                          bool descriptionsShown)
+{
+    return FieldLineMatcher(request, descriptionsShown).Matches(line);
 }
 
 int64_t FindFieldListLine(int64_t count, const std::function<std::string_view(int64_t)>& lineAt,
-                          int64_t start, const SearchRequest& request, bool descriptionsShown)
+                          int64_t start, const SearchRequest& request, bool descriptionsShown,
+                          TextEncoding encoding)
 {
+    const FieldLineMatcher matcher(request, descriptionsShown, encoding);
     int64_t step = 0;
     if (request.SearchDown)
         step = 1;
@@ -309,7 +472,7 @@ int64_t FindFieldListLine(int64_t count, const std::function<std::string_view(in
     else
         return -1;
     for (int64_t j = start + step; j >= 0 && j < count; j += step)
-        if (FieldListLineMatches(lineAt(j), request, descriptionsShown))
+        if (matcher.Matches(lineAt(j)))
             return j;
     return -1;
 }

@@ -11,6 +11,7 @@
 
 #include "editing/SearchRequest.h"
 #include "records/RecordStore.h"
+#include "records/TextEncoding.h"
 
 namespace quillon {
 
@@ -33,10 +34,71 @@ inline constexpr std::string_view NoRecordShownToSearchMessage =
 std::string FoundRecordLabel(int32_t record, int32_t recordCount);
 
 // Position of `needle` in `haystack` comparing bytes as they are, or with letters folded as
-// records/LetterCase.h pairs them; npos when absent. An empty needle is found at 0. Never a
-// pattern: every byte stands for itself.
+// records/LetterCase.h pairs them in Latin-1; npos when absent. An empty needle is found at 0.
+// Never a pattern: every byte stands for itself.
 size_t FindBytes(std::string_view haystack, std::string_view needle, bool matchCase);
 bool EqualBytes(std::string_view a, std::string_view b, bool matchCase);
+
+// A text typed for a command (find, replace, filter, assign), in the bytes each kind of record
+// holds it in. The commands hand typed text over as UTF-8; a text that is not valid UTF-8 is
+// read as Latin-1, one character a byte.
+class TypedText {
+public:
+    explicit TypedText(std::string_view text);
+    bool Ascii() const { return ascii_; }
+    // The bytes in a record of `encoding`; null when a Latin-1 record cannot hold the text.
+    const std::string* In(TextEncoding encoding) const;
+    // The bytes written into a record of `encoding`: in Latin-1 "?" stands for a character it
+    // lacks, as it always did.
+    const std::string& Written(TextEncoding encoding) const;
+
+private:
+    bool ascii_ = true;
+    bool fitsLatin1_ = true;
+    std::string latin1_, utf8_;
+};
+
+// Bytes to find in records of one encoding, with or without letter case. A match found in a
+// UTF-8 record never begins or ends inside a character: the bytes are whole characters, and a
+// letter's other case is taken only where its UTF-8 form stands.
+class Needle {
+public:
+    Needle() = default;
+    Needle(std::string bytes, TextEncoding encoding, bool matchCase);
+    size_t size() const { return bytes_.size(); }
+    bool empty() const { return bytes_.empty(); }
+    // The first occurrence at or after `from`; npos when none. An empty needle is found at
+    // `from`.
+    size_t Find(std::string_view haystack, size_t from = 0) const;
+    bool Equals(std::string_view text) const;
+
+private:
+    std::string bytes_;
+    std::string other_;  // each byte's other case, itself when it has none
+    bool folded_ = false;
+};
+
+// A typed text as each record holds it. The encoding is decided, once per record, only when the
+// text is not plain ASCII, and only for a record that may hold the text: one that holds the
+// longest run of ASCII in it (which is the same in either encoding), or any byte above 127 when
+// it has no such run.
+class TextFinder {
+public:
+    TextFinder(std::string_view typed, bool matchCase);
+    bool Ascii() const { return ascii_; }
+    // The needle for records of `encoding`; null when they cannot hold the text.
+    const Needle* For(TextEncoding encoding) const;
+    // The needle for this record; null when it does not hold the text. `decided` (optional) gets
+    // the encoding the needle is for.
+    const Needle* For(std::string_view record, char endOfBlock,
+                      TextEncoding* decided = nullptr) const;
+
+private:
+    bool ascii_;
+    bool inLatin1_;
+    Needle latin1_, utf8_;
+    Needle anchor_;  // the longest ASCII run of the text (two characters or more), or none
+};
 
 // Records `first` to `last` by `step` (+1 or -1), from 1.
 struct RecordRange {
@@ -69,10 +131,11 @@ public:
     bool Matches(std::string_view record, RecordMatch& match) const;
 
 private:
-    bool MatchesWholeRecord(std::string_view record, RecordMatch& match) const;
-    bool MatchesField(std::string_view record, RecordMatch& match) const;
+    bool MatchesWholeRecord(std::string_view record, const Needle& text, RecordMatch& match) const;
+    bool MatchesField(std::string_view record, const Needle& text, RecordMatch& match) const;
 
     const SearchRequest& request_;
+    TextFinder finder_;
     const Delimiters& delimiters_;
     char endOfBlock_;
     bool boundary_[256] = {};
@@ -89,20 +152,39 @@ RecordMatch FindRecord(const RecordStore& store, const SearchRequest& request,
 // The value of a field-list line: its text from the value column on, blanks trimmed.
 std::string_view FieldLineValue(std::string_view line, bool descriptionsShown);
 
-// After a record was found: whether a field-list line of it is one to select (its designation
-// is `FindFieldName`, or any without one, and its value holds the find text; whole word: the
-// first occurrence stands between blanks or the value's ends).
+// The field-list lines of one record, in its encoding, against a find request.
+class FieldLineMatcher {
+public:
+    FieldLineMatcher(const SearchRequest& request, bool descriptionsShown,
+                     TextEncoding encoding = TextEncoding::Latin1);
+    FieldLineMatcher(const FieldLineMatcher&) = delete;
+    FieldLineMatcher& operator=(const FieldLineMatcher&) = delete;
+    // After a record was found: whether a line of it is one to select (its designation is
+    // `FindFieldName`, or any without one, and its value holds the find text; whole word: the
+    // first occurrence stands between blanks or the value's ends).
+    bool Found(std::string_view line) const;
+    // Find in the field list: whether a line's value holds the find text (whole word: the value
+    // equals it).
+    bool Matches(std::string_view line) const;
+
+private:
+    const SearchRequest& request_;
+    bool descriptionsShown_;
+    TextFinder finder_;
+    const Needle* text_;
+};
+
+// The same for one line of a Latin-1 record.
 bool FoundFieldLineMatches(std::string_view line, const SearchRequest& request,
                            bool descriptionsShown);
-
-// Find in the field list: whether a line's value holds the find text (whole word: the value
-// equals it).
 bool FieldListLineMatches(std::string_view line, const SearchRequest& request,
                           bool descriptionsShown);
 
 // The next matching line from `start` (the selected line, -1 none) in the request's direction
-// among `count` lines; -1 when none. `lineAt(j)` gives line j, valid until the next call.
+// among `count` lines of a record in `encoding`; -1 when none. `lineAt(j)` gives line j, valid
+// until the next call.
 int64_t FindFieldListLine(int64_t count, const std::function<std::string_view(int64_t)>& lineAt,
-                          int64_t start, const SearchRequest& request, bool descriptionsShown);
+                          int64_t start, const SearchRequest& request, bool descriptionsShown,
+                          TextEncoding encoding = TextEncoding::Latin1);
 
 }  // namespace quillon

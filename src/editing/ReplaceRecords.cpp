@@ -13,14 +13,6 @@ namespace {
 
 constexpr size_t npos = std::string_view::npos;
 
-size_t FindFrom(std::string_view haystack, size_t from, std::string_view needle, bool matchCase)
-{
-    if (from > haystack.size())
-        return npos;
-    const size_t at = FindBytes(haystack.substr(from), needle, matchCase);
-    return at == npos ? npos : from + at;
-}
-
 // Every occurrence in the record text, as long as each stands as a whole word (a blank or a
 // delimiter on both sides; the record's first and last character count as next to a blank).
 // The buffer a record is rebuilt in, kept between records.
@@ -43,12 +35,46 @@ void TakeRebuilt(std::string& record, std::string& rebuilt)
         std::string().swap(rebuilt);  // a huge record's buffer is not kept
 }
 
+// What a request replaces, in the bytes of each record's own encoding: its find text and its
+// replacement, each decided per record only when it is not plain ASCII.
+class Replacement {
+public:
+    explicit Replacement(const SearchRequest& request)
+        : finder_(request.FindText, request.MatchCase),
+          with_(request.ReplaceText),
+          anything_(request.FindText == AnythingFindText)
+    {
+    }
+    // Both for one record; false when the record does not hold the find text.
+    bool For(std::string_view record, char endOfBlock, const Needle*& find,
+             const std::string*& with) const
+    {
+        TextEncoding encoding = TextEncoding::Latin1;
+        find = finder_.For(record, endOfBlock, &encoding);
+        if (find == nullptr)
+            return false;
+        // A plain ASCII find text needs the encoding only for a replacement in a record that
+        // holds it ("[*ANYTHING*]" stands for every value, and is never looked for).
+        if (finder_.Ascii() && !with_.Ascii()) {
+            if (!anything_ && find->Find(record) == std::string_view::npos)
+                return false;
+            encoding = RecordEncoding(record, endOfBlock);
+        }
+        with = &with_.Written(encoding);
+        return true;
+    }
+
+private:
+    TextFinder finder_;
+    TypedText with_;
+    bool anything_;
+};
+
 int32_t ReplaceWholeRecord(std::string& record, const SearchRequest& request,
-                           const Delimiters& delimiters)
+                           const Delimiters& delimiters, const Needle& find,
+                           std::string_view replacement)
 {
     const std::string_view r = record;
-    const std::string_view find = request.FindText;
-    const std::string_view replacement = request.ReplaceText;
     bool boundary[256] = {};
     boundary[static_cast<unsigned char>(' ')] = true;
     for (const char c : delimiters.AllDelimiters)
@@ -57,8 +83,7 @@ int32_t ReplaceWholeRecord(std::string& record, const SearchRequest& request,
     std::string& out = RebuildBuffer();  // the record as it now stands, up to `copied`
     size_t copied = 0;
     int32_t count = 0;
-    for (size_t p = FindFrom(r, 0, find, request.MatchCase); p != npos;
-         p = FindFrom(r, copied, find, request.MatchCase)) {
+    for (size_t p = find.Find(r, 0); p != npos; p = find.Find(r, copied)) {
         if (request.MatchWholeWordOnly) {
             // The character before is read in the text already changed: right after a
             // replacement it is the replacement's last.
@@ -92,7 +117,8 @@ int32_t ReplaceWholeRecord(std::string& record, const SearchRequest& request,
 // The first occurrence of the find text in the chosen field of each segment of its type, or the
 // whole value for "[*ANYTHING*]". A segment without the field is left alone.
 int32_t ReplaceInField(std::string& record, const SearchRequest& request,
-                       const Delimiters& delimiters, char endOfBlock)
+                       const Delimiters& delimiters, char endOfBlock, const Needle& find,
+                       std::string_view replacement)
 {
     const std::string_view r = record;
     const std::string_view type = std::string_view(request.ReplaceFieldName).substr(0, 3);
@@ -136,10 +162,10 @@ int32_t ReplaceInField(std::string& record, const SearchRequest& request,
         size_t p = 0;
         size_t span = value.size();
         if (!anything) {
-            p = FindBytes(value, request.FindText, request.MatchCase);
+            p = find.Find(value);
             if (p == npos)
                 continue;
-            span = request.FindText.size();
+            span = find.size();
         }
         edits.push_back({start + static_cast<size_t>(f) - 2 + p, span});
     }
@@ -147,11 +173,11 @@ int32_t ReplaceInField(std::string& record, const SearchRequest& request,
         return 0;
     // Segments never overlap, so the record is built once from the edits in record order.
     std::string& out = RebuildBuffer();
-    out.reserve(r.size() + edits.size() * request.ReplaceText.size());
+    out.reserve(r.size() + edits.size() * replacement.size());
     size_t copied = 0;
     for (auto e = edits.rbegin(); e != edits.rend(); ++e) {
         out.append(r.substr(copied, e->at - copied));
-        out.append(request.ReplaceText);
+        out.append(replacement);
         copied = e->at + e->length;
     }
     out.append(r.substr(copied));
@@ -205,15 +231,29 @@ std::string ReplaceFieldNameFrom(std::string_view fieldText)
     return name;
 }
 
-int32_t ReplaceInRecord(std::string& record, const SearchRequest& request,
-                        const Delimiters& delimiters, char endOfBlock)
+namespace {
+
+int32_t Replace(std::string& record, const SearchRequest& request, const Replacement& replacement,
+                const Delimiters& delimiters, char endOfBlock)
 {
     // An empty find text would match everywhere without moving on.
     if (request.FindText.empty())
         return 0;
+    const Needle* find = nullptr;
+    const std::string* with = nullptr;
+    if (!replacement.For(record, endOfBlock, find, with))
+        return 0;
     if (request.ReplaceFieldName.empty())
-        return ReplaceWholeRecord(record, request, delimiters);
-    return ReplaceInField(record, request, delimiters, endOfBlock);
+        return ReplaceWholeRecord(record, request, delimiters, *find, *with);
+    return ReplaceInField(record, request, delimiters, endOfBlock, *find, *with);
+}
+
+}  // namespace
+
+int32_t ReplaceInRecord(std::string& record, const SearchRequest& request,
+                        const Delimiters& delimiters, char endOfBlock)
+{
+    return Replace(record, request, Replacement(request), delimiters, endOfBlock);
 }
 
 int32_t RecordListReplaceAll(RecordStore& store, const SearchRequest& request,
@@ -226,6 +266,7 @@ int32_t RecordListReplaceAll(RecordStore& store, const SearchRequest& request,
     first = std::max(first, 1);
     last = std::min(last, store.RecordCount);
     int32_t count = 0;
+    const Replacement replacement(request);
     for (int32_t i = first; i <= last; ++i) {
         if (include && !include(i))
             continue;
@@ -236,8 +277,8 @@ int32_t RecordListReplaceAll(RecordStore& store, const SearchRequest& request,
             if (i > last)
                 break;
         }
-        count += ReplaceInRecord(store.Records[static_cast<size_t>(i)], request, delimiters,
-                                 endOfBlock);
+        count += Replace(store.Records[static_cast<size_t>(i)], request, replacement, delimiters,
+                         endOfBlock);
     }
     return count;
 }
@@ -267,15 +308,18 @@ std::optional<int32_t> SegmentReplaceAll(std::string& record, std::string_view s
     if (request.FindText.empty())
         return 0;
 
+    const Replacement replacement(request);
+    const Needle* find = nullptr;
+    const std::string* with = nullptr;
+    if (!replacement.For(record, endOfBlock, find, with))
+        return 0;
     const std::string_view r = record;
     const std::string_view segment = r.substr(s0, segmentLine.size());
-    const std::string_view find = request.FindText;
     std::string out;
     size_t copied = 0;
     int32_t count = 0;
     size_t from = 0;
-    for (size_t p = FindFrom(segment, from, find, request.MatchCase); p != npos;
-         p = FindFrom(segment, from, find, request.MatchCase)) {
+    for (size_t p = find->Find(segment, from); p != npos; p = find->Find(segment, from)) {
         // The segment name and the separator behind it are never replaced.
         if (p <= 3) {
             from = p + 1;
@@ -283,7 +327,7 @@ std::optional<int32_t> SegmentReplaceAll(std::string& record, std::string_view s
         }
         if (request.MatchWholeWordOnly) {
             const char before = count > 0 && p == copied ? out.back() : segment[p - 1];
-            const size_t afterAt = s0 + p + find.size();
+            const size_t afterAt = s0 + p + find->size();
             const bool afterOk = afterAt >= r.size() || SegmentBoundary(r[afterAt]);
             if (!SegmentBoundary(before) || !afterOk) {
                 from = p + 1;
@@ -291,8 +335,8 @@ std::optional<int32_t> SegmentReplaceAll(std::string& record, std::string_view s
             }
         }
         out.append(segment.substr(copied, p - copied));
-        out.append(request.ReplaceText);
-        copied = p + find.size();
+        out.append(*with);
+        copied = p + find->size();
         from = copied;
         ++count;
     }

@@ -1,6 +1,7 @@
 #pragma once
 // The search request block: what the find, replace and assign-value dialogs hand to the main
-// window, and the flag that tells it a request (or a cancellation) is waiting.
+// window, and the flag that tells it a request (or a cancellation) is waiting. The texts are as
+// typed, in UTF-8; each record gets them in its own encoding.
 #include <string>
 #include <string_view>
 

@@ -1,24 +1,39 @@
 #pragma once
-// Small helpers the editing windows share: record bytes as the lists show them, and the wait
-// cursor for the length of a command.
+// Small helpers the editing windows share: the program's own texts, typed texts as the commands
+// carry them, and the wait cursor for the length of a command. Record bytes become text only
+// through records/TextEncoding.h.
 #include <QApplication>
+#include <QByteArrayView>
 #include <QString>
 #include <string>
 #include <string_view>
 
 namespace quillon {
 
-// Bytes as the lists show them: one Latin-1 character a byte.
+// The program's own texts (captions, messages, designations, dictionary lines): one Latin-1
+// character a byte.
 inline QString Text(std::string_view bytes)
 {
     return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
 }
 
-// The other way: text from a window as the bytes it stands for, one byte a Latin-1 character.
+// The other way, for the same kind of text.
 inline std::string Bytes(const QString& text)
 {
     const QByteArray latin1 = text.toLatin1();
     return std::string(latin1.constData(), static_cast<size_t>(latin1.size()));
+}
+
+// A text typed for a command (find, replace, filter, assign) as the command carries it: UTF-8.
+// Each record then gets it in its own encoding.
+inline std::string Typed(const QString& text) { return text.toStdString(); }
+
+// A message or caption made from a typed text: UTF-8, or Latin-1 when it is not valid UTF-8.
+inline QString TypedMessage(std::string_view bytes)
+{
+    const auto size = static_cast<qsizetype>(bytes.size());
+    return QByteArrayView(bytes).isValidUtf8() ? QString::fromUtf8(bytes.data(), size)
+                                               : QString::fromLatin1(bytes.data(), size);
 }
 
 // The wait cursor from construction to destruction (or an earlier Restore), on every way out.

@@ -170,7 +170,7 @@ void frmFilterRecords::cmdApplyFilter_Click()
         return;
     }
     const QString text = cboFilterRecords->currentText();
-    request.FilterText = text.toLatin1().toStdString();
+    request.FilterText = Typed(text);
     request.FilterFieldName = PickerLabelPart(field);
     request.FilterSegment = AsciiUpper(segment);
     st.search.MatchWholeWordOnly = chkMatchWholeWordOnly->isChecked();

@@ -36,22 +36,26 @@ void CopyListRows(ListBox* list)
     PutOnClipboard(text);
 }
 
-// Records first..last (cut to the store), each followed by CR LF, built in one buffer.
-void CopyRecordRange(const RecordStore& store, int32_t first, int32_t last)
+// Records first..last (cut to the store), each followed by CR LF, built in one text.
+void CopyRecordRange(const RecordStore& store, int32_t first, int32_t last, char endOfBlock)
 {
     first = std::max(first, 1);
     last = std::min(last, store.RecordCount);
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    size_t size = 0;
+    qsizetype size = 0;
     for (int32_t k = first; k <= last; ++k)
-        size += store.Record(k).size() + 2;
-    std::string bytes;
-    bytes.reserve(size);
+        size += static_cast<qsizetype>(store.Record(k).size()) + 2;
+    QString text;
+    text.reserve(size);
     for (int32_t k = first; k <= last; ++k) {
-        bytes += store.Record(k);
-        bytes += "\r\n";
+        const std::string& record = store.Record(k);
+        if (RecordEncoding(record, endOfBlock) == TextEncoding::Latin1)
+            text += QLatin1StringView(record.data(), static_cast<qsizetype>(record.size()));
+        else
+            text += DecodeText(record, TextEncoding::Utf8);
+        text += QLatin1String("\r\n");
     }
-    PutOnClipboard(QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size())));
+    PutOnClipboard(text);
     QApplication::restoreOverrideCursor();
 }
 
@@ -75,14 +79,15 @@ void frmMain::mnuRecordListCopy_Click() { CopyListRows(lstRecords); }
 void frmMain::mnuCtrlShiftHomeCopy_Click()
 {
     // No selection: the pages before this one.
-    CopyRecordRange(st.records, 1, RecordAt(CurrentPage, LastSelected(lstRecords)));
+    CopyRecordRange(st.records, 1, RecordAt(CurrentPage, LastSelected(lstRecords)),
+                    st.envelope.EndOfBlockChar);
 }
 
 void frmMain::mnuCtrlShiftHomeCopyEnd_Click()
 {
     // No selection: the pages after this one.
     CopyRecordRange(st.records, RecordAt(CurrentPage, FirstSelected(lstRecords)),
-                    st.records.RecordCount);
+                    st.records.RecordCount, st.envelope.EndOfBlockChar);
 }
 
 }  // namespace quillon

@@ -56,7 +56,8 @@ void frmMain::mnuToolsChangeDelimiters_Click()
     }
 
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    const int64_t replaced = ChangeDelimiters(st.records, old, replacement);
+    const int64_t replaced =
+        ChangeDelimiters(st.records, old, replacement, st.envelope.EndOfBlockChar);
     st.delimiters = DelimitersFrom({replacement.substr(0, 1), replacement.substr(1, 1),
                                     replacement.substr(2, 1), replacement.substr(3, 1),
                                     replacement.substr(4, 1)});

@@ -28,9 +28,11 @@ void frmMain::mnuRecordListEdit_Click()
     if (index < 0 || k < 1 || k > st.records.RecordCount)
         return;
 
-    QString edited = DisplayText(st.records.Record(k));
+    const char eob = st.envelope.EndOfBlockChar;
+    const std::string original = st.records.Record(k);
+    QString edited = DisplayText(original, eob);
     {
-        frmEditRecord editor(edited, st.envelope.EndOfBlockChar, this);
+        frmEditRecord editor(edited, eob, this);
         editor.exec();
     }
     // The page may have changed while the editor was open (a record received meanwhile).
@@ -38,12 +40,15 @@ void frmMain::mnuRecordListEdit_Click()
         || k > st.records.RecordCount)
         return;
 
-    // The row and the record are replaced in place, without an undo point.
-    if (lstRecords->item(index)->text() != edited) {
-        lstRecords->Widen(edited.size(), &edited);
-        lstRecords->SetRowText(index, edited);
+    // The row and the record are replaced in place, without an undo point. What the editor left
+    // as it was keeps its bytes.
+    std::string bytes = TypedRecordBytes(edited, original, eob);
+    const QString shown = DisplayText(bytes, eob);
+    if (lstRecords->item(index)->text() != shown) {
+        lstRecords->Widen(shown.size(), &shown);
+        lstRecords->SetRowText(index, shown);
     }
-    st.records.Records[static_cast<size_t>(k)] = Bytes(edited);
+    st.records.Records[static_cast<size_t>(k)] = std::move(bytes);
     {
         const QSignalBlocker block(lstRecords);
         lstRecords->item(index)->setSelected(true);
@@ -83,7 +88,7 @@ void frmMain::mnuFieldListEdit_Click()
         return;
     }
 
-    const std::string segment = Bytes(lstSegments->item(segmentRow)->text());
+    const std::string segment = SegmentRowBytes(segmentRow);
     const std::string name = Bytes(designation);
     int32_t start = 0;
     int32_t length = 0;
@@ -93,30 +98,39 @@ void frmMain::mnuFieldListEdit_Click()
     if (start < 1 || static_cast<size_t>(start - 1) + static_cast<size_t>(length) > segment.size())
         return;
 
-    const std::optional<QString> entered = dlg.InputBox(
-        QStringLiteral("Enter new field content:"), QStringLiteral("Edit Field"), DisplayText(value));
+    const TextEncoding shown = ShownRecordEncoding();
+    const std::optional<QString> entered =
+        dlg.InputBox(QStringLiteral("Enter new field content:"), QStringLiteral("Edit Field"),
+                     DecodeText(value, shown));
     if (!entered)
         return;
 
     if (!SaveUndoPointFor(QStringLiteral("Edit ") + designation))
         return;
-    const size_t at = static_cast<size_t>(start - 1);
-    const std::string newSegment =
-        segment.substr(0, at) + Bytes(*entered) + segment.substr(at + static_cast<size_t>(length));
 
-    // The record again from the segment list, the edited segment in its place; no end-of-block
-    // character after the last segment.
+    // The record again from the segment list; no end-of-block character after the last segment.
     const char eob = st.envelope.EndOfBlockChar;
     int rows = lstSegments->count();
     if (rows > 0 && lstSegments->item(rows - 1)->Length() == 0)
         --rows;
     std::string record;
+    size_t valueAt = 0;
     for (int i = 0; i < rows; ++i) {
         if (i > 0)
             record.push_back(eob);
-        record += i == segmentRow ? newSegment : Bytes(lstSegments->item(i)->text());
+        if (i == segmentRow)
+            valueAt = record.size() + static_cast<size_t>(start - 1);
+        record += i == segmentRow ? segment : SegmentRowBytes(i);
     }
-    st.records.Records[static_cast<size_t>(k)] = std::move(record);
+    // The entered text in the value's place, written as the record's text calls for; the rest
+    // keeps its bytes.
+    const TextEncoding encoding = RecordEncoding(record, eob);
+    QString text = DecodeText(record, encoding);
+    text.replace(TextLength(std::string_view(record).substr(0, valueAt), encoding),
+                 TextLength(std::string_view(record).substr(valueAt, static_cast<size_t>(length)),
+                            encoding),
+                 *entered);
+    st.records.Records[static_cast<size_t>(k)] = TypedRecordBytes(text, record, eob);
 
     CurrentPage = PageOfRecord(k);
     DisplayPage(CurrentPage);

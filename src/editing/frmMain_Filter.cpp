@@ -100,7 +100,7 @@ void RunFilter(frmMain& w, bool byField)
         const std::string message =
             byField ? NoRecordsFoundWhichMessage(text, criteria.request.FilterKeepMatches)
                     : std::string(AllRecordsWouldBeDeletedMessage);
-        w.dlg.MsgBox(Text(message), MsgButtons::OKOnly, MsgIcon::Exclamation,
+        w.dlg.MsgBox(TypedMessage(message), MsgButtons::OKOnly, MsgIcon::Exclamation,
                      Text(NoRecordsMatchedFilterTitle));
         return;
     }
@@ -111,7 +111,7 @@ void RunFilter(frmMain& w, bool byField)
     const auto keepAlive = [] { QApplication::processEvents(QEventLoop::ExcludeUserInputEvents); };
     keepAlive();
     const int16_t level = st.undo.UndoLevel;
-    w.UndoSave(Text(FilterUndoDescription(text)));
+    w.UndoSave(TypedMessage(FilterUndoDescription(text)));
     if (st.undo.UndoEnabled && st.undo.UndoLevel == level)
         return;
     keepAlive();
@@ -158,7 +158,7 @@ void frmMain::mnuFieldListFilterByThisField_Click()
     const int row = SelectedRow(lstFields);
     if (row < 0)
         return;
-    const std::string line = lstFields->item(row)->text().toLatin1().toStdString();
+    const std::string line = RowBytes(lstFields, row);
     if (line.find(ParsedDataFollows) != std::string::npos || TrimBlanks(line).empty()
         || line.find("MSH-1 ") != std::string::npos || line.find("MSH-2 ") != std::string::npos)
         return;
@@ -175,7 +175,7 @@ void frmMain::mnuFieldListFilterByThisField_Click()
 
     quillon::frmFilterRecords dialog(st, dlg, this);
     frmFilterRecords = &dialog;  // loaded: no record-list find from here on
-    dialog.cboFilterRecords->setEditText(Text(value));
+    dialog.cboFilterRecords->setEditText(DecodeText(value, ShownRecordEncoding()));
     dialog.SetSegment(Text(std::string_view(designation).substr(0, 3)));
     QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     const QString key = Text(AssignValueFieldKey(designation));

@@ -154,11 +154,11 @@ bool frmMain::FindInRecordList(const SearchRequest& request, int32_t start, bool
                    [] { QApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
     if (!match.found) {
         if (repeat) {
-            dlg.MsgBox(Text(NoMoreRecordOccurrencesMessage(request.FindText)), MsgButtons::OKOnly,
-                       MsgIcon::None, kSettingsApp);
+            dlg.MsgBox(TypedMessage(NoMoreRecordOccurrencesMessage(request.FindText)),
+                       MsgButtons::OKOnly, MsgIcon::None, kSettingsApp);
         } else {
             st.session.MsgBoxCaption = Text(RecordListFindCaption);
-            st.session.MsgBoxText = Text(NoFurtherOccurrencesMessage(request.FindText));
+            st.session.MsgBoxText = TypedMessage(NoFurtherOccurrencesMessage(request.FindText));
             dlg.MsgBoxWindow(st.session.MsgBoxText, st.session.MsgBoxCaption);
         }
         return false;
@@ -185,15 +185,14 @@ bool frmMain::FindInRecordList(const SearchRequest& request, int32_t start, bool
 
 void frmMain::SelectFoundFieldLines(const SearchRequest& request)
 {
-    const bool descriptions = mnuOptionsDisplayFieldDescriptions->isChecked();
+    const FieldLineMatcher matcher(request, mnuOptionsDisplayFieldDescriptions->isChecked(),
+                                   ShownRecordEncoding());
     const ListModel& lines = lstFields->Model();
     QItemSelection selection;
     int first = -1;
     const int n = lines.Count();
     for (int j = 0; j < n; ++j) {
-        const QByteArray line = lines.Text(j).toLatin1();
-        if (!FoundFieldLineMatches(std::string_view(line.constData(), static_cast<size_t>(line.size())),
-                                   request, descriptions))
+        if (!matcher.Found(RowBytes(lstFields, j)))
             continue;
         if (first < 0)
             first = j;
@@ -254,22 +253,21 @@ bool frmMain::FindInFieldList(const SearchRequest& request, int start, bool repe
     LastSearchListName = QStringLiteral("lstFields");
     LastFieldSearch = request;
     LastFieldSearch.SearchDialogDone = false;
-    const ListModel& lines = lstFields->Model();
-    QByteArray line;
+    std::string line;
     const int64_t j = FindFieldListLine(
-        lines.Count(),
+        lstFields->count(),
         [&](int64_t row) {
-            line = lines.Text(static_cast<int>(row)).toLatin1();
-            return std::string_view(line.constData(), static_cast<size_t>(line.size()));
+            line = RowBytes(lstFields, static_cast<int>(row));
+            return std::string_view(line);
         },
-        start, request, mnuOptionsDisplayFieldDescriptions->isChecked());
+        start, request, mnuOptionsDisplayFieldDescriptions->isChecked(), ShownRecordEncoding());
     if (j < 0) {
         if (repeat) {
-            dlg.MsgBox(Text(NoMoreOccurrencesMessage(request.FindText)), MsgButtons::OKOnly,
-                       MsgIcon::None, kSettingsApp);
+            dlg.MsgBox(TypedMessage(NoMoreOccurrencesMessage(request.FindText)),
+                       MsgButtons::OKOnly, MsgIcon::None, kSettingsApp);
         } else {
             st.session.MsgBoxCaption = Text(FieldListFindCaption);
-            st.session.MsgBoxText = Text(NoMoreOccurrencesMessage(request.FindText));
+            st.session.MsgBoxText = TypedMessage(NoMoreOccurrencesMessage(request.FindText));
             dlg.MsgBoxWindow(st.session.MsgBoxText, st.session.MsgBoxCaption);
         }
         return false;

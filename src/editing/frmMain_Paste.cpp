@@ -42,7 +42,8 @@ void frmMain::PasteRecords(bool append)
 {
     const ArrivalsHold arrivals(*this);
     const QString clipText = QGuiApplication::clipboard()->text();
-    const QByteArray clip = clipText.toLatin1();
+    // Cut as UTF-8; each record is then written in the encoding its own text calls for.
+    const QByteArray clip = clipText.toUtf8();
     const std::string_view text = View(clip);
     if (text.empty()) {
         dlg.MsgBox(QStringLiteral("There is no data on the clipboard to parse."),
@@ -70,12 +71,16 @@ void frmMain::PasteRecords(bool append)
     QApplication::setOverrideCursor(Qt::WaitCursor);
     QElapsedTimer shown;
     shown.start();
-    CutPastedRecords(text, st.envelope.EndOfBlockChar, [&](std::string_view record) {
-        st.records.Append(std::string(record));
+    const char eob = st.envelope.EndOfBlockChar;
+    CutPastedRecords(text, eob, [&](std::string_view cut) {
+        st.records.Append(IsAscii(cut) ? std::string(cut)
+                                       : TypedRecordBytes(QString::fromUtf8(cut.data(),
+                                                                            static_cast<qsizetype>(cut.size())),
+                                                          {}, eob));
+        const std::string& record = st.records.Record(st.records.RecordCount);
         if (st.trace.LogMessage)
             WriteLog(st, "MSG",
-                     "SERVER: The following record has been received via pasting: "
-                         + std::string(record));
+                     "SERVER: The following record has been received via pasting: " + record);
         if (st.trace.LogMessageASCII)
             for (const auto& [category, line] : PasteDumpLines(record))
                 WriteLog(st, category, line);

@@ -86,7 +86,7 @@ int32_t frmMain::RunRecordListReplace()
     const int32_t last = request.ScopeAllRecords
                              ? st.records.RecordCount
                              : std::min(RecordAt(CurrentPage, PageSize - 1), st.records.RecordCount);
-    if (!SaveUndoPointFor(Text(ReplaceAllUndoText(request.FindText))))
+    if (!SaveUndoPointFor(TypedMessage(ReplaceAllUndoText(request.FindText))))
         return -1;
     // The rows chosen when the run starts are the ones replaced in.
     std::vector<char> chosen;
@@ -151,7 +151,7 @@ void frmMain::mnuRecordListReplace_Click()
         OpenReplaceDialog(frmReplaceInRecordList, static_cast<int>(ReplaceDialog::Kind::RecordList),
                           QStringLiteral("Search/Replace in Record List"));
     const int32_t result = WaitAndReplace(dialog, [this] {
-        if (!SaveUndoPointFor(Text(ReplaceUndoText(st.search.FindText, st.search.ReplaceText))))
+        if (!SaveUndoPointFor(TypedMessage(ReplaceUndoText(st.search.FindText, st.search.ReplaceText))))
             return -1;
         return RunRecordListReplace();
     });
@@ -170,7 +170,7 @@ void frmMain::mnuFieldListReplace_Click()
     dialog->optScope[1]->setChecked(true);
     dialog->optScope[0]->hide();
     const int32_t result = WaitAndReplace(dialog, [this] {
-        if (!SaveUndoPointFor(Text(ReplaceUndoText(st.search.FindText, st.search.ReplaceText))))
+        if (!SaveUndoPointFor(TypedMessage(ReplaceUndoText(st.search.FindText, st.search.ReplaceText))))
             return -1;
         return RunRecordListReplace();
     });
@@ -207,7 +207,7 @@ void frmMain::mnuFieldListAssignValue_Click()
         dialog->optScope[0]->setChecked(true);
     st.search.FindText = std::string(AnythingFindText);
     const int32_t result = WaitAndReplace(dialog, [this] {
-        if (!SaveUndoPointFor(Text(AssignValueUndoText(st.search.ReplaceText))))
+        if (!SaveUndoPointFor(TypedMessage(AssignValueUndoText(st.search.ReplaceText))))
             return -1;
         return RunRecordListReplace();
     });
@@ -230,10 +230,8 @@ bool frmMain::SegmentListReplaceAll()
     int32_t count = 0;
     if (row >= 0 && segmentRow >= 0 && segmentRow < lstSegments->count() && k >= 1
         && k <= st.records.RecordCount) {
-        const QByteArray line = lstSegments->Model().Text(segmentRow).toLatin1();
         count = SegmentReplaceAll(st.records.Records[static_cast<size_t>(k)],
-                                  std::string_view(line.constData(), static_cast<size_t>(line.size())),
-                                  request, st.envelope.EndOfBlockChar)
+                                  SegmentRowBytes(segmentRow), request, st.envelope.EndOfBlockChar)
                     .value_or(0);
         DisplayPage(CurrentPage);
         if (row < lstRecords->count()) {
@@ -282,7 +280,7 @@ void frmMain::mnuSegmentListReplace_Click()
         }
     };
     const int32_t result = WaitAndReplace(dialog, [&] {
-        if (!SaveUndoPointFor(Text(ReplaceUndoText(st.search.FindText, st.search.ReplaceText))))
+        if (!SaveUndoPointFor(TypedMessage(ReplaceUndoText(st.search.FindText, st.search.ReplaceText))))
             return -1;
         const int32_t count = SegmentListReplaceAll() ? 1 : 0;
         if (count == 0)

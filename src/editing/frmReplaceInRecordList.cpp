@@ -107,10 +107,12 @@ void ReplaceDialog::cmdCommand_Click(int index)
 
 void ReplaceDialog::Submit()
 {
-    const std::string findText = txtFind ? Bytes(txtFind->text()) : std::string(AnythingFindText);
-    const std::string replaceText = Bytes(txtReplace->text());
+    // The delimiters are single bytes: the texts are looked at one character a byte.
+    const std::string findText = txtFind ? Typed(txtFind->text()) : std::string(AnythingFindText);
+    const std::string replaceText = Typed(txtReplace->text());
     if (const std::optional<DelimiterRefusal> refusal = RefuseDelimiters(
-            st.delimiters.AllDelimiters, findText, replaceText, txtFind != nullptr)) {
+            st.delimiters.AllDelimiters, txtFind ? Bytes(txtFind->text()) : findText,
+            Bytes(txtReplace->text()), txtFind != nullptr)) {
         dlg.MsgBox(Text(refusal->message), platform::MsgButtons::OKOnly,
                    platform::MsgIcon::Exclamation, kSettingsApp);
         QLineEdit* box = refusal->inFindText && txtFind ? txtFind : txtReplace;

@@ -14,6 +14,8 @@
 
 #include "platform/FileIO.h"
 
+#include "records/TextEncoding.h"
+
 namespace quillon::platform {
 namespace {
 
@@ -94,8 +96,8 @@ bool PrintPages(const PrintedPages& pages, const PrintChoice& choice, QString* e
                 const std::string_view text = page.Text(line);
                 if (!text.empty())
                     painter.drawText(QPointF(origin.x() + line.x * dpi, y),
-                                     QString::fromLatin1(text.data(),
-                                                         static_cast<qsizetype>(text.size())));
+                                     DecodeText(text, line.utf8 ? TextEncoding::Utf8
+                                                                : TextEncoding::Latin1));
                 y += step;
             }
         }

@@ -68,8 +68,10 @@ template <typename Lines>
 class SegmentLineBuilder {
 public:
     SegmentLineBuilder(const DisplayOptions& options, const DescriptionDictionary& dictionary,
-                       const std::vector<std::string>& viewFields, Lines& lines)
-        : options_(options), dictionary_(dictionary), viewFields_(viewFields), lines_(lines)
+                       const std::vector<std::string>& viewFields, Lines& lines,
+                       TextEncoding encoding)
+        : options_(options), dictionary_(dictionary), viewFields_(viewFields), lines_(lines),
+          encoding_(encoding)
     {
     }
 
@@ -104,7 +106,7 @@ public:
                 description = fallbackDescription;
         }
         Add(FieldListLine(designation, options_.DisplayFieldDescriptions ? &description : nullptr,
-                          value));
+                          value, encoding_));
     }
 
     void BlankUnlessAfterBlank()
@@ -120,9 +122,9 @@ private:
             return;
         if (options_.DisplayFieldDescriptions) {
             const std::string description = dictionary_.GetHL7Description(describedBy);
-            Add(FieldListLine(designation, &description, value));
+            Add(FieldListLine(designation, &description, value, encoding_));
         } else {
-            Add(FieldListLine(designation, nullptr, value));
+            Add(FieldListLine(designation, nullptr, value, encoding_));
         }
     }
 
@@ -135,6 +137,7 @@ private:
     const DescriptionDictionary& dictionary_;
     const std::vector<std::string>& viewFields_;
     Lines& lines_;
+    TextEncoding encoding_;
 };
 
 }  // namespace
@@ -149,7 +152,7 @@ std::string_view TrimBlanks(std::string_view s)
 }
 
 std::string FieldListLine(std::string_view designation, const std::string* description,
-                          std::string_view value)
+                          std::string_view value, TextEncoding encoding)
 {
     std::string line(designation.substr(0, DesignationColumns));
     line.resize(DesignationColumns, ' ');
@@ -159,8 +162,21 @@ std::string FieldListLine(std::string_view designation, const std::string* descr
         line += column;
     }
     if (line.size() + value.size() > LongestFieldLine) {
+        const size_t head = line.size();
         line.append(value);
         line.resize(100);
+        // A UTF-8 value is cut before a character that would not fit whole.
+        if (encoding == TextEncoding::Utf8) {
+            size_t start = line.size();
+            while (start > head && (static_cast<unsigned char>(line[start - 1]) & 0xC0) == 0x80)
+                --start;
+            if (start > head) {
+                const auto lead = static_cast<unsigned char>(line[start - 1]);
+                const size_t need = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+                if (line.size() - (start - 1) < need)
+                    line.resize(start - 1);
+            }
+        }
         line.append(FieldTooLarge);
         return line;
     }
@@ -201,7 +217,7 @@ template <typename Lines>
 void AppendFieldLines(std::string_view segment, const DisplayOptions& options,
                       const DescriptionDictionary& dictionary,
                       const std::vector<std::string>& viewFields, Delimiters& delimiters,
-                      Lines& lines)
+                      Lines& lines, TextEncoding encoding)
 {
     const std::string name(segment.substr(0, 3));
     const bool header = IsHeaderSegment(name);
@@ -216,7 +232,7 @@ void AppendFieldLines(std::string_view segment, const DisplayOptions& options,
             + delimiters.SubcomponentSeparator;
     }
     const Delimiters& d = delimiters;
-    SegmentLineBuilder<Lines> out(options, dictionary, viewFields, lines);
+    SegmentLineBuilder<Lines> out(options, dictionary, viewFields, lines, encoding);
     const std::vector<std::string_view> pieces = Split(segment, d.FieldSeparator);
 
     if (header) {
@@ -268,17 +284,17 @@ void AppendFieldLines(std::string_view segment, const DisplayOptions& options,
 void AppendSegmentFieldLines(std::string_view segment, const DisplayOptions& options,
                              const DescriptionDictionary& dictionary,
                              const std::vector<std::string>& viewFields, Delimiters& delimiters,
-                             std::vector<std::string>& lines)
+                             std::vector<std::string>& lines, TextEncoding encoding)
 {
-    AppendFieldLines(segment, options, dictionary, viewFields, delimiters, lines);
+    AppendFieldLines(segment, options, dictionary, viewFields, delimiters, lines, encoding);
 }
 
 void AppendSegmentFieldLines(std::string_view segment, const DisplayOptions& options,
                              const DescriptionDictionary& dictionary,
                              const std::vector<std::string>& viewFields, Delimiters& delimiters,
-                             FieldLineBuffer& lines)
+                             FieldLineBuffer& lines, TextEncoding encoding)
 {
-    AppendFieldLines(segment, options, dictionary, viewFields, delimiters, lines);
+    AppendFieldLines(segment, options, dictionary, viewFields, delimiters, lines, encoding);
 }
 
 uint64_t FieldLineBuffer::Blocks::Add(std::string_view bytes)

@@ -10,6 +10,7 @@
 
 #include "records/Dictionary.h"
 #include "records/RecordStore.h"
+#include "records/TextEncoding.h"
 
 namespace quillon {
 
@@ -34,9 +35,10 @@ constexpr size_t ValueColumn(bool withDescriptions)
 
 // One line: the designation padded or cut to 15, with `description` non-null " [" description
 // "]" padded or cut to 40, then the value. A line over 10000 characters keeps its first 100
-// followed by a note that the rest is too large to show.
+// followed by a note that the rest is too large to show (in a UTF-8 record fewer, so that no
+// character is cut).
 std::string FieldListLine(std::string_view designation, const std::string* description,
-                          std::string_view value);
+                          std::string_view value, TextEncoding encoding = TextEncoding::Latin1);
 
 // Whether the active view (`viewFields`; empty: no view) admits the designation. A repetition
 // part is ignored: PID-3(2) counts as PID-3.
@@ -95,16 +97,18 @@ private:
     int32_t segment_ = -1;
 };
 
-// Appends the field lines of one segment to `lines`. An MSH, FHS or BHS segment sets the
-// delimiters from its characters 4 to 8 as they are (no fall-back to the defaults).
+// Appends the field lines of one segment to `lines`, the segment being of a record in
+// `encoding`. An MSH, FHS or BHS segment sets the delimiters from its characters 4 to 8 as they
+// are (no fall-back to the defaults).
 void AppendSegmentFieldLines(std::string_view segment, const DisplayOptions& options,
                              const DescriptionDictionary& dictionary,
                              const std::vector<std::string>& viewFields, Delimiters& delimiters,
-                             std::vector<std::string>& lines);
+                             std::vector<std::string>& lines,
+                             TextEncoding encoding = TextEncoding::Latin1);
 void AppendSegmentFieldLines(std::string_view segment, const DisplayOptions& options,
                              const DescriptionDictionary& dictionary,
                              const std::vector<std::string>& viewFields, Delimiters& delimiters,
-                             FieldLineBuffer& lines);
+                             FieldLineBuffer& lines, TextEncoding encoding = TextEncoding::Latin1);
 
 // The designation at the head of a field-list line: its text before the first blank (the whole
 // line when it is three characters or shorter, or holds no blank).

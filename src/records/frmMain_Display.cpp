@@ -12,6 +12,7 @@
 #include "records/FieldLines.h"
 #include "records/Pages.h"
 #include "editing/WindowText.h"
+#include "records/TextEncoding.h"
 
 namespace quillon {
 
@@ -24,46 +25,94 @@ QString Latin1(std::string_view bytes, qsizetype from, qsizetype n)
 {
     const std::string_view part = bytes.substr(
         std::min(static_cast<size_t>(from), bytes.size()), static_cast<size_t>(n));
-    return QString::fromLatin1(part.data(), static_cast<qsizetype>(part.size()));
+    return DecodeText(part, TextEncoding::Latin1);
 }
 
 // The segment-list rows of the record shown: pieces of one copy of the record (the store may
-// change while the lists still show it).
+// change while the lists still show it). A UTF-8 record is made text once, and its rows are
+// pieces of that text.
 class SegmentRows : public ListRows {
 public:
-    explicit SegmentRows(std::shared_ptr<const std::string> record) : record_(std::move(record)) {}
+    SegmentRows(std::shared_ptr<const std::string> record, TextEncoding encoding)
+        : record_(std::move(record)), encoding_(encoding)
+    {
+        if (encoding_ == TextEncoding::Utf8)
+            text_ = DecodeText(*record_, encoding_);
+    }
+    // Segments are added in record order.
     void Add(std::string_view segment)
     {
-        pieces_.push_back({static_cast<size_t>(segment.data() - record_->data()), segment.size()});
+        Piece piece{static_cast<size_t>(segment.data() - record_->data()), segment.size(), 0, 0};
+        if (encoding_ == TextEncoding::Utf8) {
+            const std::string_view record = *record_;
+            unitsBefore_ += TextLength(record.substr(scanned_, piece.offset - scanned_), encoding_);
+            piece.unit = unitsBefore_;
+            piece.units = TextLength(segment, encoding_);
+            unitsBefore_ += piece.units;
+            scanned_ = piece.offset + piece.size;
+        }
+        pieces_.push_back(piece);
     }
     int Count() const override { return static_cast<int>(pieces_.size()); }
     qsizetype Length(int row) const override
     {
-        return static_cast<qsizetype>(pieces_[static_cast<size_t>(row)].second);
+        const Piece& piece = pieces_[static_cast<size_t>(row)];
+        return encoding_ == TextEncoding::Utf8 ? piece.units : static_cast<qsizetype>(piece.size);
     }
     QString Slice(int row, qsizetype from, qsizetype n) const override
     {
-        const auto& [offset, size] = pieces_[static_cast<size_t>(row)];
-        return Latin1(std::string_view(*record_).substr(offset, size), from, n);
+        const Piece& piece = pieces_[static_cast<size_t>(row)];
+        if (encoding_ == TextEncoding::Latin1)
+            return Latin1(std::string_view(*record_).substr(piece.offset, piece.size), from, n);
+        from = std::clamp<qsizetype>(from, 0, piece.units);
+        return text_.mid(piece.unit + from, std::min(n, piece.units - from));
+    }
+    std::optional<std::string> Bytes(int row) const override
+    {
+        const Piece& piece = pieces_[static_cast<size_t>(row)];
+        return record_->substr(piece.offset, piece.size);
     }
 
 private:
+    struct Piece {
+        size_t offset, size;  // bytes
+        qsizetype unit, units;  // in the text of a UTF-8 record
+    };
     std::shared_ptr<const std::string> record_;
-    std::vector<std::pair<size_t, size_t>> pieces_;
+    TextEncoding encoding_;
+    QString text_;
+    std::vector<Piece> pieces_;
+    size_t scanned_ = 0;
+    qsizetype unitsBefore_ = 0;
 };
 
-// The field-list rows: the lines in their compact buffer, turned into text when read.
+// The field-list rows: the lines in their compact buffer, turned into text when read. A line's
+// head (designation and description) is the program's own text; its value is the record's, in
+// the record's encoding.
 class FieldRows : public ListRows {
 public:
+    explicit FieldRows(TextEncoding encoding) : encoding_(encoding) {}
     FieldLineBuffer lines;
     int Count() const override { return static_cast<int>(lines.size()); }
     qsizetype Length(int row) const override
     {
-        return static_cast<qsizetype>(lines.Length(static_cast<size_t>(row)));
+        const auto i = static_cast<size_t>(row);
+        if (encoding_ == TextEncoding::Latin1)
+            return static_cast<qsizetype>(lines.Length(i));
+        return static_cast<qsizetype>(lines.Head(i).size()) + TextLength(lines.Tail(i), encoding_);
     }
     QString Slice(int row, qsizetype from, qsizetype n) const override
     {
-        return Latin1(lines.Line(static_cast<size_t>(row)), from, n);
+        const auto i = static_cast<size_t>(row);
+        if (encoding_ == TextEncoding::Latin1)
+            return Latin1(lines.Line(i), from, n);
+        // The view reads a row in several slices: the last row read is kept as text.
+        if (row != textRow_) {
+            text_ = DecodeText(lines.Head(i), TextEncoding::Latin1)
+                    + DecodeText(lines.Tail(i), encoding_);
+            textRow_ = row;
+        }
+        return text_.mid(from, n);
     }
     // The segment-list row each line was built from: the field edit finds its segment by it.
     QVariant UserData(int row) const override
@@ -71,6 +120,15 @@ public:
         const int32_t segment = lines.SegmentRow(static_cast<size_t>(row));
         return segment >= 0 ? QVariant(segment) : QVariant();
     }
+    std::optional<std::string> Bytes(int row) const override
+    {
+        return lines.Line(static_cast<size_t>(row));
+    }
+
+private:
+    TextEncoding encoding_;
+    mutable int textRow_ = -1;
+    mutable QString text_;
 };
 
 // Whether a row is blank after trimming, read whole only when it starts with a blank.
@@ -219,6 +277,7 @@ void frmMain::lstRecords_Click()
     segmentsReset.emplace(lstSegments);
     fieldsReset.emplace(lstFields);
     const auto record = std::make_shared<const std::string>(st.records.Record(k));
+    const TextEncoding encoding = RecordEncoding(*record, st.envelope.EndOfBlockChar);
     if (selected == 1) {
         RecLen = static_cast<int32_t>(record->size());
         DisplayRecordSegmentFieldLengths();
@@ -227,7 +286,7 @@ void frmMain::lstRecords_Click()
     // length, so a huge segment or a million lines cost no measuring.
     const std::vector<std::string_view> segments =
         SplitRecordSegments(*record, st.envelope.EndOfBlockChar);
-    auto segmentRows = std::make_shared<SegmentRows>(record);
+    auto segmentRows = std::make_shared<SegmentRows>(record, encoding);
     std::string_view longestSegment;
     for (std::string_view segment : segments) {
         if (segment.size() > longestSegment.size())
@@ -236,7 +295,7 @@ void frmMain::lstRecords_Click()
         if (!TrimBlanks(segment).empty())
             segmentRows->Add(segment);
     }
-    auto fieldRows = std::make_shared<FieldRows>();
+    auto fieldRows = std::make_shared<FieldRows>(encoding);
     const DisplayOptions options = CurrentDisplayOptions();
     int32_t segmentRow = 0;
     for (std::string_view segment : segments) {
@@ -244,7 +303,7 @@ void frmMain::lstRecords_Click()
         const bool listed = !TrimBlanks(segment).empty();
         fieldRows->lines.BeginSegment(listed ? segmentRow++ : -1);
         AppendSegmentFieldLines(segment, options, st.dictionary, st.view.ViewFields, st.delimiters,
-                                fieldRows->lines);
+                                fieldRows->lines, encoding);
     }
     const FieldLineBuffer& lines = fieldRows->lines;
     size_t longestLine = 0;
@@ -253,15 +312,16 @@ void frmMain::lstRecords_Click()
             longestLine = i;
 
     // Only a short row is measured (and only in a proportional font).
-    auto widen = [](ListBox* list, std::string_view row) {
-        const auto chars = static_cast<qsizetype>(row.size());
-        const QString text = chars <= ListBox::LongestMeasured ? Latin1(row, 0, chars) : QString();
+    auto widen = [](ListBox* list, std::string_view row, TextEncoding rowEncoding) {
+        const qsizetype chars = TextLength(row, rowEncoding);
+        const QString text =
+            chars <= ListBox::LongestMeasured ? DecodeText(row, rowEncoding) : QString();
         return list->Widen(chars, chars <= ListBox::LongestMeasured ? &text : nullptr);
     };
-    if (!segments.empty() && widen(lstSegments, longestSegment))
+    if (!segments.empty() && widen(lstSegments, longestSegment, encoding))
         LongestSegmentLength = static_cast<int32_t>(longestSegment.size());
     if (!lines.empty())
-        widen(lstFields, lines.Line(longestLine));
+        widen(lstFields, lines.Line(longestLine), encoding);
     segmentsReset->rows = segmentRows;
     fieldsReset->rows = fieldRows;
     segmentsReset.reset();
@@ -346,8 +406,9 @@ void frmMain::lstSegments_Click()
                 ++i;
         }
     }
+    // Lengths count bytes.
     const auto selectedSegments = lstSegments->selectedItems();
-    SegLen = selectedSegments.size() == 1 ? static_cast<int32_t>(selectedSegments.front().Length())
+    SegLen = selectedSegments.size() == 1 ? static_cast<int32_t>(RowBytes(lstSegments, selectedSegments.front().Row()).size())
                                           : -1;
     DisplayRecordSegmentFieldLengths();
 }
@@ -372,9 +433,10 @@ void frmMain::lstFields_Click()
         || line.trimmed().isEmpty()) {
         FieldLen = -1;
     } else {
-        const qsizetype column =
-            static_cast<qsizetype>(ValueColumn(mnuOptionsDisplayFieldDescriptions->isChecked()));
-        FieldLen = static_cast<int32_t>(std::max<qsizetype>(0, line.size() - (column - 1)));
+        // Lengths count bytes.
+        const size_t column = ValueColumn(mnuOptionsDisplayFieldDescriptions->isChecked());
+        const size_t bytes = RowBytes(lstFields, current.Row()).size();
+        FieldLen = static_cast<int32_t>(bytes > column - 1 ? bytes - (column - 1) : 0);
     }
     DisplayRecordSegmentFieldLengths();
 }
@@ -458,7 +520,7 @@ void frmMain::LoadDescriptionFiles()
         GetShortPath(root + QStringLiteral("z-segments.dat")), [this](const std::string& line) {
             dlg.MsgBox(QStringLiteral("The following line in the z-segments.dat file can not be "
                                       "parsed and so will not be used.\r\n\r\n>")
-                           + BoundedQuote(DisplayText(line)) + QStringLiteral("<"),
+                           + BoundedQuote(Text(line)) + QStringLiteral("<"),
                        MsgButtons::OKOnly, MsgIcon::Exclamation,
                        QStringLiteral("Bad Record in Z-Segment File"));
         });

@@ -285,7 +285,7 @@ void frmMain::DisplayPage(int32_t& page)
     }
     lstRecords->setUpdatesEnabled(false);
     for (int32_t row = 0; row < PageSize && first + row <= count; ++row)
-        AddItemToList(lstRecords, DisplayText(st.records.Record(first + row)));
+        AddItemToList(lstRecords, DisplayText(st.records.Record(first + row), st.envelope.EndOfBlockChar));
     lstRecords->setUpdatesEnabled(true);
 
     lblPageOf->setText(QStringLiteral("Pg %1/%2").arg(page).arg(PageCount(count)));
@@ -389,29 +389,31 @@ std::string frmMain::RecordRowBytes(int row) const
     const int32_t k = RecordAt(CurrentPage, row);
     if (k >= 1 && k <= st.records.RecordCount)
         return st.records.Record(k);
-    return lstRecords->item(row)->text().toLatin1().toStdString();
+    return TypedRecordBytes(lstRecords->item(row)->text(), {}, st.envelope.EndOfBlockChar);
 }
 
 std::string frmMain::SegmentRowBytes(int row) const
 {
     if (row < 0 || row >= lstSegments->count())
         return {};
-    // The segment list leaves out blank segments, so they are not counted.
+    return RowBytes(lstSegments, row);
+}
+
+TextEncoding frmMain::ShownRecordEncoding() const
+{
     const int32_t k = RecordAt(CurrentPage, CurrentRecordIndex);
-    if (CurrentRecordIndex >= 0 && k >= 1 && k <= st.records.RecordCount) {
-        int listed = 0;
-        for (std::string_view segment :
-             SplitRecordSegments(st.records.Record(k), st.envelope.EndOfBlockChar)) {
-            if (TrimBlanks(segment).empty())
-                continue;
-            if (listed++ != row)
-                continue;
-            if (static_cast<qsizetype>(segment.size()) == lstSegments->item(row)->Length())
-                return std::string(segment);
-            break;
-        }
-    }
-    return lstSegments->item(row)->text().toLatin1().toStdString();
+    if (CurrentRecordIndex < 0 || k < 1 || k > st.records.RecordCount)
+        return TextEncoding::Latin1;
+    return RecordEncoding(st.records.Record(k), st.envelope.EndOfBlockChar);
+}
+
+std::string frmMain::RowBytes(const ListBox* list, int row) const
+{
+    if (row < 0 || row >= list->count())
+        return {};
+    if (std::optional<std::string> bytes = list->Model().Bytes(row))
+        return std::move(*bytes);
+    return EncodeText(list->item(row)->text(), ShownRecordEncoding());
 }
 
 }  // namespace quillon

@@ -44,12 +44,15 @@ QString frmMain::SegmentToolTipAt(const QPoint& pos)
     const double x = pos.x() - list->visualItemRect(item).left() - margin;
     if (x < 0)
         return {};
-    const qsizetype p = static_cast<qsizetype>(std::floor(x * text.size() / drawn)) + 1;
-    if (p > text.size() || p <= 4)
+    const qsizetype at = static_cast<qsizetype>(std::floor(x * text.size() / drawn)) + 1;
+    if (at > text.size() || at <= 4)
         return {};
 
-    const QByteArray bytes = text.toLatin1();
-    const std::string line(bytes.constData(), static_cast<size_t>(bytes.size()));
+    // The segment's bytes, and the byte of the character under the pointer.
+    const std::string line = SegmentRowBytes(item.Row());
+    const auto p = static_cast<qsizetype>(ByteOffset(line, ShownRecordEncoding(), at - 1)) + 1;
+    if (p > static_cast<qsizetype>(line.size()))
+        return {};
     const Delimiters& d = st.delimiters;
     auto is = [](char c, const std::string& separator) {
         return !separator.empty() && c == separator.front();
@@ -81,7 +84,7 @@ QString frmMain::SegmentToolTipAt(const QPoint& pos)
         tip += " [" + description + "]";
     if (!meaning.empty())
         tip += " = " + meaning;
-    return DisplayText(tip);
+    return QString::fromLatin1(tip.data(), static_cast<qsizetype>(tip.size()));
 }
 
 bool frmMain::SegmentToolTipEvent(QEvent* event)

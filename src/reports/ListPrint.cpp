@@ -85,9 +85,9 @@ MainListPrinter::MainListPrinter(MainList list, const MainListLayout& layout,
     ++lineCount_;
 }
 
-void MainListPrinter::Line(double x, std::string_view text)
+void MainListPrinter::Line(double x, std::string_view text, bool utf8)
 {
-    writer_.Print(x, text);
+    writer_.Print(x, text, utf8);
 }
 
 void MainListPrinter::ClosePage()
@@ -107,15 +107,30 @@ void MainListPrinter::CountAndClose()
 }
 
 void MainListPrinter::AddRecord(int64_t number, std::string_view bytes, char endOfBlock,
-                                char endOfData)
+                                char endOfData, TextEncoding encoding)
 {
+    const bool utf8 = encoding == TextEncoding::Utf8;
     std::string& text = record_;
-    text.assign(bytes);
-    for (char& c : text) {
-        if (c == endOfBlock)
-            c = kSegmentEndMark;
-        else if (c == endOfData)
-            c = kEndOfDataMark;
+    if (!utf8) {
+        text.assign(bytes);
+        for (char& c : text) {
+            if (c == endOfBlock)
+                c = kSegmentEndMark;
+            else if (c == endOfData)
+                c = kEndOfDataMark;
+        }
+    } else {
+        // The marks in their UTF-8 forms.
+        text.clear();
+        text.reserve(bytes.size() + bytes.size() / 16);
+        for (const char c : bytes) {
+            if (c == endOfBlock)
+                text += "\xC2\xB6";
+            else if (c == endOfData)
+                text += "\xC2\xA7";
+            else
+                text += c;
+        }
     }
     const std::string column = RecordNumberColumn(number);
     const double furtherX =
@@ -128,12 +143,13 @@ void MainListPrinter::AddRecord(int64_t number, std::string_view bytes, char end
         // so that every footer stands at the same height.
         if (lineCount_ >= layout_.linesPerPage)
             ClosePage();
-        const size_t n = std::min(per, text.size() - at);
+        const size_t end = PieceEnd(text, at, per, utf8);
+        const std::string_view piece = std::string_view(text).substr(at, end - at);
         if (at == 0)
-            Line(layout_.firstPieceX, column + text.substr(0, n));
+            Line(layout_.firstPieceX, column + std::string(piece), utf8);
         else
-            Line(furtherX, std::string_view(text).substr(at, n));
-        at += n;
+            Line(furtherX, piece, utf8);
+        at = end;
         CountAndClose();
     } while (at < text.size());
     // The blank line between records is counted but never closes a page.
@@ -141,27 +157,34 @@ void MainListPrinter::AddRecord(int64_t number, std::string_view bytes, char end
     ++lineCount_;
 }
 
-void MainListPrinter::AddSegment(std::string_view text)
+void MainListPrinter::AddSegment(std::string_view text, TextEncoding encoding)
 {
+    const bool utf8 = encoding == TextEncoding::Utf8;
     const size_t per = static_cast<size_t>(layout_.charsPerLine);
-    for (size_t at = 0; at < text.size(); at += per) {
-        Line(layout_.segmentX, text.substr(at, per));
+    for (size_t at = 0; at < text.size();) {
+        const size_t end = PieceEnd(text, at, per, utf8);
+        Line(layout_.segmentX, text.substr(at, end - at), utf8);
+        at = end;
         CountAndClose();
     }
     Line(0, {});
     CountAndClose();
 }
 
-void MainListPrinter::AddField(std::string_view text, bool descriptions)
+void MainListPrinter::AddField(std::string_view text, bool descriptions, TextEncoding encoding)
 {
+    const bool utf8 = encoding == TextEncoding::Utf8;
     const size_t per = static_cast<size_t>(layout_.charsPerLine);
-    Line(layout_.fieldX, text.substr(0, per));
+    size_t at = PieceEnd(text, 0, per, utf8);
+    Line(layout_.fieldX, text.substr(0, at), utf8);
     CountAndClose();
     // Continuation lines stand under the list's value column.
     const size_t indent = descriptions ? 55 : 15;
     const size_t rest = per > indent ? per - indent : per;
-    for (size_t at = per; at < text.size(); at += rest) {
-        Line(layout_.fieldX, std::string(indent, ' ') + std::string(text.substr(at, rest)));
+    while (at < text.size()) {
+        const size_t end = PieceEnd(text, at, rest, utf8);
+        Line(layout_.fieldX, std::string(indent, ' ') + std::string(text.substr(at, end - at)), utf8);
+        at = end;
         CountAndClose();
     }
 }

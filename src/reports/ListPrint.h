@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "records/TextEncoding.h"
 #include "reports/PrintPages.h"
 
 namespace quillon {
@@ -51,16 +52,19 @@ public:
     MainListPrinter(const MainListPrinter&) = delete;
     MainListPrinter& operator=(const MainListPrinter&) = delete;
 
-    // A record as stored; its segment ends print as byte 182, its end-of-data bytes as 167.
-    void AddRecord(int64_t number, std::string_view bytes, char endOfBlock, char endOfData);
-    void AddSegment(std::string_view text);
+    // A record as stored, in `encoding`; its segment ends print as a pilcrow, its end-of-data
+    // bytes as a section sign. A UTF-8 text wraps between characters, counting characters.
+    void AddRecord(int64_t number, std::string_view bytes, char endOfBlock, char endOfData,
+                   TextEncoding encoding = TextEncoding::Latin1);
+    void AddSegment(std::string_view text, TextEncoding encoding = TextEncoding::Latin1);
     // A field line as the list shows it; `descriptions`: the list shows the description column.
-    void AddField(std::string_view text, bool descriptions);
+    void AddField(std::string_view text, bool descriptions,
+                  TextEncoding encoding = TextEncoding::Latin1);
 
     PrintedPages Finish();
 
 private:
-    void Line(double x, std::string_view text);
+    void Line(double x, std::string_view text, bool utf8 = false);
     // Counts a printed line and closes the page once it is full.
     void CountAndClose();
     void ClosePage();

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "records/FieldLines.h"
+#include "records/TextEncoding.h"
 
 namespace quillon {
 
@@ -17,7 +18,7 @@ std::vector<std::string> PrintedPages::Texts(size_t page) const
     return texts;
 }
 
-void PageWriter::Print(double x, std::string_view text)
+void PageWriter::Print(double x, std::string_view text, bool utf8)
 {
     if (!open_) {
         out_.pages.push_back(PrintedPage{top_, {}, {}});
@@ -25,8 +26,27 @@ void PageWriter::Print(double x, std::string_view text)
     }
     PrintedPage& page = out_.pages.back();
     page.lines.push_back(PrintedLine{x, static_cast<uint32_t>(page.text.size()),
-                                     static_cast<uint32_t>(text.size())});
+                                     static_cast<uint32_t>(text.size()), utf8 && !text.empty()});
     page.text.append(text);
+}
+
+size_t PieceEnd(std::string_view text, size_t at, size_t characters, bool utf8)
+{
+    if (!utf8)
+        return std::min(text.size(), at + characters);
+    for (; characters > 0 && at < text.size(); --characters)
+        at += static_cast<size_t>(std::max(1, Utf8CharLength(text, at)));
+    return at;
+}
+
+size_t CharacterCount(std::string_view text, bool utf8)
+{
+    if (!utf8)
+        return text.size();
+    size_t count = 0;
+    for (size_t at = 0; at < text.size(); ++count)
+        at += static_cast<size_t>(std::max(1, Utf8CharLength(text, at)));
+    return count;
 }
 
 void PageWriter::DiscardPage()

@@ -12,11 +12,12 @@
 namespace quillon {
 
 // One line (length 0: an empty line) starting `x` inches from the left of the origin; its text
-// is `length` bytes at `offset` in its page's text.
+// is `length` bytes at `offset` in its page's text, Latin-1 or (`utf8`) UTF-8.
 struct PrintedLine {
     double x = 0;
     uint32_t offset = 0;
     uint32_t length = 0;
+    bool utf8 = false;
 };
 
 struct PrintedPage {
@@ -53,7 +54,7 @@ public:
     explicit PageWriter(PrintedPages& out) : out_(out) {}
     // Where the first line of the pages opened from now on stands.
     void SetTop(std::optional<double> top) { top_ = top; }
-    void Print(double x, std::string_view text);
+    void Print(double x, std::string_view text, bool utf8 = false);
     void EndPage() { open_ = false; }
     bool PageOpen() const { return open_; }
     // Removes the page being written (used to drop a page that holds only empty lines).
@@ -66,6 +67,12 @@ private:
     std::optional<double> top_;
     bool open_ = false;
 };
+
+// Where the piece of `text` that begins at byte `at` and holds `characters` characters ends:
+// in Latin-1 a character is a byte; in UTF-8 a piece never ends inside a character.
+size_t PieceEnd(std::string_view text, size_t at, size_t characters, bool utf8);
+// How many characters the text holds.
+size_t CharacterCount(std::string_view text, bool utf8);
 
 // The footer the report and list printers put under every page: "Quillon (tm)", FooterPad - 9
 // blanks, the date, " @ ", the time, FooterPad + 5 blanks, "Page " and the page number.

@@ -66,8 +66,17 @@ uint64_t ReportTable::Ref(std::string_view text)
     return (long_.size() - 1) << LengthBits | LengthMask;
 }
 
+TextEncoding ReportTable::RowEncoding(size_t row) const
+{
+    const int32_t record = RowRecord(row);
+    if (store_ == nullptr || record < 1 || record > store_->RecordCount)
+        return TextEncoding::Latin1;
+    return RecordEncoding(store_->Record(record), endOfBlock_);
+}
+
 void ReportTable::AddRow(std::string_view first)
 {
+    rowRecords_.push_back(recordNumber_);
     const size_t at = cells_.size();
     cells_.resize(at + columns.size());
     cells_[at] = Ref(first);
@@ -543,6 +552,7 @@ ReportTable BuildReport(const RecordStore& store, const std::vector<std::string>
     }
 
     table.store_ = &store;
+    table.endOfBlock_ = rules.endOfBlock;
     RecordReader reader(read, rules);
     const Separator fieldSep(rules.delimiters.FieldSeparator);
     const Separator repetitionSep(rules.delimiters.RepetitionSeparator);

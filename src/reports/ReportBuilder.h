@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "records/RecordStore.h"
+#include "records/TextEncoding.h"
 
 namespace quillon {
 
@@ -64,8 +65,17 @@ public:
             return {};
         return {At(c >> LengthBits), static_cast<size_t>(c & LengthMask)};
     }
+    // The encoding of the record row `row` was read from, which its cells' texts are in
+    // (Latin-1 for a row of no record).
+    TextEncoding RowEncoding(size_t row) const;
+    // The number of that record (0: none); rows of one record follow each other.
+    int32_t RowRecord(size_t row) const { return row < rowRecords_.size() ? rowRecords_[row] : 0; }
     // Room for `rows` rows (every record gives at least one).
-    void Reserve(size_t rows) { cells_.reserve(rows * columns.size()); }
+    void Reserve(size_t rows)
+    {
+        cells_.reserve(rows * columns.size());
+        rowRecords_.reserve(rows);
+    }
     // Adds a row whose cells are all empty except the first.
     void AddRow(std::string_view first);
     // Sets a cell of the last row; the text it held before stays unused in its block.
@@ -81,6 +91,8 @@ private:
     static constexpr uint64_t ViewLengthMask = (uint64_t{1} << ViewLengthBits) - 1;
     static constexpr uint64_t ViewOffsetMask = (uint64_t{1} << 20) - 1;
     const RecordStore* store_ = nullptr;
+    char endOfBlock_ = 13;
+    std::vector<int32_t> rowRecords_;
     // The record being read while the table is built, whose pieces become views.
     int32_t recordNumber_ = 0;
     std::string_view record_;

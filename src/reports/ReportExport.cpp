@@ -113,7 +113,19 @@ std::string ExportBytes(const ExportTable& table, const ExportOptions& options,
             if (fixed) {
                 const ColumnFormat& f = options.formats[i];
                 const size_t w = static_cast<size_t>(std::clamp(f.width, 0, MaxExportWidth));
-                const size_t n = std::min(cell.size(), w);
+                size_t n = std::min(cell.size(), w);
+                if (n < cell.size() && r < table.utf8.size() && table.utf8[r] != 0) {
+                    // A UTF-8 cell is cut between characters; blanks fill what is left.
+                    auto inside = [&cell](size_t at) {
+                        return (static_cast<unsigned char>(cell[at]) & 0xC0) == 0x80;
+                    };
+                    if (f.left)
+                        while (n > 0 && inside(n))
+                            --n;
+                    else
+                        while (n > 0 && inside(cell.size() - n))
+                            --n;
+                }
                 if (f.left) {
                     std::memcpy(p, cell.data(), n);
                     std::memset(p + n, ' ', w - n);

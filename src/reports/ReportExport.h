@@ -1,7 +1,8 @@
 #pragma once
 // Report export: the report's rows as a delimited or fixed-width file, without any window.
-// Everything here is bytes: cells, headings and descriptions are Latin-1 text, one byte a
-// character, and the output is the file's content exactly.
+// Everything here is bytes: cells are their records' bytes (Latin-1, or UTF-8 for a row of a
+// UTF-8 record), headings and descriptions Latin-1, and the output is the file's content
+// exactly. Widths count bytes.
 #include <QString>
 #include <optional>
 #include <string>
@@ -18,6 +19,7 @@ struct ExportTable {
     std::vector<std::string> headings;
     std::vector<std::string> cells;  // row r, column c at r * headings.size() + c
     std::vector<char> selected;      // per row: selected in the report
+    std::vector<char> utf8;          // per row: its cells are UTF-8 (none given: all Latin-1)
 
     size_t ColumnCount() const { return headings.size(); }
     size_t RowCount() const { return headings.empty() ? 0 : cells.size() / headings.size(); }
@@ -59,6 +61,7 @@ std::optional<char> ResolveSeparator(std::string_view text);
 
 // The value made exactly `format.width` characters long: padded or cut at its end when left
 // justified, at its beginning when right justified, with zeros instead of blanks for zero fill.
+// (ExportBytes cuts a UTF-8 cell only between characters and pads the bytes it leaves.)
 void AppendFixed(std::string& out, std::string_view value, const ColumnFormat& format);
 
 // The whole file: an optional heading line, then every row (or only the selected ones), each

@@ -7,15 +7,17 @@ namespace quillon {
 
 namespace {
 
-// The cells of one line, each padded with blanks (or cut) to its column's width + 2.
-std::string FixedWidthLine(const std::vector<std::string>& cells, const std::vector<size_t>& widths)
+// The cells of one line, each padded with blanks (or cut) to its column's width + 2, in
+// characters.
+std::string FixedWidthLine(const std::vector<std::string>& cells, const std::vector<size_t>& widths,
+                           bool utf8)
 {
     std::string line;
     for (size_t p = 0; p < widths.size(); ++p) {
         const size_t width = widths[p] + 2;
         const std::string& cell = p < cells.size() ? cells[p] : std::string();
-        line.append(cell, 0, width);
-        line.append(width - std::min(width, cell.size()), ' ');
+        line.append(cell, 0, PieceEnd(cell, 0, width, utf8));
+        line.append(width - std::min(width, CharacterCount(cell, utf8)), ' ');
     }
     return line;
 }
@@ -74,11 +76,12 @@ PrintedPages PaginateReport(const ReportPrintJob& job, const ReportPageLayout& l
     auto printed = [&job](size_t r) {
         return job.printAll || (r < job.selected.size() && job.selected[r]);
     };
+    auto utf8 = [&job](size_t r) { return r < job.utf8.size() && job.utf8[r]; };
 
     int lineCount = 0;
     int pageNumber = 1;
-    auto line = [&](std::string text) {
-        writer.Print(x, std::move(text));
+    auto line = [&](std::string_view text, bool utf8 = false) {
+        writer.Print(x, text, utf8);
         ++lineCount;
     };
     auto closePage = [&] {
@@ -102,17 +105,19 @@ PrintedPages PaginateReport(const ReportPrintJob& job, const ReportPageLayout& l
             continue;
         const std::vector<std::string>& cells = job.rows[r];
         for (size_t p = 0; p < columns && p < cells.size(); ++p)
-            widths[p] = std::max(widths[p], cells[p].size());
+            widths[p] = std::max(widths[p], CharacterCount(cells[p], utf8(r)));
     }
 
-    const std::string savedHeaderLine = FixedWidthLine(job.captions, widths);
-    auto printLine = [&](const std::string& text) {
-        for (size_t at = 0; at < text.size(); at += piece) {
+    const std::string savedHeaderLine = FixedWidthLine(job.captions, widths, false);
+    auto printLine = [&](const std::string& text, bool inUtf8) {
+        for (size_t at = 0; at < text.size();) {
             if (lineCount == 0 && job.headerEveryPage) {
                 line(savedHeaderLine);
                 line({});
             }
-            line(text.substr(at, piece));
+            const size_t end = PieceEnd(text, at, piece, inUtf8);
+            line(std::string_view(text).substr(at, end - at), inUtf8);
+            at = end;
             if (lineCount > perPage)
                 closePage();
         }
@@ -120,10 +125,10 @@ PrintedPages PaginateReport(const ReportPrintJob& job, const ReportPageLayout& l
         if (pageNumber == 1 && lineCount == 3)
             line({});
     };
-    printLine(savedHeaderLine);
+    printLine(savedHeaderLine, false);
     for (size_t r = 0; r < job.rows.size(); ++r)
         if (printed(r))
-            printLine(FixedWidthLine(job.rows[r], widths));
+            printLine(FixedWidthLine(job.rows[r], widths, utf8(r)), utf8(r));
 
     // The last page is filled to the count at which full pages close, so its footer stands
     // where theirs do.

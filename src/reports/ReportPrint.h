@@ -43,6 +43,7 @@ struct ReportPrintJob {
     std::vector<std::string> captions;           // in display order
     std::vector<std::vector<std::string>> rows;  // cell texts in display order, rows in order
     std::vector<bool> selected;                  // by row; read only when !printAll
+    std::vector<bool> utf8;                      // by row: its cells are UTF-8 (none: Latin-1)
     bool printAll = true;
     std::string fontName = "Courier New";
     bool headerEveryPage = true;

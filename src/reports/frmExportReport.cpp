@@ -174,8 +174,9 @@ ExportTable frmExportReport::ReportTable() const
     for (int r = 0; r < rows; ++r) {
         const QTreeWidgetItem* item = list->topLevelItem(r);
         for (int c = 0; c < columns; ++c)
-            table.cells.push_back(Bytes(item->text(c)));
+            table.cells.push_back(CellBytes(item, c));
         table.selected.push_back(item->isSelected() ? 1 : 0);
+        table.utf8.push_back(item->data(0, Utf8RowRole).toBool() ? 1 : 0);
     }
     return table;
 }

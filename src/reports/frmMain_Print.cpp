@@ -36,11 +36,6 @@ std::vector<int> AllRows(const ListBox* list)
     return rows;
 }
 
-std::string RowText(const ListBox* list, int row)
-{
-    return list->item(row)->text().toLatin1().toStdString();
-}
-
 }  // namespace
 
 void frmMain::mnuRecordListPrint_Click() { PrintListRecords(); }
@@ -105,12 +100,17 @@ void frmMain::PrintListRecords()
         MainListPrinter printer(MainList::Records, *layout, windowTitle().toLatin1().toStdString(),
                                 FooterDate(), FooterTime());
         if (printAll) {
-            for (int32_t k = 1; k <= st.records.RecordCount; ++k)
-                printer.AddRecord(k, st.records.Record(k), endOfBlock, endOfData);
+            for (int32_t k = 1; k <= st.records.RecordCount; ++k) {
+                const std::string& record = st.records.Record(k);
+                printer.AddRecord(k, record, endOfBlock, endOfData,
+                                  RecordEncoding(record, endOfBlock));
+            }
         } else {
-            for (int row : rows)
-                printer.AddRecord(RecordAt(page, row), RecordRowBytes(row), endOfBlock,
-                                  endOfData);
+            for (int row : rows) {
+                const std::string record = RecordRowBytes(row);
+                printer.AddRecord(RecordAt(page, row), record, endOfBlock, endOfData,
+                                  RecordEncoding(record, endOfBlock));
+            }
         }
         pages = printer.Finish();
     }
@@ -160,25 +160,12 @@ void frmMain::PrintLstSegments()
     const std::vector<int> rows =
         choice->selection ? SelectedRows(lstSegments) : AllRows(lstSegments);
 
-    // The stored bytes of every row in one pass over the shown record (SegmentRowBytes for a
-    // single row); the list's own text where the store no longer matches it.
-    std::vector<std::string_view> stored;
-    const int32_t k = RecordAt(CurrentPage, CurrentRecordIndex);
-    if (CurrentRecordIndex >= 0 && k >= 1 && k <= st.records.RecordCount)
-        for (std::string_view segment :
-             SplitRecordSegments(st.records.Record(k), st.envelope.EndOfBlockChar))
-            if (!TrimBlanks(segment).empty())
-                stored.push_back(segment);
+    // The bytes of every row as the list keeps them, in the shown record's encoding.
+    const TextEncoding encoding = ShownRecordEncoding();
     MainListPrinter printer(MainList::Segments, *layout, windowTitle().toLatin1().toStdString(),
                             FooterDate(), FooterTime());
-    for (int row : rows) {
-        const size_t r = static_cast<size_t>(row);
-        if (r < stored.size()
-            && static_cast<qsizetype>(stored[r].size()) == lstSegments->item(row)->Length())
-            printer.AddSegment(stored[r]);
-        else
-            printer.AddSegment(RowText(lstSegments, row));
-    }
+    for (int row : rows)
+        printer.AddSegment(RowBytes(lstSegments, row), encoding);
     platform::PrintOrSay(printer.Finish(), *choice, dlg);
     if (current >= 0 && current < lstSegments->count())
         lstSegments->setCurrentRow(current, QItemSelectionModel::NoUpdate);
@@ -211,8 +198,10 @@ void frmMain::PrintLstFields()
     const bool descriptions = mnuOptionsDisplayFieldDescriptions->isChecked();
     MainListPrinter printer(MainList::Fields, *layout, windowTitle().toLatin1().toStdString(), FooterDate(),
                             FooterTime());
+    // A line as the list shows it: its head is the program's own text, its value the record's.
+    const TextEncoding encoding = ShownRecordEncoding();
     for (int row : rows)
-        printer.AddField(RowText(lstFields, row), descriptions);
+        printer.AddField(EncodeText(lstFields->item(row)->text(), encoding), descriptions, encoding);
     platform::PrintOrSay(printer.Finish(), *choice, dlg);
     if (current >= 0 && current < lstFields->count())
         lstFields->setCurrentRow(current, QItemSelectionModel::NoUpdate);

@@ -105,17 +105,44 @@ void frmReport::Fill(const ReportTable& table)
     }
     QList<QTreeWidgetItem*> items;
     items.reserve(static_cast<qsizetype>(rows));
+    // A row's record is looked at only for a cell beyond ASCII, and once for all its rows.
+    int32_t decided = -1;
+    TextEncoding encoding = TextEncoding::Latin1;
     for (size_t r = 0; r < rows; ++r) {
         auto* item = new QTreeWidgetItem;
         for (int c = 0; c < columns; ++c) {
             const std::string_view cell = table.Cell(r, static_cast<size_t>(c));
-            if (!cell.empty())
+            if (cell.empty())
+                continue;
+            if (IsAscii(cell)) {
                 item->setText(c, Text(cell));
+                continue;
+            }
+            if (table.RowRecord(r) != decided) {
+                decided = table.RowRecord(r);
+                encoding = table.RowEncoding(r);
+            }
+            item->setText(c, DecodeText(cell, encoding));
+            if (encoding == TextEncoding::Utf8) {
+                item->setData(c, CellBytesRole,
+                              QByteArray(cell.data(), static_cast<qsizetype>(cell.size())));
+                item->setData(0, Utf8RowRole, true);
+            }
         }
         items.push_back(item);
     }
     lvReportList->addTopLevelItems(items);
     lvReportList->setUpdatesEnabled(true);
+}
+
+std::string CellBytes(const QTreeWidgetItem* item, int column)
+{
+    const QVariant kept = item->data(column, CellBytesRole);
+    if (kept.isValid()) {
+        const QByteArray bytes = kept.toByteArray();
+        return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
+    }
+    return Bytes(item->text(column));
 }
 
 std::vector<std::string> frmReport::DisplayedDesignations() const

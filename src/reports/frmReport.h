@@ -19,6 +19,14 @@ class SettingsStore;
 class DescriptionDictionary;
 class ReportTable;
 
+// A cell of a UTF-8 record that is not plain ASCII keeps its bytes in this role (export writes
+// them as they are); column 0 of a row read from a UTF-8 record holds true in the other.
+inline constexpr int CellBytesRole = Qt::UserRole + 72;
+inline constexpr int Utf8RowRole = Qt::UserRole + 73;
+
+// The bytes a cell stands for: those it keeps, else its text one byte a Latin-1 character.
+std::string CellBytes(const QTreeWidgetItem* item, int column);
+
 class frmReport : public QDialog {
     Q_OBJECT
 public:

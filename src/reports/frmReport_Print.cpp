@@ -79,13 +79,18 @@ void frmReport::mnuFilePrint_Click()
     for (const int c : order)
         job.captions.push_back(Bytes(captions->text(c)));
     job.rows.reserve(printedRows);
+    job.utf8.assign(static_cast<size_t>(rowCount), false);
     for (int r = 0; r < rowCount; ++r) {
         std::vector<std::string> cells;
         if (job.printAll || job.selected[static_cast<size_t>(r)]) {
+            // A row of a UTF-8 record prints the text it shows, in UTF-8.
             const QTreeWidgetItem* item = lvReportList->topLevelItem(r);
+            const bool utf8 = item->data(0, Utf8RowRole).toBool();
+            job.utf8[static_cast<size_t>(r)] = utf8;
             cells.reserve(order.size());
             for (const int c : order)
-                cells.push_back(Bytes(item->text(c)));
+                cells.push_back(utf8 ? EncodeText(item->text(c), TextEncoding::Utf8)
+                                     : Bytes(item->text(c)));
         }
         job.rows.push_back(std::move(cells));
     }

@@ -56,11 +56,6 @@ std::string Utf8(const QString& s)
     return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
 }
 
-QString Latin1(const std::string& bytes)
-{
-    return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
-}
-
 // "##,###": thousands separators, and no digits at all for 0.
 QString CountText(int32_t n)
 {
@@ -266,7 +261,10 @@ void SockDataArrival(frmMain& w, ReplyAccumulator& replies)
         batch.Write();
     }
     if (st.client.ViewReceivedAcks) {
-        const QString shown = Latin1(BoundedQuote(ViewableReply(text)));
+        // The reply is a record: its text in its own encoding.
+        const std::string reply = ViewableReply(text);
+        const QString shown =
+            BoundedQuote(DecodeText(reply, RecordEncoding(reply, st.envelope.EndOfBlockChar)));
         if (ack)
             w.dlg.MsgBox(shown, MsgButtons::OKOnly, MsgIcon::Information,
                          QStringLiteral("Received ACK Message from External"));

@@ -389,7 +389,7 @@ void frmMain::FlushReceivedRows()
     if (first <= last) {
         const QSignalBlocker block(lstRecords);
         for (int32_t i = first; i <= last; ++i)
-            AddItemToList(lstRecords, DisplayText(st.records.Record(i)));
+            AddItemToList(lstRecords, DisplayText(st.records.Record(i), st.envelope.EndOfBlockChar));
     }
     const QString host = Winsock1->RemoteHost();
     const QString ip = Winsock1->RemoteHostIP();

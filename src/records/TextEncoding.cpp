@@ -1,0 +1,301 @@
+#include "records/TextEncoding.h"
+
+#include <QByteArrayView>
+#include <algorithm>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace quillon {
+namespace {
+
+constexpr size_t npos = std::string_view::npos;
+constexpr char16_t kReplacement = 0xFFFD;
+
+bool Ends(unsigned char c, char endOfBlock) { return c < 0x20 || c == static_cast<unsigned char>(endOfBlock); }
+
+// The length of the well-formed UTF-8 character at `p` (1 to 4), or 0 when the bytes there
+// begin none: no overlong forms, no surrogates, nothing above U+10FFFF.
+int WellFormed(const unsigned char* p, const unsigned char* end)
+{
+    const unsigned char b = *p;
+    if (b < 0x80)
+        return 1;
+    const size_t left = static_cast<size_t>(end - p);
+    auto tail = [&](size_t i) { return i < left && (p[i] & 0xC0) == 0x80; };
+    if (b >= 0xC2 && b <= 0xDF)
+        return tail(1) ? 2 : 0;
+    if (b >= 0xE0 && b <= 0xEF) {
+        if (left < 2)
+            return 0;
+        const unsigned char lo = b == 0xE0 ? 0xA0 : 0x80, hi = b == 0xED ? 0x9F : 0xBF;
+        return p[1] >= lo && p[1] <= hi && tail(2) ? 3 : 0;
+    }
+    if (b >= 0xF0 && b <= 0xF4) {
+        if (left < 2)
+            return 0;
+        const unsigned char lo = b == 0xF0 ? 0x90 : 0x80, hi = b == 0xF4 ? 0x8F : 0xBF;
+        return p[1] >= lo && p[1] <= hi && tail(2) && tail(3) ? 4 : 0;
+    }
+    return 0;
+}
+
+char32_t CodePoint(const unsigned char* p, int n)
+{
+    switch (n) {
+    case 2:
+        return (char32_t{p[0]} & 0x1F) << 6 | (p[1] & 0x3F);
+    case 3:
+        return (char32_t{p[0]} & 0x0F) << 12 | (char32_t{p[1]} & 0x3F) << 6 | (p[2] & 0x3F);
+    case 4:
+        return (char32_t{p[0]} & 0x07) << 18 | (char32_t{p[1]} & 0x3F) << 12
+               | (char32_t{p[2]} & 0x3F) << 6 | (p[3] & 0x3F);
+    default:
+        return p[0];
+    }
+}
+
+// A piece of UTF-8 bytes: a run of ASCII, one well-formed character, or one byte that begins
+// none (shown as one U+FFFD).
+struct Piece {
+    size_t at = 0;
+    size_t length = 0;
+    qsizetype units = 0;  // UTF-16 units of its text
+    bool ascii = false;
+    bool valid = true;
+};
+
+// Walks UTF-8 bytes piece by piece; stops early when `visit` answers false.
+template <typename Visit>
+void WalkUtf8(std::string_view bytes, Visit&& visit)
+{
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const auto* end = p + bytes.size();
+    size_t at = 0;
+    while (at < bytes.size()) {
+        Piece piece;
+        piece.at = at;
+        const size_t high = FirstNonAscii(bytes.substr(at));
+        if (high != 0) {
+            piece.length = high == npos ? bytes.size() - at : high;
+            piece.units = static_cast<qsizetype>(piece.length);
+            piece.ascii = true;
+        } else {
+            const int n = WellFormed(p + at, end);
+            piece.valid = n > 0;
+            piece.length = n > 0 ? static_cast<size_t>(n) : 1;
+            piece.units = n == 4 ? 2 : 1;
+        }
+        if (!visit(piece))
+            return;
+        at += piece.length;
+    }
+}
+
+}  // namespace
+
+size_t FirstNonAscii(std::string_view bytes)
+{
+    const char* p = bytes.data();
+    const size_t n = bytes.size();
+    size_t i = 0;
+#if defined(__SSE2__)
+    for (; i + 16 <= n; i += 16) {
+        const int mask = _mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i)));
+        if (mask != 0)
+            return i + static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
+    }
+#endif
+    for (; i < n; ++i)
+        if (static_cast<unsigned char>(p[i]) >= 0x80)
+            return i;
+    return npos;
+}
+
+std::string_view DeclaredCharacterSet(std::string_view record, char endOfBlock)
+{
+    if (record.size() < 4 || !record.starts_with("MSH"))
+        return {};
+    const char field = record[3];
+    if (Ends(static_cast<unsigned char>(field), endOfBlock))
+        return {};
+    // MSH-18 follows the 17th field separator, MSH-1 being the first.
+    size_t at = 3;
+    for (int separators = 1; separators < 17; ++separators) {
+        ++at;
+        while (at < record.size() && record[at] != field) {
+            if (Ends(static_cast<unsigned char>(record[at]), endOfBlock))
+                return {};
+            ++at;
+        }
+        if (at >= record.size())
+            return {};
+    }
+    const size_t begin = at + 1;
+    // MSH-2's second character separates repetitions.
+    const size_t encodingEnd = record.find(field, 4);
+    const char repetition = encodingEnd != npos && encodingEnd > 5 ? record[5] : field;
+    size_t end = begin;
+    while (end < record.size() && record[end] != field && record[end] != repetition
+           && !Ends(static_cast<unsigned char>(record[end]), endOfBlock))
+        ++end;
+    std::string_view value = record.substr(begin, end - begin);
+    while (!value.empty() && value.front() == ' ')
+        value.remove_prefix(1);
+    while (!value.empty() && value.back() == ' ')
+        value.remove_suffix(1);
+    return value;
+}
+
+bool NamesUtf8(std::string_view characterSet)
+{
+    auto same = [characterSet](std::string_view name) {
+        return characterSet.size() == name.size()
+               && std::equal(name.begin(), name.end(), characterSet.begin(), [](char a, char b) {
+                      return a == (b >= 'a' && b <= 'z' ? static_cast<char>(b - 0x20) : b);
+                  });
+    };
+    return same("UNICODE UTF-8") || same("UTF-8");
+}
+
+TextEncoding RecordEncoding(std::string_view record, char endOfBlock)
+{
+    const size_t high = FirstNonAscii(record);
+    if (high == npos)
+        return TextEncoding::Latin1;
+    const std::string_view declared = DeclaredCharacterSet(record, endOfBlock);
+    if (!declared.empty())
+        return NamesUtf8(declared) ? TextEncoding::Utf8 : TextEncoding::Latin1;
+    // Everything before the first byte above 127 is ASCII, so that byte begins a character.
+    return QByteArrayView(record.substr(high)).isValidUtf8() ? TextEncoding::Utf8
+                                                              : TextEncoding::Latin1;
+}
+
+QString DecodeText(std::string_view bytes, TextEncoding encoding)
+{
+    const auto size = static_cast<qsizetype>(bytes.size());
+    if (encoding == TextEncoding::Latin1)
+        return QString::fromLatin1(bytes.data(), size);
+    if (QByteArrayView(bytes).isValidUtf8())
+        return QString::fromUtf8(bytes.data(), size);
+    QString text;
+    text.reserve(size);
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    WalkUtf8(bytes, [&](const Piece& piece) {
+        if (piece.ascii) {
+            text += QLatin1StringView(bytes.data() + piece.at, static_cast<qsizetype>(piece.length));
+        } else if (!piece.valid) {
+            text += QChar(kReplacement);
+        } else {
+            const char32_t c = CodePoint(p + piece.at, static_cast<int>(piece.length));
+            if (c >= 0x10000) {
+                text += QChar(QChar::highSurrogate(c));
+                text += QChar(QChar::lowSurrogate(c));
+            } else {
+                text += QChar(static_cast<char16_t>(c));
+            }
+        }
+        return true;
+    });
+    return text;
+}
+
+std::string EncodeText(QStringView text, TextEncoding encoding)
+{
+    const QByteArray bytes = encoding == TextEncoding::Utf8 ? text.toUtf8() : text.toLatin1();
+    return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
+}
+
+bool FitsLatin1(QStringView text)
+{
+    return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() <= 0xFF; });
+}
+
+int Utf8CharLength(std::string_view bytes, size_t at)
+{
+    if (at >= bytes.size())
+        return 0;
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    return WellFormed(p + at, p + bytes.size());
+}
+
+qsizetype TextLength(std::string_view bytes, TextEncoding encoding)
+{
+    if (encoding == TextEncoding::Latin1)
+        return static_cast<qsizetype>(bytes.size());
+    qsizetype units = 0;
+    WalkUtf8(bytes, [&](const Piece& piece) {
+        units += piece.units;
+        return true;
+    });
+    return units;
+}
+
+size_t ByteOffset(std::string_view bytes, TextEncoding encoding, qsizetype unit)
+{
+    if (unit <= 0)
+        return 0;
+    if (encoding == TextEncoding::Latin1)
+        return std::min(static_cast<size_t>(unit), bytes.size());
+    size_t offset = bytes.size();
+    qsizetype units = 0;
+    WalkUtf8(bytes, [&](const Piece& piece) {
+        if (units + piece.units <= unit) {
+            units += piece.units;
+            return true;
+        }
+        // In an ASCII run every unit is a byte; otherwise the piece's start.
+        offset = piece.at + (piece.ascii ? static_cast<size_t>(unit - units) : 0);
+        return false;
+    });
+    return offset;
+}
+
+namespace {
+
+bool ReadsAs(std::string_view bytes, QStringView text, char endOfBlock)
+{
+    return DecodeText(bytes, RecordEncoding(bytes, endOfBlock)) == text;
+}
+
+// The original's bytes before and after what changed, the text between written in `encoding`.
+std::string EditedBytes(std::string_view original, TextEncoding encoding, QStringView text)
+{
+    const QString was = DecodeText(original, encoding);
+    const qsizetype shorter = std::min(was.size(), text.size());
+    qsizetype head = 0;
+    while (head < shorter && was[head] == text[head])
+        ++head;
+    if (head > 0 && was[head - 1].isHighSurrogate())
+        --head;
+    qsizetype tail = 0;
+    while (tail < shorter - head && was[was.size() - 1 - tail] == text[text.size() - 1 - tail])
+        ++tail;
+    if (tail > 0 && was[was.size() - tail].isLowSurrogate())
+        --tail;
+    const size_t keepHead = ByteOffset(original, encoding, head);
+    const size_t keepTail = ByteOffset(original, encoding, was.size() - tail);
+    std::string bytes(original.substr(0, keepHead));
+    bytes += EncodeText(text.mid(head, text.size() - tail - head), encoding);
+    bytes += original.substr(keepTail);
+    return bytes;
+}
+
+}  // namespace
+
+std::string TypedRecordBytes(QStringView text, std::string_view original, char endOfBlock)
+{
+    const TextEncoding was = RecordEncoding(original, endOfBlock);
+    std::string bytes = EditedBytes(original, was, text);
+    if (ReadsAs(bytes, text, endOfBlock))
+        return bytes;
+    const TextEncoding other = was == TextEncoding::Latin1 ? TextEncoding::Utf8 : TextEncoding::Latin1;
+    std::string whole = EncodeText(text, other);
+    if (ReadsAs(whole, text, endOfBlock))
+        return whole;
+    return bytes;
+}
+
+}  // namespace quillon
