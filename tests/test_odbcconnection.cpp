@@ -22,8 +22,9 @@ std::string LongValue()
 
 // Runs of values (-1 for NULL) each read in one query, in order. A value is read through a
 // buffer sized from the values before it in its column: 1 KiB at first, a quarter and 64 bytes
-// more than a long value, at most 16 KiB when a fetch brings a block of 64 rows and 64 KiB when
-// it brings one; values that do not fit are read again whole.
+// more than a long value, at most 64 KiB while a fetch brings one row, 16 KiB when it brings a
+// block; values that do not fit are read again whole. Where the driver allows blocks (here
+// PostgreSQL) the first fetch brings row 1 and each later one 64 rows: 2-65, 66-129, ...
 struct SizesCase {
     const char* name;
     std::vector<int> sizes;
@@ -52,13 +53,13 @@ const std::vector<SizesCase> kSizesCases = {
     {"Mixed", {1024, 1025, 3, 70000, -1, 0, 2000, 2565, 2000, 2564, 65536, 65537, 200000, 1, 1023}},
     // Around the largest buffer of a block after a 16000-byte value.
     {"AroundTheBlockBuffer", {16000, 16384, 16385, 16000, 16383, -1, 16384}},
-    // Long values inside blocks of 64, first and last rows of blocks among them.
+    // Long values inside blocks, on their first and last rows, and one after another.
     {"LongValuesInsideBlocks",
-     RowsWith(200, 100, {{1, 3000}, {64, 5000}, {65, 0}, {70, 100000}, {71, 1025}, {128, 20000}, {129, 20000},
-                         {150, -1}, {151, 17000}, {192, 70000}, {193, 2}})},
+     RowsWith(200, 100, {{1, 3000}, {2, 5000}, {40, 100000}, {41, 1025}, {65, 20000}, {66, 20000}, {100, -1},
+                         {101, 17000}, {129, 70000}, {130, 2}, {150, 16385}})},
     // NULL after values and around block boundaries, among empty values.
-    {"NullsAndEmpties", RowsWith(140, 0, {{1, 10}, {2, -1}, {63, 7}, {64, -1}, {65, -1}, {66, 10}, {128, 3}, {129, -1},
-                                          {130, 5}, {139, 4}, {140, -1}})},
+    {"NullsAndEmpties", RowsWith(140, 0, {{1, 10}, {2, -1}, {64, 7}, {65, -1}, {66, -1}, {67, 10}, {129, 3},
+                                          {130, -1}, {131, 5}, {139, 4}, {140, -1}})},
     // Short values long enough after long ones for the buffer to shrink, then a long one again.
     {"ShrinkingThenLong", Repeated(Repeated(Repeated({9000, 9000}, 600, 20), 1, 9000), 70, 20)},
 };

@@ -220,34 +220,27 @@ private:
     std::vector<char> piece_;
 };
 
-// Reads the rows through column buffers bound once: a fetch brings a block of rows (one row
-// where the driver cannot read a value of a row inside a block) and the driver copies each
-// value once, into the buffer. A value longer than its buffer is read again whole with
-// SQLGetData, and the column's buffer is sized from the values seen.
+// Reads the rows through column buffers bound once: a fetch brings a block of rows and the
+// driver copies each value once, into the buffers. A value longer than its buffer is read again
+// whole with SQLGetData, and each column's buffer is sized from the values seen. The first fetch
+// brings one row; blocks follow once the driver has shown on it that it can position on a row
+// of a block, which reading such a value again needs.
 class BoundReader {
 public:
-    BoundReader(SQLHSTMT stmt, size_t columns, size_t rows)
-        : stmt_(stmt), columns_(columns), rows_(rows), status_(rows), cap_(rows > 1 ? kBlockCap : kRowCap)
+    BoundReader(SQLHSTMT stmt, size_t columns, size_t blockRows)
+        : stmt_(stmt), columns_(columns), blockRows_(blockRows), status_(blockRows)
     {
     }
 
     // Binds the buffers; false when the driver refuses, with every binding undone.
     bool Bind()
     {
-        bool ok = (rows_ == 1
-                   || SQL_SUCCEEDED(SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_ARRAY_SIZE,
-                                                   reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(rows_)), 0)))
-            && SQL_SUCCEEDED(SQLSetStmtAttr(stmt_, SQL_ATTR_ROWS_FETCHED_PTR, &fetched_, 0))
+        bool ok = SQL_SUCCEEDED(SQLSetStmtAttr(stmt_, SQL_ATTR_ROWS_FETCHED_PTR, &fetched_, 0))
             && SQL_SUCCEEDED(SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_STATUS_PTR, status_.data(), 0));
-        if (ok && rows_ > 1) {  // the driver may have chosen another size
-            SQLULEN size = 0;
-            ok = SQL_SUCCEEDED(SQLGetStmtAttr(stmt_, SQL_ATTR_ROW_ARRAY_SIZE, &size, 0, nullptr)) && size == rows_;
-        }
         for (size_t c = 0; ok && c < columns_.size(); ++c)
             ok = BindColumn(c, kFirstRoom);
         if (!ok) {
             SQLFreeStmt(stmt_, SQL_UNBIND);
-            SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(SQLULEN{1}), 0);
             SQLSetStmtAttr(stmt_, SQL_ATTR_ROWS_FETCHED_PTR, nullptr, 0);
             SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_STATUS_PTR, nullptr, 0);
         }
@@ -268,6 +261,10 @@ public:
             if (status_[r] == SQL_ROW_ERROR)
                 return SQL_ERROR;
         seen_ += Rows();
+        if (!probed_ && blockRows_ > 1 && Rows() == 1) {
+            probed_ = true;
+            toBlocks_ = SQL_SUCCEEDED(SQLSetPos(stmt_, 1, SQL_POSITION, SQL_LOCK_NO_CHANGE));
+        }
         return rc;
     }
 
@@ -321,15 +318,35 @@ private:
                                         static_cast<SQLLEN>(room + 1), column.lengths.data()));
     }
 
-    // A buffer grows as soon as a value did not fit, and shrinks when the values of a while
-    // needed less than half of it.
+    // Before a fetch: blocks once the driver has positioned on a row; a buffer grows as soon as
+    // a value did not fit, and shrinks when the values of a while needed less than half of it.
     bool Resize()
     {
+        bool rebind = false;
+        if (toBlocks_) {
+            toBlocks_ = false;
+            SQLULEN size = 0;
+            if (SQL_SUCCEEDED(SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_ARRAY_SIZE,
+                                             reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(blockRows_)), 0))
+                && SQL_SUCCEEDED(SQLGetStmtAttr(stmt_, SQL_ATTR_ROW_ARRAY_SIZE, &size, 0, nullptr))
+                && size == blockRows_) {
+                rows_ = blockRows_;
+                rebind = true;
+            } else if (!SQL_SUCCEEDED(SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_ARRAY_SIZE,
+                                                     reinterpret_cast<SQLPOINTER>(SQLULEN{1}), 0))) {
+                return false;
+            }
+        }
+        const size_t cap = rows_ > 1 ? kBlockCap : kRowCap;
         const bool review = seen_ >= kWindow;
         for (size_t c = 0; c < columns_.size(); ++c) {
             Column& column = columns_[c];
-            const size_t wanted = RoomAfter(column.longest, cap_);
-            if ((wanted > column.room || (review && wanted < column.room / 2)) && !BindColumn(c, wanted))
+            const size_t wanted = RoomAfter(column.longest, cap);
+            size_t room = column.room;
+            if (wanted > room || (review && wanted < room / 2))
+                room = wanted;
+            room = std::min(room, cap);
+            if ((rebind || room != column.room) && !BindColumn(c, room))
                 return false;
             if (review)
                 column.longest = 0;
@@ -344,17 +361,19 @@ private:
     static constexpr size_t kWindow = 256;
     SQLHSTMT stmt_;
     std::vector<Column> columns_;
-    size_t rows_;
+    size_t blockRows_;
+    size_t rows_ = 1;  // rows a fetch brings now
     SQLULEN fetched_ = 0;
     std::vector<SQLUSMALLINT> status_;
-    size_t cap_;
+    bool probed_ = false;    // whether the driver was asked to position on the first row
+    bool toBlocks_ = false;  // it did: the next fetch brings a block
     size_t positioned_ = 0;  // the row SQLSetPos went to in this block, 1-based
     size_t seen_ = 0;        // rows since the buffers were last reviewed
 };
 
 // How many rows a fetch may bring into bound buffers on this connection. A value too long for
 // its buffer is read again with SQLGetData, which the driver must allow for bound columns, and
-// for a row inside a block of several it must also position on that row.
+// for a row of a block of several also for blocks, with SQLSetPos to position on the row.
 size_t BlockRows(SQLHDBC dbc)
 {
     SQLUINTEGER getData = 0;
