@@ -20,10 +20,49 @@ std::string LongValue()
     return text;
 }
 
-// Sizes read in one go, each row after a row of another size: around the first piece read
-// (1 KiB), around the piece a row of 2000 bytes leaves for the next, around 64 KiB, far larger,
-// NULL and empty between them.
-const std::vector<int> kSizes = {1024, 1025, 3, 70000, -1, 0, 2000, 2565, 2000, 2564, 65536, 65537, 200000, 1, 1023};
+// Runs of values (-1 for NULL) each read in one query, in order. A value is read through a
+// buffer sized from the values before it in its column: 1 KiB at first, a quarter and 64 bytes
+// more than a long value, at most 64 KiB while a fetch brings one row, 16 KiB when it brings a
+// block; values that do not fit are read again whole. Where the driver allows blocks (here
+// PostgreSQL) the first fetch brings row 1 and each later one 64 rows: 2-65, 66-129, ...
+struct SizesCase {
+    const char* name;
+    std::vector<int> sizes;
+};
+
+void PrintTo(const SizesCase& run, std::ostream* os) { *os << run.name; }
+
+std::vector<int> Repeated(std::vector<int> sizes, int count, int size)
+{
+    sizes.insert(sizes.end(), static_cast<size_t>(count), size);
+    return sizes;
+}
+
+// Rows 1-based: `size` at each row of `at`, `fill` elsewhere.
+std::vector<int> RowsWith(int count, int fill, const std::vector<std::pair<int, int>>& at)
+{
+    std::vector<int> sizes(static_cast<size_t>(count), fill);
+    for (const auto& [row, size] : at)
+        sizes[static_cast<size_t>(row - 1)] = size;
+    return sizes;
+}
+
+const std::vector<SizesCase> kSizesCases = {
+    // Around the first buffer, around the room a 2000-byte value leaves (2564), around 64 KiB,
+    // far larger, NULL and empty between them.
+    {"Mixed", {1024, 1025, 3, 70000, -1, 0, 2000, 2565, 2000, 2564, 65536, 65537, 200000, 1, 1023}},
+    // Around the largest buffer of a block after a 16000-byte value.
+    {"AroundTheBlockBuffer", {16000, 16384, 16385, 16000, 16383, -1, 16384}},
+    // Long values inside blocks, on their first and last rows, and one after another.
+    {"LongValuesInsideBlocks",
+     RowsWith(200, 100, {{1, 3000}, {2, 5000}, {40, 100000}, {41, 1025}, {65, 20000}, {66, 20000}, {100, -1},
+                         {101, 17000}, {129, 70000}, {130, 2}, {150, 16385}})},
+    // NULL after values and around block boundaries, among empty values.
+    {"NullsAndEmpties", RowsWith(140, 0, {{1, 10}, {2, -1}, {64, 7}, {65, -1}, {66, -1}, {67, 10}, {129, 3},
+                                          {130, -1}, {131, 5}, {139, 4}, {140, -1}})},
+    // Short values long enough after long ones for the buffer to shrink, then a long one again.
+    {"ShrinkingThenLong", Repeated(Repeated(Repeated({9000, 9000}, 600, 20), 1, 9000), 70, 20)},
+};
 
 std::string Sized(int size)
 {
@@ -36,11 +75,13 @@ std::string Sized(int size)
 
 std::string TableScript()
 {
-    std::string sizes = "CREATE TABLE sizes (id INTEGER, v TEXT);\n";
-    for (size_t i = 0; i < kSizes.size(); ++i)
-        sizes += "INSERT INTO sizes VALUES (" + std::to_string(i) + ", "
-                 + (kSizes[i] < 0 ? std::string("NULL") : "'" + Sized(kSizes[i]) + "'") + ");\n";
-    return sizes + "CREATE TABLE t (k TEXT, v TEXT);\n"
+    std::string sizes = "CREATE TABLE sizes (run TEXT, id INTEGER, v TEXT);\nBEGIN;\n";
+    for (const SizesCase& run : kSizesCases)
+        for (size_t i = 0; i < run.sizes.size(); ++i)
+            sizes += "INSERT INTO sizes VALUES ('" + std::string(run.name) + "', " + std::to_string(i) + ", "
+                     + (run.sizes[i] < 0 ? std::string("NULL") : "'" + Sized(run.sizes[i]) + "'") + ");\n";
+    return sizes + "COMMIT;\n"
+           "CREATE TABLE t (k TEXT, v TEXT);\n"
            "INSERT INTO t VALUES ('it''s \\ odd', 'match');\n"
            "INSERT INTO t VALUES ('it', 'no match');\n"
            "INSERT INTO t VALUES ('null', NULL);\n"
@@ -152,36 +193,60 @@ INSTANTIATE_TEST_SUITE_P(
         return std::string(std::get<0>(info.param)) + std::get<1>(info.param).name;
     });
 
-class SizesTest : public ::testing::TestWithParam<const char*> {};
+// How the rows are fetched: as the driver allows (blocks of rows for PostgreSQL, one row for
+// SQLite, both through bound buffers), one row through bound buffers, or row by row with every
+// value read with SQLGetData, as for a driver that allows nothing else.
+struct Fetching {
+    const char* name;
+    std::optional<size_t> rowsPerFetch;
+};
+
+void PrintTo(const Fetching& fetching, std::ostream* os) { *os << fetching.name; }
+
+class SizesTest : public ::testing::TestWithParam<std::tuple<const char*, Fetching, SizesCase>> {
+protected:
+    void TearDown() override { OdbcConnection::RowsPerFetchLimit().reset(); }
+};
 
 TEST_P(SizesTest, RowsOfChangingSizesComeWhole)
 {
     ScratchOdbc odbc;
     std::unique_ptr<SqliteTestDatabase> lite;
     QString dsn;
-    if (std::string(GetParam()) == "SQLite") {
+    if (std::string(std::get<0>(GetParam())) == "SQLite") {
         lite = std::make_unique<SqliteTestDatabase>(odbc, TableScript());
         ASSERT_TRUE(lite->Ok()) << lite->Error().toStdString();
         dsn = lite->Dsn();
     } else {
         dsn = Cluster().AddDataSource(odbc, QStringLiteral("pg"), QStringLiteral("quilldb"));
     }
+    OdbcConnection::RowsPerFetchLimit() = std::get<1>(GetParam()).rowsPerFetch;
+    const SizesCase& run = std::get<2>(GetParam());
     OdbcConnection connection;
     ASSERT_TRUE(connection.Connect(dsn, QStringLiteral("quill"), QStringLiteral("pa'ss\\word")));
     size_t row = 0;
-    ASSERT_TRUE(connection.Query(QStringLiteral("SELECT v, id FROM sizes ORDER BY id"), {}, [&](OdbcRow& values) {
-        const int size = row < kSizes.size() ? kSizes[row] : 0;
-        EXPECT_TRUE(values[0] == Sized(size)) << "row " << row << " of " << size << " bytes read as "
-                                              << values[0].size();
-        EXPECT_EQ(values[1], std::to_string(row));
-        ++row;
-        return true;
-    })) << connection.LastError().text.toStdString();
-    EXPECT_EQ(row, kSizes.size());
+    ASSERT_TRUE(connection.Query(QStringLiteral("SELECT v, id FROM sizes WHERE run = ? ORDER BY id"), {run.name},
+                                 [&](OdbcRow& values) {
+                                     const int size = row < run.sizes.size() ? run.sizes[row] : 0;
+                                     EXPECT_TRUE(values[0] == Sized(size))
+                                         << "row " << row << " of " << size << " bytes read as " << values[0].size();
+                                     EXPECT_EQ(values[1], std::to_string(row));
+                                     ++row;
+                                     return true;
+                                 }))
+        << connection.LastError().text.toStdString();
+    EXPECT_EQ(row, run.sizes.size());
 }
 
-INSTANTIATE_TEST_SUITE_P(Databases, SizesTest, ::testing::Values("SQLite", "PostgreSQL"),
-                         [](const auto& info) { return std::string(info.param); });
+INSTANTIATE_TEST_SUITE_P(Databases, SizesTest,
+                         ::testing::Combine(::testing::Values("SQLite", "PostgreSQL"),
+                                            ::testing::Values(Fetching{"", std::nullopt}, Fetching{"OneRow", 1},
+                                                              Fetching{"RowByRow", 0}),
+                                            ::testing::ValuesIn(kSizesCases)),
+                         [](const auto& info) {
+                             return std::string(std::get<0>(info.param)) + std::get<1>(info.param).name
+                                    + std::get<2>(info.param).name;
+                         });
 
 TEST(OdbcQuery, FailuresAreReported)
 {

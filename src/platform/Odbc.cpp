@@ -92,6 +92,7 @@ struct OdbcConnection::Handles {
     SQLHENV env = SQL_NULL_HENV;
     SQLHDBC dbc = SQL_NULL_HDBC;
     bool connected = false;
+    size_t blockRows = 0;  // rows a fetch brings into bound buffers; 0: read row by row unbound
 
     ~Handles()
     {
@@ -129,13 +130,59 @@ struct BoundText {
     }
 };
 
-// Reads the columns of the current row whole ("" for NULL). Some drivers fill the whole
-// buffer they are given, terminator and padding, whatever the value's size, so a value is read
-// first into a piece sized from that column's last value, and a longer one goes on straight
-// into its string at the size the driver reports.
+// Whether a piece of `room` bytes (and a terminator) ended the value; `got` is what it holds.
+bool Whole(SQLRETURN rc, SQLLEN indicator, const char* piece, size_t room, size_t& got)
+{
+    if (indicator == SQL_NO_TOTAL) {  // a warning says the piece was cut
+        const bool whole = rc == SQL_SUCCESS;
+        got = whole ? strnlen(piece, room) : room;
+        return whole;
+    }
+    got = std::min(static_cast<size_t>(indicator), room);
+    return static_cast<size_t>(indicator) <= room;
+}
+
+// Reads a value on with SQLGetData straight into `out` after its first `have` bytes: a piece
+// of `next` bytes, then pieces of the size the driver reports as left, until the value ends.
+SQLRETURN ReadOn(SQLHSTMT stmt, SQLUSMALLINT column, std::string& out, size_t have, size_t next)
+{
+    for (;;) {
+        out.resize(have + next + 1);  // room for the terminator the driver adds
+        SQLLEN indicator = 0;
+        const SQLRETURN rc = SQLGetData(stmt, column, SQL_C_CHAR, out.data() + have,
+                                        static_cast<SQLLEN>(next + 1), &indicator);
+        if (rc == SQL_NO_DATA)  // nothing left after an exact fill
+            break;
+        if (!SQL_SUCCEEDED(rc))
+            return rc;
+        if (indicator == SQL_NULL_DATA) {
+            have = 0;
+            break;
+        }
+        size_t got = 0;
+        const bool whole = Whole(rc, indicator, out.data() + have, next, got);
+        have += got;
+        if (whole)
+            break;
+        next = indicator == SQL_NO_TOTAL ? have : static_cast<size_t>(indicator) - got;
+    }
+    out.resize(have);
+    return SQL_SUCCESS;
+}
+
+// Room for a value a little longer than `last`, at most `cap`: a longer one is read in two
+// pieces rather than have every later value padded to its size, as some drivers fill the whole
+// buffer they are given, terminator and padding, whatever the value's size.
+size_t RoomAfter(size_t last, size_t cap) { return std::min(last + last / 4 + 64, cap); }
+
+constexpr size_t kFirstRoom = 1024;
+
+// Reads the columns of the current row whole ("" for NULL) with SQLGetData: each value first
+// into a piece sized from that column's last value, a longer one on straight into its string
+// at the size the driver reports.
 class ColumnReader {
 public:
-    explicit ColumnReader(size_t columns) : hints_(columns, kFirstHint) {}
+    explicit ColumnReader(size_t columns) : hints_(columns, kFirstRoom) {}
 
     SQLRETURN Read(SQLHSTMT stmt, SQLUSMALLINT column, std::string& out)
     {
@@ -155,54 +202,190 @@ public:
         size_t got = 0;
         if (Whole(rc, indicator, piece_.data(), hint, got)) {
             out.assign(piece_.data(), got);
-            hint = NextHint(got);
+            hint = RoomAfter(got, kMaxHint);
             return SQL_SUCCESS;
         }
         // Longer than the piece: the rest follows, at its reported size where there is one.
-        size_t have = got;
-        size_t next = indicator == SQL_NO_TOTAL ? have : static_cast<size_t>(indicator) - have;
-        out.reserve(have + next + 1);
-        out.assign(piece_.data(), have);
-        for (;;) {
-            out.resize(have + next + 1);  // room for the terminator the driver adds
-            rc = SQLGetData(stmt, column, SQL_C_CHAR, out.data() + have, static_cast<SQLLEN>(next + 1),
-                            &indicator);
-            if (rc == SQL_NO_DATA)  // nothing left after an exact fill
-                break;
-            if (!SQL_SUCCEEDED(rc))
-                return rc;
-            const bool whole = Whole(rc, indicator, out.data() + have, next, got);
-            have += got;
-            if (whole)
-                break;
-            next = indicator == SQL_NO_TOTAL ? have : static_cast<size_t>(indicator) - got;
-        }
-        out.resize(have);
-        hint = NextHint(have);
-        return SQL_SUCCESS;
+        const size_t next = indicator == SQL_NO_TOTAL ? got : static_cast<size_t>(indicator) - got;
+        out.reserve(got + next + 1);
+        out.assign(piece_.data(), got);
+        rc = ReadOn(stmt, column, out, got, next);
+        hint = RoomAfter(out.size(), kMaxHint);
+        return rc;
     }
 
 private:
-    static constexpr size_t kFirstHint = 1024;
-    // Room for a value a little longer than the last; a long one is read in two pieces rather
-    // than have every later value padded to its size.
-    static size_t NextHint(size_t last) { return std::min<size_t>(last + last / 4 + 64, 64 * 1024); }
-
-    // Whether a piece of `room` bytes (and a terminator) ended the value; `got` is what it holds.
-    static bool Whole(SQLRETURN rc, SQLLEN indicator, const char* piece, size_t room, size_t& got)
-    {
-        if (indicator == SQL_NO_TOTAL) {  // a warning says the piece was cut
-            const bool whole = rc == SQL_SUCCESS;
-            got = whole ? strnlen(piece, room) : room;
-            return whole;
-        }
-        got = std::min(static_cast<size_t>(indicator), room);
-        return static_cast<size_t>(indicator) <= room;
-    }
-
+    static constexpr size_t kMaxHint = 64 * 1024;
     std::vector<size_t> hints_;
     std::vector<char> piece_;
 };
+
+// Reads the rows through column buffers bound once: a fetch brings a block of rows and the
+// driver copies each value once, into the buffers. A value longer than its buffer is read again
+// whole with SQLGetData, and each column's buffer is sized from the values seen. The first fetch
+// brings one row; blocks follow once the driver has shown on it that it can position on a row
+// of a block, which reading such a value again needs.
+class BoundReader {
+public:
+    BoundReader(SQLHSTMT stmt, size_t columns, size_t blockRows)
+        : stmt_(stmt), columns_(columns), blockRows_(blockRows), status_(blockRows)
+    {
+    }
+
+    // Binds the buffers; false when the driver refuses, with every binding undone.
+    bool Bind()
+    {
+        bool ok = SQL_SUCCEEDED(SQLSetStmtAttr(stmt_, SQL_ATTR_ROWS_FETCHED_PTR, &fetched_, 0))
+            && SQL_SUCCEEDED(SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_STATUS_PTR, status_.data(), 0));
+        for (size_t c = 0; ok && c < columns_.size(); ++c)
+            ok = BindColumn(c, kFirstRoom);
+        if (!ok) {
+            SQLFreeStmt(stmt_, SQL_UNBIND);
+            SQLSetStmtAttr(stmt_, SQL_ATTR_ROWS_FETCHED_PTR, nullptr, 0);
+            SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_STATUS_PTR, nullptr, 0);
+        }
+        return ok;
+    }
+
+    // The next block; SQL_NO_DATA after the last.
+    SQLRETURN Fetch()
+    {
+        if (!Resize())
+            return SQL_ERROR;
+        fetched_ = 0;
+        positioned_ = 0;
+        const SQLRETURN rc = SQLFetch(stmt_);
+        if (!SQL_SUCCEEDED(rc))
+            return rc;
+        for (size_t r = 0; r < Rows(); ++r)
+            if (status_[r] == SQL_ROW_ERROR)
+                return SQL_ERROR;
+        seen_ += Rows();
+        if (!probed_ && blockRows_ > 1 && Rows() == 1) {
+            probed_ = true;
+            toBlocks_ = SQL_SUCCEEDED(SQLSetPos(stmt_, 1, SQL_POSITION, SQL_LOCK_NO_CHANGE));
+        }
+        return rc;
+    }
+
+    size_t Rows() const { return std::min<size_t>(fetched_, rows_); }
+
+    // The value of column `c` in row `r` of the block.
+    SQLRETURN Take(size_t r, size_t c, std::string& out)
+    {
+        Column& column = columns_[c];
+        const SQLLEN length = column.lengths[r];
+        if (length == SQL_NULL_DATA) {
+            out.clear();
+            return SQL_SUCCESS;
+        }
+        if (length >= 0 && static_cast<size_t>(length) <= column.room) {
+            out.assign(column.buffer.data() + r * (column.room + 1), static_cast<size_t>(length));
+            column.longest = std::max(column.longest, out.size());
+            return SQL_SUCCESS;
+        }
+        // Cut at the buffer: the whole value again, straight into its string.
+        if (rows_ > 1 && positioned_ != r + 1) {
+            const SQLRETURN rc =
+                SQLSetPos(stmt_, static_cast<SQLSETPOSIROW>(r + 1), SQL_POSITION, SQL_LOCK_NO_CHANGE);
+            if (!SQL_SUCCEEDED(rc))
+                return rc;
+            positioned_ = r + 1;
+        }
+        out.clear();
+        const SQLRETURN rc = ReadOn(stmt_, static_cast<SQLUSMALLINT>(c + 1), out, 0,
+                                    length == SQL_NO_TOTAL ? column.room * 2 : static_cast<size_t>(length));
+        column.longest = std::max(column.longest, out.size());
+        return rc;
+    }
+
+private:
+    struct Column {
+        size_t room = 0;  // bytes a value may have in the buffer, the terminator not counted
+        std::vector<char> buffer;  // one value after another, room + 1 bytes each
+        std::vector<SQLLEN> lengths;
+        size_t longest = 0;  // of the values since the buffer was last sized
+    };
+
+    bool BindColumn(size_t c, size_t room)
+    {
+        Column& column = columns_[c];
+        column.room = room;
+        column.buffer.assign(rows_ * (room + 1), '\0');
+        column.lengths.assign(rows_, 0);
+        column.longest = 0;
+        return SQL_SUCCEEDED(SQLBindCol(stmt_, static_cast<SQLUSMALLINT>(c + 1), SQL_C_CHAR, column.buffer.data(),
+                                        static_cast<SQLLEN>(room + 1), column.lengths.data()));
+    }
+
+    // Before a fetch: blocks once the driver has positioned on a row; a buffer grows as soon as
+    // a value did not fit, and shrinks when the values of a while needed less than half of it.
+    bool Resize()
+    {
+        bool rebind = false;
+        if (toBlocks_) {
+            toBlocks_ = false;
+            SQLULEN size = 0;
+            if (SQL_SUCCEEDED(SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_ARRAY_SIZE,
+                                             reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(blockRows_)), 0))
+                && SQL_SUCCEEDED(SQLGetStmtAttr(stmt_, SQL_ATTR_ROW_ARRAY_SIZE, &size, 0, nullptr))
+                && size == blockRows_) {
+                rows_ = blockRows_;
+                rebind = true;
+            } else if (!SQL_SUCCEEDED(SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_ARRAY_SIZE,
+                                                     reinterpret_cast<SQLPOINTER>(SQLULEN{1}), 0))) {
+                return false;
+            }
+        }
+        const size_t cap = rows_ > 1 ? kBlockCap : kRowCap;
+        const bool review = seen_ >= kWindow;
+        for (size_t c = 0; c < columns_.size(); ++c) {
+            Column& column = columns_[c];
+            const size_t wanted = RoomAfter(column.longest, cap);
+            size_t room = column.room;
+            if (wanted > room || (review && wanted < room / 2))
+                room = wanted;
+            room = std::min(room, cap);
+            if ((rebind || room != column.room) && !BindColumn(c, room))
+                return false;
+            if (review)
+                column.longest = 0;
+        }
+        if (review)
+            seen_ = 0;
+        return true;
+    }
+
+    static constexpr size_t kRowCap = 64 * 1024;
+    static constexpr size_t kBlockCap = 16 * 1024;
+    static constexpr size_t kWindow = 256;
+    SQLHSTMT stmt_;
+    std::vector<Column> columns_;
+    size_t blockRows_;
+    size_t rows_ = 1;  // rows a fetch brings now
+    SQLULEN fetched_ = 0;
+    std::vector<SQLUSMALLINT> status_;
+    bool probed_ = false;    // whether the driver was asked to position on the first row
+    bool toBlocks_ = false;  // it did: the next fetch brings a block
+    size_t positioned_ = 0;  // the row SQLSetPos went to in this block, 1-based
+    size_t seen_ = 0;        // rows since the buffers were last reviewed
+};
+
+// How many rows a fetch may bring into bound buffers on this connection. A value too long for
+// its buffer is read again with SQLGetData, which the driver must allow for bound columns, and
+// for a row of a block of several also for blocks, with SQLSetPos to position on the row.
+size_t BlockRows(SQLHDBC dbc)
+{
+    SQLUINTEGER getData = 0;
+    if (!SQL_SUCCEEDED(SQLGetInfo(dbc, SQL_GETDATA_EXTENSIONS, &getData, sizeof getData, nullptr))
+        || (getData & SQL_GD_BOUND) == 0 || (getData & SQL_GD_ANY_COLUMN) == 0)
+        return 0;
+    SQLUSMALLINT setPos = SQL_FALSE;
+    if ((getData & SQL_GD_BLOCK) == 0
+        || !SQL_SUCCEEDED(SQLGetFunctions(dbc, SQL_API_SQLSETPOS, &setPos)) || setPos != SQL_TRUE)
+        return 1;
+    return 64;
+}
 
 QByteArray StatementText(const QString& sql)
 {
@@ -250,6 +433,7 @@ bool OdbcConnection::Connect(const QString& dsn, const QString& user, const QStr
     if (!SQL_SUCCEEDED(rc))
         return Fail(SQL_HANDLE_DBC, handles->dbc, OdbcOutcome::CannotConnect);
     handles->connected = true;
+    handles->blockRows = BlockRows(handles->dbc);
     h_ = std::move(handles);
     return true;
 }
@@ -276,18 +460,41 @@ bool OdbcConnection::Query(const QString& sql, const std::vector<std::string>& p
         return Fail(SQL_HANDLE_STMT, stmt.handle, OdbcOutcome::Failed);
     if (columns <= 0)
         return true;
+    const size_t count = static_cast<size_t>(columns);
     OdbcRow values;
-    ColumnReader reader(static_cast<size_t>(columns));
+    const size_t blockRows = std::min(h_->blockRows, RowsPerFetchLimit().value_or(h_->blockRows));
+    if (blockRows > 0) {
+        BoundReader reader(stmt.handle, count, blockRows);
+        if (reader.Bind()) {
+            for (;;) {
+                rc = reader.Fetch();
+                if (rc == SQL_NO_DATA)
+                    return true;
+                if (!SQL_SUCCEEDED(rc))
+                    return Fail(SQL_HANDLE_STMT, stmt.handle, OdbcOutcome::Failed);
+                for (size_t r = 0; r < reader.Rows(); ++r) {
+                    values.resize(count);
+                    for (size_t c = 0; c < count; ++c)
+                        if (!SQL_SUCCEEDED(reader.Take(r, c, values[c])))
+                            return Fail(SQL_HANDLE_STMT, stmt.handle, OdbcOutcome::Failed);
+                    if (!row(values)) {
+                        SQLCloseCursor(stmt.handle);
+                        return true;
+                    }
+                }
+            }
+        }
+    }
+    ColumnReader reader(count);
     for (;;) {
         rc = SQLFetch(stmt.handle);
         if (rc == SQL_NO_DATA)
             return true;
         if (!SQL_SUCCEEDED(rc))
             return Fail(SQL_HANDLE_STMT, stmt.handle, OdbcOutcome::Failed);
-        values.resize(static_cast<size_t>(columns));
-        for (SQLSMALLINT c = 0; c < columns; ++c) {
-            if (!SQL_SUCCEEDED(reader.Read(stmt.handle, static_cast<SQLUSMALLINT>(c + 1),
-                                           values[static_cast<size_t>(c)])))
+        values.resize(count);
+        for (size_t c = 0; c < count; ++c) {
+            if (!SQL_SUCCEEDED(reader.Read(stmt.handle, static_cast<SQLUSMALLINT>(c + 1), values[c])))
                 return Fail(SQL_HANDLE_STMT, stmt.handle, OdbcOutcome::Failed);
         }
         if (!row(values)) {
@@ -359,6 +566,12 @@ std::function<QString(const QString&)>& OdbcConnection::StatementFilter()
 {
     static std::function<QString(const QString&)> filter;
     return filter;
+}
+
+std::optional<size_t>& OdbcConnection::RowsPerFetchLimit()
+{
+    static std::optional<size_t> limit;
+    return limit;
 }
 
 // What the diagnostic records of a failed call come to. The SQLSTATEs of a refused logon and

@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -73,6 +74,10 @@ public:
     // For tests only: rewrites each statement before it is prepared (a test database may not
     // speak the server's dialect). The program never sets it.
     static std::function<QString(const QString&)>& StatementFilter();
+    // For tests only: at most this many rows per fetch, below what the driver allows; 0 reads
+    // every value with SQLGetData, row by row, as for a driver that allows nothing else. The
+    // program never sets it.
+    static std::optional<size_t>& RowsPerFetchLimit();
 
 private:
     struct Handles;
