@@ -70,7 +70,7 @@ public:
     {
         std::vector<std::string> out;
         for (int32_t i = 1; i <= st.records.RecordCount; ++i)
-            out.push_back(st.records.Record(i));
+            out.emplace_back(st.records.Record(i));
         return out;
     }
     QStringList Mru() const
@@ -359,7 +359,7 @@ TEST_F(FilesTest, SaveAfterSaveAsRewritesThatFile)
     const QString path = U("saved.hl7");
     f.responder.QueueFiles({path});
     w.mnuFileSave_Click();
-    st.records.Records[1] = "C\r";
+    st.records.Records[1] = RecordText("C\r");
     w.mnuFileSaveNow_Click();
     EXPECT_EQ(f.responder.fileDialogs().size(), 1u);
     EXPECT_EQ(ReadBytes(path), "C\r\r\nB\r\r\n");

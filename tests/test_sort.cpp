@@ -106,7 +106,7 @@ protected:
     {
         Records r;
         for (int32_t i = 1; i <= st.records.RecordCount; ++i)
-            r.push_back(st.records.Record(i));
+            r.emplace_back(st.records.Record(i));
         return r;
     }
 };
@@ -167,7 +167,7 @@ TEST_F(SortWindow, SaveOverTheSortedFileWaitsForItsWrite)
     {
         HeldWrites held(w.backgroundWrites_, std::chrono::milliseconds(300));
         ASSERT_TRUE(ChooseMenuItem(w.mnuToolsSortMSH7));
-        st.records.Records[1] = Msg("0", "edited");
+        st.records.Records[1] = RecordText(Msg("0", "edited"));
         f.responder.QueueFiles({path});
         ASSERT_TRUE(ChooseMenuItem(w.mnuFileSave));
     }

@@ -20,6 +20,22 @@ namespace {
 using platform::MsgIcon;
 using Slots = std::vector<std::string>;
 
+std::vector<RecordText> Texts(const Slots& strings)
+{
+    std::vector<RecordText> texts;
+    for (const std::string& s : strings)
+        texts.emplace_back(s);
+    return texts;
+}
+
+Slots Strings(const std::vector<RecordText>& texts)
+{
+    Slots strings;
+    for (const RecordText& t : texts)
+        strings.push_back(t.str());
+    return strings;
+}
+
 QStringList Files(const QString& folder)
 {
     return QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name);
@@ -67,11 +83,11 @@ TEST(UndoFile, EverySlotRoundTripsByteForByte)
         QTemporaryDir dir;
         const QString path = dir.filePath("A-Records1.undo");
         QString error;
-        ASSERT_TRUE(WriteUndoFile(path, c.texts, &error)) << error.toStdString();
+        ASSERT_TRUE(WriteUndoFile(path, Texts(c.texts), &error)) << error.toStdString();
         EXPECT_EQ(Files(dir.path()), QStringList{"A-Records1.undo"});
-        Slots got = {"junk", "junk"};
+        std::vector<RecordText> got = Texts({"junk", "junk"});
         ASSERT_TRUE(ReadUndoFile(path, got, &error)) << error.toStdString();
-        EXPECT_EQ(got, c.texts);
+        EXPECT_EQ(Strings(got), c.texts);
     }
 }
 
@@ -79,7 +95,7 @@ TEST(UndoFile, DamagedFileIsRefusedAndTheArrayKept)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath("A-Records1.undo");
-    ASSERT_TRUE(WriteUndoFile(path, {"", "MSH|a\r", "", "PID|\xff\r"}, nullptr));
+    ASSERT_TRUE(WriteUndoFile(path, Texts({"", "MSH|a\r", "", "PID|\xff\r"}), nullptr));
     const std::string good = ReadBytes(path);
     std::vector<std::string> damaged = {good + "x", "QUNDO02\n" + good.substr(8)};
     for (size_t cut = 0; cut < good.size(); ++cut)
@@ -87,11 +103,11 @@ TEST(UndoFile, DamagedFileIsRefusedAndTheArrayKept)
     for (const auto& bytes : damaged) {
         SCOPED_TRACE(bytes.size());
         WriteBytes(path, bytes);
-        Slots kept = {"", "kept"};
+        std::vector<RecordText> kept = Texts({"", "kept"});
         QString error;
         EXPECT_FALSE(ReadUndoFile(path, kept, &error));
         EXPECT_FALSE(error.isEmpty());
-        EXPECT_EQ(kept, (Slots{"", "kept"}));
+        EXPECT_EQ(Strings(kept), (Slots{"", "kept"}));
     }
 }
 
@@ -293,14 +309,14 @@ TEST_F(UndoWindow, TenOfElevenStepsCanBeUndone)
         Load(2);
         std::vector<Slots> states;  // the store before each save
         for (int i = 1; i <= 11; ++i) {
-            states.push_back(st.records.Records);
+            states.push_back(Strings(st.records.Records));
             w.UndoSave(QString("Op %1").arg(i));
             Change();
         }
         for (int undo = 1; undo <= 10; ++undo) {
             SCOPED_TRACE(undo);
             ASSERT_TRUE(ChooseMenuItem(w.mnuEditUndo));
-            EXPECT_EQ(st.records.Records, states[static_cast<size_t>(11 - undo)]);
+            EXPECT_EQ(Strings(st.records.Records), states[static_cast<size_t>(11 - undo)]);
             EXPECT_EQ(st.records.RecordCount, 2 + 11 - undo);
             if (undo < 10) {
                 EXPECT_EQ(Tooltip(), QString("Undo Op %1").arg(11 - undo));
@@ -312,7 +328,7 @@ TEST_F(UndoWindow, TenOfElevenStepsCanBeUndone)
         EXPECT_TRUE(f.responder.shown().empty());
         w.mnuEditUndo_Click();
         ExpectNothingLeftBox();
-        EXPECT_EQ(st.records.Records, states[1]);
+        EXPECT_EQ(Strings(st.records.Records), states[1]);
         EXPECT_FALSE(UndoOffered());
         w.AwaitWrites();
         EXPECT_TRUE(Files(st.folders.TempFolder).filter("A1-").isEmpty());
@@ -325,12 +341,12 @@ TEST_F(UndoWindow, UndoBeforeTheCopyReachedTheDiskTakesTheCopy)
     Load(3);
     w.WriteBesideFrom = 0;
     HeldWrites held(w.backgroundWrites_);
-    const Slots before = st.records.Records;
+    const Slots before = Strings(st.records.Records);
     w.UndoSave("Delete Record");
     EXPECT_FALSE(QFile::exists(SlotFile(1)));  // on its way
     Change();
     ASSERT_TRUE(ChooseMenuItem(w.mnuEditUndo));  // the menu offers the copy on its way
-    EXPECT_EQ(st.records.Records, before);
+    EXPECT_EQ(Strings(st.records.Records), before);
     EXPECT_EQ(st.undo.UndoLevel, 0);
     EXPECT_FALSE(UndoOffered());
     held.Release();
@@ -349,7 +365,7 @@ TEST_F(UndoWindow, WriteFailingAfterTheCommandIsReportedAndTakenBack)
     w.WriteBesideFrom = 0;
     for (int i = 0; i < 200; ++i)
         st.records.Append(std::string(1000, 'r'));
-    const Slots beforeFailed = st.records.Records;
+    const Slots beforeFailed = Strings(st.records.Records);
     // An older copy in the slot the failed write was for must never come back.
     WriteBytes(SlotFile(2), "stale");
 
@@ -376,7 +392,7 @@ TEST_F(UndoWindow, WriteFailingAfterTheCommandIsReportedAndTakenBack)
     EXPECT_EQ(Tooltip(), "Undo Sort");
     EXPECT_FALSE(QFile::exists(SlotFile(2)));
     EXPECT_FALSE(QFile::exists(SlotFile(2) + ".tmp"));
-    EXPECT_EQ(st.records.Records, beforeFailed);
+    EXPECT_EQ(Strings(st.records.Records), beforeFailed);
     ASSERT_TRUE(ChooseMenuItem(w.mnuEditUndo));
     EXPECT_EQ(st.records.RecordCount, 3);
 }
@@ -457,18 +473,18 @@ TEST_F(UndoWindow, DelimiterChangesAreUndoneWithTheirDelimiters)
 TEST_F(UndoWindow, WithAViewActiveTheFirstPressOnlyEndsTheView)
 {
     Load(3);
-    const Slots before = st.records.Records;
+    const Slots before = Strings(st.records.Records);
     w.UndoSave("Delete Record");
     Change();
-    const Slots changed = st.records.Records;
+    const Slots changed = Strings(st.records.Records);
     st.view.ViewFields = {"PID-1"};
 
     w.mnuEditUndo_Click();
     EXPECT_TRUE(st.view.ViewFields.empty());
-    EXPECT_EQ(st.records.Records, changed);
+    EXPECT_EQ(Strings(st.records.Records), changed);
     EXPECT_TRUE(UndoOffered());
     w.mnuEditUndo_Click();
-    EXPECT_EQ(st.records.Records, before);
+    EXPECT_EQ(Strings(st.records.Records), before);
     EXPECT_TRUE(f.responder.shown().empty());
 }
 

@@ -202,7 +202,7 @@ void frmMain::mnuFTPReceive_Click()
         FtpGetCommand();
 }
 
-QString frmMain::DisplayText(const std::string& bytes)
+QString frmMain::DisplayText(std::string_view bytes)
 {
     return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
 }

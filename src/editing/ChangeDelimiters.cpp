@@ -39,10 +39,14 @@ DelimiterSwap::DelimiterSwap(const Delimiters& old, std::string_view replacement
 
 int64_t DelimiterSwap::Apply(std::string& record) const
 {
-    if (count_ == 0 || record.empty())
+    return Apply(record.data(), record.size());
+}
+
+int64_t DelimiterSwap::Apply(char* bytes, size_t n) const
+{
+    if (count_ == 0 || n == 0)
         return 0;
-    unsigned char* p = reinterpret_cast<unsigned char*>(record.data());
-    const size_t n = record.size();
+    unsigned char* p = reinterpret_cast<unsigned char*>(bytes);
     int64_t replaced = 0;
     size_t i = 0;
 
@@ -84,8 +88,16 @@ int64_t ChangeDelimiters(RecordStore& store, const Delimiters& old, std::string_
 {
     const DelimiterSwap swap(old, replacement);
     int64_t replaced = 0;
-    for (int32_t i = 1; i <= store.RecordCount; ++i)
-        replaced += swap.Apply(store.Records[static_cast<size_t>(i)]);
+    // Every record takes a new text: the old ones stay as the undo point holds them.
+    RecordArena& arena = RecordArena::OfThisThread();
+    for (int32_t i = 1; i <= store.RecordCount; ++i) {
+        RecordText& record = store.Records[static_cast<size_t>(i)];
+        const std::string_view old = record;
+        record = arena.Make(old.size(), [&](char* out) {
+            std::memcpy(out, old.data(), old.size());
+            replaced += swap.Apply(out, old.size());
+        });
+    }
     return replaced;
 }
 

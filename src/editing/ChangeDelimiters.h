@@ -19,6 +19,7 @@ public:
     // Replaces every old delimiter of `record` in one pass, so a byte written by the swap is
     // never looked at again. Answers how many characters were replaced.
     int64_t Apply(std::string& record) const;
+    int64_t Apply(char* bytes, size_t size) const;
 
 private:
     int count_ = 0;             // distinct old bytes
@@ -26,7 +27,8 @@ private:
     unsigned char to_[10]{};
 };
 
-// Applies the swap to records 1 to RecordCount in place; answers the characters replaced.
+// Applies the swap to records 1 to RecordCount, each taking a new text; answers the characters
+// replaced.
 int64_t ChangeDelimiters(RecordStore& store, const Delimiters& old, std::string_view replacement);
 
 // The input box's prompt, listing the current delimiters.

@@ -43,7 +43,16 @@ void TakeRebuilt(std::string& record, std::string& rebuilt)
         std::string().swap(rebuilt);  // a huge record's buffer is not kept
 }
 
-int32_t ReplaceWholeRecord(std::string& record, const SearchRequest& request,
+// A stored record is never changed in place: it takes a new text.
+void TakeRebuilt(RecordText& record, std::string& rebuilt)
+{
+    record = RecordArena::OfThisThread().Copy(rebuilt);
+    if (rebuilt.capacity() > (size_t{1} << 20))
+        std::string().swap(rebuilt);
+}
+
+template <class Text>
+int32_t ReplaceWholeRecord(Text& record, const SearchRequest& request,
                            const Delimiters& delimiters)
 {
     const std::string_view r = record;
@@ -91,7 +100,8 @@ int32_t ReplaceWholeRecord(std::string& record, const SearchRequest& request,
 
 // The first occurrence of the find text in the chosen field of each segment of its type, or the
 // whole value for "[*ANYTHING*]". A segment without the field is left alone.
-int32_t ReplaceInField(std::string& record, const SearchRequest& request,
+template <class Text>
+int32_t ReplaceInField(Text& record, const SearchRequest& request,
                        const Delimiters& delimiters, char endOfBlock)
 {
     const std::string_view r = record;
@@ -205,8 +215,11 @@ std::string ReplaceFieldNameFrom(std::string_view fieldText)
     return name;
 }
 
-int32_t ReplaceInRecord(std::string& record, const SearchRequest& request,
-                        const Delimiters& delimiters, char endOfBlock)
+namespace {
+
+template <class Text>
+int32_t ReplaceIn(Text& record, const SearchRequest& request, const Delimiters& delimiters,
+                  char endOfBlock)
 {
     // An empty find text would match everywhere without moving on.
     if (request.FindText.empty())
@@ -214,6 +227,20 @@ int32_t ReplaceInRecord(std::string& record, const SearchRequest& request,
     if (request.ReplaceFieldName.empty())
         return ReplaceWholeRecord(record, request, delimiters);
     return ReplaceInField(record, request, delimiters, endOfBlock);
+}
+
+}  // namespace
+
+int32_t ReplaceInRecord(std::string& record, const SearchRequest& request,
+                        const Delimiters& delimiters, char endOfBlock)
+{
+    return ReplaceIn(record, request, delimiters, endOfBlock);
+}
+
+int32_t ReplaceInRecord(RecordText& record, const SearchRequest& request,
+                        const Delimiters& delimiters, char endOfBlock)
+{
+    return ReplaceIn(record, request, delimiters, endOfBlock);
 }
 
 int32_t RecordListReplaceAll(RecordStore& store, const SearchRequest& request,

@@ -16,13 +16,14 @@ using platform::MsgIcon;
 
 bool frmMain::SaveUndoPointFor(const QString& operationName)
 {
-    const int16_t level = st.undo.UndoLevel;
-    UndoSave(operationName);
-    return !st.undo.UndoEnabled || st.undo.UndoLevel != level;
+    return !st.undo.UndoEnabled || UndoSave(operationName);
 }
 
 void frmMain::mnuRecordListEdit_Click()
 {
+    const RecordsChange change(*this);
+    if (!change)
+        return;
     const int index = lstRecords->currentRow();
     const int32_t k = RecordAt(CurrentPage, index);
     if (index < 0 || k < 1 || k > st.records.RecordCount)
@@ -43,7 +44,7 @@ void frmMain::mnuRecordListEdit_Click()
         lstRecords->Widen(edited.size(), &edited);
         lstRecords->SetRowText(index, edited);
     }
-    st.records.Records[static_cast<size_t>(k)] = Bytes(edited);
+    st.records.Records[static_cast<size_t>(k)] = RecordText(Bytes(edited));
     {
         const QSignalBlocker block(lstRecords);
         lstRecords->item(index)->setSelected(true);
@@ -55,6 +56,9 @@ void frmMain::mnuRecordListEdit_Click()
 
 void frmMain::mnuFieldListEdit_Click()
 {
+    const RecordsChange change(*this);
+    if (!change)
+        return;
     const int fieldRow = lstFields->currentRow();
     const int recordRow = lstRecords->currentRow();
     if (fieldRow < 0 || recordRow < 0)
@@ -116,7 +120,7 @@ void frmMain::mnuFieldListEdit_Click()
             record.push_back(eob);
         record += i == segmentRow ? newSegment : Bytes(lstSegments->item(i)->text());
     }
-    st.records.Records[static_cast<size_t>(k)] = std::move(record);
+    st.records.Records[static_cast<size_t>(k)] = RecordText(record);
 
     CurrentPage = PageOfRecord(k);
     DisplayPage(CurrentPage);

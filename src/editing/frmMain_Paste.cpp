@@ -40,6 +40,9 @@ void frmMain::mnuClipboardPasteAppend_Click()
 
 void frmMain::PasteRecords(bool append)
 {
+    const RecordsChange change(*this);
+    if (!change)
+        return;
     const QString clipText = QGuiApplication::clipboard()->text();
     const QByteArray clip = clipText.toLatin1();
     const std::string_view text = View(clip);
@@ -62,7 +65,7 @@ void frmMain::PasteRecords(bool append)
     if (!append) {
         // The earlier records go; their slots are emptied so their memory goes with them.
         for (int32_t i = 1; i <= st.records.RecordCount; ++i)
-            std::string().swap(st.records.Records[static_cast<size_t>(i)]);
+            st.records.Records[static_cast<size_t>(i)].clear();
         st.records.RecordCount = 0;
     }
 
@@ -70,7 +73,7 @@ void frmMain::PasteRecords(bool append)
     QElapsedTimer shown;
     shown.start();
     CutPastedRecords(text, st.envelope.EndOfBlockChar, [&](std::string_view record) {
-        st.records.Append(std::string(record));
+        st.records.Append(record);
         if (st.trace.LogMessage)
             WriteLog(st, "MSG",
                      "SERVER: The following record has been received via pasting: "

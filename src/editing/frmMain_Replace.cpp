@@ -56,7 +56,10 @@ int32_t frmMain::WaitAndReplace(ReplaceDialog* dialog, const std::function<int32
     while (WaitForSearchDialog(watched)) {
         if (st.search.FindText.empty())
             break;
-        result = run();
+        {
+            const RecordsChange change(*this);
+            result = change ? run() : -1;
+        }
         if (result != 0)
             break;
         QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
@@ -227,10 +230,13 @@ bool frmMain::SegmentListReplaceAll()
     if (row >= 0 && segmentRow >= 0 && segmentRow < lstSegments->count() && k >= 1
         && k <= st.records.RecordCount) {
         const QByteArray line = lstSegments->Model().Text(segmentRow).toLatin1();
-        count = SegmentReplaceAll(st.records.Records[static_cast<size_t>(k)],
+        std::string record(st.records.Record(k));
+        count = SegmentReplaceAll(record,
                                   std::string_view(line.constData(), static_cast<size_t>(line.size())),
                                   request, st.envelope.EndOfBlockChar)
                     .value_or(0);
+        if (count > 0)
+            st.records.Records[static_cast<size_t>(k)] = RecordText(record);
         DisplayPage(CurrentPage);
         if (row < lstRecords->count()) {
             {

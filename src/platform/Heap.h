@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstddef>
-#include <memory>
 
 namespace quillon::platform {
 
@@ -15,20 +14,11 @@ namespace quillon::platform {
 // and mapping thresholds. Call once, early, before other threads start.
 size_t PrepareHeapForLargeLoads(size_t reserve = size_t{256} << 20);
 
-// A block for one large copy (hundreds of megabytes filled at once), taken straight from the
-// system and backed by huge pages where the kernel allows, so that filling it costs a few
-// hundred page faults instead of one per 4 KB. Its bytes are not cleared. Empty when no memory
-// could be had.
-struct LargeBlockRelease {
-    size_t size = 0;
-    void operator()(char* block) const;
-};
-using LargeBlock = std::unique_ptr<char[], LargeBlockRelease>;
-LargeBlock AllocateLargeBlock(size_t size);
-
-// Makes sure a block of `size` bytes is kept ready, its pages already given by the kernel, so
-// that the next AllocateLargeBlock of that size costs no page clearing. Slow: meant for a
-// thread beside the window.
-void ReadyLargeBlock(size_t size);
+// `size` bytes of fresh memory aligned to `size` (a power of two, a multiple of the page size),
+// taken straight from the system; with `hugePages` the kernel is asked to back them with huge
+// pages. Nothing is resident until touched. Null when no memory could be had.
+void* MapAlignedBlock(size_t size, bool hugePages);
+// Gives a block MapAlignedBlock made back to the system.
+void UnmapBlock(void* block, size_t size);
 
 }  // namespace quillon::platform

@@ -48,10 +48,10 @@ public:
                == MsgAnswer::Yes;
     }
 
-    void RecordStored(const std::string& record, int32_t recordCount) override
+    void RecordStored(std::string_view record, int32_t recordCount) override
     {
         if (w_.st.trace.LogMessage)
-            WriteLog(w_.st, "MSG", "SERVER: The following record has been received: " + record);
+            WriteLog(w_.st, "MSG", "SERVER: The following record has been received: " + std::string(record));
         if (w_.st.trace.LogMessageASCII)
             for (const auto& [category, text] : CharacterDumpLines(record))
                 WriteLog(w_.st, category, text);
@@ -194,7 +194,6 @@ void frmMain::ShowFirstPage(const QString& caption)
     lstRecords_Click();
     st.session.FocusedListName = QStringLiteral("lstRecords");
     ResizeForm();
-    ReadyUndoCopy();
 }
 
 void frmMain::ShowNothingLoaded()
@@ -387,7 +386,7 @@ std::string frmMain::RecordRowBytes(int row) const
         return {};
     const int32_t k = RecordAt(CurrentPage, row);
     if (k >= 1 && k <= st.records.RecordCount)
-        return st.records.Record(k);
+        return std::string(st.records.Record(k));
     return lstRecords->item(row)->text().toLatin1().toStdString();
 }
 
