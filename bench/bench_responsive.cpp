@@ -121,24 +121,27 @@ bool Sorted(const RecordStore& store)
     return true;
 }
 
-// What the generated records were, without a copy of them: a digest of each, their number, and
-// how many the filter keeps.
+// What the generated records were, without a copy of them: a digest of all of them in their
+// order, their number, and how many the filter keeps.
 struct Expected {
-    std::vector<size_t> digests;
+    uint64_t digest = 0;
+    int32_t count = 0;
     int32_t keep = 0;
     double bytes = 0;
-    int32_t Count() const { return static_cast<int32_t>(digests.size()); }
+    int32_t Count() const { return count; }
 };
+
+uint64_t Digest(const RecordStore& store)
+{
+    uint64_t digest = 14695981039346656037ULL;
+    for (int32_t i = 1; i <= store.RecordCount; ++i)
+        digest = (digest ^ std::hash<std::string_view>{}(store.Record(i))) * 1099511628211ULL;
+    return digest;
+}
 
 bool SameRecords(const RecordStore& store, const Expected& expected)
 {
-    if (store.RecordCount != expected.Count())
-        return false;
-    for (int32_t i = 1; i <= store.RecordCount; ++i)
-        if (std::hash<std::string_view>{}(store.Record(i))
-            != expected.digests[static_cast<size_t>(i - 1)])
-            return false;
-    return true;
+    return store.RecordCount == expected.count && Digest(store) == expected.digest;
 }
 
 // Records whose MSH-7 values come in a scattered order.
@@ -202,12 +205,23 @@ public:
         ok = Undo("Replace All") && ok;
         ok = Filter() && ok;
         ok = Undo("Filter") && ok;
-        // Undo of an older point once its copy has reached the disk: it is read back from there.
+        // Undo once the sort's files are written: its point is still in memory.
         ok = Sort() && ok;
+        w().AwaitWrites();
+        ok = Undo("Sort, files done") && ok;
+        // Older points are read back from their files.
+        ok = Sort() && ok;
+        w().AwaitWrites();
         ok = ReplaceAll() && ok;
         w().AwaitWrites();
         ok = Undo("Replace All") && ok;
         ok = Undo("Sort, from disk") && ok;
+        // A change right after a sort first waits for the sort's files, since a write that
+        // fails takes the sort back: timed apart from the goal.
+        ok = Sort() && ok;
+        waitsForFiles_ = true;
+        ok = ReplaceAll() && ok;
+        waitsForFiles_ = false;
         w().AwaitWrites();
         Flush();
         const double peak = Ratio(sessionPeakKb_);
@@ -238,15 +252,17 @@ private:
     // next one starts: writes it left beside the window count as its own.
     bool Report(const char* what, const Figure& f, bool right)
     {
-        const bool met = f.seconds <= kReturnGoal && f.gap < kGapGoal;
+        const bool met = waitsForFiles_ || (f.seconds <= kReturnGoal && f.gap < kGapGoal);
         const long resident = bench::ProcessKb("VmRSS:");
         char line[256];
         std::snprintf(line, sizeof line,
                       "%-18s back in %6.3f s (%5.1fx the memmem pass), longest gap %6.1f ms%s%s; "
                       "resident %6.0f MB (%4.2fx),",
                       what, f.seconds, f.seconds / reference_, f.gap * 1e3,
-                      met ? "" : "  MISSED", right ? "" : "  WRONG RESULT", MB(resident),
-                      Ratio(resident));
+                      waitsForFiles_ ? " (first waits for the sort's files)"
+                      : met          ? ""
+                                     : "  MISSED",
+                      right ? "" : "  WRONG RESULT", MB(resident), Ratio(resident));
         pending_ = line;
         std::fflush(stdout);
         return met && right;
@@ -339,6 +355,7 @@ private:
     long loadedKb_ = 0;
     long idleKb_ = 0;
     long sessionPeakKb_ = 0;
+    bool waitsForFiles_ = false;
     std::string pending_;
     bench::BenchWindow bench_;
     GapMeter meter_;
@@ -418,9 +435,8 @@ int main(int argc, char* argv[])
             bench::MemmemPass(original);
             reference = std::min(reference, bench::Seconds(t));
         }
-        expected.digests.reserve(static_cast<size_t>(count));
-        for (int32_t i = 1; i <= original.RecordCount; ++i)
-            expected.digests.push_back(std::hash<std::string_view>{}(original.Record(i)));
+        expected.count = original.RecordCount;
+        expected.digest = Digest(original);
         expected.keep = bench::MemmemPass(original, "7||19700101");
     }
     expected.bytes = static_cast<double>(QFileInfo(file).size());

@@ -377,16 +377,19 @@ public:
     // after the command has returned; smaller ones at once.
     size_t WriteBesideFrom = size_t{16} << 20;
     BackgroundWrites backgroundWrites_;
+    // What an undo replaced (records, a file) goes here, so that freeing it never waits
+    // behind a write.
+    BackgroundWrites backgroundFrees_;
     // The records of the undo points kept in memory (sharing their bytes with the store): the
     // current level's, so that its undo is at once, and those whose files are still being
     // written. Undo takes the copy and stops the write instead of waiting for the disk.
     std::array<std::shared_ptr<const RecordsSnapshot>, UndoRing::Slots> undoSnapshots_;
     // Lets go of the snapshots no longer kept.
     void TrimUndoSnapshots();
-    // The tag of the sorted file's write and of the freeing of what an undo replaced (records
-    // and file); undo points use their slot.
+    // The tag of the sorted file's write; undo points use their slot.
     static constexpr int SortedFileWrite = UndoRing::Slots;
-    static constexpr int DiscardAfterUndo = UndoRing::Slots + 2;
+    // Frees what an undo or a roll-back replaced, beside the window when it is large.
+    void DiscardBeside(std::vector<RecordText>&& records);
 
     // The last command whose files are still being written beside the window: a write of them
     // that fails takes the command back, so that it ends as if it had failed at once (the
@@ -402,9 +405,11 @@ public:
         std::vector<int> points;     // the slots of its undo points
         QString sortedFile;          // its sorted file, when one is being written
         bool undone = false;         // Undo took it back already
-        // Once it ended: the records as it left them, and the append count then.
+        // Once it ended: the records as it left them (their count and a digest of which texts
+        // stand where), and the append count then.
         bool ended = false;
-        std::vector<RecordText> after;
+        int32_t countAfter = 0;
+        uint64_t digestAfter = 0;
         uint64_t appendedAfter = 0;
     };
     std::optional<PendingChange> pendingChange_;
@@ -430,6 +435,8 @@ public:
     bool SettleWrites();
     // The pending change as it stands could be taken back, and doing so would change records.
     bool PendingChangeCouldRevert() const;
+    // The command of the pending change has ended: what it left is noted.
+    void EndPendingChange();
     // Takes the pending change back; false when the records changed otherwise since it ended
     // (then they stay as they are).
     bool RevertPendingChange();

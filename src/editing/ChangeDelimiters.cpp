@@ -89,6 +89,10 @@ int64_t ChangeDelimiters(RecordStore& store, const Delimiters& old, std::string_
     const DelimiterSwap swap(old, replacement);
     int64_t replaced = 0;
     // Every record takes a new text: the old ones stay as the undo point holds them.
+    size_t bytes = 0;
+    for (int32_t i = 1; i <= store.RecordCount; ++i)
+        bytes += store.Records[static_cast<size_t>(i)].size();
+    const RecordArena::Expecting newTexts(bytes);
     RecordArena& arena = RecordArena::OfThisThread();
     for (int32_t i = 1; i <= store.RecordCount; ++i) {
         RecordText& record = store.Records[static_cast<size_t>(i)];

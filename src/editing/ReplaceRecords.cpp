@@ -252,6 +252,11 @@ int32_t RecordListReplaceAll(RecordStore& store, const SearchRequest& request,
     auto next = Clock::now() + std::chrono::milliseconds(50);
     first = std::max(first, 1);
     last = std::min(last, store.RecordCount);
+    // Most records may take a new text.
+    size_t bytes = 0;
+    for (int32_t i = first; i <= last; ++i)
+        bytes += store.Records[static_cast<size_t>(i)].size();
+    const RecordArena::Expecting newTexts(bytes);
     int32_t count = 0;
     for (int32_t i = first; i <= last; ++i) {
         if (include && !include(i))

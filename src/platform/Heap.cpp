@@ -4,8 +4,12 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <iterator>
+#include <thread>
+
+#include "platform/Background.h"
 
 namespace quillon::platform {
 
@@ -30,6 +34,10 @@ size_t PrepareHeapForLargeLoads(size_t reserve)
     // Freed in reverse they join the heap's top again, still mapped.
     while (count > 0)
         free(blocks[--count]);
+    // From here on blocks of a megabyte or more are mapped apart, so that freeing one (a copy of
+    // the store's handles, the keys of a sort) gives its memory back at once; the heap keeps the
+    // many small ones.
+    mallopt(M_MMAP_THRESHOLD, 1 << 20);
     if (before == static_cast<uintptr_t>(-1) || after == static_cast<uintptr_t>(-1))
         return 0;
     const uintptr_t start = (before + kHugePage - 1) & ~(kHugePage - 1);
@@ -48,6 +56,12 @@ size_t PrepareHeapForLargeLoads(size_t reserve)
     return after - start;
 }
 
+void ReturnFreeHeapPages()
+{
+    // The pad keeps the heap's top where it is, so the range readied for loads stays.
+    malloc_trim(size_t{512} << 20);
+}
+
 void* MapAlignedBlock(size_t size, bool hugePages)
 {
     // Twice the size is mapped and what lies outside the aligned middle given back at once.
@@ -64,6 +78,31 @@ void* MapAlignedBlock(size_t size, bool hugePages)
     if (hugePages)
         madvise(block, size, MADV_HUGEPAGE);  // a hint: without it the block still serves
     return block;
+}
+
+std::vector<void*> MapTouchedBlocks(size_t count, size_t size)
+{
+    std::vector<void*> blocks;
+    for (size_t i = 0; i < count; ++i) {
+        void* block = MapAlignedBlock(size, true);
+        if (!block)
+            break;
+        blocks.push_back(block);
+    }
+    const auto page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+    const auto touch = [&blocks, size, page](size_t first, size_t step) {
+        for (size_t b = first; b < blocks.size(); b += step)
+            for (size_t at = 0; at < size; at += page)
+                static_cast<volatile char*>(blocks[b])[at] = 0;
+    };
+    const size_t threads = std::min(CoreCount(), blocks.size());
+    std::vector<std::thread> crew;
+    for (size_t t = 1; t < threads; ++t)
+        crew.emplace_back(touch, t, threads);
+    touch(0, std::max<size_t>(threads, 1));
+    for (std::thread& t : crew)
+        t.join();
+    return blocks;
 }
 
 void UnmapBlock(void* block, size_t size)

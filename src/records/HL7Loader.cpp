@@ -85,7 +85,7 @@ public:
            size_t chunkBytes)
         : source_(source), delimiters_(delimiters), eob_(endOfBlock), host_(host),
           chunk_(std::max<size_t>(chunkBytes, 1)),
-          arena_(source.SizeHint() >= int64_t{32} << 20)
+          arena_(static_cast<size_t>(std::max<int64_t>(source.SizeHint(), 0)))
     {
     }
 
@@ -367,8 +367,7 @@ private:
     const char eob_;
     LoadHost& host_;
     const size_t chunk_;
-    // A large file's records are written into blocks the system backs with huge pages: taking
-    // hundreds of megabytes 4 KB at a time costs one page fault per page.
+    // Told the file's size, so that a large file's records go into memory taken in large steps.
     RecordArena arena_;
     RecordStore records_;
 

@@ -1,5 +1,6 @@
 #include "records/RecordText.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <new>
 #include <ostream>
@@ -46,6 +47,26 @@ std::ostream& operator<<(std::ostream& out, const RecordText& text)
 RecordArena::~RecordArena()
 {
     DropBlock();
+    DropReady();
+}
+
+void RecordArena::DropReady()
+{
+    for (void* block : ready_)
+        platform::UnmapBlock(block, kBlockSize);
+    ready_.clear();
+}
+
+RecordArena::Expecting::Expecting(size_t bytes) : was_(OfThisThread().expected_)
+{
+    OfThisThread().expected_ = bytes;
+}
+
+RecordArena::Expecting::~Expecting()
+{
+    RecordArena& arena = OfThisThread();
+    arena.expected_ = was_;
+    arena.DropReady();
 }
 
 void RecordArena::DropBlock()
@@ -68,7 +89,20 @@ void RecordArena::NextBlock()
         DropBlock();
         filledOne_ = true;
     }
-    void* mapped = platform::MapAlignedBlock(kBlockSize, large_ || filledOne_);
+    // Below two blocks' worth a batch would not pay.
+    const bool large = expected_ >= 2 * kBlockSize;
+    if (large && ready_.empty()) {
+        const size_t blocks = (expected_ + kBlockSize - 1) / kBlockSize;
+        ready_ = platform::MapTouchedBlocks(std::clamp<size_t>(blocks, 2, 16), kBlockSize);
+    }
+    void* mapped = nullptr;
+    if (!ready_.empty()) {
+        mapped = ready_.back();
+        ready_.pop_back();
+        expected_ -= std::min(expected_, kBlockSize);
+    } else {
+        mapped = platform::MapAlignedBlock(kBlockSize, large || filledOne_);
+    }
     if (!mapped)
         throw std::bad_alloc();
     block_ = new (mapped) Header{{1}, kBlockSize};

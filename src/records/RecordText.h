@@ -6,6 +6,7 @@
 // Texts are written one after another into blocks of 2 MB (4 bytes of length before each), and
 // a block goes back to the system when the last text in it goes. A text too large for a block
 // has an allocation of its own.
+#include <algorithm>
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
@@ -14,6 +15,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 namespace quillon {
 
@@ -93,6 +95,8 @@ public:
 
     // Both are copies of one text (not merely equal bytes).
     bool SharesBytesWith(const RecordText& other) const noexcept { return handle_ == other.handle_; }
+    // A number that copies of one text share and that no other living text has.
+    uintptr_t Identity() const noexcept { return handle_; }
 
     friend bool operator==(const RecordText& a, const RecordText& b) noexcept
     {
@@ -122,11 +126,16 @@ private:
 std::ostream& operator<<(std::ostream& out, const RecordText& text);
 
 // Where new texts are written. One arena belongs to one thread at a time; the texts it made may
-// go anywhere. A large arena (a load, a restore) asks for huge pages from its first block on;
-// others from their second, so that a few edits take no more than the pages they touch.
+// go anywhere. An arena told to expect many bytes (a load, a restore, a command that gives most
+// records a new text) asks for huge pages and takes its blocks a batch at a time, their pages
+// touched across the cores: the system clears new memory as it is first touched, and on some
+// machines (virtual ones) that costs more than copying the texts, unless the cores share it.
+// The batches follow what is still expected, so little is touched that is not used. Other
+// arenas ask for huge pages from their second block on, so that a few edits take no more than
+// the pages they touch.
 class RecordArena {
 public:
-    explicit RecordArena(bool large = false) : large_(large) {}
+    explicit RecordArena(size_t expectedBytes = 0) : expected_(expectedBytes) {}
     ~RecordArena();
     RecordArena(const RecordArena&) = delete;
     RecordArena& operator=(const RecordArena&) = delete;
@@ -143,23 +152,42 @@ public:
     }
     RecordText Copy(std::string_view bytes)
     {
-        return Make(bytes.size(), [bytes](char* out) { std::memcpy(out, bytes.data(), bytes.size()); });
+        return Make(bytes.size(),
+                    [bytes](char* out) { std::memcpy(out, bytes.data(), bytes.size()); });
     }
 
     // The arena of the calling thread, for texts made one at a time.
     static RecordArena& OfThisThread();
+
+    // Raises what the arena expects to take from here on to `bytes`.
+    void ExpectAtLeast(size_t bytes) { expected_ = std::max(expected_, bytes); }
+
+    // While one is held, this thread's arena expects `bytes` more.
+    class Expecting {
+    public:
+        explicit Expecting(size_t bytes);
+        ~Expecting();
+        Expecting(const Expecting&) = delete;
+        Expecting& operator=(const Expecting&) = delete;
+
+    private:
+        size_t was_;
+    };
 
 private:
     // Room for a text of `size` bytes (> 0) with its count made: the handle.
     uintptr_t Place(size_t size);
     void NextBlock();
     void DropBlock();
+    void DropReady();
 
     record_text::Header* block_ = nullptr;
     char* next_ = nullptr;
     char* end_ = nullptr;
-    bool large_;
+    size_t expected_;  // bytes still expected
     bool filledOne_ = false;
+    // Blocks mapped and touched ahead of their use.
+    std::vector<void*> ready_;
 };
 
 // Blocks mapped now, for tests: a block whose last text went must not stay.

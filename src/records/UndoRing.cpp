@@ -8,6 +8,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <functional>
+
+#include "platform/Background.h"
 
 
 namespace quillon {
@@ -257,6 +260,87 @@ private:
 
 }  // namespace
 
+namespace {
+
+// The texts of the records as they stand, found by their bytes: a record read back that equals
+// one of them shares its bytes. Built only when a record is not where a filter or a delete
+// would have left it (its own slot, or the next one after the last found): after a sort.
+class TextIndex {
+public:
+    explicit TextIndex(const std::vector<RecordText>& texts) : texts_(texts)
+    {
+        std::vector<uint64_t> hashes(texts.size());
+        platform::SplitAcrossCores(texts.size(), [&](size_t begin, size_t end) {
+            for (size_t i = begin; i < end; ++i)
+                hashes[i] = Hash(texts[i]);
+        });
+        size_t size = 16;
+        while (size < 2 * texts.size())
+            size *= 2;
+        table_.assign(size, 0);
+        mask_ = size - 1;
+        for (size_t i = 1; i < texts.size(); ++i) {
+            size_t at = hashes[i] & mask_;
+            while (table_[at] != 0)
+                at = (at + 1) & mask_;
+            table_[at] = (hashes[i] & ~uint64_t{0xFFFFFFFF}) | (i & 0xFFFFFFFF);
+        }
+    }
+
+    const RecordText* Find(std::string_view bytes) const
+    {
+        const uint64_t hash = Hash(bytes);
+        for (size_t at = hash & mask_; table_[at] != 0; at = (at + 1) & mask_) {
+            const uint64_t entry = table_[at];
+            if ((entry >> 32) != (hash >> 32))
+                continue;
+            const RecordText& text = texts_[static_cast<size_t>(entry & 0xFFFFFFFF)];
+            if (text == bytes)
+                return &text;
+        }
+        return nullptr;
+    }
+
+private:
+    // Four lanes of 8 bytes at a time: a million records are hashed once when the index is made
+    // and once as they are read back.
+    static uint64_t Hash(std::string_view bytes)
+    {
+        constexpr uint64_t k1 = 0x9E3779B97F4A7C15ULL, k2 = 0xC2B2AE3D27D4EB4FULL;
+        const auto mix = [](uint64_t h, uint64_t w) {
+            h ^= w * k1;
+            return ((h << 31) | (h >> 33)) * k2;
+        };
+        uint64_t lane[4] = {bytes.size(), k1, k2, k1 ^ k2};
+        const char* p = bytes.data();
+        size_t n = bytes.size();
+        for (; n >= 32; p += 32, n -= 32) {
+            uint64_t w[4];
+            std::memcpy(w, p, sizeof w);
+            for (int i = 0; i < 4; ++i)
+                lane[i] = mix(lane[i], w[i]);
+        }
+        for (int i = 0; n > 0; i = (i + 1) % 4) {
+            uint64_t w = 0;
+            const size_t take = std::min<size_t>(n, 8);
+            std::memcpy(&w, p, take);
+            lane[i] = mix(lane[i], w);
+            p += take;
+            n -= take;
+        }
+        uint64_t h = mix(mix(lane[0], lane[1]), mix(lane[2], lane[3]));
+        h ^= h >> 32;
+        h *= k2;
+        return h ^ (h >> 29);
+    }
+
+    const std::vector<RecordText>& texts_;
+    std::vector<uint64_t> table_;  // the hash's top half and the text's index; 0: empty
+    size_t mask_ = 0;
+};
+
+}  // namespace
+
 bool ReadUndoFile(const QString& path, std::vector<RecordText>& records, QString* error,
                   const std::vector<RecordText>* current)
 {
@@ -278,10 +362,25 @@ bool ReadUndoFile(const QString& path, std::vector<RecordText>& records, QString
     if (!in.Number(upperBound) || upperBound > in.Remaining() / 8)
         return fail();
 
-    RecordArena arena(file.size() >= qint64{32} << 20);
+    // With nothing to share, every record takes memory; otherwise the arena is told so once most
+    // records read so far did.
+    RecordArena arena(current ? 0 : static_cast<size_t>(in.Remaining()));
+    size_t copied = 0;
     std::vector<RecordText> read(static_cast<size_t>(upperBound) + 1);
-    const size_t known = current ? current->size() : 0;
-    size_t next = 1;  // the text of `current` after the last one matched
+    const size_t known = current && current->size() < (size_t{1} << 32) ? current->size() : 0;
+    size_t next = 1;  // the text of `current` after the last one found
+    std::unique_ptr<TextIndex> index;
+    const auto share = [&](size_t i, std::string_view bytes) -> const RecordText* {
+        if (bytes.empty() || known == 0)
+            return nullptr;
+        if (i < known && (*current)[i] == bytes)
+            return &(*current)[i];
+        if (next < known && (*current)[next] == bytes)
+            return &(*current)[next];
+        if (!index)
+            index = std::make_unique<TextIndex>(*current);
+        return index->Find(bytes);
+    };
     for (size_t i = 1; i < read.size(); ++i) {
         uint64_t length = 0;
         if (!in.Number(length) || length > in.Remaining())
@@ -289,14 +388,12 @@ bool ReadUndoFile(const QString& path, std::vector<RecordText>& records, QString
         const auto size = static_cast<size_t>(length);
         if (size <= kBlock && in.Ensure(size)) {
             const std::string_view bytes(in.At(), size);
-            if (i < known && (*current)[i] == bytes) {
-                read[i] = (*current)[i];
-            } else if (next < known && (*current)[next] == bytes) {
-                read[i] = (*current)[next];
-            } else {
-                read[i] = arena.Copy(bytes);
-            }
-            if (next < known && read[i].SharesBytesWith((*current)[next]))
+            const RecordText* same = share(i, bytes);
+            read[i] = same ? *same : arena.Copy(bytes);
+            copied += same ? 0 : 1;
+            if ((i & 4095) == 0 && 2 * copied > i)
+                arena.ExpectAtLeast(static_cast<size_t>(in.Remaining()));
+            if (same && same == &(*current)[std::min(next, known - 1)])
                 ++next;
             in.Skip(size);
         } else {

@@ -51,9 +51,10 @@ bool WriteUndoFile(const QString& path, const std::vector<RecordText>& records, 
                    const std::atomic<bool>* stop = nullptr);
 
 // Reads a file WriteUndoFile wrote into `records` (same upper bound, slot 0 empty), a block at a
-// time, straight into records. A record equal to one of `current` (the one in its own slot, or
-// the next one after the last matched: what a filter or a delete left) shares that text's bytes
-// instead of taking memory again. On failure `records` is untouched and `error` says why.
+// time, straight into records. A record equal to one of `current` shares that text's bytes
+// instead of taking memory again (undoing a sort, a filter or an edit from its file takes new
+// memory only for the records that changed). On failure `records` is untouched and `error`
+// says why.
 bool ReadUndoFile(const QString& path, std::vector<RecordText>& records, QString* error,
                   const std::vector<RecordText>* current = nullptr);
 

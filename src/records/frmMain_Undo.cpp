@@ -7,6 +7,7 @@
 #include "app/frmMain.h"
 #include "editing/WindowText.h"
 #include "platform/Background.h"
+#include "platform/Heap.h"
 
 namespace quillon {
 
@@ -63,6 +64,20 @@ void frmMain::AwaitWrites(int tag)
     ReportEndedWrites();
 }
 
+void frmMain::DiscardBeside(std::vector<RecordText>&& records)
+{
+    if (records.size() <= 100000) {
+        std::vector<RecordText>().swap(records);
+        return;
+    }
+    // Freeing a million records takes a while: it is done beside, after the command.
+    auto old = std::make_shared<std::vector<RecordText>>(std::move(records));
+    backgroundFrees_.Add(0, [old](const std::atomic<bool>&) {
+        std::vector<RecordText>().swap(*old);
+        return BackgroundWrites::Outcome{};
+    });
+}
+
 void frmMain::TrimUndoSnapshots()
 {
     // The current level's copy stays, so that its undo is at once; older ones are read back
@@ -73,6 +88,27 @@ void frmMain::TrimUndoSnapshots()
 }
 
 namespace {
+
+// Every slot holds the very same text (not merely equal bytes).
+bool SameTexts(const std::vector<RecordText>& a, const std::vector<RecordText>& b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (!a[i].SharesBytesWith(b[i]))
+            return false;
+    return true;
+}
+
+// Which texts stand in slots 1 to `count`, in their order: equal exactly when the slots hold the
+// very same texts (a text's identity is not reused while it lives).
+uint64_t DigestOfTexts(const std::vector<RecordText>& texts, int32_t count)
+{
+    uint64_t digest = 14695981039346656037ULL;
+    for (int32_t i = 1; i <= count; ++i)
+        digest = (digest ^ texts[static_cast<size_t>(i)].Identity()) * 1099511628211ULL;
+    return digest;
+}
 
 bool Holds(const std::vector<int>& tags, int tag)
 {
@@ -90,6 +126,7 @@ bool OfChange(const frmMain::PendingChange& change, int tag)
 
 void frmMain::CollectEndedWrites()
 {
+    backgroundFrees_.TakeEnded();
     for (BackgroundWrites::Outcome& ended : backgroundWrites_.TakeEnded())
         if (!ended.ok && !ended.stopped)
             endedWrites_.push_back(std::move(ended));
@@ -159,15 +196,24 @@ frmMain::RecordsChange::~RecordsChange()
     if (--window_.changesRunning_ > 0)
         return;
     // The command has ended: what it left is what a failed write takes back from.
-    if (window_.pendingChange_ && !window_.pendingChange_->ended) {
-        PendingChange& change = *window_.pendingChange_;
-        const RecordStore& store = window_.st.records;
-        change.after.assign(store.Records.begin(),
-                            store.Records.begin() + (store.RecordCount + 1));
-        change.appendedAfter = store.Appended;
-        change.ended = true;
-    }
+    if (window_.pendingChange_ && !window_.pendingChange_->ended)
+        window_.EndPendingChange();
+    // What the command freed inside the heap goes back to the system, beside the window.
+    window_.backgroundFrees_.Add(0, [](const std::atomic<bool>&) {
+        platform::ReturnFreeHeapPages();
+        return BackgroundWrites::Outcome{};
+    });
     window_.ReportEndedWrites();
+}
+
+void frmMain::EndPendingChange()
+{
+    PendingChange& change = *pendingChange_;
+    const RecordStore& store = st.records;
+    change.countAfter = store.RecordCount;
+    change.digestAfter = DigestOfTexts(store.Records, store.RecordCount);
+    change.appendedAfter = store.Appended;
+    change.ended = true;
 }
 
 bool frmMain::RevertPendingChange()
@@ -175,21 +221,17 @@ bool frmMain::RevertPendingChange()
     // The records must be as the command left them, but for records that came in since, which
     // are the last ones. When something else changed them, nothing is taken back.
     RecordStore& store = st.records;
-    PendingChange& change = *pendingChange_;
-    if (!change.ended) {  // a command that held no RecordsChange: it has ended by now
-        change.after.assign(store.Records.begin(), store.Records.begin() + (store.RecordCount + 1));
-        change.appendedAfter = store.Appended;
-    }
-    const auto afterCount = static_cast<int32_t>(change.after.size()) - 1;
-    bool unchanged = store.Appended >= change.appendedAfter
-                     && store.RecordCount
-                            == afterCount + static_cast<int64_t>(store.Appended - change.appendedAfter);
-    for (int32_t i = 1; unchanged && i <= afterCount; ++i)
-        unchanged = store.Records[static_cast<size_t>(i)].SharesBytesWith(
-            change.after[static_cast<size_t>(i)]);
+    if (!pendingChange_->ended)  // a command that held no RecordsChange: it has ended by now
+        EndPendingChange();
+    const PendingChange& change = *pendingChange_;
+    const bool unchanged =
+        store.Appended >= change.appendedAfter
+        && store.RecordCount
+               == change.countAfter + static_cast<int64_t>(store.Appended - change.appendedAfter)
+        && DigestOfTexts(store.Records, change.countAfter) == change.digestAfter;
     if (!unchanged)
         return false;
-    const PendingChange taken = std::move(change);
+    const PendingChange taken = std::move(*pendingChange_);
     pendingChange_.reset();
 
     // Its other writes are not wanted any more: stopped, they leave no file.
@@ -222,14 +264,7 @@ bool frmMain::RevertPendingChange()
         records[i].clear();
     store.Records.swap(records);
     store.RecordCount = taken.countBefore + arrived;
-    if (records.size() > 100000) {
-        // Freeing a million records takes a while: it is done beside.
-        auto old = std::make_shared<std::vector<RecordText>>(std::move(records));
-        backgroundWrites_.Add(DiscardAfterUndo, [old](const std::atomic<bool>&) {
-            std::vector<RecordText>().swap(*old);
-            return BackgroundWrites::Outcome{};
-        });
-    }
+    DiscardBeside(std::move(records));
     st.delimiters = taken.delimitersBefore;
     setWindowTitle(taken.caption);
     st.session.CurrentFileName = taken.currentFile;
@@ -317,8 +352,12 @@ bool frmMain::UndoSave(const QString& operationName)
     if (changesRunning_ == 0 && !SettleWrites())
         return false;
     ReportEndedWrites();
-    // The point shares every record's bytes with the store: no record is copied.
-    const std::shared_ptr<const RecordsSnapshot> copy = TakeSnapshot(st.records);
+    // The point shares every record's bytes with the store: no record is copied. A second point
+    // over records that did not change shares the first one's snapshot.
+    std::shared_ptr<const RecordsSnapshot> copy =
+        undoSnapshots_[static_cast<size_t>(st.undo.UndoLevel)];
+    if (!copy || !SameTexts(*copy, st.records.Records))
+        copy = TakeSnapshot(st.records);
     const int16_t levelBefore = st.undo.UndoLevel;
     QString error;
     bool beside = false;
@@ -369,9 +408,14 @@ bool frmMain::RestoreUndoLevel()
             return false;
     }
     // The change whose point this is has been taken back: its writes no longer matter to it.
-    if (pendingChange_ && Holds(pendingChange_->points, slot))
+    if (pendingChange_ && Holds(pendingChange_->points, slot)) {
         pendingChange_->undone = true;
+        pendingChange_->before.reset();
+    }
     QApplication::setOverrideCursor(Qt::WaitCursor);
+    // What an earlier undo let go is gone before a copy is read back into memory.
+    if (!held)
+        backgroundFrees_.WaitUntilAtMost(0, KeepWindowAlive);
     QString error;
     // A large copy is read beside the window.
     std::vector<RecordText> replaced;
@@ -380,7 +424,7 @@ bool frmMain::RestoreUndoLevel()
     help.run = [](const std::function<void()>& work) { platform::RunBeside(work, KeepWindowAlive); };
     help.replaced = &replaced;
     help.discard = [this](const QString& file) {
-        backgroundWrites_.Add(DiscardAfterUndo, [file](const std::atomic<bool>&) {
+        backgroundFrees_.Add(0, [file](const std::atomic<bool>&) {
             QFile::remove(file);
             return BackgroundWrites::Outcome{};
         });
@@ -390,14 +434,7 @@ bool frmMain::RestoreUndoLevel()
     if (result == UndoRing::RestoreResult::Restored)
         undoSnapshots_[static_cast<size_t>(slot)].reset();
     TrimUndoSnapshots();
-    if (replaced.size() > 100000) {
-        // Freeing a million records takes a while: it is done beside, after the command.
-        auto old = std::make_shared<std::vector<RecordText>>(std::move(replaced));
-        backgroundWrites_.Add(DiscardAfterUndo, [old](const std::atomic<bool>&) {
-            std::vector<RecordText>().swap(*old);
-            return BackgroundWrites::Outcome{};
-        });
-    }
+    DiscardBeside(std::move(replaced));
     QApplication::restoreOverrideCursor();
     if (result == UndoRing::RestoreResult::Failed)
         dlg.MsgBox(QStringLiteral("The undo point could not be read: ") + error, MsgButtons::OKOnly,
