@@ -393,12 +393,11 @@ public:
 
     // The last command whose files are still being written beside the window: a write of them
     // that fails takes the command back, so that it ends as if it had failed at once (the
-    // records as they were, with those that came in since; its undo points gone; the caption
-    // and the current file as they were).
+    // records as they were, followed by those the server appended since the command ended; its
+    // undo points gone; the caption and the current file as they were).
     struct PendingChange {
         std::shared_ptr<const RecordsSnapshot> before;  // the records before it
         int32_t countBefore = 0;
-        uint64_t appendedBefore = 0;  // the store's append count then
         int16_t levelBefore = 0;
         Delimiters delimitersBefore;
         QString caption, currentFile, fileName;
@@ -442,8 +441,9 @@ public:
     bool RevertPendingChange();
     int reverts_ = 0;
 
-    // Returns once no write is left on its way (or none of `tag`), letting window events other
-    // than the user's run meanwhile; writes that failed are reported then.
+    // Returns once no write is left on its way (or none of `tag`; without a tag, no undo file
+    // waiting to be removed either), letting window events other than the user's run
+    // meanwhile; writes that failed are reported then.
     void AwaitWrites();
     void AwaitWrites(int tag);
     // Takes in the writes that ended and reports those that failed (outside a command: inside

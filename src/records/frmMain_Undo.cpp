@@ -52,6 +52,8 @@ void frmMain::AwaitWrites()
         const WaitCursor wait;
         backgroundWrites_.WaitUntilAtMost(0, KeepWindowAlive);
     }
+    // Files an undo renamed out of the ring's way are gone too.
+    backgroundFrees_.WaitUntilAtMost(0, KeepWindowAlive);
     ReportEndedWrites();
 }
 
@@ -150,8 +152,10 @@ bool frmMain::PendingChangeCouldRevert() const
     const PendingChange& change = *pendingChange_;
     // Records the command left as they were, or that changed otherwise since: taking it back
     // would change nothing, or is not done.
+    if (!change.ended)  // a command that held no RecordsChange: it has ended by now
+        return true;
     const RecordStore& store = st.records;
-    const uint64_t arrived = store.Appended - change.appendedBefore;
+    const uint64_t arrived = store.Appended - change.appendedAfter;
     if (arrived > static_cast<uint64_t>(store.RecordCount))
         return false;
     const auto count = static_cast<int32_t>(store.RecordCount - static_cast<int32_t>(arrived));
@@ -252,7 +256,7 @@ bool frmMain::RevertPendingChange()
     st.undo.UndoLevel = taken.levelBefore;
 
     const auto arrived = static_cast<int32_t>(std::min<uint64_t>(
-        store.Appended - taken.appendedBefore, static_cast<uint64_t>(store.RecordCount)));
+        store.Appended - taken.appendedAfter, static_cast<uint64_t>(store.RecordCount)));
     std::vector<RecordText> records(*taken.before);
     const size_t needed = static_cast<size_t>(taken.countBefore + arrived) + 2;
     if (records.size() < needed)
@@ -375,7 +379,6 @@ bool frmMain::UndoSave(const QString& operationName)
             pendingChange_.emplace();
             pendingChange_->before = copy;
             pendingChange_->countBefore = st.records.RecordCount;
-            pendingChange_->appendedBefore = st.records.Appended;
             pendingChange_->levelBefore = levelBefore;
             pendingChange_->delimitersBefore = delimiters;
             pendingChange_->caption = windowTitle();
