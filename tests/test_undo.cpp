@@ -17,6 +17,7 @@
 #include <QTemporaryDir>
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <string>
 #include <vector>
@@ -635,6 +636,30 @@ TEST_F(UndoWindow, AnUndoPointSharesTheRecordsAndAReplaceCopiesOnlyThoseItChange
         ASSERT_TRUE(ChooseMenuItem(w.mnuEditUndo));
         EXPECT_EQ(st.records.Records, before);
     }
+}
+
+// A command's second point over records it has not changed yet (a replace leaves two) is the
+// same file as its first, linked once that one is written rather than written again; each
+// gives the records back.
+TEST_F(UndoWindow, ASecondPointOverTheSameRecordsSharesTheFirstOnesFile)
+{
+    Load(3);
+    w.WriteBesideFrom = 0;
+    const Slots before = Strings(st.records.Records);
+    ASSERT_TRUE(w.UndoSave("Replace 'MSG' with 'M'"));
+    ASSERT_TRUE(w.UndoSave("Replace All 'MSG'"));
+    Change();
+    w.AwaitWrites();
+    struct stat first {}, second {};
+    ASSERT_EQ(stat(QFile::encodeName(SlotFile(1)).constData(), &first), 0);
+    ASSERT_EQ(stat(QFile::encodeName(SlotFile(2)).constData(), &second), 0);
+    EXPECT_EQ(first.st_ino, second.st_ino);
+    for (int undo = 0; undo < 2; ++undo) {
+        w.undoSnapshots_.fill(nullptr);  // read back from the files
+        ASSERT_TRUE(ChooseMenuItem(w.mnuEditUndo));
+        EXPECT_EQ(Strings(st.records.Records), before);
+    }
+    EXPECT_TRUE(f.responder.shown().empty());
 }
 
 // Exit does not wait for copies that it would delete: their writes stop, and no file is left

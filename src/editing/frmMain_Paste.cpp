@@ -70,6 +70,7 @@ void frmMain::PasteRecords(bool append)
     }
 
     QApplication::setOverrideCursor(Qt::WaitCursor);
+    const RecordArena::Expecting pasted(text.size());  // the records' texts, about as many bytes
     QElapsedTimer shown;
     shown.start();
     CutPastedRecords(text, st.envelope.EndOfBlockChar, [&](std::string_view record) {

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <unistd.h>
 #include <functional>
 
 #include "platform/Background.h"
@@ -460,10 +461,28 @@ bool UndoRing::SaveBeside(const RecordStore& store, const Delimiters& delimiters
             return false;
         }
         side.close();
-        writes.Add(slot, [copy, path](const std::atomic<bool>& stop) {
+        BesideWrite same;
+        if (lastBeside_.copy.lock() == copy)
+            same = lastBeside_;
+        auto written = std::make_shared<std::atomic<bool>>(false);
+        lastBeside_ = {copy, path, written};
+        writes.Add(slot, [copy, path, same, written](const std::atomic<bool>& stop) {
             BackgroundWrites::Outcome outcome;
             outcome.path = path;
+            const QString side = SideFileName(path);
+            QFile::remove(side);
+            if (same.written && same.written->load()
+                && ::link(QFile::encodeName(same.path).constData(),
+                          QFile::encodeName(side).constData())
+                       == 0
+                && std::rename(QFile::encodeName(side).constData(),
+                               QFile::encodeName(path).constData())
+                       == 0) {
+                written->store(true);
+                return outcome;
+            }
             outcome.ok = WriteUndoFile(path, *copy, &outcome.error, &stop);
+            written->store(outcome.ok);
             return outcome;
         });
     }

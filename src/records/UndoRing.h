@@ -120,6 +120,17 @@ public:
 
     // A newly loaded file starts with nothing to undo: level 0, the instance's files removed.
     void StartEmpty(const QString& tempFolder, const QString& instanceId);
+
+private:
+    // The last point written beside: a next point of the very same snapshot (a command's second
+    // point before it changed anything) links its file to this one's once it is written,
+    // rather than writing the same bytes again.
+    struct BesideWrite {
+        std::weak_ptr<const RecordsSnapshot> copy;
+        QString path;
+        std::shared_ptr<std::atomic<bool>> written;
+    };
+    BesideWrite lastBeside_;
 };
 
 // Delimiters made of five separator texts, in the order field, component, repetition,
