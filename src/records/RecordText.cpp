@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <new>
+#include <system_error>
 #include <ostream>
 
 #include "platform/Heap.h"
@@ -52,9 +53,19 @@ RecordArena::~RecordArena()
 
 void RecordArena::DropReady()
 {
+    if (coming_.valid())
+        for (void* block : coming_.get())
+            ready_.push_back(block);
     for (void* block : ready_)
         platform::UnmapBlock(block, kBlockSize);
     ready_.clear();
+}
+
+size_t RecordArena::TakeBatch()
+{
+    const size_t blocks = std::clamp<size_t>((expected_ + kBlockSize - 1) / kBlockSize, 2, 8);
+    expected_ -= std::min(expected_, blocks * kBlockSize);
+    return blocks;
 }
 
 RecordArena::Expecting::Expecting(size_t bytes) : was_(OfThisThread().expected_)
@@ -89,17 +100,26 @@ void RecordArena::NextBlock()
         DropBlock();
         filledOne_ = true;
     }
+    if (ready_.empty() && coming_.valid())
+        ready_ = coming_.get();
     // Below two blocks' worth a batch would not pay.
     const bool large = expected_ >= 2 * kBlockSize;
-    if (large && ready_.empty()) {
-        const size_t blocks = (expected_ + kBlockSize - 1) / kBlockSize;
-        ready_ = platform::MapTouchedBlocks(std::clamp<size_t>(blocks, 2, 16), kBlockSize);
+    if (ready_.empty() && large)
+        ready_ = platform::MapTouchedBlocks(TakeBatch(), kBlockSize);
+    // While this batch fills, the next one is readied beside.
+    if (!coming_.valid() && expected_ >= 2 * kBlockSize) {
+        const size_t blocks = TakeBatch();
+        try {
+            coming_ = std::async(std::launch::async,
+                                 [blocks] { return platform::MapTouchedBlocks(blocks, kBlockSize); });
+        } catch (const std::system_error&) {
+            expected_ += blocks * kBlockSize;  // no thread to be had: the next batch waits
+        }
     }
     void* mapped = nullptr;
     if (!ready_.empty()) {
         mapped = ready_.back();
         ready_.pop_back();
-        expected_ -= std::min(expected_, kBlockSize);
     } else {
         mapped = platform::MapAlignedBlock(kBlockSize, large || filledOne_);
     }

@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <future>
 #include <iosfwd>
 #include <string>
 #include <string_view>
@@ -180,14 +181,17 @@ private:
     void NextBlock();
     void DropBlock();
     void DropReady();
+    // Blocks for the next batch, the bytes they cover no longer expected.
+    size_t TakeBatch();
 
     record_text::Header* block_ = nullptr;
     char* next_ = nullptr;
     char* end_ = nullptr;
     size_t expected_;  // bytes still expected
     bool filledOne_ = false;
-    // Blocks mapped and touched ahead of their use.
+    // Blocks mapped and touched ahead of their use, and the batch being readied after them.
     std::vector<void*> ready_;
+    std::future<std::vector<void*>> coming_;
 };
 
 // Blocks mapped now, for tests: a block whose last text went must not stay.

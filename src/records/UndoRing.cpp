@@ -371,16 +371,22 @@ bool ReadUndoFile(const QString& path, std::vector<RecordText>& records, QString
     const size_t known = current && current->size() < (size_t{1} << 32) ? current->size() : 0;
     size_t next = 1;  // the text of `current` after the last one found
     std::unique_ptr<TextIndex> index;
+    int missesInARow = 0;  // records the index found and their own place did not
     const auto share = [&](size_t i, std::string_view bytes) -> const RecordText* {
         if (bytes.empty() || known == 0)
             return nullptr;
-        if (i < known && (*current)[i] == bytes)
-            return &(*current)[i];
-        if (next < known && (*current)[next] == bytes)
-            return &(*current)[next];
+        // Once the records stand in another order (a sort), the index is asked first.
+        if (missesInARow < 16) {
+            if (i < known && (*current)[i] == bytes)
+                return &(*current)[i];
+            if (next < known && (*current)[next] == bytes)
+                return &(*current)[next];
+        }
         if (!index)
             index = std::make_unique<TextIndex>(*current);
-        return index->Find(bytes);
+        const RecordText* found = index->Find(bytes);
+        missesInARow = found ? missesInARow + 1 : 0;
+        return found;
     };
     for (size_t i = 1; i < read.size(); ++i) {
         uint64_t length = 0;
