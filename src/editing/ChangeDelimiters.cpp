@@ -39,14 +39,20 @@ DelimiterSwap::DelimiterSwap(const Delimiters& old, std::string_view replacement
 
 int64_t DelimiterSwap::Apply(std::string& record) const
 {
-    return Apply(record.data(), record.size());
+    return Apply(record.data(), record.data(), record.size());
 }
 
-int64_t DelimiterSwap::Apply(char* bytes, size_t n) const
+int64_t DelimiterSwap::Apply(const char* source, char* target, size_t n) const
 {
-    if (count_ == 0 || n == 0)
+    if (n == 0)
         return 0;
-    unsigned char* p = reinterpret_cast<unsigned char*>(bytes);
+    if (count_ == 0) {
+        if (target != source)
+            std::memcpy(target, source, n);
+        return 0;
+    }
+    const auto* in = reinterpret_cast<const unsigned char*>(source);
+    unsigned char* p = reinterpret_cast<unsigned char*>(target);
     int64_t replaced = 0;
     size_t i = 0;
 
@@ -61,7 +67,7 @@ int64_t DelimiterSwap::Apply(char* bytes, size_t n) const
         size_t blocks = 0;
         for (; i + 16 <= n && blocks < 255; i += 16, ++blocks) {
             Bytes16 v;
-            std::memcpy(&v, p + i, 16);
+            std::memcpy(&v, in + i, 16);
             Bytes16 out = v;
             for (int k = 0; k < count_; ++k) {
                 // The old bytes are distinct, so each byte matches at most one of them.
@@ -74,13 +80,15 @@ int64_t DelimiterSwap::Apply(char* bytes, size_t n) const
         for (int lane = 0; lane < 16; ++lane)
             replaced += hits[lane];
     }
-    for (; i < n; ++i)
+    for (; i < n; ++i) {
+        p[i] = in[i];
         for (int k = 0; k < count_; ++k)
-            if (p[i] == from_[k]) {
+            if (in[i] == from_[k]) {
                 p[i] = to_[k];
                 ++replaced;
                 break;
             }
+    }
     return replaced;
 }
 
@@ -97,10 +105,8 @@ int64_t ChangeDelimiters(RecordStore& store, const Delimiters& old, std::string_
     for (int32_t i = 1; i <= store.RecordCount; ++i) {
         RecordText& record = store.Records[static_cast<size_t>(i)];
         const std::string_view old = record;
-        record = arena.Make(old.size(), [&](char* out) {
-            std::memcpy(out, old.data(), old.size());
-            replaced += swap.Apply(out, old.size());
-        });
+        record = arena.Make(old.size(),
+                            [&](char* out) { replaced += swap.Apply(old.data(), out, old.size()); });
     }
     return replaced;
 }

@@ -19,7 +19,8 @@ public:
     // Replaces every old delimiter of `record` in one pass, so a byte written by the swap is
     // never looked at again. Answers how many characters were replaced.
     int64_t Apply(std::string& record) const;
-    int64_t Apply(char* bytes, size_t size) const;
+    // The same, reading `source` and writing `target` (the same place, or apart from it).
+    int64_t Apply(const char* source, char* target, size_t size) const;
 
 private:
     int count_ = 0;             // distinct old bytes
