@@ -163,7 +163,10 @@ RecordStore Store(int count, size_t& bytes)
     return store;
 }
 
-double MB(long kb) { return static_cast<double>(kb) * 1024 / 1e6; }
+double MB(long kb)
+{
+    return static_cast<double>(kb) * 1024 / 1e6;
+}
 
 class Run {
 public:
@@ -195,10 +198,11 @@ public:
         std::printf("-- %s disk\n", disk);
         const double idle = Ratio(idleKb_);
         const bool idleMet = idle <= kIdleGoal;
-        std::printf("%-18s resident %6.0f MB (%4.2fx the file) as it ends, %6.0f MB (%4.2fx) "
-                    "1.5 s later; peak %6.0f MB (%4.2fx)%s\n",
-                    "Load", MB(loadedKb_), Ratio(loadedKb_), MB(idleKb_), idle, MB(PeakKb()),
-                    Ratio(PeakKb()), idleMet ? "" : "  MISSED");
+        std::printf(
+            "%-18s resident %6.0f MB (%4.2fx the file) as it ends, %6.0f MB (%4.2fx) "
+            "1.5 s later; peak %6.0f MB (%4.2fx)%s\n",
+            "Load", MB(loadedKb_), Ratio(loadedKb_), MB(idleKb_), idle, MB(PeakKb()),
+            Ratio(PeakKb()), idleMet ? "" : "  MISSED");
         bool ok = loaded_ && idleMet;
         ok = Sort() && ok;
         ok = Undo("Sort") && ok;
@@ -327,7 +331,8 @@ private:
                 d->cboFilterRecords->setEditText(QStringLiteral("7||19700101"));
                 d->cmdApplyFilter->click();
             });
-        return Report("Filter", f, st().records.RecordCount == expected_.keep && expected_.keep > 0);
+        return Report("Filter", f,
+                      st().records.RecordCount == expected_.keep && expected_.keep > 0);
     }
 
     bool Undo(const char* of)
@@ -336,15 +341,15 @@ private:
         const Figure f = Timed(meter_, [&] { w().mnuEditUndo->trigger(); });
         const std::string what = std::string("Undo ") + of;
         // The record-list replace leaves two points; the second undo goes back to where it began.
-        if (std::strcmp(of, "Replace All") == 0 && st().undo.UndoDescriptions[static_cast<size_t>(
-                                                       st().undo.UndoLevel)]
-                                                       .startsWith(QLatin1String("Replace '"))) {
+        if (std::strcmp(of, "Replace All") == 0
+            && st().undo.UndoDescriptions[static_cast<size_t>(st().undo.UndoLevel)].startsWith(
+                QLatin1String("Replace '"))) {
             Report((what + " (1)").c_str(), f, true);
             Begin();
             const Figure second = Timed(meter_, [&] { w().mnuEditUndo->trigger(); });
-            const bool back = SameRecords(st().records, expected_)
-                              || (st().records.RecordCount == expected_.Count()
-                                  && Sorted(st().records));
+            const bool back =
+                SameRecords(st().records, expected_)
+                || (st().records.RecordCount == expected_.Count() && Sorted(st().records));
             return Report((what + " (2)").c_str(), second, back);
         }
         return Report(what.c_str(), f, SameRecords(st().records, expected_));
@@ -456,10 +461,11 @@ int main(int argc, char* argv[])
     expected.bytes = static_cast<double>(QFileInfo(file).size());
     // The generated copy is gone: what is resident from here on is the window's.
     malloc_trim(0);
-    std::printf("%d records (%.0f MB), %d cores; one memmem pass %.3f s; resident before the "
-                "window %.0f MB\n",
-                count, static_cast<double>(bytes) / 1e6, QThread::idealThreadCount(), reference,
-                MB(bench::ProcessKb("VmRSS:")));
+    std::printf(
+        "%d records (%.0f MB), %d cores; one memmem pass %.3f s; resident before the "
+        "window %.0f MB\n",
+        count, static_cast<double>(bytes) / 1e6, QThread::idealThreadCount(), reference,
+        MB(bench::ProcessKb("VmRSS:")));
 
     bool ok = true;
     if (mode != "busy") {

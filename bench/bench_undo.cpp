@@ -136,9 +136,10 @@ int main(int argc, char* argv[])
                 runs, QThread::idealThreadCount());
     std::printf("%-32s %8.3f s %9.1f MB/s\n", "read+write copy (reference)", rw, mb / rw);
     std::printf("%-32s %8.3f s %9.1f MB/s\n", "QFile::copy", qc, mb / qc);
-    std::printf("%-32s %8.3f s (the records' handles copied; the file is written beside the "
-                "window)\n",
-                "UndoSave, back to the window", s);
+    std::printf(
+        "%-32s %8.3f s (the records' handles copied; the file is written beside the "
+        "window)\n",
+        "UndoSave, back to the window", s);
     std::printf(
         "%-32s %8.3f s %9.1f MB/s  %5.2fx the read+write copy's time, %5.2fx QFile::copy's\n",
         "UndoSave, file written", ws, mb / ws, ws / rw, ws / qc);

@@ -82,7 +82,8 @@ TEST(RecordText, KeepsItsBytesSharesThemAndGivesItsMemoryBack)
             // Enough texts for many blocks, from an arena told to expect them.
             RecordArena large(size_t{12} << 20);
             for (int i = 0; i < 20000; ++i) {
-                bytesOf.push_back(std::string(570, static_cast<char>('a' + i % 26)) + std::to_string(i));
+                bytesOf.push_back(std::string(570, static_cast<char>('a' + i % 26))
+                                  + std::to_string(i));
                 kept.push_back(large.Copy(bytesOf.back()));
             }
             EXPECT_GT(RecordBlocksInUse(), blocksBefore + 4);

@@ -484,8 +484,8 @@ TEST_F(ServerEngine, RecordReceivedAfterASortStaysWhenTheSortIsTakenBack)
     // More than the small disk holds, in descending order of MSH-7.
     std::vector<std::string> before;
     for (int i = 0; i < 2000; ++i) {
-        before.push_back("MSH|^~\\&|A|B|C|D|" + std::to_string(90000 - i) + "||ADT|" + std::to_string(i)
-                         + "\rPID|1\r");
+        before.push_back("MSH|^~\\&|A|B|C|D|" + std::to_string(90000 - i) + "||ADT|"
+                         + std::to_string(i) + "\rPID|1\r");
         st.records.Append(before.back());
     }
     w->DisplayPage(w->CurrentPage);

@@ -210,8 +210,8 @@ TEST_F(SortWindow, FailedWriteOrCancelChangesNothing)
     const QString fullFolder = QFileInfo(full.FilePath("x")).path() + "/";
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const bool beside = c.then == Then::UndoPointFailsBeside
-                            || c.then == Then::SortedFileFailsBeside;
+        const bool beside =
+            c.then == Then::UndoPointFailsBeside || c.then == Then::SortedFileFailsBeside;
         if (c.then == Then::UndoPointFailsBeside && !full.Ok()) {
             std::printf("skipped: %s\n", qPrintable(full.Error()));
             continue;
@@ -255,7 +255,9 @@ TEST_F(SortWindow, FailedWriteOrCancelChangesNothing)
         for (const auto& box : f.responder.shown())
             titles.push_back(box.title);
         switch (c.then) {
-        case Then::Cancel: EXPECT_TRUE(titles.empty()); break;
+        case Then::Cancel:
+            EXPECT_TRUE(titles.empty());
+            break;
         case Then::FolderIsAFile:
         case Then::SortedFileFailsBeside:
             EXPECT_EQ(titles, std::vector<QString>{"Can't Save to Disk"});

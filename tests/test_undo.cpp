@@ -133,17 +133,20 @@ TEST(UndoFile, ReadingBackSharesTheBytesOfEqualRecordsAsTheyStand)
 {
     Slots saved = {""};
     for (int i = 1; i <= 6; ++i)
-        saved.push_back("MSH|^~\\&|A|" + std::to_string(i) + "\rPID|" + std::string(40, 'x') + "\r");
+        saved.push_back("MSH|^~\\&|A|" + std::to_string(i) + "\rPID|" + std::string(40, 'x')
+                        + "\r");
     const struct {
         const char* name;
         Slots current;
         std::vector<bool> shared;  // slots 1 to 6
     } cases[] = {
         {"unchanged", saved, {true, true, true, true, true, true}},
-        {"sorted backwards", {"", saved[6], saved[5], saved[4], saved[3], saved[2], saved[1]},
+        {"sorted backwards",
+         {"", saved[6], saved[5], saved[4], saved[3], saved[2], saved[1]},
          {true, true, true, true, true, true}},
         {"filtered", {"", saved[2], saved[5]}, {false, true, false, false, true, false}},
-        {"one edited", {"", saved[1], saved[2], "edited\r", saved[4], saved[5], saved[6]},
+        {"one edited",
+         {"", saved[1], saved[2], "edited\r", saved[4], saved[5], saved[6]},
          {true, true, false, true, true, true}},
         {"nothing left", {""}, {false, false, false, false, false, false}},
     };
@@ -628,8 +631,11 @@ TEST_F(UndoWindow, AnUndoPointSharesTheRecordsAndAReplaceCopiesOnlyThoseItChange
         request.MatchCase = true;
         EXPECT_EQ(RecordListReplaceAll(st.records, request, st.delimiters, '\r', 1, 450), 11);
         for (int32_t i = 1; i <= st.records.RecordCount; ++i) {
-            const bool changed = before[static_cast<size_t>(i)].view().find("MSG7") != std::string::npos;
-            EXPECT_EQ(point[static_cast<size_t>(i)].SharesBytesWith(st.records.Records[i]), !changed) << i;
+            const bool changed =
+                before[static_cast<size_t>(i)].view().find("MSG7") != std::string::npos;
+            EXPECT_EQ(point[static_cast<size_t>(i)].SharesBytesWith(st.records.Records[i]),
+                      !changed)
+                << i;
             EXPECT_EQ(point[static_cast<size_t>(i)], before[static_cast<size_t>(i)]) << i;
         }
         w.AwaitWrites();
@@ -650,7 +656,8 @@ TEST_F(UndoWindow, ASecondPointOverTheSameRecordsSharesTheFirstOnesFile)
     ASSERT_TRUE(w.UndoSave("Replace All 'MSG'"));
     Change();
     w.AwaitWrites();
-    struct stat first {}, second {};
+    struct stat first {
+    }, second{};
     ASSERT_EQ(stat(QFile::encodeName(SlotFile(1)).constData(), &first), 0);
     ASSERT_EQ(stat(QFile::encodeName(SlotFile(2)).constData(), &second), 0);
     EXPECT_EQ(first.st_ino, second.st_ino);

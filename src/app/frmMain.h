@@ -401,9 +401,9 @@ public:
         int16_t levelBefore = 0;
         Delimiters delimitersBefore;
         QString caption, currentFile, fileName;
-        std::vector<int> points;     // the slots of its undo points
-        QString sortedFile;          // its sorted file, when one is being written
-        bool undone = false;         // Undo took it back already
+        std::vector<int> points;  // the slots of its undo points
+        QString sortedFile;       // its sorted file, when one is being written
+        bool undone = false;      // Undo took it back already
         // Once it ended: the records as it left them (their count and a digest of which texts
         // stand where), and the append count then.
         bool ended = false;

@@ -105,8 +105,8 @@ int64_t ChangeDelimiters(RecordStore& store, const Delimiters& old, std::string_
     for (int32_t i = 1; i <= store.RecordCount; ++i) {
         RecordText& record = store.Records[static_cast<size_t>(i)];
         const std::string_view old = record;
-        record = arena.Make(old.size(),
-                            [&](char* out) { replaced += swap.Apply(old.data(), out, old.size()); });
+        record = arena.Make(
+            old.size(), [&](char* out) { replaced += swap.Apply(old.data(), out, old.size()); });
     }
     return replaced;
 }

@@ -52,8 +52,7 @@ void TakeRebuilt(RecordText& record, std::string& rebuilt)
 }
 
 template <class Text>
-int32_t ReplaceWholeRecord(Text& record, const SearchRequest& request,
-                           const Delimiters& delimiters)
+int32_t ReplaceWholeRecord(Text& record, const SearchRequest& request, const Delimiters& delimiters)
 {
     const std::string_view r = record;
     const std::string_view find = request.FindText;
@@ -101,8 +100,8 @@ int32_t ReplaceWholeRecord(Text& record, const SearchRequest& request,
 // The first occurrence of the find text in the chosen field of each segment of its type, or the
 // whole value for "[*ANYTHING*]". A segment without the field is left alone.
 template <class Text>
-int32_t ReplaceInField(Text& record, const SearchRequest& request,
-                       const Delimiters& delimiters, char endOfBlock)
+int32_t ReplaceInField(Text& record, const SearchRequest& request, const Delimiters& delimiters,
+                       char endOfBlock)
 {
     const std::string_view r = record;
     const std::string_view type = std::string_view(request.ReplaceFieldName).substr(0, 3);

@@ -231,9 +231,9 @@ bool frmMain::SegmentListReplaceAll()
         && k <= st.records.RecordCount) {
         const QByteArray line = lstSegments->Model().Text(segmentRow).toLatin1();
         std::string record(st.records.Record(k));
-        count = SegmentReplaceAll(record,
-                                  std::string_view(line.constData(), static_cast<size_t>(line.size())),
-                                  request, st.envelope.EndOfBlockChar)
+        count = SegmentReplaceAll(
+                    record, std::string_view(line.constData(), static_cast<size_t>(line.size())),
+                    request, st.envelope.EndOfBlockChar)
                     .value_or(0);
         if (count > 0)
             st.records.Records[static_cast<size_t>(k)] = RecordText(record);

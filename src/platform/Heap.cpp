@@ -65,7 +65,8 @@ void ReturnFreeHeapPages()
 void* MapAlignedBlock(size_t size, bool hugePages)
 {
     // Twice the size is mapped and what lies outside the aligned middle given back at once.
-    void* mapped = mmap(nullptr, 2 * size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    void* mapped =
+        mmap(nullptr, 2 * size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (mapped == MAP_FAILED)
         return nullptr;
     const auto start = reinterpret_cast<uintptr_t>(mapped);

@@ -5,7 +5,6 @@
 #include <limits>
 #include <memory>
 
-
 namespace quillon {
 
 namespace {

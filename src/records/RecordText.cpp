@@ -110,8 +110,9 @@ void RecordArena::NextBlock()
     if (!coming_.valid() && expected_ >= 2 * kBlockSize) {
         const size_t blocks = TakeBatch();
         try {
-            coming_ = std::async(std::launch::async,
-                                 [blocks] { return platform::MapTouchedBlocks(blocks, kBlockSize); });
+            coming_ = std::async(std::launch::async, [blocks] {
+                return platform::MapTouchedBlocks(blocks, kBlockSize);
+            });
         } catch (const std::system_error&) {
             expected_ += blocks * kBlockSize;  // no thread to be had: the next batch waits
         }

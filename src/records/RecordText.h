@@ -95,7 +95,10 @@ public:
     std::string str() const { return std::string(view()); }
 
     // Both are copies of one text (not merely equal bytes).
-    bool SharesBytesWith(const RecordText& other) const noexcept { return handle_ == other.handle_; }
+    bool SharesBytesWith(const RecordText& other) const noexcept
+    {
+        return handle_ == other.handle_;
+    }
     // A number that copies of one text share and that no other living text has.
     uintptr_t Identity() const noexcept { return handle_; }
 
@@ -103,7 +106,10 @@ public:
     {
         return a.handle_ == b.handle_ || a.view() == b.view();
     }
-    friend bool operator==(const RecordText& a, std::string_view b) noexcept { return a.view() == b; }
+    friend bool operator==(const RecordText& a, std::string_view b) noexcept
+    {
+        return a.view() == b;
+    }
 
 private:
     friend class RecordArena;

@@ -13,7 +13,6 @@
 
 #include "platform/Background.h"
 
-
 namespace quillon {
 
 // File layout: the 8-byte tag, the upper bound as a 64-bit little-endian number, then for
@@ -210,7 +209,9 @@ public:
         end_ -= at_;
         at_ = 0;
         while (end_ < n) {
-            const qint64 got = file_.read(buffer_.get() + end_, static_cast<qint64>(std::min<uint64_t>(kBlock - end_, left_)));
+            const qint64 got =
+                file_.read(buffer_.get() + end_,
+                           static_cast<qint64>(std::min<uint64_t>(kBlock - end_, left_)));
             if (got <= 0)
                 return false;
             end_ += static_cast<size_t>(got);
@@ -448,8 +449,7 @@ void UndoRing::Forget(int slot, const QString& tempFolder, const QString& instan
 bool UndoRing::SaveBeside(const RecordStore& store, const Delimiters& delimiters,
                           const QString& operationName, const QString& tempFolder,
                           const QString& instanceId, std::shared_ptr<const RecordsSnapshot> copy,
-                          BackgroundWrites& writes, size_t besideFrom, QString* error,
-                          bool* beside)
+                          BackgroundWrites& writes, size_t besideFrom, QString* error, bool* beside)
 {
     const int slot = (UndoLevel + 1) % Slots;
     const QString path = UndoFileName(tempFolder, instanceId, slot);
@@ -510,8 +510,9 @@ UndoRing::RestoreResult UndoRing::Restore(RecordStore& store, Delimiters& delimi
     std::vector<RecordText> current;
     if (!help.held)
         current.assign(store.Records.begin(),
-                       store.Records.begin() + std::min<size_t>(store.Records.size(),
-                                                                static_cast<size_t>(store.RecordCount) + 1));
+                       store.Records.begin()
+                           + std::min<size_t>(store.Records.size(),
+                                              static_cast<size_t>(store.RecordCount) + 1));
     const uint64_t appended = store.Appended;
     const auto work = [&] {
         if (help.held) {

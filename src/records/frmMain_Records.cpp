@@ -51,7 +51,8 @@ public:
     void RecordStored(std::string_view record, int32_t recordCount) override
     {
         if (w_.st.trace.LogMessage)
-            WriteLog(w_.st, "MSG", "SERVER: The following record has been received: " + std::string(record));
+            WriteLog(w_.st, "MSG",
+                     "SERVER: The following record has been received: " + std::string(record));
         if (w_.st.trace.LogMessageASCII)
             for (const auto& [category, text] : CharacterDumpLines(record))
                 WriteLog(w_.st, category, text);

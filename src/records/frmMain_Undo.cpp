@@ -262,8 +262,8 @@ bool frmMain::RevertPendingChange()
     if (records.size() < needed)
         records.resize(needed + 100);
     for (int32_t k = 1; k <= arrived; ++k)
-        records[static_cast<size_t>(taken.countBefore + k)] = std::move(
-            store.Records[static_cast<size_t>(store.RecordCount - arrived + k)]);
+        records[static_cast<size_t>(taken.countBefore + k)] =
+            std::move(store.Records[static_cast<size_t>(store.RecordCount - arrived + k)]);
     for (size_t i = static_cast<size_t>(taken.countBefore + arrived) + 1; i < records.size(); ++i)
         records[i].clear();
     store.Records.swap(records);
@@ -473,8 +473,7 @@ void frmMain::mnuEditUndo_Click()
         stsPanels[5]->clear();
         const QString slotFile =
             UndoFileName(st.folders.TempFolder, InstanceIdOf(st), st.undo.UndoLevel);
-        if (undoSnapshots_[static_cast<size_t>(st.undo.UndoLevel)]
-            || QFileInfo::exists(slotFile)) {
+        if (undoSnapshots_[static_cast<size_t>(st.undo.UndoLevel)] || QFileInfo::exists(slotFile)) {
             RestoreUndoLevel();  // a copy that cannot be read is reported there
         } else {
             dlg.MsgBox(QStringLiteral("You have undone as far back as possible."),
