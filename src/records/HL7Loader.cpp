@@ -123,8 +123,11 @@ private:
 
     void Commit(RecordStore& store, Delimiters& delimiters)
     {
+        std::vector<RecordText> replaced;
+        replaced.swap(store.Records);
         store = std::move(records_);
         delimiters = delimiters_;
+        host_.Replaced(std::move(replaced));
     }
 
     void StartPass()

@@ -26,6 +26,8 @@ public:
         (void)record;
         (void)recordCount;
     }
+    // The records the loaded ones replaced: freed here unless the host frees them elsewhere.
+    virtual void Replaced(std::vector<RecordText>&& records) { (void)records; }
 };
 
 enum class LoadEnd {
