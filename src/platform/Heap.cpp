@@ -34,9 +34,8 @@ size_t PrepareHeapForLargeLoads(size_t reserve)
     // Freed in reverse they join the heap's top again, still mapped.
     while (count > 0)
         free(blocks[--count]);
-    // From here on blocks of a megabyte or more are mapped apart, so that freeing one (a copy of
-    // the store's handles, the keys of a sort) gives its memory back at once; the heap keeps the
-    // many small ones.
+    // From here on a block of a megabyte or more that the heap's free space cannot hold is mapped
+    // apart, so that freeing it gives its memory back at once rather than growing the heap.
     mallopt(M_MMAP_THRESHOLD, 1 << 20);
     if (before == static_cast<uintptr_t>(-1) || after == static_cast<uintptr_t>(-1))
         return 0;
