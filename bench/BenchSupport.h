@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -374,7 +375,7 @@ inline int32_t MemmemPass(const RecordStore& store, std::string_view needle = "N
 {
     int32_t found = 0;
     for (int32_t i = 1; i <= store.RecordCount; ++i) {
-        const std::string& r = store.Record(i);
+        const std::string_view r = store.Record(i);
         found += memmem(r.data(), r.size(), needle.data(), needle.size()) != nullptr ? 1 : 0;
     }
     memmemSink = found;
@@ -402,5 +403,30 @@ struct BenchWindow {
 };
 
 inline double Seconds(const QElapsedTimer& t) { return static_cast<double>(t.nsecsElapsed()) / 1e9; }
+
+// A figure of this process's memory from /proc/self/status in kB ("VmRSS:" resident now,
+// "VmHWM:" the high-water mark), or -1.
+inline long ProcessKb(const char* field)
+{
+    FILE* f = std::fopen("/proc/self/status", "r");
+    char line[256];
+    long kb = -1;
+    const size_t n = std::strlen(field);
+    while (f && std::fgets(line, sizeof line, f))
+        if (std::strncmp(line, field, n) == 0)
+            kb = std::atol(line + n + 1);
+    if (f)
+        std::fclose(f);
+    return kb;
+}
+
+// Lowers the high-water mark of resident memory to what is resident now.
+inline void ResetPeakMemory()
+{
+    if (FILE* f = std::fopen("/proc/self/clear_refs", "w")) {
+        std::fputs("5", f);
+        std::fclose(f);
+    }
+}
 
 }  // namespace quillon::bench

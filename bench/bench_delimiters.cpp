@@ -22,7 +22,7 @@ int32_t MemmemPass(const RecordStore& store)
     static const char needle[] = "NOT-THERE";
     int32_t found = 0;
     for (int32_t i = 1; i <= store.RecordCount; ++i) {
-        const std::string& r = store.Record(i);
+        const std::string_view r = store.Record(i);
         found += memmem(r.data(), r.size(), needle, sizeof needle - 1) != nullptr ? 1 : 0;
     }
     memmemFound = found;
@@ -39,7 +39,7 @@ double Measure(int count)
         bytes += record.size();
         store.Append(std::move(record));
     }
-    const std::string first = store.Record(1);
+    const std::string first(store.Record(1));
     double change = 1e9, reference = 1e9;
     int64_t replaced = 0;
     // An even number of runs swaps the delimiters back each time.

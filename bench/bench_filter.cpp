@@ -94,9 +94,6 @@ bool MeasureWindow(int count)
     st.records = Store(count, bytes);
     w.CurrentPage = 1;
     w.DisplayPage(w.CurrentPage);
-    // As after a load: memory for the first undo point is readied beside the window.
-    w.ReadyUndoCopy();
-    w.AwaitWrites();
     QTimer apply;
     apply.setInterval(1);
     QObject::connect(&apply, &QTimer::timeout, [&] {

@@ -32,7 +32,7 @@ double Best(Fn&& fn, int runs = 5)
 int32_t ScanWithMemmem(const RecordStore& store, const std::string& needle)
 {
     for (int32_t i = 1; i <= store.RecordCount; ++i) {
-        const std::string& r = store.Record(i);
+        const std::string_view r = store.Record(i);
         if (memmem(r.data(), r.size(), needle.data(), needle.size()) != nullptr)
             return i;
     }

@@ -25,7 +25,7 @@ size_t CopyAndScan(const RecordStore& store, std::vector<char>& buffer)
 {
     size_t ends = 0;
     for (int32_t k = 1; k <= store.RecordCount; ++k) {
-        const std::string& r = store.Record(k);
+        const std::string_view r = store.Record(k);
         buffer.resize(std::max(buffer.size(), r.size()));
         std::memcpy(buffer.data(), r.data(), r.size());
         const char* p = buffer.data();

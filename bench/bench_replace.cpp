@@ -91,9 +91,6 @@ bool MeasureWindow(int count)
     }
     w.CurrentPage = 1;
     w.DisplayPage(w.CurrentPage);
-    // As after a load: memory for the first undo point is readied beside the window.
-    w.ReadyUndoCopy();
-    w.AwaitWrites();
     st.search.FindText = "SENDER";
     st.search.ReplaceText = "SENDOR";
     st.search.MatchCase = true;

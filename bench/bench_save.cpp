@@ -39,9 +39,9 @@ void Measure(int count, const QTemporaryDir& dir)
         records.push_back(bench::GeneratedRecord(i));
         expected += records.back() + "\r\n";
     }
-    std::vector<const std::string*> pointers;
+    std::vector<std::string_view> pointers;
     for (const std::string& r : records)
-        pointers.push_back(&r);
+        pointers.push_back(r);
     const QString path = dir.filePath("saved.hl7");
     const QString reference = dir.filePath("reference.hl7");
     Fwrite("old\r\n", path, false);

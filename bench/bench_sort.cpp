@@ -25,7 +25,7 @@ int32_t MemmemPass(const RecordStore& store)
     static const char needle[] = "NOT-THERE";
     int32_t found = 0;
     for (int32_t i = 1; i <= store.RecordCount; ++i) {
-        const std::string& r = store.Record(i);
+        const std::string_view r = store.Record(i);
         found += memmem(r.data(), r.size(), needle, sizeof needle - 1) != nullptr ? 1 : 0;
     }
     memmemFound = found;
@@ -53,7 +53,7 @@ bool Sorted(const RecordStore& store)
 {
     std::string previous;
     for (int32_t i = 1; i <= store.RecordCount; ++i) {
-        const std::string key = store.Record(i).substr(store.Record(i).find("|2026") + 1, 14);
+        const std::string key(store.Record(i).substr(store.Record(i).find("|2026") + 1, 14));
         if (key < previous)
             return false;
         previous = key;
@@ -98,9 +98,6 @@ void MeasureCommand(int count)
     st.records = Store(count, bytes);
     w.CurrentPage = 1;
     w.DisplayPage(w.CurrentPage);
-    // As after a load: memory for the first undo point is readied beside the window.
-    w.ReadyUndoCopy();
-    w.AwaitWrites();
     QElapsedTimer t;
     t.start();
     MemmemPass(st.records);

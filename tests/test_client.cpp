@@ -917,7 +917,7 @@ TEST(ClientEngine, RecordsChangedDuringARun)
          {{1, Frame(r1)}},
          "Not Sending"},
         {"record replaced: the resend carries the bytes first sent",
-         [](RecordStore& r) { r.Records[1] = "MSH|changed\r"; },
+         [](RecordStore& r) { r.Records[1] = RecordText("MSH|changed\r"); },
          {Nak()},
          {{1, Frame(r1)}, {2, Frame(r1)}, {2, Frame(r2)}, {2, Frame(r3)}},
          "Sent 3 records to %T"},

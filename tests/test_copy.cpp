@@ -99,13 +99,13 @@ TEST_F(CopyWindow, RangesRunFromTheSelectionOrThePageBoundary)
     // What is copied pastes back as the same records, byte for byte.
     std::vector<std::string> before;
     for (int32_t k = 403; k <= 1000; ++k)
-        before.push_back(st.records.Record(k));
+        before.emplace_back(st.records.Record(k));
     Page(2, {2});
     w.mnuCtrlShiftHomeCopyEnd_Click();
     w.mnuClipboardPaste_Click();
     std::vector<std::string> after;
     for (int32_t k = 1; k <= st.records.RecordCount; ++k)
-        after.push_back(st.records.Record(k));
+        after.emplace_back(st.records.Record(k));
     EXPECT_EQ(after, before);
 }
 

@@ -29,7 +29,7 @@ Numbers Left(const RecordStore& s)
 {
     Numbers left;
     for (int32_t k = 1; k <= s.RecordCount; ++k)
-        left.push_back(std::stoi(s.Record(k).substr(11)));
+        left.push_back(std::stoi(std::string(s.Record(k).substr(11))));
     return left;
 }
 
@@ -275,7 +275,7 @@ TEST_F(DeleteWindow, SegmentsGoByTheListsRowsAndMSHStays)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         Load(2);
-        st.records.Records[2] = c.record;  // as stored, blank segments and all
+        st.records.Records[2] = RecordText(c.record);  // as stored, blank segments and all
         Page(1, {1}, 1);
         w.lstRecords_Click();
         for (int r : c.rows)

@@ -84,7 +84,7 @@ protected:
     {
         Records r;
         for (int32_t i = 1; i <= st.records.RecordCount; ++i)
-            r.push_back(st.records.Record(i));
+            r.emplace_back(st.records.Record(i));
         return r;
     }
     std::string Current() const
@@ -185,7 +185,7 @@ TEST_F(DelimiterWindow, UndoRestoresDelimitersOnlyForTheChangeItself)
     w.mnuToolsChangeDelimiters_Click();
     EXPECT_EQ(st.records.Record(1), "PID#1@2\r");
     w.UndoSave(QStringLiteral("Replace All 'Change Delimiters' with 'x'"));
-    st.records.Records[1] = "PID#edited\r";
+    st.records.Records[1] = RecordText("PID#edited\r");
     st.delimiters = Five("!:=?$");
 
     w.mnuEditUndo_Click();

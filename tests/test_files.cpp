@@ -117,7 +117,7 @@ public:
     {
         std::vector<std::string> out;
         for (int32_t i = 1; i <= st.records.RecordCount; ++i)
-            out.push_back(st.records.Record(i));
+            out.emplace_back(st.records.Record(i));
         return out;
     }
     QStringList Mru() const
@@ -604,7 +604,7 @@ TEST_F(FilesTest, SaveAfterSaveAsRewritesThatFile)
     const QString path = U("saved.hl7");
     f.responder.QueueFiles({path});
     w.mnuFileSave_Click();
-    st.records.Records[1] = "C\r";
+    st.records.Records[1] = RecordText("C\r");
     w.mnuFileSaveNow_Click();
     EXPECT_EQ(f.responder.fileDialogs().size(), 1u);
     EXPECT_EQ(ReadBytes(path), "C\r\r\nB\r\r\n");
@@ -790,7 +790,9 @@ TEST_F(FilesTest, SavesThatRunOutOfSpaceGiveTheSystemsReasonAndKeepTheOldFile)
         {"UndoPoint", "undo.dat", "old\r\n", 0, 64,
          [&](const QString& path) {
              QString error;
-             EXPECT_FALSE(WriteUndoFile(path, {Rec("A"), Rec("B")}, &error));
+             EXPECT_FALSE(WriteUndoFile(
+                 path, std::vector<RecordText>{RecordText(), RecordText(Rec("A")), RecordText(Rec("B"))},
+                 &error));
              return error;
          },
          full},

@@ -111,7 +111,7 @@ protected:
 
 TEST_F(FilterWindow, RecordFilterShowsWhatIsLeftAndUndoRestores)
 {
-    const std::string first = st.records.Record(1);
+    const std::string first(st.records.Record(1));
     bool shown = false;
     auto drive = DriveFilterDialog(
         [&](frmFilterRecords& d) {

@@ -394,8 +394,8 @@ TEST_F(FindWindow, FieldListFindReadsTheValueColumnPastALongDescription)
 TEST_F(FindWindow, WithoutMatchCaseLatin1LettersFold)
 {
     // Record 700 holds an accented name in small letters; the find text has it in capitals.
-    st.records.Records[700] =
-        "MSH|^~\\&|A|B|||20260101||ADT^A01|700|P|2.3\rPID|1||ID700||M\xfcller^J\xe9r\xf4me\r";
+    st.records.Records[700] = RecordText(
+        "MSH|^~\\&|A|B|||20260101||ADT^A01|700|P|2.3\rPID|1||ID700||M\xfcller^J\xe9r\xf4me\r");
     for (const bool matchCase : {false, true}) {
         SCOPED_TRACE(matchCase);
         SelectRecord(1);

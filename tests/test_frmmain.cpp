@@ -77,7 +77,7 @@ std::vector<std::string> StoredRecords(const RecordStore& store)
 {
     std::vector<std::string> out;
     for (int32_t i = 1; i <= store.RecordCount; ++i)
-        out.push_back(store.Record(i));
+        out.emplace_back(store.Record(i));
     return out;
 }
 

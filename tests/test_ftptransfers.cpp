@@ -146,7 +146,7 @@ TEST(FtpTransferRules, TypesTextsAndPaths)
 TEST(FtpTransferRules, PutFileFramesEachRecord)
 {
     QTemporaryDir dir;
-    const std::vector<const std::string*> records{&kRecordA, &kRecordB};
+    const std::vector<std::string_view> records{kRecordA, kRecordB};
     const EnvelopeChars envelope;
     const struct {
         bool envelope;

@@ -33,9 +33,9 @@ public:
         answers_.pop_front();
         return answer;
     }
-    void RecordStored(const std::string& record, int32_t recordCount) override
+    void RecordStored(std::string_view record, int32_t recordCount) override
     {
-        stored.push_back(record);
+        stored.emplace_back(record);
         counts.push_back(recordCount);
     }
 
@@ -59,7 +59,7 @@ Records StoredRecords(const RecordStore& store)
 {
     Records out;
     for (int32_t i = 1; i <= store.RecordCount; ++i)
-        out.push_back(store.Record(i));
+        out.emplace_back(store.Record(i));
     return out;
 }
 

@@ -122,7 +122,7 @@ protected:
     {
         Records r;
         for (int32_t i = 1; i <= st.records.RecordCount; ++i)
-            r.push_back(st.records.Record(i));
+            r.emplace_back(st.records.Record(i));
         return r;
     }
 };

@@ -36,6 +36,64 @@ TEST(RecordStore, StartsWithOneSlotAndResetForgetsRecords)
         EXPECT_TRUE(store.Record(i).empty()) << "slot " << i;
 }
 
+// ---------------------------------------------------------------- RecordText
+
+// Texts of every size keep their bytes and copies share them; texts outlive the arena that
+// wrote them, and the blocks they took go back to the system with the last of them.
+TEST(RecordText, KeepsItsBytesSharesThemAndGivesItsMemoryBack)
+{
+    const size_t blocksBefore = RecordBlocksInUse();
+    const struct {
+        const char* name;
+        size_t size;
+    } cases[] = {
+        {"empty", 0},
+        {"one byte", 1},
+        {"odd size", 567},
+        {"largest kept in a block", size_t{64} << 10},
+        {"one byte more: an allocation of its own", (size_t{64} << 10) + 1},
+        {"several megabytes", size_t{5} << 20},
+    };
+    {
+        std::vector<RecordText> kept;
+        std::vector<std::string> bytesOf;
+        {
+            RecordArena arena;
+            for (const auto& c : cases) {
+                SCOPED_TRACE(c.name);
+                std::string bytes(c.size, '\0');
+                for (size_t i = 0; i < bytes.size(); ++i)
+                    bytes[i] = static_cast<char>(i * 7 + i / 251);
+                const RecordText text = arena.Copy(bytes);
+                EXPECT_EQ(text.size(), c.size);
+                EXPECT_EQ(text.view(), bytes);
+                EXPECT_EQ(text.empty(), c.size == 0);
+                RecordText copy = text;
+                EXPECT_TRUE(copy.SharesBytesWith(text));
+                const RecordText moved = std::move(copy);
+                EXPECT_TRUE(moved.SharesBytesWith(text));
+                EXPECT_TRUE(copy.empty());
+                const RecordText again = arena.Copy(bytes);
+                EXPECT_EQ(again, text);
+                EXPECT_EQ(again.SharesBytesWith(text), c.size == 0);
+                kept.push_back(text);
+                bytesOf.push_back(bytes);
+            }
+            // Enough texts for many blocks, from an arena told to expect them.
+            RecordArena large(size_t{12} << 20);
+            for (int i = 0; i < 20000; ++i) {
+                bytesOf.push_back(std::string(570, static_cast<char>('a' + i % 26))
+                                  + std::to_string(i));
+                kept.push_back(large.Copy(bytesOf.back()));
+            }
+            EXPECT_GT(RecordBlocksInUse(), blocksBefore + 4);
+        }
+        for (size_t i = 0; i < kept.size(); ++i)
+            ASSERT_EQ(kept[i].view(), bytesOf[i]) << i;
+    }
+    EXPECT_EQ(RecordBlocksInUse(), blocksBefore);
+}
+
 struct GrowthCase {
     int32_t appends;
     int32_t bound;

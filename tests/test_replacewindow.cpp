@@ -130,7 +130,7 @@ TEST_F(ReplaceWindow, RecordListReplaceReportsAndLeavesTwoUndoPoints)
 
 TEST_F(ReplaceWindow, AssignValueNeverCreatesAField)
 {
-    st.records.Records[2] = "MSH|^~\\&|A|B|||20260101||ADT^A01|2|P|2.3\rPID|1\r";
+    st.records.Records[2] = RecordText("MSH|^~\\&|A|B|||20260101||ADT^A01|2|P|2.3\rPID|1\r");
     DriveReplaceDialog(st, {[](ReplaceDialog& d) {
                                d.cboSegmentReplace->setEditText(QStringLiteral("PID"));
                                Replace("", "X")(d);
@@ -273,7 +273,7 @@ TEST_F(ReplaceWindow, AssignValueScopeFollowsTheListLastFocused)
 
 TEST_F(ReplaceWindow, NothingChangesWhenTheCommandCannotGoOn)
 {
-    const std::string before = st.records.Record(1);
+    const std::string before(st.records.Record(1));
     // An undo point that cannot be written stops the command before any change.
     st.undo.UndoEnabled = true;
     st.folders.TempFolder = f.WriteFile(QStringLiteral("not-a-folder"), "x") + QStringLiteral("/t");

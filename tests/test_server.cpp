@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFileInfo>
 #include <QElapsedTimer>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -15,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "BackgroundSupport.h"
 #include "TestSupport.h"
 #include "platform/WinsockControl.h"
 #include "tcpip/ServerEngine.h"
@@ -489,6 +491,43 @@ TEST_F(ServerEngine, RecordIsStoredAndLoggedBeforeItsAck)
     EXPECT_EQ(loggedAtAck, Rec("1") + "\r\n");
     f.responder.whileShown = nullptr;
     f.responder.Clear();
+}
+
+// A record the server takes in after a command has returned stays when a file of that command
+// fails beside the window and the command is taken back: it follows the records as they were.
+TEST_F(ServerEngine, RecordReceivedAfterASortStaysWhenTheSortIsTakenBack)
+{
+    const FullFolder full;  // made before the writing thread starts
+    if (!full.Ok())
+        GTEST_SKIP() << full.Error().toStdString();
+    st.undo.UndoEnabled = true;
+    st.folders.TempFolder = QFileInfo(full.FilePath("x")).path() + "/";
+    w->WriteBesideFrom = 0;
+    // More than the small disk holds, in descending order of MSH-7.
+    std::vector<std::string> before;
+    for (int i = 0; i < 2000; ++i) {
+        before.push_back("MSH|^~\\&|A|B|C|D|" + std::to_string(90000 - i) + "||ADT|"
+                         + std::to_string(i) + "\rPID|1\r");
+        st.records.Append(before.back());
+    }
+    w->DisplayPage(w->CurrentPage);
+    QTcpSocket& client = Connect();
+    {
+        HeldWrites held(w->backgroundWrites_);
+        ASSERT_TRUE(ChooseMenuItem(w->mnuToolsSortMSH7));
+        ASSERT_EQ(st.records.Record(1), before.back());
+        Send(client, Frame(Rec("late")));
+        ASSERT_TRUE(WaitForRecords(2001));
+        EXPECT_FALSE(Reply(client, 1).empty());  // acknowledged
+    }
+    w->AwaitWrites();
+    ASSERT_FALSE(f.responder.shown().empty());
+    EXPECT_EQ(f.responder.shown().front().title, "Undo");
+    f.responder.Clear();
+    ASSERT_EQ(st.records.RecordCount, 2001);
+    for (int32_t i = 1; i <= 2000; ++i)
+        ASSERT_EQ(st.records.Record(i), before[static_cast<size_t>(i - 1)]) << i;
+    EXPECT_EQ(st.records.Record(2001), Rec("late"));
 }
 
 TEST_F(ServerEngine, FailedLogWriteStaysInPanel4UntilTheNextGoodOne)

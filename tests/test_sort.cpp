@@ -2,11 +2,15 @@
 // file, caption, current file and undo.
 #include <gtest/gtest.h>
 
+#include <QFileInfo>
+
+#include <QDir>
+
 #include <QApplication>
 #include <QFile>
 #include <QTimer>
 #include <algorithm>
-#include <optional>
+#include <cstdio>
 
 #include "BackgroundSupport.h"
 #include "TestSupport.h"
@@ -106,7 +110,7 @@ protected:
     {
         Records r;
         for (int32_t i = 1; i <= st.records.RecordCount; ++i)
-            r.push_back(st.records.Record(i));
+            r.emplace_back(st.records.Record(i));
         return r;
     }
 };
@@ -167,7 +171,7 @@ TEST_F(SortWindow, SaveOverTheSortedFileWaitsForItsWrite)
     {
         HeldWrites held(w.backgroundWrites_, std::chrono::milliseconds(300));
         ASSERT_TRUE(ChooseMenuItem(w.mnuToolsSortMSH7));
-        st.records.Records[1] = Msg("0", "edited");
+        st.records.Records[1] = RecordText(Msg("0", "edited"));
         f.responder.QueueFiles({path});
         ASSERT_TRUE(ChooseMenuItem(w.mnuFileSave));
     }
@@ -177,19 +181,51 @@ TEST_F(SortWindow, SaveOverTheSortedFileWaitsForItsWrite)
 }
 
 // A failed write is reported; Cancel in the progress window stops silently. Neither changes
-// the records, the current file or the caption, nor leaves an undo point.
+// the records, the current file or the caption, nor leaves an undo point or a file. A large
+// store's files are written beside the window after the command: when either fails there, the
+// sort is taken back and ends the same way.
 TEST_F(SortWindow, FailedWriteOrCancelChangesNothing)
 {
-    const Records records = {Msg("2", "b"), Msg("1", "a")};
-    for (const bool cancel : {true, false}) {
-        SCOPED_TRACE(cancel ? "cancel" : "write fails");
+    enum class Then { Cancel, FolderIsAFile, UndoPointFailsBeside, SortedFileFailsBeside };
+    // Records of 60 bytes: 2,000 are more than the small disk holds.
+    const auto records = [](int count) {
+        Records r;
+        for (int i = 0; i < count; ++i)
+            r.push_back(Msg(std::to_string(90000 - i), std::string(24, 'x')));
+        return r;
+    };
+    const struct {
+        const char* name;
+        Then then;
+        Records records;
+    } cases[] = {
+        {"cancel", Then::Cancel, {Msg("2", "b"), Msg("1", "a")}},
+        {"the temp folder is a file", Then::FolderIsAFile, {Msg("2", "b"), Msg("1", "a")}},
+        {"the undo point fails beside", Then::UndoPointFailsBeside, records(2000)},
+        {"the sorted file fails beside", Then::SortedFileFailsBeside, records(600)},
+    };
+    const QString temp = st.folders.TempFolder;
+    // Made before the writing thread starts, which then writes into it as well.
+    const FullFolder full;
+    const QString fullFolder = QFileInfo(full.FilePath("x")).path() + "/";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const bool beside =
+            c.then == Then::UndoPointFailsBeside || c.then == Then::SortedFileFailsBeside;
+        if (c.then == Then::UndoPointFailsBeside && !full.Ok()) {
+            std::printf("skipped: %s\n", qPrintable(full.Error()));
+            continue;
+        }
         f.responder.Clear();
-        st.records = StoreOf(records);
+        st.folders.TempFolder = temp;
+        w.StartEmptyUndoRing();
+        st.records = StoreOf(c.records);
         w.DisplayPage(w.CurrentPage);
         w.setWindowTitle("Quillon - x.hl7");
         st.session.CurrentFileName = "x.hl7";
+        w.WriteBesideFrom = beside ? 0 : size_t{16} << 20;
         QTimer press;
-        if (cancel) {
+        if (c.then == Then::Cancel) {
             QObject::connect(&press, &QTimer::timeout, [&] {
                 for (QWidget* top : QApplication::topLevelWidgets())
                     if (auto* progress = qobject_cast<frmProgressIndicator*>(top);
@@ -197,21 +233,48 @@ TEST_F(SortWindow, FailedWriteOrCancelChangesNothing)
                         progress->cmdCancel->click();
             });
             press.start(0);
-        } else {
-            WriteBytes(st.folders.TempFolder + "plain", "x");
-            st.folders.TempFolder += "plain/";
+        } else if (c.then == Then::FolderIsAFile) {
+            WriteBytes(temp + "plain", "x");
+            st.folders.TempFolder = temp + "plain/";
+        } else if (c.then == Then::UndoPointFailsBeside) {
+            st.folders.TempFolder = fullFolder;
         }
 
-        w.mnuToolsSortMSH7_Click();
-        ASSERT_EQ(f.responder.shown().size(), cancel ? 0u : 1u);
-        if (!cancel) {
-            EXPECT_EQ(f.responder.shown()[0].title, "Can't Save to Disk");
+        const QString sortedFile = st.folders.TempFolder + "SortedFile.dat";
+        {
+            HeldWrites held(w.backgroundWrites_);
+            ASSERT_TRUE(ChooseMenuItem(w.mnuToolsSortMSH7));
+            // The undo point is written, then the sorted file cannot take its name.
+            if (c.then == Then::SortedFileFailsBeside) {
+                ASSERT_TRUE(QDir().mkpath(sortedFile));
+                WriteBytes(sortedFile + "/in the way", "x");
+            }
         }
-        EXPECT_EQ(Stored(), records);
+        w.AwaitWrites();
+        std::vector<QString> titles;
+        for (const auto& box : f.responder.shown())
+            titles.push_back(box.title);
+        switch (c.then) {
+        case Then::Cancel:
+            EXPECT_TRUE(titles.empty());
+            break;
+        case Then::FolderIsAFile:
+        case Then::SortedFileFailsBeside:
+            EXPECT_EQ(titles, std::vector<QString>{"Can't Save to Disk"});
+            break;
+        case Then::UndoPointFailsBeside:
+            // The sorted file fails as well, unless it was stopped first.
+            ASSERT_FALSE(titles.empty());
+            EXPECT_EQ(titles[0], "Undo");
+            break;
+        }
+        EXPECT_EQ(Stored(), c.records);
         EXPECT_EQ(st.session.CurrentFileName, "x.hl7");
         EXPECT_EQ(w.windowTitle(), "Quillon - x.hl7");
-        EXPECT_FALSE(w.mnuEditUndo->isEnabled());
-        EXPECT_FALSE(QFile::exists(st.folders.TempFolder + "SortedFile.dat"));
+        EXPECT_FALSE(ChooseMenuItem(w.mnuEditUndo));
+        EXPECT_FALSE(QFileInfo(sortedFile).isFile());
+        EXPECT_TRUE(QDir(st.folders.TempFolder).entryList(QDir::Files).filter(".undo").isEmpty());
+        QDir(sortedFile).removeRecursively();
         EXPECT_FALSE(st.session.ProgressCancelled);
     }
 }

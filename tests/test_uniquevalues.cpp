@@ -267,7 +267,7 @@ TEST(UniqueValues, ManyRecordsOnSeveralThreadsInChunks)
         RecordStore store = records;
         std::map<std::string, std::pair<std::string, qsizetype>> expected;  // folded: first, count
         for (int32_t i = 1; i <= records.RecordCount && c.stopAtCall == 0; ++i) {
-            const std::string& record = store.Record(i);
+            const std::string_view record = store.Record(i);
             const size_t second = record.rfind("PID|");
             for (const size_t at : {second, record.find("PID|")}) {
                 const std::string value = GetFieldValues(

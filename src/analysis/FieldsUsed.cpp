@@ -576,7 +576,7 @@ FieldsUsedResult DetermineFieldsUsed(
         // Fetched afresh: a progress call lets events run, which may move or drop records.
         if (i > store.RecordCount)
             break;
-        const std::string& record = store.Record(i);
+        const std::string_view record = store.Record(i);
         shapes.Walk(record, collector);
         ++result.examined;
         if (!progress || !pacer.Due(record.size()))

@@ -203,7 +203,7 @@ void frmMain::mnuFTPReceive_Click()
         FtpGetCommand();
 }
 
-QString frmMain::DisplayText(const std::string& record, char endOfBlock)
+QString frmMain::DisplayText(std::string_view record, char endOfBlock)
 {
     return DecodeText(record, RecordEncoding(record, endOfBlock));
 }

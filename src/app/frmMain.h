@@ -371,37 +371,87 @@ public:
     void PasteRecords(bool append);
 
     // Undo ring (frmMain_Undo.cpp).
-    void UndoSave(const QString& operationName);
+    // Saves an undo point; false when it could not be saved (the failure has been reported) or
+    // undo is off.
+    bool UndoSave(const QString& operationName);
     // UndoSave for a command that must not change anything without its undo point: false when
     // the point could not be written (the failure has been reported).
     bool SaveUndoPointFor(const QString& operationName);
-    // The copy the last UndoSave took, while a write still holds it: the sort writes its file
-    // from it, and a next point over unchanged records shares it.
-    std::weak_ptr<const UndoImage> lastUndoImage_;
-    // The copies taken for writes beside the window, alive while a write holds them.
-    std::vector<std::weak_ptr<const UndoImage>> imagesInFlight_;
-    int ImagesInFlight();
     // Undo points and the sorted file of this size and more are written beside the window,
     // after the command has returned; smaller ones at once.
     size_t WriteBesideFrom = size_t{16} << 20;
     BackgroundWrites backgroundWrites_;
-    // The copies of the undo slots whose files are still being written: undo takes the copy
-    // and stops the write instead of waiting for the disk.
-    std::array<std::shared_ptr<const UndoImage>, UndoRing::Slots> pendingUndoImages_;
-    // The tag of the sorted file's write, of the readying of memory for a large store's first
-    // undo point, and of the freeing of what an undo replaced (records and file); undo points
-    // use their slot.
+    // What an undo replaced (records, a file) goes here, so that freeing it never waits
+    // behind a write.
+    BackgroundWrites backgroundFrees_;
+    // The records of the undo points kept in memory (sharing their bytes with the store): the
+    // current level's, so that its undo is at once, and those whose files are still being
+    // written. Undo takes the copy and stops the write instead of waiting for the disk.
+    std::array<std::shared_ptr<const RecordsSnapshot>, UndoRing::Slots> undoSnapshots_;
+    // Lets go of the snapshots no longer kept.
+    void TrimUndoSnapshots();
+    // The tag of the sorted file's write; undo points use their slot.
     static constexpr int SortedFileWrite = UndoRing::Slots;
-    static constexpr int ReadyUndoMemory = UndoRing::Slots + 1;
-    static constexpr int DiscardAfterUndo = UndoRing::Slots + 2;
-    // After a large store came in: memory for its first undo point is readied beside the
-    // window, so that the first edit does not wait for the kernel to clear it.
-    void ReadyUndoCopy();
-    // Returns once no write is left on its way (or none of `tag`), letting window events other
-    // than the user's run meanwhile; writes that failed are reported then.
+    // Frees what an undo or a roll-back replaced, beside the window when it is large.
+    void DiscardBeside(std::vector<RecordText>&& records);
+
+    // The last command whose files are still being written beside the window: a write of them
+    // that fails takes the command back, so that it ends as if it had failed at once (the
+    // records as they were, followed by those the server appended since the command ended; its
+    // undo points gone; the caption and the current file as they were).
+    struct PendingChange {
+        std::shared_ptr<const RecordsSnapshot> before;  // the records before it
+        int32_t countBefore = 0;
+        int16_t levelBefore = 0;
+        Delimiters delimitersBefore;
+        QString caption, currentFile, fileName;
+        std::vector<int> points;  // the slots of its undo points
+        QString sortedFile;       // its sorted file, when one is being written
+        bool undone = false;      // Undo took it back already
+        // Once it ended: the records as it left them (their count and a digest of which texts
+        // stand where), and the append count then.
+        bool ended = false;
+        int32_t countAfter = 0;
+        uint64_t digestAfter = 0;
+        uint64_t appendedAfter = 0;
+    };
+    std::optional<PendingChange> pendingChange_;
+    // A command that changes records holds this from before it reads them to its end. At the
+    // start it waits, window events running, for the writes of the last change still on their
+    // way whose failure would take that change back; when one failed, the change is taken back
+    // and reported, and the command does nothing (false). While a command holds it, a write
+    // that fails is only dealt with when the command ends.
+    class RecordsChange {
+    public:
+        explicit RecordsChange(frmMain& window, bool wait = true);
+        ~RecordsChange();
+        RecordsChange(const RecordsChange&) = delete;
+        RecordsChange& operator=(const RecordsChange&) = delete;
+        explicit operator bool() const { return proceed_; }
+
+    private:
+        frmMain& window_;
+        bool proceed_ = true;
+    };
+    int changesRunning_ = 0;
+    // Waits as RecordsChange does; false when a change was taken back meanwhile.
+    bool SettleWrites();
+    // The pending change as it stands could be taken back, and doing so would change records.
+    bool PendingChangeCouldRevert() const;
+    // The command of the pending change has ended: what it left is noted.
+    void EndPendingChange();
+    // Takes the pending change back; false when the records changed otherwise since it ended
+    // (then they stay as they are).
+    bool RevertPendingChange();
+    int reverts_ = 0;
+
+    // Returns once no write is left on its way (or none of `tag`; without a tag, no undo file
+    // waiting to be removed either), letting window events other than the user's run
+    // meanwhile; writes that failed are reported then.
     void AwaitWrites();
     void AwaitWrites(int tag);
-    // Takes in the writes that ended (their copies are let go) and reports those that failed.
+    // Takes in the writes that ended and reports those that failed (outside a command: inside
+    // one, when it ends).
     void CollectEndedWrites();
     void ReportEndedWrites();
     std::vector<BackgroundWrites::Outcome> endedWrites_;
@@ -467,7 +517,7 @@ public:
     int ExecCmd(const QString& program, const QStringList& arguments, int timeoutMs = -1);
 
     // A record's text as the lists show it, in the encoding the record's bytes call for.
-    static QString DisplayText(const std::string& record, char endOfBlock = '\r');
+    static QString DisplayText(std::string_view record, char endOfBlock = '\r');
     // The bytes behind a row of the record list (the record as stored) and of the segment list
     // (the shown record's segment, without its terminator); the row's own text when the store
     // no longer holds what the list shows, "" for no row.
@@ -723,7 +773,7 @@ private:
     // Before a save writes over `path`: when that is the file of recordsFile_ and something
     // changed it since, the user is asked. False when the file is to be kept.
     bool MayOverwrite(const QString& path);
-    bool WriteRecordsTo(const QString& path, const std::vector<const std::string*>& records,
+    bool WriteRecordsTo(const QString& path, const std::vector<std::string_view>& records,
                         bool progress, QString* error, int* errorCode);
     QElapsedTimer loadEventsTimer_;
 

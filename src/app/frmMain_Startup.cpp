@@ -97,8 +97,11 @@ void frmMain::StartEmptyUndoRing()
 {
     // Copies still on their way are not wanted any more; the sorted file still is.
     backgroundWrites_.Stop([](int tag) { return tag < UndoRing::Slots; });
+    // The records are new: nothing of the last change can be taken back.
+    pendingChange_.reset();
     for (int slot = 0; slot < UndoRing::Slots; ++slot)
         AwaitWrites(slot);
+    undoSnapshots_.fill(nullptr);
     st.undo.StartEmpty(st.folders.TempFolder, st.session.InstanceId);
     tbarButtons[6]->setEnabled(false);
     mnuEditUndo->setEnabled(false);

@@ -58,10 +58,20 @@ bool DelimiterSwap::TouchesNonAscii() const
 
 int64_t DelimiterSwap::Apply(std::string& record) const
 {
-    if (count_ == 0 || record.empty())
+    return Apply(record.data(), record.data(), record.size());
+}
+
+int64_t DelimiterSwap::Apply(const char* source, char* target, size_t n) const
+{
+    if (n == 0)
         return 0;
-    unsigned char* p = reinterpret_cast<unsigned char*>(record.data());
-    const size_t n = record.size();
+    if (count_ == 0) {
+        if (target != source)
+            std::memcpy(target, source, n);
+        return 0;
+    }
+    const auto* in = reinterpret_cast<const unsigned char*>(source);
+    unsigned char* p = reinterpret_cast<unsigned char*>(target);
     int64_t replaced = 0;
     size_t i = 0;
 
@@ -76,7 +86,7 @@ int64_t DelimiterSwap::Apply(std::string& record) const
         size_t blocks = 0;
         for (; i + 16 <= n && blocks < 255; i += 16, ++blocks) {
             Bytes16 v;
-            std::memcpy(&v, p + i, 16);
+            std::memcpy(&v, in + i, 16);
             Bytes16 out = v;
             for (int k = 0; k < count_; ++k) {
                 // The old bytes are distinct, so each byte matches at most one of them.
@@ -89,13 +99,15 @@ int64_t DelimiterSwap::Apply(std::string& record) const
         for (int lane = 0; lane < 16; ++lane)
             replaced += hits[lane];
     }
-    for (; i < n; ++i)
+    for (; i < n; ++i) {
+        p[i] = in[i];
         for (int k = 0; k < count_; ++k)
-            if (p[i] == from_[k]) {
+            if (in[i] == from_[k]) {
                 p[i] = to_[k];
                 ++replaced;
                 break;
             }
+    }
     return replaced;
 }
 
@@ -107,10 +119,19 @@ int64_t ChangeDelimiters(RecordStore& store, const Delimiters& old, std::string_
     // Only a swap of a byte above 127 needs each record's encoding.
     const bool decide = swap.TouchesNonAscii();
     int64_t replaced = 0;
+    // Every record takes a new text: the old ones stay as the undo point holds them.
+    size_t bytes = 0;
+    for (int32_t i = 1; i <= store.RecordCount; ++i)
+        bytes += store.Records[static_cast<size_t>(i)].size();
+    const RecordArena::Expecting newTexts(bytes);
+    RecordArena& arena = RecordArena::OfThisThread();
     for (int32_t i = 1; i <= store.RecordCount; ++i) {
-        std::string& record = store.Records[static_cast<size_t>(i)];
-        const bool utf8 = decide && RecordEncoding(record, endOfBlock) == TextEncoding::Utf8;
-        replaced += (utf8 ? asciiSwap : swap).Apply(record);
+        RecordText& record = store.Records[static_cast<size_t>(i)];
+        const std::string_view text = record;
+        const bool utf8 = decide && RecordEncoding(text, endOfBlock) == TextEncoding::Utf8;
+        const DelimiterSwap& used = utf8 ? asciiSwap : swap;
+        record = arena.Make(
+            text.size(), [&](char* out) { replaced += used.Apply(text.data(), out, text.size()); });
     }
     return replaced;
 }

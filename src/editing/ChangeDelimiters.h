@@ -23,6 +23,8 @@ public:
     // Replaces every old delimiter of `record` in one pass, so a byte written by the swap is
     // never looked at again. Answers how many characters were replaced.
     int64_t Apply(std::string& record) const;
+    // The same, reading `source` and writing `target` (the same place, or apart from it).
+    int64_t Apply(const char* source, char* target, size_t size) const;
 
 private:
     int count_ = 0;             // distinct old bytes
@@ -30,8 +32,8 @@ private:
     unsigned char to_[10]{};
 };
 
-// Applies the swap to records 1 to RecordCount in place, in a UTF-8 record only the swaps of
-// ASCII bytes; answers the characters replaced.
+// Applies the swap to records 1 to RecordCount, each taking a new text, in a UTF-8 record only
+// the swaps of ASCII bytes; answers the characters replaced.
 int64_t ChangeDelimiters(RecordStore& store, const Delimiters& old, std::string_view replacement,
                          char endOfBlock = '\r');
 

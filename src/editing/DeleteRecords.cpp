@@ -9,10 +9,10 @@ namespace quillon {
 namespace {
 
 // Empties slots from..to so their memory goes with the records they held.
-void ReleaseSlots(std::vector<std::string>& records, int32_t from, int32_t to)
+void ReleaseSlots(std::vector<RecordText>& records, int32_t from, int32_t to)
 {
     for (int32_t i = from; i <= to; ++i)
-        std::string().swap(records[static_cast<size_t>(i)]);
+        records[static_cast<size_t>(i)].clear();
 }
 
 }  // namespace

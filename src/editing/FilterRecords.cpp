@@ -140,7 +140,7 @@ FilterDecision FilterRecords(const RecordStore& store, const FilterCriteria& cri
     // The records are fetched afresh each time: a progress call lets window events run, and
     // records that arrive meanwhile may move the array.
     for (int32_t i = decision.recordCount; i >= 1; --i) {
-        const std::string& record = store.Record(i);
+        const std::string_view record = store.Record(i);
         if (matcher.Matches(record) != keep) {
             decision.remove[static_cast<size_t>(i)] = 1;
             ++decision.removed;
@@ -160,12 +160,12 @@ bool RemoveDecided(RecordStore& store, const FilterDecision& decision)
 {
     if (store.RecordCount < decision.recordCount)
         return false;
-    std::vector<std::string>& records = store.Records;
+    auto& records = store.Records;
     int32_t kept = 0;
     for (int32_t i = 1; i <= store.RecordCount; ++i) {
-        std::string& record = records[static_cast<size_t>(i)];
+        RecordText& record = records[static_cast<size_t>(i)];
         if (i <= decision.recordCount && decision.remove[static_cast<size_t>(i)] != 0) {
-            std::string().swap(record);
+            record.clear();
             continue;
         }
         ++kept;
@@ -173,7 +173,7 @@ bool RemoveDecided(RecordStore& store, const FilterDecision& decision)
             records[static_cast<size_t>(kept)] = std::move(record);
     }
     for (int32_t i = kept + 1; i <= store.RecordCount; ++i)
-        std::string().swap(records[static_cast<size_t>(i)]);
+        records[static_cast<size_t>(i)].clear();
     store.RecordCount = kept;
     return true;
 }

@@ -38,6 +38,9 @@ std::string ReplaceFieldNameFrom(std::string_view fieldText);
 // field mode with it); the record is rebuilt at most once. Answers the count.
 int32_t ReplaceInRecord(std::string& record, const SearchRequest& request,
                         const Delimiters& delimiters, char endOfBlock);
+// The same for a stored record: one that changes takes a new text.
+int32_t ReplaceInRecord(RecordText& record, const SearchRequest& request,
+                        const Delimiters& delimiters, char endOfBlock);
 
 // Records `first` to `last` of the store, those for which `include` answers true (every one
 // when it is empty), replaced in as ReplaceInRecord does. `keepAlive` (optional) runs about

@@ -112,11 +112,11 @@ std::vector<int32_t> SortedOrderOnMSH7(const RecordStore& store, const Delimiter
 
 void PermuteRecords(RecordStore& store, const std::vector<int32_t>& order)
 {
-    // Each position takes its record from where it was; the records are moved, not copied, and
+    // Each position takes its record from where it was; the handles are moved, not copied, and
     // the positions are shared out across the cores (each record is taken by one position).
-    std::vector<std::string>& records = store.Records;
+    std::vector<RecordText>& records = store.Records;
     const size_t n = order.size();
-    std::vector<std::string> moved(n);
+    std::vector<RecordText> moved(n);
     platform::SplitAcrossCores(n, [&](size_t begin, size_t end) {
         for (size_t k = begin; k < end; ++k)
             moved[k] = std::move(records[static_cast<size_t>(order[k])]);

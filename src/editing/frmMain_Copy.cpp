@@ -48,7 +48,7 @@ void CopyRecordRange(const RecordStore& store, int32_t first, int32_t last, char
     QString text;
     text.reserve(size);
     for (int32_t k = first; k <= last; ++k) {
-        const std::string& record = store.Record(k);
+        const std::string_view record = store.Record(k);
         if (RecordEncoding(record, endOfBlock) == TextEncoding::Latin1)
             text += QLatin1StringView(record.data(), static_cast<qsizetype>(record.size()));
         else

@@ -72,6 +72,9 @@ int FirstSelected(const ListBox* list)
 void frmMain::mnuRecordListDelete_Click()
 {
     const ArrivalsHold arrivals(*this);
+    const RecordsChange change(*this);
+    if (!change)
+        return;
     const QList<ListItem> selected = lstRecords->selectedItems();
     if (lstRecords->count() == 0 || selected.isEmpty()) {
         dlg.MsgBox(QStringLiteral("There are no records selected to delete."), MsgButtons::OKOnly,
@@ -110,6 +113,9 @@ void frmMain::mnuRecordListDeleteThisThruLast_Click()
 void frmMain::mnuCtrlShiftHomeDelete_Click()
 {
     const ArrivalsHold arrivals(*this);
+    const RecordsChange change(*this);
+    if (!change)
+        return;
     // No selection: the records of the pages before this one.
     const int32_t last = RecordAt(CurrentPage, LastSelected(lstRecords));
     const int row = RowToSelect(lstRecords);
@@ -129,6 +135,9 @@ void frmMain::mnuCtrlShiftHomeDelete_Click()
 void frmMain::mnuCtrlShiftHomeDeleteEnd_Click()
 {
     const ArrivalsHold arrivals(*this);
+    const RecordsChange change(*this);
+    if (!change)
+        return;
     // No selection: the records of the pages after this one.
     const int32_t first = RecordAt(CurrentPage, FirstSelected(lstRecords));
     const int row = RowToSelect(lstRecords);
@@ -147,6 +156,9 @@ void frmMain::mnuCtrlShiftHomeDeleteEnd_Click()
 void frmMain::mnuSegmentListDelete_Click()
 {
     const ArrivalsHold arrivals(*this);
+    const RecordsChange change(*this);
+    if (!change)
+        return;
     const QModelIndexList chosen = lstSegments->selectionModel()->selectedRows();
     if (chosen.isEmpty()) {
         dlg.MsgBox(QStringLiteral("There are no segments selected to delete."),
@@ -177,7 +189,7 @@ void frmMain::mnuSegmentListDelete_Click()
         dlg.MsgBox(QStringLiteral("You are not allowed to delete the MSH segment."),
                    MsgButtons::OKOnly, MsgIcon::None, QStringLiteral("Unable to Delete MSH Segment"));
     if (result.deleted > 0)
-        st.records.Records[static_cast<size_t>(k)] = std::move(result.text);
+        st.records.Records[static_cast<size_t>(k)] = RecordText(result.text);
 
     DisplayPage(CurrentPage);
     if (index < lstRecords->count()) {

@@ -14,6 +14,9 @@ using platform::MsgIcon;
 void frmMain::mnuToolsChangeDelimiters_Click()
 {
     const ArrivalsHold arrivals(*this);
+    const RecordsChange change(*this);
+    if (!change)
+        return;
     if (lstRecords->count() == 0) {
         dlg.MsgBox(QStringLiteral("There are no records loaded.  Please load the file whose "
                                   "delimiters you with to change."),

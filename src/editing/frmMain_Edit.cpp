@@ -16,20 +16,21 @@ using platform::MsgIcon;
 
 bool frmMain::SaveUndoPointFor(const QString& operationName)
 {
-    const int16_t level = st.undo.UndoLevel;
-    UndoSave(operationName);
-    return !st.undo.UndoEnabled || st.undo.UndoLevel != level;
+    return !st.undo.UndoEnabled || UndoSave(operationName);
 }
 
 void frmMain::mnuRecordListEdit_Click()
 {
+    const RecordsChange change(*this);
+    if (!change)
+        return;
     const int index = lstRecords->currentRow();
     const int32_t k = RecordAt(CurrentPage, index);
     if (index < 0 || k < 1 || k > st.records.RecordCount)
         return;
 
     const char eob = st.envelope.EndOfBlockChar;
-    const std::string original = st.records.Record(k);
+    const std::string original(st.records.Record(k));
     QString edited = DisplayText(original, eob);
     {
         frmEditRecord editor(edited, eob, this);
@@ -48,7 +49,7 @@ void frmMain::mnuRecordListEdit_Click()
         lstRecords->Widen(shown.size(), &shown);
         lstRecords->SetRowText(index, shown);
     }
-    st.records.Records[static_cast<size_t>(k)] = std::move(bytes);
+    st.records.Records[static_cast<size_t>(k)] = RecordText(bytes);
     {
         const QSignalBlocker block(lstRecords);
         lstRecords->item(index)->setSelected(true);
@@ -60,6 +61,9 @@ void frmMain::mnuRecordListEdit_Click()
 
 void frmMain::mnuFieldListEdit_Click()
 {
+    const RecordsChange change(*this);
+    if (!change)
+        return;
     const int fieldRow = lstFields->currentRow();
     const int recordRow = lstRecords->currentRow();
     if (fieldRow < 0 || recordRow < 0)
@@ -130,7 +134,7 @@ void frmMain::mnuFieldListEdit_Click()
                  TextLength(std::string_view(record).substr(valueAt, static_cast<size_t>(length)),
                             encoding),
                  *entered);
-    st.records.Records[static_cast<size_t>(k)] = TypedRecordBytes(text, record, eob);
+    st.records.Records[static_cast<size_t>(k)] = RecordText(TypedRecordBytes(text, record, eob));
 
     CurrentPage = PageOfRecord(k);
     DisplayPage(CurrentPage);

@@ -66,6 +66,9 @@ void ShowFilteredRecords(frmMain& w)
 // what was decided so far; Filter by this Field runs to the end without one.
 void RunFilter(frmMain& w, bool byField)
 {
+    const frmMain::RecordsChange change(w);
+    if (!change)
+        return;
     AppState& st = w.st;
     FilterCriteria criteria;
     criteria.request = st.editing.filter;
@@ -110,9 +113,7 @@ void RunFilter(frmMain& w, bool byField)
     // a while: the window has its turn between them (records that arrive meanwhile stay).
     const auto keepAlive = [] { QApplication::processEvents(QEventLoop::ExcludeUserInputEvents); };
     keepAlive();
-    const int16_t level = st.undo.UndoLevel;
-    w.UndoSave(TypedMessage(FilterUndoDescription(text)));
-    if (st.undo.UndoEnabled && st.undo.UndoLevel == level)
+    if (!w.SaveUndoPointFor(TypedMessage(FilterUndoDescription(text))))
         return;
     keepAlive();
     if (!RemoveDecided(st.records, decision))

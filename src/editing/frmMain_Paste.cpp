@@ -41,6 +41,9 @@ void frmMain::mnuClipboardPasteAppend_Click()
 void frmMain::PasteRecords(bool append)
 {
     const ArrivalsHold arrivals(*this);
+    const RecordsChange change(*this);
+    if (!change)
+        return;
     const QString clipText = QGuiApplication::clipboard()->text();
     // Cut as UTF-8; each record is then written in the encoding its own text calls for.
     const QByteArray clip = clipText.toUtf8();
@@ -64,23 +67,26 @@ void frmMain::PasteRecords(bool append)
     if (!append) {
         // The earlier records go; their slots are emptied so their memory goes with them.
         for (int32_t i = 1; i <= st.records.RecordCount; ++i)
-            std::string().swap(st.records.Records[static_cast<size_t>(i)]);
+            st.records.Records[static_cast<size_t>(i)].clear();
         st.records.RecordCount = 0;
     }
 
     QApplication::setOverrideCursor(Qt::WaitCursor);
+    const RecordArena::Expecting pasted(text.size());  // the records' texts, about as many bytes
     QElapsedTimer shown;
     shown.start();
     const char eob = st.envelope.EndOfBlockChar;
     CutPastedRecords(text, eob, [&](std::string_view cut) {
-        st.records.Append(IsAscii(cut) ? std::string(cut)
-                                       : TypedRecordBytes(QString::fromUtf8(cut.data(),
-                                                                            static_cast<qsizetype>(cut.size())),
-                                                          {}, eob));
-        const std::string& record = st.records.Record(st.records.RecordCount);
+        if (IsAscii(cut))
+            st.records.Append(cut);
+        else
+            st.records.Append(TypedRecordBytes(
+                QString::fromUtf8(cut.data(), static_cast<qsizetype>(cut.size())), {}, eob));
+        const std::string_view record = st.records.Record(st.records.RecordCount);
         if (st.trace.LogMessage)
             WriteLog(st, "MSG",
-                     "SERVER: The following record has been received via pasting: " + record);
+                     "SERVER: The following record has been received via pasting: "
+                         + std::string(record));
         if (st.trace.LogMessageASCII)
             for (const auto& [category, line] : PasteDumpLines(record))
                 WriteLog(st, category, line);

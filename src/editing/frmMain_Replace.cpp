@@ -59,7 +59,8 @@ int32_t frmMain::WaitAndReplace(ReplaceDialog* dialog, const std::function<int32
         {
             // Held for the run alone: the window stays in use while the dialog waits.
             const ArrivalsHold arrivals(*this);
-            result = run();
+            const RecordsChange change(*this);
+            result = change ? run() : -1;
         }
         if (result != 0)
             break;
@@ -230,9 +231,12 @@ bool frmMain::SegmentListReplaceAll()
     int32_t count = 0;
     if (row >= 0 && segmentRow >= 0 && segmentRow < lstSegments->count() && k >= 1
         && k <= st.records.RecordCount) {
-        count = SegmentReplaceAll(st.records.Records[static_cast<size_t>(k)],
-                                  SegmentRowBytes(segmentRow), request, st.envelope.EndOfBlockChar)
+        std::string record(st.records.Record(k));
+        count = SegmentReplaceAll(record, SegmentRowBytes(segmentRow), request,
+                                  st.envelope.EndOfBlockChar)
                     .value_or(0);
+        if (count > 0)
+            st.records.Records[static_cast<size_t>(k)] = RecordText(record);
         DisplayPage(CurrentPage);
         if (row < lstRecords->count()) {
             {

@@ -1,6 +1,8 @@
 // Tools > Sort on MSH-7: the records put in order of their message date and time. The order is
 // found and applied in memory; the sorted records are also written to SortedFile.dat, which
-// becomes the current file.
+// becomes the current file. A large store's file and undo point are written beside the window
+// after the command has returned; when either write fails, the sort is taken back (see
+// frmMain::PendingChange), so that it ends as a small store's failed write does: unsorted.
 #include <QApplication>
 
 #include "app/frmMain.h"
@@ -19,9 +21,12 @@ using platform::MsgIcon;
 void frmMain::mnuToolsSortMSH7_Click()
 {
     const ArrivalsHold arrivals(*this);
-    const int32_t count = st.records.RecordCount;
-    if (count == 0)
+    if (st.records.RecordCount == 0)
         return;
+    const RecordsChange change(*this);
+    if (!change)
+        return;
+    const int32_t count = st.records.RecordCount;
     std::vector<int32_t> order;
     {
         const WaitCursor wait;
@@ -52,7 +57,7 @@ void frmMain::mnuToolsSortMSH7_Click()
 
     const QString path = st.folders.TempFolder + QStringLiteral("SortedFile.dat");
     size_t bytes = 0;
-    for (int32_t k = 1; k <= count; ++k)
+    for (int32_t k = 1; k <= count && bytes < WriteBesideFrom; ++k)
         bytes += st.records.Record(k).size();
     // A large file is written beside the window from the undo point's copy, after the command
     // has returned; File > Save and Open wait for it.
@@ -67,10 +72,10 @@ void frmMain::mnuToolsSortMSH7_Click()
                                    : WriteResult{false, probe.Error(), probe.ErrorString()};
             probe.Cancel();
         } else {
-            std::vector<const std::string*> sorted;
+            std::vector<std::string_view> sorted;
             sorted.reserve(order.size());
             for (const int32_t k : order)
-                sorted.push_back(&st.records.Record(k));
+                sorted.push_back(st.records.Record(k));
             written = WriteRecordsFile(path, sorted, st.envelope, false);
         }
     }
@@ -83,17 +88,20 @@ void frmMain::mnuToolsSortMSH7_Click()
     if (!SaveUndoPointFor(QStringLiteral("Sorted on MSH-7")))
         return;
     if (beside) {
-        // The undo point's copy holds the records in their order before the sort.
-        std::shared_ptr<const UndoImage> image = lastUndoImage_.lock();
-        if (!image)  // written at once after all: take a copy of our own
-            image = MakeUndoImage(st.records.Records);
+        // The undo point's snapshot holds the records in their order before the sort.
+        std::shared_ptr<const RecordsSnapshot> image =
+            undoSnapshots_[static_cast<size_t>(st.undo.UndoLevel)];
+        if (!image)
+            image = TakeSnapshot(st.records);
         backgroundWrites_.Add(
             SortedFileWrite, [image, order, path](const std::atomic<bool>& stop) {
                 BackgroundWrites::Outcome outcome;
                 outcome.path = path;
                 const WriteResult result = WriteFramedTexts(
                     path, order.size(),
-                    [&](size_t k) { return image->texts[static_cast<size_t>(order[k])]; },
+                    [&](size_t k) {
+                        return std::string_view((*image)[static_cast<size_t>(order[k])]);
+                    },
                     [](std::string& out, std::string_view record) {
                         out.append(record);
                         out.append("\r\n");
@@ -103,10 +111,12 @@ void frmMain::mnuToolsSortMSH7_Click()
                 outcome.error = result.message;
                 return outcome;
             });
+        if (pendingChange_ && !pendingChange_->ended)
+            pendingChange_->sortedFile = path;
     }
 
-    // Over many records the undo point took a while: the window has its turn before the
-    // records move (records that arrive meanwhile stay after the sorted ones).
+    // The window has its turn before the records move (records that arrive meanwhile stay after
+    // the sorted ones; a write that fails meanwhile is dealt with once the sort has ended).
     QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     if (st.records.RecordCount < count)
         return;

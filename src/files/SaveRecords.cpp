@@ -19,7 +19,7 @@ void AppendDiskRecord(std::string& out, std::string_view record, const EnvelopeC
     }
 }
 
-WriteResult WriteRecordsFile(const QString& path, const std::vector<const std::string*>& records,
+WriteResult WriteRecordsFile(const QString& path, const std::vector<std::string_view>& records,
                              const EnvelopeChars& envelope, bool useEnvelope,
                              const std::function<void(size_t written)>& progress)
 {
@@ -31,12 +31,12 @@ WriteResult WriteRecordsFile(const QString& path, const std::vector<const std::s
         progress);
 }
 
-WriteResult WriteFramedRecords(const QString& path, const std::vector<const std::string*>& records,
+WriteResult WriteFramedRecords(const QString& path, const std::vector<std::string_view>& records,
                                const RecordFramer& append,
                                const std::function<void(size_t written)>& progress)
 {
     return WriteFramedTexts(
-        path, records.size(), [&records](size_t i) { return std::string_view(*records[i]); },
+        path, records.size(), [&records](size_t i) { return records[i]; },
         append, progress);
 }
 

@@ -27,7 +27,7 @@ struct WriteResult {
 // everything is written, so a failure leaves an existing file as it was. `progress` hears each
 // record's number (from 1).
 using RecordFramer = std::function<void(std::string& out, std::string_view record)>;
-WriteResult WriteFramedRecords(const QString& path, const std::vector<const std::string*>& records,
+WriteResult WriteFramedRecords(const QString& path, const std::vector<std::string_view>& records,
                                const RecordFramer& append,
                                const std::function<void(size_t written)>& progress = {});
 
@@ -40,7 +40,7 @@ WriteResult WriteFramedTexts(const QString& path, size_t count,
                              const std::atomic<bool>* stop = nullptr);
 
 // The records as File > Save writes them (see AppendDiskRecord).
-WriteResult WriteRecordsFile(const QString& path, const std::vector<const std::string*>& records,
+WriteResult WriteRecordsFile(const QString& path, const std::vector<std::string_view>& records,
                              const EnvelopeChars& envelope, bool useEnvelope,
                              const std::function<void(size_t written)>& progress = {});
 

@@ -406,7 +406,7 @@ bool frmMain::MayOverwrite(const QString& path)
            == platform::MsgAnswer::Yes;
 }
 
-bool frmMain::WriteRecordsTo(const QString& path, const std::vector<const std::string*>& records,
+bool frmMain::WriteRecordsTo(const QString& path, const std::vector<std::string_view>& records,
                              bool progress, QString* error, int* errorCode)
 {
     QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -437,14 +437,14 @@ void frmMain::SaveRecords(bool all)
     // The records to write, taken once the dialog has closed: while it is open window events run
     // and records may arrive.
     const auto recordsToSave = [this, all] {
-        std::vector<const std::string*> records;
+        std::vector<std::string_view> records;
         if (all) {
             records = st.records.AllRecords();
         } else {
             for (int row = 0; row < lstRecords->count(); ++row) {
                 const int32_t k = RecordAt(CurrentPage, row);
                 if (lstRecords->item(row)->isSelected() && k <= st.records.RecordCount)
-                    records.push_back(&st.records.Record(k));
+                    records.push_back(st.records.Record(k));
             }
         }
         return records;
@@ -474,7 +474,7 @@ void frmMain::SaveRecords(bool all)
     AwaitWrites();  // a file still being written must not replace this one afterwards
     if (!MayOverwrite(path))
         return;
-    const std::vector<const std::string*> records = recordsToSave();
+    const std::vector<std::string_view> records = recordsToSave();
     if (records.empty())
         return;
     QString error;
@@ -526,7 +526,7 @@ void frmMain::mnuFileSaveNow_Click()
     AwaitWrites();  // a file still being written must not replace this one afterwards
     if (!MayOverwrite(current))
         return;
-    const std::vector<const std::string*> records = st.records.AllRecords();
+    const std::vector<std::string_view> records = st.records.AllRecords();
     QString error;
     int code = 0;
     if (WriteRecordsTo(current, records, true, &error, &code)) {

@@ -48,7 +48,7 @@ QString RemoteFilePath(const QString& folder, const QString& name)
     return dir + QLatin1Char('/') + name;
 }
 
-WriteResult WriteFtpPutFile(const QString& path, const std::vector<const std::string*>& records,
+WriteResult WriteFtpPutFile(const QString& path, const std::vector<std::string_view>& records,
                             const EnvelopeChars& envelope, bool useEnvelope)
 {
     return WriteFramedRecords(path, records, [&](std::string& out, std::string_view record) {

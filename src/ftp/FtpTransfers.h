@@ -32,7 +32,7 @@ QString RemoteFilePath(const QString& folder, const QString& name);
 // Writes the records for FTP Put: with envelope characters each record is start of block, the
 // record, end of data, end of block, with nothing between records; without them each record is
 // followed by CR LF. The file is complete when this answers ok.
-WriteResult WriteFtpPutFile(const QString& path, const std::vector<const std::string*>& records,
+WriteResult WriteFtpPutFile(const QString& path, const std::vector<std::string_view>& records,
                             const EnvelopeChars& envelope, bool useEnvelope);
 
 }  // namespace quillon

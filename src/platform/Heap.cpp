@@ -1,7 +1,5 @@
 #include "platform/Heap.h"
 
-#include "platform/Background.h"
-
 #include <malloc.h>
 #include <sys/mman.h>
 #include <unistd.h>
@@ -9,9 +7,9 @@
 #include <algorithm>
 #include <cstdint>
 #include <iterator>
-#include <mutex>
-#include <utility>
-#include <vector>
+#include <thread>
+
+#include "platform/Background.h"
 
 namespace quillon::platform {
 
@@ -36,6 +34,9 @@ size_t PrepareHeapForLargeLoads(size_t reserve)
     // Freed in reverse they join the heap's top again, still mapped.
     while (count > 0)
         free(blocks[--count]);
+    // From here on a block of a megabyte or more that the heap's free space cannot hold is mapped
+    // apart, so that freeing it gives its memory back at once rather than growing the heap.
+    mallopt(M_MMAP_THRESHOLD, 1 << 20);
     if (before == static_cast<uintptr_t>(-1) || after == static_cast<uintptr_t>(-1))
         return 0;
     const uintptr_t start = (before + kHugePage - 1) & ~(kHugePage - 1);
@@ -54,104 +55,60 @@ size_t PrepareHeapForLargeLoads(size_t reserve)
     return after - start;
 }
 
-namespace {
-
-// Blocks given back are kept for the next copies, at most two: a fresh block costs the kernel
-// clearing every page of it, which at hundreds of megabytes is most of a copy's time. The kernel
-// may still take their pages back when it runs short (MADV_FREE).
-struct SpareBlocks {
-    std::mutex mutex;
-    std::vector<std::pair<char*, size_t>> blocks;
-};
-
-SpareBlocks& Spares()
+void ReturnFreeHeapPages()
 {
-    static SpareBlocks* spares = new SpareBlocks;  // never destroyed: blocks may go back late
-    return *spares;
+    // The pad keeps the heap's top where it is, so the range readied for loads stays.
+    malloc_trim(size_t{512} << 20);
 }
 
-constexpr size_t kKeptSpares = 2;
-
-}  // namespace
-
-void LargeBlockRelease::operator()(char* block) const
+void* MapAlignedBlock(size_t size, bool hugePages)
 {
-    if (!block)
-        return;
-    SpareBlocks& spares = Spares();
-    std::pair<char*, size_t> dropped{block, size};
-    {
-        const std::lock_guard<std::mutex> lock(spares.mutex);
-        if (spares.blocks.size() < kKeptSpares) {
-            madvise(block, size, MADV_FREE);
-            spares.blocks.emplace_back(block, size);
-            return;
-        }
-        // The smallest of them all goes.
-        auto smallest = std::min_element(spares.blocks.begin(), spares.blocks.end(),
-                                         [](const auto& a, const auto& b) { return a.second < b.second; });
-        if (smallest->second < size) {
-            madvise(block, size, MADV_FREE);
-            std::swap(*smallest, dropped);
-        }
-    }
-    munmap(dropped.first, dropped.second);
+    // Twice the size is mapped and what lies outside the aligned middle given back at once.
+    void* mapped =
+        mmap(nullptr, 2 * size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (mapped == MAP_FAILED)
+        return nullptr;
+    const auto start = reinterpret_cast<uintptr_t>(mapped);
+    const uintptr_t aligned = (start + size - 1) & ~(static_cast<uintptr_t>(size) - 1);
+    if (aligned > start)
+        munmap(mapped, aligned - start);
+    if (const uintptr_t tail = start + 2 * size - (aligned + size); tail > 0)
+        munmap(reinterpret_cast<void*>(aligned + size), tail);
+    void* block = reinterpret_cast<void*>(aligned);
+    if (hugePages)
+        madvise(block, size, MADV_HUGEPAGE);  // a hint: without it the block still serves
+    return block;
 }
 
-namespace {
-
-constexpr size_t kHugePage = size_t{2} << 20;
-
-size_t MappedSize(size_t size)
+std::vector<void*> MapTouchedBlocks(size_t count, size_t size)
 {
-    return std::max(kHugePage, (size + kHugePage - 1) & ~(kHugePage - 1));
+    std::vector<void*> blocks;
+    for (size_t i = 0; i < count; ++i) {
+        void* block = MapAlignedBlock(size, true);
+        if (!block)
+            break;
+        blocks.push_back(block);
+    }
+    const auto page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+    const auto touch = [&blocks, size, page](size_t first, size_t step) {
+        for (size_t b = first; b < blocks.size(); b += step)
+            for (size_t at = 0; at < size; at += page)
+                static_cast<volatile char*>(blocks[b])[at] = 0;
+    };
+    const size_t threads = std::min(CoreCount(), blocks.size());
+    std::vector<std::thread> crew;
+    for (size_t t = 1; t < threads; ++t)
+        crew.emplace_back(touch, t, threads);
+    touch(0, std::max<size_t>(threads, 1));
+    for (std::thread& t : crew)
+        t.join();
+    return blocks;
 }
 
-}  // namespace
-
-void ReadyLargeBlock(size_t size)
+void UnmapBlock(void* block, size_t size)
 {
-    const size_t mapped = MappedSize(size);
-    {
-        SpareBlocks& spares = Spares();
-        const std::lock_guard<std::mutex> lock(spares.mutex);
-        for (const auto& [block, blockSize] : spares.blocks)
-            if (blockSize >= mapped)
-                return;
-    }
-    LargeBlock block = AllocateLargeBlock(size);
-    if (!block)
-        return;
-    // Each page touched once; the kernel clears it then, on the threads that touch it.
-    const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
-    char* bytes = block.get();
-    SplitAcrossCores(mapped / page, [bytes, page](size_t begin, size_t end) {
-        for (size_t p = begin; p < end; ++p)
-            reinterpret_cast<volatile char*>(bytes)[p * page] = 0;
-    });
-}  // kept as a spare as it goes
-
-LargeBlock AllocateLargeBlock(size_t size)
-{
-    const size_t mapped = MappedSize(size);
-    {
-        SpareBlocks& spares = Spares();
-        const std::lock_guard<std::mutex> lock(spares.mutex);
-        auto best = spares.blocks.end();
-        for (auto b = spares.blocks.begin(); b != spares.blocks.end(); ++b)
-            if (b->second >= mapped && (best == spares.blocks.end() || b->second < best->second))
-                best = b;
-        if (best != spares.blocks.end()) {
-            const auto [block, blockSize] = *best;
-            spares.blocks.erase(best);
-            return LargeBlock(block, LargeBlockRelease{blockSize});
-        }
-    }
-    void* block = mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (block == MAP_FAILED)
-        return LargeBlock(nullptr, LargeBlockRelease{0});
-    madvise(block, mapped, MADV_HUGEPAGE);  // a hint: without it the block still serves
-    return LargeBlock(static_cast<char*>(block), LargeBlockRelease{mapped});
+    if (block)
+        munmap(block, size);
 }
 
 }  // namespace quillon::platform

@@ -5,12 +5,6 @@
 #include <limits>
 #include <memory>
 
-#if defined(__linux__) && defined(__GLIBC__)
-#include <malloc.h>
-#include <sys/mman.h>
-#include <unistd.h>
-#endif
-
 namespace quillon {
 
 namespace {
@@ -44,55 +38,6 @@ size_t SalvageCut(std::string_view line)
     }
     return best;
 }
-
-// The records of a large file are written once into fresh memory, and taking that memory from
-// the system 4 KB at a time costs one page fault per page. While such a file loads, the heap
-// grows in large steps that the system is asked to back with large pages.
-class HeapGrowth {
-public:
-    explicit HeapGrowth(int64_t expectedBytes)
-    {
-#if defined(__linux__) && defined(__GLIBC__)
-        if (expectedBytes < kStep)
-            return;
-        active_ = mallopt(M_TOP_PAD, kStep) == 1;
-        last_ = reinterpret_cast<uintptr_t>(sbrk(0));
-#else
-        (void)expectedBytes;
-#endif
-    }
-    ~HeapGrowth()
-    {
-#if defined(__linux__) && defined(__GLIBC__)
-        if (active_)
-            mallopt(M_TOP_PAD, kDefaultTopPad);
-#endif
-    }
-    HeapGrowth(const HeapGrowth&) = delete;
-    HeapGrowth& operator=(const HeapGrowth&) = delete;
-
-    // After an allocation: a heap that grew gets the advice for its new part.
-    void Grown()
-    {
-#if defined(__linux__) && defined(__GLIBC__)
-        if (!active_)
-            return;
-        const auto now = reinterpret_cast<uintptr_t>(sbrk(0));
-        if (now <= last_)
-            return;
-        const uintptr_t page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
-        const uintptr_t from = last_ & ~(page - 1);
-        madvise(reinterpret_cast<void*>(from), now - from, MADV_HUGEPAGE);
-        last_ = now;
-#endif
-    }
-
-private:
-    static constexpr int64_t kStep = 32 << 20;
-    static constexpr int kDefaultTopPad = 128 * 1024;
-    bool active_ = false;
-    uintptr_t last_ = 0;
-};
 
 class MemorySource : public LoadSource {
 public:
@@ -138,7 +83,8 @@ public:
     Loader(LoadSource& source, const Delimiters& delimiters, char endOfBlock, LoadHost& host,
            size_t chunkBytes)
         : source_(source), delimiters_(delimiters), eob_(endOfBlock), host_(host),
-          chunk_(std::max<size_t>(chunkBytes, 1)), heap_(source.SizeHint())
+          chunk_(std::max<size_t>(chunkBytes, 1)),
+          arena_(static_cast<size_t>(std::max<int64_t>(source.SizeHint(), 0)))
     {
     }
 
@@ -177,8 +123,11 @@ private:
 
     void Commit(RecordStore& store, Delimiters& delimiters)
     {
+        std::vector<RecordText> replaced;
+        replaced.swap(store.Records);
         store = std::move(records_);
         delimiters = delimiters_;
+        host_.Replaced(std::move(replaced));
     }
 
     void StartPass()
@@ -308,24 +257,25 @@ private:
 
     void StoreRecord()
     {
-        std::string text;
         if (RecordEmpty()) {
-            text.assign(1, eob_);
+            records_.Append(arena_.Copy(std::string_view(&eob_, 1)));
         } else {
+            // Copied once, straight into the record's text.
             size_t total = spill_.size();
             for (const auto& part : parts_)
                 total += part.second + 1;
-            text = std::move(spill_);
-            text.reserve(total);
-            for (const auto& [at, size] : parts_) {
-                text.append(buf_.get() + at, size);
-                text.push_back(eob_);
-            }
+            records_.Append(arena_.Make(total, [this](char* out) {
+                std::memcpy(out, spill_.data(), spill_.size());
+                out += spill_.size();
+                for (const auto& [at, size] : parts_) {
+                    std::memcpy(out, buf_.get() + at, size);
+                    out += size;
+                    *out++ = eob_;
+                }
+            }));
         }
         parts_.clear();
         spill_.clear();
-        records_.Append(std::move(text));
-        heap_.Grown();
         if (records_.RecordCount == 100)
             ReserveSlots();
         host_.RecordStored(records_.Record(records_.RecordCount), records_.RecordCount);
@@ -419,7 +369,8 @@ private:
     const char eob_;
     LoadHost& host_;
     const size_t chunk_;
-    HeapGrowth heap_;
+    // Told the file's size, so that a large file's records go into memory taken in large steps.
+    RecordArena arena_;
     RecordStore records_;
 
     std::unique_ptr<char[]> buf_;

@@ -21,11 +21,13 @@ public:
     // The first line is not a record start: try to find the records inside the file? (Yes = true)
     virtual bool AskLoadNonHL7() = 0;
     // A record was stored; `recordCount` is the new count.
-    virtual void RecordStored(const std::string& record, int32_t recordCount)
+    virtual void RecordStored(std::string_view record, int32_t recordCount)
     {
         (void)record;
         (void)recordCount;
     }
+    // The records the loaded ones replaced: freed here unless the host frees them elsewhere.
+    virtual void Replaced(std::vector<RecordText>&& records) { (void)records; }
 };
 
 enum class LoadEnd {

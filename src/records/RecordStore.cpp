@@ -1,7 +1,5 @@
 #include "records/RecordStore.h"
 
-#include <algorithm>
-
 namespace quillon {
 
 void RecordStore::Reset(int32_t slots)
@@ -11,31 +9,13 @@ void RecordStore::Reset(int32_t slots)
     RecordCount = 0;
 }
 
-void RecordStore::Append(std::string text)
+void RecordStore::Append(RecordText text)
 {
     ++RecordCount;
+    ++Appended;
     if (RecordCount + 1 >= UpperBound())
         Records.resize(Records.size() + 100);
     Records[static_cast<size_t>(RecordCount)] = std::move(text);
-}
-
-void DeleteStringItem(std::vector<std::string>& array, int32_t index)
-{
-    if (index < 0 || static_cast<size_t>(index) >= array.size())
-        return;
-    auto pos = array.begin() + index;
-    std::rotate(pos, pos + 1, array.end());
-    array.back().clear();
-}
-
-void MoveStringArray(std::vector<std::string>& source, std::vector<std::string>& dest)
-{
-    dest.clear();
-    dest.resize(source.size());
-    for (size_t i = 0; i < source.size(); ++i)
-        dest[i] = std::move(source[i]);
-    for (auto& s : source)
-        s.clear();
 }
 
 void Delimiters::ResetToDefaults()

@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <unistd.h>
+#include <functional>
 
 #include "platform/Background.h"
 #include "platform/FileIO.h"
@@ -104,77 +106,62 @@ int DeleteOrphanUndoFiles(const QString& tempFolder)
     return removed;
 }
 
-std::shared_ptr<const UndoImage> MakeUndoImage(const std::vector<std::string>& records)
+std::shared_ptr<const RecordsSnapshot> TakeSnapshot(const RecordStore& store)
 {
-    auto image = std::make_shared<UndoImage>();
-    const size_t upperBound = records.empty() ? 0 : records.size() - 1;
-    // Where each slot's length goes; the text follows it.
-    std::vector<size_t> at(upperBound + 1, 0);
+    return std::make_shared<const RecordsSnapshot>(store.Records);
+}
+
+size_t UndoFileSize(const std::vector<RecordText>& records, size_t limit)
+{
     size_t size = sizeof kTag + 8;
-    for (size_t i = 1; i <= upperBound; ++i) {
-        at[i] = size;
+    for (size_t i = 1; i < records.size() && size < limit; ++i)
         size += 8 + records[i].size();
-    }
-    // Not cleared first: every byte is written below.
-    image->bytes = platform::AllocateLargeBlock(size);
-    if (!image->bytes)
-        throw std::bad_alloc();
-    image->size = size;
-    image->texts.resize(upperBound + 1);
-    char* out = image->bytes.get();
-    std::memcpy(out, kTag, sizeof kTag);
-    PutNumber(out + sizeof kTag, upperBound);
-    platform::SplitAcrossCores(upperBound, [&](size_t begin, size_t end) {
-        for (size_t i = begin + 1; i <= end; ++i) {
-            const std::string& text = records[i];
-            char* slot = out + at[i];
-            PutNumber(slot, text.size());
-            std::memcpy(slot + 8, text.data(), text.size());
-            image->texts[i] = std::string_view(slot + 8, text.size());
-        }
-    });
-    return image;
+    return size;
 }
 
-bool ImageHolds(const UndoImage& image, const std::vector<std::string>& records)
-{
-    if (image.texts.size() != records.size())
-        return false;
-    std::atomic<bool> differs{false};
-    platform::SplitAcrossCores(records.size(), [&](size_t begin, size_t end) {
-        for (size_t i = begin; i < end && !differs.load(std::memory_order_relaxed); ++i)
-            if (image.texts[i] != std::string_view(records[i]))
-                differs.store(true, std::memory_order_relaxed);
-    });
-    return !differs.load();
-}
-
-std::vector<std::string> RecordsFromImage(const UndoImage& image)
-{
-    std::vector<std::string> records(image.texts.size());
-    platform::SplitAcrossCores(records.size(), [&](size_t begin, size_t end) {
-        for (size_t i = begin; i < end; ++i)
-            records[i].assign(image.texts[i]);
-    });
-    return records;
-}
-
-bool WriteUndoImage(const QString& path, const UndoImage& image, QString* error,
-                    const std::atomic<bool>* stop)
+bool WriteUndoFile(const QString& path, const std::vector<RecordText>& records, QString* error,
+                   const std::atomic<bool>* stop)
 {
     // A working copy: not flushed to disk, which would cost the command its speed.
     platform::WholeFile file(path, platform::WholeFile::Options::NotSynced(SideFileName(path)));
     bool written = file.Open();
-    for (size_t done = 0; written && done < image.size;) {
-        if (stop && stop->load()) {
+    // The records are gathered into a block and written a block at a time; one larger than a
+    // block goes out on its own.
+    std::string block;
+    block.reserve(kBlock);
+    const auto put = [&](const char* bytes, size_t size) {
+        written = written && file.Write(bytes, size);
+    };
+    const auto flush = [&] {
+        put(block.data(), block.size());
+        block.clear();
+    };
+    const auto number = [&](uint64_t value) {
+        char bytes[8];
+        PutNumber(bytes, value);
+        block.append(bytes, sizeof bytes);
+    };
+    block.append(kTag, sizeof kTag);
+    const size_t upperBound = records.empty() ? 0 : records.size() - 1;
+    number(upperBound);
+    for (size_t i = 1; written && i <= upperBound; ++i) {
+        if (stop && block.size() >= kBlock - 16 && stop->load()) {
             file.Cancel();
             SetError(error, QStringLiteral("stopped"));
             return false;
         }
-        const size_t size = std::min(kBlock, image.size - done);
-        written = file.Write(image.bytes.get() + done, size);
-        done += size;
+        const std::string_view text = records[i];
+        number(text.size());
+        if (block.size() + text.size() > kBlock) {
+            flush();
+            if (text.size() >= kBlock) {
+                put(text.data(), text.size());
+                continue;
+            }
+        }
+        block.append(text);
     }
+    flush();
     if (!written || !file.Commit()) {
         SetError(error, file.ErrorString());
         return false;
@@ -182,12 +169,164 @@ bool WriteUndoImage(const QString& path, const UndoImage& image, QString* error,
     return true;
 }
 
-bool WriteUndoFile(const QString& path, const std::vector<std::string>& records, QString* error)
-{
-    return WriteUndoImage(path, *MakeUndoImage(records), error);
-}
+namespace {
 
-bool ReadUndoImage(const QString& path, UndoImage& image, QString* error)
+// An undo file read a block at a time, checked as it goes against the file's size.
+class UndoFileReader {
+public:
+    explicit UndoFileReader(QFile& file)
+        : file_(file), left_(static_cast<uint64_t>(std::max<qint64>(0, file.size())))
+    {
+        buffer_.reset(new char[kBlock]);
+    }
+
+    // Makes the next `n` bytes (at most a block) lie in the buffer from `At()` on.
+    bool Ensure(size_t n)
+    {
+        if (end_ - at_ >= n)
+            return true;
+        if (n > kBlock || n > (end_ - at_) + left_)
+            return false;
+        std::memmove(buffer_.get(), buffer_.get() + at_, end_ - at_);
+        end_ -= at_;
+        at_ = 0;
+        while (end_ < n) {
+            const qint64 got =
+                file_.read(buffer_.get() + end_,
+                           static_cast<qint64>(std::min<uint64_t>(kBlock - end_, left_)));
+            if (got <= 0)
+                return false;
+            end_ += static_cast<size_t>(got);
+            left_ -= static_cast<uint64_t>(got);
+        }
+        return true;
+    }
+    const char* At() const { return buffer_.get() + at_; }
+    void Skip(size_t n) { at_ += n; }
+
+    bool Number(uint64_t& value)
+    {
+        if (!Ensure(8))
+            return false;
+        value = 0;
+        for (int i = 0; i < 8; ++i)
+            value |= static_cast<uint64_t>(static_cast<unsigned char>(At()[i])) << (8 * i);
+        Skip(8);
+        return true;
+    }
+
+    // Bytes of the file not taken yet.
+    uint64_t Remaining() const { return (end_ - at_) + left_; }
+
+    // Takes `n` bytes into `out`, those in the buffer first, the rest straight from the file.
+    bool Take(char* out, size_t n)
+    {
+        const size_t here = std::min(n, end_ - at_);
+        std::memcpy(out, At(), here);
+        Skip(here);
+        for (size_t done = here; done < n;) {
+            const qint64 got = file_.read(out + done, static_cast<qint64>(n - done));
+            if (got <= 0)
+                return false;
+            done += static_cast<size_t>(got);
+            left_ -= static_cast<uint64_t>(got);
+        }
+        return true;
+    }
+
+private:
+    QFile& file_;
+    std::unique_ptr<char[]> buffer_;
+    size_t at_ = 0;
+    size_t end_ = 0;
+    uint64_t left_;
+};
+
+}  // namespace
+
+namespace {
+
+// The texts of the records as they stand, found by their bytes: a record read back that equals
+// one of them shares its bytes. Built only when a record is not where a filter or a delete
+// would have left it (its own slot, or the next one after the last found): after a sort.
+class TextIndex {
+public:
+    explicit TextIndex(const std::vector<RecordText>& texts) : texts_(texts)
+    {
+        std::vector<uint64_t> hashes(texts.size());
+        platform::SplitAcrossCores(texts.size(), [&](size_t begin, size_t end) {
+            for (size_t i = begin; i < end; ++i)
+                hashes[i] = Hash(texts[i]);
+        });
+        size_t size = 16;
+        while (size < 2 * texts.size())
+            size *= 2;
+        table_.assign(size, 0);
+        mask_ = size - 1;
+        for (size_t i = 1; i < texts.size(); ++i) {
+            size_t at = hashes[i] & mask_;
+            while (table_[at] != 0)
+                at = (at + 1) & mask_;
+            table_[at] = (hashes[i] & ~uint64_t{0xFFFFFFFF}) | (i & 0xFFFFFFFF);
+        }
+    }
+
+    const RecordText* Find(std::string_view bytes) const
+    {
+        const uint64_t hash = Hash(bytes);
+        for (size_t at = hash & mask_; table_[at] != 0; at = (at + 1) & mask_) {
+            const uint64_t entry = table_[at];
+            if ((entry >> 32) != (hash >> 32))
+                continue;
+            const RecordText& text = texts_[static_cast<size_t>(entry & 0xFFFFFFFF)];
+            if (text == bytes)
+                return &text;
+        }
+        return nullptr;
+    }
+
+private:
+    // Four lanes of 8 bytes at a time: a million records are hashed once when the index is made
+    // and once as they are read back.
+    static uint64_t Hash(std::string_view bytes)
+    {
+        constexpr uint64_t k1 = 0x9E3779B97F4A7C15ULL, k2 = 0xC2B2AE3D27D4EB4FULL;
+        const auto mix = [](uint64_t h, uint64_t w) {
+            h ^= w * k1;
+            return ((h << 31) | (h >> 33)) * k2;
+        };
+        uint64_t lane[4] = {bytes.size(), k1, k2, k1 ^ k2};
+        const char* p = bytes.data();
+        size_t n = bytes.size();
+        for (; n >= 32; p += 32, n -= 32) {
+            uint64_t w[4];
+            std::memcpy(w, p, sizeof w);
+            for (int i = 0; i < 4; ++i)
+                lane[i] = mix(lane[i], w[i]);
+        }
+        for (int i = 0; n > 0; i = (i + 1) % 4) {
+            uint64_t w = 0;
+            const size_t take = std::min<size_t>(n, 8);
+            std::memcpy(&w, p, take);
+            lane[i] = mix(lane[i], w);
+            p += take;
+            n -= take;
+        }
+        uint64_t h = mix(mix(lane[0], lane[1]), mix(lane[2], lane[3]));
+        h ^= h >> 32;
+        h *= k2;
+        return h ^ (h >> 29);
+    }
+
+    const std::vector<RecordText>& texts_;
+    std::vector<uint64_t> table_;  // the hash's top half and the text's index; 0: empty
+    size_t mask_ = 0;
+};
+
+}  // namespace
+
+bool ReadUndoFile(const QString& path, std::vector<RecordText>& records, QString* error,
+                  const std::vector<RecordText>* current)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
@@ -195,67 +334,68 @@ bool ReadUndoImage(const QString& path, UndoImage& image, QString* error)
         return false;
     }
     const QString damaged = QStringLiteral("the file %1 is damaged").arg(path);
-    const auto size = static_cast<size_t>(std::max<qint64>(0, file.size()));
-    platform::LargeBlock bytes = platform::AllocateLargeBlock(size);
-    if (!bytes)
-        throw std::bad_alloc();
-    for (size_t done = 0; done < size;) {
-        const qint64 got = file.read(bytes.get() + done,
-                                     static_cast<qint64>(std::min(size - done, size_t{64} << 20)));
-        if (got <= 0) {
-            SetError(error, file.error() != QFileDevice::NoError ? file.errorString() : damaged);
-            return false;
-        }
-        done += static_cast<size_t>(got);
-    }
-    // The layout is checked whole before anything is taken from it.
-    const char* at = bytes.get();
-    const char* const end = at + size;
-    const auto number = [&](uint64_t& value) {
-        if (end - at < 8)
-            return false;
-        value = 0;
-        for (int i = 0; i < 8; ++i)
-            value |= static_cast<uint64_t>(static_cast<unsigned char>(at[i])) << (8 * i);
-        at += 8;
-        return true;
+    const auto fail = [&] {
+        SetError(error, file.error() != QFileDevice::NoError ? file.errorString() : damaged);
+        return false;
     };
+    UndoFileReader in(file);
     uint64_t upperBound = 0;
-    if (size < sizeof kTag || std::memcmp(at, kTag, sizeof kTag) != 0) {
-        SetError(error, damaged);
-        return false;
-    }
-    at += sizeof kTag;
-    if (!number(upperBound) || upperBound > static_cast<uint64_t>(end - at) / 8) {
-        SetError(error, damaged);
-        return false;
-    }
-    std::vector<std::string_view> texts(static_cast<size_t>(upperBound) + 1);
-    for (size_t i = 1; i < texts.size(); ++i) {
-        uint64_t length = 0;
-        if (!number(length) || length > static_cast<uint64_t>(end - at)) {
-            SetError(error, damaged);
-            return false;
-        }
-        texts[i] = std::string_view(at, static_cast<size_t>(length));
-        at += length;
-    }
-    if (at != end) {
-        SetError(error, damaged);
-        return false;
-    }
-    image.bytes = std::move(bytes);
-    image.size = size;
-    image.texts = std::move(texts);
-    return true;
-}
+    if (!in.Ensure(sizeof kTag) || std::memcmp(in.At(), kTag, sizeof kTag) != 0)
+        return fail();
+    in.Skip(sizeof kTag);
+    if (!in.Number(upperBound) || upperBound > in.Remaining() / 8)
+        return fail();
 
-bool ReadUndoFile(const QString& path, std::vector<std::string>& records, QString* error)
-{
-    UndoImage image;
-    if (!ReadUndoImage(path, image, error))
-        return false;
-    records = RecordsFromImage(image);
+    // With nothing to share, every record takes memory; otherwise the arena is told so once most
+    // records read so far did.
+    RecordArena arena(current ? 0 : static_cast<size_t>(in.Remaining()));
+    size_t copied = 0;
+    std::vector<RecordText> read(static_cast<size_t>(upperBound) + 1);
+    const size_t known = current && current->size() < (size_t{1} << 32) ? current->size() : 0;
+    size_t next = 1;  // the text of `current` after the last one found
+    std::unique_ptr<TextIndex> index;
+    int missesInARow = 0;  // records the index found and their own place did not
+    const auto share = [&](size_t i, std::string_view bytes) -> const RecordText* {
+        if (bytes.empty() || known == 0)
+            return nullptr;
+        // Once the records stand in another order (a sort), the index is asked first.
+        if (missesInARow < 16) {
+            if (i < known && (*current)[i] == bytes)
+                return &(*current)[i];
+            if (next < known && (*current)[next] == bytes)
+                return &(*current)[next];
+        }
+        if (!index)
+            index = std::make_unique<TextIndex>(*current);
+        const RecordText* found = index->Find(bytes);
+        missesInARow = found ? missesInARow + 1 : 0;
+        return found;
+    };
+    for (size_t i = 1; i < read.size(); ++i) {
+        uint64_t length = 0;
+        if (!in.Number(length) || length > in.Remaining())
+            return fail();
+        const auto size = static_cast<size_t>(length);
+        if (size <= kBlock && in.Ensure(size)) {
+            const std::string_view bytes(in.At(), size);
+            const RecordText* same = share(i, bytes);
+            read[i] = same ? *same : arena.Copy(bytes);
+            copied += same ? 0 : 1;
+            if ((i & 4095) == 0 && 2 * copied > i)
+                arena.ExpectAtLeast(static_cast<size_t>(in.Remaining()));
+            if (same && same == &(*current)[std::min(next, known - 1)])
+                ++next;
+            in.Skip(size);
+        } else {
+            bool taken = false;
+            read[i] = arena.Make(size, [&](char* out) { taken = in.Take(out, size); });
+            if (!taken)
+                return fail();
+        }
+    }
+    if (in.Remaining() != 0)
+        return fail();
+    records = std::move(read);
     return true;
 }
 
@@ -290,13 +430,16 @@ void UndoRing::Forget(int slot, const QString& tempFolder, const QString& instan
 
 bool UndoRing::SaveBeside(const RecordStore& store, const Delimiters& delimiters,
                           const QString& operationName, const QString& tempFolder,
-                          const QString& instanceId, std::shared_ptr<const UndoImage> copy,
-                          BackgroundWrites& writes, size_t besideFrom, QString* error)
+                          const QString& instanceId, std::shared_ptr<const RecordsSnapshot> copy,
+                          BackgroundWrites& writes, size_t besideFrom, QString* error, bool* beside)
 {
     const int slot = (UndoLevel + 1) % Slots;
     const QString path = UndoFileName(tempFolder, instanceId, slot);
-    if (copy->size < besideFrom) {
-        if (!WriteUndoImage(path, *copy, error))
+    const bool later = UndoFileSize(*copy, besideFrom) >= besideFrom;
+    if (beside)
+        *beside = later;
+    if (!later) {
+        if (!WriteUndoFile(path, *copy, error))
             return false;
     } else {
         // What stops a write at its start (no folder, no right to write) is told now.
@@ -306,10 +449,28 @@ bool UndoRing::SaveBeside(const RecordStore& store, const Delimiters& delimiters
             return false;
         }
         side.close();
-        writes.Add(slot, [copy, path](const std::atomic<bool>& stop) {
+        BesideWrite same;
+        if (lastBeside_.copy.lock() == copy)
+            same = lastBeside_;
+        auto written = std::make_shared<std::atomic<bool>>(false);
+        lastBeside_ = {copy, path, written};
+        writes.Add(slot, [copy, path, same, written](const std::atomic<bool>& stop) {
             BackgroundWrites::Outcome outcome;
             outcome.path = path;
-            outcome.ok = WriteUndoImage(path, *copy, &outcome.error, &stop);
+            const QString side = SideFileName(path);
+            QFile::remove(side);
+            if (same.written && same.written->load()
+                && ::link(QFile::encodeName(same.path).constData(),
+                          QFile::encodeName(side).constData())
+                       == 0
+                && std::rename(QFile::encodeName(side).constData(),
+                               QFile::encodeName(path).constData())
+                       == 0) {
+                written->store(true);
+                return outcome;
+            }
+            outcome.ok = WriteUndoFile(path, *copy, &outcome.error, &stop);
+            written->store(outcome.ok);
             return outcome;
         });
     }
@@ -325,28 +486,50 @@ UndoRing::RestoreResult UndoRing::Restore(RecordStore& store, Delimiters& delimi
     const QString path = UndoFileName(tempFolder, instanceId, slot);
     if (!help.held && !QFileInfo::exists(path))
         return RestoreResult::NothingToRestore;
-    std::vector<std::string> records;
+    std::vector<RecordText> records;
     bool read = false;
+    // The records as they stand lend their bytes to the equal ones read back.
+    std::vector<RecordText> current;
+    if (!help.held)
+        current.assign(store.Records.begin(),
+                       store.Records.begin()
+                           + std::min<size_t>(store.Records.size(),
+                                              static_cast<size_t>(store.RecordCount) + 1));
+    const uint64_t appended = store.Appended;
     const auto work = [&] {
         if (help.held) {
-            records = RecordsFromImage(*help.held);
+            records = *help.held;
             read = true;
         } else {
-            read = ReadUndoFile(path, records, error);
+            read = ReadUndoFile(path, records, error, &current);
         }
     };
     if (help.run)
         help.run(work);
     else
         work();
+    current.clear();
     if (!read)
         return RestoreResult::Failed;
+    // Records that came in meanwhile are the last ones of the store: they stay.
+    const auto arrivedCount = static_cast<int32_t>(
+        std::min<uint64_t>(store.Appended - appended, static_cast<uint64_t>(store.RecordCount)));
+    std::vector<RecordText> arrived(
+        std::make_move_iterator(store.Records.begin() + (store.RecordCount - arrivedCount + 1)),
+        std::make_move_iterator(store.Records.begin() + (store.RecordCount + 1)));
     store.Records.swap(records);
     if (help.replaced)
         help.replaced->swap(records);
     if (store.Records.size() < 2)
         store.Records.resize(2);
     store.RecordCount = std::min(UndoRecordCounts[slot], store.UpperBound());
+    if (!arrived.empty()) {
+        const size_t needed = static_cast<size_t>(store.RecordCount) + arrived.size() + 2;
+        if (store.Records.size() < needed)
+            store.Records.resize(needed + 100);
+        for (RecordText& text : arrived)
+            store.Records[static_cast<size_t>(++store.RecordCount)] = std::move(text);
+    }
     // Only the delimiter change itself: a replace whose text names it changed no delimiters.
     if (UndoDescriptions[slot] == QLatin1String("Change Delimiters"))
         delimiters = UndoSlotDelimiters[slot];

@@ -11,7 +11,6 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/Heap.h"
 #include "records/BackgroundWrites.h"
 #include "records/RecordStore.h"
 
@@ -35,49 +34,39 @@ int DeleteUndoFiles(const QString& tempFolder, const QString& instanceId);
 // processes, this one included, and files not named like undo files stay.
 int DeleteOrphanUndoFiles(const QString& tempFolder);
 
-// A copy of a record array laid out as its undo file, taken in one step (across the cores) so
-// that the file can be written later, beside the window, while the records go on changing.
-struct UndoImage {
-    platform::LargeBlock bytes;
-    size_t size = 0;
-    // The copy of each slot's text, slot 0 empty.
-    std::vector<std::string_view> texts;
-};
-std::shared_ptr<const UndoImage> MakeUndoImage(const std::vector<std::string>& records);
+// The records of the store at an undo point: a copy of its slots (0 to the upper bound) that
+// shares every record's bytes with the store, so taking one copies no record. Its file can be
+// written later, beside the window, while the store goes on changing.
+using RecordsSnapshot = std::vector<RecordText>;
+std::shared_ptr<const RecordsSnapshot> TakeSnapshot(const RecordStore& store);
 
-// True when `image` is a copy of `records` as they stand (a second undo point over records
-// that did not change can share the first one's copy).
-bool ImageHolds(const UndoImage& image, const std::vector<std::string>& records);
+// The size of the undo file of `records`, counted no further than `limit`.
+size_t UndoFileSize(const std::vector<RecordText>& records, size_t limit = SIZE_MAX);
 
-// The record array an image holds, as ReadUndoFile gives it back from the image's file.
-std::vector<std::string> RecordsFromImage(const UndoImage& image);
-
-// Writes an image to `path`. The data goes to a side file that is renamed over `path` only once
+// Writes slots 1 to the upper bound of `records` (slot 0 is never used) to `path`, every byte as
+// it is, a block at a time. The data goes to a side file that is renamed over `path` only once
 // complete, so a failure, or a `stop` that turned true on the way, leaves `path` as it was.
 // False with the reason in `error` on failure.
-bool WriteUndoImage(const QString& path, const UndoImage& image, QString* error,
-                    const std::atomic<bool>* stop = nullptr);
+bool WriteUndoFile(const QString& path, const std::vector<RecordText>& records, QString* error,
+                   const std::atomic<bool>* stop = nullptr);
 
-// Writes slots 1 to the upper bound of `records` (slot 0 is never used) to `path`, every byte
-// as it is, as WriteUndoImage does.
-bool WriteUndoFile(const QString& path, const std::vector<std::string>& records, QString* error);
-
-// Reads a file WriteUndoImage wrote back into an image; on failure `error` says why.
-bool ReadUndoImage(const QString& path, UndoImage& image, QString* error);
-
-// Reads a file WriteUndoFile wrote into `records` (same upper bound, slot 0 empty). On failure
-// `records` is untouched and `error` says why.
-bool ReadUndoFile(const QString& path, std::vector<std::string>& records, QString* error);
+// Reads a file WriteUndoFile wrote into `records` (same upper bound, slot 0 empty), a block at a
+// time, straight into records. A record equal to one of `current` shares that text's bytes
+// instead of taking memory again (undoing a sort, a filter or an edit from its file takes new
+// memory only for the records that changed). On failure `records` is untouched and `error`
+// says why.
+bool ReadUndoFile(const QString& path, std::vector<RecordText>& records, QString* error,
+                  const std::vector<RecordText>* current = nullptr);
 
 // What a window brings to a restore of a large copy.
 struct UndoRestoreHelp {
     // The slot's copy still in memory (its file may not be written yet): taken in place of
     // the file.
-    const UndoImage* held = nullptr;
+    const RecordsSnapshot* held = nullptr;
     // Runs the reading (at once when empty), so that it can be done beside the window.
     std::function<void(const std::function<void()>& work)> run;
     // Takes the records the copy replaced, to free them later.
-    std::vector<std::string>* replaced = nullptr;
+    std::vector<RecordText>* replaced = nullptr;
     // Removes the slot's file, renamed out of the ring's way first (at once when empty).
     std::function<void(const QString& renamedFile)> discard;
 };
@@ -101,14 +90,15 @@ public:
     bool Save(const RecordStore& store, const Delimiters& delimiters, const QString& operationName,
               const QString& tempFolder, const QString& instanceId, QString* error = nullptr);
 
-    // Save from `copy`, a copy of `store` taken by MakeUndoImage: one of `besideFrom` bytes or
-    // more is written by `writes` (tagged with its slot) after this has returned. A file that
-    // cannot even be begun fails at once, as with Save; a write that fails later reaches
-    // `writes`'s outcomes, and Forget then takes the slot back.
+    // Save from `copy`, a snapshot of `store`: a store of `besideFrom` bytes or more is written
+    // by `writes` (tagged with its slot) after this has returned. A file that cannot even be
+    // begun fails at once, as with Save; a write that fails later reaches `writes`'s outcomes,
+    // and Forget then takes the slot back. `beside` (when given) tells which way it went.
     bool SaveBeside(const RecordStore& store, const Delimiters& delimiters,
                     const QString& operationName, const QString& tempFolder,
-                    const QString& instanceId, std::shared_ptr<const UndoImage> copy,
-                    BackgroundWrites& writes, size_t besideFrom, QString* error = nullptr);
+                    const QString& instanceId, std::shared_ptr<const RecordsSnapshot> copy,
+                    BackgroundWrites& writes, size_t besideFrom, QString* error = nullptr,
+                    bool* beside = nullptr);
 
     // The ring moved on to the next slot for a copy of the store whose file is written
     // elsewhere; answers that slot.
@@ -122,13 +112,25 @@ public:
     enum class RestoreResult { Restored, NothingToRestore, Failed };
     // Puts the current slot's copy back into `store` (and its delimiters into `delimiters` when
     // the slot's operation changed delimiters), removes the slot's file and steps the ring
-    // back one slot. NothingToRestore when the slot has no file; on Failed nothing changes.
+    // back one slot. Records appended to the store while the copy was read stay, after the
+    // restored ones. NothingToRestore when the slot has no file; on Failed nothing changes.
     RestoreResult Restore(RecordStore& store, Delimiters& delimiters, const QString& tempFolder,
                           const QString& instanceId, QString* error = nullptr,
                           const UndoRestoreHelp& help = {});
 
     // A newly loaded file starts with nothing to undo: level 0, the instance's files removed.
     void StartEmpty(const QString& tempFolder, const QString& instanceId);
+
+private:
+    // The last point written beside: a next point of the very same snapshot (a command's second
+    // point before it changed anything) links its file to this one's once it is written,
+    // rather than writing the same bytes again.
+    struct BesideWrite {
+        std::weak_ptr<const RecordsSnapshot> copy;
+        QString path;
+        std::shared_ptr<std::atomic<bool>> written;
+    };
+    BesideWrite lastBeside_;
 };
 
 // Delimiters made of five separator texts, in the order field, component, repetition,

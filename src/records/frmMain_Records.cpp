@@ -48,10 +48,11 @@ public:
                == MsgAnswer::Yes;
     }
 
-    void RecordStored(const std::string& record, int32_t recordCount) override
+    void RecordStored(std::string_view record, int32_t recordCount) override
     {
         if (w_.st.trace.LogMessage)
-            WriteLog(w_.st, "MSG", "SERVER: The following record has been received: " + record);
+            WriteLog(w_.st, "MSG",
+                     "SERVER: The following record has been received: " + std::string(record));
         if (w_.st.trace.LogMessageASCII)
             for (const auto& [category, text] : CharacterDumpLines(record))
                 WriteLog(w_.st, category, text);
@@ -65,6 +66,10 @@ public:
             w_.loadEventsTimer_.restart();
         }
     }
+
+    // A large store's records go beside the window: giving back hundreds of megabytes takes a
+    // while.
+    void Replaced(std::vector<RecordText>&& records) override { w_.DiscardBeside(std::move(records)); }
 
     bool began = false;  // a pass has cleared the lists
 
@@ -195,7 +200,6 @@ void frmMain::ShowFirstPage(const QString& caption)
     lstRecords_Click();
     st.session.FocusedListName = QStringLiteral("lstRecords");
     ResizeForm();
-    ReadyUndoCopy();
 }
 
 void frmMain::ShowNothingLoaded()
@@ -388,7 +392,7 @@ std::string frmMain::RecordRowBytes(int row) const
         return {};
     const int32_t k = RecordAt(CurrentPage, row);
     if (k >= 1 && k <= st.records.RecordCount)
-        return st.records.Record(k);
+        return std::string(st.records.Record(k));
     return TypedRecordBytes(lstRecords->item(row)->text(), {}, st.envelope.EndOfBlockChar);
 }
 

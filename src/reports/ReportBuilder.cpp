@@ -559,7 +559,7 @@ ReportTable BuildReport(const RecordStore& store, const std::vector<std::string>
     ProgressPacer pacer;
     const int32_t count = store.RecordCount;
     for (int32_t r = 1; r <= count && columns > 0; ++r) {
-        const std::string& record = store.Record(r);
+        const std::string_view record = store.Record(r);
         reader.Read(record);
         table.recordNumber_ = r;
         table.record_ = record;

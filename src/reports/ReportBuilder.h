@@ -53,7 +53,8 @@ public:
     {
         const uint64_t c = cells_[row * columns.size() + column];
         if ((c & ViewFlag) != 0) {
-            const std::string& record = store_->Record(static_cast<int32_t>((c & ~ViewFlag) >> 32));
+            const std::string_view record =
+                store_->Record(static_cast<int32_t>((c & ~ViewFlag) >> 32));
             return {record.data() + (c >> ViewLengthBits & ViewOffsetMask),
                     static_cast<size_t>(c & ViewLengthMask)};
         }

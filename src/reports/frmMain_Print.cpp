@@ -101,7 +101,7 @@ void frmMain::PrintListRecords()
                                 FooterDate(), FooterTime());
         if (printAll) {
             for (int32_t k = 1; k <= st.records.RecordCount; ++k) {
-                const std::string& record = st.records.Record(k);
+                const std::string_view record = st.records.Record(k);
                 printer.AddRecord(k, record, endOfBlock, endOfData,
                                   RecordEncoding(record, endOfBlock));
             }

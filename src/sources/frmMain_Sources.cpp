@@ -12,8 +12,15 @@ void frmMain::ShowDatabaseRecords(std::vector<std::string>&& messages, const QSt
     lblPageOf->clear();
     const auto n = static_cast<int32_t>(messages.size());
     // Slots 0 to n + 99: slot 0 unused, the messages in 1 to n, as a load leaves the store.
-    std::vector<std::string> records(static_cast<size_t>(n) + 100);
-    std::move(messages.begin(), messages.end(), records.begin() + 1);
+    std::vector<RecordText> records(static_cast<size_t>(n) + 100);
+    size_t bytes = 0;
+    for (const std::string& message : messages)
+        bytes += message.size();
+    RecordArena arena(bytes);
+    for (int32_t i = 0; i < n; ++i) {
+        records[static_cast<size_t>(i) + 1] = arena.Copy(messages[static_cast<size_t>(i)]);
+        std::string().swap(messages[static_cast<size_t>(i)]);
+    }
     st.records.Records = std::move(records);
     st.records.RecordCount = n;
     // The interface name comes from the database: like a name in a remote listing it is made a

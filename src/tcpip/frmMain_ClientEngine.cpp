@@ -365,7 +365,7 @@ private:
     void StopSending();
     void Summary();
     void Fail(int number, const QString& description);
-    QByteArray Packet(const std::string& record, const EnvelopeChars* program) const;
+    QByteArray Packet(std::string_view record, const EnvelopeChars* program) const;
 
     frmMain& w;
     AppState& st;
@@ -451,7 +451,7 @@ void ClientSendRun::Run()
             Fail(9, QStringLiteral("Subscript out of range"));
             return;
         }
-        const std::string& record = st.records.Record(n);
+        const std::string_view record = st.records.Record(n);
         const QByteArray packet = Packet(record, mapping ? &program : nullptr);
 
         if (!ReopenIfDropped())
@@ -564,7 +564,7 @@ bool ClientSendRun::ReopenIfDropped()
 // program's envelope characters in it replaced by the client's when `program` is given; a
 // carriage return added when it does not end in one), the client's end-of-data and
 // end-of-block characters. Built once and sent as it stands by every try.
-QByteArray ClientSendRun::Packet(const std::string& record, const EnvelopeChars* program) const
+QByteArray ClientSendRun::Packet(std::string_view record, const EnvelopeChars* program) const
 {
     QByteArray packet;
     packet.reserve(static_cast<qsizetype>(record.size()) + 4);

@@ -1,0 +1,206 @@
+#pragma once
+// A record's bytes, shared by every copy and never changed in place. Copying a text copies a
+// handle of 8 bytes; a command that changes a record makes a new text for it. So an undo point
+// is a copy of the store's handles, and only the records an edit changes take memory twice.
+//
+// Texts are written one after another into blocks of 2 MB (4 bytes of length before each), and
+// a block goes back to the system when the last text in it goes. A text too large for a block
+// has an allocation of its own.
+#include <algorithm>
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <future>
+#include <iosfwd>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace quillon {
+
+namespace record_text {
+
+// Blocks are aligned to their size, so a text finds its block's count from its own address.
+inline constexpr size_t kBlockSize = size_t{2} << 20;
+// Texts above this size get an allocation of their own, so a block never wastes much at its end.
+inline constexpr size_t kLargestInBlock = size_t{64} << 10;
+
+// At the start of a block (then `size` is what was mapped), or before a text of its own (then
+// `size` is the text's length).
+struct Header {
+    std::atomic<int64_t> refs;
+    size_t size;
+};
+static_assert(sizeof(Header) == 16);
+
+// A handle's value: the address of the text's first byte; a text with an allocation of its own
+// has bit 0 set (block texts start at even addresses).
+inline constexpr uintptr_t kOwnAllocation = 1;
+
+inline Header* HeaderOf(uintptr_t handle) noexcept
+{
+    if (handle & kOwnAllocation)
+        return reinterpret_cast<Header*>((handle & ~kOwnAllocation) - sizeof(Header));
+    return reinterpret_cast<Header*>(handle & ~(kBlockSize - 1));
+}
+
+// The header's count reached 0: its memory goes.
+void Free(uintptr_t handle) noexcept;
+
+}  // namespace record_text
+
+class RecordArena;
+
+class RecordText {
+public:
+    RecordText() noexcept = default;
+    // A new text holding a copy of `bytes` (written by this thread's arena).
+    explicit RecordText(std::string_view bytes);
+    RecordText(const RecordText& other) noexcept : handle_(other.handle_) { Retain(); }
+    RecordText(RecordText&& other) noexcept : handle_(std::exchange(other.handle_, 0)) {}
+    RecordText& operator=(const RecordText& other) noexcept
+    {
+        RecordText(other).swap(*this);
+        return *this;
+    }
+    RecordText& operator=(RecordText&& other) noexcept
+    {
+        RecordText(std::move(other)).swap(*this);
+        return *this;
+    }
+    ~RecordText() { Release(); }
+
+    void swap(RecordText& other) noexcept { std::swap(handle_, other.handle_); }
+    void clear() noexcept { RecordText().swap(*this); }
+
+    const char* data() const noexcept
+    {
+        return handle_ ? reinterpret_cast<const char*>(handle_ & ~record_text::kOwnAllocation) : "";
+    }
+    size_t size() const noexcept
+    {
+        if (handle_ == 0)
+            return 0;
+        if (handle_ & record_text::kOwnAllocation)
+            return record_text::HeaderOf(handle_)->size;
+        uint32_t n;
+        std::memcpy(&n, reinterpret_cast<const char*>(handle_) - sizeof n, sizeof n);
+        return n;
+    }
+    bool empty() const noexcept { return handle_ == 0; }
+    std::string_view view() const noexcept { return {data(), size()}; }
+    operator std::string_view() const noexcept { return view(); }
+    std::string str() const { return std::string(view()); }
+
+    // Both are copies of one text (not merely equal bytes).
+    bool SharesBytesWith(const RecordText& other) const noexcept
+    {
+        return handle_ == other.handle_;
+    }
+    // A number that copies of one text share and that no other living text has.
+    uintptr_t Identity() const noexcept { return handle_; }
+
+    friend bool operator==(const RecordText& a, const RecordText& b) noexcept
+    {
+        return a.handle_ == b.handle_ || a.view() == b.view();
+    }
+    friend bool operator==(const RecordText& a, std::string_view b) noexcept
+    {
+        return a.view() == b;
+    }
+
+private:
+    friend class RecordArena;
+    // Takes over a count already made for it.
+    explicit RecordText(uintptr_t adopted) noexcept : handle_(adopted) {}
+    void Retain() const noexcept
+    {
+        if (handle_)
+            record_text::HeaderOf(handle_)->refs.fetch_add(1, std::memory_order_relaxed);
+    }
+    void Release() noexcept
+    {
+        if (handle_
+            && record_text::HeaderOf(handle_)->refs.fetch_sub(1, std::memory_order_acq_rel) == 1)
+            record_text::Free(handle_);
+    }
+
+    uintptr_t handle_ = 0;
+};
+
+std::ostream& operator<<(std::ostream& out, const RecordText& text);
+
+// Where new texts are written. One arena belongs to one thread at a time; the texts it made may
+// go anywhere. An arena told to expect many bytes (a load, a restore, a command that gives most
+// records a new text) asks for huge pages and takes its blocks a batch at a time, their pages
+// touched across the cores: the system clears new memory as it is first touched, and on some
+// machines (virtual ones) that costs more than copying the texts, unless the cores share it.
+// The batches follow what is still expected, so little is touched that is not used. Other
+// arenas ask for huge pages from their second block on, so that a few edits take no more than
+// the pages they touch.
+class RecordArena {
+public:
+    explicit RecordArena(size_t expectedBytes = 0) : expected_(expectedBytes) {}
+    ~RecordArena();
+    RecordArena(const RecordArena&) = delete;
+    RecordArena& operator=(const RecordArena&) = delete;
+
+    // A text of `size` bytes that `fill(char* out)` writes, once; afterwards nothing changes it.
+    template <class Fill>
+    RecordText Make(size_t size, Fill&& fill)
+    {
+        if (size == 0)
+            return {};
+        RecordText text(Place(size));
+        fill(reinterpret_cast<char*>(text.handle_ & ~record_text::kOwnAllocation));
+        return text;
+    }
+    RecordText Copy(std::string_view bytes)
+    {
+        return Make(bytes.size(),
+                    [bytes](char* out) { std::memcpy(out, bytes.data(), bytes.size()); });
+    }
+
+    // The arena of the calling thread, for texts made one at a time.
+    static RecordArena& OfThisThread();
+
+    // Raises what the arena expects to take from here on to `bytes`.
+    void ExpectAtLeast(size_t bytes) { expected_ = std::max(expected_, bytes); }
+
+    // While one is held, this thread's arena expects `bytes` more.
+    class Expecting {
+    public:
+        explicit Expecting(size_t bytes);
+        ~Expecting();
+        Expecting(const Expecting&) = delete;
+        Expecting& operator=(const Expecting&) = delete;
+
+    private:
+        size_t was_;
+    };
+
+private:
+    // Room for a text of `size` bytes (> 0) with its count made: the handle.
+    uintptr_t Place(size_t size);
+    void NextBlock();
+    void DropBlock();
+    void DropReady();
+    // Blocks for the next batch, the bytes they cover no longer expected.
+    size_t TakeBatch();
+
+    record_text::Header* block_ = nullptr;
+    char* next_ = nullptr;
+    char* end_ = nullptr;
+    size_t expected_;  // bytes still expected
+    bool filledOne_ = false;
+    // Blocks mapped and touched ahead of their use, and the batch being readied after them.
+    std::vector<void*> ready_;
+    std::future<std::vector<void*>> coming_;
+};
+
+// Blocks mapped now, for tests: a block whose last text went must not stay.
+size_t RecordBlocksInUse();
+
+}  // namespace quillon
