@@ -531,6 +531,56 @@ TEST(ServerArrivals, ARecordAcknowledgedDuringACommandIsInTheStoreAfterIt)
     }
 }
 
+// An undo puts back the records as they were before a command, and then every record received
+// since that point: a record the server acknowledged stays, once, whether it came before the
+// point, between two points or after both, and whether the point comes back from memory or from
+// its file.
+TEST(ServerArrivals, ARecordReceivedAfterAnUndoPointStaysThroughTheUndo)
+{
+    enum Step { Arrive, Delete, Undo };
+    const struct {
+        const char* name;
+        std::vector<Step> steps;
+    } cases[] = {
+        {"after the point, one undo", {Delete, Arrive, Undo}},
+        {"between two points, two undos", {Delete, Arrive, Delete, Undo, Undo}},
+        {"after two points, two undos", {Delete, Delete, Arrive, Undo, Undo}},
+        {"before both points, two undos", {Arrive, Delete, Delete, Undo, Undo}},
+        {"after two points, one undo, then a point and its undo",
+         {Delete, Delete, Arrive, Undo, Delete, Undo}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Scene s;
+        s.st.undo.UndoEnabled = true;
+        s.st.session.InstanceId = QStringLiteral("A2");
+        ASSERT_TRUE(s.LoadRecords(300));
+        ASSERT_TRUE(s.Listen());
+        ASSERT_TRUE(s.Connect(s.client));
+        int deletes = 0, undos = 0;
+        for (const Step step : c.steps) {
+            if (step == Arrive) {
+                ASSERT_TRUE(s.Write(s.client));
+                ASSERT_TRUE(QTest::qWaitFor([&] { return s.Stored() == 1; }, 3000));
+            } else if (step == Delete) {
+                ASSERT_TRUE(s.DeleteRow(0));
+                ++deletes;
+            } else {
+                ASSERT_TRUE(ChooseMenuItem(s.w.mnuEditUndo));
+                ++undos;
+            }
+        }
+        s.AwaitReplies(s.client, 1);
+        EXPECT_EQ(Occurrences(s.replies, "MSA|AA|ARRIVED"), 1u);
+        EXPECT_EQ(s.Stored(), 1u);
+        EXPECT_EQ(s.st.records.RecordCount, 300 - (deletes - undos) + 1);
+        EXPECT_EQ(s.st.records.Record(1).find("|1|P|") != std::string_view::npos,
+                  deletes == undos);
+        s.client.abort();
+        s.w.StopListening();
+    }
+}
+
 // The hold itself: nothing is taken or acknowledged while one lives (an inner one ending takes
 // nothing up); what waited is taken up, in order, once the last has ended, whatever ended it and
 // whatever the client did meanwhile. The trace says once that data waits.

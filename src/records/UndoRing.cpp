@@ -418,7 +418,24 @@ int UndoRing::Advance(const RecordStore& store, const Delimiters& delimiters,
     UndoDescriptions[slot] = operationName;
     UndoSlotDelimiters[slot] = delimiters;
     UndoLevel = static_cast<int16_t>(slot);
+    receivedBefore_[static_cast<size_t>(slot)] = receivedFrom_ + received_.size();
+    // What no point left in the ring was saved before is needed no more.
+    uint64_t oldest = receivedBefore_[static_cast<size_t>(slot)];
+    for (int s = 0; s < Slots; ++s)
+        if (!UndoDescriptions[static_cast<size_t>(s)].isEmpty())
+            oldest = std::min(oldest, receivedBefore_[static_cast<size_t>(s)]);
+    if (oldest > receivedFrom_) {
+        received_.erase(received_.begin(),
+                        received_.begin() + static_cast<std::ptrdiff_t>(oldest - receivedFrom_));
+        receivedFrom_ = oldest;
+    }
     return slot;
+}
+
+void UndoRing::NoteReceived(const RecordText& record)
+{
+    if (UndoEnabled)
+        received_.push_back(record);
 }
 
 void UndoRing::Forget(int slot, const QString& tempFolder, const QString& instanceId)
@@ -495,7 +512,6 @@ UndoRing::RestoreResult UndoRing::Restore(RecordStore& store, Delimiters& delimi
                        store.Records.begin()
                            + std::min<size_t>(store.Records.size(),
                                               static_cast<size_t>(store.RecordCount) + 1));
-    const uint64_t appended = store.Appended;
     const auto work = [&] {
         if (help.held) {
             records = *help.held;
@@ -511,12 +527,13 @@ UndoRing::RestoreResult UndoRing::Restore(RecordStore& store, Delimiters& delimi
     current.clear();
     if (!read)
         return RestoreResult::Failed;
-    // Records that came in meanwhile are the last ones of the store: they stay.
-    const auto arrivedCount = static_cast<int32_t>(
-        std::min<uint64_t>(store.Appended - appended, static_cast<uint64_t>(store.RecordCount)));
-    std::vector<RecordText> arrived(
-        std::make_move_iterator(store.Records.begin() + (store.RecordCount - arrivedCount + 1)),
-        std::make_move_iterator(store.Records.begin() + (store.RecordCount + 1)));
+    // The records received since the point was saved stay, whenever they came: before the
+    // undo or while the copy was read.
+    const uint64_t before = std::max(receivedBefore_[static_cast<size_t>(slot)], receivedFrom_);
+    const std::vector<RecordText> arrived(
+        received_.begin() + static_cast<std::ptrdiff_t>(
+                                std::min<uint64_t>(before - receivedFrom_, received_.size())),
+        received_.end());
     store.Records.swap(records);
     if (help.replaced)
         help.replaced->swap(records);
@@ -527,8 +544,8 @@ UndoRing::RestoreResult UndoRing::Restore(RecordStore& store, Delimiters& delimi
         const size_t needed = static_cast<size_t>(store.RecordCount) + arrived.size() + 2;
         if (store.Records.size() < needed)
             store.Records.resize(needed + 100);
-        for (RecordText& text : arrived)
-            store.Records[static_cast<size_t>(++store.RecordCount)] = std::move(text);
+        for (const RecordText& text : arrived)
+            store.Records[static_cast<size_t>(++store.RecordCount)] = text;
     }
     // Only the delimiter change itself: a replace whose text names it changed no delimiters.
     if (UndoDescriptions[slot] == QLatin1String("Change Delimiters"))
@@ -554,6 +571,9 @@ void UndoRing::StartEmpty(const QString& tempFolder, const QString& instanceId)
     UndoRecordCounts.fill(0);
     UndoDescriptions.fill(QString());
     UndoSlotDelimiters.fill(Delimiters{});
+    received_.clear();
+    receivedFrom_ = 0;
+    receivedBefore_.fill(0);
 }
 
 Delimiters DelimitersFrom(const std::array<std::string, 5>& five)

@@ -112,8 +112,8 @@ public:
     enum class RestoreResult { Restored, NothingToRestore, Failed };
     // Puts the current slot's copy back into `store` (and its delimiters into `delimiters` when
     // the slot's operation changed delimiters), removes the slot's file and steps the ring
-    // back one slot. Records appended to the store while the copy was read stay, after the
-    // restored ones. NothingToRestore when the slot has no file; on Failed nothing changes.
+    // back one slot. The records received (see NoteReceived) since the slot was saved follow
+    // the restored ones. NothingToRestore when the slot has no file; on Failed nothing changes.
     RestoreResult Restore(RecordStore& store, Delimiters& delimiters, const QString& tempFolder,
                           const QString& instanceId, QString* error = nullptr,
                           const UndoRestoreHelp& help = {});
@@ -121,7 +121,19 @@ public:
     // A newly loaded file starts with nothing to undo: level 0, the instance's files removed.
     void StartEmpty(const QString& tempFolder, const QString& instanceId);
 
+    // A record the server stored (and acknowledged) has been appended to the store. An undo
+    // puts back the records as they were before a command, and then these: a record a sender
+    // was told had arrived never goes with an undo.
+    void NoteReceived(const RecordText& record);
+
 private:
+    // The records received since the oldest point that may still be restored, the first of
+    // them the receivedFrom_-th received, and per slot how many had been received when it was
+    // saved.
+    std::vector<RecordText> received_;
+    uint64_t receivedFrom_ = 0;
+    std::array<uint64_t, Slots> receivedBefore_{};
+
     // The last point written beside: a next point of the very same snapshot (a command's second
     // point before it changed anything) links its file to this one's once it is written,
     // rather than writing the same bytes again.

@@ -237,6 +237,7 @@ void frmMain::ReceiveData(const std::string& data)
     for (const ReceivedRecord& r : received) {
         // The record is kept (stored and logged) before it is acknowledged.
         st.records.Append(r.record);
+        st.undo.NoteReceived(st.records.Records[static_cast<size_t>(st.records.RecordCount)]);
         if (chkLogToDisk->isChecked() && !server.ServerLogFile.isEmpty())
             LogReceivedRecordToDisk(r.record);
         if (st.trace.LogMessage)
