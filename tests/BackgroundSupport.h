@@ -12,14 +12,14 @@
 namespace quillon::test {
 
 // Holds the writing thread of `writes` until released (or destroyed, or `heldFor` has passed),
-// so that whatever is queued behind it is still on its way.
+// so that whatever is queued behind it is still on its way. The held write carries `tag`.
 class HeldWrites {
 public:
     explicit HeldWrites(BackgroundWrites& writes,
-                        std::chrono::milliseconds heldFor = std::chrono::hours(1))
+                        std::chrono::milliseconds heldFor = std::chrono::hours(1), int tag = 99)
         : gate_(std::make_shared<Gate>())
     {
-        writes.Add(99, [gate = gate_, heldFor](const std::atomic<bool>&) {
+        writes.Add(tag, [gate = gate_, heldFor](const std::atomic<bool>&) {
             std::unique_lock<std::mutex> lock(gate->mutex);
             gate->opened.wait_for(lock, heldFor, [&] { return gate->open; });
             return BackgroundWrites::Outcome{};

@@ -79,41 +79,13 @@ size_t Occurrences(const std::string& text, const std::string& part)
     return n;
 }
 
-// A write of `tag` under way that ends only once released (or destroyed).
-class SlowDisk {
-public:
-    SlowDisk(BackgroundWrites& writes, int tag) : gate_(std::make_shared<Gate>())
-    {
-        writes.Add(tag, [gate = gate_](const std::atomic<bool>&) {
-            std::unique_lock<std::mutex> lock(gate->mutex);
-            gate->opened.wait_for(lock, std::chrono::seconds(20), [&] { return gate->open; });
-            return BackgroundWrites::Outcome{};
-        });
-    }
-    ~SlowDisk() { Release(); }
-    void Release()
-    {
-        const std::lock_guard<std::mutex> lock(gate_->mutex);
-        gate_->open = true;
-        gate_->opened.notify_all();
-    }
-
-private:
-    struct Gate {
-        std::mutex mutex;
-        std::condition_variable opened;
-        bool open = false;
-    };
-    std::shared_ptr<Gate> gate_;
-};
-
 // A main window listening on a port of its own, one client connected to it.
 struct Scene {
     MainWindowFixture f;
     frmMain& w = *f.window;
     AppState& st = f.state;
     QTcpSocket client;
-    std::unique_ptr<SlowDisk> disk;
+    std::unique_ptr<HeldWrites> disk;
     std::unique_ptr<FtpTestServer> ftp;
     std::unique_ptr<ScratchOdbc> odbc;
     std::unique_ptr<SqliteTestDatabase> sqlite;
@@ -134,7 +106,7 @@ struct Scene {
         st.undo.StartEmpty(st.folders.TempFolder, QStringLiteral("A1"));
         w.WriteBesideFrom = 0;
         const int tag = asTheNextPoint ? (st.undo.UndoLevel + 1) % UndoRing::Slots : 99;
-        disk = std::make_unique<SlowDisk>(w.backgroundWrites_, tag);
+        disk = std::make_unique<HeldWrites>(w.backgroundWrites_, std::chrono::seconds(20), tag);
     }
     bool DeleteRow(int row)
     {

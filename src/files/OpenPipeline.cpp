@@ -212,23 +212,9 @@ DecompressOutcome DecompressFolder(const QString& folder, const Decompressors& t
 
 int RunGunzip(const QString& path, int timeoutMs, QString* errorOutput)
 {
-    QProcess process;
-    process.setProcessEnvironment(GzipEnvironment());
-    process.setStandardInputFile(QProcess::nullDevice());
-    process.setStandardOutputFile(QProcess::nullDevice());
-    process.start(QStringLiteral("gzip"), {QStringLiteral("-d"), path});
-    if (!process.waitForStarted(-1))
-        return -1;
-    if (!process.waitForFinished(timeoutMs < 0 ? -1 : timeoutMs)) {
-        process.kill();
-        process.waitForFinished(5000);
-        return -1;
-    }
-    if (errorOutput)
-        *errorOutput = QString::fromLocal8Bit(process.readAllStandardError());
-    if (process.exitStatus() != QProcess::NormalExit)
-        return -1;
-    return process.exitCode();
+    const QProcessEnvironment environment = GzipEnvironment();
+    return platform::ExecCmd(QStringLiteral("gzip"), {QStringLiteral("-d"), path}, timeoutMs,
+                             errorOutput, &environment);
 }
 
 QString GunzipWriteFailure(const QString& path, const QString& gzipSaid)

@@ -68,9 +68,12 @@ bool LaunchDefaultHandler(const QString& target)
 
 }  // namespace
 
-int ExecCmd(const QString& program, const QStringList& arguments, int timeoutMs, QString* said)
+int ExecCmd(const QString& program, const QStringList& arguments, int timeoutMs, QString* said,
+            const QProcessEnvironment* environment)
 {
     QProcess process;
+    if (environment)
+        process.setProcessEnvironment(*environment);
     process.setStandardInputFile(QProcess::nullDevice());
     process.setStandardOutputFile(QProcess::nullDevice());
     if (said)

@@ -1,6 +1,7 @@
 #pragma once
 // Running other programs and handing documents to the desktop. Programs always start with
 // their arguments as a list, never through a shell, so a path is one argument whatever it holds.
+#include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 
@@ -9,9 +10,9 @@ namespace quillon::platform {
 // Runs `program` with no window and standard input closed, waits for it and answers its exit
 // code; -1 when it cannot start, crashes, or outlives `timeoutMs` (it is then killed).
 // A negative timeout waits without limit. `said`, when given, receives what it wrote to its
-// standard error.
+// standard error; `environment`, when given, is the one it runs in.
 int ExecCmd(const QString& program, const QStringList& arguments, int timeoutMs = -1,
-            QString* said = nullptr);
+            QString* said = nullptr, const QProcessEnvironment* environment = nullptr);
 
 // What the program asks of the desktop; tests put a recording fake in its place.
 class Desktop {
