@@ -276,14 +276,7 @@ bool frmMain::RevertPendingChange()
     ++reverts_;
 
     CurrentPage = 1;
-    DisplayPage(CurrentPage);
-    if (lstRecords->count() > 0) {
-        {
-            const QSignalBlocker block(lstRecords);
-            lstRecords->setCurrentRow(0, QItemSelectionModel::ClearAndSelect);
-        }
-        lstRecords_Click();
-    }
+    SelectFirstRowAfterPageChange(false);
     SetButtonEnabledStatus();
     return true;
 }
@@ -446,14 +439,7 @@ bool frmMain::RestoreUndoLevel()
         return false;
 
     CurrentPage = 1;
-    DisplayPage(CurrentPage);
-    if (lstRecords->count() > 0) {
-        {
-            const QSignalBlocker block(lstRecords);
-            lstRecords->setCurrentRow(0, QItemSelectionModel::ClearAndSelect);
-        }
-        lstRecords_Click();
-    }
+    SelectFirstRowAfterPageChange(false);
     tbarButtons[6]->setToolTip(QStringLiteral("Undo ")
                                + st.undo.UndoDescriptions[static_cast<size_t>(st.undo.UndoLevel)]);
     ShowUndoAvailability(*this);
