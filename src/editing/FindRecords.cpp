@@ -84,6 +84,8 @@ size_t FindExact(std::string_view hay, std::string_view needle)
 {
     if (needle.empty())
         return 0;
+    if (hay.size() < needle.size())
+        return npos;  // also keeps an empty view's null pointer away from memmem
     const void* at = memmem(hay.data(), hay.size(), needle.data(), needle.size());
     return at == nullptr ? npos : static_cast<size_t>(static_cast<const char*>(at) - hay.data());
 }
