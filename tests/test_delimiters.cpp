@@ -52,10 +52,10 @@ TEST(DelimiterSwap, EachCharacterReplacedOnceAndCounted)
 
     // Long records go through in blocks; every length and offset gives the byte-wise result.
     std::string text;
-    for (int i = 0; i < 300; ++i)
+    for (int i = 0; i < 4200; ++i)
         text += "|^~\\&abcXYZ\r"[(i * 7 + i / 13) % 12];
     const std::string from = "|^~\\&", to = "^|&#~";
-    for (size_t length : {0u, 1u, 15u, 16u, 17u, 255u, 300u}) {
+    for (size_t length : {0u, 1u, 15u, 16u, 17u, 255u, 300u, 4081u, 4200u}) {
         std::string record = text.substr(0, length), expected = record;
         int64_t count = 0;
         for (char& ch : expected)
@@ -66,6 +66,10 @@ TEST(DelimiterSwap, EachCharacterReplacedOnceAndCounted)
         EXPECT_EQ(DelimiterSwap(Five("|^~\\&"), to).Apply(record), count) << length;
         EXPECT_EQ(record, expected) << length;
     }
+    // A hit in every byte of a long record: more hits than a byte-wide counter holds.
+    std::string separators(4200, '|');
+    EXPECT_EQ(DelimiterSwap(Five("|^~\\&"), to).Apply(separators), 4200);
+    EXPECT_EQ(separators, std::string(4200, '^'));
 }
 
 class DelimiterWindow : public ::testing::Test {

@@ -169,6 +169,27 @@ TEST_F(PasteWindow, ReplaceAndAppendShowPageOneAndUndoBack)
     EXPECT_TRUE(f.responder.shown().empty());
 }
 
+// The blocks a command frees are kept for the texts it writes only while it runs: once it has
+// ended, no more than the few always kept stay.
+TEST_F(PasteWindow, FreedMemoryIsKeptOnlyThroughTheCommand)
+{
+    st.undo.UndoEnabled = false;  // the replaced records go with the paste
+    std::string big;
+    for (int i = 0; i < 400; ++i)
+        big += "MSH|^~\\&|BIG|" + std::to_string(i) + "\rOBX|1|TX|||" + std::string(60000, 'x')
+               + "\r\r\n";
+    Clip(QString::fromLatin1(big.data(), static_cast<qsizetype>(big.size())));
+    w.mnuClipboardPaste_Click();
+    ASSERT_EQ(st.records.RecordCount, 400);
+    ASSERT_GT(RecordBlocksInUse(), record_text::kKeptBlocks + 2);
+
+    Clip(QStringLiteral("MSH|^~\\&|SMALL|1\r\r\n"));
+    w.mnuClipboardPaste_Click();
+    w.AwaitWrites();
+    EXPECT_EQ(Stored(), Records{"MSH|^~\\&|SMALL|1\r"});
+    EXPECT_LE(RecordBlocksKept(), record_text::kKeptBlocks);
+}
+
 TEST_F(PasteWindow, RefusalsChangeNothing)
 {
     Load(2);

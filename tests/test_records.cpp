@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -39,7 +40,7 @@ TEST(RecordStore, StartsWithOneSlotAndResetForgetsRecords)
 // ---------------------------------------------------------------- RecordText
 
 // Texts of every size keep their bytes and copies share them; texts outlive the arena that
-// wrote them, and the blocks they took go back to the system with the last of them.
+// wrote them, and the blocks they took are free again with the last of them.
 TEST(RecordText, KeepsItsBytesSharesThemAndGivesItsMemoryBack)
 {
     const size_t blocksBefore = RecordBlocksInUse();
@@ -92,6 +93,49 @@ TEST(RecordText, KeepsItsBytesSharesThemAndGivesItsMemoryBack)
             ASSERT_EQ(kept[i].view(), bytesOf[i]) << i;
     }
     EXPECT_EQ(RecordBlocksInUse(), blocksBefore);
+}
+
+// A freed block is kept for the next texts, which take it before any new one: a few always, all
+// of them while a KeepFreedBlocks is held, and only the few again once it goes.
+TEST(RecordText, FreedBlocksAreKeptWithinTheirBoundAndTakenFirst)
+{
+    constexpr size_t kFreed = record_text::kKeptBlocks + 12;
+    const struct {
+        const char* name;
+        bool held;
+        size_t keptAfterFree;  // at least
+    } cases[] = {
+        {"no keeper held: only the few", false, record_text::kKeptBlocks},
+        {"a keeper held: every one", true, kFreed},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const size_t inUse = RecordBlocksInUse();
+        std::optional<RecordArena::KeepFreedBlocks> keeper;
+        if (c.held)
+            keeper.emplace();
+        {
+            RecordArena arena;
+            std::vector<RecordText> texts;
+            const std::string bytes(record_text::kLargestInBlock, 'a');
+            while (RecordBlocksInUse() < inUse + kFreed)
+                texts.push_back(arena.Copy(bytes));
+        }
+        EXPECT_EQ(RecordBlocksInUse(), inUse);
+        EXPECT_GE(RecordBlocksKept(), c.keptAfterFree);
+        EXPECT_LE(RecordBlocksKept(),
+                  c.held ? kFreed + record_text::kKeptBlocks : record_text::kKeptBlocks);
+        {
+            const size_t kept = RecordBlocksKept();
+            RecordArena arena;
+            const RecordText text = arena.Copy("MSH|^~\\&|");
+            EXPECT_EQ(text, "MSH|^~\\&|");
+            EXPECT_EQ(RecordBlocksKept(), kept - 1);
+            EXPECT_EQ(RecordBlocksInUse(), inUse + 1);
+        }
+        keeper.reset();
+        EXPECT_EQ(RecordBlocksKept(), record_text::kKeptBlocks);
+    }
 }
 
 struct GrowthCase {

@@ -434,6 +434,9 @@ public:
         bool proceed_ = true;
     };
     int changesRunning_ = 0;
+    // Held through the outermost change and given up beside after it: the blocks its commands
+    // free are kept for the texts they write.
+    std::shared_ptr<RecordArena::KeepFreedBlocks> keepFreed_;
     // Waits as RecordsChange does; false when a change was taken back meanwhile.
     bool SettleWrites();
     // The pending change as it stands could be taken back, and doing so would change records.

@@ -1,6 +1,8 @@
 #include "editing/ChangeDelimiters.h"
 
+#include <array>
 #include <cstring>
+#include <utility>
 
 #include "records/LetterCase.h"
 
@@ -61,6 +63,71 @@ int64_t DelimiterSwap::Apply(std::string& record) const
     return Apply(record.data(), record.data(), record.size());
 }
 
+namespace {
+
+// `K` old bytes, distinct, so each byte of the text matches at most one of them: a byte's new
+// value is itself flipped by its match's difference, and the matches are tested side by side
+// rather than one after another.
+template <int K>
+int64_t SwapBytes(const unsigned char* in, unsigned char* out, size_t n, const unsigned char* from,
+                  const unsigned char* to)
+{
+    Bytes16 old[K], flip[K];
+    for (int k = 0; k < K; ++k) {
+        old[k] = Bytes16{} + from[k];
+        flip[k] = Bytes16{} + static_cast<unsigned char>(from[k] ^ to[k]);
+    }
+    const auto swap16 = [&](Bytes16& v) {
+        Bytes16 change{}, hit{};
+#pragma GCC unroll 10
+        for (int k = 0; k < K; ++k) {
+            const Bytes16 match = (Bytes16)(v == old[k]);
+            change |= match & flip[k];
+            hit |= match;
+        }
+        v ^= change;
+        return hit;
+    };
+    int64_t replaced = 0;
+    size_t i = 0;
+    while (i + 16 <= n) {
+        // Lane counters hold at most 255 hits, so they are summed every 255 blocks.
+        Bytes16 hits{};
+        for (size_t blocks = 0; i + 16 <= n && blocks < 255; i += 16, ++blocks) {
+            Bytes16 v;
+            std::memcpy(&v, in + i, 16);
+            hits -= swap16(v);  // a hit is all ones
+            std::memcpy(out + i, &v, 16);
+        }
+        for (int lane = 0; lane < 16; ++lane)
+            replaced += hits[lane];
+    }
+    if (i < n) {
+        // The last bytes go through a block of their own; only the lanes that hold them count.
+        const size_t rest = n - i;
+        Bytes16 v{};
+        std::memcpy(&v, in + i, rest);
+        const Bytes16 hit = swap16(v);
+        std::memcpy(out + i, &v, rest);
+        for (size_t lane = 0; lane < rest; ++lane)
+            replaced += hit[lane] & 1;
+    }
+    return replaced;
+}
+
+using SwapFunction = int64_t (*)(const unsigned char*, unsigned char*, size_t, const unsigned char*,
+                                 const unsigned char*);
+
+template <int... K>
+constexpr std::array<SwapFunction, sizeof...(K)> SwapTable(std::integer_sequence<int, K...>)
+{
+    return {SwapBytes<K + 1>...};
+}
+// By the number of old bytes, 1 to 10.
+constexpr auto kSwaps = SwapTable(std::make_integer_sequence<int, 10>());
+
+}  // namespace
+
 int64_t DelimiterSwap::Apply(const char* source, char* target, size_t n) const
 {
     if (n == 0)
@@ -70,45 +137,9 @@ int64_t DelimiterSwap::Apply(const char* source, char* target, size_t n) const
             std::memcpy(target, source, n);
         return 0;
     }
-    const auto* in = reinterpret_cast<const unsigned char*>(source);
-    unsigned char* p = reinterpret_cast<unsigned char*>(target);
-    int64_t replaced = 0;
-    size_t i = 0;
-
-    Bytes16 from[10], to[10];
-    for (int k = 0; k < count_; ++k) {
-        from[k] = Bytes16{} + from_[k];
-        to[k] = Bytes16{} + to_[k];
-    }
-    while (i + 16 <= n) {
-        // Lane counters hold at most 255 hits, so they are summed every 255 blocks.
-        Bytes16 hits{};
-        size_t blocks = 0;
-        for (; i + 16 <= n && blocks < 255; i += 16, ++blocks) {
-            Bytes16 v;
-            std::memcpy(&v, in + i, 16);
-            Bytes16 out = v;
-            for (int k = 0; k < count_; ++k) {
-                // The old bytes are distinct, so each byte matches at most one of them.
-                const Bytes16 match = (Bytes16)(v == from[k]);
-                out = (out & ~match) | (to[k] & match);
-                hits += match & 1;
-            }
-            std::memcpy(p + i, &out, 16);
-        }
-        for (int lane = 0; lane < 16; ++lane)
-            replaced += hits[lane];
-    }
-    for (; i < n; ++i) {
-        p[i] = in[i];
-        for (int k = 0; k < count_; ++k)
-            if (in[i] == from_[k]) {
-                p[i] = to_[k];
-                ++replaced;
-                break;
-            }
-    }
-    return replaced;
+    return kSwaps[static_cast<size_t>(count_ - 1)](reinterpret_cast<const unsigned char*>(source),
+                                                   reinterpret_cast<unsigned char*>(target), n,
+                                                   from_, to_);
 }
 
 int64_t ChangeDelimiters(RecordStore& store, const Delimiters& old, std::string_view replacement,

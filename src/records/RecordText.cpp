@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <mutex>
 #include <new>
 #include <system_error>
 #include <ostream>
@@ -16,6 +17,46 @@ namespace {
 
 std::atomic<size_t> blocksInUse{0};
 
+// Free blocks, their pages touched, newest last. Never destroyed: texts may go at exit.
+struct Kept {
+    std::mutex lock;
+    std::vector<void*> blocks;
+    int keepers = 0;  // KeepFreedBlocks held
+};
+Kept& TheKept()
+{
+    static Kept* const kept = new Kept;
+    return *kept;
+}
+
+// Keeps a free block or gives it back to the system.
+void KeepOrUnmap(void* block) noexcept
+{
+    Kept& kept = TheKept();
+    {
+        const std::lock_guard<std::mutex> lock(kept.lock);
+        if (kept.keepers > 0 || kept.blocks.size() < kKeptBlocks) {
+            try {
+                kept.blocks.push_back(block);
+                return;
+            } catch (const std::bad_alloc&) {
+            }
+        }
+    }
+    platform::UnmapBlock(block, kBlockSize);
+}
+
+void* TakeKept() noexcept
+{
+    Kept& kept = TheKept();
+    const std::lock_guard<std::mutex> lock(kept.lock);
+    if (kept.blocks.empty())
+        return nullptr;
+    void* block = kept.blocks.back();
+    kept.blocks.pop_back();
+    return block;
+}
+
 }  // namespace
 
 void Free(uintptr_t handle) noexcept
@@ -25,10 +66,9 @@ void Free(uintptr_t handle) noexcept
         std::free(header);
         return;
     }
-    const size_t size = header->size;
     header->~Header();
-    platform::UnmapBlock(header, size);
     blocksInUse.fetch_sub(1, std::memory_order_relaxed);
+    KeepOrUnmap(header);
 }
 
 }  // namespace record_text
@@ -57,7 +97,7 @@ void RecordArena::DropReady()
         for (void* block : coming_.get())
             ready_.push_back(block);
     for (void* block : ready_)
-        platform::UnmapBlock(block, kBlockSize);
+        record_text::KeepOrUnmap(block);
     ready_.clear();
 }
 
@@ -66,6 +106,31 @@ size_t RecordArena::TakeBatch()
     const size_t blocks = std::clamp<size_t>((expected_ + kBlockSize - 1) / kBlockSize, 2, 8);
     expected_ -= std::min(expected_, blocks * kBlockSize);
     return blocks;
+}
+
+RecordArena::KeepFreedBlocks::KeepFreedBlocks()
+{
+    record_text::Kept& kept = record_text::TheKept();
+    const std::lock_guard<std::mutex> lock(kept.lock);
+    ++kept.keepers;
+}
+
+RecordArena::KeepFreedBlocks::~KeepFreedBlocks()
+{
+    std::vector<void*> surplus;
+    {
+        record_text::Kept& kept = record_text::TheKept();
+        const std::lock_guard<std::mutex> lock(kept.lock);
+        if (--kept.keepers > 0 || kept.blocks.size() <= record_text::kKeptBlocks)
+            return;
+        // The newest stay: they are the likeliest still in the caches.
+        const auto stay = kept.blocks.end() - record_text::kKeptBlocks;
+        surplus.assign(kept.blocks.begin(), stay);
+        kept.blocks.erase(kept.blocks.begin(), stay);
+        kept.blocks.shrink_to_fit();
+    }
+    for (void* block : surplus)
+        platform::UnmapBlock(block, kBlockSize);
 }
 
 RecordArena::Expecting::Expecting(size_t bytes) : was_(OfThisThread().expected_)
@@ -100,6 +165,12 @@ void RecordArena::NextBlock()
         DropBlock();
         filledOne_ = true;
     }
+    // A block freed earlier comes first: its pages are touched already.
+    if (void* block = record_text::TakeKept()) {
+        expected_ -= std::min(expected_, kBlockSize);
+        Begin(block);
+        return;
+    }
     if (ready_.empty() && coming_.valid())
         ready_ = coming_.get();
     // Below two blocks' worth a batch would not pay.
@@ -126,6 +197,11 @@ void RecordArena::NextBlock()
     }
     if (!mapped)
         throw std::bad_alloc();
+    Begin(mapped);
+}
+
+void RecordArena::Begin(void* mapped)
+{
     block_ = new (mapped) Header{{1}, kBlockSize};
     record_text::blocksInUse.fetch_add(1, std::memory_order_relaxed);
     next_ = static_cast<char*>(mapped) + sizeof(Header);
@@ -159,6 +235,13 @@ uintptr_t RecordArena::Place(size_t size)
 size_t RecordBlocksInUse()
 {
     return record_text::blocksInUse.load(std::memory_order_relaxed);
+}
+
+size_t RecordBlocksKept()
+{
+    record_text::Kept& kept = record_text::TheKept();
+    const std::lock_guard<std::mutex> lock(kept.lock);
+    return kept.blocks.size();
 }
 
 }  // namespace quillon

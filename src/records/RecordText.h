@@ -3,9 +3,10 @@
 // handle of 8 bytes; a command that changes a record makes a new text for it. So an undo point
 // is a copy of the store's handles, and only the records an edit changes take memory twice.
 //
-// Texts are written one after another into blocks of 2 MB (4 bytes of length before each), and
-// a block goes back to the system when the last text in it goes. A text too large for a block
-// has an allocation of its own.
+// Texts are written one after another into blocks of 2 MB (4 bytes of length before each). When
+// the last text in a block goes, the block is kept, its pages touched, for the next texts to
+// take: a few always, any number while a RecordArena::KeepFreedBlocks is held; the rest go back
+// to the system. A text too large for a block has an allocation of its own.
 #include <algorithm>
 #include <atomic>
 #include <cstddef>
@@ -26,6 +27,9 @@ namespace record_text {
 inline constexpr size_t kBlockSize = size_t{2} << 20;
 // Texts above this size get an allocation of their own, so a block never wastes much at its end.
 inline constexpr size_t kLargestInBlock = size_t{64} << 10;
+// Free blocks kept while no KeepFreedBlocks is held: enough for a command that frees old texts
+// as it writes new ones to write into the blocks it freed.
+inline constexpr size_t kKeptBlocks = 8;
 
 // At the start of a block (then `size` is what was mapped), or before a text of its own (then
 // `size` is the text's length).
@@ -169,6 +173,18 @@ public:
     // Raises what the arena expects to take from here on to `bytes`.
     void ExpectAtLeast(size_t bytes) { expected_ = std::max(expected_, bytes); }
 
+    // While one is held (on any thread), every block freed is kept for the next texts, so that a
+    // command that drops many texts and writes many (the undo point of an earlier command
+    // going, the records a paste replaces) writes into memory already touched. When the last one
+    // goes, the kept blocks beyond the few always kept go back to the system.
+    class KeepFreedBlocks {
+    public:
+        KeepFreedBlocks();
+        ~KeepFreedBlocks();
+        KeepFreedBlocks(const KeepFreedBlocks&) = delete;
+        KeepFreedBlocks& operator=(const KeepFreedBlocks&) = delete;
+    };
+
     // While one is held, this thread's arena expects `bytes` more.
     class Expecting {
     public:
@@ -185,6 +201,8 @@ private:
     // Room for a text of `size` bytes (> 0) with its count made: the handle.
     uintptr_t Place(size_t size);
     void NextBlock();
+    // Starts writing into `block`, mapped and free.
+    void Begin(void* block);
     void DropBlock();
     void DropReady();
     // Blocks for the next batch, the bytes they cover no longer expected.
@@ -200,7 +218,8 @@ private:
     std::future<std::vector<void*>> coming_;
 };
 
-// Blocks mapped now, for tests: a block whose last text went must not stay.
+// Blocks holding texts now, and free blocks kept, for tests.
 size_t RecordBlocksInUse();
+size_t RecordBlocksKept();
 
 }  // namespace quillon

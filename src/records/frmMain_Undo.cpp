@@ -192,7 +192,8 @@ frmMain::RecordsChange::RecordsChange(frmMain& window, bool wait) : window_(wind
 {
     if (wait && window_.changesRunning_ == 0)
         proceed_ = window_.SettleWrites();
-    ++window_.changesRunning_;
+    if (window_.changesRunning_++ == 0 && !window_.keepFreed_)
+        window_.keepFreed_ = std::make_shared<RecordArena::KeepFreedBlocks>();
 }
 
 frmMain::RecordsChange::~RecordsChange()
@@ -202,11 +203,14 @@ frmMain::RecordsChange::~RecordsChange()
     // The command has ended: what it left is what a failed write takes back from.
     if (window_.pendingChange_ && !window_.pendingChange_->ended)
         window_.EndPendingChange();
-    // What the command freed inside the heap goes back to the system, beside the window.
-    window_.backgroundFrees_.Add(0, [](const std::atomic<bool>&) {
-        platform::ReturnFreeHeapPages();
-        return BackgroundWrites::Outcome{};
-    });
+    // What the command freed and did not take again goes back to the system, beside the window,
+    // after the records it left to be freed there.
+    window_.backgroundFrees_.Add(
+        0, [keep = std::move(window_.keepFreed_)](const std::atomic<bool>&) mutable {
+            keep.reset();
+            platform::ReturnFreeHeapPages();
+            return BackgroundWrites::Outcome{};
+        });
     window_.ReportEndedWrites();
 }
 
