@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "OdbcTestDatabases.h"
 #include "platform/Odbc.h"
 
@@ -9,6 +11,7 @@ namespace {
 using platform::OdbcConnection;
 using platform::OdbcOutcome;
 using platform::OdbcRow;
+using platform::OdbcRowView;
 
 // A value longer than 64 KB whose every chunk differs, with segment ends, so a lost, doubled or
 // shifted chunk shows.
@@ -195,10 +198,12 @@ INSTANTIATE_TEST_SUITE_P(
 
 // How the rows are fetched: as the driver allows (blocks of rows for PostgreSQL, one row for
 // SQLite, both through bound buffers), one row through bound buffers, or row by row with every
-// value read with SQLGetData, as for a driver that allows nothing else.
+// value read with SQLGetData, as for a driver that allows nothing else; and how they are taken:
+// as strings, or seen where they were read.
 struct Fetching {
     const char* name;
     std::optional<size_t> rowsPerFetch;
+    bool views;
 };
 
 void PrintTo(const Fetching& fetching, std::ostream* os) { *os << fetching.name; }
@@ -220,28 +225,45 @@ TEST_P(SizesTest, RowsOfChangingSizesComeWhole)
     } else {
         dsn = Cluster().AddDataSource(odbc, QStringLiteral("pg"), QStringLiteral("quilldb"));
     }
-    OdbcConnection::RowsPerFetchLimit() = std::get<1>(GetParam()).rowsPerFetch;
+    const Fetching& fetching = std::get<1>(GetParam());
+    OdbcConnection::RowsPerFetchLimit() = fetching.rowsPerFetch;
     const SizesCase& run = std::get<2>(GetParam());
     OdbcConnection connection;
     ASSERT_TRUE(connection.Connect(dsn, QStringLiteral("quill"), QStringLiteral("pa'ss\\word")));
+    // The value and a copy in capitals, so that each column must keep its own value while the row
+    // is seen.
+    const QString sql = QStringLiteral("SELECT v, id, upper(v) FROM sizes WHERE run = ? ORDER BY id");
     size_t row = 0;
-    ASSERT_TRUE(connection.Query(QStringLiteral("SELECT v, id FROM sizes WHERE run = ? ORDER BY id"), {run.name},
-                                 [&](OdbcRow& values) {
-                                     const int size = row < run.sizes.size() ? run.sizes[row] : 0;
-                                     EXPECT_TRUE(values[0] == Sized(size))
-                                         << "row " << row << " of " << size << " bytes read as " << values[0].size();
-                                     EXPECT_EQ(values[1], std::to_string(row));
-                                     ++row;
-                                     return true;
-                                 }))
-        << connection.LastError().text.toStdString();
+    const auto check = [&](OdbcRowView values) {
+        const int size = row < run.sizes.size() ? run.sizes[row] : 0;
+        std::string capitals = Sized(size);
+        std::transform(capitals.begin(), capitals.end(), capitals.begin(), [](char c) {
+            return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+        });
+        EXPECT_TRUE(values[0] == Sized(size) && values[2] == capitals)
+            << "row " << row << " of " << size << " bytes read as " << values[0].size() << " and "
+            << values[2].size();
+        EXPECT_EQ(values[1], std::to_string(row));
+        ++row;
+        return true;
+    };
+    const bool read = fetching.views ? connection.QueryViews(sql, {run.name}, check)
+                                     : connection.Query(sql, {run.name}, [&](OdbcRow& values) {
+                                           const std::vector<std::string_view> views(values.begin(), values.end());
+                                           return check(views);
+                                       });
+    ASSERT_TRUE(read) << connection.LastError().text.toStdString();
     EXPECT_EQ(row, run.sizes.size());
 }
 
 INSTANTIATE_TEST_SUITE_P(Databases, SizesTest,
                          ::testing::Combine(::testing::Values("SQLite", "PostgreSQL"),
-                                            ::testing::Values(Fetching{"", std::nullopt}, Fetching{"OneRow", 1},
-                                                              Fetching{"RowByRow", 0}),
+                                            ::testing::Values(Fetching{"", std::nullopt, false},
+                                                              Fetching{"OneRow", 1, false},
+                                                              Fetching{"RowByRow", 0, false},
+                                                              Fetching{"Views", std::nullopt, true},
+                                                              Fetching{"ViewsOneRow", 1, true},
+                                                              Fetching{"ViewsRowByRow", 0, true}),
                                             ::testing::ValuesIn(kSizesCases)),
                          [](const auto& info) {
                              return std::string(std::get<0>(info.param)) + std::get<1>(info.param).name
