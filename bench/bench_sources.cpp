@@ -1,7 +1,8 @@
 // Loading 100,000 messages (about 57 MB) through the ODBC connection into a record store, as
-// the database loaders do (every row into a local list, then moved into the store), from a
-// SQLite data source and from a PostgreSQL one, each next to the database's own command-line
-// client selecting the same column to /dev/null in the same run.
+// the Cerner source does (each row's text from the driver's buffer into its record text, the
+// list of them then made the store's), from a SQLite data source and from a PostgreSQL one, each
+// next to the database's own command-line client selecting the same column to /dev/null in the
+// same run.
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QProcess>
@@ -16,6 +17,8 @@
 #include "OdbcTestDatabases.h"
 #include "platform/Heap.h"
 #include "platform/Odbc.h"
+#include "records/RecordStore.h"
+#include "sources/DatabaseMessages.h"
 
 using namespace quillon;
 
@@ -89,29 +92,17 @@ double LoadThroughOdbc(const QString& dsn, const QString& user, const QString& p
         std::printf("connect failed: %s\n", qPrintable(connection.LastError().text));
         return 1e9;
     }
-    std::vector<std::string> fetched;
-    const bool ok = connection.Query(kSelect, {}, [&fetched](platform::OdbcRow& row) {
-        fetched.push_back(std::move(row[0]));
-        return true;
-    });
+    DatabaseMessages messages;
+    const bool ok = ReadMessages(connection, kSelect, {}, messages);
     connection.Close();
     if (!ok) {
         std::printf("query failed: %s\n", qPrintable(connection.LastError().text));
         return 1e9;
     }
+    // As frmMain::ShowDatabaseRecords takes them.
     RecordStore store;
-    store.Reset(static_cast<int32_t>(fetched.size()) + 1);
-    {
-        // As the window takes them in: into memory readied for all of their bytes.
-        size_t all = 0;
-        for (const std::string& message : fetched)
-            all += message.size();
-        const RecordArena::Expecting texts(all);
-        for (std::string& message : fetched) {
-            store.Append(message);
-            std::string().swap(message);
-        }
-    }
+    store.RecordCount = static_cast<int32_t>(messages.Count());
+    store.Records = messages.TakeSlots();
     const double seconds = bench::Seconds(t);
     count = store.RecordCount;
     bytes = 0;
@@ -128,10 +119,11 @@ double ReadOnly(const QString& dsn, const QString& user, const QString& password
     t.start();
     platform::OdbcConnection connection;
     size_t bytes = 0;
-    if (!connection.Connect(dsn, user, password) || !connection.Query(kSelect, {}, [&bytes](platform::OdbcRow& row) {
-            bytes += row[0].size();
-            return true;
-        }))
+    if (!connection.Connect(dsn, user, password)
+        || !connection.QueryViews(kSelect, {}, [&bytes](platform::OdbcRowView row) {
+               bytes += row[0].size();
+               return true;
+           }))
         return 1e9;
     return bench::Seconds(t);
 }

@@ -596,7 +596,9 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(db.Ok()) << db.Error().toStdString();
-        f.window->ShowDatabaseRecords({"MSH|old"}, QStringLiteral("OLD"));
+        DatabaseMessages earlier;
+        earlier.Add("MSH|old");
+        f.window->ShowDatabaseRecords(std::move(earlier), QStringLiteral("OLD"));
     }
     // The records and display stay as the earlier load left them.
     void ExpectUntouched()

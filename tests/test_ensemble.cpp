@@ -429,7 +429,9 @@ TEST(EnsembleServer, FailuresLeaveTheRecords)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         MainWindowFixture f;
-        f.window->ShowDatabaseRecords({"MSH|OLD\r"}, "Earlier");
+        DatabaseMessages earlier;
+        earlier.Add("MSH|OLD\r");
+        f.window->ShowDatabaseRecords(std::move(earlier), "Earlier");
         const auto driver = DrivePicker(*f.window, c.steps);
         f.window->mnuOpenFromEnsemble_Click();
         QStringList messages;

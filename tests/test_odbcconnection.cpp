@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "OdbcTestDatabases.h"
 #include "platform/Odbc.h"
+#include "sources/DatabaseMessages.h"
 
 namespace quillon::test {
 namespace {
@@ -9,6 +12,7 @@ namespace {
 using platform::OdbcConnection;
 using platform::OdbcOutcome;
 using platform::OdbcRow;
+using platform::OdbcRowView;
 
 // A value longer than 64 KB whose every chunk differs, with segment ends, so a lost, doubled or
 // shifted chunk shows.
@@ -195,10 +199,14 @@ INSTANTIATE_TEST_SUITE_P(
 
 // How the rows are fetched: as the driver allows (blocks of rows for PostgreSQL, one row for
 // SQLite, both through bound buffers), one row through bound buffers, or row by row with every
-// value read with SQLGetData, as for a driver that allows nothing else.
+// value read with SQLGetData, as for a driver that allows nothing else; and how they are taken:
+// as strings, seen where they were read, or from there into the record texts of a load.
+enum class Taking { Strings, Views, Records };
+
 struct Fetching {
     const char* name;
     std::optional<size_t> rowsPerFetch;
+    Taking taking;
 };
 
 void PrintTo(const Fetching& fetching, std::ostream* os) { *os << fetching.name; }
@@ -220,28 +228,64 @@ TEST_P(SizesTest, RowsOfChangingSizesComeWhole)
     } else {
         dsn = Cluster().AddDataSource(odbc, QStringLiteral("pg"), QStringLiteral("quilldb"));
     }
-    OdbcConnection::RowsPerFetchLimit() = std::get<1>(GetParam()).rowsPerFetch;
+    const Fetching& fetching = std::get<1>(GetParam());
+    OdbcConnection::RowsPerFetchLimit() = fetching.rowsPerFetch;
     const SizesCase& run = std::get<2>(GetParam());
     OdbcConnection connection;
     ASSERT_TRUE(connection.Connect(dsn, QStringLiteral("quill"), QStringLiteral("pa'ss\\word")));
+    if (fetching.taking == Taking::Records) {
+        DatabaseMessages messages;
+        ASSERT_TRUE(ReadMessages(connection, QStringLiteral("SELECT v FROM sizes WHERE run = ? ORDER BY id"),
+                                 {run.name}, messages))
+            << connection.LastError().text.toStdString();
+        ASSERT_EQ(messages.Count(), run.sizes.size());
+        // Laid out as a load leaves the store: slot 0 unused, 99 empty slots after the messages.
+        const std::vector<RecordText> taken = messages.TakeSlots();
+        EXPECT_EQ(messages.Count(), 0u);
+        ASSERT_EQ(taken.size(), run.sizes.size() + 100);
+        for (size_t i = 0; i < taken.size(); ++i) {
+            const bool message = i >= 1 && i <= run.sizes.size();
+            EXPECT_TRUE(taken[i] == (message ? Sized(run.sizes[i - 1]) : std::string()))
+                << "slot " << i << " holds " << taken[i].size() << " bytes";
+        }
+        return;
+    }
+    // The value and a copy in capitals, so that each column must keep its own value while the row
+    // is seen.
+    const QString sql = QStringLiteral("SELECT v, id, upper(v) FROM sizes WHERE run = ? ORDER BY id");
     size_t row = 0;
-    ASSERT_TRUE(connection.Query(QStringLiteral("SELECT v, id FROM sizes WHERE run = ? ORDER BY id"), {run.name},
-                                 [&](OdbcRow& values) {
-                                     const int size = row < run.sizes.size() ? run.sizes[row] : 0;
-                                     EXPECT_TRUE(values[0] == Sized(size))
-                                         << "row " << row << " of " << size << " bytes read as " << values[0].size();
-                                     EXPECT_EQ(values[1], std::to_string(row));
-                                     ++row;
-                                     return true;
-                                 }))
-        << connection.LastError().text.toStdString();
+    const auto check = [&](OdbcRowView values) {
+        const int size = row < run.sizes.size() ? run.sizes[row] : 0;
+        std::string capitals = Sized(size);
+        std::transform(capitals.begin(), capitals.end(), capitals.begin(), [](char c) {
+            return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+        });
+        EXPECT_TRUE(values[0] == Sized(size) && values[2] == capitals)
+            << "row " << row << " of " << size << " bytes read as " << values[0].size() << " and "
+            << values[2].size();
+        EXPECT_EQ(values[1], std::to_string(row));
+        ++row;
+        return true;
+    };
+    const bool read = fetching.taking == Taking::Views ? connection.QueryViews(sql, {run.name}, check)
+                                     : connection.Query(sql, {run.name}, [&](OdbcRow& values) {
+                                           const std::vector<std::string_view> views(values.begin(), values.end());
+                                           return check(views);
+                                       });
+    ASSERT_TRUE(read) << connection.LastError().text.toStdString();
     EXPECT_EQ(row, run.sizes.size());
 }
 
 INSTANTIATE_TEST_SUITE_P(Databases, SizesTest,
                          ::testing::Combine(::testing::Values("SQLite", "PostgreSQL"),
-                                            ::testing::Values(Fetching{"", std::nullopt}, Fetching{"OneRow", 1},
-                                                              Fetching{"RowByRow", 0}),
+                                            ::testing::Values(Fetching{"", std::nullopt, Taking::Strings},
+                                                              Fetching{"OneRow", 1, Taking::Strings},
+                                                              Fetching{"RowByRow", 0, Taking::Strings},
+                                                              Fetching{"Views", std::nullopt, Taking::Views},
+                                                              Fetching{"ViewsOneRow", 1, Taking::Views},
+                                                              Fetching{"ViewsRowByRow", 0, Taking::Views},
+                                                              Fetching{"Records", std::nullopt, Taking::Records},
+                                                              Fetching{"RecordsRowByRow", 0, Taking::Records}),
                                             ::testing::ValuesIn(kSizesCases)),
                          [](const auto& info) {
                              return std::string(std::get<0>(info.param)) + std::get<1>(info.param).name

@@ -822,7 +822,7 @@ private:
 public:
     // Replaces the records with `messages` in one step and shows page 1 under the interface's
     // name: caption "Quillon - Data from " and the name, current file TempFolder & name & ".dat".
-    void ShowDatabaseRecords(std::vector<std::string>&& messages, const QString& interfaceName);
+    void ShowDatabaseRecords(DatabaseMessages&& messages, const QString& interfaceName);
     // The Ensemble picker's choices and the picker while a load waits for it.
     EnsembleState Ensemble;
     QPointer<frmEnsembleInterfaces> EnsemblePicker;

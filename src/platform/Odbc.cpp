@@ -178,20 +178,21 @@ size_t RoomAfter(size_t last, size_t cap) { return std::min(last + last / 4 + 64
 constexpr size_t kFirstRoom = 1024;
 
 // Reads the columns of the current row whole ("" for NULL) with SQLGetData: each value first
-// into a piece sized from that column's last value, a longer one on straight into its string
-// at the size the driver reports.
+// into its column's piece, sized from that column's last value, a longer one on into storage
+// of its own at the size the driver reports. A value stays where it was read until its column
+// is read again.
 class ColumnReader {
 public:
-    explicit ColumnReader(size_t columns) : hints_(columns, kFirstRoom) {}
+    explicit ColumnReader(size_t columns) : columns_(columns) {}
 
-    SQLRETURN Read(SQLHSTMT stmt, SQLUSMALLINT column, std::string& out)
+    SQLRETURN Read(SQLHSTMT stmt, SQLUSMALLINT column, std::string_view& out)
     {
-        size_t& hint = hints_[column - 1u];
-        if (piece_.size() < hint + 1)
-            piece_.resize(hint + 1);
-        out.clear();
+        Column& c = columns_[column - 1u];
+        if (c.piece.size() < c.hint + 1)
+            c.piece.resize(c.hint + 1);
+        out = {};
         SQLLEN indicator = 0;
-        SQLRETURN rc = SQLGetData(stmt, column, SQL_C_CHAR, piece_.data(), static_cast<SQLLEN>(hint + 1),
+        SQLRETURN rc = SQLGetData(stmt, column, SQL_C_CHAR, c.piece.data(), static_cast<SQLLEN>(c.hint + 1),
                                   &indicator);
         if (rc == SQL_NO_DATA)
             return SQL_SUCCESS;
@@ -200,24 +201,29 @@ public:
         if (indicator == SQL_NULL_DATA)
             return SQL_SUCCESS;
         size_t got = 0;
-        if (Whole(rc, indicator, piece_.data(), hint, got)) {
-            out.assign(piece_.data(), got);
-            hint = RoomAfter(got, kMaxHint);
+        if (Whole(rc, indicator, c.piece.data(), c.hint, got)) {
+            out = {c.piece.data(), got};
+            c.hint = RoomAfter(got, kMaxHint);
             return SQL_SUCCESS;
         }
         // Longer than the piece: the rest follows, at its reported size where there is one.
         const size_t next = indicator == SQL_NO_TOTAL ? got : static_cast<size_t>(indicator) - got;
-        out.reserve(got + next + 1);
-        out.assign(piece_.data(), got);
-        rc = ReadOn(stmt, column, out, got, next);
-        hint = RoomAfter(out.size(), kMaxHint);
+        c.whole.reserve(got + next + 1);
+        c.whole.assign(c.piece.data(), got);
+        rc = ReadOn(stmt, column, c.whole, got, next);
+        c.hint = RoomAfter(c.whole.size(), kMaxHint);
+        out = c.whole;
         return rc;
     }
 
 private:
     static constexpr size_t kMaxHint = 64 * 1024;
-    std::vector<size_t> hints_;
-    std::vector<char> piece_;
+    struct Column {
+        size_t hint = kFirstRoom;
+        std::vector<char> piece;
+        std::string whole;  // a value longer than the piece
+    };
+    std::vector<Column> columns_;
 };
 
 // Reads the rows through column buffers bound once: a fetch brings a block of rows and the
@@ -270,21 +276,22 @@ public:
 
     size_t Rows() const { return std::min<size_t>(fetched_, rows_); }
 
-    // The value of column `c` in row `r` of the block.
-    SQLRETURN Take(size_t r, size_t c, std::string& out)
+    // The value of column `c` in row `r` of the block, where it was read: in the buffer, or
+    // for a value longer than the buffer in storage of its own, until the next fetch.
+    SQLRETURN Take(size_t r, size_t c, std::string_view& out)
     {
         Column& column = columns_[c];
         const SQLLEN length = column.lengths[r];
         if (length == SQL_NULL_DATA) {
-            out.clear();
+            out = {};
             return SQL_SUCCESS;
         }
         if (length >= 0 && static_cast<size_t>(length) <= column.room) {
-            out.assign(column.buffer.data() + r * (column.room + 1), static_cast<size_t>(length));
+            out = {column.buffer.data() + r * (column.room + 1), static_cast<size_t>(length)};
             column.longest = std::max(column.longest, out.size());
             return SQL_SUCCESS;
         }
-        // Cut at the buffer: the whole value again, straight into its string.
+        // Cut at the buffer: the whole value again.
         if (rows_ > 1 && positioned_ != r + 1) {
             const SQLRETURN rc =
                 SQLSetPos(stmt_, static_cast<SQLSETPOSIROW>(r + 1), SQL_POSITION, SQL_LOCK_NO_CHANGE);
@@ -292,10 +299,11 @@ public:
                 return rc;
             positioned_ = r + 1;
         }
-        out.clear();
-        const SQLRETURN rc = ReadOn(stmt_, static_cast<SQLUSMALLINT>(c + 1), out, 0,
+        column.whole.clear();
+        const SQLRETURN rc = ReadOn(stmt_, static_cast<SQLUSMALLINT>(c + 1), column.whole, 0,
                                     length == SQL_NO_TOTAL ? column.room * 2 : static_cast<size_t>(length));
-        column.longest = std::max(column.longest, out.size());
+        column.longest = std::max(column.longest, column.whole.size());
+        out = column.whole;
         return rc;
     }
 
@@ -305,6 +313,7 @@ private:
         std::vector<char> buffer;  // one value after another, room + 1 bytes each
         std::vector<SQLLEN> lengths;
         size_t longest = 0;  // of the values since the buffer was last sized
+        std::string whole;   // a value longer than the buffer
     };
 
     bool BindColumn(size_t c, size_t room)
@@ -441,8 +450,8 @@ bool OdbcConnection::Connect(const QString& dsn, const QString& user, const QStr
 void OdbcConnection::Close() { h_.reset(); }
 bool OdbcConnection::IsOpen() const { return h_ && h_->connected; }
 
-bool OdbcConnection::Query(const QString& sql, const std::vector<std::string>& parameters,
-                           const std::function<bool(OdbcRow&)>& row)
+bool OdbcConnection::QueryViews(const QString& sql, const std::vector<std::string>& parameters,
+                                const std::function<bool(OdbcRowView)>& row)
 {
     Statement stmt;
     if (!Prepare(sql, stmt))
@@ -461,7 +470,7 @@ bool OdbcConnection::Query(const QString& sql, const std::vector<std::string>& p
     if (columns <= 0)
         return true;
     const size_t count = static_cast<size_t>(columns);
-    OdbcRow values;
+    std::vector<std::string_view> values(count);
     const size_t blockRows = std::min(h_->blockRows, RowsPerFetchLimit().value_or(h_->blockRows));
     if (blockRows > 0) {
         BoundReader reader(stmt.handle, count, blockRows);
@@ -473,7 +482,6 @@ bool OdbcConnection::Query(const QString& sql, const std::vector<std::string>& p
                 if (!SQL_SUCCEEDED(rc))
                     return Fail(SQL_HANDLE_STMT, stmt.handle, OdbcOutcome::Failed);
                 for (size_t r = 0; r < reader.Rows(); ++r) {
-                    values.resize(count);
                     for (size_t c = 0; c < count; ++c)
                         if (!SQL_SUCCEEDED(reader.Take(r, c, values[c])))
                             return Fail(SQL_HANDLE_STMT, stmt.handle, OdbcOutcome::Failed);
@@ -492,7 +500,6 @@ bool OdbcConnection::Query(const QString& sql, const std::vector<std::string>& p
             return true;
         if (!SQL_SUCCEEDED(rc))
             return Fail(SQL_HANDLE_STMT, stmt.handle, OdbcOutcome::Failed);
-        values.resize(count);
         for (size_t c = 0; c < count; ++c) {
             if (!SQL_SUCCEEDED(reader.Read(stmt.handle, static_cast<SQLUSMALLINT>(c + 1), values[c])))
                 return Fail(SQL_HANDLE_STMT, stmt.handle, OdbcOutcome::Failed);
@@ -502,6 +509,18 @@ bool OdbcConnection::Query(const QString& sql, const std::vector<std::string>& p
             return true;
         }
     }
+}
+
+bool OdbcConnection::Query(const QString& sql, const std::vector<std::string>& parameters,
+                           const std::function<bool(OdbcRow&)>& row)
+{
+    OdbcRow values;
+    return QueryViews(sql, parameters, [&values, &row](OdbcRowView views) {
+        values.resize(views.size());
+        for (size_t c = 0; c < views.size(); ++c)
+            values[c].assign(views[c]);
+        return row(values);
+    });
 }
 
 bool OdbcConnection::Query(const QString& sql, const std::vector<std::string>& parameters, std::vector<OdbcRow>& rows)

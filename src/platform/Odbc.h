@@ -6,7 +6,9 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace quillon::platform {
@@ -38,6 +40,8 @@ struct OdbcError {
 
 // One row: each column's bytes as the driver gives them as characters; NULL reads as "".
 using OdbcRow = std::vector<std::string>;
+// The same row seen where the driver put it: the views hold only until the callback returns.
+using OdbcRowView = std::span<const std::string_view>;
 
 // One connection to a data source. Values always go to the database as bound parameters
 // (each "?" of the statement, in order, as text); nothing is pasted into SQL text. The
@@ -60,6 +64,10 @@ public:
     // answers false to stop. Values of any length are read whole.
     bool Query(const QString& sql, const std::vector<std::string>& parameters,
                const std::function<bool(OdbcRow& row)>& row);
+    // The same, each row seen in the buffers it was read into, so a caller that keeps a value
+    // copies it once, straight from there.
+    bool QueryViews(const QString& sql, const std::vector<std::string>& parameters,
+                    const std::function<bool(OdbcRowView row)>& row);
     // The same, every row kept.
     bool Query(const QString& sql, const std::vector<std::string>& parameters, std::vector<OdbcRow>& rows);
 

@@ -87,9 +87,9 @@ QString EnsembleQueryStatement(EnsembleBusinessType type)
     return BuildQuery(type, mark, mark, mark);
 }
 
-std::string EnsembleMessageId(const std::string& idColumn)
+std::string EnsembleMessageId(std::string_view idColumn)
 {
-    return !idColumn.empty() && idColumn.front() == 'X' ? idColumn.substr(1) : idColumn;
+    return std::string(!idColumn.empty() && idColumn.front() == 'X' ? idColumn.substr(1) : idColumn);
 }
 
 std::string EnsembleLongMessageResult(std::string procedureResult)
@@ -133,7 +133,7 @@ EnsembleFetch FetchEnsembleMessages(const QString& dsn, EnsembleBusinessType typ
     const auto fail = [&] {
         fetch.result = EnsembleFetch::Result::Failed;
         fetch.error = connection.LastError();
-        fetch.messages.clear();
+        fetch.messages = {};
         return std::move(fetch);
     };
     if (!connection.Connect(dsn))
@@ -141,27 +141,31 @@ EnsembleFetch FetchEnsembleMessages(const QString& dsn, EnsembleBusinessType typ
     // Column 0 kept only for the rows whose text may be cut short.
     std::vector<std::string> ids;
     std::vector<size_t> cutShort;
-    const bool ok = connection.Query(
+    const bool ok = connection.QueryViews(
         EnsembleQueryStatement(type), {name.toStdString(), bounds.start.toStdString(),
                                        bounds.end.toStdString()},
-        [&](OdbcRow& row) {
-            std::string text = row.size() > 1 ? std::move(row[1]) : std::string();
-            if (EnsembleMessageCutShort(text)) {
-                cutShort.push_back(fetch.messages.size());
-                ids.push_back(EnsembleMessageId(row.empty() ? std::string() : row[0]));
+        [&](platform::OdbcRowView row) {
+            const std::string_view text = row.size() > 1 ? row[1] : std::string_view();
+            const bool cut = EnsembleMessageCutShort(text);
+            if (cut) {
+                cutShort.push_back(fetch.messages.Count());
+                ids.push_back(EnsembleMessageId(row.empty() ? std::string_view() : row[0]));
             }
-            fetch.messages.push_back(std::move(text));
+            // A text cut short is read again whole below; its place waits empty till then.
+            fetch.messages.Add(cut ? std::string_view() : text);
             return true;
         });
     if (!ok)
         return fail();
-    if (fetch.messages.empty()) {
+    if (fetch.messages.Count() == 0) {
         fetch.result = EnsembleFetch::Result::NoRows;
         return fetch;
     }
     for (size_t i = 0; i < cutShort.size(); ++i) {
-        if (!GetLongEnsembleMessage(connection, ids[i], fetch.messages[cutShort[i]]))
+        std::string whole;
+        if (!GetLongEnsembleMessage(connection, ids[i], whole))
             return fail();
+        fetch.messages.Replace(cutShort[i], whole);
     }
     fetch.result = EnsembleFetch::Result::Loaded;
     return fetch;

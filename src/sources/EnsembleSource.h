@@ -7,9 +7,11 @@
 #include <QStringList>
 #include <QTime>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/Odbc.h"
+#include "sources/DatabaseMessages.h"
 
 namespace quillon {
 
@@ -57,9 +59,9 @@ QString EnsembleQueryText(EnsembleBusinessType type, const QString& name,
 QString EnsembleQueryStatement(EnsembleBusinessType type);
 
 // The id of column 0 ("X" & id): the leading "X" dropped when there is one.
-std::string EnsembleMessageId(const std::string& idColumn);
+std::string EnsembleMessageId(std::string_view idColumn);
 // True when the server may have cut the text short.
-inline bool EnsembleMessageCutShort(const std::string& text)
+inline bool EnsembleMessageCutShort(std::string_view text)
 {
     return text.size() >= kLongMessageThreshold;
 }
@@ -79,7 +81,7 @@ bool ListEnsembleInterfaces(const QString& dsn, EnsembleBusinessType type, QStri
 struct EnsembleFetch {
     enum class Result { Loaded, NoRows, Failed } result = Result::Failed;
     platform::OdbcError error;
-    std::vector<std::string> messages;  // in the server's row order, long ones whole
+    DatabaseMessages messages;  // in the server's row order, long ones whole
 };
 // Runs the message query on `dsn` and reads every row (NULL as "") and every cut-short message
 // whole before it returns; one connection, closed on every path.

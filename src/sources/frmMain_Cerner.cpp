@@ -10,6 +10,7 @@
 #include "platform/Dialogs.h"
 #include "platform/Odbc.h"
 #include "sources/CernerSource.h"
+#include "sources/DatabaseMessages.h"
 #include "sources/frmCernerInterfaces.h"
 #include "sources/frmCernerLogin.h"
 
@@ -123,11 +124,8 @@ void frmMain::mnuFileOpenCerner_Click()
 
         Say(dlg, QStringLiteral("Executing the SQL statement ..."));
         // Every row is read before the records change, so a failure leaves them as they were.
-        std::vector<std::string> messages;
-        const bool fetched = db.Query(query.statement, query.parameters, [&](platform::OdbcRow& row) {
-            messages.push_back(row.empty() ? std::string() : std::move(row[0]));
-            return true;
-        });
+        DatabaseMessages messages;
+        const bool fetched = ReadMessages(db, query.statement, query.parameters, messages);
         if (!fetched) {
             busy.Restore();
             LetEventsRun();
@@ -135,7 +133,7 @@ void frmMain::mnuFileOpenCerner_Click()
             return;
         }
         Say(dlg, QStringLiteral("SQL statement has been executed."));
-        if (messages.empty()) {
+        if (messages.Count() == 0) {
             busy.Restore();
             Say(dlg, NoMessagesText(choice.name));
             continue;

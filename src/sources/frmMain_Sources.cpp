@@ -5,24 +5,16 @@
 
 namespace quillon {
 
-void frmMain::ShowDatabaseRecords(std::vector<std::string>&& messages, const QString& interfaceName)
+void frmMain::ShowDatabaseRecords(DatabaseMessages&& messages, const QString& interfaceName)
 {
     ClearListsAndRange();
     lblFile->clear();
     lblPageOf->clear();
-    const auto n = static_cast<int32_t>(messages.size());
-    // Slots 0 to n + 99: slot 0 unused, the messages in 1 to n, as a load leaves the store.
-    std::vector<RecordText> records(static_cast<size_t>(n) + 100);
-    size_t bytes = 0;
-    for (const std::string& message : messages)
-        bytes += message.size();
-    RecordArena arena(bytes);
-    for (int32_t i = 0; i < n; ++i) {
-        records[static_cast<size_t>(i) + 1] = arena.Copy(messages[static_cast<size_t>(i)]);
-        std::string().swap(messages[static_cast<size_t>(i)]);
-    }
-    st.records.Records = std::move(records);
+    const auto n = static_cast<int32_t>(messages.Count());
+    std::vector<RecordText> replaced = messages.TakeSlots();
+    st.records.Records.swap(replaced);
     st.records.RecordCount = n;
+    DiscardBeside(std::move(replaced));
     // The interface name comes from the database: like a name in a remote listing it is made a
     // plain file name that stays inside the temp folder. A name that cannot be made one leaves
     // the records without a file, so that File > Save asks where to write them.
