@@ -389,6 +389,16 @@ struct BenchWindow {
         InitDataFolders(state.folders, dir.path(), QStringLiteral("quillon"));
         window = std::make_unique<frmMain>(state, responder, desktop);
     }
+    // Appends generated records 1..count to the window's store; their bytes.
+    size_t Fill(int count)
+    {
+        size_t bytes = 0;
+        for (int i = 1; i <= count; ++i) {
+            state.records.Append(GeneratedRecord(i));
+            bytes += state.records.Record(i).size();
+        }
+        return bytes;
+    }
     ~BenchWindow()
     {
         for (const auto& shown : responder.shown())

@@ -76,11 +76,7 @@ bool MeasureWindow(int count)
     frmMain& w = *bench.window;
     AppState& st = bench.state;
     st.undo.UndoEnabled = true;
-    size_t bytes = 0;
-    for (int i = 1; i <= count; ++i) {
-        st.records.Append(bench::GeneratedRecord(i));
-        bytes += st.records.Record(i).size();
-    }
+    const size_t bytes = bench.Fill(count);
     const std::string first(st.records.Record(1));
     w.CurrentPage = 1;
     w.DisplayPage(w.CurrentPage);

@@ -91,11 +91,7 @@ bool MeasureWindow(int count)
     bench::BenchWindow bench;
     frmMain& w = *bench.window;
     AppState& st = bench.state;
-    size_t bytes = 0;
-    for (int i = 1; i <= count; ++i) {
-        st.records.Append(bench::GeneratedRecord(i));
-        bytes += st.records.Record(i).size();
-    }
+    const size_t bytes = bench.Fill(count);
     char controlId[32];
     std::snprintf(controlId, sizeof controlId, "MSG%08d", count);
     st.search.FindText = controlId;

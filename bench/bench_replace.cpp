@@ -84,11 +84,7 @@ bool MeasureWindow(int count)
     frmMain& w = *bench.window;
     AppState& st = bench.state;
     st.undo.UndoEnabled = true;
-    size_t bytes = 0;
-    for (int i = 1; i <= count; ++i) {
-        st.records.Append(bench::GeneratedRecord(i));
-        bytes += st.records.Record(i).size();
-    }
+    const size_t bytes = bench.Fill(count);
     w.CurrentPage = 1;
     w.DisplayPage(w.CurrentPage);
     st.search.FindText = "SENDER";
