@@ -4,6 +4,7 @@
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -413,6 +414,20 @@ struct BenchWindow {
 };
 
 inline double Seconds(const QElapsedTimer& t) { return static_cast<double>(t.nsecsElapsed()) / 1e9; }
+
+// The best of `runs` runs of `fn`, in seconds.
+template <typename Fn>
+double Best(Fn&& fn, int runs)
+{
+    double best = 1e9;
+    for (int i = 0; i < runs; ++i) {
+        QElapsedTimer t;
+        t.start();
+        fn();
+        best = std::min(best, Seconds(t));
+    }
+    return best;
+}
 
 // A figure of this process's memory from /proc/self/status in kB ("VmRSS:" resident now,
 // "VmHWM:" the high-water mark), or -1.

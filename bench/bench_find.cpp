@@ -15,20 +15,6 @@ using namespace quillon;
 
 namespace {
 
-// Best of a few runs, in seconds.
-template <typename Fn>
-double Best(Fn&& fn, int runs = 5)
-{
-    double best = 1e9;
-    for (int i = 0; i < runs; ++i) {
-        QElapsedTimer t;
-        t.start();
-        fn();
-        best = std::min(best, bench::Seconds(t));
-    }
-    return best;
-}
-
 int32_t ScanWithMemmem(const RecordStore& store, const std::string& needle)
 {
     for (int32_t i = 1; i <= store.RecordCount; ++i) {
@@ -68,8 +54,8 @@ bool Measure(int count)
         request.FindFieldName = mode.field;
         int32_t scanned = 0;
         RecordMatch match;
-        const double reference = Best([&] { scanned = ScanWithMemmem(store, mode.text); });
-        const double find = Best([&] { match = FindRecord(store, request, delimiters, '\r', range); });
+        const double reference = bench::Best([&] { scanned = ScanWithMemmem(store, mode.text); }, 5);
+        const double find = bench::Best([&] { match = FindRecord(store, request, delimiters, '\r', range); }, 5);
         const double ratio = find / reference;
         std::printf("%8d records (%5.0f MB), %-12s: Find Next %7.1f ms, memmem scan %6.1f ms, "
                     "ratio %.2f (goal %.0fx)%s\n",
@@ -110,7 +96,7 @@ bool MeasureWindow(int count)
         best = std::min(best, bench::Seconds(t));
     }
     int32_t scanned = 0;
-    const double reference = Best([&] { scanned = ScanWithMemmem(st.records, controlId); });
+    const double reference = bench::Best([&] { scanned = ScanWithMemmem(st.records, controlId); }, 5);
     const bool shown = found && scanned == count && w.CurrentPage == PageOfRecord(count)
                        && w.lstRecords->currentRow() == RowOfRecord(count);
     std::printf("%8d records (%5.0f MB), main window : Find Next %7.1f ms, memmem scan %6.1f ms, "

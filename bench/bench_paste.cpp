@@ -16,19 +16,6 @@ using namespace quillon;
 
 namespace {
 
-template <typename Fn>
-double Best(Fn&& fn, int runs)
-{
-    double best = 1e9;
-    for (int i = 0; i < runs; ++i) {
-        QElapsedTimer t;
-        t.start();
-        fn();
-        best = std::min(best, bench::Seconds(t));
-    }
-    return best;
-}
-
 struct Figures {
     double paste = 0;
     double copy = 0;
@@ -46,12 +33,12 @@ Figures Measure(int count)
     frmMain& w = *b.window;
     const int runs = count > 50000 ? 3 : 5;
     Figures f;
-    f.paste = Best([&] { w.PasteRecords(false); }, runs);
+    f.paste = bench::Best([&] { w.PasteRecords(false); }, runs);
     if (w.st.records.RecordCount != count)
         std::fprintf(stderr, "paste gave %d records, not %d\n", w.st.records.RecordCount, count);
 
     std::vector<char> target(bytes.size());
-    f.copy = Best(
+    f.copy = bench::Best(
         [&] {
             const QByteArray latin1 = QGuiApplication::clipboard()->text().toLatin1();
             std::memcpy(target.data(), latin1.constData(), static_cast<size_t>(latin1.size()));

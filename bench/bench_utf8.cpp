@@ -65,19 +65,6 @@ RecordStore Store(int count, bool halfUtf8, size_t& bytes)
 // The typed text as the dialogs hand it to the commands: UTF-8 (written here in Latin-1).
 std::string Typed(const char* latin1) { return QString::fromLatin1(latin1).toStdString(); }
 
-template <typename Fn>
-double Best(Fn&& fn, int runs = 3)
-{
-    double best = 1e9;
-    for (int i = 0; i < runs; ++i) {
-        QElapsedTimer t;
-        t.start();
-        fn();
-        best = std::min(best, bench::Seconds(t));
-    }
-    return best;
-}
-
 bool Measure(int count, bool halfUtf8)
 {
     size_t bytes = 0;
@@ -98,9 +85,9 @@ bool Measure(int count, bool halfUtf8)
         SearchRequest request;
         request.FindText = Typed("z\xfcndel");
         RecordMatch match;
-        const double reference = Best([&] { bench::MemmemPass(store, "NOT-IN-ANY-RECORD"); });
-        const double find = Best(
-            [&] { match = FindRecord(store, request, delimiters, '\r', {1, store.RecordCount, 1}); });
+        const double reference = bench::Best([&] { bench::MemmemPass(store, "NOT-IN-ANY-RECORD"); }, 3);
+        const double find = bench::Best(
+            [&] { match = FindRecord(store, request, delimiters, '\r', {1, store.RecordCount, 1}); }, 3);
         report("Find Next", find, reference, match.found && match.record == count - 1);
     }
     // The filter keeping the fifth of the records that hold the name.
@@ -108,9 +95,9 @@ bool Measure(int count, bool halfUtf8)
         FilterCriteria criteria;
         criteria.request.FilterText = Typed("M\xdcLLER");
         FilterDecision decision;
-        const double reference = Best([&] { bench::MemmemPass(store, "NOT-IN-ANY-RECORD"); });
+        const double reference = bench::Best([&] { bench::MemmemPass(store, "NOT-IN-ANY-RECORD"); }, 3);
         const double filter =
-            Best([&] { decision = FilterRecords(store, criteria, delimiters, '\r'); });
+            bench::Best([&] { decision = FilterRecords(store, criteria, delimiters, '\r'); }, 3);
         report("Filter", filter, reference, decision.Remaining() == count / 5);
     }
     // Replace All of the name in the fifth of the records, back and forth.
@@ -121,9 +108,9 @@ bool Measure(int count, bool halfUtf8)
         for (int run = 0; run < 4; ++run) {
             request.FindText = Typed(run % 2 ? "M\xd6LLER" : "M\xdcLLER");
             request.ReplaceText = Typed(run % 2 ? "M\xfcller" : "M\xf6ller");
-            reference = std::min(reference, Best([&] { bench::MemmemPass(store, "NOT-IN-ANY-RECORD"); }, 1));
+            reference = std::min(reference, bench::Best([&] { bench::MemmemPass(store, "NOT-IN-ANY-RECORD"); }, 1));
             int32_t replaced = 0;
-            replace = std::min(replace, Best([&] {
+            replace = std::min(replace, bench::Best([&] {
                 replaced = RecordListReplaceAll(store, request, delimiters, '\r', 1, store.RecordCount);
             }, 1));
             right = right && replaced == count / 5;
