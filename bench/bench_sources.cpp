@@ -1,6 +1,7 @@
 // Loading 100,000 messages (about 57 MB) through the ODBC connection into a record store, as
-// the Cerner source does (each row's text from the driver's buffer into its record text, the
-// list of them then made the store's), from a SQLite data source and from a PostgreSQL one, each
+// the Cerner source does (each row's text written by the driver straight into its record text
+// where it fetches one row at a time, else copied once from the driver's buffer; the list of them
+// then made the store's), from a SQLite data source and from a PostgreSQL one, each
 // next to the database's own command-line client selecting the same column to /dev/null in the
 // same run.
 #include <QCoreApplication>

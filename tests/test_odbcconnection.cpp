@@ -66,6 +66,8 @@ const std::vector<SizesCase> kSizesCases = {
                                           {130, -1}, {131, 5}, {139, 4}, {140, -1}})},
     // Short values long enough after long ones for the buffer to shrink, then a long one again.
     {"ShrinkingThenLong", Repeated(Repeated(Repeated({9000, 9000}, 600, 20), 1, 9000), 70, 20)},
+    // More than a block of record texts (2 MiB), long and NULL values among them.
+    {"PastABlock", RowsWith(800, 3000, {{300, 70000}, {301, -1}, {302, 0}, {500, 40000}, {700, 5}})},
 };
 
 std::string Sized(int size)
@@ -285,6 +287,7 @@ INSTANTIATE_TEST_SUITE_P(Databases, SizesTest,
                                                               Fetching{"ViewsOneRow", 1, Taking::Views},
                                                               Fetching{"ViewsRowByRow", 0, Taking::Views},
                                                               Fetching{"Records", std::nullopt, Taking::Records},
+                                                              Fetching{"RecordsOneRow", 1, Taking::Records},
                                                               Fetching{"RecordsRowByRow", 0, Taking::Records}),
                                             ::testing::ValuesIn(kSizesCases)),
                          [](const auto& info) {

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <limits>
 
 namespace quillon::platform {
 
@@ -380,6 +381,110 @@ private:
     size_t seen_ = 0;        // rows since the buffers were last reviewed
 };
 
+// Reads the first column one row a fetch straight into the rooms a sink offers: its buffer is
+// bound once, and before each fetch the bind offset moves it, and its length, to the next room,
+// so the driver's own copy of the value is the only one. The length goes in the 8 bytes before
+// the room. A value longer than the room is read again whole with SQLGetData; the room is sized
+// from the values seen, as the bound buffers are.
+class InPlaceReader {
+public:
+    InPlaceReader(SQLHSTMT stmt, OdbcValueSink& sink) : stmt_(stmt), sink_(sink) {}
+
+    // False when the driver refuses a bind offset or the binding, with both undone.
+    bool Bind()
+    {
+        at_ = sink_.Room(room_ + 1);
+        if (SQL_SUCCEEDED(SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_BIND_OFFSET_PTR, &offset_, 0)) && BindColumn())
+            return true;
+        SQLFreeStmt(stmt_, SQL_UNBIND);
+        SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_BIND_OFFSET_PTR, nullptr, 0);
+        return false;
+    }
+
+    // Reads the next row's value into the sink; SQL_NO_DATA after the last row.
+    SQLRETURN Next()
+    {
+        if (!at_) {
+            if (!Resize())
+                return SQL_ERROR;
+            at_ = sink_.Room(room_ + 1);
+        }
+        // The offset from where the buffer was bound to the room.
+        offset_ = static_cast<SQLLEN>(reinterpret_cast<uintptr_t>(at_) - reinterpret_cast<uintptr_t>(anchor_));
+        std::memcpy(at_ - sizeof kUnwritten, &kUnwritten, sizeof kUnwritten);
+        const SQLRETURN rc = SQLFetch(stmt_);
+        if (!SQL_SUCCEEDED(rc))
+            return rc;
+        SQLLEN length = kUnwritten;
+        std::memcpy(&length, at_ - sizeof length, sizeof length);
+        at_ = nullptr;
+        ++seen_;
+        if (length == SQL_NULL_DATA) {
+            sink_.Add({});
+            return rc;
+        }
+        if (length >= 0 && static_cast<size_t>(length) <= room_) {
+            longest_ = std::max(longest_, static_cast<size_t>(length));
+            sink_.KeepInRoom(static_cast<size_t>(length));
+            return rc;
+        }
+        // Cut at the room, or of no length given where it was looked for: the whole value again.
+        whole_.clear();
+        const SQLRETURN got = ReadOn(stmt_, 1, whole_, 0, length > 0 ? static_cast<size_t>(length) : room_ * 2);
+        if (!SQL_SUCCEEDED(got))
+            return got;
+        longest_ = std::max(longest_, whole_.size());
+        sink_.Add(whole_);
+        return rc;
+    }
+
+private:
+    static constexpr size_t kCap = 64 * 1024 - 1;  // the room and its terminator within a sink's largest
+    static constexpr size_t kWindow = 256;
+    // In the length's place before a fetch: no driver gives it.
+    static constexpr SQLLEN kUnwritten = std::numeric_limits<SQLLEN>::min();
+
+    bool BindColumn()
+    {
+        return SQL_SUCCEEDED(SQLBindCol(stmt_, 1, SQL_C_CHAR, anchor_, static_cast<SQLLEN>(room_ + 1),
+                                        reinterpret_cast<SQLLEN*>(anchor_ - sizeof(SQLLEN))));
+    }
+
+    // As the bound buffers: grows as soon as a value did not fit, shrinks when the values of a
+    // while needed less than half of it.
+    bool Resize()
+    {
+        const bool review = seen_ >= kWindow;
+        const size_t wanted = RoomAfter(longest_, kCap);
+        size_t room = room_;
+        if (wanted > room || (review && wanted < room / 2))
+            room = wanted;
+        if (review) {
+            longest_ = 0;
+            seen_ = 0;
+        }
+        if (room == room_)
+            return true;
+        room_ = room;
+        return BindColumn();
+    }
+
+    SQLHSTMT stmt_;
+    OdbcValueSink& sink_;
+    // Where the buffer is bound: room of the largest size, and the length before it. The offset
+    // moves both to a sink's room for each fetch, but a driver may write where they were bound
+    // without it (the SQLite driver clears the length there): that lands here, not over a value
+    // already kept.
+    std::vector<SQLLEN> scratch_ = std::vector<SQLLEN>(1 + (kCap + 1 + sizeof(SQLLEN) - 1) / sizeof(SQLLEN));
+    char* const anchor_ = reinterpret_cast<char*>(scratch_.data() + 1);
+    size_t room_ = kFirstRoom;
+    char* at_ = nullptr;      // the room of the next fetch
+    SQLLEN offset_ = 0;
+    size_t longest_ = 0;  // of the values since the room was last reviewed
+    size_t seen_ = 0;
+    std::string whole_;   // a value longer than the room
+};
+
 // How many rows a fetch may bring into bound buffers on this connection. A value too long for
 // its buffer is read again with SQLGetData, which the driver must allow for bound columns, and
 // for a row of a block of several also for blocks, with SQLSetPos to position on the row.
@@ -404,9 +509,10 @@ QByteArray StatementText(const QString& sql)
 
 }  // namespace
 
-// A statement handle, freed on every way out.
+// A statement handle, freed on every way out, and its parameters.
 struct OdbcConnection::Statement {
     SQLHSTMT handle = SQL_NULL_HSTMT;
+    BoundText parameters;
     ~Statement()
     {
         if (handle != SQL_NULL_HSTMT)
@@ -450,29 +556,46 @@ bool OdbcConnection::Connect(const QString& dsn, const QString& user, const QStr
 void OdbcConnection::Close() { h_.reset(); }
 bool OdbcConnection::IsOpen() const { return h_ && h_->connected; }
 
-bool OdbcConnection::QueryViews(const QString& sql, const std::vector<std::string>& parameters,
-                                const std::function<bool(OdbcRowView)>& row)
+bool OdbcConnection::Execute(const QString& sql, const std::vector<std::string>& parameters, Statement& stmt,
+                             size_t& columns)
 {
-    Statement stmt;
+    columns = 0;
     if (!Prepare(sql, stmt))
         return false;
-    BoundText bound;
-    if (!SQL_SUCCEEDED(bound.Bind(stmt.handle, 1, parameters)))
+    if (!SQL_SUCCEEDED(stmt.parameters.Bind(stmt.handle, 1, parameters)))
         return Fail(SQL_HANDLE_STMT, stmt.handle, OdbcOutcome::Failed);
-    SQLRETURN rc = SQLExecute(stmt.handle);
+    const SQLRETURN rc = SQLExecute(stmt.handle);
     if (rc == SQL_NO_DATA)  // a statement that touched no rows
         return true;
     if (!SQL_SUCCEEDED(rc))
         return Fail(SQL_HANDLE_STMT, stmt.handle, OdbcOutcome::Failed);
-    SQLSMALLINT columns = 0;
-    if (!SQL_SUCCEEDED(SQLNumResultCols(stmt.handle, &columns)))
+    SQLSMALLINT count = 0;
+    if (!SQL_SUCCEEDED(SQLNumResultCols(stmt.handle, &count)))
         return Fail(SQL_HANDLE_STMT, stmt.handle, OdbcOutcome::Failed);
-    if (columns <= 0)
-        return true;
-    const size_t count = static_cast<size_t>(columns);
+    columns = count > 0 ? static_cast<size_t>(count) : 0;
+    return true;
+}
+
+size_t OdbcConnection::RowsPerFetch() const
+{
+    return std::min(h_->blockRows, RowsPerFetchLimit().value_or(h_->blockRows));
+}
+
+bool OdbcConnection::QueryViews(const QString& sql, const std::vector<std::string>& parameters,
+                                const std::function<bool(OdbcRowView)>& row)
+{
+    Statement stmt;
+    size_t columns = 0;
+    if (!Execute(sql, parameters, stmt, columns))
+        return false;
+    return columns == 0 || ReadRows(stmt, columns, row);
+}
+
+bool OdbcConnection::ReadRows(Statement& stmt, size_t count, const std::function<bool(OdbcRowView)>& row)
+{
     std::vector<std::string_view> values(count);
-    const size_t blockRows = std::min(h_->blockRows, RowsPerFetchLimit().value_or(h_->blockRows));
-    if (blockRows > 0) {
+    SQLRETURN rc = SQL_SUCCESS;
+    if (const size_t blockRows = RowsPerFetch(); blockRows > 0) {
         BoundReader reader(stmt.handle, count, blockRows);
         if (reader.Bind()) {
             for (;;) {
@@ -509,6 +632,33 @@ bool OdbcConnection::QueryViews(const QString& sql, const std::vector<std::strin
             return true;
         }
     }
+}
+
+bool OdbcConnection::QueryFirstColumn(const QString& sql, const std::vector<std::string>& parameters,
+                                      OdbcValueSink& sink)
+{
+    Statement stmt;
+    size_t columns = 0;
+    if (!Execute(sql, parameters, stmt, columns))
+        return false;
+    if (columns == 0)
+        return true;
+    if (RowsPerFetch() == 1) {
+        InPlaceReader reader(stmt.handle, sink);
+        if (reader.Bind()) {
+            for (;;) {
+                const SQLRETURN rc = reader.Next();
+                if (rc == SQL_NO_DATA)
+                    return true;
+                if (!SQL_SUCCEEDED(rc))
+                    return Fail(SQL_HANDLE_STMT, stmt.handle, OdbcOutcome::Failed);
+            }
+        }
+    }
+    return ReadRows(stmt, columns, [&sink](OdbcRowView row) {
+        sink.Add(row.empty() ? std::string_view() : row[0]);
+        return true;
+    });
 }
 
 bool OdbcConnection::Query(const QString& sql, const std::vector<std::string>& parameters,

@@ -43,6 +43,21 @@ using OdbcRow = std::vector<std::string>;
 // The same row seen where the driver put it: the views hold only until the callback returns.
 using OdbcRowView = std::span<const std::string_view>;
 
+// Where the values of a column go as they are read (QueryFirstColumn).
+class OdbcValueSink {
+public:
+    // At least `size` writable bytes for the next value, at an address a multiple of 8 with 8
+    // writable bytes before it: the driver may write the value there itself.
+    virtual char* Room(size_t size) = 0;
+    // The value just read is the first `size` bytes of the last room.
+    virtual void KeepInRoom(size_t size) = 0;
+    // The next value, read elsewhere ("" for NULL).
+    virtual void Add(std::string_view value) = 0;
+
+protected:
+    ~OdbcValueSink() = default;
+};
+
 // One connection to a data source. Values always go to the database as bound parameters
 // (each "?" of the statement, in order, as text); nothing is pasted into SQL text. The
 // connection closes with the object.
@@ -68,6 +83,10 @@ public:
     // copies it once, straight from there.
     bool QueryViews(const QString& sql, const std::vector<std::string>& parameters,
                     const std::function<bool(OdbcRowView row)>& row);
+    // Runs `sql` and gives the first column of every row to `sink`, in the database's order.
+    // Where the driver fetches one row at a time, each value is written by the driver straight
+    // into the sink's room, with no copy after it.
+    bool QueryFirstColumn(const QString& sql, const std::vector<std::string>& parameters, OdbcValueSink& sink);
     // The same, every row kept.
     bool Query(const QString& sql, const std::vector<std::string>& parameters, std::vector<OdbcRow>& rows);
 
@@ -92,6 +111,12 @@ private:
     struct Statement;
     // A statement handle for `sql` (after the tests' filter), prepared; false with the error set.
     bool Prepare(const QString& sql, Statement& stmt);
+    // Prepares and runs `sql` with `parameters`; `columns` is 0 for a statement that gives no rows.
+    bool Execute(const QString& sql, const std::vector<std::string>& parameters, Statement& stmt, size_t& columns);
+    // Every row of the statement run, as QueryViews hands them.
+    bool ReadRows(Statement& stmt, size_t columns, const std::function<bool(OdbcRowView row)>& row);
+    // Rows per fetch into bound buffers on this connection, after the tests' limit.
+    size_t RowsPerFetch() const;
     bool Fail(short handleType, void* handle, OdbcOutcome fallback);
     std::unique_ptr<Handles> h_;
     OdbcError error_;

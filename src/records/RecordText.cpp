@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <mutex>
 #include <new>
+#include <stdexcept>
 #include <system_error>
 #include <ostream>
 
@@ -230,6 +231,34 @@ uintptr_t RecordArena::Place(size_t size)
     next_ = text + size;
     block_->refs.fetch_add(1, std::memory_order_relaxed);
     return reinterpret_cast<uintptr_t>(text);
+}
+
+char* RecordArena::Room(size_t size)
+{
+    // 8 bytes for the writer, the last 4 of them the length once kept.
+    const auto at = [this] {
+        return reinterpret_cast<char*>((reinterpret_cast<uintptr_t>(next_) + 2 * sizeof(uint64_t) - 1)
+                                       & ~uintptr_t{sizeof(uint64_t) - 1});
+    };
+    if (size > record_text::kLargestInBlock)
+        throw std::length_error("RecordArena::Room");
+    if (!block_ || at() + size > end_)
+        NextBlock();
+    room_ = at();
+    return room_;
+}
+
+RecordText RecordArena::Keep(size_t size)
+{
+    if (size == 0)
+        return {};
+    char* text = room_;
+    room_ = nullptr;
+    const auto length = static_cast<uint32_t>(size);
+    std::memcpy(text - sizeof length, &length, sizeof length);
+    next_ = text + size;
+    block_->refs.fetch_add(1, std::memory_order_relaxed);
+    return RecordText(reinterpret_cast<uintptr_t>(text));
 }
 
 size_t RecordBlocksInUse()

@@ -167,6 +167,13 @@ public:
                     [bytes](char* out) { std::memcpy(out, bytes.data(), bytes.size()); });
     }
 
+    // Room for a text of up to `size` bytes (at most kLargestInBlock) that another writes in
+    // place, at an address a multiple of 8 with 8 free bytes before it that the writer may use as
+    // well. It holds until the arena's next text; nothing is kept unless Keep follows.
+    char* Room(size_t size);
+    // The first `size` bytes of the last room, no more than it had, become a text.
+    RecordText Keep(size_t size);
+
     // The arena of the calling thread, for texts made one at a time.
     static RecordArena& OfThisThread();
 
@@ -211,6 +218,7 @@ private:
     record_text::Header* block_ = nullptr;
     char* next_ = nullptr;
     char* end_ = nullptr;
+    char* room_ = nullptr;  // the last Room
     size_t expected_;  // bytes still expected
     bool filledOne_ = false;
     // Blocks mapped and touched ahead of their use, and the batch being readied after them.

@@ -29,10 +29,7 @@ std::vector<RecordText> DatabaseMessages::TakeSlots()
 bool ReadMessages(platform::OdbcConnection& connection, const QString& sql,
                   const std::vector<std::string>& parameters, DatabaseMessages& messages)
 {
-    return connection.QueryViews(sql, parameters, [&messages](platform::OdbcRowView row) {
-        messages.Add(row.empty() ? std::string_view() : row[0]);
-        return true;
-    });
+    return connection.QueryFirstColumn(sql, parameters, messages);
 }
 
 }  // namespace quillon

@@ -12,7 +12,7 @@
 
 namespace quillon {
 
-class DatabaseMessages {
+class DatabaseMessages final : public platform::OdbcValueSink {
 public:
     DatabaseMessages();
     ~DatabaseMessages();
@@ -20,7 +20,10 @@ public:
     DatabaseMessages& operator=(DatabaseMessages&&) noexcept;
 
     // A copy of `message` after the others.
-    void Add(std::string_view message);
+    void Add(std::string_view message) override;
+    // Where the next message may be written in place, and taking it from there.
+    char* Room(size_t size) override { return arena_->Room(size); }
+    void KeepInRoom(size_t size) override { slots_.push_back(arena_->Keep(size)); }
     // Message `index` (from 0) becomes a copy of `message`.
     void Replace(size_t index, std::string_view message);
     size_t Count() const { return slots_.size() - 1; }
