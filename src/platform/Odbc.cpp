@@ -177,6 +177,19 @@ SQLRETURN ReadOn(SQLHSTMT stmt, SQLUSMALLINT column, std::string& out, size_t ha
 size_t RoomAfter(size_t last, size_t cap) { return std::min(last + last / 4 + 64, cap); }
 
 constexpr size_t kFirstRoom = 1024;
+// Rows between reviews of a bound buffer's room.
+constexpr size_t kReviewRows = 256;
+
+// A bound buffer's room for the next fetch, `longest` being the longest value since the last
+// review: it grows as soon as a value did not fit, and at a review shrinks when the values
+// needed less than half of it.
+size_t NextRoom(size_t room, size_t longest, bool review, size_t cap)
+{
+    const size_t wanted = RoomAfter(longest, cap);
+    if (wanted > room || (review && wanted < room / 2))
+        room = wanted;
+    return std::min(room, cap);
+}
 
 // Reads the columns of the current row whole ("" for NULL) with SQLGetData: each value first
 // into its column's piece, sized from that column's last value, a longer one on into storage
@@ -348,14 +361,10 @@ private:
             }
         }
         const size_t cap = rows_ > 1 ? kBlockCap : kRowCap;
-        const bool review = seen_ >= kWindow;
+        const bool review = seen_ >= kReviewRows;
         for (size_t c = 0; c < columns_.size(); ++c) {
             Column& column = columns_[c];
-            const size_t wanted = RoomAfter(column.longest, cap);
-            size_t room = column.room;
-            if (wanted > room || (review && wanted < room / 2))
-                room = wanted;
-            room = std::min(room, cap);
+            const size_t room = NextRoom(column.room, column.longest, review, cap);
             if ((rebind || room != column.room) && !BindColumn(c, room))
                 return false;
             if (review)
@@ -368,7 +377,6 @@ private:
 
     static constexpr size_t kRowCap = 64 * 1024;
     static constexpr size_t kBlockCap = 16 * 1024;
-    static constexpr size_t kWindow = 256;
     SQLHSTMT stmt_;
     std::vector<Column> columns_;
     size_t blockRows_;
@@ -440,7 +448,6 @@ public:
 
 private:
     static constexpr size_t kCap = 64 * 1024 - 1;  // the room and its terminator within a sink's largest
-    static constexpr size_t kWindow = 256;
     // In the length's place before a fetch: no driver gives it.
     static constexpr SQLLEN kUnwritten = std::numeric_limits<SQLLEN>::min();
 
@@ -450,15 +457,11 @@ private:
                                         reinterpret_cast<SQLLEN*>(anchor_ - sizeof(SQLLEN))));
     }
 
-    // As the bound buffers: grows as soon as a value did not fit, shrinks when the values of a
-    // while needed less than half of it.
+    // As the bound buffers are sized.
     bool Resize()
     {
-        const bool review = seen_ >= kWindow;
-        const size_t wanted = RoomAfter(longest_, kCap);
-        size_t room = room_;
-        if (wanted > room || (review && wanted < room / 2))
-            room = wanted;
+        const bool review = seen_ >= kReviewRows;
+        const size_t room = NextRoom(room_, longest_, review, kCap);
         if (review) {
             longest_ = 0;
             seen_ = 0;
