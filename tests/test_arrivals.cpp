@@ -12,6 +12,7 @@
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTcpServer>
@@ -147,14 +148,14 @@ struct Scene {
             [&] { return w.Winsock1->BytesReceived() > 0 || socket.bytesAvailable() > 0; }, 3000);
     }
     // Reads the client's replies until `frames` of them ended (5 s at most), then 100 ms more.
-    void AwaitReplies(QTcpSocket& socket, size_t frames)
+    void AwaitReplies(QTcpSocket& socket, size_t frames, int timeoutMs = 5000)
     {
         static_cast<void>(QTest::qWaitFor(
             [&] {
                 replies += socket.readAll().toStdString();
                 return Occurrences(replies, "\x1c\r") >= frames;
             },
-            5000));
+            timeoutMs));
         QTest::qWait(100);
         replies += socket.readAll().toStdString();
     }
@@ -258,6 +259,24 @@ std::function<QAction*(frmMain&)> Item(QAction* frmMain::*item)
     return [item](frmMain& w) { return w.*item; };
 }
 
+// Whether the command waits for the user now, given the title of the box or file dialog open.
+using Waits = std::function<bool(const QString& box)>;
+template <class W>
+Waits Modal()
+{
+    return [](const QString&) { return qobject_cast<W*>(QApplication::activeModalWidget()); };
+}
+Waits Box(const char* title)
+{
+    return [title](const QString& box) { return box == QLatin1String(title); };
+}
+
+QString OpenFileBesidesThree(Scene& s)
+{
+    s.f.responder.QueueFiles({s.f.WriteFile(QStringLiteral("other.hl7"), Records(300))});
+    return Loaded(s, 3);
+}
+
 TEST(ServerArrivals, ARecordAcknowledgedDuringACommandIsInTheStoreAfterIt)
 {
     struct Command {
@@ -270,6 +289,9 @@ TEST(ServerArrivals, ARecordAcknowledgedDuringACommandIsInTheStoreAfterIt)
         // The client writes at the command's first turn of window events, or, for a command
         // waiting for a dialog while the window stays in use, once it is at work (wait cursor).
         bool atWork = false;
+        // Set: the client writes while the command waits for the user, and the ACK comes
+        // within 0.5 s while the wait lasts (3 s at most).
+        Waits waits = {};
     };
     const std::vector<Command> commands = {
         {"Edit > Undo", 300,
@@ -294,7 +316,9 @@ TEST(ServerArrivals, ARecordAcknowledgedDuringACommandIsInTheStoreAfterIt)
              d->optInclude[0]->setChecked(true);
              d->cmdApplyFilter->click();
              return true;
-         }}},
+         }},
+         false,
+         Modal<frmFilterRecords>()},
         {"Record list > Replace",
          300,
          [](Scene& s) { return Loaded(s, 300); },
@@ -320,7 +344,10 @@ TEST(ServerArrivals, ARecordAcknowledgedDuringACommandIsInTheStoreAfterIt)
              s.w.lstRecords->setCurrentRow(5, QItemSelectionModel::ClearAndSelect);
              return loaded;
          },
-         Item(&frmMain::mnuRecordListDeleteThisThruLast)},
+         Item(&frmMain::mnuRecordListDeleteThisThruLast),
+         {},
+         false,
+         Box("OK to Delete Record?")},
         {"Edit > Paste Records from Clipboard", 6,
          [](Scene& s) {
              // The delete's undo copy still on its way to a slow disk: the paste first waits
@@ -337,16 +364,25 @@ TEST(ServerArrivals, ARecordAcknowledgedDuringACommandIsInTheStoreAfterIt)
              s.f.responder.QueueInput(QStringLiteral("#^~\\&"));
              return Loaded(s, 300);
          },
-         Item(&frmMain::mnuToolsChangeDelimiters)},
-        {"File > Open", 300,
-         [](Scene& s) {
-             s.f.responder.QueueFiles({s.f.WriteFile(QStringLiteral("other.hl7"), Records(300))});
-             return Loaded(s, 3);
-         },
-         Item(&frmMain::mnuFileOpen)},
+         Item(&frmMain::mnuToolsChangeDelimiters),
+         {},
+         false,
+         Box("Change Message Delimiters")},
+        {"File > Open", 300, OpenFileBesidesThree, Item(&frmMain::mnuFileOpen)},
+        {"File > Open, its file dialog", 300, OpenFileBesidesThree, Item(&frmMain::mnuFileOpen),
+         {}, false, Box("File Open")},
         {"File > a recent file", 300,
          [](Scene& s) {
              s.w.AddToMRUList(s.f.WriteFile(QStringLiteral("recent.hl7"), Records(300)));
+             return Loaded(s, 3);
+         },
+         [](frmMain& w) { return w.mnuMRU[0]; }},
+        {"File > a compressed recent file", 300,
+         [](Scene& s) {
+             const QString plain = s.f.WriteFile(QStringLiteral("recent.hl7"), Records(300));
+             if (QProcess::execute(QStringLiteral("gzip"), {QStringLiteral("-f"), plain}) != 0)
+                 return QStringLiteral("no gzip");
+             s.w.AddToMRUList(plain + QStringLiteral(".gz"));
              return Loaded(s, 3);
          },
          [](frmMain& w) { return w.mnuMRU[0]; }},
@@ -377,7 +413,9 @@ TEST(ServerArrivals, ARecordAcknowledgedDuringACommandIsInTheStoreAfterIt)
              w->lvFileList->setCurrentItem(found[0]);
              w->cmdOpen_Click();
              return true;
-         }}},
+         }},
+         false,
+         Modal<frmFTP>()},
         {"File > Open from Cerner",
          1,
          [](Scene& s) {
@@ -411,7 +449,9 @@ TEST(ServerArrivals, ARecordAcknowledgedDuringACommandIsInTheStoreAfterIt)
                   (*boxes[k / 3])[k % 3]->setText(QString::fromLatin1(range[k]));
               w->cmdCommand[0]->click();
               return true;
-          }}},
+          }},
+         false,
+         Modal<frmCernerLogin>()},
         {"File > Open from Ensemble",
          1,
          [](Scene& s) {
@@ -447,7 +487,9 @@ TEST(ServerArrivals, ARecordAcknowledgedDuringACommandIsInTheStoreAfterIt)
              p->DateStopTime->setTime(QTime(18, 0, 0));
              p->cmdCommand_Click(0);
              return true;
-         }}},
+         }},
+         false,
+         [](const QString&) { return Shown<frmEnsembleInterfaces>() != nullptr; }},
     };
     for (const Command& c : commands) {
         SCOPED_TRACE(c.name);
@@ -463,11 +505,20 @@ TEST(ServerArrivals, ARecordAcknowledgedDuringACommandIsInTheStoreAfterIt)
         ASSERT_EQ(s.st.records.RecordCount, before);
 
         bool inCommand = false, writing = false, written = false;
+        QString box;  // the responder's box or file dialog open now
+        qint64 ackAfter = 0;
         auto write = [&] {
-            if (!inCommand || written || (c.atWork && QApplication::overrideCursor() == nullptr))
+            if (!inCommand || written || (c.atWork && QApplication::overrideCursor() == nullptr)
+                || (c.waits && !c.waits(box)))
                 return;
             written = writing = true;
+            QElapsedTimer clock;
+            clock.start();
             s.Write(s.client);
+            if (c.waits) {
+                s.AwaitReplies(s.client, 1, 3000);
+                ackAfter = clock.elapsed();
+            }
             writing = false;
             if (s.disk)
                 s.disk->Release();
@@ -479,7 +530,13 @@ TEST(ServerArrivals, ARecordAcknowledgedDuringACommandIsInTheStoreAfterIt)
                 turn.stop();
         });
         turn.start(0);
-        s.f.responder.whileShown = [&](const platform::ScriptedResponder::Shown&) { write(); };
+        s.f.responder.whileShown = [&](const platform::ScriptedResponder::Shown& open) {
+            if (open.kind == platform::ScriptedResponder::Shown::Kind::File && !c.waits)
+                return;
+            box = open.title;
+            write();
+            box.clear();
+        };
         {
             const Steps steps(s, c.steps, writing);
             inCommand = true;
@@ -489,6 +546,7 @@ TEST(ServerArrivals, ARecordAcknowledgedDuringACommandIsInTheStoreAfterIt)
         turn.stop();
         s.f.responder.whileShown = nullptr;
         EXPECT_TRUE(written) << "the command let no window events run";
+        EXPECT_LE(ackAfter, 500);
 
         s.AwaitReplies(s.client, 1);
         EXPECT_EQ(Occurrences(s.replies, "MSA|AA|ARRIVED"), 1u);

@@ -17,7 +17,11 @@ namespace quillon {
 
 frmMain::frmMain(AppState& state, platform::Dialogs& dialogs, platform::Desktop& desktop_,
                  QWidget* parent)
-    : QMainWindow(parent), st(state), dlg(dialogs), desktop(desktop_)
+    : QMainWindow(parent),
+      dialogsAside_(*this, dialogs),
+      st(state),
+      dlg(dialogsAside_),
+      desktop(desktop_)
 {
     setWindowTitle(QStringLiteral("Quillon"));
     BuildControls();

@@ -19,6 +19,8 @@
 #include <deque>
 #include <functional>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "app/AppState.h"
 #include "app/ListBox.h"
@@ -54,6 +56,31 @@ public:
             QWidget* parent = nullptr);
     ~frmMain() override;
 
+private:
+    // The boxes and dialogs of `dialogs`, each shown with the arrivals set aside (ArrivalsAside).
+    class DialogsAside : public platform::Dialogs {
+    public:
+        DialogsAside(frmMain& w, platform::Dialogs& shown) : w_(w), shown_(shown) {}
+        platform::MsgAnswer MsgBox(const QString& text, platform::MsgButtons buttons,
+                                   platform::MsgIcon icon, const QString& title) override;
+        platform::MsgAnswer MsgBoxDefault(const QString& text, platform::MsgButtons buttons,
+                                          platform::MsgIcon icon, const QString& title,
+                                          platform::MsgAnswer defaultAnswer) override;
+        std::optional<QString> InputBox(const QString& prompt, const QString& title,
+                                        const QString& defaultText) override;
+        QStringList FileDialog(const platform::FileDialogRequest& request) override;
+        std::optional<platform::FontChoice> FontDialog(const platform::FontChoice& preset) override;
+        void MsgBoxWindow(const QString& text, const QString& caption) override;
+        std::optional<platform::PrintChoice> PrintDialog(
+            const platform::PrintDialogRequest& request) override;
+
+    private:
+        frmMain& w_;
+        platform::Dialogs& shown_;
+    };
+    DialogsAside dialogsAside_;
+
+public:
     AppState& st;
     platform::Dialogs& dlg;
     platform::Desktop& desktop;
@@ -483,7 +510,8 @@ public:
     void FlushReceivedRows();
     // Held by every command that lets window events run and then replaces or rewrites the
     // records: while one lives the server takes nothing from its connection and sends no ACK
-    // (the bytes wait in the socket), so no record it acknowledged can be dropped or changed by
+    // (the bytes wait in the socket; while the command waits for the user, see ArrivalsAside),
+    // so no record it acknowledged can be dropped or changed by
     // the command. When the last one ends, what waited is taken up at the next turn of the
     // event loop, after the records the command left.
     class ArrivalsHold {
@@ -495,6 +523,22 @@ public:
 
     private:
         frmMain& w_;
+    };
+    // Held while a command waits for the user (a box, a dialog, a file dialog, a window of its
+    // own): within its ArrivalsHold the server then takes what arrives and acknowledges it at
+    // once, and sets the records aside; they join the store once the last hold has ended, after
+    // the records the command left and before anything that waited in the socket. A hold taken
+    // while one lives holds again until it ends. Every box of `dlg` is shown with one.
+    class ArrivalsAside {
+    public:
+        explicit ArrivalsAside(frmMain& w);
+        ~ArrivalsAside();
+        ArrivalsAside(const ArrivalsAside&) = delete;
+        ArrivalsAside& operator=(const ArrivalsAside&) = delete;
+
+    private:
+        frmMain& w_;
+        int outer_;
     };
 
     // TCP/IP client (tcpip/frmMain_Client*.cpp).
@@ -750,7 +794,13 @@ private:
     void ScheduleTakeUp();
     void TakeUpHeldArrivals();
     void ForgetHeldArrivals();
+    // A hold lives and no ArrivalsAside was taken inside its innermost one.
+    bool ArrivalsWait() const { return arrivalHolds_ > 0 && asideAtHolds_ != arrivalHolds_; }
+    void StoreReceivedRecord(const std::string& record);
+    void JoinArrivalsSetAside();
     int arrivalHolds_ = 0;
+    int asideAtHolds_ = 0;             // the holds living when the innermost aside was taken
+    std::vector<std::string> arrivalsSetAside_;  // acknowledged, not yet in the store
     bool arrivalsWaiting_ = false;     // data came while held
     bool takeUpScheduled_ = false;
     bool takingUpEvent_ = false;       // the next event to ask is the one being taken up

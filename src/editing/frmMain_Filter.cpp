@@ -33,7 +33,11 @@ bool FindDialogShown(const frmMain& w)
 bool RunFilterDialog(frmMain& w, frmFilterRecords& dialog)
 {
     w.frmFilterRecords = &dialog;
-    const bool applied = dialog.exec() == QDialog::Accepted;
+    bool applied = false;
+    {
+        const frmMain::ArrivalsAside aside(w);
+        applied = dialog.exec() == QDialog::Accepted;
+    }
     w.frmFilterRecords = nullptr;
     QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     return applied && w.st.editing.filter.FilterText != CancelTheFilter;

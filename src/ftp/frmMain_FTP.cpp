@@ -35,7 +35,10 @@ void frmMain::ShowFtpWindow(bool put)
         w->lblFileName->hide();
         w->txtFileName->hide();
     }
-    w->exec();
+    {
+        const ArrivalsAside aside(*this);
+        w->exec();
+    }
     if (FtpWindow && w->Unloaded()) delete w;
 }
 

@@ -82,6 +82,9 @@ std::optional<QString> ScriptedResponder::InputBox(const QString& prompt, const 
 QStringList ScriptedResponder::FileDialog(const FileDialogRequest& request)
 {
     fileDialogs_.push_back(request);
+    if (whileShown)
+        whileShown({Shown::Kind::File, {}, request.title, MsgButtons::OKCancel, MsgIcon::None, {},
+                    std::nullopt});
     if (files_.empty()) {
         ++unanswered_;
         return {};

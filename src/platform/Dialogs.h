@@ -80,7 +80,7 @@ MsgAnswer FirstButton(MsgButtons buttons);
 class ScriptedResponder : public Dialogs {
 public:
     struct Shown {
-        enum class Kind { Message, Input, Window } kind;
+        enum class Kind { Message, Input, Window, File } kind;
         QString text;
         QString title;
         MsgButtons buttons = MsgButtons::OKOnly;
@@ -90,8 +90,8 @@ public:
     };
 
     void QueueAnswer(MsgAnswer a) { answers_.push_back(a); }
-    // Runs while a message or input box is "open", before it is answered (what a user could do
-    // meanwhile).
+    // Runs while a message or input box or a file dialog is "open", before it is answered (what
+    // a user could do meanwhile). File dialogs are not kept in shown().
     std::function<void(const Shown&)> whileShown;
     void QueueInput(std::optional<QString> text) { inputs_.push_back(std::move(text)); }
     // An empty list answers Cancel.

@@ -50,6 +50,7 @@ void frmMain::mnuFileOpenCerner_Click()
     for (;;) {
         s.LoginOK = false;
         {
+            const ArrivalsAside aside(*this);
             frmCernerLogin login(st.settings, dlg, *passwords, s, this);
             login.exec();
         }
@@ -96,8 +97,11 @@ void frmMain::mnuFileOpenCerner_Click()
                 cerner::InterfaceLine(QString::fromStdString(row.size() > 1 ? row[1] : std::string()),
                                       QString::fromStdString(row.empty() ? std::string() : row[0])));
         // Waits for OK, Cancel or the close box; a window that went away counts as Cancel.
-        while (!s.PickerDone && picker && picker->isVisible())
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        {
+            const ArrivalsAside aside(*this);
+            while (!s.PickerDone && picker && picker->isVisible())
+                QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        }
         if (!picker || !s.PickerDone || s.PickerCancelled) {
             delete picker;
             return;

@@ -42,6 +42,7 @@ void frmMain::mnuOpenFromEnsemble_Click()
         EnsemblePicker->raise();
         EnsemblePicker->activateWindow();
         if (!exiting_) {
+            const ArrivalsAside aside(*this);
             QEventLoop loop;
             connect(EnsemblePicker, &frmEnsembleInterfaces::Done, &loop, &QEventLoop::quit);
             connect(EnsemblePicker, &QObject::destroyed, &loop, &QEventLoop::quit);

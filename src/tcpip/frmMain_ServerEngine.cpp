@@ -118,8 +118,75 @@ frmMain::ArrivalsHold::ArrivalsHold(frmMain& w) : w_(w)
 
 frmMain::ArrivalsHold::~ArrivalsHold()
 {
-    if (--w_.arrivalHolds_ == 0 && (w_.arrivalsWaiting_ || !w_.heldServerEvents_.empty()))
+    --w_.arrivalHolds_;
+    if (!w_.ArrivalsWait()
+        && (w_.arrivalsWaiting_ || !w_.heldServerEvents_.empty()
+            || (w_.arrivalHolds_ == 0 && !w_.arrivalsSetAside_.empty())))
         w_.ScheduleTakeUp();
+}
+
+frmMain::ArrivalsAside::ArrivalsAside(frmMain& w) : w_(w), outer_(w.asideAtHolds_)
+{
+    w_.asideAtHolds_ = w_.arrivalHolds_;
+    // What waited since the hold began is taken while the user is being waited for.
+    if (w_.arrivalHolds_ > 0 && (w_.arrivalsWaiting_ || !w_.heldServerEvents_.empty()))
+        w_.ScheduleTakeUp();
+}
+
+frmMain::ArrivalsAside::~ArrivalsAside()
+{
+    w_.asideAtHolds_ = outer_;
+}
+
+// Each box waits for the user with the arrivals set aside.
+platform::MsgAnswer frmMain::DialogsAside::MsgBox(const QString& text, platform::MsgButtons buttons,
+                                                  platform::MsgIcon icon, const QString& title)
+{
+    const ArrivalsAside aside(w_);
+    return shown_.MsgBox(text, buttons, icon, title);
+}
+
+platform::MsgAnswer frmMain::DialogsAside::MsgBoxDefault(const QString& text,
+                                                         platform::MsgButtons buttons,
+                                                         platform::MsgIcon icon,
+                                                         const QString& title,
+                                                         platform::MsgAnswer defaultAnswer)
+{
+    const ArrivalsAside aside(w_);
+    return shown_.MsgBoxDefault(text, buttons, icon, title, defaultAnswer);
+}
+
+std::optional<QString> frmMain::DialogsAside::InputBox(const QString& prompt, const QString& title,
+                                                       const QString& defaultText)
+{
+    const ArrivalsAside aside(w_);
+    return shown_.InputBox(prompt, title, defaultText);
+}
+
+QStringList frmMain::DialogsAside::FileDialog(const platform::FileDialogRequest& request)
+{
+    const ArrivalsAside aside(w_);
+    return shown_.FileDialog(request);
+}
+
+std::optional<platform::FontChoice> frmMain::DialogsAside::FontDialog(
+    const platform::FontChoice& preset)
+{
+    const ArrivalsAside aside(w_);
+    return shown_.FontDialog(preset);
+}
+
+void frmMain::DialogsAside::MsgBoxWindow(const QString& text, const QString& caption)
+{
+    const ArrivalsAside aside(w_);
+    shown_.MsgBoxWindow(text, caption);
+}
+
+std::optional<platform::PrintChoice> frmMain::DialogsAside::PrintDialog(
+    const platform::PrintDialogRequest& request)
+{
+    const ArrivalsAside aside(w_);
+    return shown_.PrintDialog(request);
 }
 
 bool frmMain::PutOffWhileHeld(std::function<void()> event)
@@ -127,7 +194,7 @@ bool frmMain::PutOffWhileHeld(std::function<void()> event)
     if (std::exchange(takingUpEvent_, false))
         return false;
     // Behind events already put off, a later one waits too, so that they keep their order.
-    if (arrivalHolds_ == 0 && heldServerEvents_.empty())
+    if (!ArrivalsWait() && heldServerEvents_.empty())
         return false;
     heldServerEvents_.push_back(std::move(event));
     ScheduleTakeUp();
@@ -138,7 +205,7 @@ void frmMain::ScheduleTakeUp()
 {
     // Run from the event loop, never from the end of a command (an error path or an
     // exception may be ending it).
-    if (arrivalHolds_ > 0 || std::exchange(takeUpScheduled_, true))
+    if (ArrivalsWait() || std::exchange(takeUpScheduled_, true))
         return;
     QMetaObject::invokeMethod(this, &frmMain::TakeUpHeldArrivals, Qt::QueuedConnection);
 }
@@ -146,13 +213,14 @@ void frmMain::ScheduleTakeUp()
 void frmMain::TakeUpHeldArrivals()
 {
     takeUpScheduled_ = false;
-    if (arrivalHolds_ > 0)
+    if (ArrivalsWait())
         return;  // a command holds them again; its end takes them up
+    JoinArrivalsSetAside();
     arrivalsWaiting_ = false;
     // The bytes waiting came before the close or the new client that was put off after them.
     if (Winsock1->BytesReceived() > 0)
         Winsock1_DataArrival(Winsock1->BytesReceived());
-    while (arrivalHolds_ == 0 && !heldServerEvents_.empty()) {
+    while (!ArrivalsWait() && !heldServerEvents_.empty()) {
         const std::function<void()> event = std::move(heldServerEvents_.front());
         heldServerEvents_.pop_front();
         takingUpEvent_ = true;
@@ -191,7 +259,7 @@ void frmMain::Winsock1_ConnectionRequest(int requestId)
 
 void frmMain::Winsock1_DataArrival(int)
 {
-    if (arrivalHolds_ > 0) {
+    if (ArrivalsWait()) {
         if (!std::exchange(arrivalsWaiting_, true) && st.trace.LogTCPIP)
             WriteLog(st, "TCPIP",
                      "SERVER: Data arrived while a command changes the records; it is taken "
@@ -234,10 +302,16 @@ void frmMain::ReceiveData(const std::string& data)
                  "SERVER: Receive buffer full: " + std::to_string(dropped)
                      + " characters without an end of record dropped.");
     }
+    // While a command waits for the user the records are kept apart, untouched by it.
+    const bool aside = arrivalHolds_ > 0;
+    if (!aside)
+        JoinArrivalsSetAside();
     for (const ReceivedRecord& r : received) {
-        // The record is kept (stored and logged) before it is acknowledged.
-        st.records.Append(r.record);
-        st.undo.NoteReceived(st.records.Records[static_cast<size_t>(st.records.RecordCount)]);
+        // The record is kept (stored or set aside, and logged) before it is acknowledged.
+        if (aside)
+            arrivalsSetAside_.push_back(r.record);
+        else
+            StoreReceivedRecord(r.record);
         if (chkLogToDisk->isChecked() && !server.ServerLogFile.isEmpty())
             LogReceivedRecordToDisk(r.record);
         if (st.trace.LogMessage)
@@ -249,6 +323,25 @@ void frmMain::ReceiveData(const std::string& data)
         }
         if (server.SendAck)
             AcknowledgeRecord(r);
+        if (!aside)
+            ShowReceivedRecord();
+    }
+}
+
+void frmMain::StoreReceivedRecord(const std::string& record)
+{
+    st.records.Append(record);
+    st.undo.NoteReceived(st.records.Records[static_cast<size_t>(st.records.RecordCount)]);
+}
+
+void frmMain::JoinArrivalsSetAside()
+{
+    if (arrivalHolds_ > 0 || arrivalsSetAside_.empty())
+        return;
+    const std::vector<std::string> records = std::move(arrivalsSetAside_);
+    arrivalsSetAside_.clear();
+    for (const std::string& record : records) {
+        StoreReceivedRecord(record);
         ShowReceivedRecord();
     }
 }
