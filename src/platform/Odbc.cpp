@@ -569,15 +569,10 @@ bool OdbcConnection::Execute(const QString& sql, const std::vector<std::string>&
 {
     columns = 0;
     std::vector<std::string> converted;
-    const bool convert = h_ && !h_->restoreEncoding.empty()
-        && std::any_of(parameters.begin(), parameters.end(), [](const std::string& value) {
-               return std::any_of(value.begin(), value.end(), [](char c) { return (c & 0x80) != 0; });
-           });
-    if (convert && !StoredParameters(converted = parameters))
+    const std::vector<std::string>* values = &parameters;
+    if (!StoredParameters(values, converted) || !Prepare(sql, stmt))
         return false;
-    if (!Prepare(sql, stmt))
-        return false;
-    if (!SQL_SUCCEEDED(stmt.parameters.Bind(stmt.handle, 1, convert ? converted : parameters)))
+    if (!SQL_SUCCEEDED(stmt.parameters.Bind(stmt.handle, 1, *values)))
         return Fail(SQL_HANDLE_STMT, stmt.handle, OdbcOutcome::Failed);
     const SQLRETURN rc = SQLExecute(stmt.handle);
     if (rc == SQL_NO_DATA)  // a statement that touched no rows
@@ -700,7 +695,9 @@ bool OdbcConnection::CallReturningText(const QString& call, const std::vector<st
                                        int outputSize, std::string* result)
 {
     Statement stmt;
-    if (!Prepare(call, stmt))
+    std::vector<std::string> converted;
+    const std::vector<std::string>* values = &parameters;
+    if (!StoredParameters(values, converted) || !Prepare(call, stmt))
         return false;
     const size_t size = static_cast<size_t>(std::max(outputSize, 0));
     std::string output(size + 1, '\0');  // room for the terminator
@@ -710,7 +707,7 @@ bool OdbcConnection::CallReturningText(const QString& call, const std::vector<st
                                         static_cast<SQLLEN>(output.size()), &outputLength)))
         return Fail(SQL_HANDLE_STMT, stmt.handle, OdbcOutcome::Failed);
     BoundText bound;
-    if (!SQL_SUCCEEDED(bound.Bind(stmt.handle, 2, parameters)))
+    if (!SQL_SUCCEEDED(bound.Bind(stmt.handle, 2, *values)))
         return Fail(SQL_HANDLE_STMT, stmt.handle, OdbcOutcome::Failed);
     SQLRETURN rc = SQLExecute(stmt.handle);
     if (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA)
@@ -772,10 +769,16 @@ bool OdbcConnection::StoredTexts(bool on)
     return true;
 }
 
-bool OdbcConnection::StoredParameters(std::vector<std::string>& parameters)
+bool OdbcConnection::StoredParameters(const std::vector<std::string>*& parameters, std::vector<std::string>& converted)
 {
+    const auto beyondAscii = [](const std::string& value) {
+        return std::any_of(value.begin(), value.end(), [](char c) { return (c & 0x80) != 0; });
+    };
+    if (!h_ || h_->restoreEncoding.empty() || std::none_of(parameters->begin(), parameters->end(), beyondAscii))
+        return true;
     // Each goes to the server and comes back in hexadecimal digits, ASCII in any client encoding.
-    for (std::string& value : parameters) {
+    converted = *parameters;
+    for (std::string& value : converted) {
         std::vector<OdbcRow> rows;
         if (!Query(QStringLiteral("SELECT encode(convert(decode(?, 'hex'), 'UTF8', getdatabaseencoding()), 'hex')"),
                    {QByteArray::fromStdString(value).toHex().toStdString()}, rows))
@@ -783,6 +786,7 @@ bool OdbcConnection::StoredParameters(std::vector<std::string>& parameters)
         value = QByteArray::fromHex(rows.empty() || rows[0].empty() ? QByteArray() : QByteArray::fromStdString(rows[0][0]))
                     .toStdString();
     }
+    parameters = &converted;
     return true;
 }
 

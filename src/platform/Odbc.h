@@ -125,8 +125,9 @@ private:
     // Rows per fetch into bound buffers on this connection, after the tests' limit.
     size_t RowsPerFetch() const;
     bool Fail(short handleType, void* handle, OdbcOutcome fallback);
-    // `parameters` in the database's character set while texts come as stored.
-    bool StoredParameters(std::vector<std::string>& parameters);
+    // Points `parameters` at `converted`, their copy in the database's character set, where one
+    // is beyond ASCII while texts come as stored; false with the error set when that fails.
+    bool StoredParameters(const std::vector<std::string>*& parameters, std::vector<std::string>& converted);
     std::unique_ptr<Handles> h_;
     OdbcError error_;
 };
