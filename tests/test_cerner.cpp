@@ -719,6 +719,26 @@ TEST_F(CernerLoad, EmptyRangeAndFailuresLeaveTheRecords)
     }
 }
 
+// A LATIN1 PostgreSQL database's messages come as it holds them, not converted to UTF-8.
+TEST_F(CernerLoad, MessagesComeAsTheDatabaseHoldsThem)
+{
+    test::PostgresTestCluster& pg = test::PostgresTestCluster::Instance();
+    if (!pg.Running())
+        GTEST_SKIP() << pg.Error().toStdString();
+    ASSERT_TRUE(pg.RunSql("CREATE ROLE clerk LOGIN PASSWORD 'cerner-pw'; CREATE DATABASE cerner_latin1 OWNER clerk "
+                          "ENCODING 'LATIN1' TEMPLATE template0 LOCALE 'C';\n"));
+    ASSERT_TRUE(pg.RunSql("SET client_encoding TO 'UTF8'; SET ROLE clerk; CREATE TABLE OEN_PROCINFO AS SELECT 'ADT IN' "
+                          "AS PROC_NAME, 12 AS INTERFACEID, 1 AS CONTROLLABLE; CREATE TABLE OEN_PERSONALITY AS SELECT "
+                          "12 AS INTERFACEID, 'TRANSACTION_LOG' AS NAME, 'Y' AS VALUE; CREATE TABLE OEN_TXLOG AS "
+                          "SELECT 12 AS INTERFACEID, ' 001282549255090001' AS TX_KEY, 'MSH|8859/1' || chr(13) || "
+                          "'PID|1||2||Gößner^Zoë' AS MSG_TEXT;\n", "cerner_latin1"));
+    CernerDriver driver({CernerDriver::LogIn(pg.AddDataSource(odbc, "CernerLatin1", "cerner_latin1"), false, "cerner-pw"),
+                         CernerDriver::Pick("12", {"1/2/2026 00:00:00", "1/2/2026 23:59:59"})});
+    f.window->mnuFileOpenCerner_Click();
+    ASSERT_EQ(f.state.records.RecordCount, 1);
+    EXPECT_EQ(f.state.records.Records[1], "MSH|8859/1\rPID|1||2||G\xF6\xDFner^Zo\xEB");
+}
+
 TEST_F(CernerLoad, RefusedLogonSaysSoAndAsksAgain)
 {
     test::PostgresTestCluster& pg = test::PostgresTestCluster::Instance();

@@ -188,10 +188,18 @@ INSERT INTO ens.messageheader VALUES
   (12, 'RAD_IN', '../../escaped', '2024-02-02 06:00:00');
 )";
 
-// The cluster, its database and the data sources, made once for the process.
+// Texts beyond ASCII, one long; the LATIN1 database has RAD_IN's messages under a name beyond ASCII.
+const char* const kStoredSql = R"(
+SET client_encoding TO 'UTF8'; SET ROLE ens;
+INSERT INTO enslib_hl7.message VALUES (13, 'ADT_A01', 'MSH|8859/1' || chr(13) || 'PID|1||2||Gößner^Zoë', NULL),
+  (14, 'ADT_A01', 'MSH|' || repeat('ß', 9995), 'MSH|' || repeat('ü', 2));
+INSERT INTO ens.messageheader VALUES (13, 'RAD_IN', 'X', '2024-02-02 07:00:00'), (14, 'RAD_IN', 'X', '2024-02-02 08:00:00');
+)";
+
+// The cluster, its databases and the data sources, made once for the process.
 struct EnsembleServer {
     ScratchOdbc odbc;
-    QString dsn, refusedDsn, downDsn, otherDriverDsn;
+    QString dsn, refusedDsn, downDsn, otherDriverDsn, latin1Dsn;
     QString error;
     EnsembleServer()
     {
@@ -201,7 +209,11 @@ struct EnsembleServer {
             return;
         }
         if (!cluster.CreateUserAndDatabase("ens", "ens-pw", "ensdb")
-            || !cluster.RunSql(kServerSql, "ensdb")) {
+            || !cluster.RunSql(kServerSql, "ensdb") || !cluster.RunSql(kStoredSql, "ensdb")
+            || !cluster.RunSql("CREATE DATABASE enslatin1 OWNER ens ENCODING 'LATIN1' TEMPLATE template0 "
+                               "LOCALE 'C';")
+            || !cluster.RunSql(QString("SET client_encoding TO 'UTF8';" + QString(kServerSql) + kStoredSql)
+                                   .replace("RAD_IN", "RÖNTGEN").toStdString(), "enslatin1")) {
             error = "cannot set up the database";
             return;
         }
@@ -211,6 +223,8 @@ struct EnsembleServer {
         refusedDsn = cluster.AddDataSource(odbc, "EnsRefused", "ensdb", driver,
                                            {{"Username", "ens"}, {"Password", "wrong"}});
         otherDriverDsn = cluster.AddDataSource(odbc, "PlainPg", "ensdb");
+        latin1Dsn = cluster.AddDataSource(odbc, "EnsLatin1", "enslatin1", driver,
+                                          {{"Username", "ens"}, {"Password", "ens-pw"}});
         QTcpServer probe;  // a port nobody listens on once the probe is closed
         probe.listen(QHostAddress::LocalHost, 0);
         const int closedPort = probe.serverPort();
@@ -352,7 +366,13 @@ TEST(EnsembleServer, LoadReadsEveryMessageOfTheInterface)
         QString name;
         std::vector<std::string> records;  // in id order
         QString file;  // the records' file in the temp folder
+        bool latin1 = false;  // from the LATIN1 database
     } cases[] = {
+        // Texts as the database holds them: UTF-8 here, Latin-1 there.
+        {false, "RAD_IN", {"MSH|routed", "MSH|escaped\r", "MSH|8859/1\rPID|1||2||G\xC3\xB6\xC3\x9Fner^Zo\xC3\xAB",
+                           "MSH|\xC3\xBC\xC3\xBC"}, "RAD_IN.dat"},
+        {false, "RÖNTGEN", {"MSH|routed", "MSH|escaped\r", "MSH|8859/1\rPID|1||2||G\xF6\xDFner^Zo\xEB", "MSH|\xFC\xFC"},
+         "RÖNTGEN.dat", true},
         // Not the ACK, the late one nor RAD_IN's; message 3 once for its two headers; NULL and a
         // procedure result of 0 or 1 character give "".
         {false, "ADT_IN", {"MSH|1\r", "MSH|two headers\r", "", m5, m6, m7, "", ""}, "ADT_IN.dat"},
@@ -365,7 +385,7 @@ TEST(EnsembleServer, LoadReadsEveryMessageOfTheInterface)
         SCOPED_TRACE(c.name.toStdString());
         MainWindowFixture f;
         const auto driver = DrivePicker(*f.window, {[&](frmEnsembleInterfaces& picker) {
-                        Choose(picker, Server().dsn,
+                        Choose(picker, c.latin1 ? Server().latin1Dsn : Server().dsn,
                                !c.target                ? picker.optBusinessServices
                                : c.name == "ROUTER" ? picker.optBusinessProcesses
                                                     : picker.optBusinessOperations,

@@ -94,6 +94,8 @@ struct OdbcConnection::Handles {
     SQLHDBC dbc = SQL_NULL_HDBC;
     bool connected = false;
     size_t blockRows = 0;  // rows a fetch brings into bound buffers; 0: read row by row unbound
+    bool postgres = false;
+    std::string restoreEncoding;  // the client encoding to go back to while texts come as stored
 
     ~Handles()
     {
@@ -552,6 +554,9 @@ bool OdbcConnection::Connect(const QString& dsn, const QString& user, const QStr
         return Fail(SQL_HANDLE_DBC, handles->dbc, OdbcOutcome::CannotConnect);
     handles->connected = true;
     handles->blockRows = BlockRows(handles->dbc);
+    char dbms[64] = {};
+    handles->postgres = SQL_SUCCEEDED(SQLGetInfo(handles->dbc, SQL_DBMS_NAME, dbms, sizeof dbms, nullptr))
+        && std::strcmp(dbms, "PostgreSQL") == 0;
     h_ = std::move(handles);
     return true;
 }
@@ -563,9 +568,11 @@ bool OdbcConnection::Execute(const QString& sql, const std::vector<std::string>&
                              size_t& columns)
 {
     columns = 0;
-    if (!Prepare(sql, stmt))
+    std::vector<std::string> converted;
+    const std::vector<std::string>* values = &parameters;
+    if (!StoredParameters(values, converted) || !Prepare(sql, stmt))
         return false;
-    if (!SQL_SUCCEEDED(stmt.parameters.Bind(stmt.handle, 1, parameters)))
+    if (!SQL_SUCCEEDED(stmt.parameters.Bind(stmt.handle, 1, *values)))
         return Fail(SQL_HANDLE_STMT, stmt.handle, OdbcOutcome::Failed);
     const SQLRETURN rc = SQLExecute(stmt.handle);
     if (rc == SQL_NO_DATA)  // a statement that touched no rows
@@ -688,7 +695,9 @@ bool OdbcConnection::CallReturningText(const QString& call, const std::vector<st
                                        int outputSize, std::string* result)
 {
     Statement stmt;
-    if (!Prepare(call, stmt))
+    std::vector<std::string> converted;
+    const std::vector<std::string>* values = &parameters;
+    if (!StoredParameters(values, converted) || !Prepare(call, stmt))
         return false;
     const size_t size = static_cast<size_t>(std::max(outputSize, 0));
     std::string output(size + 1, '\0');  // room for the terminator
@@ -698,7 +707,7 @@ bool OdbcConnection::CallReturningText(const QString& call, const std::vector<st
                                         static_cast<SQLLEN>(output.size()), &outputLength)))
         return Fail(SQL_HANDLE_STMT, stmt.handle, OdbcOutcome::Failed);
     BoundText bound;
-    if (!SQL_SUCCEEDED(bound.Bind(stmt.handle, 2, parameters)))
+    if (!SQL_SUCCEEDED(bound.Bind(stmt.handle, 2, *values)))
         return Fail(SQL_HANDLE_STMT, stmt.handle, OdbcOutcome::Failed);
     SQLRETURN rc = SQLExecute(stmt.handle);
     if (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA)
@@ -731,6 +740,53 @@ bool OdbcConnection::Prepare(const QString& sql, Statement& stmt)
     if (!SQL_SUCCEEDED(SQLPrepare(stmt.handle, reinterpret_cast<SQLCHAR*>(const_cast<char*>(text.constData())),
                                   static_cast<SQLINTEGER>(text.size()))))
         return Fail(SQL_HANDLE_STMT, stmt.handle, OdbcOutcome::Failed);
+    return true;
+}
+
+bool OdbcConnection::StoredTexts(bool on)
+{
+    if (!IsOpen() || !h_->postgres || on != h_->restoreEncoding.empty())
+        return true;
+    const OdbcError earlier = error_;  // of a query before, kept when this succeeds
+    std::vector<OdbcRow> rows;
+    if (on) {
+        if (!Query(QStringLiteral("SELECT current_setting('client_encoding'), current_setting('server_encoding')"),
+                   {}, rows))
+            return false;
+        if (rows.size() != 1 || rows[0].size() != 2 || rows[0][0] == rows[0][1]) {
+            error_ = earlier;
+            return true;
+        }
+    }
+    const std::string encoding = on ? rows[0][1] : h_->restoreEncoding;
+    const std::string restore = on ? rows[0][0] : std::string();
+    rows.clear();
+    h_->restoreEncoding.clear();  // the statement's parameter is ASCII
+    if (!Query(QStringLiteral("SELECT set_config('client_encoding', ?, false)"), {encoding}, rows))
+        return false;
+    h_->restoreEncoding = restore;
+    error_ = earlier;
+    return true;
+}
+
+bool OdbcConnection::StoredParameters(const std::vector<std::string>*& parameters, std::vector<std::string>& converted)
+{
+    const auto beyondAscii = [](const std::string& value) {
+        return std::any_of(value.begin(), value.end(), [](char c) { return (c & 0x80) != 0; });
+    };
+    if (!h_ || h_->restoreEncoding.empty() || std::none_of(parameters->begin(), parameters->end(), beyondAscii))
+        return true;
+    // Each goes to the server and comes back in hexadecimal digits, ASCII in any client encoding.
+    converted = *parameters;
+    for (std::string& value : converted) {
+        std::vector<OdbcRow> rows;
+        if (!Query(QStringLiteral("SELECT encode(convert(decode(?, 'hex'), 'UTF8', getdatabaseencoding()), 'hex')"),
+                   {QByteArray::fromStdString(value).toHex().toStdString()}, rows))
+            return false;
+        value = QByteArray::fromHex(rows.empty() || rows[0].empty() ? QByteArray() : QByteArray::fromStdString(rows[0][0]))
+                    .toStdString();
+    }
+    parameters = &converted;
     return true;
 }
 

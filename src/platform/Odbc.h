@@ -96,6 +96,13 @@ public:
     bool CallReturningText(const QString& call, const std::vector<std::string>& parameters,
                            int outputSize, std::string* result);
 
+    // While on, texts come as the database holds them where the driver would have them
+    // converted: psqlODBC has a PostgreSQL server convert every text to the client encoding it
+    // sets (UTF-8), so for the while the client encoding is the database's own, and a parameter
+    // beyond ASCII goes converted to the database's character set. Other drivers give what they
+    // give. False with the error set when the server refuses.
+    bool StoredTexts(bool on);
+
     const OdbcError& LastError() const { return error_; }
 
     // For tests only: rewrites each statement before it is prepared (a test database may not
@@ -118,6 +125,9 @@ private:
     // Rows per fetch into bound buffers on this connection, after the tests' limit.
     size_t RowsPerFetch() const;
     bool Fail(short handleType, void* handle, OdbcOutcome fallback);
+    // Points `parameters` at `converted`, their copy in the database's character set, where one
+    // is beyond ASCII while texts come as stored; false with the error set when that fails.
+    bool StoredParameters(const std::vector<std::string>*& parameters, std::vector<std::string>& converted);
     std::unique_ptr<Handles> h_;
     OdbcError error_;
 };

@@ -29,7 +29,10 @@ std::vector<RecordText> DatabaseMessages::TakeSlots()
 bool ReadMessages(platform::OdbcConnection& connection, const QString& sql,
                   const std::vector<std::string>& parameters, DatabaseMessages& messages)
 {
-    return connection.QueryFirstColumn(sql, parameters, messages);
+    if (!connection.StoredTexts(true))
+        return false;
+    const bool read = connection.QueryFirstColumn(sql, parameters, messages);
+    return connection.StoredTexts(false) && read;
 }
 
 }  // namespace quillon

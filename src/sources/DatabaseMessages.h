@@ -39,7 +39,8 @@ private:
 };
 
 // Runs `sql` on an open connection and adds the first column of every row ("" for NULL) to
-// `messages`, in the database's row order. False with the connection's error set on failure.
+// `messages`, in the database's row order, each as the database holds it. False with the
+// connection's error set on failure.
 bool ReadMessages(platform::OdbcConnection& connection, const QString& sql,
                   const std::vector<std::string>& parameters, DatabaseMessages& messages);
 

@@ -136,7 +136,8 @@ EnsembleFetch FetchEnsembleMessages(const QString& dsn, EnsembleBusinessType typ
         fetch.messages = {};
         return std::move(fetch);
     };
-    if (!connection.Connect(dsn))
+    // The texts as the database holds them, the long ones read again as well.
+    if (!connection.Connect(dsn) || !connection.StoredTexts(true))
         return fail();
     // Column 0 kept only for the rows whose text may be cut short.
     std::vector<std::string> ids;
