@@ -138,8 +138,10 @@ std::string_view DeclaredCharacterSet(std::string_view record, char endOfBlock)
     const size_t encodingEnd = record.find(field, 4);
     const char repetition = encodingEnd != npos && encodingEnd > 5 ? record[5] : field;
     size_t end = begin;
+    // and its first character components: the first component of the first repetition.
+    const char component = encodingEnd != npos && encodingEnd > 4 ? record[4] : field;
     while (end < record.size() && record[end] != field && record[end] != repetition
-           && !Ends(static_cast<unsigned char>(record[end]), endOfBlock))
+           && record[end] != component && !Ends(static_cast<unsigned char>(record[end]), endOfBlock))
         ++end;
     std::string_view value = record.substr(begin, end - begin);
     while (!value.empty() && value.front() == ' ')
@@ -149,15 +151,40 @@ std::string_view DeclaredCharacterSet(std::string_view record, char endOfBlock)
     return value;
 }
 
+namespace {
+
+// The name without letter case: capitals, and blanks around it trimmed.
+std::string UpperName(std::string_view name)
+{
+    while (!name.empty() && name.front() == ' ')
+        name.remove_prefix(1);
+    while (!name.empty() && name.back() == ' ')
+        name.remove_suffix(1);
+    std::string upper(name);
+    for (char& c : upper)
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 0x20);
+    return upper;
+}
+
+}  // namespace
+
 bool NamesUtf8(std::string_view characterSet)
 {
-    auto same = [characterSet](std::string_view name) {
-        return characterSet.size() == name.size()
-               && std::equal(name.begin(), name.end(), characterSet.begin(), [](char a, char b) {
-                      return a == (b >= 'a' && b <= 'z' ? static_cast<char>(b - 0x20) : b);
-                  });
-    };
-    return same("UNICODE UTF-8") || same("UTF-8");
+    std::string name = UpperName(characterSet);
+    if (name.starts_with("UNICODE "))
+        name = UpperName(std::string_view(name).substr(8));
+    return name == "UTF-8" || name == "UTF8";
+}
+
+bool NamesSingleByteSet(std::string_view characterSet)
+{
+    const std::string name = UpperName(characterSet);
+    static constexpr std::string_view known[] = {
+        "ASCII",  "8859/1", "8859/2", "8859/3", "8859/4",   "8859/5",   "8859/6",    "8859/7",
+        "8859/8", "8859/9", "8859/15", "ISO IR6", "ISO IR14", "ISO IR100", "ISO-8859-1", "LATIN1",
+        "WINDOWS-1252", "CP1252"};
+    return std::find(std::begin(known), std::end(known), name) != std::end(known);
 }
 
 TextEncoding RecordEncoding(std::string_view record, char endOfBlock)
@@ -166,8 +193,11 @@ TextEncoding RecordEncoding(std::string_view record, char endOfBlock)
     if (high == npos)
         return TextEncoding::Latin1;
     const std::string_view declared = DeclaredCharacterSet(record, endOfBlock);
-    if (!declared.empty())
-        return NamesUtf8(declared) ? TextEncoding::Utf8 : TextEncoding::Latin1;
+    if (NamesUtf8(declared))
+        return TextEncoding::Utf8;
+    if (NamesSingleByteSet(declared))
+        return TextEncoding::Latin1;
+    // Empty, or a set not known here: the bytes decide.
     // Everything before the first byte above 127 is ASCII, so that byte begins a character.
     return QByteArrayView(record.substr(high)).isValidUtf8() ? TextEncoding::Utf8
                                                               : TextEncoding::Latin1;

@@ -1,7 +1,8 @@
 #pragma once
 // Records are bytes; the text they stand for depends on the record. One rule decides it: UTF-8
-// when the record's MSH-18 (its first repetition) names UTF-8, or when MSH-18 is empty and the
-// bytes are valid UTF-8 holding a character of more than one byte; Latin-1 otherwise. Record
+// when the record's MSH-18 (its first repetition) names UTF-8, or when MSH-18 is empty or names
+// no set known here and the bytes are valid UTF-8 holding a character of more than one byte;
+// Latin-1 otherwise. Record
 // bytes become text, and typed text becomes record bytes, only through the functions here.
 #include <QString>
 #include <QStringView>
@@ -12,13 +13,17 @@ namespace quillon {
 
 enum class TextEncoding : unsigned char { Latin1, Utf8 };
 
-// The first repetition of MSH-18 of the MSH segment the record begins with, blanks trimmed;
+// The first component of the first repetition of MSH-18 of the MSH segment the record begins with, blanks trimmed;
 // empty when the record begins with no MSH segment or its MSH has no MSH-18. The segment ends at
 // `endOfBlock` or any other control character.
 std::string_view DeclaredCharacterSet(std::string_view record, char endOfBlock = '\r');
 
-// Whether a character set named in MSH-18 is UTF-8: "UNICODE UTF-8" (or "UTF-8"), in any case.
+// Whether a character set named in MSH-18 is UTF-8: "UTF-8" or "UTF8", with or without
+// "UNICODE " before it, in any letter case.
 bool NamesUtf8(std::string_view characterSet);
+// Whether it names a set of one byte a character ("8859/1", "ASCII", ...): such a record is
+// Latin-1. A name neither of these knows leaves the decision to the bytes.
+bool NamesSingleByteSet(std::string_view characterSet);
 
 // The rule. A record of plain ASCII reads the same either way and answers Latin-1 without
 // looking at MSH-18. Validation runs over the bytes once, at memory speed.
