@@ -10,6 +10,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
 #include <QTextCursor>
 #include <QTest>
 #include <QTimer>
@@ -213,51 +214,102 @@ QString CopyWithTheMouse(TextAsGiven& shown, int from, int to)
     return QApplication::clipboard()->text();
 }
 
-// Every box shows the text it is given as typed ("&" and "<b>" are no shortcut mark or markup)
-// and fits its screen, and a 1024 by 768 one, however long the text or its words; a word longer
-// than a line wraps where the line ends, and the text is not changed for that: the quoted part,
-// selected with the mouse and copied, is what was quoted, a character outside the basic plane
-// where a line ends and a no-break space included.
+// Every kind of box shows the text it is given as typed ("&" and "<b>" are no shortcut mark or
+// markup), whole and without a scroll bar, and fits its screen, and a 1024 by 768 one, however
+// long the text or its words; a word longer than a line wraps where the line ends, and the text
+// is not changed for that: select-all and Ctrl+C give the text back, CR and CR LF as written,
+// and the quoted part selected with the mouse is what was quoted, a character outside the basic
+// plane where a line ends and a no-break space included. Run offscreen and under Xvfb.
 TEST(QtDialogs, BoxesShowTextAsTypedAndFitTheScreen)
 {
     const QString quoted =
         QStringLiteral("<b>PID|1||X&Y</b>")
         + (QString(29, QLatin1Char('Z')) + QString::fromUcs4(U"\U0001F600")).repeated(12)
         + QChar(0xA0) + QStringLiteral("end");
-    const QString text = QStringLiteral("No further occurances of '") + quoted
-                         + QStringLiteral("' were found.")
-                         + QStringLiteral(" And a long sentence").repeated(30);
-    const int from = static_cast<int>(text.indexOf(QLatin1Char('\''))) + 1;
-    const int to = from + static_cast<int>(quoted.size());
+    const QString longQuote = QStringLiteral("No further occurances of '") + quoted
+                              + QStringLiteral("' were found.")
+                              + QStringLiteral(" And a long sentence").repeated(30);
+    const struct {
+        const char* what;
+        QString text;
+        qsizetype quotedAt = -1;  // where `quoted` stands in the text, if it does
+    } texts[] = {
+        {"one line", QStringLiteral("No further occurances of 'ADT' were found.")},
+        {"several lines",
+         QStringLiteral("These data folders could not be created:\r\n\r\n/home/u/Marrowby/quillon/Logs"
+                        "\r\n/home/u/Marrowby/quillon/Views\r\n/home/u/Marrowby/quillon/Temp")},
+        {"a question after figures",
+         QStringLiteral("Average Record Length: 2180\r\nLongest Record: 4096 (Record 77)\r\n"
+                        "Shortest Record: 12 (Record 3)\r\n\r\nWould you like to see the longest "
+                        "record?")},
+        {"a count, then a sentence",
+         QStringLiteral("4100000 delimiters were replaced. One will be created for you, and it "
+                        "will be opened in the editor chosen under Options so that you can add "
+                        "your own definitions to it.")},
+        {"a long run without spaces", QString(700, QLatin1Char('X'))},
+        {"a path",
+         QStringLiteral("The file could not be written: ") + QStringLiteral("/very/deep/folder").repeated(25)
+             + QStringLiteral("/out.hl7 (No space left on device)")},
+        {"a quoted record",
+         QStringLiteral("ACK received:\r\n\x0bMSH|^~\\&|A|B|C|D|20260101||ACK^A01|1|P|2.5\rMSA|AA|1\r\x1c\r")},
+        {"a long quote", longQuote, longQuote.indexOf(quoted)},
+    };
     platform::QtDialogs dialogs;
     const struct {
         const char* what;
-        std::function<void()> show;
+        std::function<void(const QString&)> show;
     } boxes[] = {
-        {"message box",
-         [&] { dialogs.MsgBox(text, MsgButtons::OKOnly, MsgIcon::Information, "Box"); }},
-        {"message window", [&] { dialogs.MsgBoxWindow(text, "Window"); }},
-        {"input box", [&] { dialogs.InputBox(text, "Input", "x&y"); }},
+        {"message box, OK",
+         [&](const QString& t) { dialogs.MsgBox(t, MsgButtons::OKOnly, MsgIcon::Information, "Box"); }},
+        {"message box, OK Cancel",
+         [&](const QString& t) { dialogs.MsgBox(t, MsgButtons::OKCancel, MsgIcon::Question, "Box"); }},
+        {"message box, Abort Retry Ignore",
+         [&](const QString& t) {
+             dialogs.MsgBox(t, MsgButtons::AbortRetryIgnore, MsgIcon::Critical, "Box");
+         }},
+        {"message box, Yes No Cancel",
+         [&](const QString& t) {
+             dialogs.MsgBox(t, MsgButtons::YesNoCancel, MsgIcon::Exclamation, "Box");
+         }},
+        {"message box, Yes No",
+         [&](const QString& t) { dialogs.MsgBox(t, MsgButtons::YesNo, MsgIcon::Question, "Box"); }},
+        {"message box, Retry Cancel",
+         [&](const QString& t) {
+             dialogs.MsgBoxDefault(t, MsgButtons::RetryCancel, MsgIcon::None, "Box",
+                                   MsgAnswer::Cancel);
+         }},
+        {"message window", [&](const QString& t) { dialogs.MsgBoxWindow(t, "Window"); }},
+        {"input box", [&](const QString& t) { dialogs.InputBox(t, "Input", "x&y"); }},
     };
     const QRect screen = QApplication::primaryScreen()->availableGeometry();
-    for (const auto& b : boxes) {
-        SCOPED_TRACE(b.what);
-        bool found = false;
-        auto answer = AnswerModals([&](QWidget& box) {
-            EXPECT_LE(box.frameGeometry().width(), std::min(1024, screen.width()));
-            EXPECT_LE(box.frameGeometry().height(), std::min(768, screen.height()));
-            if (auto* shown = box.findChild<TextAsGiven*>()) {
-                found = true;
-                EXPECT_EQ(shown->text(), text);
-                EXPECT_EQ(shown->document()->toRawText(), text);  // as shown: no markup
-                EXPECT_TRUE(ShowsWholeText(*shown));
-                EXPECT_EQ(CopyWithTheMouse(*shown, from, to), quoted);
-            }
-            box.close();
-        });
-        b.show();
-        EXPECT_TRUE(found);
-    }
+    for (const auto& t : texts)
+        for (const auto& b : boxes) {
+            SCOPED_TRACE(std::string(t.what) + " in a " + b.what);
+            bool found = false;
+            auto answer = AnswerModals([&](QWidget& box) {
+                EXPECT_LE(box.frameGeometry().width(), std::min(1024, screen.width()));
+                EXPECT_LE(box.frameGeometry().height(), std::min(768, screen.height()));
+                if (auto* shown = box.findChild<TextAsGiven*>()) {
+                    found = true;
+                    EXPECT_EQ(shown->text(), t.text);
+                    EXPECT_TRUE(ShowsWholeText(*shown));
+                    EXPECT_EQ(shown->verticalScrollBar()->maximum(), 0);
+                    if (t.quotedAt >= 0) {
+                        EXPECT_EQ(shown->document()->toRawText(), t.text);  // no markup
+                        const int from = static_cast<int>(t.quotedAt);
+                        EXPECT_EQ(CopyWithTheMouse(*shown, from, from + static_cast<int>(quoted.size())),
+                                  quoted);
+                    }
+                    shown->selectAll();
+                    QApplication::clipboard()->clear();
+                    shown->copy();
+                    EXPECT_EQ(QApplication::clipboard()->text(), t.text);
+                }
+                box.close();
+            });
+            b.show(t.text);
+            EXPECT_TRUE(found);
+        }
 }
 
 TEST(ReadWholeFile, ReadsEveryByte)

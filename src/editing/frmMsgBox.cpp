@@ -13,8 +13,7 @@ frmMsgBox::frmMsgBox(const QString& msgBoxText, const QString& msgBoxCaption)
 {
     setObjectName(QStringLiteral("frmMsgBox"));
     setWindowTitle(msgBoxCaption);
-    lblMessageBox = new TextAsGiven(
-        QString(msgBoxText).replace(QStringLiteral("\r\n"), QStringLiteral("\n")), this);
+    lblMessageBox = new TextAsGiven(msgBoxText, this);
     lblMessageBox->setObjectName(QStringLiteral("lblMessageBox"));
     cmdOK = new QPushButton(QStringLiteral("OK"), this);
     cmdOK->setObjectName(QStringLiteral("cmdOK"));

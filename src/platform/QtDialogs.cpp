@@ -42,18 +42,26 @@ public:
     }
 
 protected:
-    void showEvent(QShowEvent* event) override
+    bool event(QEvent* event) override
     {
-        // The box lays its label out afresh whenever its icon changes, so the text takes the
-        // label's place as the box shows, before the box sizes itself to its contents.
-        if (auto* label = findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))) {
-            layout()->replaceWidget(label, text_);
-            label->hide();
-        }
-        QMessageBox::showEvent(event);
+        // The box lays its label out afresh whenever its icon or style changes, and then sizes
+        // itself to its contents on the layout request that follows: the text takes the label's
+        // place before each of these.
+        if (event->type() == QEvent::LayoutRequest || event->type() == QEvent::Show)
+            PlaceText();
+        return QMessageBox::event(event);
     }
 
 private:
+    void PlaceText()
+    {
+        auto* label = findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+        if (label && layout() && layout()->indexOf(label) >= 0) {
+            layout()->replaceWidget(label, text_);
+            label->hide();
+        }
+    }
+
     TextAsGiven* text_;
 };
 
@@ -79,9 +87,7 @@ MsgAnswer QtDialogs::MsgBoxDefault(const QString& text, MsgButtons buttons, MsgI
 MsgAnswer QtDialogs::Box(const QString& text, MsgButtons buttons, MsgIcon icon,
                          const QString& title, std::optional<MsgAnswer> defaultAnswer)
 {
-    // Texts are written with CR LF line breaks; the box wants plain new lines.
-    MessageBox box(Owner(parent_),
-                   QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+    MessageBox box(Owner(parent_), text);
     box.setWindowTitle(title);
     switch (icon) {
     case MsgIcon::None: box.setIcon(QMessageBox::NoIcon); break;
@@ -138,8 +144,7 @@ std::optional<QString> QtDialogs::InputBox(const QString& prompt, const QString&
     // into a shortcut mark, and it does not wrap a long prompt.
     QDialog box(parent_);
     box.setWindowTitle(title);
-    auto* label = new TextAsGiven(
-        QString(prompt).replace(QStringLiteral("\r\n"), QStringLiteral("\n")), &box);
+    auto* label = new TextAsGiven(prompt, &box);
     auto* edit = new QLineEdit(defaultText, &box);
     edit->selectAll();
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &box);
