@@ -34,3 +34,23 @@ wait_window() {
   done
   echo "$w"
 }
+
+# answer_box <caption pattern> <text>: waits for that input box, gives it the keyboard, types the
+# text and presses Return (fails when the box does not show).
+answer_box() {
+  local w
+  w=$(wait_window "$1")
+  [ -n "$w" ] || return 1
+  xdotool windowfocus --sync "$w" 2>/dev/null || true
+  sleep 0.2
+  xdotool type --delay 20 "$2"; xdotool key Return
+}
+
+# wait_file <name>: waits up to ten seconds for a file of that name under $QUILLON_HOME.
+wait_file() {
+  for _ in $(seq 1 100); do
+    [ -n "$(find "$QUILLON_HOME" -name "$1" 2>/dev/null | head -n1)" ] && return 0
+    sleep 0.1
+  done
+  return 1
+}

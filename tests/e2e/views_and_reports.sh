@@ -44,8 +44,9 @@ xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
   xdotool keyup ctrl
   sleep 0.3
   menu_item $views 1
-  [ -n "$(wait_window "^View Name\$")" ] || fail "no input box for the view name"
-  xdotool type --delay 20 MyView; xdotool key Return; sleep 0.8
+  answer_box "^View Name\$" MyView || fail "no input box for the view name"
+  wait_file MyView.view || fail "MyView.view was not saved"
+  sleep 0.5
 
   # Views > Disable current view, then Views > MyView (after Delete a View...: with no field
   # line selected, Create a View cannot be chosen).
@@ -67,8 +68,9 @@ xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
   sleep 0.5
   # File > Save Report Definition... as "MyReport", then close the window.
   xdotool key alt+f; sleep 0.4; xdotool key Return
-  [ -n "$(wait_window "^Report Name\$")" ] || fail "no input box for the report name"
-  xdotool type --delay 20 MyReport; xdotool key Return; sleep 0.5
+  answer_box "^Report Name\$" MyReport || fail "no input box for the report name"
+  wait_file MyReport.report || fail "MyReport.report was not saved"
+  sleep 0.3
   xdotool key Escape; sleep 0.5
 
   # Reports > MyReport (after Create and Delete a Report...), then Select All and Copy.
