@@ -198,13 +198,25 @@ public:
                 const int number = ++connections;
                 QObject::connect(s, &QTcpSocket::readyRead, s,
                                  [this, s, number] { Receive(s, number); });
+                if (relistenAfterMs >= 0) {
+                    port_ = server_.serverPort();
+                    server_.close();
+                    QObject::connect(s, &QTcpSocket::disconnected, &server_, [this] {
+                        QTimer::singleShot(relistenAfterMs, &server_, [this] {
+                            server_.listen(QHostAddress(QStringLiteral("127.0.0.1")), port_);
+                        });
+                    });
+                }
             }
         });
         clock_.start();
     }
 
     bool Listen() { return server_.listen(QHostAddress(QStringLiteral("127.0.0.1")), 0); }
-    int Port() const { return server_.serverPort(); }
+    int Port() const { return port_ != 0 ? port_ : server_.serverPort(); }
+    // 0 or more: one connection at a time. The server stops listening while it serves one and
+    // listens again on its port this many ms after that connection closed.
+    int relistenAfterMs = -1;
 
     EnvelopeChars envelope;  // how frames are cut
     std::deque<Reply> script;
@@ -287,6 +299,7 @@ private:
     }
 
     QTcpServer server_;
+    quint16 port_ = 0;  // while one connection is served
     std::map<QTcpSocket*, std::string> buffers_;
     QElapsedTimer clock_;
 };
@@ -467,7 +480,7 @@ struct Harness {
 
 TEST(ClientEngine, RunsAgainstScriptedServer)
 {
-    const std::string r1 = Rec(1), r2 = Rec(2), r3 = Rec(3);
+    const std::string r1 = Rec(1), r2 = Rec(2), r3 = Rec(3), r4 = Rec(4), r5 = Rec(5);
     struct Case {
         const char* name;
         std::vector<std::string> records;
@@ -569,6 +582,14 @@ TEST(ClientEngine, RunsAgainstScriptedServer)
         {"unknown giving-up action is reported, then the summary", {r1, r2}, noWait(1, 0, 5),
          {Silence()}, {{1, Frame(r1)}}, "Count:", sent0,
          {{"Quillon", "Unexpected case of 5 in SendRecordsToServer.", MsgIcon::None}}},
+        {"one connection at a time: the refused reconnect is tried until the server listens",
+         {r1, r2, r3, r4, r5},
+         [](ClientState& c, frmMain&, ScriptedServer& s) {
+             c.ClientMaxTriesResend = 2;
+             s.relistenAfterMs = 300;
+         }, {Ack(), Ack(), Silence()},
+         {{1, Frame(r1)}, {1, Frame(r2)}, {1, Frame(r3)}, {2, Frame(r3)}, {2, Frame(r4)},
+          {2, Frame(r5)}}, "Count: 5", "Sent 5 records to %T"},
         {"reset action: closed, reconnected, then sent again", {r1, r2},
          [](ClientState& c, frmMain&, ScriptedServer&) { c.ClientNakAction = 1; },
          {Silence()}, {{1, Frame(r1)}, {2, Frame(r1)}, {2, Frame(r2)}}, "Count: 2",

@@ -46,9 +46,12 @@ constexpr std::chrono::milliseconds kConnectTimeout = 5000ms;  // connecting, cl
 constexpr std::chrono::milliseconds kResetPause = 5000ms;      // between close and reconnect
 constexpr std::chrono::milliseconds kShortestRecordDelay = 50ms;
 constexpr std::chrono::milliseconds kLabelLatest = 100ms;  // a label's text waits no longer
+constexpr std::chrono::milliseconds kRefusedRetry = 250ms;  // between refused reconnects
 
 // Dynamic property: a run is active in this window.
 constexpr const char* kRunActive = "clientRunActive";
+// Dynamic property: the engine reconnects and tries again itself when the server refuses.
+constexpr const char* kRetryingRefusal = "clientRetryingRefusal";
 
 std::string Utf8(const QString& s)
 {
@@ -287,6 +290,10 @@ void SockDataArrival(frmMain& w, ReplyAccumulator& replies)
 
 void SockError(frmMain& w, int number, const QString& description)
 {
+    // A refused reconnect is the engine's to try again, and to report once it gives up.
+    if (number == platform::winsock_error::ConnectionRefused
+        && w.property(kRetryingRefusal).toBool())
+        return;
     AppState& st = w.st;
     const ClientState& c = st.client;
     Trace(st, "CLIENT: Socket Error: " + std::to_string(number) + ": " + Utf8(description));
@@ -517,13 +524,45 @@ bool ClientSendRun::Reset()
 }
 
 // Connects again after a close; false when that fails (after its message) or a stop came.
+//
+// A server that serves one connection at a time refuses a reconnect until it has seen the
+// close: a refused reconnect is tried again every kRefusedRetry for as long as the ACK wait
+// lasts, and only then reported as the socket error it is.
 bool ClientSendRun::Reconnected()
 {
-    Connect(true);
+    w.setProperty(kRetryingRefusal, true);
+    struct Unmark {
+        frmMain& w;
+        ~Unmark() { w.setProperty(kRetryingRefusal, false); }
+    } unmark{w};
     const auto stop = [this] { return StopRequested(); };
-    if (WaitWithEvents(kConnectTimeout, [this] { return ConnectAttemptOver(); }, stop)
-        == WaitEnd::Stopped)
+    const auto attempt = [this, &stop] {
+        return WaitWithEvents(kConnectTimeout, [this] { return ConnectAttemptOver(); }, stop)
+               != WaitEnd::Stopped;
+    };
+    const auto refused = [this] {
+        return w.sock->State() == wst::Error
+               && w.sock->LastError() == platform::winsock_error::ConnectionRefused;
+    };
+    Connect(true);
+    if (!attempt())
         return false;
+    const int64_t retries =
+        std::chrono::seconds(std::max<int16_t>(c.ClientMaxTimeWaitForAck, 0)) / kRefusedRetry;
+    for (int64_t retry = 1; retry <= retries && refused(); ++retry) {
+        if (WaitWithEvents(kRefusedRetry, {}, stop) == WaitEnd::Stopped)
+            return false;
+        Trace(st, "CLIENT: Connection refused.  Reconnect try # " + std::to_string(retry + 1));
+        w.sock->Close();
+        w.sock->Connect();
+        if (!attempt())
+            return false;
+    }
+    if (refused()) {
+        w.setProperty(kRetryingRefusal, false);
+        SockError(w, w.sock->LastError(), w.sock->LastErrorDescription());
+        return false;
+    }
     if (!Connected()) {
         const QString where = w.sock->RemoteHost() + QStringLiteral(" on port ")
                               + QString::number(w.sock->RemotePort());
