@@ -36,6 +36,14 @@ if os.environ.get('FTP_SEND_LIMIT'):
     class Throttled(ThrottledDTPHandler):
         write_limit = int(os.environ['FTP_SEND_LIMIT'])
     Handler.dtp_handler = Throttled
+if os.environ.get('FTP_LF_ONLY'):
+    from pyftpdlib.filesystems import AbstractedFS
+    class LfOnly(AbstractedFS):
+        def format_list(self, *args, **kwargs):
+            return (line[:-2] + b'\n' for line in AbstractedFS.format_list(self, *args, **kwargs))
+        def format_mlsx(self, *args, **kwargs):
+            return (line[:-2] + b'\n' for line in AbstractedFS.format_mlsx(self, *args, **kwargs))
+    Handler.abstracted_fs = LfOnly
 server = FTPServer(('127.0.0.1', port), Handler)
 print(server.address[1], flush=True)
 server.serve_forever()
@@ -79,6 +87,7 @@ bool FtpTestServer::Launch(int port)
     process_->setProcessChannelMode(QProcess::SeparateChannels);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     if (!mlsd) env.insert(QStringLiteral("FTP_NO_MLSD"), QStringLiteral("1"));
+    if (lfOnly) env.insert(QStringLiteral("FTP_LF_ONLY"), QStringLiteral("1"));
     if (sendLimit > 0) env.insert(QStringLiteral("FTP_SEND_LIMIT"), QString::number(sendLimit));
     process_->setProcessEnvironment(env);
     QStringList args{scratch_.filePath(QStringLiteral("ftpserver.py")), root_.path(),

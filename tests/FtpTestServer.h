@@ -33,6 +33,8 @@ public:
 
     // False before Start: the server answers MLSD with 500, so clients list with LIST.
     bool mlsd = true;
+    // Listing lines end with LF alone instead of CR LF.
+    bool lfOnly = false;
     // Bytes per second the server sends at most (0: no limit), so a test can act mid-transfer.
     qint64 sendLimit = 0;
 

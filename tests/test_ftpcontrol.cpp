@@ -155,6 +155,30 @@ TEST_F(FtpControlTest, NameWithALineBreakNamesNoOtherFile)
     }
 }
 
+// The same from a server that ends its listing lines with LF alone: the pieces of the broken
+// name are all that can be told apart, and report.hl7 is still listed, once.
+TEST_F(FtpControlTest, LfOnlyListingHidesNoFile)
+{
+    server.WriteFile(QStringLiteral("report.hl7"), "123456789");
+    server.WriteFile(QStringLiteral("report.hl7\ntype=file;size=9; x.hl7"), "x");
+    server.lfOnly = true;
+    for (bool mlsd : {true, false}) {
+        SCOPED_TRACE(mlsd ? "MLSD" : "LIST");
+        server.Stop();
+        server.mlsd = mlsd;
+        ASSERT_TRUE(server.Restart());
+        ASSERT_EQ(ConnectAs(), ftp_result::Ok);
+        ASSERT_EQ(ftp.OpenListing(QString()), ftp_result::Ok);
+        QStringList listed;
+        for (FtpEntry e; listed.size() < 10 && ftp.ReadNextEntry(e) == ftp_result::Ok;) listed << e.name;
+        ftp.CloseListing();
+        listed.sort();
+        const QString second = mlsd ? QStringLiteral("x.hl7") : QStringLiteral("report.hl7\ntype=file;size=9; x.hl7");
+        EXPECT_EQ(listed, (QStringList{QStringLiteral("report.hl7"), second}));
+        ftp.Disconnect();
+    }
+}
+
 TEST_F(FtpControlTest, ChangeDirectoryFollowsServerAndRefusesMissing)
 {
     server.MakeDir(QStringLiteral("one/two words"));
@@ -373,7 +397,7 @@ TEST(FtpListParser, NameWithALineBreakStaysWhole)
     } cases[] = {
         {true, "type=cdir; /\ntype=file;size=1; big.dat\nold.dat\ntype=file;size=1; x y\nz.dat\n",
          {"big.dat\nold.dat", "x y\nz.dat"}},
-        {true, "type=file;size=1; a.dat\n\ntype=pdir; ..\nb.dat\ntype=dir; c\n", {"a.dat\n", "c"}},
+        {true, "type=file;size=1; a.dat\n\ntype=pdir; ..\nb.dat\ntype=dir; c\n", {"a.dat", "c"}},
         {false,
          "total 8\n-rw-r--r-- 1 u g 3 Dec  8 09:05 big.dat\nold.dat\ndrwxr-xr-x 2 u g 4096 Dec  8 09:05 .\n"
          "x.dat\n12-08-26  09:05AM  <DIR>  Sub\nDir\n",
@@ -385,10 +409,25 @@ TEST(FtpListParser, NameWithALineBreakStaysWhole)
         {false,
          "-rw-r--r-- 1 u g 3 Dec  8 09:05 \nk.dat\n-rw-r--r-- 1 u g 3 Dec  8 09:05 o\r\nx.dat\r\n",
          {"\nk.dat\n-rw-r--r-- 1 u g 3 Dec  8 09:05 o\r\nx.dat"}},
-        // A name holding CR LF itself reads as two entries; one named like another file hides both.
+        // A name holding the line end itself reads as two entries; one named like another file
+        // leaves that file listed once. Empty lines belong to no name.
         {true, "type=file;size=1; a.dat\r\ntype=file;size=2; a.dat\r\ntype=file;size=9; b.dat\r\n"
                "type=dir; c\r\n",
-         {"b.dat", "c"}},
+         {"a.dat", "b.dat", "c"}},
+        {true, "type=file;size=9; report.hl7\r\ntype=file;size=9; report.hl7\ntype=file;size=9; x.hl7\r\n\r\n",
+         {"report.hl7", "report.hl7\ntype=file;size=9; x.hl7"}},
+        {true, "type=file;size=9; report.hl7\ntype=file;size=9; report.hl7\ntype=file;size=9; x.hl7\n\n",
+         {"report.hl7", "x.hl7"}},
+        {false, "-rw-r--r-- 1 u g 9 Dec  8 09:05 report.hl7\r\n-rw-r--r-- 1 u g 9 Dec  8 09:05 report.hl7\n"
+                "type=file;size=9; x.hl7\r\n\r\n",
+         {"report.hl7", "report.hl7\ntype=file;size=9; x.hl7"}},
+        {false, "-rw-r--r-- 1 u g 9 Dec  8 09:05 report.hl7\n-rw-r--r-- 1 u g 9 Dec  8 09:05 report.hl7\n"
+                "type=file;size=9; x.hl7\n\n-rw-r--r-- 1 u g 9 Dec  8 09:05 b.dat\n",
+         {"report.hl7", "report.hl7\ntype=file;size=9; x.hl7", "b.dat"}},
+        // Lines ending in LF alone, one name holding CR LF.
+        {true, "type=file;size=9; report.hl7\ntype=file;size=9; report.hl7\r\ntype=file;size=9; x.hl7\n"
+               "type=dir; d\n",
+         {"report.hl7", "report.hl7\r", "x.hl7", "d"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.data);

@@ -7,7 +7,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QHash>
+#include <QSet>
 #include <QStringList>
 #include <QTimeZone>
 #include <QUrl>
@@ -253,13 +253,16 @@ bool ParseListLine(const QString& line, FtpEntry& entry, const QDate& today)
 
 std::vector<FtpEntry> ParseListing(const QByteArray& data, bool mlsd, const QDate& today)
 {
-    // Entries end with CR LF, so a bare CR or LF in a line is part of the name it ends in and
-    // stays there: no piece of such a name stands for another file, and the commands refuse
-    // it. A server that ends its lines with LF alone leaves no way to tell a break inside a
-    // name; there a line that is no listing line after an entry is taken for the rest of that
-    // entry's name, as is such a line after a CR LF held by a name.
-    const QByteArray end =
-        data.contains("\r\n") ? QByteArrayLiteral("\r\n") : QByteArrayLiteral("\n");
+    // A server ends every line the same way, so the line end of most lines is the listing's:
+    // CR LF when at least as many lines end in CR LF as in LF alone. Where entries end with CR
+    // LF, a bare CR or LF in a line is part of the name it ends in and stays there: no piece of
+    // such a name stands for another file, and the commands refuse it. A server that ends its
+    // lines with LF alone leaves no way to tell a break inside a name; there a line that is no
+    // listing line after an entry is taken for the rest of that entry's name, as is such a line
+    // after a line end held by a name. Empty lines are passed over.
+    const qsizetype crlf = data.count("\r\n");
+    const QByteArray end = crlf > 0 && crlf >= data.count('\n') - crlf ? QByteArrayLiteral("\r\n")
+                                                                     : QByteArrayLiteral("\n");
     QList<QByteArray> lines;
     for (qsizetype at = 0; at < data.size();) {
         qsizetype next = data.indexOf(end, at);
@@ -270,6 +273,7 @@ std::vector<FtpEntry> ParseListing(const QByteArray& data, bool mlsd, const QDat
     std::vector<FtpEntry> entries;
     bool continues = false;  // the line before was an entry or a piece of its name
     for (const QByteArray& line : lines) {
+        if (line.isEmpty()) continue;
         const QString text = QString::fromUtf8(line);
         FtpEntry e;
         const LineKind kind = mlsd ? MlsdLineKind(text, e) : ListLineKind(text, e, today);
@@ -282,12 +286,18 @@ std::vector<FtpEntry> ParseListing(const QByteArray& data, bool mlsd, const QDat
             continues = false;
         }
     }
-    // A folder holds each name once. A name listed twice is a piece of a name that held the
-    // line end itself, and which of the two is the real file cannot be told: neither is listed.
-    QHash<QString, int> seen;
-    for (const FtpEntry& e : entries) ++seen[e.name];
-    std::erase_if(entries, [&](const FtpEntry& e) { return seen.value(e.name) > 1; });
-    return entries;
+    // A folder holds each name once. A name listed again is a file of that name and a piece of
+    // a name that held the line end, or two such pieces: it is listed once, by its first line
+    // (which line is the file's own cannot be told).
+    QSet<QString> seen;
+    std::vector<FtpEntry> once;
+    once.reserve(entries.size());
+    for (FtpEntry& e : entries) {
+        if (seen.contains(e.name)) continue;
+        seen.insert(e.name);
+        once.push_back(std::move(e));
+    }
+    return once;
 }
 
 namespace {

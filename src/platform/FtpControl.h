@@ -73,8 +73,9 @@ struct FtpEntry {
 bool ParseMlsdLine(const QString& line, FtpEntry& entry);
 bool ParseListLine(const QString& line, FtpEntry& entry, const QDate& today = QDate::currentDate());
 // The entries of a whole listing (MLSD or LIST lines) as the server sent it. Lines end with CR
-// LF; a bare CR or LF is part of a name, kept whole rather than cut into pieces that could
-// name other files. A name listed twice (a piece of a name that held CR LF) is left out.
+// LF, or with LF alone where most lines do; a bare CR or LF is part of a name, kept whole
+// rather than cut into pieces that could name other files. Empty lines are passed over. A name
+// listed twice (a piece of a name that held the line end) is listed once.
 std::vector<FtpEntry> ParseListing(const QByteArray& data, bool mlsd,
                                    const QDate& today = QDate::currentDate());
 
