@@ -870,7 +870,7 @@ TEST_F(FilesTest, SavesThatRunOutOfSpaceGiveTheSystemsReasonAndKeepTheOldFile)
              WriteLog(st, "TEST", std::string(10000, 'x'));
              return w.stsBar->currentMessage();
          },
-         "The trace log cannot be written: %1"},
+         "The trace log cannot be written: %1: " + full},
         {"ReceivedMessagesLog", "old.dat", "old\r\n", 0, 64,
          [&](const QString& path) {
              SetRecords({Rec("A")});  // the record arriving is not the first shown
@@ -895,7 +895,7 @@ TEST_F(FilesTest, SavesThatRunOutOfSpaceGiveTheSystemsReasonAndKeepTheOldFile)
              w.StopListening();
              return told;
          },
-         "Received records cannot be logged to %1"},
+         "Received records cannot be logged to %1: " + full},
         {"FtpGet", "old.hl7", "old\r\n", 0, 64, ftpGet(false), full},
         {"FtpGetAppending", "old.hl7", "old\r\n", 0, 64, ftpGet(true), full},
         // Into the working folder: room for the compressed copy, not for what it holds.

@@ -11,6 +11,8 @@
 #include <QTest>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <string>
@@ -537,7 +539,8 @@ TEST_F(ServerEngine, FailedLogWriteStaysInPanel4UntilTheNextGoodOne)
     st.server.ServerLogFile = folder;  // exists, but cannot be appended to
     w->chkLogToDisk->click();
     ASSERT_TRUE(w->chkLogToDisk->isChecked());
-    const QString failed = QStringLiteral("Received records cannot be logged to ") + folder;
+    const QString failed = QStringLiteral("Received records cannot be logged to ") + folder
+                           + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(EISDIR));
     QTcpSocket& client = Connect();
     for (int i = 1; i <= 2; ++i) {
         Send(client, Frame(Rec(std::to_string(i))));

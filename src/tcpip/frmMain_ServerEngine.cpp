@@ -423,8 +423,11 @@ void frmMain::LogReceivedRecordToDisk(const std::string& record)
         }
         return;
     }
+    const QString reason = serverLog_.ErrorString();
     CloseServerLog();
     serverLogFailure_ = QStringLiteral("Received records cannot be logged to ") + target;
+    if (!reason.isEmpty())
+        serverLogFailure_ += QStringLiteral(": ") + reason;
     if (!serverLogFailed_)
         WriteLog(st, "TCPIP", "SERVER: " + serverLogFailure_.toStdString());
     serverLogFailed_ = true;
