@@ -2,6 +2,7 @@
 // recent-files list, Save and Save As.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QDir>
 #include <QDirIterator>
 #include <QElapsedTimer>
@@ -13,6 +14,7 @@
 #include <QMessageBox>
 #include <QProcess>
 #include <QTest>
+#include <QTimer>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -844,6 +846,25 @@ TEST_F(FilesTest, SavesThatRunOutOfSpaceGiveTheSystemsReasonAndKeepTheOldFile)
                                                                   : QString("not saved");
          },
          "not saved"},
+        {"SettingsAtFileExit", "old.settings", "[Quillon\\Options]\r\nKept=1\r\n", 0, 64,
+         [&](const QString& path) {
+             MainWindowFixture leaving;
+             EXPECT_TRUE(leaving.state.settings.Open(path));
+             // From the event loop, as the program runs: Exit ends it (a watchdog otherwise).
+             QTimer::singleShot(0, leaving.window.get(), [&] {
+                 EXPECT_TRUE(ChooseMenuItem(leaving.window->mnuFileExit));
+             });
+             QTimer watchdog;
+             watchdog.setSingleShot(true);
+             QObject::connect(&watchdog, &QTimer::timeout, [] { QApplication::exit(1); });
+             watchdog.start(5000);
+             EXPECT_EQ(QApplication::exec(), 0);
+             QStringList texts;
+             for (const auto& shown : leaving.responder.shown())
+                 texts << shown.text;
+             return texts.join("\n\n");
+         },
+         "The options and recent files could not be saved to '%1': " + full},
         {"ServerConfiguration", "old.server", configLine, 0, 64,
          [&](const QString& path) {
              frmServerConfig window(st, f.responder, path);
