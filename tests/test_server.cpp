@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QElapsedTimer>
 #include <QTcpServer>
@@ -12,6 +13,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -554,6 +556,59 @@ TEST_F(ServerEngine, FailedLogWriteStaysInPanel4UntilTheNextGoodOne)
     ASSERT_TRUE(WaitForRecords(3));
     EXPECT_EQ(w->stsPanels[4]->text(), QStringLiteral("Logging to: ") + st.server.ServerLogFile);
     EXPECT_EQ(ReadBytes(st.server.ServerLogFile), Rec("3") + "\r\n");
+}
+
+// A file put in the log's place (a save over it, a rename from outside) is the one the records
+// after it go to: the log is in the file of its name, nothing lost and nothing twice.
+TEST_F(ServerEngine, LogFollowsItsNameWhenTheFileIsReplaced)
+{
+    const struct {
+        const char* file;
+        bool openInTheWindow;  // the log is loaded before the first record
+        std::function<void(const QString& log)> replace;
+    } cases[] = {
+        {"saved-over.dat", true,
+         [&](const QString&) {
+             f.responder.QueueAnswer(platform::MsgAnswer::Yes);  // the file changed since it was read
+             ASSERT_TRUE(ChooseMenuItem(w->mnuFileSaveNow));
+             ASSERT_EQ(f.responder.shown().size(), 1u);
+             EXPECT_EQ(f.responder.shown().front().title, QStringLiteral("File Changed"));
+             f.responder.Clear();
+         }},
+        {"renamed-over.dat", false,
+         [&](const QString& log) {
+             const QString copy = log + QStringLiteral(".copy");
+             ASSERT_TRUE(QFile::copy(log, copy));
+             ASSERT_EQ(std::rename(QFile::encodeName(copy).constData(),
+                                   QFile::encodeName(log).constData()),
+                       0);
+         }},
+    };
+    QTcpSocket& client = Connect();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        st.records.Reset(1);
+        st.server.ServerLogFile = f.home.filePath(QString::fromLatin1(c.file));
+        std::string logged = Rec("0") + "\r\n";
+        WriteBytes(st.server.ServerLogFile, logged);
+        if (c.openInTheWindow) {
+            f.responder.QueueFiles({st.server.ServerLogFile});
+            ASSERT_TRUE(ChooseMenuItem(w->mnuFileOpen));
+            ASSERT_EQ(st.records.RecordCount, 1);
+        }
+        if (!w->chkLogToDisk->isChecked())
+            w->chkLogToDisk->click();
+        const int32_t before = st.records.RecordCount;
+        for (int i = 1; i <= 3; ++i) {
+            Send(client, Frame(Rec(std::to_string(i))));
+            ASSERT_TRUE(WaitForRecords(before + i));
+            EXPECT_EQ(Reply(client, AckFor(std::to_string(i)).size()), AckFor(std::to_string(i)));
+            logged += Rec(std::to_string(i)) + "\r\n";
+            if (i == 1)
+                c.replace(st.server.ServerLogFile);
+        }
+        EXPECT_EQ(ReadBytes(st.server.ServerLogFile), logged);
+    }
 }
 
 TEST_F(ServerEngine, DataArrivingWhileABoxIsOpenIsTakenWhenItCloses)
