@@ -2,6 +2,7 @@
 // recent-files list, Save and Save As.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QDir>
 #include <QDirIterator>
 #include <QElapsedTimer>
@@ -13,6 +14,7 @@
 #include <QMessageBox>
 #include <QProcess>
 #include <QTest>
+#include <QTimer>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -844,6 +846,17 @@ TEST_F(FilesTest, SavesThatRunOutOfSpaceGiveTheSystemsReasonAndKeepTheOldFile)
                                                                   : QString("not saved");
          },
          "not saved"},
+        {"SettingsAtFileExit", "old.settings", "[Quillon\\Options]\r\nKept=1\r\n", 0, 64,
+         [&](const QString& path) {
+             MainWindowFixture leaving;  // File > Exit from its event loop, as the program runs
+             EXPECT_TRUE(leaving.state.settings.Open(path));
+             QAction* exit = leaving.window->mnuFileExit;
+             QTimer::singleShot(0, exit, [exit] { exit->trigger(); });
+             QTimer::singleShot(5000, exit, [] { QApplication::exit(1); });
+             EXPECT_EQ(QApplication::exec(), 0);
+             return leaving.responder.shown().empty() ? "" : leaving.responder.shown()[0].text;
+         },
+         "The options and recent files could not be saved to '%1': " + full},
         {"ServerConfiguration", "old.server", configLine, 0, 64,
          [&](const QString& path) {
              frmServerConfig window(st, f.responder, path);
@@ -870,7 +883,7 @@ TEST_F(FilesTest, SavesThatRunOutOfSpaceGiveTheSystemsReasonAndKeepTheOldFile)
              WriteLog(st, "TEST", std::string(10000, 'x'));
              return w.stsBar->currentMessage();
          },
-         "The trace log cannot be written: %1"},
+         "The trace log cannot be written: %1: " + full},
         {"ReceivedMessagesLog", "old.dat", "old\r\n", 0, 64,
          [&](const QString& path) {
              SetRecords({Rec("A")});  // the record arriving is not the first shown
@@ -895,7 +908,7 @@ TEST_F(FilesTest, SavesThatRunOutOfSpaceGiveTheSystemsReasonAndKeepTheOldFile)
              w.StopListening();
              return told;
          },
-         "Received records cannot be logged to %1"},
+         "Received records cannot be logged to %1: " + full},
         {"FtpGet", "old.hl7", "old\r\n", 0, 64, ftpGet(false), full},
         {"FtpGetAppending", "old.hl7", "old\r\n", 0, 64, ftpGet(true), full},
         // Into the working folder: room for the compressed copy, not for what it holds.

@@ -173,7 +173,9 @@ protected:
         WriteBytes(dir.filePath(QStringLiteral("plain")), "x");
         blocked = dir.filePath(QStringLiteral("plain/logs/"));
         st.folders.LogsFolder = logs;
-        st.trace.WriteFailed = [this](const QString& path) { failures.push_back(path); };
+        st.trace.WriteFailed = [this](const QString& path, const QString&) {
+            failures.push_back(path);
+        };
     }
 
     QStringList LogFiles() const

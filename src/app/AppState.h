@@ -27,8 +27,9 @@ struct TraceSwitches {
     // What "%N" stands for: the selected TCP/IP configuration while the TCP/IP panel shows,
     // else "" (the file name then says "LOG").
     std::function<QString()> ConfigurationName;
-    // Told once when the trace log cannot be written (with the path), until a write succeeds.
-    std::function<void(const QString& path)> WriteFailed;
+    // Told once when the trace log cannot be written (with the path and the system's reason,
+    // empty when there is none), until a write succeeds.
+    std::function<void(const QString& path, const QString& reason)> WriteFailed;
     bool WriteFailureReported = false;
 };
 

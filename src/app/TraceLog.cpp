@@ -89,6 +89,7 @@ public:
         const AppState* owner;  // compared only, never followed
         QString path;
         bool written;
+        QString reason;  // the system's words for a failure
     };
 
     ~TraceWriter()
@@ -172,15 +173,16 @@ private:
             jobs_.pop_front();
             lock.unlock();
             bool written = false;
+            QString reason;
             try {
-                written = AppendLogEntry(job.path, job.bytes);
+                written = AppendLogEntry(job.path, job.bytes, &reason);
             } catch (const std::exception&) {
                 written = false;
             }
             lock.lock();
             queuedBytes_ -= job.bytes.size();
             --pending_;
-            outcomes_.push_back({job.owner, std::move(job.path), written});
+            outcomes_.push_back({job.owner, std::move(job.path), written, std::move(reason)});
             changed_.notify_all();
         }
     }
@@ -203,7 +205,7 @@ TraceWriter& Writer()
 }
 
 // A write's outcome: a failure is told once, until a write succeeds again.
-void Report(AppState& st, bool written, const QString& path)
+void Report(AppState& st, bool written, const QString& path, const QString& reason)
 {
     if (written) {
         st.trace.WriteFailureReported = false;
@@ -213,13 +215,13 @@ void Report(AppState& st, bool written, const QString& path)
         return;
     st.trace.WriteFailureReported = true;
     if (st.trace.WriteFailed)
-        st.trace.WriteFailed(path);
+        st.trace.WriteFailed(path, reason);
 }
 
 void ReportQueuedOutcomes(AppState& st)
 {
     for (const TraceWriter::Outcome& o : Writer().TakeOutcomes(st))
-        Report(st, o.written, o.path);
+        Report(st, o.written, o.path, o.reason);
 }
 
 // Writes entries already formatted, now or through the writer thread.
@@ -227,6 +229,7 @@ void WriteEntries(AppState& st, const std::function<std::string()>& entries)
 {
     ReportQueuedOutcomes(st);
     QString path;
+    QString reason;
     bool written = false;
     try {
         const QString nameForN =
@@ -239,12 +242,12 @@ void WriteEntries(AppState& st, const std::function<std::string()>& entries)
                 Writer().Enqueue(st, path, std::move(bytes));
                 return;
             }
-            written = AppendLogEntry(path, bytes);
+            written = AppendLogEntry(path, bytes, &reason);
         }
     } catch (const std::exception&) {
         written = false;
     }
-    Report(st, written, path);
+    Report(st, written, path, reason);
 }
 
 }  // namespace
@@ -287,10 +290,10 @@ std::string FormatLogEntry(std::string_view category, std::string_view text, con
     return entry;
 }
 
-bool AppendLogEntry(const QString& path, const std::string& entry)
+bool AppendLogEntry(const QString& path, const std::string& entry, QString* error)
 {
     // In one write, the head of a new file with it; an entry that does not fit is taken back.
-    return platform::AppendToFile(path, entry, nullptr, kNewFileLine);
+    return platform::AppendToFile(path, entry, error, kNewFileLine);
 }
 
 void WriteLog(AppState& st, std::string_view category, std::string_view text)

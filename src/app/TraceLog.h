@@ -26,9 +26,9 @@ std::string FormatLogEntry(std::string_view category, std::string_view text, con
                            QChar decimalPoint);
 
 // Appends `entry` to the file at `path`; a new file first gets a line holding one blank.
-// False when the file cannot be created, opened or written; an entry written in part is taken
-// back, so the file stays as it was.
-bool AppendLogEntry(const QString& path, const std::string& entry);
+// False when the file cannot be created, opened or written, with the system's reason in
+// `error`; an entry written in part is taken back, so the file stays as it was.
+bool AppendLogEntry(const QString& path, const std::string& entry, QString* error = nullptr);
 
 // Waits until every write handed to the writer thread has reached the file and tells st's
 // failures among them. Call it before reading, sizing or deleting the log.

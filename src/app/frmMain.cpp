@@ -33,8 +33,11 @@ frmMain::frmMain(AppState& state, platform::Dialogs& dialogs, platform::Desktop&
     st.trace.ConfigurationName = [this] {
         return mnuViewTCPIPWindow->isChecked() ? cboTCPIPNames->currentText() : QString();
     };
-    st.trace.WriteFailed = [this](const QString& path) {
-        stsBar->showMessage(QStringLiteral("The trace log cannot be written: ") + path, 15000);
+    st.trace.WriteFailed = [this](const QString& path, const QString& reason) {
+        QString text = QStringLiteral("The trace log cannot be written: ") + path;
+        if (!reason.isEmpty())
+            text += QStringLiteral(": ") + reason;
+        stsBar->showMessage(text, 15000);
     };
     // A write that ended is looked at on this window's thread.
     backgroundWrites_.onEnded = [this] {

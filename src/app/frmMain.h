@@ -774,7 +774,9 @@ private:
     static int SelectedRow(const ListBox* list);
     bool waitingForRecordFind_ = false;
     bool waitingForFieldFind_ = false;
-    void ShutDown();
+    // Saves the settings (the window's place too when `savePlace`), telling a failed write, and
+    // ends the background work; only the first call does anything.
+    void ShutDown(bool savePlace);
     void CreateServerSocket();
     void BuildTCPIPPanel();
     void FillConfigurationList();

@@ -12,6 +12,9 @@
 
 namespace quillon {
 
+using platform::MsgButtons;
+using platform::MsgIcon;
+
 void frmMain::Form_Load()
 {
     PreviousWindowState = 0;
@@ -107,15 +110,24 @@ void frmMain::StartEmptyUndoRing()
     mnuEditUndo->setEnabled(false);
 }
 
-void frmMain::ShutDown()
+void frmMain::ShutDown(bool savePlace)
 {
     if (exiting_)
         return;
     exiting_ = true;
     {
-        const platform::SettingsStore::Batch batch(st.settings);
+        // The options, the recent files and the window's place in one write of the file.
+        platform::SettingsStore::Batch batch(st.settings);
+        if (savePlace)
+            SaveFrmPos(this, QStringLiteral("frmMain"));
         SaveMRUList();
         SaveOptions();
+        QString reason;
+        if (!batch.End(&reason))
+            dlg.MsgBox(QStringLiteral("The options and recent files could not be saved to '%1': %2")
+                           .arg(st.settings.Path(), reason),
+                       MsgButtons::OKOnly, MsgIcon::Exclamation,
+                       QStringLiteral("Can't Save to Disk"));
     }
     backgroundWrites_.Stop([](int tag) { return tag < UndoRing::Slots; });
     backgroundWrites_.WaitUntilAtMost(0);
@@ -130,7 +142,7 @@ void frmMain::mnuFileExit_Click()
         cmdStop_Click();
         return;
     }
-    ShutDown();
+    ShutDown(false);
     QApplication::exit(0);
 }
 
@@ -143,10 +155,7 @@ void frmMain::closeEvent(QCloseEvent* event)
         return;
     }
     // The window's place joins the options in the one write of the settings file.
-    const platform::SettingsStore::Batch batch(st.settings);
-    if (!exiting_)
-        SaveFrmPos(this, QStringLiteral("frmMain"));
-    ShutDown();
+    ShutDown(true);
     event->accept();
     QApplication::exit(0);
 }

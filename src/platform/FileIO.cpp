@@ -477,6 +477,16 @@ bool FileAppender::Append(std::string_view bytes)
     return true;
 }
 
+bool FileAppender::StillNamed() const
+{
+    if (fd_ < 0)
+        return false;
+    struct stat opened {};
+    struct stat named {};
+    return ::fstat(fd_, &opened) == 0 && ::stat(Native(path_).constData(), &named) == 0
+           && opened.st_dev == named.st_dev && opened.st_ino == named.st_ino;
+}
+
 void FileAppender::TakeBack()
 {
     if (made_) {

@@ -132,6 +132,9 @@ public:
     bool Close();
 
     bool IsOpen() const { return fd_ >= 0; }
+    // True while the open file is the one its path names: false once it was removed, or
+    // another file took its name (a save over it, a rename from outside).
+    bool StillNamed() const;
     const QString& Path() const { return path_; }
     const QString& ErrorString() const { return errorString_; }
 

@@ -5,7 +5,10 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QStringDecoder>
+#include <cerrno>
+#include <cstring>
 #include <optional>
+#include <utility>
 
 #include "platform/FileIO.h"
 
@@ -275,16 +278,31 @@ bool SettingsStore::Commit()
     // although the superuser could write it).
     constexpr QFile::Permissions anyWrite =
         QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther;
-    if (info.exists() && (!info.isWritable() || !(info.permissions() & anyWrite)))
+    if (info.exists() && (!info.isWritable() || !(info.permissions() & anyWrite))) {
+        error_ = QString::fromLocal8Bit(std::strerror(EACCES));
         return false;
-    if (!QDir().mkpath(info.absolutePath()))
-        return false;
+    }
+    // A folder that cannot be made fails the write below, which gives the system's reason.
+    QDir().mkpath(info.absolutePath());
     const QByteArray data = Serialize();
-    if (!WriteFileWhole(path_, std::string_view(data.constData(), static_cast<size_t>(data.size()))))
+    if (!WriteFileWhole(path_, std::string_view(data.constData(), static_cast<size_t>(data.size())),
+                        &error_))
         return false;
     fileBytes_ = data;
     unwritten_ = false;
+    error_.clear();
     return true;
+}
+
+bool SettingsStore::Batch::End(QString* error)
+{
+    if (std::exchange(ended_, true) || --store_.held_ > 0 || !store_.unwritten_)
+        return true;
+    if (store_.Commit())
+        return true;
+    if (error)
+        *error = store_.error_;
+    return false;
 }
 
 }  // namespace quillon::platform

@@ -72,16 +72,17 @@ public:
     class Batch {
     public:
         explicit Batch(SettingsStore& store) : store_(store) { ++store_.held_; }
-        ~Batch()
-        {
-            if (--store_.held_ == 0 && store_.unwritten_)
-                store_.Commit();
-        }
+        ~Batch() { End(); }
         Batch(const Batch&) = delete;
         Batch& operator=(const Batch&) = delete;
 
+        // Ends the hold before the batch goes. False when the outermost hold's write of the
+        // file failed, with the system's reason in `error`; an inner hold gives true.
+        bool End(QString* error = nullptr);
+
     private:
         SettingsStore& store_;
+        bool ended_ = false;
     };
 
 private:
@@ -102,7 +103,8 @@ private:
     QByteArray Serialize() const;
     // Takes in the file's entries when another process changed it since we last saw it.
     void TakeInOutsideChanges();
-    // Writes the file when the store is bound to one (and records the outcome).
+    // Writes the file when the store is bound to one (and records the outcome, with the
+    // reason of a failure in error_).
     bool Commit();
 
     QString path_;
@@ -113,6 +115,8 @@ private:
     bool unwritten_ = false;
     // Open batches; the file is written when the last one ends.
     int held_ = 0;
+    // The system's words for the last failed write of the file.
+    QString error_;
 };
 
 }  // namespace quillon::platform

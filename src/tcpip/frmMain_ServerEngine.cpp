@@ -401,8 +401,10 @@ void frmMain::AcknowledgeRecord(const ReceivedRecord& received)
 void frmMain::LogReceivedRecordToDisk(const std::string& record)
 {
     QString target = st.server.ServerLogFile;
+    // Each record goes to the file that has the log's name now: one saved over it or put in its
+    // place from outside is opened afresh, and appended to.
     const bool reuse =
-        serverLog_.IsOpen() && serverLog_.Path() == target && QFileInfo::exists(target);
+        serverLog_.IsOpen() && serverLog_.Path() == target && serverLog_.StillNamed();
     if (!reuse) {
         CloseServerLog();
         // The configured file is started when its folder exists; otherwise the records go to
@@ -423,8 +425,11 @@ void frmMain::LogReceivedRecordToDisk(const std::string& record)
         }
         return;
     }
+    const QString reason = serverLog_.ErrorString();
     CloseServerLog();
     serverLogFailure_ = QStringLiteral("Received records cannot be logged to ") + target;
+    if (!reason.isEmpty())
+        serverLogFailure_ += QStringLiteral(": ") + reason;
     if (!serverLogFailed_)
         WriteLog(st, "TCPIP", "SERVER: " + serverLogFailure_.toStdString());
     serverLogFailed_ = true;
