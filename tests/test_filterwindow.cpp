@@ -317,7 +317,7 @@ TEST_F(FilterWindow, HistoryBoxesKeepTheTypedTextAndOfferTheLinesToPick)
     for (const QString section : {"cboFilterRecords", "cboFindRecords"})
         for (int k = 0; k < 2; ++k)
             st.settings.Save("Quillon", section, QString::number(k), lines[k]);
-    enum class Pick { None, Keys, Mouse };
+    enum class Pick { None, Keys, Mouse, KeysThenEscape };
     const struct {
         const char* what;
         bool matchCase;  // clicked on before typing
@@ -329,6 +329,7 @@ TEST_F(FilterWindow, HistoryBoxesKeepTheTypedTextAndOfferTheLinesToPick)
         bool matchCaseAsked;
     } cases[] = {
         {"a start typed", false, "ADT", {"ADTX", "adtx"}, Pick::None, "", "ADT", "", false},
+        {"a line highlighted, then Escape", false, "ADT", {}, Pick::KeysThenEscape, "ADTX", "ADT", "", false},
         {"a start in another letter case", false, "adt", {}, Pick::None, "", "adt", "", false},
         {"with Match case", true, "ADT", {}, Pick::None, "", "ADT", "", true},
         {"a line picked with keys", false, "adt", {}, Pick::Keys, "adtx", "adtx", "PID-3", true},
@@ -356,17 +357,19 @@ TEST_F(FilterWindow, HistoryBoxesKeepTheTypedTextAndOfferTheLinesToPick)
         if (c.pick != Pick::None) {
             const int row = static_cast<int>(offered.indexOf(c.picked));
             ASSERT_GE(row, 0);
-            if (c.pick == Pick::Keys) {
+            if (c.pick != Pick::Mouse) {
                 for (int i = 0; i <= row; ++i)
                     QTest::keyClick(window, Qt::Key_Down);
-                QTest::keyClick(window, Qt::Key_Return);
+                EXPECT_EQ(box->currentText(), c.picked);  // the highlighted line shows
+                QTest::keyClick(window, c.pick == Pick::Keys ? Qt::Key_Return : Qt::Key_Escape);
             } else {
                 const QModelIndex item = list->model()->index(row, 0);
                 QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
                                   list->visualRect(item).center());
             }
             EXPECT_FALSE(list->isVisible());
-            EXPECT_EQ(box->currentText(), c.picked);
+            EXPECT_TRUE(box->isVisible());
+            EXPECT_EQ(box->currentText(), c.pick == Pick::KeysThenEscape ? c.typed : c.picked);
             EXPECT_EQ(matchCase->isChecked(), c.matchCaseAsked);
         }
         QTest::keyClick(window, Qt::Key_Return);
