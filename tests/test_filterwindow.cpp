@@ -416,6 +416,29 @@ TEST_F(FilterWindow, HistoryBoxesKeepTheTypedTextAndOfferTheLinesToPick)
             w.mnuRecordListFind_Click();
             EXPECT_TRUE(found);
         }
+        if (c.pick == Pick::KeysThenEscape) {
+            // The field-find history holds the texts found before, here "ADTX".
+            SCOPED_TRACE("Find in Field List");
+            w.lstRecords->setCurrentRow(0, QItemSelectionModel::ClearAndSelect);
+            w.lstRecords_Click();
+            bool found = false;
+            DriveFindDialog(st, {[&](FindDialog& d) {
+                                     d.cboFindFields->setEditText(QStringLiteral("ADTX"));
+                                     d.cmdCommand[0]->click();
+                                 },
+                                 [&](FindDialog& d) {
+                                     d.cboFindFields->setEditText(QString());
+                                     work(c, d.cboFindFields, d.chkMatchCase,
+                                          [&](std::string& text, std::string& field, bool& matchCase) {
+                                              found = st.search.SearchDialogDone;
+                                              text = st.search.FindText;
+                                              field = st.search.FindFieldName;
+                                              matchCase = st.search.MatchCase;
+                                          });
+                                 }});
+            w.mnuFieldListFind_Click();
+            EXPECT_TRUE(found);
+        }
     }
     EXPECT_EQ(st.records.RecordCount, 500);
     // The lines are kept whole, in the settings' format.
