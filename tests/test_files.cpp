@@ -232,10 +232,8 @@ TEST_F(FilesTest, FailedOpenKeepsTheRecordsShownBefore)
             window->txtUserName->setText(QStringLiteral("user"));
             window->txtPassword->setText(QStringLiteral("secret"));
             window->cmdConnect_Click();
-            // A name the list's file types leave out is added, as the user could type it.
-            const auto rows = window->lvFileList->findItems(names.front(), Qt::MatchExactly, 0);
-            window->lvFileList->setCurrentItem(rows.isEmpty() ? new QTreeWidgetItem(window->lvFileList, {names.front()})
-                                                              : rows.front());
+            // The list's file types leave the name out: it is given as the user could type it.
+            window->lvFileList->setCurrentItem(new QTreeWidgetItem(window->lvFileList, {names.front()}));
             window->cmdOpen_Click();
         });
         w.mnuFTPReceive_Click();
@@ -343,9 +341,7 @@ TEST_F(FilesTest, FailedOpenKeepsTheRecordsShownBefore)
         // Each of these commands first switches any view off, which shows the record afresh.
         w.mnuViewsDisable_Click();
         const std::string before = shown();
-        ASSERT_NE(before.find("Rec 2/3 Pg 1/1"), std::string::npos) << before;
-        ASSERT_NE(before.find("* MSH|^~\\&|two"), std::string::npos) << before;
-        ASSERT_NE(before.find("PID-3           []"), std::string::npos) << before;
+        ASSERT_EQ(before.rfind("Rec 2/3 Pg 1/1\n-- current 1", 0), 0u) << before;
         f.responder.Clear();
         const QStringList mruBefore = Mru();
 

@@ -17,6 +17,7 @@
 #include <QWindow>
 #include <functional>
 #include <memory>
+#include <utility>
 
 #include "TestSupport.h"
 #include "app/WindowUtility.h"
@@ -397,44 +398,36 @@ TEST_F(FilterWindow, HistoryBoxesKeepTheTypedTextAndOfferTheLinesToPick)
             w.mnuEditFilterRecordList_Click();
             EXPECT_TRUE(applied);
         }
+        bool found = false;
+        const auto askedFind = [&](std::string& text, std::string& field, bool& matchCase) {
+            found = st.search.SearchDialogDone;
+            text = st.search.FindText;
+            field = st.search.FindFieldName;
+            matchCase = st.search.MatchCase;
+        };
         {
             SCOPED_TRACE("Find");
-            bool found = false;
             DriveFindDialog(st, {[&](FindDialog& d) {
                                 d.cboFindRecords->setEditText(QString());
                                 d.cboSegmentFind->setEditText(QStringLiteral("all"));
                                 d.chkMatchCase->setChecked(false);
                                 st.search.FindText = "unchanged";
-                                work(c, d.cboFindRecords, d.chkMatchCase,
-                                     [&](std::string& text, std::string& field, bool& matchCase) {
-                                         found = st.search.SearchDialogDone;
-                                         text = st.search.FindText;
-                                         field = st.search.FindFieldName;
-                                         matchCase = st.search.MatchCase;
-                                     });
+                                work(c, d.cboFindRecords, d.chkMatchCase, askedFind);
                             }});
             w.mnuRecordListFind_Click();
-            EXPECT_TRUE(found);
+            EXPECT_TRUE(std::exchange(found, false));
         }
         if (c.pick == Pick::KeysThenEscape) {
-            // The field-find history holds the texts found before, here "ADTX".
-            SCOPED_TRACE("Find in Field List");
+            SCOPED_TRACE("Find in Field List");  // its history: "ADTX", found first
             w.lstRecords->setCurrentRow(0, QItemSelectionModel::ClearAndSelect);
             w.lstRecords_Click();
-            bool found = false;
             DriveFindDialog(st, {[&](FindDialog& d) {
                                      d.cboFindFields->setEditText(QStringLiteral("ADTX"));
                                      d.cmdCommand[0]->click();
                                  },
                                  [&](FindDialog& d) {
                                      d.cboFindFields->setEditText(QString());
-                                     work(c, d.cboFindFields, d.chkMatchCase,
-                                          [&](std::string& text, std::string& field, bool& matchCase) {
-                                              found = st.search.SearchDialogDone;
-                                              text = st.search.FindText;
-                                              field = st.search.FindFieldName;
-                                              matchCase = st.search.MatchCase;
-                                          });
+                                     work(c, d.cboFindFields, d.chkMatchCase, askedFind);
                                  }});
             w.mnuFieldListFind_Click();
             EXPECT_TRUE(found);
