@@ -180,6 +180,10 @@ bool frmMain::LoadHL7File(const QString& pathIn, LoadSource* source)
     }
     QApplication::restoreOverrideCursor();
     if (end == LoadEnd::ReadFailed) {
+        // A pass may have begun and cleared the lists: the kept records show as before, also
+        // behind the message.
+        if (host.began)
+            PutBackShownRecords(std::move(host.shownBefore));
         switch (read.error) {
         case platform::ReadError::None:  // the caller's source failed: it reports why
             break;
@@ -204,9 +208,6 @@ bool frmMain::LoadHL7File(const QString& pathIn, LoadSource* source)
                           QStringLiteral("Can't Read File"));
             break;
         }
-        // A pass may have begun and cleared the lists: the kept records show as before.
-        if (host.began)
-            PutBackShownRecords(std::move(host.shownBefore));
         return false;
     }
 
