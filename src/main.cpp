@@ -23,8 +23,9 @@ int main(int argc, char* argv[])
 
     quillon::platform::QtDialogs dialogs;
     quillon::platform::SystemDesktop desktop;
-    const QStringList failed = quillon::InitDataFolders(
-        state.folders, quillon::platform::LocalAppDataFolder(), quillon::platform::ProgramName());
+    // Folders that cannot be created are said by the window's load, before anything needs them.
+    quillon::InitDataFolders(state.folders, quillon::platform::LocalAppDataFolder(),
+                             quillon::platform::ProgramName());
 
     state.settings.Open(quillon::platform::SettingsStore::DefaultPath());
 
@@ -35,11 +36,6 @@ int main(int argc, char* argv[])
     // stored place; the outer size is set again once the frame is known.
     window.GetlastFormpos(&window, QStringLiteral("frmMain"), true);
     window.show();
-    if (!failed.isEmpty())
-        dialogs.MsgBox(QStringLiteral("These data folders could not be created:\r\n")
-                           + failed.join(QStringLiteral("\r\n")),
-                       quillon::platform::MsgButtons::OKOnly,
-                       quillon::platform::MsgIcon::Exclamation, QStringLiteral("Data Folders"));
 
     // The command-line file loads once the window is up.
     QTimer::singleShot(0, &window, [&window] { window.Form_Activate(); });

@@ -39,6 +39,7 @@
 #include "TestSupport.h"
 #include "app/TraceLog.h"
 #include "files/Manual.h"
+#include "ftp/frmFTP.h"
 #include "platform/FtpControl.h"
 #include "platform/QtDialogs.h"
 #include "platform/WinsockControl.h"
@@ -224,12 +225,28 @@ TEST_F(FilesTest, FailedOpenKeepsTheRecordsShownBefore)
         return QStringList{path};
     };
     const QString kUnzip = QStringLiteral("Can't Unzip/Uncompress File");
+    FtpTestServer ftp;
+    ASSERT_TRUE(ftp.Start()) << ftp.Error().toStdString();
+    // FTP > View as HL7 of the first of these files of the server.
+    const auto viewOnFtp = [&](const QStringList& names) {
+        OnNextModal<frmFTP>([&ftp, names](frmFTP* window) {
+            window->cboHostNames->setEditText(QStringLiteral("127.0.0.1:%1").arg(ftp.Port()));
+            window->txtUserName->setText(QStringLiteral("user"));
+            window->txtPassword->setText(QStringLiteral("secret"));
+            window->cmdConnect_Click();
+            // The list's file types leave the name out: it is given as the user could type it.
+            window->lvFileList->setCurrentItem(new QTreeWidgetItem(window->lvFileList, {names.front()}));
+            window->cmdOpen_Click();
+        });
+        w.mnuFTPReceive_Click();
+    };
     struct Case {
         const char* name;
         std::function<QStringList(FilesTest&)> prepare;
         const char* text;  // the box's text starts with it ("" no box)
         const char* ends;
         QString title;
+        bool onFtp = false;  // the files prepared are viewed from the FTP server, not opened
     };
     const Case cases[] = {
         {"GzipWillNotOverwrite",
@@ -278,6 +295,14 @@ TEST_F(FilesTest, FailedOpenKeepsTheRecordsShownBefore)
          },
          "Archive:", "", QStringLiteral("Quillon")},
         {"Cancel", [](FilesTest&) { return QStringList{}; }, "", "", ""},
+        {"FtpViewOfTruncatedGzip",
+         [&](FilesTest& t) {
+             const QString gz = cutInHalf(t.Pack("cut.hl7", many(), "gzip")).front();
+             ftp.WriteFile(QStringLiteral("cut.hl7.gz"), QByteArray::fromStdString(ReadBytes(gz)));
+             return QStringList{QStringLiteral("cut.hl7.gz")};
+         },
+         "The compressed file 'cut.hl7.gz' is damaged: unexpected end of file.", "(retval=1)", kUnzip,
+         true},
         // The end-of-central-directory record alone: a valid archive without entries.
         {"EmptyZip",
          [](FilesTest& t) {
@@ -285,21 +310,51 @@ TEST_F(FilesTest, FailedOpenKeepsTheRecordsShownBefore)
          },
          "", "", ""},
     };
+    // Three records of two segments; the second one is clicked.
+    std::vector<std::string> three;
+    std::string firstFile;
+    for (const char* tag : {"one", "two", "three"}) {
+        three.push_back(Rec(tag) + "PID|1||" + tag + "^^^X||DOE^" + tag + "\r");
+        firstFile += three.back() + "\n";
+    }
+    // What the window shows of the records: labels, and each list's rows, selection and
+    // current row.
+    const auto shown = [&] {
+        std::string out = (w.lblFile->text() + " " + w.lblPageOf->text()).toStdString();
+        for (const ListBox* list : {w.lstRecords, w.lstSegments, w.lstFields}) {
+            out += "\n-- current " + std::to_string(list->currentRow());
+            for (int i = 0; i < list->count(); ++i)
+                out += (list->item(i)->isSelected() ? "\n* " : "\n  ") + list->item(i)->text().toStdString();
+        }
+        return out;
+    };
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         QDir(user).removeRecursively();
         QDir().mkpath(user);
-        const QString first = Put("first.hl7", FileOf("first"));
+        const QString first = Put("first.hl7", firstFile);
         Open({first});
-        ASSERT_EQ(Records(), std::vector<std::string>{Rec("first")});
+        ASSERT_EQ(Records(), three);
+        QTest::mouseClick(w.lstRecords->viewport(), Qt::LeftButton, {},
+                          w.lstRecords->visualItemRect(w.lstRecords->item(1)).center());
+        QTest::qWait(50);  // the click's handler runs at the next turn
+        // Each of these commands first switches any view off, which shows the record afresh.
+        w.mnuViewsDisable_Click();
+        const std::string before = shown();
+        ASSERT_EQ(before.rfind("Rec 2/3 Pg 1/1\n-- current 1", 0), 0u) << before;
         f.responder.Clear();
         const QStringList mruBefore = Mru();
 
         QElapsedTimer timer;
         timer.start();
-        Open(c.prepare(*this));
+        if (c.onFtp)
+            viewOnFtp(c.prepare(*this));
+        else
+            Open(c.prepare(*this));
         EXPECT_LT(timer.elapsed(), 30000);
-        EXPECT_EQ(f.responder.fileDialogs().size(), 1u);
+        EXPECT_EQ(f.responder.fileDialogs().size(), c.onFtp ? 0u : 1u);
         if (*c.text) {
             ASSERT_EQ(f.responder.shown().size(), 1u);
             const auto& box = f.responder.shown().front();
@@ -310,8 +365,9 @@ TEST_F(FilesTest, FailedOpenKeepsTheRecordsShownBefore)
         } else {
             EXPECT_TRUE(f.responder.shown().empty());
         }
-        EXPECT_EQ(Records(), std::vector<std::string>{Rec("first")});
-        EXPECT_EQ(w.lstRecords->count(), 1);
+        EXPECT_EQ(Records(), three);
+        EXPECT_EQ(shown(), before);
+        EXPECT_TRUE(w.lstRecords->isEnabled());
         EXPECT_EQ(w.windowTitle(), "Quillon - " + first);
         EXPECT_EQ(st.session.CurrentFileName, first);
         EXPECT_EQ(Mru(), mruBefore);

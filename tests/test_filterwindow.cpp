@@ -17,6 +17,7 @@
 #include <QWindow>
 #include <functional>
 #include <memory>
+#include <utility>
 
 #include "TestSupport.h"
 #include "app/WindowUtility.h"
@@ -317,7 +318,7 @@ TEST_F(FilterWindow, HistoryBoxesKeepTheTypedTextAndOfferTheLinesToPick)
     for (const QString section : {"cboFilterRecords", "cboFindRecords"})
         for (int k = 0; k < 2; ++k)
             st.settings.Save("Quillon", section, QString::number(k), lines[k]);
-    enum class Pick { None, Keys, Mouse };
+    enum class Pick { None, Keys, Mouse, KeysThenEscape };
     const struct {
         const char* what;
         bool matchCase;  // clicked on before typing
@@ -329,6 +330,7 @@ TEST_F(FilterWindow, HistoryBoxesKeepTheTypedTextAndOfferTheLinesToPick)
         bool matchCaseAsked;
     } cases[] = {
         {"a start typed", false, "ADT", {"ADTX", "adtx"}, Pick::None, "", "ADT", "", false},
+        {"a line highlighted, then Escape", false, "ADT", {}, Pick::KeysThenEscape, "ADTX", "ADT", "", false},
         {"a start in another letter case", false, "adt", {}, Pick::None, "", "adt", "", false},
         {"with Match case", true, "ADT", {}, Pick::None, "", "ADT", "", true},
         {"a line picked with keys", false, "adt", {}, Pick::Keys, "adtx", "adtx", "PID-3", true},
@@ -356,17 +358,19 @@ TEST_F(FilterWindow, HistoryBoxesKeepTheTypedTextAndOfferTheLinesToPick)
         if (c.pick != Pick::None) {
             const int row = static_cast<int>(offered.indexOf(c.picked));
             ASSERT_GE(row, 0);
-            if (c.pick == Pick::Keys) {
+            if (c.pick != Pick::Mouse) {
                 for (int i = 0; i <= row; ++i)
                     QTest::keyClick(window, Qt::Key_Down);
-                QTest::keyClick(window, Qt::Key_Return);
+                EXPECT_EQ(box->currentText(), c.picked);  // the highlighted line shows
+                QTest::keyClick(window, c.pick == Pick::Keys ? Qt::Key_Return : Qt::Key_Escape);
             } else {
                 const QModelIndex item = list->model()->index(row, 0);
                 QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
                                   list->visualRect(item).center());
             }
             EXPECT_FALSE(list->isVisible());
-            EXPECT_EQ(box->currentText(), c.picked);
+            EXPECT_TRUE(box->isVisible());
+            EXPECT_EQ(box->currentText(), c.pick == Pick::KeysThenEscape ? c.typed : c.picked);
             EXPECT_EQ(matchCase->isChecked(), c.matchCaseAsked);
         }
         QTest::keyClick(window, Qt::Key_Return);
@@ -394,23 +398,38 @@ TEST_F(FilterWindow, HistoryBoxesKeepTheTypedTextAndOfferTheLinesToPick)
             w.mnuEditFilterRecordList_Click();
             EXPECT_TRUE(applied);
         }
+        bool found = false;
+        const auto askedFind = [&](std::string& text, std::string& field, bool& matchCase) {
+            found = st.search.SearchDialogDone;
+            text = st.search.FindText;
+            field = st.search.FindFieldName;
+            matchCase = st.search.MatchCase;
+        };
         {
             SCOPED_TRACE("Find");
-            bool found = false;
             DriveFindDialog(st, {[&](FindDialog& d) {
                                 d.cboFindRecords->setEditText(QString());
                                 d.cboSegmentFind->setEditText(QStringLiteral("all"));
                                 d.chkMatchCase->setChecked(false);
                                 st.search.FindText = "unchanged";
-                                work(c, d.cboFindRecords, d.chkMatchCase,
-                                     [&](std::string& text, std::string& field, bool& matchCase) {
-                                         found = st.search.SearchDialogDone;
-                                         text = st.search.FindText;
-                                         field = st.search.FindFieldName;
-                                         matchCase = st.search.MatchCase;
-                                     });
+                                work(c, d.cboFindRecords, d.chkMatchCase, askedFind);
                             }});
             w.mnuRecordListFind_Click();
+            EXPECT_TRUE(std::exchange(found, false));
+        }
+        if (c.pick == Pick::KeysThenEscape) {
+            SCOPED_TRACE("Find in Field List");  // its history: "ADTX", found first
+            w.lstRecords->setCurrentRow(0, QItemSelectionModel::ClearAndSelect);
+            w.lstRecords_Click();
+            DriveFindDialog(st, {[&](FindDialog& d) {
+                                     d.cboFindFields->setEditText(QStringLiteral("ADTX"));
+                                     d.cmdCommand[0]->click();
+                                 },
+                                 [&](FindDialog& d) {
+                                     d.cboFindFields->setEditText(QString());
+                                     work(c, d.cboFindFields, d.chkMatchCase, askedFind);
+                                 }});
+            w.mnuFieldListFind_Click();
             EXPECT_TRUE(found);
         }
     }

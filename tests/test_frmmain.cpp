@@ -766,5 +766,26 @@ TEST(ProgressIndicator, LoadingClearsTheFlagAndCancelSetsIt)
     EXPECT_FALSE(cancelled);
 }
 
+// A file where the data root's folder should be: start-up says so first, and the steps that
+// need the folders say nothing of the files they cannot hold.
+TEST(StartUp, AnUnusableDataRootIsToldFirstAndAlone)
+{
+    QTemporaryDir home;
+    ASSERT_TRUE(QDir().mkpath(home.filePath("Marrowby")));
+    WriteBytes(home.filePath("Marrowby/quillon"), "x\n");
+    AppState state;
+    InitDataFolders(state.folders, home.path(), QStringLiteral("quillon"));
+    platform::ScriptedResponder responder;
+    FakeDesktop desktop;
+    frmMain window(state, responder, desktop);
+    window.Form_Load();
+    QStringList titles;
+    for (const auto& box : responder.shown())
+        titles << box.title + ": " + box.text.section(QLatin1Char('\r'), 0, 1);
+    ASSERT_EQ(titles.join("\n").toStdString(),
+              ("Data Folders: These data folders could not be created:\r\n" + state.folders.DataRoot)
+                  .toStdString());
+}
+
 } // namespace
 } // namespace quillon::test

@@ -490,6 +490,18 @@ TEST(FileAppender, StartsANewFileOnceAndTakesBackWhatItAdded)
     }
     EXPECT_FALSE(a.Open(dir.path()));  // a folder
     EXPECT_FALSE(a.ErrorString().isEmpty());
+
+    // An append the disk takes only part of is cut off again.
+    FullFolder full;
+    if (!full.Ok())
+        GTEST_SKIP() << full.Error().toStdString();
+    const QString old = full.FilePath("old.txt");
+    WriteBytes(old, "head\n1\n");
+    full.Fill();
+    ASSERT_TRUE(a.Open(old, "head\n"));
+    EXPECT_FALSE(a.Append(std::string(10000, 'x')));  // the file's page has room for its start
+    a.Close();
+    EXPECT_EQ(QFileInfo(old).size(), 7);
 }
 
 // ---------------------------------------------------------------------------------------------

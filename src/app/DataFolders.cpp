@@ -33,6 +33,7 @@ QStringList InitDataFolders(DataFolders& f, const QString& localAppData, const Q
         if (!QDir(f.*(sub.member)).exists() && !dir.mkpath(f.*(sub.member)))
             failed << f.*(sub.member);
     }
+    f.Unusable = failed;
     return failed;
 }
 

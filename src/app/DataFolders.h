@@ -18,10 +18,13 @@ struct DataFolders {
     QString FTPFolder;
     QString DocumentationFolder;
     QString ReportsFolder;
+    // The folders that could not be created: start-up says so, and what needs them is quiet.
+    QStringList Unusable;
 };
 
 // Sets the folder names under `localAppData`/Marrowby/`programName`/ and creates the ones
-// that are missing. Answers the folders that could not be created (empty when all exist).
+// that are missing. Answers the folders that could not be created (empty when all exist), which
+// are also kept in `Unusable`.
 QStringList InitDataFolders(DataFolders& folders, const QString& localAppData,
                             const QString& programName);
 

@@ -272,6 +272,28 @@ void ListModel::EndRows(std::shared_ptr<const ListRows> rows)
     endResetModel();
 }
 
+ListModel::Rows ListModel::Take()
+{
+    beginResetModel();
+    Rows taken{std::move(source_), sourceCount_, std::move(rows_), std::move(userData_)};
+    source_.reset();
+    sourceCount_ = 0;
+    rows_.clear();
+    userData_.clear();
+    endResetModel();
+    return taken;
+}
+
+void ListModel::PutBack(Rows&& rows)
+{
+    beginResetModel();
+    source_ = std::move(rows.source);
+    sourceCount_ = rows.sourceCount;
+    rows_ = std::move(rows.rows);
+    userData_ = std::move(rows.userData);
+    endResetModel();
+}
+
 ListBox::ListBox(QWidget* parent) : QListView(parent), model_(new ListModel(this))
 {
     setModel(model_);
@@ -366,6 +388,32 @@ void ListBox::BeginRows()
 void ListBox::EndRows(std::shared_ptr<const ListRows> rows)
 {
     model_->EndRows(std::move(rows));
+}
+
+ListBox::Shown ListBox::TakeShown()
+{
+    Shown shown;
+    shown.current = currentRow();
+    for (const QItemSelectionRange& range : selectionModel()->selection())
+        shown.selected.emplace_back(range.top(), range.bottom());
+    shown.scrollX = horizontalScrollBar()->value();
+    shown.scrollY = verticalScrollBar()->value();
+    shown.rows = model_->Take();
+    return shown;
+}
+
+void ListBox::PutBack(Shown&& shown)
+{
+    model_->PutBack(std::move(shown.rows));
+    QItemSelection selection;
+    for (const auto& [first, last] : shown.selected)
+        selection.select(model_->index(first), model_->index(last));
+    selectionModel()->setCurrentIndex(model_->index(shown.current), QItemSelectionModel::NoUpdate);
+    selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+    // The rows are laid out first, so the scroll bars have their ranges again.
+    executeDelayedItemsLayout();
+    horizontalScrollBar()->setValue(shown.scrollX);
+    verticalScrollBar()->setValue(shown.scrollY);
 }
 
 void ListBox::SetHorizontalExtent(int pixels)

@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace quillon {
@@ -77,6 +78,16 @@ public:
     void BeginRows();
     void EndRows(std::shared_ptr<const ListRows> rows);
 
+    // Every row, taken out of the model (which is left empty) and given back unchanged.
+    struct Rows {
+        std::shared_ptr<const ListRows> source;
+        int sourceCount = 0;
+        std::vector<QString> rows;
+        std::vector<QVariant> userData;
+    };
+    Rows Take();
+    void PutBack(Rows&& rows);
+
 private:
     // Turns the source's rows into stored ones, before a row of them is removed.
     void Materialize();
@@ -115,6 +126,18 @@ public:
     // may read the list in between.
     void BeginRows();
     void EndRows(std::shared_ptr<const ListRows> rows);
+
+    // What the list shows: its rows, current row, selection and scroll place. Taken, the list
+    // is empty; put back, it shows them as before. The list's signals are the caller's to block.
+    struct Shown {
+        ListModel::Rows rows;
+        int current = -1;
+        std::vector<std::pair<int, int>> selected;  // first and last row of each range
+        int scrollX = 0;
+        int scrollY = 0;
+    };
+    Shown TakeShown();
+    void PutBack(Shown&& shown);
 
     const ListModel& Model() const { return *model_; }
 

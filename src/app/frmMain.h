@@ -732,6 +732,17 @@ private:
     void SetStartUpToolbarLayout(bool toolbarShown);
     // Empties the three lists and the send range, sends the selection, unlocks the field list.
     void ClearListsAndRange();
+    // What a load pass empties, kept aside so that a load that fails shows the records as
+    // they were: the three lists whole, the labels, the send range and the field lock.
+    struct ShownBeforeLoad {
+        ListBox::Shown records, segments, fields;
+        QString file, pageOf, startWith, endWith, panel5;
+        bool sendSelectedOnly = true;
+        bool fieldLocked = false;
+        bool recordsEnabled = true;
+    };
+    ShownBeforeLoad TakeShownRecords();
+    void PutBackShownRecords(ShownBeforeLoad&& shown);
     void BeginLoadPass();
     void ShowNothingLoaded();
     void OfferViewer(const QString& path);

@@ -18,6 +18,12 @@ using platform::MsgIcon;
 void frmMain::Form_Load()
 {
     PreviousWindowState = 0;
+    // The cause first: the steps below that need a missing folder say nothing of its files.
+    if (!st.folders.Unusable.isEmpty())
+        dlg.MsgBox(QStringLiteral("These data folders could not be created:\r\n")
+                       + st.folders.Unusable.join(QStringLiteral("\r\n")),
+                   platform::MsgButtons::OKOnly, platform::MsgIcon::Exclamation,
+                   QStringLiteral("Data Folders"));
     lblFile->clear();
     lblPageOf->clear();
     ReadStartupSettings(st);

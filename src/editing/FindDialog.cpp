@@ -141,6 +141,9 @@ public:
         list_ = completer->popup();
         // Installed after the completer's own filter, so this one sees the list's keys first.
         list_->installEventFilter(this);
+        // A line highlighted in the list is put in the box; what was typed is kept for Escape.
+        connect(box->lineEdit(), &QLineEdit::textEdited, this, [this](const QString& text) { typed_ = text; });
+        edit_ = box->lineEdit();
         box->installEventFilter(this);
         box->lineEdit()->installEventFilter(this);
         // When its text loses the focus, a combo box makes the first line that equals the text,
@@ -157,6 +160,12 @@ protected:
         if (event->type() != QEvent::KeyPress)
             return false;
         const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Escape && watched == list_) {
+            // Escape closes the list and leaves the text as typed.
+            list_->hide();
+            edit_->setText(typed_);
+            return true;
+        }
         if (key != Qt::Key_Return && key != Qt::Key_Enter)
             return false;
         if (watched == list_) {
@@ -174,6 +183,8 @@ protected:
 private:
     QPushButton* button_;
     QAbstractItemView* list_;
+    QLineEdit* edit_;
+    QString typed_;
 };
 
 }  // namespace

@@ -526,7 +526,8 @@ void frmMain::LoadDescriptionFiles()
         });
     problems << st.dictionary.LoadDataDesc(GetShortPath(root + QStringLiteral("data-desc.dat")));
     problems.removeAll(QString());
-    if (!problems.isEmpty())
+    // A root that could not be created has been told of at start-up: its files cannot be there.
+    if (!problems.isEmpty() && !st.folders.Unusable.contains(root))
         dlg.MsgBox(problems.join(QStringLiteral("\r\n")), MsgButtons::OKOnly, MsgIcon::Exclamation,
                    QStringLiteral("Description Files"));
 }

@@ -32,6 +32,8 @@ public:
 
     void BeginPass() override
     {
+        if (!began)
+            shownBefore = w_.TakeShownRecords();
         began = true;
         w_.BeginLoadPass();
     }
@@ -72,6 +74,7 @@ public:
     void Replaced(std::vector<RecordText>&& records) override { w_.DiscardBeside(std::move(records)); }
 
     bool began = false;  // a pass has cleared the lists
+    frmMain::ShownBeforeLoad shownBefore;
 
 private:
     frmMain& w_;
@@ -90,6 +93,45 @@ void frmMain::ClearListsAndRange()
     chkSendSelectedOnly->setChecked(true);
     mnuFieldListLockFieldLocation->setChecked(false);
     stsPanels[5]->clear();
+}
+
+frmMain::ShownBeforeLoad frmMain::TakeShownRecords()
+{
+    ShownBeforeLoad shown;
+    for (auto [list, into] : {std::pair{lstRecords, &shown.records},
+                              std::pair{lstSegments, &shown.segments},
+                              std::pair{lstFields, &shown.fields}}) {
+        const QSignalBlocker block(list);
+        *into = list->TakeShown();
+    }
+    shown.file = lblFile->text();
+    shown.pageOf = lblPageOf->text();
+    shown.startWith = txtStartWithRecord->text();
+    shown.endWith = txtEndWithRecord->text();
+    shown.panel5 = stsPanels[5]->text();
+    shown.sendSelectedOnly = chkSendSelectedOnly->isChecked();
+    shown.fieldLocked = mnuFieldListLockFieldLocation->isChecked();
+    shown.recordsEnabled = lstRecords->isEnabled();
+    return shown;
+}
+
+void frmMain::PutBackShownRecords(ShownBeforeLoad&& shown)
+{
+    for (auto [list, from] : {std::pair{lstRecords, &shown.records},
+                              std::pair{lstSegments, &shown.segments},
+                              std::pair{lstFields, &shown.fields}}) {
+        const QSignalBlocker block(list);
+        list->PutBack(std::move(*from));
+    }
+    lblFile->setText(shown.file);
+    lblPageOf->setText(shown.pageOf);
+    // The check first: checking it empties the range.
+    chkSendSelectedOnly->setChecked(shown.sendSelectedOnly);
+    txtStartWithRecord->setText(shown.startWith);
+    txtEndWithRecord->setText(shown.endWith);
+    stsPanels[5]->setText(shown.panel5);
+    mnuFieldListLockFieldLocation->setChecked(shown.fieldLocked);
+    lstRecords->setEnabled(shown.recordsEnabled);
 }
 
 void frmMain::BeginLoadPass()
@@ -138,6 +180,10 @@ bool frmMain::LoadHL7File(const QString& pathIn, LoadSource* source)
     }
     QApplication::restoreOverrideCursor();
     if (end == LoadEnd::ReadFailed) {
+        // A pass may have begun and cleared the lists: the kept records show as before, also
+        // behind the message.
+        if (host.began)
+            PutBackShownRecords(std::move(host.shownBefore));
         switch (read.error) {
         case platform::ReadError::None:  // the caller's source failed: it reports why
             break;
@@ -161,12 +207,6 @@ bool frmMain::LoadHL7File(const QString& pathIn, LoadSource* source)
             ShowLoadError(QStringLiteral("The file '%1' cannot be read: %2").arg(path, read.detail),
                           QStringLiteral("Can't Read File"));
             break;
-        }
-        // A pass may have begun and cleared the lists: show the kept records again.
-        if (host.began) {
-            DisplayPage(CurrentPage);
-            SetButtonEnabledStatus();
-            lstRecords->setEnabled(true);
         }
         return false;
     }

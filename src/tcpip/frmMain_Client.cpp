@@ -38,7 +38,9 @@ void frmMain::LoadClientConfiguration(QString& path)
         const QString defaultFile = folder + QStringLiteral("default.client");
         if (!QFileInfo(defaultFile).isFile()
             && !WriteClientConfigFile(defaultFile, kDefaultClientConfigLine)) {
-            fail(75, QStringLiteral("Path/File access error"));
+            // A folder that could not be created has been told of at start-up.
+            if (!st.folders.Unusable.contains(st.folders.ClientsFolder))
+                fail(75, QStringLiteral("Path/File access error"));
             return;
         }
         name = IsOlderWindows() ? GetShortPath(defaultFile) : defaultFile;

@@ -52,7 +52,9 @@ void frmMain::LoadServerConfiguration(QString& path)
         if (!QFileInfo(defaultFile).isFile()
             && !WriteServerConfigFile(defaultFile, DefaultServerConfigLine(st.folders.DataFolder,
                                                                            st.folders.DataRoot))) {
-            fail(75, QStringLiteral("Path/File access error"));
+            // A folder that could not be created has been told of at start-up.
+            if (!st.folders.Unusable.contains(st.folders.ServersFolder))
+                fail(75, QStringLiteral("Path/File access error"));
             return;
         }
         name = defaultFile;
