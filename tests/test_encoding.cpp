@@ -127,6 +127,9 @@ TEST(RecordEncoding, EachRecordShownAndMatchedInItsOwnEncoding)
          false, Replaced(kDeclared, 17, 4, ":)")},
         {"MSH-18 UTF8 read as UTF-8", Msh("UTF8") + "PID|1||M\xc3\xbcller^S\xc3\xa3o\r", Op::Replace,
          Typed("ã"), Typed("a"), false, false, Msh("UTF8") + "PID|1||M\xc3\xbcller^Sao\r"},
+        {"MSH-18 UTF8 outweighs a stray byte", Msh("UTF8") + "PID|1||M\xc3\xbcller^S\xc3\xa3o^\xfc\r",
+         Op::Replace, Typed("ã"), Typed("a"), false, false,
+         Msh("UTF8") + "PID|1||M\xc3\xbcller^Sao^\xfc\r"},
         {"invalid bytes left alone", kInvalid, Op::Replace, Typed("ü"), Typed("ue"), false, false,
          Replaced(kInvalid, 1, 2, "ue")},
 
@@ -435,7 +438,7 @@ TEST(RecordEncoding, TypedTextARecordCannotHoldIsNeverWrittenAsQuestionMarks)
         for (const auto& shown : f.responder.shown())
             if (shown.kind != platform::ScriptedResponder::Shown::Kind::Input)
                 boxes << shown.title + ": " + shown.text;
-        EXPECT_EQ(boxes.join('\n'), c.boxes);
+        EXPECT_EQ(boxes.join('\n').toStdString(), c.boxes.toStdString());
         std::vector<std::string> after;
         if (c.path == Path::Export) {
             if (!exported.empty())
