@@ -314,7 +314,7 @@ TEST(RecordEncoding, TypedTextARecordCannotHoldIsNeverWrittenAsQuestionMarks)
         std::replace(record.begin(), record.end(), '|', '\xa7');
         return record;
     };
-    enum class Path { ReplaceAll, Assign, EditField, EditRecord, Paste, Delimiters, Export };
+    enum class Path { ReplaceAll, Assign, SegmentReplace, EditField, EditRecord, Paste, Delimiters, Export };
     const QString notHeld = "Character Cannot Be Stored: The character \"";
     const QString left1 = "\" cannot be stored in 1 record's character set; it was left unchanged.";
     const struct {
@@ -333,6 +333,9 @@ TEST(RecordEncoding, TypedTextARecordCannotHoldIsNeverWrittenAsQuestionMarks)
          {with(ascii, "DOE", "山田"), with(declared, "DOE", "山田"), iso},
          "Report:  2 replacements were made.\n" + notHeld + "山" + left1},
         {Path::Assign, {iso}, "山田", {iso}, notHeld + "山" + left1},
+        {Path::SegmentReplace, {latin1}, "Δοε", {latin1}, notHeld + "Δ" + left1},
+        {Path::SegmentReplace, {ascii}, "Δοε", {with(ascii, "DOE", "Δοε")},
+         "Segment List Replace: 1 replacement was made."},
         {Path::EditField, {latin1}, "7€", {latin1}, notHeld + "€" + left1},
         {Path::EditField, {latin1}, "Jürgen", {edited(latin1, "||1|", "||J\xfcrgen|")}, ""},
         {Path::EditField, {ascii}, "7€", {edited(ascii, "||1|", "||7€|")}, ""},
@@ -375,6 +378,7 @@ TEST(RecordEncoding, TypedTextARecordCannotHoldIsNeverWrittenAsQuestionMarks)
         switch (c.path) {
         case Path::ReplaceAll:
         case Path::Assign:
+        case Path::SegmentReplace:
             test::DriveReplaceDialog(st, {[&](ReplaceDialog& d) {
                 if (c.path == Path::Assign) {
                     d.cboSegmentReplace->setEditText("PID");
@@ -383,11 +387,15 @@ TEST(RecordEncoding, TypedTextARecordCannotHoldIsNeverWrittenAsQuestionMarks)
                     d.txtFind->setText("DOE");
                 }
                 d.txtReplace->setText(typed);
-                d.optScope[0]->setChecked(true);
+                d.optScope[c.path == Path::SegmentReplace ? 1 : 0]->setChecked(true);
                 d.cmdCommand[0]->click();
             }});
+            if (c.path == Path::SegmentReplace)
+                w.lstSegments->setCurrentRow(1, QItemSelectionModel::ClearAndSelect);
             if (c.path == Path::Assign)
                 w.mnuFieldListAssignValue_Click();
+            else if (c.path == Path::SegmentReplace)
+                w.mnuSegmentListReplace_Click();
             else
                 w.mnuRecordListReplace_Click();
             break;
