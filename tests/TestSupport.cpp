@@ -33,6 +33,7 @@
 
 #include "BackgroundSupport.h"
 #include "editing/FindDialog.h"
+#include "editing/frmReplaceInRecordList.h"
 
 namespace quillon::test {
 
@@ -287,6 +288,51 @@ void DragHeaderSection(QHeaderView* header, int from, int to)
     send(QEvent::MouseMove, (start + end) / 2, Qt::LeftButton);
     send(QEvent::MouseMove, end, Qt::LeftButton);
     send(QEvent::MouseButtonRelease, end, Qt::NoButton);
+}
+
+ReplaceDialog* ShownReplaceDialog()
+{
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* dialog = qobject_cast<ReplaceDialog*>(w); dialog && dialog->isVisible())
+            return dialog;
+    return nullptr;
+}
+
+void DriveReplaceDialog(AppState& state, std::vector<std::function<void(ReplaceDialog&)>> steps)
+{
+    auto* timer = new QTimer;
+    auto queue = std::make_shared<std::deque<std::function<void(ReplaceDialog&)>>>(steps.begin(), steps.end());
+    auto clock = std::make_shared<QElapsedTimer>();
+    clock->start();
+    timer->setInterval(1);
+    // The dialog of the last step; it stays null once that dialog is gone.
+    auto worked = std::make_shared<QPointer<ReplaceDialog>>();
+    auto stepped = std::make_shared<bool>(false);
+    QObject::connect(timer, &QTimer::timeout, [timer, queue, clock, worked, stepped, &state] {
+        ReplaceDialog* dialog = ShownReplaceDialog();
+        const bool late = clock->elapsed() > 10000;
+        // Done with its own command: a dialog of a later one is not this driver's.
+        if (!dialog || (queue->empty() && *stepped && dialog != *worked)) {
+            if (queue->empty() || late) {
+                timer->stop();
+                timer->deleteLater();
+            }
+            return;
+        }
+        if (state.search.SearchDialogDone)
+            return;
+        if (queue->empty() || late) {
+            queue->clear();
+            dialog->cmdCommand[1]->click();
+            return;
+        }
+        const auto step = queue->front();
+        queue->pop_front();
+        *worked = dialog;
+        *stepped = true;
+        step(*dialog);
+    });
+    timer->start();
 }
 
 void DriveFindDialog(AppState& state, std::vector<std::function<void(FindDialog&)>> steps)

@@ -19,6 +19,7 @@ class QComboBox;
 
 namespace quillon {
 class FindDialog;
+class ReplaceDialog;
 }
 
 namespace quillon::test {
@@ -88,6 +89,9 @@ void ExpectSaveStaysInTheTempFolder(MainWindowFixture& f);
 void DriveFindDialog(AppState& state, std::vector<std::function<void(FindDialog&)>> steps);
 // The find dialog that shows, or null.
 FindDialog* ShownFindDialog();
+// The same for a replace dialog: each step once its command waits, then Cancel.
+void DriveReplaceDialog(AppState& state, std::vector<std::function<void(ReplaceDialog&)>> steps);
+ReplaceDialog* ShownReplaceDialog();
 
 // Runs `act` on the next modal window to show (polling, so a window that is slow to appear is
 // still found); a window of another type is rejected so that nothing blocks.

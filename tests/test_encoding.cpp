@@ -7,6 +7,9 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QCheckBox>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QTabWidget>
 #include <QGuiApplication>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -28,8 +31,13 @@
 #include "editing/frmFilterRecords.h"
 #include "editing/FindRecords.h"
 #include "editing/ReplaceRecords.h"
+#include "editing/frmReplaceInRecordList.h"
+#include "platform/SettingsStore.h"
 #include "records/TextEncoding.h"
 #include "reports/ListPrint.h"
+#include "reports/ReportBuilder.h"
+#include "reports/frmExportReport.h"
+#include "reports/frmReport.h"
 #include "reports/ReportExport.h"
 #include "reports/ReportPrint.h"
 
@@ -119,6 +127,9 @@ TEST(RecordEncoding, EachRecordShownAndMatchedInItsOwnEncoding)
          false, Replaced(kDeclared, 17, 4, ":)")},
         {"MSH-18 UTF8 read as UTF-8", Msh("UTF8") + "PID|1||M\xc3\xbcller^S\xc3\xa3o\r", Op::Replace,
          Typed("ã"), Typed("a"), false, false, Msh("UTF8") + "PID|1||M\xc3\xbcller^Sao\r"},
+        {"MSH-18 UTF8 outweighs a stray byte", Msh("UTF8") + "PID|1||M\xc3\xbcller^S\xc3\xa3o^\xfc\r",
+         Op::Replace, Typed("ã"), Typed("a"), false, false,
+         Msh("UTF8") + "PID|1||M\xc3\xbcller^Sao^\xfc\r"},
         {"invalid bytes left alone", kInvalid, Op::Replace, Typed("ü"), Typed("ue"), false, false,
          Replaced(kInvalid, 1, 2, "ue")},
 
@@ -272,11 +283,183 @@ TEST(RecordEncoding, InvalidBytesShowOneReplacementEachAndEditsKeepUntouchedByte
          Msh("UNICODE UTF-8") + "PID|J\xc3\xb6rg\r"},
         {"declaring UTF-8 writes the whole text anew", Msh("") + "PID|J\xf6rg\r",
          QString::fromUtf8(Msh("UNICODE UTF-8") + "PID|Jörg\r"), Msh("UNICODE UTF-8") + "PID|J\xc3\xb6rg\r"},
-        {"what neither holds becomes ? as before", Msh("8859/1") + "PID|X\r",
-         QString::fromUtf8(Msh("8859/1") + "PID|П\r"), Msh("8859/1") + "PID|?\r"},
+        {"what the declared set cannot hold is refused, never written as ?", Msh("8859/1") + "PID|X\r",
+         QString::fromUtf8(Msh("8859/1") + "PID|П\r"), "refused"},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(TypedRecordBytes(c.text, c.original), c.expected) << c.what;
+        EXPECT_EQ(TypedRecordBytes(c.text, c.original).value_or("refused"), c.expected) << c.what;
+}
+
+// Typed text beyond Latin-1 through every command that writes it into records: a record whose
+// character set cannot hold it keeps its bytes and the box says so (a command that would change
+// nothing else refuses, without an undo point); a plain-ASCII record takes it as UTF-8 where it
+// then reads so; the count is of what changed.
+TEST(RecordEncoding, TypedTextARecordCannotHoldIsNeverWrittenAsQuestionMarks)
+{
+    const std::string latin1 = Msh("") + "PID|1||1||DOE^M\xfcller\r", ascii = Msh("") + "PID|1||1||DOE^JOHN\r",
+                      iso = Msh("8859/1") + "PID|1||1||DOE^JOHN\r",
+                      declared = Msh("UNICODE UTF-8") + "PID|1||1||DOE^M\xc3\xbcller\r",
+                      detected = Msh("") + "PID|1||1||DOE^M\xc3\xbcller\r";
+    // The record with its first `from` written as `to`.
+    auto with = [](std::string record, const std::string& from, const std::string& to) {
+        return record.replace(record.find(from), from.size(), to);
+    };
+    // Edit Field writes the record again from its segments, without the last one's terminator.
+    auto edited = [&](std::string record, const std::string& from, const std::string& to) {
+        record = with(record, from, to);
+        record.pop_back();
+        return record;
+    };
+    auto pipes = [](std::string record) {
+        std::replace(record.begin(), record.end(), '|', '\xa7');
+        return record;
+    };
+    enum class Path { ReplaceAll, Assign, SegmentReplace, EditField, EditRecord, Paste, Delimiters, Export };
+    const QString notHeld = "Character Cannot Be Stored: The character \"";
+    const QString left1 = "\" cannot be stored in 1 record's character set; it was left unchanged.";
+    const struct {
+        Path path;
+        std::vector<std::string> records;
+        std::string typed;
+        std::vector<std::string> expected;  // the records after, or the exported file
+        QString boxes;
+    } cases[] = {
+        {Path::ReplaceAll, {latin1, ascii, iso, declared, detected}, "Δοε",
+         {latin1, with(ascii, "DOE", "Δοε"), iso, with(declared, "DOE", "Δοε"), with(detected, "DOE", "Δοε")},
+         "Report:  3 replacements were made.\n" + notHeld
+             + "Δ\" cannot be stored in 2 records' character set; they were left unchanged."},
+        {Path::ReplaceAll, {latin1}, "DOE€", {latin1}, notHeld + "€" + left1},
+        {Path::Assign, {ascii, declared, iso}, "山田",
+         {with(ascii, "DOE", "山田"), with(declared, "DOE", "山田"), iso},
+         "Report:  2 replacements were made.\n" + notHeld + "山" + left1},
+        {Path::Assign, {iso}, "山田", {iso}, notHeld + "山" + left1},
+        {Path::SegmentReplace, {latin1}, "Δοε", {latin1}, notHeld + "Δ" + left1},
+        {Path::SegmentReplace, {ascii}, "Δοε", {with(ascii, "DOE", "Δοε")},
+         "Segment List Replace: 1 replacement was made."},
+        {Path::EditField, {latin1}, "7€", {latin1}, notHeld + "€" + left1},
+        {Path::EditField, {latin1}, "Jürgen", {edited(latin1, "||1|", "||J\xfcrgen|")}, ""},
+        {Path::EditField, {ascii}, "7€", {edited(ascii, "||1|", "||7€|")}, ""},
+        {Path::EditField, {iso}, "😀", {iso}, notHeld + "😀" + left1},
+        {Path::EditField, {detected}, "7€", {edited(detected, "||1|", "||7€|")}, ""},
+        {Path::EditRecord, {latin1}, "Δοε", {latin1}, notHeld + "Δ" + left1},
+        {Path::EditRecord, {ascii}, "Δοε", {with(ascii, "DOE", "Δοε")}, ""},
+        {Path::EditRecord, {declared}, "😀", {with(declared, "DOE", "😀")}, ""},
+        {Path::Paste, {iso}, "Πέτρος", {iso},
+         notHeld + "Π\" cannot be stored in 1 pasted record's character set; nothing was pasted."},
+        {Path::Paste, {ascii}, "Πέτρος", {with(ascii, "DOE", "Πέτρος")}, ""},
+        {Path::Delimiters, {latin1, declared}, "§^~\\&", {latin1, declared},
+         notHeld + "§\" cannot be stored as one byte in 1 record's character set; no delimiters were changed."},
+        {Path::Delimiters, {latin1, ascii}, "§^~\\&", {pipes(latin1), pipes(ascii)},
+         "Delimiters Replaced: 56 delimiters were replaced."},
+        {Path::Delimiters, {ascii}, "€^~\\&", {ascii},
+         notHeld + "€\" cannot be stored as one byte in 1 record's character set; no delimiters were changed."},
+        {Path::Export, {latin1}, "€", {},
+         notHeld + "€\" cannot be stored as one byte in the exported records' character set; nothing was exported."},
+        {Path::Export, {detected}, "§", {},
+         notHeld + "§\" cannot be stored as one byte in the exported records' character set; nothing was exported."},
+        {Path::Export, {latin1}, "§", {"1\xa7" "DOE^M\xfcller\r\n"}, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.typed + " through path " + std::to_string(static_cast<int>(c.path)));
+        test::MainWindowFixture f;
+        frmMain& w = *f.window;
+        AppState& st = f.state;
+        st.undo.UndoEnabled = true;
+        std::string file;
+        for (const std::string& record : c.records)
+            file += record;
+        ASSERT_TRUE(w.LoadHL7File(f.WriteFile("typed.hl7", file)));
+        w.mnuOptionsDisplayFieldDescriptions->setChecked(false);
+        w.lstRecords->setCurrentRow(0, QItemSelectionModel::ClearAndSelect);
+        w.lstRecords_Click();
+        const QString typed = QString::fromStdString(c.typed);
+        const int16_t undoLevel = st.undo.UndoLevel;
+        std::string exported;
+        switch (c.path) {
+        case Path::ReplaceAll:
+        case Path::Assign:
+        case Path::SegmentReplace:
+            test::DriveReplaceDialog(st, {[&](ReplaceDialog& d) {
+                if (c.path == Path::Assign) {
+                    d.cboSegmentReplace->setEditText("PID");
+                    d.cboFieldReplace->setEditText("PID-5-1");
+                } else {
+                    d.txtFind->setText("DOE");
+                }
+                d.txtReplace->setText(typed);
+                d.optScope[c.path == Path::SegmentReplace ? 1 : 0]->setChecked(true);
+                d.cmdCommand[0]->click();
+            }});
+            if (c.path == Path::SegmentReplace)
+                w.lstSegments->setCurrentRow(1, QItemSelectionModel::ClearAndSelect);
+            if (c.path == Path::Assign)
+                w.mnuFieldListAssignValue_Click();
+            else if (c.path == Path::SegmentReplace)
+                w.mnuSegmentListReplace_Click();
+            else
+                w.mnuRecordListReplace_Click();
+            break;
+        case Path::EditField:
+            f.responder.QueueInput(typed);
+            for (int row = 0; row < w.lstFields->count(); ++row) {
+                if (w.lstFields->item(row)->text().startsWith("PID-3 ")) {
+                    ASSERT_TRUE(test::ChooseFieldListMenuItem(w, row, w.mnuFieldListEdit));
+                }
+            }
+            break;
+        case Path::EditRecord:
+            test::OnNextModal<frmEditRecord>([&](frmEditRecord* d) {
+                d->txtRecord->setPlainText(d->txtRecord->toPlainText().replace("DOE", typed));
+                d->cmdOK->click();
+            });
+            w.mnuRecordListEdit_Click();
+            break;
+        case Path::Paste:
+            QGuiApplication::clipboard()->setText(w.lstRecords->item(0)->text().replace("DOE", typed) + "\r\n");
+            w.mnuClipboardPaste_Click();
+            break;
+        case Path::Delimiters:
+            f.responder.QueueInput(typed);
+            w.mnuToolsChangeDelimiters_Click();
+            break;
+        case Path::Export: {
+            platform::SettingsStore settings;
+            settings.Open(f.home.filePath("export.settings"));
+            frmReport report;
+            report.Fill(BuildReport(st.records, {"PID-3", "PID-5"}, ReportRules{st.delimiters, '\r'}));
+            report.dialogs = &f.responder;
+            report.settings = &settings;
+            report.mainWindow = &w;
+            frmExportReport window(report);
+            window.ssTabExport->setCurrentIndex(0);
+            window.chkExportColumnHeader->setChecked(false);
+            window.optExportAll->setChecked(true);
+            window.txtSeparator->setText(typed);
+            f.responder.QueueFiles({f.home.filePath("report.txt")});
+            window.cmdExport->click();
+            if (QFile::exists(f.home.filePath("report.txt")))
+                exported = test::ReadBytes(f.home.filePath("report.txt"));
+            break;
+        }
+        }
+        QStringList boxes;
+        for (const auto& shown : f.responder.shown())
+            if (shown.kind != platform::ScriptedResponder::Shown::Kind::Input)
+                boxes << shown.title + ": " + shown.text;
+        EXPECT_EQ(boxes.join('\n').toStdString(), c.boxes.toStdString());
+        std::vector<std::string> after;
+        if (c.path == Path::Export) {
+            if (!exported.empty())
+                after.push_back(exported);
+        } else {
+            for (int32_t i = 1; i <= st.records.RecordCount; ++i)
+                after.emplace_back(st.records.Record(i));
+        }
+        EXPECT_EQ(after, c.expected);
+        if (after == c.records) {
+            EXPECT_EQ(st.undo.UndoLevel, undoLevel);
+        }
+    }
 }
 
 // Upper case of a character as the fold pairs them: a Latin-1 letter's Latin-1 capital, any

@@ -22,53 +22,6 @@ namespace {
 using platform::ScriptedResponder;
 using Step = std::function<void(ReplaceDialog&)>;
 
-ReplaceDialog* ShownReplaceDialog()
-{
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (auto* dialog = qobject_cast<ReplaceDialog*>(w); dialog && dialog->isVisible())
-            return dialog;
-    return nullptr;
-}
-
-// Works the replace dialog while its command waits: one step per wait; after the last step (or
-// 10 s) Cancel. Call before the command starts.
-void DriveReplaceDialog(AppState& state, std::vector<Step> steps)
-{
-    auto* timer = new QTimer;
-    auto queue = std::make_shared<std::deque<Step>>(steps.begin(), steps.end());
-    auto clock = std::make_shared<QElapsedTimer>();
-    clock->start();
-    timer->setInterval(1);
-    // The dialog of the last step; it stays null once that dialog is gone.
-    auto worked = std::make_shared<QPointer<ReplaceDialog>>();
-    auto stepped = std::make_shared<bool>(false);
-    QObject::connect(timer, &QTimer::timeout, [timer, queue, clock, worked, stepped, &state] {
-        ReplaceDialog* dialog = ShownReplaceDialog();
-        const bool late = clock->elapsed() > 10000;
-        // Done with its own command: a dialog of a later one is not this driver's.
-        if (!dialog || (queue->empty() && *stepped && dialog != *worked)) {
-            if (queue->empty() || late) {
-                timer->stop();
-                timer->deleteLater();
-            }
-            return;
-        }
-        if (state.search.SearchDialogDone)
-            return;
-        if (queue->empty() || late) {
-            queue->clear();
-            dialog->cmdCommand[1]->click();
-            return;
-        }
-        const Step step = queue->front();
-        queue->pop_front();
-        *worked = dialog;
-        *stepped = true;
-        step(*dialog);
-    });
-    timer->start();
-}
-
 Step Replace(const char* find, const char* replace, bool all = true)
 {
     return [=](ReplaceDialog& d) {

@@ -770,6 +770,11 @@ private:
     bool WaitForSearchDialog(QDialog* dialog);
     // The record-list replace run and its count; -1 when its undo point could not be written.
     int32_t RunRecordListReplace();
+    // Whether a record list replace beyond Latin-1 would change no record because none that it
+    // would change can hold the text: the box said so, before any undo point.
+    bool RecordListReplaceRefused();
+    // The box refusing a delimiter that `records` records cannot hold as one byte.
+    void RefuseDelimiter(const QString& character, int64_t records);
     ReplaceDialog* OpenReplaceDialog(QPointer<ReplaceDialog>& dialog, int kind,
                                      const QString& caption);
     // Waits for `dialog` and runs `run` (which answers its count, -1 to stop) on each request

@@ -134,7 +134,7 @@ TypedText::TypedText(std::string_view text) : ascii_(IsAscii(text))
     if (QByteArrayView(text).isValidUtf8()) {
         utf8_ = std::string(text);
         const QString typed = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-        fitsLatin1_ = FitsLatin1(typed);
+        fitsLatin1_ = quillon::FitsLatin1(typed);
         latin1_ = EncodeText(typed, TextEncoding::Latin1);
     } else {
         latin1_ = std::string(text);

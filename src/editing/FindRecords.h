@@ -49,8 +49,9 @@ public:
     // The bytes in a record of `encoding`; null when a Latin-1 record cannot hold the text.
     const std::string* In(TextEncoding encoding) const;
     // The bytes written into a record of `encoding`: in Latin-1 "?" stands for a character it
-    // lacks, as it always did.
+    // lacks, so a writer asks FitsLatin1 first.
     const std::string& Written(TextEncoding encoding) const;
+    bool FitsLatin1() const { return fitsLatin1_; }
 
 private:
     bool ascii_ = true;

@@ -45,23 +45,38 @@ public:
           anything_(request.FindText == AnythingFindText)
     {
     }
-    // Both for one record; false when the record does not hold the find text.
-    bool For(std::string_view record, char endOfBlock, const Needle*& find,
-             const std::string*& with) const
+    enum class Found {
+        None,         // the record does not hold the find text
+        Write,        // `with` is the replacement in the record's encoding
+        BeyondLatin1  // a Latin-1 record, a replacement Latin-1 lacks: `with` is its UTF-8
+    };
+    Found For(std::string_view record, char endOfBlock, const Needle*& find,
+              const std::string*& with) const
     {
         TextEncoding encoding = TextEncoding::Latin1;
         find = finder_.For(record, endOfBlock, &encoding);
         if (find == nullptr)
-            return false;
+            return Found::None;
         // A plain ASCII find text needs the encoding only for a replacement in a record that
         // holds it ("[*ANYTHING*]" stands for every value, and is never looked for).
         if (finder_.Ascii() && !with_.Ascii()) {
             if (!anything_ && find->Find(record) == std::string_view::npos)
-                return false;
+                return Found::None;
             encoding = RecordEncoding(record, endOfBlock);
         }
+        if (encoding == TextEncoding::Latin1 && !with_.FitsLatin1()) {
+            with = &with_.Written(TextEncoding::Utf8);
+            return Found::BeyondLatin1;
+        }
         with = &with_.Written(encoding);
-        return true;
+        return Found::Write;
+    }
+    // The first character of the replacement that Latin-1 lacks, UTF-8.
+    std::string FirstBeyondLatin1() const
+    {
+        const std::string& utf8 = with_.Written(TextEncoding::Utf8);
+        return quillon::FirstBeyondLatin1(QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())))
+            .toStdString();
     }
 
 private:
@@ -243,40 +258,83 @@ std::string ReplaceFieldNameFrom(std::string_view fieldText)
 
 namespace {
 
+// The record as `trial` now stands, when it took a replacement beyond Latin-1: only a plain
+// ASCII record that then reads as UTF-8 whole takes it; any other keeps its bytes.
+bool TakesBeyondLatin1(std::string_view record, const std::string& trial, char endOfBlock)
+{
+    return IsAscii(record) && RecordEncoding(trial, endOfBlock) == TextEncoding::Utf8;
+}
+
+void CountNotHeld(NotHeld* notHeld, const Replacement& replacement)
+{
+    if (notHeld == nullptr)
+        return;
+    if (notHeld->records++ == 0)
+        notHeld->character = replacement.FirstBeyondLatin1();
+}
+
+void Assign(std::string& record, const std::string& bytes) { record = bytes; }
+void Assign(RecordText& record, const std::string& bytes)
+{
+    record = RecordArena::OfThisThread().Copy(bytes);
+}
+
+template <class Text>
+int32_t ReplaceFound(Text& record, const SearchRequest& request, const Delimiters& delimiters,
+                     char endOfBlock, const Needle& find, std::string_view with)
+{
+    if (request.ReplaceFieldName.empty())
+        return ReplaceWholeRecord(record, request, delimiters, find, with);
+    return ReplaceInField(record, request, delimiters, endOfBlock, find, with);
+}
+
 template <class Text>
 int32_t Replace(Text& record, const SearchRequest& request, const Replacement& replacement,
-                const Delimiters& delimiters, char endOfBlock)
+                const Delimiters& delimiters, char endOfBlock, NotHeld* notHeld)
 {
     // An empty find text would match everywhere without moving on.
     if (request.FindText.empty())
         return 0;
     const Needle* find = nullptr;
     const std::string* with = nullptr;
-    if (!replacement.For(record, endOfBlock, find, with))
+    switch (replacement.For(record, endOfBlock, find, with)) {
+    case Replacement::Found::None:
         return 0;
-    if (request.ReplaceFieldName.empty())
-        return ReplaceWholeRecord(record, request, delimiters, *find, *with);
-    return ReplaceInField(record, request, delimiters, endOfBlock, *find, *with);
+    case Replacement::Found::Write:
+        return ReplaceFound(record, request, delimiters, endOfBlock, *find, *with);
+    case Replacement::Found::BeyondLatin1:
+        break;
+    }
+    std::string trial(static_cast<std::string_view>(record));
+    const int32_t count = ReplaceFound(trial, request, delimiters, endOfBlock, *find, *with);
+    if (count == 0)
+        return 0;
+    if (TakesBeyondLatin1(record, trial, endOfBlock)) {
+        Assign(record, trial);
+        return count;
+    }
+    CountNotHeld(notHeld, replacement);
+    return 0;
 }
 
 }  // namespace
 
 int32_t ReplaceInRecord(std::string& record, const SearchRequest& request,
-                        const Delimiters& delimiters, char endOfBlock)
+                        const Delimiters& delimiters, char endOfBlock, NotHeld* notHeld)
 {
-    return Replace(record, request, Replacement(request), delimiters, endOfBlock);
+    return Replace(record, request, Replacement(request), delimiters, endOfBlock, notHeld);
 }
 
 int32_t ReplaceInRecord(RecordText& record, const SearchRequest& request,
-                        const Delimiters& delimiters, char endOfBlock)
+                        const Delimiters& delimiters, char endOfBlock, NotHeld* notHeld)
 {
-    return Replace(record, request, Replacement(request), delimiters, endOfBlock);
+    return Replace(record, request, Replacement(request), delimiters, endOfBlock, notHeld);
 }
 
 int32_t RecordListReplaceAll(RecordStore& store, const SearchRequest& request,
                              const Delimiters& delimiters, char endOfBlock, int32_t first,
                              int32_t last, const std::function<bool(int32_t)>& include,
-                             const std::function<void()>& keepAlive)
+                             const std::function<void()>& keepAlive, NotHeld* notHeld)
 {
     using Clock = std::chrono::steady_clock;
     auto next = Clock::now() + std::chrono::milliseconds(50);
@@ -303,13 +361,39 @@ int32_t RecordListReplaceAll(RecordStore& store, const SearchRequest& request,
         if (i + 8 <= last)
             __builtin_prefetch(store.Records[static_cast<size_t>(i + 8)].data());
         count += Replace(store.Records[static_cast<size_t>(i)], request, replacement, delimiters,
-                         endOfBlock);
+                         endOfBlock, notHeld);
     }
     return count;
 }
 
+bool RecordListReplaceChangesNothing(const RecordStore& store, const SearchRequest& request,
+                                     const Delimiters& delimiters, char endOfBlock, int32_t first,
+                                     int32_t last, const std::function<bool(int32_t)>& include,
+                                     NotHeld& notHeld)
+{
+    if (request.FindText.empty())
+        return true;
+    const Replacement replacement(request);
+    first = std::max(first, 1);
+    last = std::min(last, store.RecordCount);
+    for (int32_t i = first; i <= last; ++i) {
+        if (include && !include(i))
+            continue;
+        const std::string_view record = store.Records[static_cast<size_t>(i)];
+        const Needle* find = nullptr;
+        const std::string* with = nullptr;
+        if (replacement.For(record, endOfBlock, find, with) == Replacement::Found::None)
+            continue;
+        std::string trial(record);
+        if (Replace(trial, request, replacement, delimiters, endOfBlock, &notHeld) > 0)
+            return false;
+    }
+    return true;
+}
+
 std::optional<int32_t> SegmentReplaceAll(std::string& record, std::string_view segmentLine,
-                                         const SearchRequest& request, char endOfBlock)
+                                         const SearchRequest& request, char endOfBlock,
+                                         NotHeld* notHeld)
 {
     if (segmentLine.empty())
         return std::nullopt;
@@ -336,7 +420,8 @@ std::optional<int32_t> SegmentReplaceAll(std::string& record, std::string_view s
     const Replacement replacement(request);
     const Needle* find = nullptr;
     const std::string* with = nullptr;
-    if (!replacement.For(record, endOfBlock, find, with))
+    const Replacement::Found found = replacement.For(record, endOfBlock, find, with);
+    if (found == Replacement::Found::None)
         return 0;
     const std::string_view r = record;
     const std::string_view segment = r.substr(s0, segmentLine.size());
@@ -365,10 +450,18 @@ std::optional<int32_t> SegmentReplaceAll(std::string& record, std::string_view s
         from = copied;
         ++count;
     }
-    if (count > 0) {
-        out.append(segment.substr(copied));
-        record.replace(s0, segmentLine.size(), out);
+    if (count == 0)
+        return 0;
+    out.append(segment.substr(copied));
+    if (found == Replacement::Found::BeyondLatin1) {
+        std::string trial = record;
+        trial.replace(s0, segmentLine.size(), out);
+        if (!TakesBeyondLatin1(record, trial, endOfBlock)) {
+            CountNotHeld(notHeld, replacement);
+            return 0;
+        }
     }
+    record.replace(s0, segmentLine.size(), out);
     return count;
 }
 

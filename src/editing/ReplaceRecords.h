@@ -34,13 +34,22 @@ std::string AssignValueUndoText(std::string_view value);
 // typed text without a blank is taken whole.
 std::string ReplaceFieldNameFrom(std::string_view fieldText);
 
+// The records a replacement was not written into because their character set cannot hold a
+// character of it (it is never written as "?"): how many, and the first such character, UTF-8.
+struct NotHeld {
+    int32_t records = 0;
+    std::string character;
+};
+
 // Replaces in one record as the request says (whole-record mode without ReplaceFieldName,
 // field mode with it); the record is rebuilt at most once. Answers the count.
+// A Latin-1 record takes a replacement beyond Latin-1 only when it is plain ASCII and then reads
+// as UTF-8 whole (as UTF-8 bytes); any other keeps its bytes and is counted in `notHeld`.
 int32_t ReplaceInRecord(std::string& record, const SearchRequest& request,
-                        const Delimiters& delimiters, char endOfBlock);
+                        const Delimiters& delimiters, char endOfBlock, NotHeld* notHeld = nullptr);
 // The same for a stored record: one that changes takes a new text.
 int32_t ReplaceInRecord(RecordText& record, const SearchRequest& request,
-                        const Delimiters& delimiters, char endOfBlock);
+                        const Delimiters& delimiters, char endOfBlock, NotHeld* notHeld = nullptr);
 
 // Records `first` to `last` of the store, those for which `include` answers true (every one
 // when it is empty), replaced in as ReplaceInRecord does. `keepAlive` (optional) runs about
@@ -48,12 +57,21 @@ int32_t ReplaceInRecord(RecordText& record, const SearchRequest& request,
 int32_t RecordListReplaceAll(RecordStore& store, const SearchRequest& request,
                              const Delimiters& delimiters, char endOfBlock, int32_t first,
                              int32_t last, const std::function<bool(int32_t)>& include = {},
-                             const std::function<void()>& keepAlive = {});
+                             const std::function<void()>& keepAlive = {},
+                             NotHeld* notHeld = nullptr);
+
+// Whether the same run would change no record, counting in `notHeld` those left for a character
+// they cannot hold; stops at the first record it would change.
+bool RecordListReplaceChangesNothing(const RecordStore& store, const SearchRequest& request,
+                                     const Delimiters& delimiters, char endOfBlock, int32_t first,
+                                     int32_t last, const std::function<bool(int32_t)>& include,
+                                     NotHeld& notHeld);
 
 // Replaces inside the segment `segmentLine` of `record` (the first segment whose whole text it
 // is): never in the segment name and its separator, whole word with the segment list's own
 // boundaries. Nothing when the record holds no such segment.
 std::optional<int32_t> SegmentReplaceAll(std::string& record, std::string_view segmentLine,
-                                         const SearchRequest& request, char endOfBlock);
+                                         const SearchRequest& request, char endOfBlock,
+                                         NotHeld* notHeld = nullptr);
 
 }  // namespace quillon

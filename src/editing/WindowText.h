@@ -36,6 +36,32 @@ inline QString TypedMessage(std::string_view bytes)
                                                : QString::fromLatin1(bytes.data(), size);
 }
 
+// The box of a command that met a typed character the records' character set cannot hold
+// (never written as "?"): `where` says in what, `outcome` what the command did instead.
+inline const QString CharacterNotHeldCaption = QStringLiteral("Character Cannot Be Stored");
+inline QString CharacterNotHeldMessage(const QString& character, const QString& where,
+                                       const QString& outcome)
+{
+    return QStringLiteral("The character \"") + character + QStringLiteral("\" cannot be stored ")
+           + where + QStringLiteral("; ") + outcome;
+}
+// "in 1 record's character set" or "in <n> records' character set".
+inline QString InRecordsCharacterSet(long long records, const QString& kind = QString())
+{
+    const QString noun = kind.isEmpty() ? QString() : kind + QLatin1Char(' ');
+    return records == 1 ? QStringLiteral("in 1 ") + noun + QStringLiteral("record's character set")
+                        : QStringLiteral("in %1 ").arg(records) + noun
+                              + QStringLiteral("records' character set");
+}
+// The records a command left as they were: "... in 3 records' character set; they were left
+// unchanged."
+inline QString LeftUnchangedMessage(const QString& character, long long records)
+{
+    return CharacterNotHeldMessage(character, InRecordsCharacterSet(records),
+                                   records == 1 ? QStringLiteral("it was left unchanged.")
+                                                : QStringLiteral("they were left unchanged."));
+}
+
 // The wait cursor from construction to destruction (or an earlier Restore), on every way out.
 class WaitCursor {
 public:

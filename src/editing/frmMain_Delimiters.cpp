@@ -4,12 +4,20 @@
 
 #include "app/frmMain.h"
 #include "editing/ChangeDelimiters.h"
+#include "editing/WindowText.h"
 #include "records/FieldLines.h"
 
 namespace quillon {
 
 using platform::MsgButtons;
 using platform::MsgIcon;
+
+void frmMain::RefuseDelimiter(const QString& character, int64_t records)
+{
+    dlg.MsgBox(CharacterNotHeldMessage(character, QStringLiteral("as one byte ") + InRecordsCharacterSet(records),
+                                       QStringLiteral("no delimiters were changed.")),
+               MsgButtons::OKOnly, MsgIcon::Exclamation, CharacterNotHeldCaption);
+}
 
 void frmMain::mnuToolsChangeDelimiters_Click()
 {
@@ -32,17 +40,45 @@ void frmMain::mnuToolsChangeDelimiters_Click()
             dlg.InputBox(prompt, QStringLiteral("Change Message Delimiters"), QString());
         if (!answer)
             return;
-        const QByteArray bytes = answer->toLatin1();
-        const std::string_view trimmed =
-            TrimBlanks({bytes.constData(), static_cast<size_t>(bytes.size())});
-        if (trimmed.empty())
-            return;
-        if (trimmed.size() == 5) {
-            replacement = std::string(trimmed);
-            break;
+        // A delimiter is one byte: a character Latin-1 lacks is none in any record.
+        if (const QString beyond = FirstBeyondLatin1(*answer); !beyond.isEmpty()) {
+            QString blanksTrimmed = *answer;
+            while (blanksTrimmed.startsWith(QLatin1Char(' ')))
+                blanksTrimmed.remove(0, 1);
+            while (blanksTrimmed.endsWith(QLatin1Char(' ')))
+                blanksTrimmed.chop(1);
+            if (blanksTrimmed.toUcs4().size() == 5) {
+                RefuseDelimiter(beyond, st.records.RecordCount);
+                return;
+            }
+        } else {
+            const QByteArray bytes = answer->toLatin1();
+            const std::string_view trimmed =
+                TrimBlanks({bytes.constData(), static_cast<size_t>(bytes.size())});
+            if (trimmed.empty())
+                return;
+            if (trimmed.size() == 5) {
+                replacement = std::string(trimmed);
+                break;
+            }
         }
         dlg.MsgBox(QStringLiteral("You must enter exactly five characters."), MsgButtons::OKOnly,
                    MsgIcon::Exclamation, QStringLiteral("Invalid Number of Delimiters"));
+    }
+    // One byte above 127 is no character of a UTF-8 record (nor of one declared UTF-8).
+    if (const size_t high = FirstNonAscii(replacement); high != std::string::npos) {
+        const char eob = st.envelope.EndOfBlockChar;
+        int64_t utf8 = 0;
+        for (int32_t i = 1; i <= st.records.RecordCount; ++i) {
+            const std::string_view record = st.records.Record(i);
+            if (RecordEncoding(record, eob) == TextEncoding::Utf8
+                || NamesUtf8(DeclaredCharacterSet(record, eob)))
+                ++utf8;
+        }
+        if (utf8 > 0) {
+            RefuseDelimiter(QString(QChar(static_cast<unsigned char>(replacement[high]))), utf8);
+            return;
+        }
     }
     const int selected = lstRecords->currentRow();
 

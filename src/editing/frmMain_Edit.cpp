@@ -43,7 +43,13 @@ void frmMain::mnuRecordListEdit_Click()
 
     // The row and the record are replaced in place, without an undo point. What the editor left
     // as it was keeps its bytes.
-    std::string bytes = TypedRecordBytes(edited, original, eob);
+    const std::optional<std::string> typed = TypedRecordBytes(edited, original, eob);
+    if (!typed) {
+        dlg.MsgBox(LeftUnchangedMessage(FirstBeyondLatin1(edited), 1), MsgButtons::OKOnly,
+                   MsgIcon::Exclamation, CharacterNotHeldCaption);
+        return;
+    }
+    const std::string& bytes = *typed;
     const QString shown = DisplayText(bytes, eob);
     if (lstRecords->item(index)->text() != shown) {
         lstRecords->Widen(shown.size(), &shown);
@@ -109,9 +115,6 @@ void frmMain::mnuFieldListEdit_Click()
     if (!entered)
         return;
 
-    if (!SaveUndoPointFor(QStringLiteral("Edit ") + designation))
-        return;
-
     // The record again from the segment list; no end-of-block character after the last segment.
     const char eob = st.envelope.EndOfBlockChar;
     int rows = lstSegments->count();
@@ -134,7 +137,16 @@ void frmMain::mnuFieldListEdit_Click()
                  TextLength(std::string_view(record).substr(valueAt, static_cast<size_t>(length)),
                             encoding),
                  *entered);
-    st.records.Records[static_cast<size_t>(k)] = RecordText(TypedRecordBytes(text, record, eob));
+    // A character the record cannot hold changes nothing, before the undo point.
+    const std::optional<std::string> bytes = TypedRecordBytes(text, record, eob);
+    if (!bytes) {
+        dlg.MsgBox(LeftUnchangedMessage(FirstBeyondLatin1(*entered), 1), MsgButtons::OKOnly,
+                   MsgIcon::Exclamation, CharacterNotHeldCaption);
+        return;
+    }
+    if (!SaveUndoPointFor(QStringLiteral("Edit ") + designation))
+        return;
+    st.records.Records[static_cast<size_t>(k)] = RecordText(*bytes);
 
     CurrentPage = PageOfRecord(k);
     DisplayPage(CurrentPage);

@@ -9,6 +9,7 @@
 #include "app/Utility.h"
 #include "app/frmMain.h"
 #include "editing/PasteRecords.h"
+#include "editing/WindowText.h"
 
 namespace quillon {
 
@@ -61,6 +62,26 @@ void frmMain::PasteRecords(bool append)
         return;
     }
 
+    // A record whose character set cannot hold its text stops the paste before anything changes.
+    const char eob = st.envelope.EndOfBlockChar;
+    int64_t notHeld = 0;
+    QString character;
+    CutPastedRecords(text, eob, [&](std::string_view cut) {
+        if (IsAscii(cut))
+            return;
+        const QString typed = QString::fromUtf8(cut.data(), static_cast<qsizetype>(cut.size()));
+        if (TypedRecordBytes(typed, {}, eob))
+            return;
+        if (notHeld++ == 0)
+            character = FirstBeyondLatin1(typed);
+    });
+    if (notHeld > 0) {
+        dlg.MsgBox(CharacterNotHeldMessage(character, InRecordsCharacterSet(notHeld, QStringLiteral("pasted")),
+                                           QStringLiteral("nothing was pasted.")),
+                   MsgButtons::OKOnly, MsgIcon::Exclamation, CharacterNotHeldCaption);
+        return;
+    }
+
     if (!SaveUndoPointFor(QStringLiteral("Paste Record(s)")))
         return;
     ClearListsAndRange();
@@ -75,12 +96,11 @@ void frmMain::PasteRecords(bool append)
     const RecordArena::Expecting pasted(text.size());  // the records' texts, about as many bytes
     QElapsedTimer shown;
     shown.start();
-    const char eob = st.envelope.EndOfBlockChar;
     CutPastedRecords(text, eob, [&](std::string_view cut) {
         if (IsAscii(cut))
             st.records.Append(cut);
         else
-            st.records.Append(TypedRecordBytes(
+            st.records.Append(*TypedRecordBytes(
                 QString::fromUtf8(cut.data(), static_cast<qsizetype>(cut.size())), {}, eob));
         const std::string_view record = st.records.Record(st.records.RecordCount);
         if (st.trace.LogMessage)

@@ -78,6 +78,47 @@ int32_t frmMain::WaitAndReplace(ReplaceDialog* dialog, const std::function<int32
 
 bool frmMain::RecordListReplaceAll() { return RunRecordListReplace() > 0; }
 
+namespace {
+
+void ShowNotHeld(platform::Dialogs& dlg, const NotHeld& notHeld)
+{
+    if (notHeld.records > 0)
+        dlg.MsgBox(LeftUnchangedMessage(QString::fromStdString(notHeld.character), notHeld.records),
+                   MsgButtons::OKOnly, MsgIcon::Exclamation, CharacterNotHeldCaption);
+}
+
+}  // namespace
+
+bool frmMain::RecordListReplaceRefused()
+{
+    const SearchRequest& request = st.search;
+    if (TypedText(request.ReplaceText).FitsLatin1())
+        return false;
+    const int32_t pageFirst = RecordAt(CurrentPage, 0);
+    std::vector<char> chosen;
+    if (!request.ScopeAllRecords) {
+        chosen.assign(static_cast<size_t>(lstRecords->count()), 0);
+        for (const QModelIndex& at : lstRecords->selectionModel()->selectedRows())
+            chosen[static_cast<size_t>(at.row())] = 1;
+    }
+    NotHeld notHeld;
+    const bool nothing = RecordListReplaceChangesNothing(
+        st.records, request, st.delimiters, st.envelope.EndOfBlockChar,
+        request.ScopeAllRecords ? 1 : pageFirst,
+        request.ScopeAllRecords ? st.records.RecordCount
+                                : std::min(RecordAt(CurrentPage, PageSize - 1), st.records.RecordCount),
+        request.ScopeAllRecords ? std::function<bool(int32_t)>()
+                                : [&](int32_t i) {
+                                      const auto at = static_cast<size_t>(i - pageFirst);
+                                      return at < chosen.size() && chosen[at] != 0;
+                                  },
+        notHeld);
+    if (!nothing || notHeld.records == 0)
+        return false;
+    ShowNotHeld(dlg, notHeld);
+    return true;
+}
+
 int32_t frmMain::RunRecordListReplace()
 {
     const SearchRequest request = st.search;
@@ -97,6 +138,7 @@ int32_t frmMain::RunRecordListReplace()
             chosen[static_cast<size_t>(at.row())] = 1;
     }
     int32_t count = 0;
+    NotHeld notHeld;
     {
         const WaitCursor wait;
         // The undo points took their time: the window has its turn before the run as well.
@@ -110,7 +152,7 @@ int32_t frmMain::RunRecordListReplace()
                       const auto at = static_cast<size_t>(i - pageFirst);
                       return at < chosen.size() && chosen[at] != 0;
                   },
-            keepAlive);
+            keepAlive, &notHeld);
         DisplayPage(CurrentPage);
     }
     if (row >= 0 && row < lstRecords->count()) {
@@ -123,6 +165,7 @@ int32_t frmMain::RunRecordListReplace()
     st.session.MsgBoxCaption = Text(ReplaceReportCaption);
     st.session.MsgBoxText = Text(ReplacementCountMessage(count));
     dlg.MsgBoxWindow(st.session.MsgBoxText, st.session.MsgBoxCaption);
+    ShowNotHeld(dlg, notHeld);
     return count;
 }
 
@@ -152,6 +195,8 @@ void frmMain::mnuRecordListReplace_Click()
         OpenReplaceDialog(frmReplaceInRecordList, static_cast<int>(ReplaceDialog::Kind::RecordList),
                           QStringLiteral("Search/Replace in Record List"));
     const int32_t result = WaitAndReplace(dialog, [this] {
+        if (RecordListReplaceRefused())
+            return 0;
         if (!SaveUndoPointFor(TypedMessage(ReplaceUndoText(st.search.FindText, st.search.ReplaceText))))
             return -1;
         return RunRecordListReplace();
@@ -171,6 +216,8 @@ void frmMain::mnuFieldListReplace_Click()
     dialog->optScope[1]->setChecked(true);
     dialog->optScope[0]->hide();
     const int32_t result = WaitAndReplace(dialog, [this] {
+        if (RecordListReplaceRefused())
+            return 0;
         if (!SaveUndoPointFor(TypedMessage(ReplaceUndoText(st.search.FindText, st.search.ReplaceText))))
             return -1;
         return RunRecordListReplace();
@@ -208,6 +255,8 @@ void frmMain::mnuFieldListAssignValue_Click()
         dialog->optScope[0]->setChecked(true);
     st.search.FindText = std::string(AnythingFindText);
     const int32_t result = WaitAndReplace(dialog, [this] {
+        if (RecordListReplaceRefused())
+            return 0;
         if (!SaveUndoPointFor(TypedMessage(AssignValueUndoText(st.search.ReplaceText))))
             return -1;
         return RunRecordListReplace();
@@ -284,6 +333,20 @@ void frmMain::mnuSegmentListReplace_Click()
         }
     };
     const int32_t result = WaitAndReplace(dialog, [&] {
+        // A record that cannot hold the replacement is refused before the undo point.
+        const int row = lstRecords->currentRow();
+        const int32_t k = RecordAt(CurrentPage, row);
+        if (row >= 0 && k >= 1 && k <= st.records.RecordCount && lstSegments->currentRow() >= 0) {
+            std::string record(st.records.Record(k));
+            NotHeld notHeld;
+            SegmentReplaceAll(record, SegmentRowBytes(lstSegments->currentRow()), st.search,
+                              st.envelope.EndOfBlockChar, &notHeld);
+            if (notHeld.records > 0) {
+                ShowNotHeld(dlg, notHeld);
+                showSegment();
+                return 0;
+            }
+        }
         if (!SaveUndoPointFor(TypedMessage(ReplaceUndoText(st.search.FindText, st.search.ReplaceText))))
             return -1;
         const int32_t count = SegmentListReplaceAll() ? 1 : 0;

@@ -243,6 +243,17 @@ bool FitsLatin1(QStringView text)
     return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() <= 0xFF; });
 }
 
+QString FirstBeyondLatin1(QStringView text)
+{
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i].unicode() <= 0xFF)
+            continue;
+        const bool pair = text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate();
+        return text.mid(i, pair ? 2 : 1).toString();
+    }
+    return {};
+}
+
 int Utf8CharLength(std::string_view bytes, size_t at)
 {
     if (at >= bytes.size())
@@ -290,8 +301,9 @@ bool ReadsAs(std::string_view bytes, QStringView text, char endOfBlock)
     return DecodeText(bytes, RecordEncoding(bytes, endOfBlock)) == text;
 }
 
-// The original's bytes before and after what changed, the text between written in `encoding`.
-std::string EditedBytes(std::string_view original, TextEncoding encoding, QStringView text)
+// The original's bytes before and after what changed, the text between written in `encoding`;
+// nothing when that encoding cannot hold the text between.
+std::optional<std::string> EditedBytes(std::string_view original, TextEncoding encoding, QStringView text)
 {
     const QString was = DecodeText(original, encoding);
     const qsizetype shorter = std::min(was.size(), text.size());
@@ -305,26 +317,45 @@ std::string EditedBytes(std::string_view original, TextEncoding encoding, QStrin
         ++tail;
     if (tail > 0 && was[was.size() - tail].isLowSurrogate())
         --tail;
+    const QStringView typed = text.mid(head, text.size() - tail - head);
+    if (encoding == TextEncoding::Latin1 && !FitsLatin1(typed))
+        return std::nullopt;
     const size_t keepHead = ByteOffset(original, encoding, head);
     const size_t keepTail = ByteOffset(original, encoding, was.size() - tail);
     std::string bytes(original.substr(0, keepHead));
-    bytes += EncodeText(text.mid(head, text.size() - tail - head), encoding);
+    bytes += EncodeText(typed, encoding);
     bytes += original.substr(keepTail);
     return bytes;
 }
 
 }  // namespace
 
-std::string TypedRecordBytes(QStringView text, std::string_view original, char endOfBlock)
+std::optional<std::string> TypedRecordBytes(QStringView text, std::string_view original,
+                                            char endOfBlock)
 {
     const TextEncoding was = RecordEncoding(original, endOfBlock);
-    std::string bytes = EditedBytes(original, was, text);
-    if (ReadsAs(bytes, text, endOfBlock))
+    std::optional<std::string> bytes = EditedBytes(original, was, text);
+    if (bytes && ReadsAs(*bytes, text, endOfBlock))
         return bytes;
-    const TextEncoding other = was == TextEncoding::Latin1 ? TextEncoding::Utf8 : TextEncoding::Latin1;
-    std::string whole = EncodeText(text, other);
-    if (ReadsAs(whole, text, endOfBlock))
-        return whole;
+    // Written anew only where no byte of the record stands to be kept, or where the edit changed
+    // the character set the record declares.
+    const std::string typedBytes = EncodeText(text, TextEncoding::Latin1);
+    if (original.empty()
+        || DeclaredCharacterSet(typedBytes, endOfBlock) != DeclaredCharacterSet(original, endOfBlock)) {
+        const TextEncoding other = was == TextEncoding::Latin1 ? TextEncoding::Utf8 : TextEncoding::Latin1;
+        if (other == TextEncoding::Utf8 || FitsLatin1(text)) {
+            std::string whole = EncodeText(text, other);
+            if (ReadsAs(whole, text, endOfBlock))
+                return whole;
+        }
+    }
+    // Plain ASCII reads the same in UTF-8: the new characters may come as UTF-8 when the whole
+    // record then reads so.
+    if (was == TextEncoding::Latin1 && IsAscii(original)) {
+        std::optional<std::string> utf8 = EditedBytes(original, TextEncoding::Utf8, text);
+        if (utf8 && ReadsAs(*utf8, text, endOfBlock))
+            return utf8;
+    }
     return bytes;
 }
 

@@ -6,6 +6,7 @@
 // bytes become text, and typed text becomes record bytes, only through the functions here.
 #include <QString>
 #include <QStringView>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -37,12 +38,15 @@ inline bool IsAscii(std::string_view bytes) { return FirstNonAscii(bytes) == std
 // well-formed character (so a declared UTF-8 record with stray bytes shows where they are).
 QString DecodeText(std::string_view bytes, TextEncoding encoding);
 
-// Text as bytes: UTF-8; or Latin-1, with "?" for a character Latin-1 lacks, as typed text always
-// became before records could be UTF-8.
+// Text as bytes: UTF-8; or Latin-1, with "?" for a character Latin-1 lacks (callers that write
+// typed text into records first make sure it fits).
 std::string EncodeText(QStringView text, TextEncoding encoding);
 
 // Whether Latin-1 has every character of the text.
 bool FitsLatin1(QStringView text);
+// The first character of the text that Latin-1 lacks (both halves of a surrogate pair); empty
+// when there is none.
+QString FirstBeyondLatin1(QStringView text);
 
 // The length of the well-formed UTF-8 character that begins at byte `at` (1 to 4), or 0 when the
 // bytes there begin none.
@@ -57,10 +61,11 @@ size_t ByteOffset(std::string_view bytes, TextEncoding encoding, qsizetype unit)
 // The bytes of a record whose text was typed or edited in a window, `original` being the record
 // before (empty for a new one). Where the text is that of the original, its bytes stay as they
 // were, invalid ones too; the rest is written in the original's encoding. When the bytes would
-// then not read back as the text (its MSH-18 now names another character set, or a new record
-// needs UTF-8), the whole text is written in the encoding that reads back; when neither does,
-// the first way stands.
-std::string TypedRecordBytes(QStringView text, std::string_view original,
-                             char endOfBlock = '\r');
+// then not read back as the text, the whole text is written in the encoding that reads back,
+// but only for a new record or one whose MSH-18 the edit changed; a plain-ASCII record may take
+// the new characters as UTF-8 where it then reads as UTF-8. Nothing when the record's character
+// set cannot hold a character of the text: no byte is ever written as "?".
+std::optional<std::string> TypedRecordBytes(QStringView text, std::string_view original,
+                                            char endOfBlock = '\r');
 
 }  // namespace quillon

@@ -433,7 +433,9 @@ std::string frmMain::RecordRowBytes(int row) const
     const int32_t k = RecordAt(CurrentPage, row);
     if (k >= 1 && k <= st.records.RecordCount)
         return std::string(st.records.Record(k));
-    return TypedRecordBytes(lstRecords->item(row)->text(), {}, st.envelope.EndOfBlockChar);
+    const QString text = lstRecords->item(row)->text();
+    return TypedRecordBytes(text, {}, st.envelope.EndOfBlockChar)
+        .value_or(EncodeText(text, TextEncoding::Utf8));
 }
 
 std::string frmMain::SegmentRowBytes(int row) const

@@ -24,6 +24,7 @@
 #include "platform/Dialogs.h"
 #include "platform/SettingsStore.h"
 #include "records/Dictionary.h"
+#include "records/TextEncoding.h"
 #include "reports/frmReport.h"
 
 namespace quillon {
@@ -328,6 +329,14 @@ void frmExportReport::cmdCancel_Click()
     reject();
 }
 
+void frmExportReport::RefuseSeparator(const QString& character)
+{
+    report_.dialogs->MsgBox(
+        CharacterNotHeldMessage(character, QStringLiteral("as one byte in the exported records' character set"),
+                                QStringLiteral("nothing was exported.")),
+        MsgButtons::OKOnly, MsgIcon::Exclamation, CharacterNotHeldCaption);
+}
+
 void frmExportReport::cmdExport_Click()
 {
     const std::vector<int> order = DisplayOrder();
@@ -347,7 +356,16 @@ void frmExportReport::cmdExport_Click()
     QApplication::processEvents();
     MainPointer pointer(report_.mainWindow);
 
-    const std::optional<char> separator = ResolveSeparator(Bytes(txtSeparator->text()));
+    const QString separatorText = txtSeparator->text();
+    const bool delimited = ssTabExport->currentIndex() != 1;
+    const QString beyond = FirstBeyondLatin1(separatorText);
+    // The separator is one byte in the file: Latin-1's, or none at all.
+    if (delimited && !beyond.isEmpty() && beyond == separatorText) {
+        pointer.Release();
+        RefuseSeparator(beyond);
+        return;
+    }
+    const std::optional<char> separator = ResolveSeparator(Bytes(separatorText));
     if (!separator) {
         pointer.Release();
         report_.dialogs->MsgBox(QStringLiteral("Unknown character entered.  Please try again."),
@@ -371,7 +389,19 @@ void frmExportReport::cmdExport_Click()
         options.formats.push_back(line != nullptr ? ReadColumnFormatLine(Bytes(line->text())).format
                                                   : ColumnFormat{});
     }
-    const std::string bytes = ExportBytes(ReportTable(), options, report_.dictionary);
+    const ExportTable table = ReportTable();
+    // A byte above 127 is no character of a UTF-8 row.
+    if (delimited && static_cast<unsigned char>(*separator) >= 0x80) {
+        for (size_t r = 0; r < table.RowCount(); ++r) {
+            if ((options.selectedOnly && table.selected[r] == 0) || r >= table.utf8.size()
+                || table.utf8[r] == 0)
+                continue;
+            pointer.Release();
+            RefuseSeparator(separatorText);
+            return;
+        }
+    }
+    const std::string bytes = ExportBytes(table, options, report_.dictionary);
 
     QString reason;
     const bool written = WriteExportFile(path, bytes, &reason);

@@ -53,6 +53,8 @@ public slots:
     void optLeftJustify_Click(int index);
     void cmdSaveChange_Click();
     void cmdExport_Click();
+    // The box refusing a separator the exported records cannot hold as one byte.
+    void RefuseSeparator(const QString& character);
     void cmdCancel_Click();
     // Every way the window closes stores the settings (Form_Unload).
     void done(int result) override;
