@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QTest>
+#include <QTimer>
 
 #include "TestSupport.h"
 #include "TextShown.h"
@@ -198,6 +199,29 @@ TEST_F(DelimiterWindow, UndoRestoresDelimitersOnlyForTheChangeItself)
     w.mnuEditUndo_Click();
     EXPECT_EQ(st.records.Record(1), "PID|1^2\r");
     EXPECT_EQ(Current(), "|^~\\&");
+}
+
+// A change over many records lets the window's events run while it works, as Replace All does:
+// a timer fires part way through, the first records changed and the last not yet.
+TEST_F(DelimiterWindow, EventsRunWhileTheRecordsChange)
+{
+    std::string file;
+    for (int i = 1; i <= 3000; ++i)
+        file += "MSH|^~\\&|A|" + std::to_string(i) + "\rPID|1||X^Y\r\r\n";
+    ASSERT_TRUE(w.LoadHL7File(f.WriteFile("many.hl7", file)));
+    bool partWay = false;
+    QTimer look;
+    look.setInterval(0);
+    QObject::connect(&look, &QTimer::timeout, [&] {
+        const auto starts = [&](int32_t i) { return st.records.Record(i).substr(0, 4); };
+        partWay = partWay || (starts(1) == "MSH#" && starts(st.records.RecordCount) == "MSH|");
+    });
+    look.start();
+    f.responder.QueueInput(QStringLiteral("#@~\\&"));
+    w.mnuToolsChangeDelimiters->trigger();
+    look.stop();
+    EXPECT_TRUE(partWay);
+    EXPECT_EQ(st.records.Record(3000), "MSH#@~\\&#A#3000\rPID#1##X@Y\r");
 }
 
 // The real prompt, reached through the Tools menu: every delimiter shows as typed (the "&" is no

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <utility>
 
+#include "app/ProgressPacer.h"
 #include "records/LetterCase.h"
 
 namespace quillon {
@@ -143,7 +144,7 @@ int64_t DelimiterSwap::Apply(const char* source, char* target, size_t n) const
 }
 
 int64_t ChangeDelimiters(RecordStore& store, const Delimiters& old, std::string_view replacement,
-                         char endOfBlock)
+                         char endOfBlock, const std::function<void()>& keepAlive)
 {
     const DelimiterSwap swap(old, replacement);
     const DelimiterSwap asciiSwap(old, replacement, true);
@@ -156,9 +157,14 @@ int64_t ChangeDelimiters(RecordStore& store, const Delimiters& old, std::string_
         bytes += store.Records[static_cast<size_t>(i)].size();
     const RecordArena::Expecting newTexts(bytes);
     RecordArena& arena = RecordArena::OfThisThread();
+    // The first turn comes soon after the start (the undo point took its time), later ones every
+    // 50 ms.
+    ProgressPacer pacer;
     for (int32_t i = 1; i <= store.RecordCount; ++i) {
         RecordText& record = store.Records[static_cast<size_t>(i)];
         const std::string_view text = record;
+        if (keepAlive && pacer.Due(text.size()))
+            keepAlive();
         const bool utf8 = decide && RecordEncoding(text, endOfBlock) == TextEncoding::Utf8;
         const DelimiterSwap& used = utf8 ? asciiSwap : swap;
         record = arena.Make(

@@ -1,6 +1,7 @@
 #pragma once
 // Rewriting every record with five new delimiters, and the texts of the command's boxes.
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -33,9 +34,10 @@ private:
 };
 
 // Applies the swap to records 1 to RecordCount, each taking a new text, in a UTF-8 record only
-// the swaps of ASCII bytes; answers the characters replaced.
+// the swaps of ASCII bytes; answers the characters replaced. `keepAlive`, when given, is called
+// about every 50 ms, so that the window's events run.
 int64_t ChangeDelimiters(RecordStore& store, const Delimiters& old, std::string_view replacement,
-                         char endOfBlock = '\r');
+                         char endOfBlock = '\r', const std::function<void()>& keepAlive = {});
 
 // The input box's prompt, listing the current delimiters.
 std::string ChangeDelimitersPrompt(const Delimiters& current);

@@ -95,8 +95,10 @@ void frmMain::mnuToolsChangeDelimiters_Click()
     }
 
     QApplication::setOverrideCursor(Qt::WaitCursor);
+    // A million records take a while: the window has its turns meanwhile, as under Replace All.
     const int64_t replaced =
-        ChangeDelimiters(st.records, old, replacement, st.envelope.EndOfBlockChar);
+        ChangeDelimiters(st.records, old, replacement, st.envelope.EndOfBlockChar,
+                         [] { QApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
     st.delimiters = DelimitersFrom({replacement.substr(0, 1), replacement.substr(1, 1),
                                     replacement.substr(2, 1), replacement.substr(3, 1),
                                     replacement.substr(4, 1)});
