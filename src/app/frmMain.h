@@ -768,6 +768,14 @@ private:
     // Waits, letting window events run, until `dialog` hands over its request; false when the
     // dialog is gone or the program is ending.
     bool WaitForSearchDialog(QDialog* dialog);
+    // The records a record-list replace runs over: every one, or the rows of the page chosen
+    // when it starts.
+    struct ReplaceRange {
+        int32_t first = 1;
+        int32_t last = 0;
+        std::function<bool(int32_t)> include;  // empty: every record from first to last
+    };
+    ReplaceRange RecordListReplaceRange();
     // The record-list replace run and its count; -1 when its undo point could not be written.
     int32_t RunRecordListReplace();
     // Whether a record list replace beyond Latin-1 would change no record because none that it

@@ -22,8 +22,7 @@ void frmMain::Form_Load()
     if (!st.folders.Unusable.isEmpty())
         dlg.MsgBox(QStringLiteral("These data folders could not be created:\r\n")
                        + st.folders.Unusable.join(QStringLiteral("\r\n")),
-                   platform::MsgButtons::OKOnly, platform::MsgIcon::Exclamation,
-                   QStringLiteral("Data Folders"));
+                   MsgButtons::OKOnly, MsgIcon::Exclamation, QStringLiteral("Data Folders"));
     lblFile->clear();
     lblPageOf->clear();
     ReadStartupSettings(st);

@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/Dialogs.h"
+
 namespace quillon {
 
 // The program's own texts (captions, messages, designations, dictionary lines): one Latin-1
@@ -38,12 +40,13 @@ inline QString TypedMessage(std::string_view bytes)
 
 // The box of a command that met a typed character the records' character set cannot hold
 // (never written as "?"): `where` says in what, `outcome` what the command did instead.
-inline const QString CharacterNotHeldCaption = QStringLiteral("Character Cannot Be Stored");
-inline QString CharacterNotHeldMessage(const QString& character, const QString& where,
-                                       const QString& outcome)
+inline void TellCharacterNotHeld(platform::Dialogs& dlg, const QString& character,
+                                 const QString& where, const QString& outcome)
 {
-    return QStringLiteral("The character \"") + character + QStringLiteral("\" cannot be stored ")
-           + where + QStringLiteral("; ") + outcome;
+    dlg.MsgBox(QStringLiteral("The character \"") + character + QStringLiteral("\" cannot be stored ")
+                   + where + QStringLiteral("; ") + outcome,
+               platform::MsgButtons::OKOnly, platform::MsgIcon::Exclamation,
+               QStringLiteral("Character Cannot Be Stored"));
 }
 // "in 1 record's character set" or "in <n> records' character set".
 inline QString InRecordsCharacterSet(long long records, const QString& kind = QString())
@@ -55,11 +58,11 @@ inline QString InRecordsCharacterSet(long long records, const QString& kind = QS
 }
 // The records a command left as they were: "... in 3 records' character set; they were left
 // unchanged."
-inline QString LeftUnchangedMessage(const QString& character, long long records)
+inline void TellLeftUnchanged(platform::Dialogs& dlg, const QString& character, long long records)
 {
-    return CharacterNotHeldMessage(character, InRecordsCharacterSet(records),
-                                   records == 1 ? QStringLiteral("it was left unchanged.")
-                                                : QStringLiteral("they were left unchanged."));
+    TellCharacterNotHeld(dlg, character, InRecordsCharacterSet(records),
+                         records == 1 ? QStringLiteral("it was left unchanged.")
+                                      : QStringLiteral("they were left unchanged."));
 }
 
 // The wait cursor from construction to destruction (or an earlier Restore), on every way out.

@@ -14,9 +14,8 @@ using platform::MsgIcon;
 
 void frmMain::RefuseDelimiter(const QString& character, int64_t records)
 {
-    dlg.MsgBox(CharacterNotHeldMessage(character, QStringLiteral("as one byte ") + InRecordsCharacterSet(records),
-                                       QStringLiteral("no delimiters were changed.")),
-               MsgButtons::OKOnly, MsgIcon::Exclamation, CharacterNotHeldCaption);
+    TellCharacterNotHeld(dlg, character, QStringLiteral("as one byte ") + InRecordsCharacterSet(records),
+                         QStringLiteral("no delimiters were changed."));
 }
 
 void frmMain::mnuToolsChangeDelimiters_Click()

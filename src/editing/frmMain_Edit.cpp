@@ -45,8 +45,7 @@ void frmMain::mnuRecordListEdit_Click()
     // as it was keeps its bytes.
     const std::optional<std::string> typed = TypedRecordBytes(edited, original, eob);
     if (!typed) {
-        dlg.MsgBox(LeftUnchangedMessage(FirstBeyondLatin1(edited), 1), MsgButtons::OKOnly,
-                   MsgIcon::Exclamation, CharacterNotHeldCaption);
+        TellLeftUnchanged(dlg, FirstBeyondLatin1(edited), 1);
         return;
     }
     const std::string& bytes = *typed;
@@ -140,8 +139,7 @@ void frmMain::mnuFieldListEdit_Click()
     // A character the record cannot hold changes nothing, before the undo point.
     const std::optional<std::string> bytes = TypedRecordBytes(text, record, eob);
     if (!bytes) {
-        dlg.MsgBox(LeftUnchangedMessage(FirstBeyondLatin1(*entered), 1), MsgButtons::OKOnly,
-                   MsgIcon::Exclamation, CharacterNotHeldCaption);
+        TellLeftUnchanged(dlg, FirstBeyondLatin1(*entered), 1);
         return;
     }
     if (!SaveUndoPointFor(QStringLiteral("Edit ") + designation))

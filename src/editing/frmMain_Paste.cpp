@@ -76,9 +76,8 @@ void frmMain::PasteRecords(bool append)
             character = FirstBeyondLatin1(typed);
     });
     if (notHeld > 0) {
-        dlg.MsgBox(CharacterNotHeldMessage(character, InRecordsCharacterSet(notHeld, QStringLiteral("pasted")),
-                                           QStringLiteral("nothing was pasted.")),
-                   MsgButtons::OKOnly, MsgIcon::Exclamation, CharacterNotHeldCaption);
+        TellCharacterNotHeld(dlg, character, InRecordsCharacterSet(notHeld, QStringLiteral("pasted")),
+                             QStringLiteral("nothing was pasted."));
         return;
     }
 

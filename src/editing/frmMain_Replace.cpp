@@ -83,36 +83,35 @@ namespace {
 void ShowNotHeld(platform::Dialogs& dlg, const NotHeld& notHeld)
 {
     if (notHeld.records > 0)
-        dlg.MsgBox(LeftUnchangedMessage(QString::fromStdString(notHeld.character), notHeld.records),
-                   MsgButtons::OKOnly, MsgIcon::Exclamation, CharacterNotHeldCaption);
+        TellLeftUnchanged(dlg, QString::fromStdString(notHeld.character), notHeld.records);
 }
 
 }  // namespace
 
+frmMain::ReplaceRange frmMain::RecordListReplaceRange()
+{
+    if (st.search.ScopeAllRecords)
+        return {1, st.records.RecordCount, {}};
+    const int32_t pageFirst = RecordAt(CurrentPage, 0);
+    std::vector<char> chosen(static_cast<size_t>(lstRecords->count()), 0);
+    for (const QModelIndex& at : lstRecords->selectionModel()->selectedRows())
+        chosen[static_cast<size_t>(at.row())] = 1;
+    return {pageFirst, std::min(RecordAt(CurrentPage, PageSize - 1), st.records.RecordCount),
+            [pageFirst, chosen = std::move(chosen)](int32_t i) {
+                const auto at = static_cast<size_t>(i - pageFirst);
+                return at < chosen.size() && chosen[at] != 0;
+            }};
+}
+
 bool frmMain::RecordListReplaceRefused()
 {
-    const SearchRequest& request = st.search;
-    if (TypedText(request.ReplaceText).FitsLatin1())
+    if (TypedText(st.search.ReplaceText).FitsLatin1())
         return false;
-    const int32_t pageFirst = RecordAt(CurrentPage, 0);
-    std::vector<char> chosen;
-    if (!request.ScopeAllRecords) {
-        chosen.assign(static_cast<size_t>(lstRecords->count()), 0);
-        for (const QModelIndex& at : lstRecords->selectionModel()->selectedRows())
-            chosen[static_cast<size_t>(at.row())] = 1;
-    }
+    const ReplaceRange range = RecordListReplaceRange();
     NotHeld notHeld;
-    const bool nothing = RecordListReplaceChangesNothing(
-        st.records, request, st.delimiters, st.envelope.EndOfBlockChar,
-        request.ScopeAllRecords ? 1 : pageFirst,
-        request.ScopeAllRecords ? st.records.RecordCount
-                                : std::min(RecordAt(CurrentPage, PageSize - 1), st.records.RecordCount),
-        request.ScopeAllRecords ? std::function<bool(int32_t)>()
-                                : [&](int32_t i) {
-                                      const auto at = static_cast<size_t>(i - pageFirst);
-                                      return at < chosen.size() && chosen[at] != 0;
-                                  },
-        notHeld);
+    const bool nothing = RecordListReplaceChangesNothing(st.records, st.search, st.delimiters,
+                                                         st.envelope.EndOfBlockChar, range.first,
+                                                         range.last, range.include, notHeld);
     if (!nothing || notHeld.records == 0)
         return false;
     ShowNotHeld(dlg, notHeld);
@@ -123,20 +122,10 @@ int32_t frmMain::RunRecordListReplace()
 {
     const SearchRequest request = st.search;
     const int row = lstRecords->currentRow();
-    const int32_t pageFirst = RecordAt(CurrentPage, 0);
-    const int32_t first = request.ScopeAllRecords ? 1 : pageFirst;
-    const int32_t last = request.ScopeAllRecords
-                             ? st.records.RecordCount
-                             : std::min(RecordAt(CurrentPage, PageSize - 1), st.records.RecordCount);
     if (!SaveUndoPointFor(TypedMessage(ReplaceAllUndoText(request.FindText))))
         return -1;
     // The rows chosen when the run starts are the ones replaced in.
-    std::vector<char> chosen;
-    if (!request.ScopeAllRecords) {
-        chosen.assign(static_cast<size_t>(lstRecords->count()), 0);
-        for (const QModelIndex& at : lstRecords->selectionModel()->selectedRows())
-            chosen[static_cast<size_t>(at.row())] = 1;
-    }
+    const ReplaceRange range = RecordListReplaceRange();
     int32_t count = 0;
     NotHeld notHeld;
     {
@@ -145,14 +134,8 @@ int32_t frmMain::RunRecordListReplace()
         const auto keepAlive = [] { QApplication::processEvents(QEventLoop::ExcludeUserInputEvents); };
         keepAlive();
         count = quillon::RecordListReplaceAll(
-            st.records, request, st.delimiters, st.envelope.EndOfBlockChar, first, last,
-            request.ScopeAllRecords
-                ? std::function<bool(int32_t)>()
-                : [&](int32_t i) {
-                      const auto at = static_cast<size_t>(i - pageFirst);
-                      return at < chosen.size() && chosen[at] != 0;
-                  },
-            keepAlive, &notHeld);
+            st.records, request, st.delimiters, st.envelope.EndOfBlockChar, range.first,
+            range.last, range.include, keepAlive, &notHeld);
         DisplayPage(CurrentPage);
     }
     if (row >= 0 && row < lstRecords->count()) {

@@ -331,10 +331,9 @@ void frmExportReport::cmdCancel_Click()
 
 void frmExportReport::RefuseSeparator(const QString& character)
 {
-    report_.dialogs->MsgBox(
-        CharacterNotHeldMessage(character, QStringLiteral("as one byte in the exported records' character set"),
-                                QStringLiteral("nothing was exported.")),
-        MsgButtons::OKOnly, MsgIcon::Exclamation, CharacterNotHeldCaption);
+    TellCharacterNotHeld(*report_.dialogs, character,
+                         QStringLiteral("as one byte in the exported records' character set"),
+                         QStringLiteral("nothing was exported."));
 }
 
 void frmExportReport::cmdExport_Click()
