@@ -9,6 +9,7 @@
 #include "app/ListBox.h"
 #include "app/ToolbarIcons.h"
 #include "app/TraceLog.h"
+#include "platform/Heap.h"
 #include "records/TextEncoding.h"
 #include "editing/FindDialog.h"
 #include "platform/WinsockControl.h"
@@ -42,6 +43,18 @@ frmMain::frmMain(AppState& state, platform::Dialogs& dialogs, platform::Desktop&
     // A write that ended is looked at on this window's thread.
     backgroundWrites_.onEnded = [this] {
         QMetaObject::invokeMethod(this, [this] { ReportEndedWrites(); }, Qt::QueuedConnection);
+    };
+    // Once what a command left has been freed, the pages of the free space it leaves at the top
+    // of the heap go back too (from this thread: it is this thread's heap), unless another
+    // command runs by then, which does the same when it ends.
+    backgroundFrees_.onEnded = [this] {
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (changesRunning_ == 0)
+                    platform::ReturnHeapTopPages();
+            },
+            Qt::QueuedConnection);
     };
     SetButtonEnabledStatus();
 }

@@ -159,6 +159,7 @@ Needle::Needle(std::string bytes, TextEncoding encoding, bool matchCase)
 {
     if (matchCase)
         return;
+    sieved_ = true;
     for (size_t j = 0; j < bytes_.size(); ++j) {
         const auto c = static_cast<unsigned char>(bytes_[j]);
         if (encoding == TextEncoding::Latin1 || c < 0x80)
@@ -175,7 +176,7 @@ size_t Needle::Find(std::string_view haystack, size_t from) const
         return npos;
     const std::string_view hay = haystack.substr(from);
     size_t at = npos;
-    if (!folded_) {
+    if (!sieved_) {
         at = FindExact(hay, bytes_);
     } else {
         const size_t m = bytes_.size();

@@ -77,6 +77,9 @@ private:
     std::string bytes_;
     std::string other_;  // each byte's other case, itself when it has none
     bool folded_ = false;
+    // Found by the sieve (when the case is not matched, or the needle has letters of two
+    // cases), else by the system's memmem.
+    bool sieved_ = false;
 };
 
 // A typed text as each record holds it. The encoding is decided, once per record, only when the

@@ -1,6 +1,9 @@
 #include "platform/Background.h"
 
+#include "platform/Heap.h"
+
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <exception>
 #include <system_error>
@@ -17,21 +20,35 @@ void SplitAcrossCores(size_t count, const std::function<void(size_t begin, size_
     // Below this a thread costs more than it saves.
     constexpr size_t kLeast = 4096;
     const size_t cores = CoreCount();
-    const size_t parts = std::min(cores, std::max<size_t>(1, count / kLeast));
-    if (parts <= 1) {
+    const size_t threads = std::min(cores, std::max<size_t>(1, count / kLeast));
+    if (threads <= 1) {
         part(0, count);
         return;
     }
-    std::vector<std::thread> threads;
-    threads.reserve(parts - 1);
-    const size_t step = (count + parts - 1) / parts;
-    for (size_t p = 1; p < parts; ++p) {
-        const size_t begin = std::min(count, p * step);
-        const size_t end = std::min(count, begin + step);
-        threads.emplace_back([&part, begin, end] { part(begin, end); });
+    // The ranges are small and taken in turn by whichever thread is free, the calling one too:
+    // on a busy machine a thread the system runs late holds up no more than the one range it
+    // took, and the others take the rest.
+    const size_t step = std::max(kLeast, count / (threads * 8));
+    std::atomic<size_t> next{0};
+    const auto take = [&] {
+        for (;;) {
+            const size_t begin = next.fetch_add(step, std::memory_order_relaxed);
+            if (begin >= count)
+                return;
+            part(begin, std::min(count, begin + step));
+        }
+    };
+    std::vector<std::thread> crew;
+    crew.reserve(threads - 1);
+    for (size_t t = 1; t < threads; ++t) {
+        try {
+            crew.emplace_back(take);
+        } catch (const std::system_error&) {
+            break;  // fewer threads: the others take their ranges
+        }
     }
-    part(0, std::min(count, step));
-    for (std::thread& t : threads)
+    take();
+    for (std::thread& t : crew)
         t.join();
 }
 
@@ -136,6 +153,8 @@ void RunBeside(const std::function<void()>& work, const std::function<void()>& t
     bool done = false;
     std::thread worker([&] {
         work();
+        // What the work took for a while on this thread's heap is not left resident.
+        ReturnHeapTopPages();
         const std::lock_guard<std::mutex> lock(mutex);
         done = true;
         ended.notify_all();

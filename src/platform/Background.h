@@ -9,8 +9,9 @@
 
 namespace quillon::platform {
 
-// Runs `part` over [0, count) cut into one contiguous range per core, the ranges at once on
-// threads of their own; returns when all have ended. Small counts run on the calling thread.
+// Runs `part` over [0, count) cut into contiguous ranges, each run once, by threads as many as
+// the cores (the calling one among them); returns when all have ended. Small counts run on the
+// calling thread.
 void SplitAcrossCores(size_t count, const std::function<void(size_t begin, size_t end)>& part);
 
 // Threads kept for one long task that runs many short steps across the cores: starting threads

@@ -7,9 +7,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <iterator>
-#include <thread>
-
-#include "platform/Background.h"
 
 namespace quillon::platform {
 
@@ -34,9 +31,6 @@ size_t PrepareHeapForLargeLoads(size_t reserve)
     // Freed in reverse they join the heap's top again, still mapped.
     while (count > 0)
         free(blocks[--count]);
-    // From here on a block of a megabyte or more that the heap's free space cannot hold is mapped
-    // apart, so that freeing it gives its memory back at once rather than growing the heap.
-    mallopt(M_MMAP_THRESHOLD, 1 << 20);
     if (before == static_cast<uintptr_t>(-1) || after == static_cast<uintptr_t>(-1))
         return 0;
     const uintptr_t start = (before + kHugePage - 1) & ~(kHugePage - 1);
@@ -61,48 +55,67 @@ void ReturnFreeHeapPages()
     malloc_trim(size_t{512} << 20);
 }
 
-void* MapAlignedBlock(size_t size, bool hugePages)
+void ReturnHeapTopPages()
 {
-    // Twice the size is mapped and what lies outside the aligned middle given back at once.
+    // The free space at the top of this thread's heap is taken a piece at a time (no other
+    // thread can be using it meanwhile), its pages given back, and the pieces freed again.
+    constexpr size_t kPiece = size_t{16} << 20;  // below the mapping threshold: from the heap
+    constexpr size_t kLeast = size_t{1} << 20;
+    // Whole huge pages only: one given back in part would leave the rest of its range to come
+    // back a small page at a time.
+    constexpr uintptr_t kHuge = uintptr_t{2} << 20;
+    void* pieces[64];
+    size_t count = 0;
+    size_t top = mallinfo2().keepcost;
+    while (top > 2 * kLeast && count < std::size(pieces)) {
+        const size_t size = std::min(kPiece, top - kLeast);
+        void* piece = malloc(size);
+        if (!piece)
+            break;
+        pieces[count++] = piece;
+        const uintptr_t from = (reinterpret_cast<uintptr_t>(piece) + kHuge - 1) & ~(kHuge - 1);
+        const uintptr_t to = (reinterpret_cast<uintptr_t>(piece) + size) & ~(kHuge - 1);
+        if (to > from)
+            madvise(reinterpret_cast<void*>(from), to - from, MADV_DONTNEED);
+        top -= std::min(top, size);
+    }
+    while (count > 0)
+        free(pieces[--count]);
+}
+
+void* MapAlignedBlocks(size_t count, size_t size, bool hugePages)
+{
+    // One block more than asked is mapped and what lies outside the aligned range given back.
+    const size_t bytes = count * size;
     void* mapped =
-        mmap(nullptr, 2 * size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        mmap(nullptr, bytes + size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (mapped == MAP_FAILED)
         return nullptr;
     const auto start = reinterpret_cast<uintptr_t>(mapped);
     const uintptr_t aligned = (start + size - 1) & ~(static_cast<uintptr_t>(size) - 1);
     if (aligned > start)
         munmap(mapped, aligned - start);
-    if (const uintptr_t tail = start + 2 * size - (aligned + size); tail > 0)
-        munmap(reinterpret_cast<void*>(aligned + size), tail);
-    void* block = reinterpret_cast<void*>(aligned);
+    if (const uintptr_t tail = start + bytes + size - (aligned + bytes); tail > 0)
+        munmap(reinterpret_cast<void*>(aligned + bytes), tail);
+    void* blocks = reinterpret_cast<void*>(aligned);
     if (hugePages)
-        madvise(block, size, MADV_HUGEPAGE);  // a hint: without it the block still serves
-    return block;
+        madvise(blocks, bytes, MADV_HUGEPAGE);  // a hint: without it the blocks still serve
+    return blocks;
 }
 
-std::vector<void*> MapTouchedBlocks(size_t count, size_t size)
+void* MapAlignedBlock(size_t size, bool hugePages)
 {
-    std::vector<void*> blocks;
-    for (size_t i = 0; i < count; ++i) {
-        void* block = MapAlignedBlock(size, true);
-        if (!block)
-            break;
-        blocks.push_back(block);
-    }
-    const auto page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
-    const auto touch = [&blocks, size, page](size_t first, size_t step) {
-        for (size_t b = first; b < blocks.size(); b += step)
-            for (size_t at = 0; at < size; at += page)
-                static_cast<volatile char*>(blocks[b])[at] = 0;
-    };
-    const size_t threads = std::min(CoreCount(), blocks.size());
-    std::vector<std::thread> crew;
-    for (size_t t = 1; t < threads; ++t)
-        crew.emplace_back(touch, t, threads);
-    touch(0, std::max<size_t>(threads, 1));
-    for (std::thread& t : crew)
-        t.join();
-    return blocks;
+    return MapAlignedBlocks(1, size, hugePages);
+}
+
+bool Populate(void* at, size_t size)
+{
+#ifdef MADV_POPULATE_WRITE
+    return madvise(at, size, MADV_POPULATE_WRITE) == 0;
+#else
+    (void)at, (void)size;
+    return false;
+#endif
 }
 
 void UnmapBlock(void* block, size_t size)

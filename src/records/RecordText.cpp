@@ -1,13 +1,16 @@
 #include "records/RecordText.h"
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstdlib>
 #include <mutex>
 #include <new>
+#include <ostream>
 #include <stdexcept>
 #include <system_error>
-#include <ostream>
+#include <thread>
 
+#include "platform/Background.h"
 #include "platform/Heap.h"
 
 namespace quillon {
@@ -72,6 +75,77 @@ void Free(uintptr_t handle) noexcept
     KeepOrUnmap(header);
 }
 
+// The threads bring in the pages of at most this many blocks past the arena's, so that an arena
+// that expected more than it writes leaves little brought in for nothing.
+constexpr size_t kFilledAhead = 4;
+
+struct FillAhead {
+    char* first = nullptr;  // `count` blocks, one after another
+    size_t count = 0;
+    size_t filled = 0;  // the threads bring in no block from here on: more than was expected
+    // Written by the arena's thread only: the blocks it has taken, then given back.
+    size_t taken = 0;
+    bool ended = false;
+    std::atomic<size_t> next{0};  // the next block a thread brings in
+    std::mutex lock;
+    std::condition_variable moved;  // the arena took a block, or ended
+
+    char* Block(size_t i) const { return first + i * kBlockSize; }
+
+    // A thread's part: each block in turn that no other thread has claimed, while it lies
+    // ahead of the arena and not too far.
+    void Fill()
+    {
+        for (;;) {
+            const size_t i = next.fetch_add(1, std::memory_order_relaxed);
+            if (i >= filled)
+                return;
+            {
+                std::unique_lock<std::mutex> hold(lock);
+                moved.wait(hold, [&] { return ended || i < taken + kFilledAhead; });
+                if (ended)
+                    return;
+                if (i < taken)
+                    continue;  // the arena is writing there already
+            }
+            // Left as they are when the system cannot: the arena's writes bring them in.
+            if (!platform::Populate(Block(i), kBlockSize))
+                return;
+        }
+    }
+};
+
+namespace {
+
+// Maps the blocks for `expected` bytes and starts the threads that bring them in; null when
+// nothing could be mapped.
+std::shared_ptr<FillAhead> StartFillAhead(size_t expected)
+{
+    // Each text takes a few bytes beside its own, and the last of each block is left over: the
+    // arena may take a few blocks more than the bytes expected fill, which nothing brings in.
+    const size_t filled = (expected + kBlockSize - 1) / kBlockSize;
+    const size_t blocks = filled + expected / (kBlockSize * 32) + 2;
+    auto ahead = std::make_shared<FillAhead>();
+    ahead->first = static_cast<char*>(platform::MapAlignedBlocks(blocks, kBlockSize, true));
+    if (!ahead->first)
+        return nullptr;
+    ahead->count = blocks;
+    ahead->filled = filled;
+    const size_t threads = std::min<size_t>(platform::CoreCount() / 2, 4);
+    for (size_t t = 0; t < threads; ++t) {
+        try {
+            // Detached: the arena never waits for them. Each keeps the shared state alive and
+            // ends once the arena has ended or there is nothing left to bring in.
+            std::thread([ahead] { ahead->Fill(); }).detach();
+        } catch (const std::system_error&) {
+            break;  // fewer threads: the arena's writes bring in the rest
+        }
+    }
+    return ahead;
+}
+
+}  // namespace
+
 }  // namespace record_text
 
 using record_text::Header;
@@ -94,19 +168,24 @@ RecordArena::~RecordArena()
 
 void RecordArena::DropReady()
 {
-    if (coming_.valid())
-        for (void* block : coming_.get())
-            ready_.push_back(block);
-    for (void* block : ready_)
-        record_text::KeepOrUnmap(block);
-    ready_.clear();
-}
-
-size_t RecordArena::TakeBatch()
-{
-    const size_t blocks = std::clamp<size_t>((expected_ + kBlockSize - 1) / kBlockSize, 2, 8);
-    expected_ -= std::min(expected_, blocks * kBlockSize);
-    return blocks;
+    if (!ahead_)
+        return;
+    record_text::FillAhead& ahead = *ahead_;
+    size_t from = 0;
+    {
+        const std::lock_guard<std::mutex> hold(ahead.lock);
+        from = ahead.taken;
+        ahead.ended = true;
+    }
+    ahead.moved.notify_all();
+    // The few brought in may serve the next texts; the rest were never touched.
+    const size_t touched =
+        std::max(from, std::min(ahead.filled, from + record_text::kFilledAhead));
+    for (size_t i = from; i < touched; ++i)
+        record_text::KeepOrUnmap(ahead.Block(i));
+    if (touched < ahead.count)
+        platform::UnmapBlock(ahead.Block(touched), (ahead.count - touched) * kBlockSize);
+    ahead_.reset();
 }
 
 RecordArena::KeepFreedBlocks::KeepFreedBlocks()
@@ -172,27 +251,23 @@ void RecordArena::NextBlock()
         Begin(block);
         return;
     }
-    if (ready_.empty() && coming_.valid())
-        ready_ = coming_.get();
-    // Below two blocks' worth a batch would not pay.
+    if (ahead_ && ahead_->taken == ahead_->count)
+        DropReady();
+    // Below two blocks' worth the threads would not pay.
     const bool large = expected_ >= 2 * kBlockSize;
-    if (ready_.empty() && large)
-        ready_ = platform::MapTouchedBlocks(TakeBatch(), kBlockSize);
-    // While this batch fills, the next one is readied beside.
-    if (!coming_.valid() && expected_ >= 2 * kBlockSize) {
-        const size_t blocks = TakeBatch();
-        try {
-            coming_ = std::async(std::launch::async, [blocks] {
-                return platform::MapTouchedBlocks(blocks, kBlockSize);
-            });
-        } catch (const std::system_error&) {
-            expected_ += blocks * kBlockSize;  // no thread to be had: the next batch waits
-        }
+    if (!ahead_ && large) {
+        ahead_ = record_text::StartFillAhead(expected_);
+        if (ahead_)
+            expected_ -= std::min(expected_, ahead_->count * kBlockSize);
     }
     void* mapped = nullptr;
-    if (!ready_.empty()) {
-        mapped = ready_.back();
-        ready_.pop_back();
+    if (ahead_) {
+        record_text::FillAhead& ahead = *ahead_;
+        {
+            const std::lock_guard<std::mutex> hold(ahead.lock);
+            mapped = ahead.Block(ahead.taken++);
+        }
+        ahead.moved.notify_all();
     } else {
         mapped = platform::MapAlignedBlock(kBlockSize, large || filledOne_);
     }

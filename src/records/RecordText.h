@@ -12,8 +12,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <future>
 #include <iosfwd>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -52,6 +52,9 @@ inline Header* HeaderOf(uintptr_t handle) noexcept
 
 // The header's count reached 0: its memory goes.
 void Free(uintptr_t handle) noexcept;
+
+// Blocks mapped for an arena that expects many bytes, and the threads bringing their pages in.
+struct FillAhead;
 
 }  // namespace record_text
 
@@ -138,10 +141,11 @@ std::ostream& operator<<(std::ostream& out, const RecordText& text);
 
 // Where new texts are written. One arena belongs to one thread at a time; the texts it made may
 // go anywhere. An arena told to expect many bytes (a load, a restore, a command that gives most
-// records a new text) asks for huge pages and takes its blocks a batch at a time, their pages
-// touched across the cores: the system clears new memory as it is first touched, and on some
-// machines (virtual ones) that costs more than copying the texts, unless the cores share it.
-// The batches follow what is still expected, so little is touched that is not used. Other
+// records a new text) maps the blocks it expects at once, with huge pages, and threads beside
+// it bring their pages in a few blocks ahead of the writing: the system clears new memory as it
+// is first touched, and on some machines (virtual ones) that costs more than copying the texts.
+// The arena never waits for those threads: a block they have not reached is brought in by its
+// own writes, so a busy machine that runs them late costs no more than writing alone. Other
 // arenas ask for huge pages from their second block on, so that a few edits take no more than
 // the pages they touch.
 class RecordArena {
@@ -211,9 +215,8 @@ private:
     // Starts writing into `block`, mapped and free.
     void Begin(void* block);
     void DropBlock();
+    // Gives back the mapped blocks the arena did not take.
     void DropReady();
-    // Blocks for the next batch, the bytes they cover no longer expected.
-    size_t TakeBatch();
 
     record_text::Header* block_ = nullptr;
     char* next_ = nullptr;
@@ -221,9 +224,7 @@ private:
     char* room_ = nullptr;  // the last Room
     size_t expected_;  // bytes still expected
     bool filledOne_ = false;
-    // Blocks mapped and touched ahead of their use, and the batch being readied after them.
-    std::vector<void*> ready_;
-    std::future<std::vector<void*>> coming_;
+    std::shared_ptr<record_text::FillAhead> ahead_;
 };
 
 // Blocks holding texts now, and free blocks kept, for tests.

@@ -203,8 +203,10 @@ frmMain::RecordsChange::~RecordsChange()
     // The command has ended: what it left is what a failed write takes back from.
     if (window_.pendingChange_ && !window_.pendingChange_->ended)
         window_.EndPendingChange();
-    // What the command freed and did not take again goes back to the system, beside the window,
-    // after the records it left to be freed there.
+    // What the command took for a while on this thread goes back at once; what it freed of the
+    // records and did not take again goes back beside the window, after the records it left to
+    // be freed there.
+    platform::ReturnHeapTopPages();
     window_.backgroundFrees_.Add(
         0, [keep = std::move(window_.keepFreed_)](const std::atomic<bool>&) mutable {
             keep.reset();
