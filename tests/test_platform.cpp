@@ -19,6 +19,9 @@
 #include <QTemporaryDir>
 
 #include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <optional>
 #include <string>
@@ -26,6 +29,7 @@
 
 #include "TestSupport.h"
 #include "TextShown.h"
+#include "platform/Background.h"
 #include "platform/FileIO.h"
 #include "platform/Heap.h"
 #include "platform/QtDialogs.h"
@@ -546,6 +550,79 @@ TEST(LocalAppDataFolder, UsesQuillonHomeAndCreatesIt)
         const QString folder = platform::LocalAppDataFolder();
         EXPECT_EQ(folder, c.expected);
         EXPECT_TRUE(QFileInfo(folder).isDir());
+    }
+}
+
+size_t ResidentBytes()
+{
+    long pages = 0;
+    long resident = 0;
+    if (FILE* f = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2)
+            resident = 0;
+        std::fclose(f);
+    }
+    return static_cast<size_t>(resident) * 4096;
+}
+
+// Bringing a block's pages in changes none of its bytes, even where they were written already;
+// giving back the pages of the heap's free top keeps what is still allocated.
+TEST(HeapPages, BroughtInAndGivenBackWithoutChangingWhatIsHeld)
+{
+    constexpr size_t kSize = size_t{8} << 20;
+    constexpr size_t kPage = 4096;
+    {
+        SCOPED_TRACE("pages brought in");
+        auto* block = static_cast<char*>(platform::MapAlignedBlock(kSize, true));
+        ASSERT_NE(block, nullptr);
+        // Written in its first huge page only; the rest is not resident yet.
+        constexpr size_t kWritten = size_t{2} << 20;
+        for (size_t at = 0; at < kWritten; at += 3 * kPage)
+            block[at] = static_cast<char>(at / kPage % 251 + 1);
+        const size_t before = ResidentBytes();
+        if (!platform::Populate(block, kSize)) {
+            platform::UnmapBlock(block, kSize);
+            GTEST_SKIP() << "this kernel cannot bring pages in without writing them";
+        }
+        EXPECT_GE(ResidentBytes(), before + kSize / 2);
+        for (size_t at = 0; at < kSize; at += kPage) {
+            const bool written = at < kWritten && at % (3 * kPage) == 0;
+            ASSERT_EQ(block[at], written ? static_cast<char>(at / kPage % 251 + 1) : 0) << at;
+        }
+        platform::UnmapBlock(block, kSize);
+    }
+    {
+        SCOPED_TRACE("the heap's free top given back");
+        if (platform::PrepareHeapForLargeLoads(size_t{32} << 20) == 0)
+            GTEST_SKIP() << "this allocator keeps its own heap (a sanitizer build)";
+        std::string kept(size_t{1} << 20, 'k');
+        // Below the mapping threshold, freed last: it joins the heap's top, its pages resident.
+        constexpr size_t kFreed = size_t{24} << 20;
+        auto* freed = static_cast<char*>(std::malloc(kFreed));
+        ASSERT_NE(freed, nullptr);
+        for (size_t at = 0; at < kFreed; at += kPage)
+            freed[at] = 1;
+        std::free(freed);
+        const size_t before = ResidentBytes();
+        platform::ReturnHeapTopPages();
+        EXPECT_LE(ResidentBytes() + (size_t{16} << 20), before);
+        EXPECT_EQ(kept, std::string(size_t{1} << 20, 'k'));
+    }
+}
+
+// Every index of a split is run once, whatever the count.
+TEST(SplitAcrossCores, RunsEachIndexOnce)
+{
+    for (const size_t count : {size_t{0}, size_t{1}, size_t{4095}, size_t{4096 * 8 + 3},
+                               size_t{1000003}}) {
+        SCOPED_TRACE(count);
+        std::vector<std::atomic<int>> runs(count);
+        platform::SplitAcrossCores(count, [&](size_t begin, size_t end) {
+            for (size_t i = begin; i < end; ++i)
+                runs[i].fetch_add(1, std::memory_order_relaxed);
+        });
+        for (size_t i = 0; i < count; ++i)
+            ASSERT_EQ(runs[i].load(), 1) << i;
     }
 }
 

@@ -4,12 +4,14 @@
 #include <QHBoxLayout>
 #include <QMenuBar>
 #include <QSplitter>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "app/ListBox.h"
 #include "app/ToolbarIcons.h"
 #include "app/TraceLog.h"
 #include "platform/Heap.h"
+#include "records/RecordText.h"
 #include "records/TextEncoding.h"
 #include "editing/FindDialog.h"
 #include "platform/WinsockControl.h"
@@ -56,6 +58,18 @@ frmMain::frmMain(AppState& state, platform::Dialogs& dialogs, platform::Desktop&
             },
             Qt::QueuedConnection);
     };
+    // Record blocks freed and not taken again go back to the system once they have lain unused
+    // a while (beside the window: there may be hundreds).
+    auto* unusedBlocks = new QTimer(this);
+    connect(unusedBlocks, &QTimer::timeout, this, [this] {
+        if (RecordBlocksKept() <= record_text::kKeptBlocks)
+            return;
+        backgroundFrees_.Add(0, [](const std::atomic<bool>&) {
+            GiveBackUnusedRecordBlocks();
+            return BackgroundWrites::Outcome{};
+        });
+    });
+    unusedBlocks->start(1000);
     SetButtonEnabledStatus();
 }
 

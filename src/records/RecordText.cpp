@@ -9,6 +9,7 @@
 #include <stdexcept>
 #include <system_error>
 #include <thread>
+#include <utility>
 
 #include "platform/Background.h"
 #include "platform/Heap.h"
@@ -21,10 +22,11 @@ namespace {
 
 std::atomic<size_t> blocksInUse{0};
 
-// Free blocks, their pages touched, newest last. Never destroyed: texts may go at exit.
+// Free blocks, their pages touched, newest last, each with the time it was freed. Never
+// destroyed: texts may go at exit.
 struct Kept {
     std::mutex lock;
-    std::vector<void*> blocks;
+    std::vector<std::pair<void*, std::chrono::steady_clock::time_point>> blocks;
     int keepers = 0;  // KeepFreedBlocks held
 };
 Kept& TheKept()
@@ -33,21 +35,53 @@ Kept& TheKept()
     return *kept;
 }
 
-// Keeps a free block or gives it back to the system.
+// With the lock held: the blocks beyond the few always kept that were freed before `freedBefore`,
+// out of the list (the oldest come first).
+std::vector<void*> TakeUnused(Kept& kept, std::chrono::steady_clock::time_point freedBefore)
+{
+    std::vector<void*> unused;
+    if (kept.keepers > 0 || kept.blocks.size() <= kKeptBlocks)
+        return unused;
+    size_t n = 0;
+    while (n < kept.blocks.size() - kKeptBlocks && kept.blocks[n].second <= freedBefore)
+        ++n;
+    if (n == 0)
+        return unused;
+    try {
+        unused.reserve(n);
+    } catch (const std::bad_alloc&) {
+        return unused;  // they go another time
+    }
+    for (size_t i = 0; i < n; ++i)
+        unused.push_back(kept.blocks[i].first);
+    kept.blocks.erase(kept.blocks.begin(), kept.blocks.begin() + static_cast<std::ptrdiff_t>(n));
+    return unused;
+}
+
+void Unmap(const std::vector<void*>& blocks) noexcept
+{
+    for (void* block : blocks)
+        platform::UnmapBlock(block, kBlockSize);
+}
+
+// Keeps a free block, or gives it back to the system when it cannot be listed.
 void KeepOrUnmap(void* block) noexcept
 {
     Kept& kept = TheKept();
+    const auto now = std::chrono::steady_clock::now();
+    std::vector<void*> unused;
     {
         const std::lock_guard<std::mutex> lock(kept.lock);
-        if (kept.keepers > 0 || kept.blocks.size() < kKeptBlocks) {
-            try {
-                kept.blocks.push_back(block);
-                return;
-            } catch (const std::bad_alloc&) {
-            }
+        try {
+            kept.blocks.emplace_back(block, now);
+            block = nullptr;
+        } catch (const std::bad_alloc&) {
         }
+        unused = TakeUnused(kept, now - kKeptFor);
     }
-    platform::UnmapBlock(block, kBlockSize);
+    Unmap(unused);
+    if (block)
+        platform::UnmapBlock(block, kBlockSize);
 }
 
 void* TakeKept() noexcept
@@ -56,7 +90,7 @@ void* TakeKept() noexcept
     const std::lock_guard<std::mutex> lock(kept.lock);
     if (kept.blocks.empty())
         return nullptr;
-    void* block = kept.blocks.back();
+    void* block = kept.blocks.back().first;
     kept.blocks.pop_back();
     return block;
 }
@@ -197,20 +231,9 @@ RecordArena::KeepFreedBlocks::KeepFreedBlocks()
 
 RecordArena::KeepFreedBlocks::~KeepFreedBlocks()
 {
-    std::vector<void*> surplus;
-    {
-        record_text::Kept& kept = record_text::TheKept();
-        const std::lock_guard<std::mutex> lock(kept.lock);
-        if (--kept.keepers > 0 || kept.blocks.size() <= record_text::kKeptBlocks)
-            return;
-        // The newest stay: they are the likeliest still in the caches.
-        const auto stay = kept.blocks.end() - record_text::kKeptBlocks;
-        surplus.assign(kept.blocks.begin(), stay);
-        kept.blocks.erase(kept.blocks.begin(), stay);
-        kept.blocks.shrink_to_fit();
-    }
-    for (void* block : surplus)
-        platform::UnmapBlock(block, kBlockSize);
+    record_text::Kept& kept = record_text::TheKept();
+    const std::lock_guard<std::mutex> lock(kept.lock);
+    --kept.keepers;
 }
 
 RecordArena::Expecting::Expecting(size_t bytes) : was_(OfThisThread().expected_)
@@ -334,6 +357,17 @@ RecordText RecordArena::Keep(size_t size)
     next_ = text + size;
     block_->refs.fetch_add(1, std::memory_order_relaxed);
     return RecordText(reinterpret_cast<uintptr_t>(text));
+}
+
+void GiveBackUnusedRecordBlocks(std::chrono::milliseconds unused)
+{
+    record_text::Kept& kept = record_text::TheKept();
+    std::vector<void*> blocks;
+    {
+        const std::lock_guard<std::mutex> lock(kept.lock);
+        blocks = record_text::TakeUnused(kept, std::chrono::steady_clock::now() - unused);
+    }
+    record_text::Unmap(blocks);
 }
 
 size_t RecordBlocksInUse()

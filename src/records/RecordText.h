@@ -5,10 +5,14 @@
 //
 // Texts are written one after another into blocks of 2 MB (4 bytes of length before each). When
 // the last text in a block goes, the block is kept, its pages touched, for the next texts to
-// take: a few always, any number while a RecordArena::KeepFreedBlocks is held; the rest go back
-// to the system. A text too large for a block has an allocation of its own.
+// take: memory the system gives anew costs it the clearing of every page (and on a virtual
+// machine more), so a load or command that follows soon after another writes into the blocks the
+// other freed. A few blocks are kept always, the rest go back to the system once they have lain
+// unused for kKeptFor (never while a RecordArena::KeepFreedBlocks is held). A text too large for
+// a block has an allocation of its own.
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -27,9 +31,11 @@ namespace record_text {
 inline constexpr size_t kBlockSize = size_t{2} << 20;
 // Texts above this size get an allocation of their own, so a block never wastes much at its end.
 inline constexpr size_t kLargestInBlock = size_t{64} << 10;
-// Free blocks kept while no KeepFreedBlocks is held: enough for a command that frees old texts
-// as it writes new ones to write into the blocks it freed.
+// Free blocks kept however long they lie unused: enough for a command that frees old texts as it
+// writes new ones to write into the blocks it freed.
 inline constexpr size_t kKeptBlocks = 8;
+// How long the others are kept unused before they go back to the system.
+inline constexpr std::chrono::milliseconds kKeptFor{5000};
 
 // At the start of a block (then `size` is what was mapped), or before a text of its own (then
 // `size` is the text's length).
@@ -184,10 +190,10 @@ public:
     // Raises what the arena expects to take from here on to `bytes`.
     void ExpectAtLeast(size_t bytes) { expected_ = std::max(expected_, bytes); }
 
-    // While one is held (on any thread), every block freed is kept for the next texts, so that a
-    // command that drops many texts and writes many (the undo point of an earlier command
-    // going, the records a paste replaces) writes into memory already touched. When the last one
-    // goes, the kept blocks beyond the few always kept go back to the system.
+    // While one is held (on any thread), no kept block goes back to the system, however long it
+    // has lain unused, so that a command that drops many texts and writes many (the undo point
+    // of an earlier command going, the records a paste replaces) writes into memory already
+    // touched.
     class KeepFreedBlocks {
     public:
         KeepFreedBlocks();
@@ -226,6 +232,11 @@ private:
     bool filledOne_ = false;
     std::shared_ptr<record_text::FillAhead> ahead_;
 };
+
+// Gives back to the system the kept blocks beyond the few always kept that have lain unused for
+// `unused` or longer (none while a KeepFreedBlocks is held). The window calls it now and then;
+// blocks freed or taken meanwhile do the same.
+void GiveBackUnusedRecordBlocks(std::chrono::milliseconds unused = record_text::kKeptFor);
 
 // Blocks holding texts now, and free blocks kept, for tests.
 size_t RecordBlocksInUse();
