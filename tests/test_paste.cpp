@@ -170,9 +170,10 @@ TEST_F(PasteWindow, ReplaceAndAppendShowPageOneAndUndoBack)
     EXPECT_TRUE(f.responder.shown().empty());
 }
 
-// The blocks a command frees are kept for the texts that come next, and the window gives them
-// back to the system on its own once they have lain unused a while, but for the few always kept.
-TEST_F(PasteWindow, FreedMemoryGoesBackOnceUnused)
+// The blocks a command frees are kept for the texts it writes only while it runs: once it has
+// ended, no more than the few always kept stay. Those of the records a load replaced are kept
+// for the next load, and the window gives them back on its own once they have lain unused.
+TEST_F(PasteWindow, FreedMemoryIsKeptOnlyThroughTheCommandOrForTheNextLoad)
 {
     st.undo.UndoEnabled = false;  // the replaced records go with the paste
     std::string big;
@@ -188,6 +189,12 @@ TEST_F(PasteWindow, FreedMemoryGoesBackOnceUnused)
     w.mnuClipboardPaste_Click();
     w.AwaitWrites();
     EXPECT_EQ(Stored(), Records{"MSH|^~\\&|SMALL|1\r"});
+    EXPECT_LE(RecordBlocksKept(), record_text::kKeptBlocks);
+
+    ASSERT_TRUE(w.LoadHL7File(f.WriteFile("big.hl7", big)));
+    Load(2);
+    w.AwaitWrites();
+    EXPECT_EQ(st.records.RecordCount, 2);
     EXPECT_GT(RecordBlocksKept(), record_text::kKeptBlocks);
     EXPECT_TRUE(QTest::qWaitFor([] { return RecordBlocksKept() <= record_text::kKeptBlocks; },
                                 static_cast<int>(record_text::kKeptFor.count()) + 3000));

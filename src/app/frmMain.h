@@ -419,8 +419,9 @@ public:
     void TrimUndoSnapshots();
     // The tag of the sorted file's write; undo points use their slot.
     static constexpr int SortedFileWrite = UndoRing::Slots;
-    // Frees what an undo or a roll-back replaced, beside the window when it is large.
-    void DiscardBeside(std::vector<RecordText>&& records);
+    // Frees what an undo, a roll-back or a load replaced, beside the window when it is large;
+    // what a load replaced keeps its blocks a while for the next load.
+    void DiscardBeside(std::vector<RecordText>&& records, bool forNextLoad = false);
 
     // The last command whose files are still being written beside the window: a write of them
     // that fails takes the command back, so that it ends as if it had failed at once (the

@@ -152,10 +152,7 @@ int64_t ChangeDelimiters(RecordStore& store, const Delimiters& old, std::string_
     const bool decide = swap.TouchesNonAscii();
     int64_t replaced = 0;
     // Every record takes a new text: the old ones stay as the undo point holds them.
-    size_t bytes = 0;
-    for (int32_t i = 1; i <= store.RecordCount; ++i)
-        bytes += store.Records[static_cast<size_t>(i)].size();
-    const RecordArena::Expecting newTexts(bytes);
+    const RecordArena::Expecting newTexts(store.BytesAbout(1, store.RecordCount));
     RecordArena& arena = RecordArena::OfThisThread();
     // The first turn comes soon after the start (the undo point took its time), later ones every
     // 50 ms.

@@ -341,10 +341,7 @@ int32_t RecordListReplaceAll(RecordStore& store, const SearchRequest& request,
     first = std::max(first, 1);
     last = std::min(last, store.RecordCount);
     // Most records may take a new text.
-    size_t bytes = 0;
-    for (int32_t i = first; i <= last; ++i)
-        bytes += store.Records[static_cast<size_t>(i)].size();
-    const RecordArena::Expecting newTexts(bytes);
+    const RecordArena::Expecting newTexts(store.BytesAbout(first, last));
     int32_t count = 0;
     const Replacement replacement(request);
     for (int32_t i = first; i <= last; ++i) {

@@ -1,5 +1,7 @@
 #include "records/RecordStore.h"
 
+#include <algorithm>
+
 namespace quillon {
 
 void RecordStore::Reset(int32_t slots)
@@ -41,6 +43,25 @@ void Delimiters::SetFromHeader(std::string_view segment)
     }
     AllDelimiters = FieldSeparator + ComponentSeparator + RepetitionSeparator + EscapeCharacter
         + SubcomponentSeparator;
+}
+
+size_t RecordStore::BytesAbout(int32_t first, int32_t last) const
+{
+    first = std::max(first, 1);
+    last = std::min(last, RecordCount);
+    if (last < first)
+        return 0;
+    constexpr int32_t kSampled = 4096;
+    const int64_t count = int64_t{last} - first + 1;
+    size_t bytes = 0;
+    if (count <= kSampled) {
+        for (int32_t i = first; i <= last; ++i)
+            bytes += Records[static_cast<size_t>(i)].size();
+        return bytes;
+    }
+    for (int32_t k = 0; k < kSampled; ++k)
+        bytes += Records[static_cast<size_t>(first + count * k / kSampled)].size();
+    return static_cast<size_t>(static_cast<double>(bytes) * static_cast<double>(count) / kSampled);
 }
 
 }  // namespace quillon

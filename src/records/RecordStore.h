@@ -36,6 +36,12 @@ public:
 
     std::string_view Record(int32_t i) const { return Records[static_cast<size_t>(i)]; }
 
+    // About how many bytes records first..last hold, for a command that gives them new texts to
+    // know what to expect: every length when they are few, else a few thousand spread evenly
+    // (after a sort the records lie apart in memory, and reading each one's length would cost
+    // about as much as the command's own pass).
+    size_t BytesAbout(int32_t first, int32_t last) const;
+
     // Records 1 to RecordCount, in order, for the writers.
     std::vector<std::string_view> AllRecords() const
     {

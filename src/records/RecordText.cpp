@@ -22,12 +22,18 @@ namespace {
 
 std::atomic<size_t> blocksInUse{0};
 
-// Free blocks, their pages touched, newest last, each with the time it was freed. Never
-// destroyed: texts may go at exit.
+// Free blocks, their pages touched, newest last; those kept for the next load with the time they
+// were freed. Never destroyed: texts may go at exit.
 struct Kept {
+    struct Block {
+        void* at;
+        std::chrono::steady_clock::time_point freed;
+        bool forNextLoad;
+    };
     std::mutex lock;
-    std::vector<std::pair<void*, std::chrono::steady_clock::time_point>> blocks;
-    int keepers = 0;  // KeepFreedBlocks held
+    std::vector<Block> blocks;
+    int keepers = 0;      // KeepFreedBlocks held
+    int loadKeepers = 0;  // KeepForNextLoad held
 };
 Kept& TheKept()
 {
@@ -35,27 +41,30 @@ Kept& TheKept()
     return *kept;
 }
 
-// With the lock held: the blocks beyond the few always kept that were freed before `freedBefore`,
-// out of the list (the oldest come first).
-std::vector<void*> TakeUnused(Kept& kept, std::chrono::steady_clock::time_point freedBefore)
+// With the lock held: the blocks beyond the few always kept that may go (those kept for the next
+// load only once freed before `freedBefore`), out of the list; the newest stay.
+std::vector<void*> TakeSurplus(Kept& kept, std::chrono::steady_clock::time_point freedBefore)
 {
-    std::vector<void*> unused;
+    std::vector<void*> surplus;
     if (kept.keepers > 0 || kept.blocks.size() <= kKeptBlocks)
-        return unused;
-    size_t n = 0;
-    while (n < kept.blocks.size() - kKeptBlocks && kept.blocks[n].second <= freedBefore)
-        ++n;
-    if (n == 0)
-        return unused;
+        return surplus;
+    const size_t candidates = kept.blocks.size() - kKeptBlocks;
     try {
-        unused.reserve(n);
+        surplus.reserve(candidates);
     } catch (const std::bad_alloc&) {
-        return unused;  // they go another time
+        return surplus;  // they go another time
     }
-    for (size_t i = 0; i < n; ++i)
-        unused.push_back(kept.blocks[i].first);
-    kept.blocks.erase(kept.blocks.begin(), kept.blocks.begin() + static_cast<std::ptrdiff_t>(n));
-    return unused;
+    size_t stay = 0;
+    for (size_t i = 0; i < kept.blocks.size(); ++i) {
+        const Kept::Block& block = kept.blocks[i];
+        if (i < candidates && surplus.size() < candidates
+            && (!block.forNextLoad || block.freed <= freedBefore))
+            surplus.push_back(block.at);
+        else
+            kept.blocks[stay++] = block;
+    }
+    kept.blocks.resize(stay);
+    return surplus;
 }
 
 void Unmap(const std::vector<void*>& blocks) noexcept
@@ -64,22 +73,26 @@ void Unmap(const std::vector<void*>& blocks) noexcept
         platform::UnmapBlock(block, kBlockSize);
 }
 
-// Keeps a free block, or gives it back to the system when it cannot be listed.
+// Keeps a free block or gives it back to the system.
 void KeepOrUnmap(void* block) noexcept
 {
     Kept& kept = TheKept();
     const auto now = std::chrono::steady_clock::now();
-    std::vector<void*> unused;
+    std::vector<void*> surplus;
     {
         const std::lock_guard<std::mutex> lock(kept.lock);
-        try {
-            kept.blocks.emplace_back(block, now);
-            block = nullptr;
-        } catch (const std::bad_alloc&) {
+        const bool forNextLoad = kept.loadKeepers > 0;
+        if (kept.keepers > 0 || forNextLoad || kept.blocks.size() < kKeptBlocks) {
+            try {
+                kept.blocks.push_back({block, now, forNextLoad});
+                block = nullptr;
+            } catch (const std::bad_alloc&) {
+            }
         }
-        unused = TakeUnused(kept, now - kKeptFor);
+        if (!forNextLoad)
+            surplus = TakeSurplus(kept, now - kKeptFor);
     }
-    Unmap(unused);
+    Unmap(surplus);
     if (block)
         platform::UnmapBlock(block, kBlockSize);
 }
@@ -90,7 +103,7 @@ void* TakeKept() noexcept
     const std::lock_guard<std::mutex> lock(kept.lock);
     if (kept.blocks.empty())
         return nullptr;
-    void* block = kept.blocks.back().first;
+    void* block = kept.blocks.back().at;
     kept.blocks.pop_back();
     return block;
 }
@@ -232,8 +245,28 @@ RecordArena::KeepFreedBlocks::KeepFreedBlocks()
 RecordArena::KeepFreedBlocks::~KeepFreedBlocks()
 {
     record_text::Kept& kept = record_text::TheKept();
+    std::vector<void*> surplus;
+    {
+        const std::lock_guard<std::mutex> lock(kept.lock);
+        --kept.keepers;
+        surplus = record_text::TakeSurplus(
+            kept, std::chrono::steady_clock::now() - record_text::kKeptFor);
+    }
+    record_text::Unmap(surplus);
+}
+
+RecordArena::KeepForNextLoad::KeepForNextLoad()
+{
+    record_text::Kept& kept = record_text::TheKept();
     const std::lock_guard<std::mutex> lock(kept.lock);
-    --kept.keepers;
+    ++kept.loadKeepers;
+}
+
+RecordArena::KeepForNextLoad::~KeepForNextLoad()
+{
+    record_text::Kept& kept = record_text::TheKept();
+    const std::lock_guard<std::mutex> lock(kept.lock);
+    --kept.loadKeepers;
 }
 
 RecordArena::Expecting::Expecting(size_t bytes) : was_(OfThisThread().expected_)
@@ -365,7 +398,7 @@ void GiveBackUnusedRecordBlocks(std::chrono::milliseconds unused)
     std::vector<void*> blocks;
     {
         const std::lock_guard<std::mutex> lock(kept.lock);
-        blocks = record_text::TakeUnused(kept, std::chrono::steady_clock::now() - unused);
+        blocks = record_text::TakeSurplus(kept, std::chrono::steady_clock::now() - unused);
     }
     record_text::Unmap(blocks);
 }

@@ -5,11 +5,12 @@
 //
 // Texts are written one after another into blocks of 2 MB (4 bytes of length before each). When
 // the last text in a block goes, the block is kept, its pages touched, for the next texts to
-// take: memory the system gives anew costs it the clearing of every page (and on a virtual
-// machine more), so a load or command that follows soon after another writes into the blocks the
-// other freed. A few blocks are kept always, the rest go back to the system once they have lain
-// unused for kKeptFor (never while a RecordArena::KeepFreedBlocks is held). A text too large for
-// a block has an allocation of its own.
+// take: a few always, any number while a RecordArena::KeepFreedBlocks is held (the rest go back
+// to the system when it goes), and those of the records a load replaced until they have lain
+// unused for kKeptFor (RecordArena::KeepForNextLoad): memory the system gives anew costs it the
+// clearing of every page, on a virtual machine far more, so a load that follows soon after
+// another writes into the blocks the other freed. A text too large for a block has an
+// allocation of its own.
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -31,10 +32,10 @@ namespace record_text {
 inline constexpr size_t kBlockSize = size_t{2} << 20;
 // Texts above this size get an allocation of their own, so a block never wastes much at its end.
 inline constexpr size_t kLargestInBlock = size_t{64} << 10;
-// Free blocks kept however long they lie unused: enough for a command that frees old texts as it
-// writes new ones to write into the blocks it freed.
+// Free blocks kept while no KeepFreedBlocks is held: enough for a command that frees old texts
+// as it writes new ones to write into the blocks it freed.
 inline constexpr size_t kKeptBlocks = 8;
-// How long the others are kept unused before they go back to the system.
+// How long the blocks of the records a load replaced are kept unused for the next load.
 inline constexpr std::chrono::milliseconds kKeptFor{5000};
 
 // At the start of a block (then `size` is what was mapped), or before a text of its own (then
@@ -190,16 +191,27 @@ public:
     // Raises what the arena expects to take from here on to `bytes`.
     void ExpectAtLeast(size_t bytes) { expected_ = std::max(expected_, bytes); }
 
-    // While one is held (on any thread), no kept block goes back to the system, however long it
-    // has lain unused, so that a command that drops many texts and writes many (the undo point
-    // of an earlier command going, the records a paste replaces) writes into memory already
-    // touched.
+    // While one is held (on any thread), every block freed is kept for the next texts, so that a
+    // command that drops many texts and writes many (the undo point of an earlier command
+    // going, the records a paste replaces) writes into memory already touched. When the last one
+    // goes, the kept blocks beyond the few always kept go back to the system (but those kept
+    // for the next load).
     class KeepFreedBlocks {
     public:
         KeepFreedBlocks();
         ~KeepFreedBlocks();
         KeepFreedBlocks(const KeepFreedBlocks&) = delete;
         KeepFreedBlocks& operator=(const KeepFreedBlocks&) = delete;
+    };
+
+    // Held while the records a load replaced are freed: their blocks are kept for the next load
+    // (a file opened again, the next of several) until they have lain unused for kKeptFor.
+    class KeepForNextLoad {
+    public:
+        KeepForNextLoad();
+        ~KeepForNextLoad();
+        KeepForNextLoad(const KeepForNextLoad&) = delete;
+        KeepForNextLoad& operator=(const KeepForNextLoad&) = delete;
     };
 
     // While one is held, this thread's arena expects `bytes` more.
@@ -233,9 +245,9 @@ private:
     std::shared_ptr<record_text::FillAhead> ahead_;
 };
 
-// Gives back to the system the kept blocks beyond the few always kept that have lain unused for
-// `unused` or longer (none while a KeepFreedBlocks is held). The window calls it now and then;
-// blocks freed or taken meanwhile do the same.
+// Gives back to the system the blocks kept for the next load that have lain unused for `unused`
+// or longer, but for the few always kept (none while a KeepFreedBlocks is held). The window calls
+// it now and then; blocks freed meanwhile do the same.
 void GiveBackUnusedRecordBlocks(std::chrono::milliseconds unused = record_text::kKeptFor);
 
 // Blocks holding texts now, and free blocks kept, for tests.

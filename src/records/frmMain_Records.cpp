@@ -71,7 +71,10 @@ public:
 
     // A large store's records go beside the window: giving back hundreds of megabytes takes a
     // while.
-    void Replaced(std::vector<RecordText>&& records) override { w_.DiscardBeside(std::move(records)); }
+    void Replaced(std::vector<RecordText>&& records) override
+    {
+        w_.DiscardBeside(std::move(records), true);
+    }
 
     bool began = false;  // a pass has cleared the lists
     frmMain::ShownBeforeLoad shownBefore;

@@ -1,5 +1,6 @@
 // Edit > Undo and the undo points the editing commands make.
 #include <algorithm>
+#include <optional>
 
 #include <QApplication>
 #include <QFileInfo>
@@ -66,16 +67,22 @@ void frmMain::AwaitWrites(int tag)
     ReportEndedWrites();
 }
 
-void frmMain::DiscardBeside(std::vector<RecordText>&& records)
+void frmMain::DiscardBeside(std::vector<RecordText>&& records, bool forNextLoad)
 {
+    const auto discard = [forNextLoad](std::vector<RecordText>& texts) {
+        std::optional<RecordArena::KeepForNextLoad> keep;
+        if (forNextLoad)
+            keep.emplace();
+        std::vector<RecordText>().swap(texts);
+    };
     if (records.size() <= 100000) {
-        std::vector<RecordText>().swap(records);
+        discard(records);
         return;
     }
     // Freeing a million records takes a while: it is done beside, after the command.
     auto old = std::make_shared<std::vector<RecordText>>(std::move(records));
-    backgroundFrees_.Add(0, [old](const std::atomic<bool>&) {
-        std::vector<RecordText>().swap(*old);
+    backgroundFrees_.Add(0, [old, discard](const std::atomic<bool>&) {
+        discard(*old);
         return BackgroundWrites::Outcome{};
     });
 }
