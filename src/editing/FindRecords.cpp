@@ -167,7 +167,6 @@ Needle::Needle(std::string bytes, TextEncoding encoding, bool matchCase)
         else if (j > 0 && static_cast<unsigned char>(bytes_[j - 1]) == 0xC3 && HasOtherCaseAfterC3(c))
             other_[j] = static_cast<char>(c ^ 0x20u);
     }
-    folded_ = other_ != bytes_;
 }
 
 size_t Needle::Find(std::string_view haystack, size_t from) const

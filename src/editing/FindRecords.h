@@ -76,9 +76,8 @@ public:
 private:
     std::string bytes_;
     std::string other_;  // each byte's other case, itself when it has none
-    bool folded_ = false;
-    // Found by the sieve (when the case is not matched, or the needle has letters of two
-    // cases), else by the system's memmem.
+    // Found by the sieve when the case is not matched (letters or not), else by the system's
+    // memmem.
     bool sieved_ = false;
 };
 

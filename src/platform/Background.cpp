@@ -1,7 +1,5 @@
 #include "platform/Background.h"
 
-#include "platform/Heap.h"
-
 #include <algorithm>
 #include <atomic>
 #include <cstdint>
@@ -12,6 +10,8 @@
 #include <thread>
 #include <utility>
 #include <vector>
+
+#include "platform/Heap.h"
 
 namespace quillon::platform {
 

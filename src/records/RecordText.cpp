@@ -41,6 +41,14 @@ Kept& TheKept()
     return *kept;
 }
 
+// One keeper more or fewer of a kind.
+void CountKeeper(int Kept::*keepers, int by)
+{
+    Kept& kept = TheKept();
+    const std::lock_guard<std::mutex> lock(kept.lock);
+    kept.*keepers += by;
+}
+
 // With the lock held: the blocks beyond the few always kept that may go (those kept for the next
 // load only once freed before `freedBefore`), out of the list; the newest stay.
 std::vector<void*> TakeSurplus(Kept& kept, std::chrono::steady_clock::time_point freedBefore)
@@ -237,9 +245,7 @@ void RecordArena::DropReady()
 
 RecordArena::KeepFreedBlocks::KeepFreedBlocks()
 {
-    record_text::Kept& kept = record_text::TheKept();
-    const std::lock_guard<std::mutex> lock(kept.lock);
-    ++kept.keepers;
+    record_text::CountKeeper(&record_text::Kept::keepers, 1);
 }
 
 RecordArena::KeepFreedBlocks::~KeepFreedBlocks()
@@ -257,16 +263,12 @@ RecordArena::KeepFreedBlocks::~KeepFreedBlocks()
 
 RecordArena::KeepForNextLoad::KeepForNextLoad()
 {
-    record_text::Kept& kept = record_text::TheKept();
-    const std::lock_guard<std::mutex> lock(kept.lock);
-    ++kept.loadKeepers;
+    record_text::CountKeeper(&record_text::Kept::loadKeepers, 1);
 }
 
 RecordArena::KeepForNextLoad::~KeepForNextLoad()
 {
-    record_text::Kept& kept = record_text::TheKept();
-    const std::lock_guard<std::mutex> lock(kept.lock);
-    --kept.loadKeepers;
+    record_text::CountKeeper(&record_text::Kept::loadKeepers, -1);
 }
 
 RecordArena::Expecting::Expecting(size_t bytes) : was_(OfThisThread().expected_)
